@@ -1,0 +1,92 @@
+// Builds BMP files in memory for the tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tivrano.hpp"
+
+namespace test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// One pixel, in the order the file stores it.
+struct Bgr {
+    std::uint8_t b;
+    std::uint8_t g;
+    std::uint8_t r;
+};
+
+// Fill bytes that pad stored rows: a value no test pixel uses, so that reading one shows.
+inline constexpr std::uint8_t FILL = 0xEE;
+
+inline void put_le32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
+    for (std::size_t k = 0; k < 4; ++k) {
+        bytes.at(offset + k) = static_cast<std::uint8_t>(value >> (8 * k));
+    }
+}
+
+// The 54-byte header a common writer produces for a 24-bit image of these dimensions.
+inline Bytes bmp_header(std::int32_t width, std::int32_t height) {
+    Bytes header(54, 0);
+    header[0] = 'B';
+    header[1] = 'M';
+    put_le32(header, 10, 54);
+    put_le32(header, 14, 40);
+    put_le32(header, 18, static_cast<std::uint32_t>(width));
+    put_le32(header, 22, static_cast<std::uint32_t>(height));
+    header[26] = 1;
+    header[28] = 24;
+    return header;
+}
+
+// A whole file. `pixels` holds the image top row first, left to right; the file stores the rows
+// bottom-up, each padded with FILL to a multiple of four bytes.
+inline Bytes bmp_file(std::int32_t width, std::int32_t height, const std::vector<Bgr>& pixels) {
+    Bytes file = bmp_header(width, height);
+    const auto w = static_cast<std::size_t>(width);
+    const std::size_t padding = (4 - 3 * w % 4) % 4;
+    file.reserve(file.size() + (3 * w + padding) * static_cast<std::size_t>(height));
+    for (auto row = static_cast<std::size_t>(height); row-- > 0;) {
+        for (std::size_t column = 0; column < w; ++column) {
+            const Bgr& pixel = pixels.at(row * w + column);
+            file.push_back(pixel.b);
+            file.push_back(pixel.g);
+            file.push_back(pixel.r);
+        }
+        file.insert(file.end(), padding, FILL);
+    }
+    put_le32(file, 2, static_cast<std::uint32_t>(file.size()));
+    return file;
+}
+
+// Pixel k of the image, counted from the top left, is blue k, green 100 + k, red 200 + k: its
+// triple reads "100+k, 200+k, k".
+inline std::vector<Bgr> counting_pixels(std::size_t count) {
+    std::vector<Bgr> pixels;
+    for (std::size_t k = 0; k < count; ++k) {
+        pixels.push_back({static_cast<std::uint8_t>(k), static_cast<std::uint8_t>(100 + k),
+                          static_cast<std::uint8_t>(200 + k)});
+    }
+    return pixels;
+}
+
+struct Converted {
+    int status;
+    std::string text;
+};
+
+inline bool append_to_string(void* context, const char* bytes, std::size_t size) {
+    static_cast<std::string*>(context)->append(bytes, size);
+    return true;
+}
+
+inline Converted convert(const Bytes& file) {
+    Converted result{0, {}};
+    result.status = tivrano::convert_bmp(file, {append_to_string, &result.text});
+    return result;
+}
+
+} // namespace test

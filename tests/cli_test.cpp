@@ -1,0 +1,126 @@
+// The built tool, run as a user runs it: exact standard output, standard error and exit status.
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "shell.hpp"
+
+namespace {
+
+using test::Bytes;
+using test::run_tool;
+
+const std::string USAGE = "Ungueltige Anzahl der Parameter\nNutzung:  tivrano bmpfile >csoure\n";
+const std::string NOT_FOUND = "BMP file not found!\n";
+const std::string TOO_BIG = "BMP file too big (>1MB)!\n";
+const std::string NO_SIGNATURE = "BM header not found!\r\n";
+const std::string TRUNCATED = "BMP file truncated!\n";
+constexpr int FAILED = 255;
+
+struct Expected {
+    std::string arguments;
+    std::string out;
+    int status;
+};
+
+void check(const Expected& expected) {
+    SCOPED_TRACE("tivrano " + expected.arguments);
+    const test::Run run = run_tool(expected.arguments);
+    EXPECT_EQ(run.out, expected.out);
+    EXPECT_EQ(run.status, expected.status);
+    EXPECT_EQ(run.err, "");
+}
+
+std::string file_of(const std::string& name, const Bytes& bytes) {
+    return test::write_file(name, bytes).string();
+}
+
+Bytes sized(Bytes bytes, std::size_t size) {
+    bytes.resize(size, 0);
+    return bytes;
+}
+
+TEST(Cli, WrongArgumentCount) {
+    const std::string file = file_of("one.bmp", test::bmp_file(1, 1, {{1, 2, 3}}));
+    check({"", USAGE, FAILED});
+    check({file + " " + file, USAGE, FAILED});
+    check({"a b c", USAGE, FAILED});
+}
+
+TEST(Cli, FilesThatCannotBeRead) {
+    const std::string fifo = (test::scratch() / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    check({(test::scratch() / "missing.bmp").string(), NOT_FOUND, FAILED});
+    check({"''", NOT_FOUND, FAILED});
+    check({test::scratch().string(), NOT_FOUND, FAILED});
+    check({"/", NOT_FOUND, FAILED});
+    // Devices and pipes have no size to go by: they are refused, never waited for.
+    check({"/dev/zero", TRUNCATED, FAILED});
+    check({"/dev/null", TRUNCATED, FAILED});
+    check({fifo, TOO_BIG, FAILED});
+    const test::Run piped = test::run_shell("printf BM | timeout 20 " + test::TOOL + " /dev/stdin");
+    EXPECT_EQ(piped.out, TOO_BIG);
+    EXPECT_EQ(piped.status, FAILED);
+}
+
+TEST(Cli, SizeLimit) {
+    // 577 x 577 pixels take 999,418 bytes; the rest of the file is never read.
+    const Bytes largest =
+        sized(test::bmp_file(577, 577, std::vector<test::Bgr>(577 * 577, {7, 8, 9})), 1000000);
+    const test::Converted expected = test::convert(largest);
+    ASSERT_EQ(expected.status, 0);
+    check({file_of("largest.bmp", largest), expected.text, 0});
+
+    Bytes over = largest;
+    over.push_back(0);
+    check({file_of("over.bmp", over), TOO_BIG, FAILED});
+
+    // 4 GiB + 10 bytes, sparse: read as a 32-bit size it would look like 10 bytes.
+    const std::string huge = file_of("huge.bmp", test::bmp_header(1, 1));
+    ASSERT_EQ(truncate(huge.c_str(), (off_t{1} << 32) + 10), 0);
+    check({huge, TOO_BIG, FAILED});
+}
+
+TEST(Cli, ShortFilesAtEachBoundary) {
+    const std::string empty_array =
+        "/*\r\nBreite: 0, Hoehe: 0\r\n3 bytes / pixel, GRB Reihenfolge\r\n"
+        "Beschreibung: hier eintragen\r\n*/\r\n"
+        "const uint8_t animationX[] = {\r\n    };\n\r";
+    const Bytes one_by_one = test::bmp_file(1, 1, {{1, 2, 3}});
+    const std::string one_pixel = test::convert(one_by_one).text;
+    check({file_of("empty.bmp", {}), TRUNCATED, FAILED});
+    check({file_of("b.bmp", {'B'}), TRUNCATED, FAILED});
+    check({file_of("x.bmp", {'X'}), NO_SIGNATURE, FAILED});
+    check({file_of("25.bmp", sized({'B', 'M'}, 25)), TRUNCATED, FAILED});
+    check({file_of("26.bmp", sized({'B', 'M'}, 26)), empty_array, 0});
+    check({file_of("56.bmp", sized(one_by_one, 56)), TRUNCATED, FAILED});
+    check({file_of("57.bmp", sized(one_by_one, 57)), one_pixel, 0});
+    check({file_of("58.bmp", one_by_one), one_pixel, 0});
+}
+
+TEST(Cli, FailedWritesAreReportedOnStandardError) {
+    const std::string file = file_of("frame.bmp", test::bmp_file(2, 2, test::counting_pixels(4)));
+    struct Case {
+        std::string arguments;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {file + " >/dev/full", "tivrano: cannot write standard output: No space left on device\n"},
+        {">/dev/full", "tivrano: cannot write standard output: No space left on device\n"},
+        {file + " >&-", "tivrano: cannot write standard output: Bad file descriptor\n"},
+        {"missing.bmp >&-", "tivrano: cannot write standard output: Bad file descriptor\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const test::Run run = run_tool(c.arguments);
+        EXPECT_EQ(run.status, FAILED);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, c.err);
+    }
+}
+
+} // namespace

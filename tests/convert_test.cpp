@@ -1,0 +1,273 @@
+// The conversion on files built in memory, with the expected text written out in full.
+#include <climits>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "bmp_builder.hpp"
+
+namespace {
+
+using test::Bgr;
+using test::Bytes;
+
+std::string comment(const std::string& width, const std::string& height) {
+    return "/*\r\nBreite: " + width + ", Hoehe: " + height +
+           "\r\n3 bytes / pixel, GRB Reihenfolge\r\nBeschreibung: hier eintragen\r\n*/\r\n"
+           "const uint8_t animationX[] = {\r\n";
+}
+
+const std::string TRUNCATED = "BMP file truncated!\n";
+const std::string NO_SIGNATURE = "BM header not found!\r\n";
+
+// The first eight triples of test::counting_pixels, as the first line of values.
+const std::string LINE_0_TO_7 = "    100, 200,   0, 101, 201,   1, 102, 202,   2, 103, 203,   3, "
+                                "104, 204,   4, 105, 205,   5, 106, 206,   6, 107, 207,   7, \r\n";
+
+TEST(Convert, OnePixelIsWrittenGreenRedBlue) {
+    const auto result = test::convert(test::bmp_file(1, 1, {{16, 32, 48}}));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.text, "/*\r\n"
+                           "Breite: 1, Hoehe: 1\r\n"
+                           "3 bytes / pixel, GRB Reihenfolge\r\n"
+                           "Beschreibung: hier eintragen\r\n"
+                           "*/\r\n"
+                           "const uint8_t animationX[] = {\r\n"
+                           "     32,  48,  16, };\n\r");
+}
+
+TEST(Convert, ValuesAreUnsignedAndRightAligned) {
+    const auto result =
+        test::convert(test::bmp_file(3, 1, {{255, 0, 7}, {0, 255, 0}, {9, 10, 99}}));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.text,
+              comment("3", "1") + "      0,   7, 255, 255,   0,   0,  10,  99,   9, };\n\r");
+}
+
+// Line breaks follow every eighth triple, counted across rows; rows are written top first.
+TEST(Convert, LineBreaksCountTriplesAcrossRows) {
+    struct Case {
+        std::int32_t width;
+        std::int32_t height;
+        std::string values;
+    };
+    const std::vector<Case> cases = {
+        {3, 2,
+         "    100, 200,   0, 101, 201,   1, 102, 202,   2, 103, 203,   3, "
+         "104, 204,   4, 105, 205,   5, };\n\r"},
+        {3, 3, LINE_0_TO_7 + "    108, 208,   8, };\n\r"},
+        {8, 1, LINE_0_TO_7 + "    };\n\r"},
+        {2, 4, LINE_0_TO_7 + "    };\n\r"},
+        {1, 16,
+         LINE_0_TO_7 +
+             "    108, 208,   8, 109, 209,   9, 110, 210,  10, 111, 211,  11, "
+             "112, 212,  12, 113, 213,  13, 114, 214,  14, 115, 215,  15, \r\n    };\n\r"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        const auto pixels = test::counting_pixels(static_cast<std::size_t>(c.width * c.height));
+        const auto result = test::convert(test::bmp_file(c.width, c.height, pixels));
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.text,
+                  comment(std::to_string(c.width), std::to_string(c.height)) + c.values);
+    }
+}
+
+// Three rows, so that a wrong row length shows in the middle row as well as in the last.
+TEST(Convert, RowsArePaddedToFourBytes) {
+    const std::vector<std::string> values = {
+        "    100, 200,   0, 101, 201,   1, 102, 202,   2, };\n\r",
+        "    100, 200,   0, 101, 201,   1, 102, 202,   2, 103, 203,   3, "
+        "104, 204,   4, 105, 205,   5, };\n\r",
+        LINE_0_TO_7 + "    108, 208,   8, };\n\r",
+        LINE_0_TO_7 + "    108, 208,   8, 109, 209,   9, 110, 210,  10, 111, 211,  11, };\n\r",
+        LINE_0_TO_7 + "    108, 208,   8, 109, 209,   9, 110, 210,  10, 111, 211,  11, "
+                      "112, 212,  12, 113, 213,  13, 114, 214,  14, };\n\r",
+    };
+    for (std::int32_t width = 1; width <= 5; ++width) {
+        SCOPED_TRACE(width);
+        const auto pixels = test::counting_pixels(static_cast<std::size_t>(width * 3));
+        const auto result = test::convert(test::bmp_file(width, 3, pixels));
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.text, comment(std::to_string(width), "3") +
+                                   values[static_cast<std::size_t>(width - 1)]);
+    }
+}
+
+TEST(Convert, LineSize) {
+    const std::vector<std::pair<std::int32_t, std::uint64_t>> cases = {
+        {1, 4},
+        {2, 8},
+        {3, 12},
+        {4, 12},
+        {5, 16},
+        {577, 1732},
+        {0, 0},
+        {-1, 0},
+        {INT32_MIN, 0},
+        {INT32_MAX, 6442450944},
+        {1431655765, 4294967296},
+        {1431655766, 4294967300},
+    };
+    for (const auto& [width, size] : cases) {
+        EXPECT_EQ(tivrano::line_size(width), size) << "width " << width;
+    }
+}
+
+// The top row's fill bytes are never read, so a file may end at its last pixel byte.
+TEST(Convert, FileMayEndAtTheLastPixelByte) {
+    const Bytes whole = test::bmp_file(3, 2, test::counting_pixels(6));
+    ASSERT_EQ(whole.size(), 78U);
+    const auto expected = test::convert(whole);
+    ASSERT_EQ(expected.status, 0);
+
+    const Bytes exact(whole.begin(), whole.end() - 3);
+    EXPECT_EQ(test::convert(exact).text, expected.text);
+    EXPECT_EQ(test::convert(exact).status, 0);
+
+    const Bytes short_by_one(whole.begin(), whole.end() - 4);
+    EXPECT_EQ(test::convert(short_by_one).text, TRUNCATED);
+    EXPECT_EQ(test::convert(short_by_one).status, -1);
+}
+
+Bytes bytes_of(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+Bytes resized(Bytes bytes, std::size_t size) {
+    bytes.resize(size, 0);
+    return bytes;
+}
+
+// The signature comes first, on the bytes there are; then the length.
+TEST(Convert, SignatureAndShortFiles) {
+    struct Case {
+        std::string name;
+        Bytes file;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"empty", {}, TRUNCATED},
+        {"B", bytes_of("B"), TRUNCATED},
+        {"X", bytes_of("X"), NO_SIGNATURE},
+        {"BX", bytes_of("BX"), NO_SIGNATURE},
+        {"bm", resized(bytes_of("bm"), 78), NO_SIGNATURE},
+        {"MB", resized(bytes_of("MB"), 78), NO_SIGNATURE},
+        {"BM only", bytes_of("BM"), TRUNCATED},
+        {"25 bytes", resized(bytes_of("BM"), 25), TRUNCATED},
+        {"26 bytes, no pixels", resized(bytes_of("BM"), 26), comment("0", "0") + "    };\n\r"},
+        {"1 x 1, header only", test::bmp_header(1, 1), TRUNCATED},
+        {"1 x 1, two pixel bytes", resized(test::bmp_header(1, 1), 56), TRUNCATED},
+        {"1 x 1, three pixel bytes", resized(test::bmp_header(1, 1), 57),
+         comment("1", "1") + "      0,   0,   0, };\n\r"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto result = test::convert(c.file);
+        EXPECT_EQ(result.text, c.text);
+        EXPECT_EQ(result.status, c.text == TRUNCATED || c.text == NO_SIGNATURE ? -1 : 0);
+    }
+}
+
+// No pixel byte is read when a dimension is zero or negative; the comment shows the true values.
+TEST(Convert, ZeroAndNegativeDimensionsGiveAnEmptyArray) {
+    struct Case {
+        std::int32_t width;
+        std::int32_t height;
+    };
+    const std::vector<Case> cases = {
+        {0, 0},
+        {0, 3},
+        {3, 0},
+        {-1, 2},
+        {3, -2},
+        {-5, -5},
+        {INT32_MIN, 1},
+        {1, INT32_MIN},
+        {INT32_MAX, 0},
+        {0, INT32_MAX},
+        {INT32_MIN, INT32_MAX},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        const auto result = test::convert(test::bmp_header(c.width, c.height));
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.text,
+                  comment(std::to_string(c.width), std::to_string(c.height)) + "    };\n\r");
+    }
+}
+
+// Dimensions whose pixels could never fit, including those whose row length or total would wrap
+// in 32 bits, are refused before anything is read.
+TEST(Convert, HugeDimensionsAreRefused) {
+    const std::vector<std::pair<std::int32_t, std::int32_t>> cases = {
+        {INT32_MAX, 1},  {1, INT32_MAX},  {INT32_MAX, INT32_MAX},
+        {1431655765, 1}, {1431655766, 1}, {1431655766, INT32_MAX},
+        {1073741824, 2}, {333315, 2},     {2, 1 << 30},
+    };
+    for (const auto& [width, height] : cases) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        const auto result = test::convert(resized(test::bmp_header(width, height), 1000000));
+        EXPECT_EQ(result.status, -1);
+        EXPECT_EQ(result.text, TRUNCATED);
+    }
+}
+
+// Only the signature and the dimensions are read from the header.
+TEST(Convert, OtherHeaderFieldsAreIgnored) {
+    const Bytes plain = test::bmp_file(3, 3, test::counting_pixels(9));
+    const auto expected = test::convert(plain);
+    ASSERT_EQ(expected.status, 0);
+    const std::vector<std::pair<std::size_t, std::uint32_t>> fields = {
+        {28, 8}, {28, 32}, {30, 1}, {30, 3}, {10, 1078}, {10, 0}, {2, 0}, {14, 124},
+    };
+    for (const auto& [offset, value] : fields) {
+        SCOPED_TRACE(std::to_string(offset) + " = " + std::to_string(value));
+        Bytes file = plain;
+        test::put_le32(file, offset, value);
+        if (offset == 28) { // bits per pixel is a two-byte field
+            file[offset + 2] = plain[offset + 2];
+            file[offset + 3] = plain[offset + 3];
+        }
+        EXPECT_EQ(test::convert(file).text, expected.text);
+    }
+}
+
+// Each conversion starts its own count of triples.
+TEST(Convert, ConversionsAreIndependent) {
+    const Bytes first = test::bmp_file(3, 1, test::counting_pixels(3));
+    const Bytes second = test::bmp_file(3, 3, test::counting_pixels(9));
+    const auto alone = test::convert(second);
+    test::convert(first);
+    EXPECT_EQ(test::convert(second).text, alone.text);
+}
+
+struct FailingSink {
+    int writes_allowed;
+    int writes_seen = 0;
+};
+
+bool fail_after(void* context, const char* /*bytes*/, std::size_t /*size*/) {
+    auto& sink = *static_cast<FailingSink*>(context);
+    return ++sink.writes_seen <= sink.writes_allowed;
+}
+
+// A failed write fails the conversion, and nothing more is sent after it.
+TEST(Convert, FailedWriteFailsTheConversion) {
+    const Bytes large = test::bmp_file(500, 500, std::vector<Bgr>(250000, Bgr{1, 2, 3}));
+    const Bytes small = test::bmp_file(1, 1, {{1, 2, 3}});
+    const Bytes refused = bytes_of("XY");
+    for (int allowed = 0; allowed < 3; ++allowed) {
+        SCOPED_TRACE(allowed);
+        for (const Bytes* file : {&large, &small, &refused}) {
+            FailingSink state{allowed};
+            const bool fails = file == &large || allowed == 0;
+            const int status = tivrano::convert_bmp(*file, {fail_after, &state});
+            EXPECT_EQ(status, fails || file == &refused ? -1 : 0);
+            EXPECT_EQ(state.writes_seen, fails ? allowed + 1 : 1);
+        }
+    }
+}
+
+} // namespace

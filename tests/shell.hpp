@@ -1,0 +1,76 @@
+// Runs the built tool, and other programs, through the shell.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include "bmp_builder.hpp"
+
+namespace test {
+
+inline const std::string TOOL = TIVRANO_PATH;
+
+struct Run {
+    int status; // exit status, or 128 + the signal that ended the shell's command
+    std::string out;
+    std::string err;
+};
+
+// A folder of its own for each test program, removed at exit.
+inline const std::filesystem::path& scratch() {
+    struct Folder {
+        std::filesystem::path path;
+        Folder() {
+            std::string name = (std::filesystem::temp_directory_path() / "tivrano-XXXXXX").string();
+            path = mkdtemp(name.data());
+        }
+        ~Folder() { std::filesystem::remove_all(path); }
+    };
+    static const Folder folder;
+    return folder.path;
+}
+
+inline std::string read_file(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline std::filesystem::path write_file(const std::string& name, const Bytes& bytes) {
+    const auto path = scratch() / name;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+// Runs `command` with sh, capturing standard output and standard error.
+inline Run run_shell(const std::string& command) {
+    const auto err_path = scratch() / "stderr";
+    Run run{-1, {}, {}};
+    FILE* pipe = popen(("{ " + command + " ; } 2>" + err_path.string()).c_str(), "r");
+    if (pipe == nullptr) {
+        return run;
+    }
+    char chunk[65536];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+        run.out.append(chunk, got);
+    }
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.err = read_file(err_path);
+    return run;
+}
+
+// Runs the tool with these shell words as its arguments and redirections; a run that has not
+// ended after 20 seconds is stopped and ends with status 124.
+inline Run run_tool(const std::string& arguments) {
+    return run_shell("timeout 20 " + TOOL + " " + arguments);
+}
+
+} // namespace test
