@@ -35,7 +35,7 @@ constexpr std::size_t VALUE_TEXT_SIZE = 5;
 constexpr std::size_t VALUE_SLOT_SIZE = 8;
 using ValueSlot = std::array<char, VALUE_SLOT_SIZE>;
 
-constexpr std::array<ValueSlot, 256> VALUE_TEXT = [] {
+constexpr std::array<ValueSlot, 256> make_value_text() {
     std::array<ValueSlot, 256> table{};
     for (std::size_t value = 0; value < table.size(); ++value) {
         ValueSlot& slot = table[value];
@@ -46,7 +46,9 @@ constexpr std::array<ValueSlot, 256> VALUE_TEXT = [] {
         slot[4] = ' ';
     }
     return table;
-}();
+}
+
+constexpr std::array<ValueSlot, 256> VALUE_TEXT = make_value_text();
 
 // Buffer room one pixel may take: its triple, a line break after it, and the overhang of the
 // last slot copy, which the line break covers.

@@ -18,6 +18,9 @@
 
 namespace {
 
+// Returned by main after any failure: status 255 in the shell.
+constexpr int FAILED = -1;
+
 constexpr std::string_view USAGE =
     "Ungueltige Anzahl der Parameter\nNutzung:  tivrano bmpfile >csoure\n";
 constexpr std::string_view NOT_FOUND = "BMP file not found!\n";
@@ -49,7 +52,7 @@ bool write_stdout(void* context, const char* bytes, std::size_t size) {
 
 int refuse(tivrano::Sink sink, std::string_view message) {
     sink.write(sink.context, message.data(), message.size());
-    return -1;
+    return FAILED;
 }
 
 // The file is mapped, not copied. Should another process cut it short while it is being
@@ -58,7 +61,7 @@ int refuse(tivrano::Sink sink, std::string_view message) {
 // both safe in a signal handler.
 extern "C" void end_on_sigbus(int /*signal*/) {
     static_cast<void>(write(STDOUT_FILENO, READ_FAILED.data(), READ_FAILED.size()));
-    _exit(255);
+    _exit(FAILED);
 }
 
 // Loads the open file whole and converts it.
@@ -110,9 +113,10 @@ int main(int argc, char** argv) {
     const tivrano::Sink sink{write_stdout, &stdout_state};
     const int result = argc == 2 ? convert_file(argv[1], sink) : refuse(sink, USAGE);
     if (stdout_state.error != 0) {
-        std::fprintf(stderr, "tivrano: cannot write standard output: %s\n",
-                     std::strerror(stdout_state.error));
-        return -1;
+        // Nothing is left to report a failure of this write to.
+        static_cast<void>(std::fprintf(stderr, "tivrano: cannot write standard output: %s\n",
+                                       std::strerror(stdout_state.error)));
+        return FAILED;
     }
     return result;
 }

@@ -19,7 +19,7 @@ inline constexpr std::uint64_t MAX_FILE_SIZE = 1000000;
 inline constexpr int PIXEL_PER_LINE = 8;
 
 // The conversion buffers its text and hands it over in chunks of at most this many bytes.
-inline constexpr std::size_t OUTPUT_BUFFER_SIZE = 64 * 1024;
+inline constexpr std::size_t OUTPUT_BUFFER_SIZE = std::size_t{64} * 1024;
 
 // Where the text goes. `write` takes one chunk and returns false if it could not be written;
 // after that, the conversion sends nothing more and fails.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,7 +15,11 @@
 
 namespace test {
 
-inline const std::string TOOL = TIVRANO_PATH;
+// The tool's command; TIVRANO_WRAPPER, when set, goes before it (a valgrind command, say).
+inline const std::string TOOL = [] {
+    const char* wrapper = std::getenv("TIVRANO_WRAPPER");
+    return (wrapper != nullptr ? std::string(wrapper) + " " : std::string()) + TIVRANO_PATH;
+}();
 
 struct Run {
     int status; // exit status, or 128 + the signal that ended the shell's command

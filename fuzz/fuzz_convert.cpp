@@ -1,0 +1,67 @@
+// libFuzzer harness: any bytes, as a whole file, through the conversion. Beyond the sanitizers'
+// checks it aborts when the text breaks what the format promises.
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "tivrano.hpp"
+
+namespace {
+
+constexpr std::string_view COMMENT_START = "/*\r\nBreite: ";
+constexpr std::string_view CLOSING = "};\n\r";
+// Every byte of an accepted text but the two numbers and the pixels.
+constexpr std::size_t FIXED_TEXT_SIZE =
+    COMMENT_START.size() + std::string_view(", Hoehe: ").size() +
+    std::string_view("\r\n3 bytes / pixel, GRB Reihenfolge\r\nBeschreibung: hier eintragen\r\n"
+                     "*/\r\nconst uint8_t animationX[] = {\r\n    ")
+        .size() +
+    CLOSING.size();
+constexpr std::size_t TRIPLE_SIZE = 15;
+constexpr std::size_t LINE_BREAK_SIZE = 6;
+
+void require(bool holds) {
+    if (!holds) {
+        std::abort();
+    }
+}
+
+bool collect(void* context, const char* bytes, std::size_t size) {
+    require(size > 0 && size <= tivrano::OUTPUT_BUFFER_SIZE);
+    static_cast<std::string*>(context)->append(bytes, size);
+    return true;
+}
+
+std::int32_t le32(const std::uint8_t* bytes) {
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8U |
+        static_cast<std::uint32_t>(bytes[2]) << 16U | static_cast<std::uint32_t>(bytes[3]) << 24U);
+}
+
+// The text's length for an accepted file, from its dimensions alone.
+std::size_t text_size(std::int32_t width, std::int32_t height) {
+    const std::size_t pixels = width > 0 && height > 0 ? static_cast<std::size_t>(width) *
+                                                             static_cast<std::size_t>(height)
+                                                       : 0;
+    return FIXED_TEXT_SIZE + std::to_string(width).size() + std::to_string(height).size() +
+           TRIPLE_SIZE * pixels + LINE_BREAK_SIZE * (pixels / 8);
+}
+
+bool is_message(std::string_view text) {
+    return text == "BM header not found!\r\n" || text == "BMP file truncated!\n";
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string text;
+    const int status = tivrano::convert_bmp({data, size}, {collect, &text});
+    if (status == 0) {
+        require(size >= 26);
+        require(text.size() == text_size(le32(data + 18), le32(data + 22)));
+        require(text.starts_with(COMMENT_START) && text.ends_with(CLOSING));
+    } else {
+        require(status == -1 && is_message(text));
+    }
+    return 0;
+}
