@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
     const int32_t width = read_le32(bmp + 18);
     const int32_t height = read_le32(bmp + 22);
     const uint64_t line = width > 0 ? (3 * (uint64_t)width + 3) & ~(uint64_t)3 : 0;
-    if (width > 0 && height > 0 && 54 + line * (uint64_t)(height - 1) + 3 * (uint64_t)width > (uint64_t)size) {
+    if (width > 0 && height > 0 &&
+        54 + line * (uint64_t)(height - 1) + 3 * (uint64_t)width > (uint64_t)size) {
         return 1;
     }
     printf("/*\r\nBreite: %ld, Hoehe: %ld\r\n3 bytes / pixel, GRB Reihenfolge\r\n"

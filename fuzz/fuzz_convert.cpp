@@ -40,9 +40,10 @@ std::int32_t le32(const std::uint8_t* bytes) {
 
 // The text's length for an accepted file, from its dimensions alone.
 std::size_t text_size(std::int32_t width, std::int32_t height) {
-    const std::size_t pixels = width > 0 && height > 0 ? static_cast<std::size_t>(width) *
-                                                             static_cast<std::size_t>(height)
-                                                       : 0;
+    std::size_t pixels = 0;
+    if (width > 0 && height > 0) {
+        pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    }
     return FIXED_TEXT_SIZE + std::to_string(width).size() + std::to_string(height).size() +
            TRIPLE_SIZE * pixels + LINE_BREAK_SIZE * (pixels / 8);
 }
