@@ -64,7 +64,7 @@ extern "C" void end_on_sigbus(int /*signal*/) {
     _exit(FAILED);
 }
 
-// Loads the open file whole and converts it.
+// Maps the open file whole and converts it.
 int convert_open_file(int fd, tivrano::Sink sink) {
     struct stat status {};
     if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
