@@ -1,4 +1,5 @@
 // The built tool, run as a user runs it: exact standard output, standard error and exit status.
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -140,6 +141,50 @@ TEST(Cli, FileCutShortWhileConvertingIsAReadFailure) {
     ASSERT_GT(run.out.size(), end.size());
     EXPECT_EQ(run.out.substr(0, 12), "/*\r\nBreite: ");
     EXPECT_EQ(run.out.substr(run.out.size() - end.size()), end);
+}
+
+} // namespace
+
+// AddressSanitizer reserves far more address space than any limit below leaves.
+#if defined(__SANITIZE_ADDRESS__)
+#define ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ADDRESS_SANITIZER 1
+#endif
+#endif
+
+namespace {
+
+// Under ever tighter limits on address space, the tool converts, or says that memory ran out,
+// or cannot start at all (status 127, from the loader); it never crashes or writes half a text.
+TEST(Cli, TooLittleMemory) {
+#ifdef ADDRESS_SANITIZER
+    GTEST_SKIP() << "built with AddressSanitizer";
+#endif
+    if (std::getenv("TIVRANO_WRAPPER") != nullptr) {
+        GTEST_SKIP() << "the limit would apply to the wrapper";
+    }
+    const Bytes largest =
+        sized(test::bmp_file(577, 577, std::vector<test::Bgr>(577 * 577, {7, 8, 9})), 1000000);
+    const std::string file = file_of("largest.bmp", largest);
+    const std::string text = test::convert(largest).text;
+    int refusals = 0;
+    for (int kib = 1024; kib <= 8192; kib += 128) {
+        SCOPED_TRACE(std::to_string(kib) + " KiB");
+        const test::Run run = test::run_shell("(ulimit -v " + std::to_string(kib) + "; exec " +
+                                              std::string(TIVRANO_PATH) + " " + file + ")");
+        if (run.status == 0) {
+            EXPECT_EQ(run.out, text);
+        } else if (run.status == FAILED) {
+            EXPECT_EQ(run.out, "Not enough memory for the BMP file!\n");
+            ++refusals;
+        } else {
+            EXPECT_EQ(run.status, 127);
+            EXPECT_EQ(run.out, "");
+        }
+    }
+    EXPECT_GT(refusals, 0);
 }
 
 } // namespace
