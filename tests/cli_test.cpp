@@ -45,6 +45,11 @@ Bytes sized(Bytes bytes, std::size_t size) {
     return bytes;
 }
 
+// The largest file accepted: 577 x 577 pixels take 999,418 bytes; the rest is never read.
+Bytes largest_file() {
+    return sized(test::bmp_file(577, 577, std::vector<test::Bgr>(577 * 577, {7, 8, 9})), 1000000);
+}
+
 TEST(Cli, WrongArgumentCount) {
     const std::string file = file_of("one.bmp", test::bmp_file(1, 1, {{1, 2, 3}}));
     check({"", USAGE, FAILED});
@@ -59,7 +64,7 @@ TEST(Cli, FilesThatCannotBeRead) {
     check({"''", NOT_FOUND, FAILED});
     check({test::scratch().string(), NOT_FOUND, FAILED});
     check({"/", NOT_FOUND, FAILED});
-    // Devices and pipes have no size to go by: they are refused, never waited for.
+    // Devices report a size of 0 and pipes none: they are refused, never read or waited for.
     check({"/dev/zero", TRUNCATED, FAILED});
     check({"/dev/null", TRUNCATED, FAILED});
     check({fifo, TOO_BIG, FAILED});
@@ -69,9 +74,7 @@ TEST(Cli, FilesThatCannotBeRead) {
 }
 
 TEST(Cli, SizeLimit) {
-    // 577 x 577 pixels take 999,418 bytes; the rest of the file is never read.
-    const Bytes largest =
-        sized(test::bmp_file(577, 577, std::vector<test::Bgr>(577 * 577, {7, 8, 9})), 1000000);
+    const Bytes largest = largest_file();
     const test::Converted expected = test::convert(largest);
     ASSERT_EQ(expected.status, 0);
     check({file_of("largest.bmp", largest), expected.text, 0});
@@ -165,8 +168,7 @@ TEST(Cli, TooLittleMemory) {
     if (std::getenv("TIVRANO_WRAPPER") != nullptr) {
         GTEST_SKIP() << "the limit would apply to the wrapper";
     }
-    const Bytes largest =
-        sized(test::bmp_file(577, 577, std::vector<test::Bgr>(577 * 577, {7, 8, 9})), 1000000);
+    const Bytes largest = largest_file();
     const std::string file = file_of("largest.bmp", largest);
     const std::string text = test::convert(largest).text;
     int refusals = 0;
