@@ -4,25 +4,21 @@
 
 #include <benchmark/benchmark.h>
 
-#include "tivrano.hpp"
+#include "bmp_builder.hpp"
 
 namespace {
 
-// A BMP file of random pixels, built like the tests build theirs.
-std::vector<std::uint8_t> random_bmp(std::int32_t width, std::int32_t height) {
-    const auto row = static_cast<std::size_t>(tivrano::line_size(width));
-    std::vector<std::uint8_t> file(54 + row * static_cast<std::size_t>(height));
-    file[0] = 'B';
-    file[1] = 'M';
-    for (std::size_t k = 0; k < 4; ++k) {
-        file[18 + k] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(width) >> (8 * k));
-        file[22 + k] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(height) >> (8 * k));
-    }
+// A BMP file of random pixels.
+test::Bytes random_bmp(std::int32_t width, std::int32_t height) {
     std::mt19937 random(1);
-    for (std::size_t k = 54; k < file.size(); ++k) {
-        file[k] = static_cast<std::uint8_t>(random());
+    std::vector<test::Bgr> pixels(static_cast<std::size_t>(width) *
+                                  static_cast<std::size_t>(height));
+    for (test::Bgr& pixel : pixels) {
+        const auto value = static_cast<std::uint32_t>(random());
+        pixel = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8U),
+                 static_cast<std::uint8_t>(value >> 16U)};
     }
-    return file;
+    return test::bmp_file(width, height, pixels);
 }
 
 bool count_bytes(void* context, const char* bytes, std::size_t size) {

@@ -135,8 +135,7 @@ namespace {
 // since it blocks on the pipe long before its 5 MB of text are read. The run must end as a
 // failed read, not a crash.
 TEST(Cli, FileCutShortWhileConvertingIsAReadFailure) {
-    const std::string file = file_of(
-        "shrinking.bmp", test::bmp_file(577, 577, std::vector<test::Bgr>(577 * 577, {1, 2, 3})));
+    const std::string file = file_of("shrinking.bmp", largest_file());
     const test::Run run = test::run_shell(
         "{ timeout 20 " + test::TOOL + " " + file +
         "; echo \"status $?\"; } | { head -c 1; truncate -s 100 " + file + "; cat; }");
