@@ -11,11 +11,13 @@ namespace {
 // The only bitmap layout read: a 14-byte file header and a 40-byte information header, then the
 // pixel rows, bottom row first, three bytes a pixel in the order blue, green, red. Of the header
 // only the signature and the dimensions count; bits per pixel, compression and the pixel-data
-// offset are taken for granted.
+// offset are taken for granted, and read only to say what a file really holds.
+constexpr std::size_t PIXEL_DATA_OFFSET_FIELD = 10;
 constexpr std::size_t WIDTH_OFFSET = 18;
 constexpr std::size_t HEIGHT_OFFSET = 22;
 constexpr std::size_t HEADER_FIELDS_END = 26;
-constexpr std::size_t PIXEL_DATA_OFFSET = 54;
+constexpr std::size_t BITS_PER_PIXEL_OFFSET = 28;
+constexpr std::size_t COMPRESSION_OFFSET = 30;
 constexpr std::uint64_t BYTES_PER_PIXEL = 3;
 
 constexpr std::string_view NO_SIGNATURE = "BM header not found!\r\n";
@@ -95,12 +97,15 @@ void put_number(TextWriter& out, std::int32_t value) {
     put(out, std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
 }
 
-std::int32_t read_le32(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    const std::uint32_t value = static_cast<std::uint32_t>(bytes[offset]) |
-                                static_cast<std::uint32_t>(bytes[offset + 1]) << 8U |
-                                static_cast<std::uint32_t>(bytes[offset + 2]) << 16U |
-                                static_cast<std::uint32_t>(bytes[offset + 3]) << 24U;
-    return static_cast<std::int32_t>(value);
+std::uint32_t read_le32(std::span<const std::uint8_t> bytes, std::size_t offset) {
+    return static_cast<std::uint32_t>(bytes[offset]) |
+           static_cast<std::uint32_t>(bytes[offset + 1]) << 8U |
+           static_cast<std::uint32_t>(bytes[offset + 2]) << 16U |
+           static_cast<std::uint32_t>(bytes[offset + 3]) << 24U;
+}
+
+std::uint16_t read_le16(std::span<const std::uint8_t> bytes, std::size_t offset) {
+    return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8U);
 }
 
 // Offset just past the last pixel byte read, for positive dimensions: the end of the top row's
@@ -115,28 +120,18 @@ std::uint64_t pixel_data_end(std::int32_t width, std::int32_t height) {
 // read; then takes the dimensions and writes the description comment. Otherwise writes one
 // message and nothing else.
 int check_bmp_header(Conversion& c) {
-    const std::span<const std::uint8_t> bmp = c.bmpdata;
-    if ((!bmp.empty() && bmp[0] != 'B') || (bmp.size() > 1 && bmp[1] != 'M')) {
-        put(c.out, NO_SIGNATURE);
+    const BmpHeader header = read_bmp_header(c.bmpdata);
+    if (header.verdict != Verdict::accepted) {
+        put(c.out, header.verdict == Verdict::no_signature ? NO_SIGNATURE : TRUNCATED);
         return -1;
     }
-    if (bmp.size() < HEADER_FIELDS_END) {
-        put(c.out, TRUNCATED);
-        return -1;
-    }
-    const std::int32_t width = read_le32(bmp, WIDTH_OFFSET);
-    const std::int32_t height = read_le32(bmp, HEIGHT_OFFSET);
-    if (width > 0 && height > 0 && bmp.size() < pixel_data_end(width, height)) {
-        put(c.out, TRUNCATED);
-        return -1;
-    }
-    c.width = width;
-    c.height = height;
+    c.width = *header.width;
+    c.height = *header.height;
 
     put(c.out, COMMENT_WIDTH);
-    put_number(c.out, width);
+    put_number(c.out, c.width);
     put(c.out, COMMENT_HEIGHT);
-    put_number(c.out, height);
+    put_number(c.out, c.height);
     put(c.out, COMMENT_END);
     return 0;
 }
@@ -173,6 +168,40 @@ void convert_line(Conversion& c, const std::uint8_t* data) {
 }
 
 } // namespace
+
+// The signature is judged on the bytes there are, so that a file too short for anything else
+// but not starting with "BM" is still called what it is.
+BmpHeader read_bmp_header(std::span<const std::uint8_t> bmp) {
+    BmpHeader header;
+    header.file_size = bmp.size();
+    header.bytes_needed = HEADER_FIELDS_END;
+    if (bmp.size() >= PIXEL_DATA_OFFSET_FIELD + 4) {
+        header.pixel_data_offset = read_le32(bmp, PIXEL_DATA_OFFSET_FIELD);
+    }
+    if (bmp.size() >= HEADER_FIELDS_END) {
+        const auto width = static_cast<std::int32_t>(read_le32(bmp, WIDTH_OFFSET));
+        const auto height = static_cast<std::int32_t>(read_le32(bmp, HEIGHT_OFFSET));
+        header.width = width;
+        header.height = height;
+        if (width > 0 && height > 0) {
+            header.bytes_needed = pixel_data_end(width, height);
+        }
+    }
+    if (bmp.size() >= BITS_PER_PIXEL_OFFSET + 2) {
+        header.bits_per_pixel = read_le16(bmp, BITS_PER_PIXEL_OFFSET);
+    }
+    if (bmp.size() >= COMPRESSION_OFFSET + 4) {
+        header.compression = read_le32(bmp, COMPRESSION_OFFSET);
+    }
+    if ((!bmp.empty() && bmp[0] != 'B') || (bmp.size() > 1 && bmp[1] != 'M')) {
+        header.verdict = Verdict::no_signature;
+    } else if (bmp.size() < header.bytes_needed) {
+        header.verdict = Verdict::truncated;
+    } else {
+        header.verdict = Verdict::accepted;
+    }
+    return header;
+}
 
 std::uint64_t line_size(std::int32_t width) {
     if (width <= 0) {

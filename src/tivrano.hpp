@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace tivrano {
@@ -21,6 +22,12 @@ inline constexpr int PIXEL_PER_LINE = 8;
 // The conversion buffers its text and hands it over in chunks of at most this many bytes.
 inline constexpr std::size_t OUTPUT_BUFFER_SIZE = std::size_t{64} * 1024;
 
+// What the conversion takes for granted about every file: pixels of three bytes (24 bits),
+// uncompressed, in rows from this byte on.
+inline constexpr std::uint16_t READ_BITS_PER_PIXEL = 24;
+inline constexpr std::uint32_t READ_COMPRESSION = 0;
+inline constexpr std::uint32_t PIXEL_DATA_OFFSET = 54;
+
 // Where the text goes. `write` takes one chunk and returns false if it could not be written;
 // after that, the conversion sends nothing more and fails.
 struct Sink {
@@ -31,6 +38,29 @@ struct Sink {
 // Length of one stored pixel row in bytes: three bytes a pixel, padded to a multiple of four.
 // Zero for a width of zero or less.
 std::uint64_t line_size(std::int32_t width);
+
+enum class Verdict {
+    accepted,     // converted
+    no_signature, // refused: the file does not start with "BM"
+    truncated,    // refused: the file ends before a byte the conversion reads
+};
+
+// A file's header, read once. Fields the file is too short to hold are absent. The conversion
+// uses only the signature and the dimensions; the other fields tell what the file really holds.
+struct BmpHeader {
+    Verdict verdict = Verdict::truncated;
+    std::uint64_t file_size = 0;
+    // The bytes the conversion reads: the 26 that end with the dimensions, or for a file with
+    // pixels the end of the top row's last pixel. A truncated file has fewer.
+    std::uint64_t bytes_needed = 0;
+    std::optional<std::int32_t> width;
+    std::optional<std::int32_t> height;
+    std::optional<std::uint32_t> pixel_data_offset;
+    std::optional<std::uint16_t> bits_per_pixel;
+    std::optional<std::uint32_t> compression;
+};
+
+BmpHeader read_bmp_header(std::span<const std::uint8_t> bmpdata);
 
 // Converts a whole BMP file. Writes to `sink` either the complete text or, for a file it
 // refuses, exactly one message line and nothing else. Returns 0 after a conversion, -1 if the

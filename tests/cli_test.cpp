@@ -28,12 +28,12 @@ struct Expected {
     int status;
 };
 
+// Standard output and the status; what standard error says is checked on its own below.
 void check(const Expected& expected) {
     SCOPED_TRACE("tivrano " + expected.arguments);
     const test::Run run = run_tool(expected.arguments);
     EXPECT_EQ(run.out, expected.out);
     EXPECT_EQ(run.status, expected.status);
-    EXPECT_EQ(run.err, "");
 }
 
 std::string file_of(const std::string& name, const Bytes& bytes) {
@@ -58,19 +58,51 @@ TEST(Cli, WrongArgumentCount) {
 }
 
 TEST(Cli, FilesThatCannotBeRead) {
-    const std::string fifo = (test::scratch() / "fifo").string();
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     check({(test::scratch() / "missing.bmp").string(), NOT_FOUND, FAILED});
     check({"''", NOT_FOUND, FAILED});
     check({test::scratch().string(), NOT_FOUND, FAILED});
     check({"/", NOT_FOUND, FAILED});
-    // Devices report a size of 0 and pipes none: they are refused, never read or waited for.
-    check({"/dev/zero", TRUNCATED, FAILED});
-    check({"/dev/null", TRUNCATED, FAILED});
-    check({fifo, TOO_BIG, FAILED});
-    const test::Run piped = test::run_shell("printf BM | timeout 20 " + test::TOOL + " /dev/stdin");
-    EXPECT_EQ(piped.out, TOO_BIG);
-    EXPECT_EQ(piped.status, FAILED);
+}
+
+// A stream is read to its end, and converted as a file of its bytes would be, up to the limit.
+TEST(Cli, StreamsAreReadToTheirEnd) {
+    const Bytes largest = largest_file();
+    const std::string file = file_of("largest.bmp", largest);
+    const std::string text = test::convert(largest).text;
+    Bytes over = largest;
+    over.push_back(0);
+    const std::string over_file = file_of("over.bmp", over);
+    const std::string fifo = (test::scratch() / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string tool = "timeout 20 " + test::TOOL;
+    struct Case {
+        std::string command;
+        std::string out;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"cat " + file + " | " + tool + " -", text, 0},
+        {"cat " + file + " | " + tool + " /dev/stdin", text, 0},
+        {tool + " - <" + file, text, 0},
+        {"cat " + over_file + " | " + tool + " -", TOO_BIG, FAILED},
+        {"printf BM | " + tool + " /dev/stdin", TRUNCATED, FAILED},
+        {tool + " /dev/null", TRUNCATED, FAILED},
+        {tool + " /dev/zero", TOO_BIG, FAILED},
+        // A FIFO without a writer is an empty stream, never waited for.
+        {tool + " " + fifo, TRUNCATED, FAILED},
+        {tool + " - <&-", NOT_FOUND, FAILED},
+        // A terminal is refused, never waited on; both streams reach the terminal's output.
+        {"script -qec '" + tool + " -' /dev/null",
+         "BMP file too big (>1MB)!\r\ntivrano: standard "
+         "input: a terminal, not an image: name a file, or pipe one into tivrano -\r\n",
+         FAILED},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const test::Run run = test::run_shell(c.command);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.out, c.out);
+    }
 }
 
 TEST(Cli, SizeLimit) {
@@ -106,6 +138,132 @@ TEST(Cli, ShortFilesAtEachBoundary) {
     check({file_of("58.bmp", one_by_one), one_pixel, 0});
 }
 
+// Standard error says why a file was refused, and what was assumed about one that is not a plain
+// 24-bit BMP; standard output and the status stay what they are without it.
+TEST(Cli, StandardErrorSaysWhy) {
+    const auto with = [](Bytes bytes, std::size_t offset, std::uint32_t value) {
+        test::put_le32(bytes, offset, value);
+        return bytes;
+    };
+    const Bytes plain = test::bmp_file(2, 2, test::counting_pixels(4));
+    // As ImageMagick writes a 32-bit image: bit fields, and the pixels after a 124-byte header.
+    const Bytes bitfields = with(with(with(plain, 28, 32), 30, 3), 10, 138);
+    // A 1-bit 16 x 16 image: two bytes of pixels a row, after two palette entries.
+    const Bytes one_bit = sized(with(with(test::bmp_header(16, 16), 28, 1), 10, 62), 126);
+    Bytes over = largest_file();
+    over.push_back(0);
+    const std::string dir = test::scratch().string();
+    const std::string hint = "tivrano: hint: convert in.png -type TrueColor BMP3:out.bmp makes a "
+                             "plain 24-bit BMP; man tivrano has more ways\n";
+    const std::string call = "call it as: tivrano FILE.bmp > FILE.c, or see tivrano --help\n";
+    struct Case {
+        std::string name; // a file of `bytes` in the scratch folder, or the arguments as they are
+        Bytes bytes;
+        std::string out;
+        int status;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {"", {}, USAGE, FAILED, "tivrano: no file named; " + call},
+        {"a b",
+         {},
+         USAGE,
+         FAILED,
+         "tivrano: 2 arguments, but one file is converted per call (quote a name with blanks); " +
+             call},
+        {dir + "/missing.bmp",
+         {},
+         NOT_FOUND,
+         FAILED,
+         "tivrano: " + dir + "/missing.bmp: cannot open: No such file or directory\n"},
+        {dir, {}, NOT_FOUND, FAILED, "tivrano: " + dir + ": cannot open: Is a directory\n"},
+        {"-x",
+         {},
+         NOT_FOUND,
+         FAILED,
+         "tivrano: -x: cannot open: No such file or directory; the options are --help and "
+         "--version, and ./-x names a file\n"},
+        {"over.bmp", over, TOO_BIG, FAILED,
+         "tivrano: over.bmp: 1000001 bytes, over the limit of 1000000\n"},
+        {"in.png",
+         {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0},
+         NO_SIGNATURE,
+         FAILED,
+         "tivrano: in.png: not a BMP file, which starts with \"BM\"; it starts like a PNG image\n"},
+        {"xy.bmp",
+         {'X', 'Y', 0xff},
+         NO_SIGNATURE,
+         FAILED,
+         "tivrano: xy.bmp: not a BMP file, which starts with \"BM\"; it starts with the bytes "
+         "58 59 ff\n"},
+        {"empty.bmp", {}, TRUNCATED, FAILED, "tivrano: empty.bmp: empty, no BMP file\n"},
+        {"25.bmp", sized({'B', 'M'}, 25), TRUNCATED, FAILED,
+         "tivrano: 25.bmp: only 25 bytes, too short for a BMP header: its width and height end at "
+         "byte 26\n"},
+        {"1bit.bmp", one_bit, TRUNCATED, FAILED,
+         "tivrano: 1bit.bmp: the file ends early: 16 x 16 pixels of 3 bytes need 822 bytes, the "
+         "file has 126\n"
+         "tivrano: warning: 1bit.bmp: the header says 1 bit per pixel, but pixels are read as "
+         "24-bit, 3 bytes each\n"
+         "tivrano: warning: 1bit.bmp: the header puts the pixels at byte 62, but they are read "
+         "from byte 54\n" +
+             hint},
+        {"plain.bmp", plain, test::convert(plain).text, 0, ""},
+        {"32bit.bmp", bitfields, test::convert(bitfields).text, 0,
+         "tivrano: warning: 32bit.bmp: the header says 32 bits per pixel, but pixels are read as "
+         "24-bit, 3 bytes each\n"
+         "tivrano: warning: 32bit.bmp: the header says compression 3 (BITFIELDS), but pixels are "
+         "read as uncompressed\n"
+         "tivrano: warning: 32bit.bmp: the header puts the pixels at byte 138, but they are read "
+         "from byte 54\n" +
+             hint},
+        {"top-down.bmp", test::bmp_header(2, -2), test::convert(test::bmp_header(2, -2)).text, 0,
+         "tivrano: warning: top-down.bmp: the height is -2, rows stored top-down, which are not "
+         "read: the array is empty, and C and C++ refuse an empty array\n" +
+             hint},
+        {"no-pixels.bmp", test::bmp_header(0, 5), test::convert(test::bmp_header(0, 5)).text, 0,
+         "tivrano: warning: no-pixels.bmp: no pixels (width 0, height 5): the array is empty, and "
+         "C and C++ refuse an empty array\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.bytes.empty() || c.name == "empty.bmp") {
+            test::write_file(c.name, c.bytes);
+        }
+        const test::Run run =
+            test::run_shell("cd " + dir + " && timeout 20 " + test::TOOL + " " + c.name);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+    }
+    // A file that exists but cannot be read says so, not that it is missing.
+    const std::string locked = file_of("locked.bmp", plain);
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+    const std::string as_nobody =
+        geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    const test::Run run = test::run_shell(as_nobody + test::TOOL + " " + locked);
+    EXPECT_EQ(run.out, NOT_FOUND);
+    EXPECT_EQ(run.err, "tivrano: " + locked + ": cannot open: Permission denied\n");
+}
+
+TEST(Cli, HelpAndVersion) {
+    const test::Run version = run_tool("--version");
+    EXPECT_EQ(version.out, "tivrano " TIVRANO_VERSION "\n");
+    const test::Run help = run_tool("--help");
+    EXPECT_TRUE(help.out.starts_with("Usage: tivrano FILE.bmp > FILE.c\n")) << help.out;
+    EXPECT_NE(help.out.find("man tivrano"), std::string::npos);
+    for (const test::Run& run : {version, help}) {
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, "");
+    }
+    // A file of such a name is reached by its path.
+    const Bytes image = test::bmp_file(1, 1, {{1, 2, 3}});
+    file_of("--help", image);
+    const test::Run file =
+        test::run_shell("cd " + test::scratch().string() + " && " + test::TOOL + " ./--help");
+    EXPECT_EQ(file.out, test::convert(image).text);
+}
+
 TEST(Cli, FailedWritesAreReportedOnStandardError) {
     const std::string file = file_of("frame.bmp", test::bmp_file(2, 2, test::counting_pixels(4)));
     struct Case {
@@ -114,9 +272,13 @@ TEST(Cli, FailedWritesAreReportedOnStandardError) {
     };
     const std::vector<Case> cases = {
         {file + " >/dev/full", "tivrano: cannot write standard output: No space left on device\n"},
-        {">/dev/full", "tivrano: cannot write standard output: No space left on device\n"},
+        {">/dev/full", "tivrano: no file named; call it as: tivrano FILE.bmp > FILE.c, or see "
+                       "tivrano --help\n"
+                       "tivrano: cannot write standard output: No space left on device\n"},
         {file + " >&-", "tivrano: cannot write standard output: Bad file descriptor\n"},
-        {"missing.bmp >&-", "tivrano: cannot write standard output: Bad file descriptor\n"},
+        {"missing.bmp >&-", "tivrano: missing.bmp: cannot open: No such file or directory\n"
+                            "tivrano: cannot write standard output: Bad file descriptor\n"},
+        {"--help >&-", "tivrano: cannot write standard output: Bad file descriptor\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -143,6 +305,8 @@ TEST(Cli, FileCutShortWhileConvertingIsAReadFailure) {
     ASSERT_GT(run.out.size(), end.size());
     EXPECT_EQ(run.out.substr(0, 12), "/*\r\nBreite: ");
     EXPECT_EQ(run.out.substr(run.out.size() - end.size()), end);
+    EXPECT_EQ(run.err, "tivrano: " + file +
+                           ": the file was cut short by another program while it was converted\n");
 }
 
 } // namespace

@@ -1,0 +1,210 @@
+// The platform layer on POSIX systems: a regular file is mapped, a stream is read into a block.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform.hpp"
+#include "tivrano.hpp"
+
+int main(int argc, char** argv) {
+    return tivrano::run(argc, argv);
+}
+
+namespace tivrano::platform {
+namespace {
+
+constexpr std::size_t FIRST_STREAM_BLOCK = std::size_t{64} * 1024;
+
+// Status 255 in the shell, as after any failure.
+constexpr int FAILED = -1;
+
+// The file is mapped, not copied. Should another process cut it short while it is being
+// converted, touching the lost pages raises SIGBUS: the run then ends as a failed read, with the
+// text written so far and the message after it. Only write and _exit are called, both safe in
+// a signal handler.
+LateFailure on_sigbus_failure;
+
+bool write_all(int fd, const char* bytes, std::size_t size, int& error) {
+    while (size > 0) {
+        const ssize_t written = write(fd, bytes, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            error = written < 0 ? errno : EIO;
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+extern "C" void end_on_sigbus(int /*signal*/) {
+    int ignored = 0;
+    write_all(STDOUT_FILENO, on_sigbus_failure.out.data(), on_sigbus_failure.out.size(), ignored);
+    write_all(STDERR_FILENO, on_sigbus_failure.err.data(), on_sigbus_failure.err.size(), ignored);
+    _exit(FAILED);
+}
+
+Loaded fail(Loaded loaded, int error, Input& input) {
+    input.error = error;
+    return loaded;
+}
+
+Loaded map_file(int fd, const LateFailure& late, Input& input) {
+    // The size is where the end lies; st_size says nothing for a block device.
+    const off_t end = lseek(fd, 0, SEEK_END);
+    if (end < 0) {
+        return fail(Loaded::read_failed, errno, input);
+    }
+    const auto file_size = static_cast<std::uint64_t>(end);
+    if (file_size > MAX_FILE_SIZE) {
+        input.size = file_size;
+        return Loaded::too_big;
+    }
+    const auto size = static_cast<std::size_t>(file_size);
+    if (size == 0) {
+        return Loaded::bytes;
+    }
+    // Mapping the file's pages spares allocating, clearing and filling a block as large as the
+    // file, which costs more than the conversion itself.
+    void* const bmpdata = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (bmpdata == MAP_FAILED) {
+        return fail(errno == ENOMEM ? Loaded::no_memory : Loaded::read_failed, errno, input);
+    }
+    on_sigbus_failure = late;
+    struct sigaction on_sigbus {};
+    on_sigbus.sa_handler = end_on_sigbus;
+    sigaction(SIGBUS, &on_sigbus, nullptr);
+    input.bytes = {static_cast<const std::uint8_t*>(bmpdata), size};
+    input.mapped = true;
+    return Loaded::bytes;
+}
+
+// Waits until a descriptor left non-blocking by whoever passed it has bytes or an end.
+bool wait_readable(int fd) {
+    pollfd readable{fd, POLLIN, 0};
+    return poll(&readable, 1, -1) >= 0 || errno == EINTR;
+}
+
+// Reads to the end, or to one byte past the size limit, growing the block as the bytes come.
+Loaded read_stream(int fd, Input& input) {
+    const auto most = static_cast<std::size_t>(MAX_FILE_SIZE + 1);
+    std::size_t capacity = 0;
+    std::size_t size = 0;
+    std::uint8_t* block = nullptr;
+    for (;;) {
+        if (size == capacity) {
+            if (capacity == most) {
+                std::free(block);
+                return Loaded::too_big;
+            }
+            capacity = capacity == 0 ? FIRST_STREAM_BLOCK : capacity * 2;
+            capacity = capacity < most ? capacity : most;
+            auto* const grown = static_cast<std::uint8_t*>(std::realloc(block, capacity));
+            if (grown == nullptr) {
+                std::free(block);
+                return fail(Loaded::no_memory, ENOMEM, input);
+            }
+            block = grown;
+        }
+        const ssize_t got = read(fd, block + size, capacity - size);
+        if (got == 0) {
+            break;
+        }
+        if (got < 0) {
+            if (errno == EINTR ||
+                ((errno == EAGAIN || errno == EWOULDBLOCK) && wait_readable(fd))) {
+                continue;
+            }
+            const int error = errno;
+            std::free(block);
+            return fail(Loaded::read_failed, error, input);
+        }
+        size += static_cast<std::size_t>(got);
+    }
+    input.bytes = {block, size};
+    return Loaded::bytes;
+}
+
+Loaded load_open(int fd, const LateFailure& late, Input& input) {
+    struct stat status {};
+    if (fstat(fd, &status) != 0) {
+        return fail(Loaded::cannot_open, errno, input);
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return fail(Loaded::cannot_open, EISDIR, input);
+    }
+    if (isatty(fd) != 0) {
+        input.is_terminal = true;
+        return Loaded::too_big;
+    }
+    if (S_ISREG(status.st_mode) || S_ISBLK(status.st_mode)) {
+        return map_file(fd, late, input);
+    }
+    return read_stream(fd, input);
+}
+
+} // namespace
+
+Loaded load(const char* path, const LateFailure& late, Input& input) {
+    if (path == nullptr) {
+        // Standard input is a stream whatever it is: read from where it stands.
+        struct stat status {};
+        if (fstat(STDIN_FILENO, &status) != 0) {
+            return fail(Loaded::cannot_open, errno, input);
+        }
+        if (isatty(STDIN_FILENO) != 0) {
+            input.is_terminal = true;
+            return Loaded::too_big;
+        }
+        return read_stream(STDIN_FILENO, input);
+    }
+    // Non-blocking, so that a FIFO without a writer is opened instead of waited for; reading
+    // then blocks, and such a FIFO reads as empty.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return fail(Loaded::cannot_open, errno, input);
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    const Loaded loaded = load_open(fd, late, input);
+    close(fd);
+    return loaded;
+}
+
+void release(Input& input) {
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): the block is this layer's own
+    void* const data = const_cast<std::uint8_t*>(input.bytes.data());
+    if (input.mapped) {
+        munmap(data, input.bytes.size());
+    } else {
+        std::free(data);
+    }
+    input = Input{};
+}
+
+bool write_output(const char* bytes, std::size_t size, int& error) {
+    return write_all(STDOUT_FILENO, bytes, size, error);
+}
+
+void write_error(std::string_view line) {
+    int ignored = 0;
+    write_all(STDERR_FILENO, line.data(), line.size(), ignored);
+}
+
+const char* error_text(int error) {
+    return std::strerror(error);
+}
+
+} // namespace tivrano::platform
