@@ -20,8 +20,6 @@ int main(int argc, char** argv) {
 namespace tivrano::platform {
 namespace {
 
-constexpr std::size_t FIRST_STREAM_BLOCK = std::size_t{64} * 1024;
-
 // Status 255 in the shell, as after any failure.
 constexpr int FAILED = -1;
 
@@ -95,44 +93,32 @@ bool wait_readable(int fd) {
     return poll(&readable, 1, -1) >= 0 || errno == EINTR;
 }
 
-// Reads to the end, or to one byte past the size limit, growing the block as the bytes come.
+// Reads to the end, or to one byte past the size limit. The block is as large as that from the
+// start; its pages cost memory only as the bytes fill them.
 Loaded read_stream(int fd, Input& input) {
-    const auto most = static_cast<std::size_t>(MAX_FILE_SIZE + 1);
-    std::size_t capacity = 0;
+    const auto capacity = static_cast<std::size_t>(MAX_FILE_SIZE + 1);
+    auto* const block = static_cast<std::uint8_t*>(std::malloc(capacity));
+    if (block == nullptr) {
+        return fail(Loaded::no_memory, ENOMEM, input);
+    }
     std::size_t size = 0;
-    std::uint8_t* block = nullptr;
-    for (;;) {
-        if (size == capacity) {
-            if (capacity == most) {
-                std::free(block);
-                return Loaded::too_big;
-            }
-            capacity = capacity == 0 ? FIRST_STREAM_BLOCK : capacity * 2;
-            capacity = capacity < most ? capacity : most;
-            auto* const grown = static_cast<std::uint8_t*>(std::realloc(block, capacity));
-            if (grown == nullptr) {
-                std::free(block);
-                return fail(Loaded::no_memory, ENOMEM, input);
-            }
-            block = grown;
-        }
+    while (size < capacity) {
         const ssize_t got = read(fd, block + size, capacity - size);
         if (got == 0) {
-            break;
+            input.bytes = {block, size};
+            return Loaded::bytes;
         }
-        if (got < 0) {
-            if (errno == EINTR ||
-                ((errno == EAGAIN || errno == EWOULDBLOCK) && wait_readable(fd))) {
-                continue;
-            }
+        if (got > 0) {
+            size += static_cast<std::size_t>(got);
+        } else if (errno != EINTR &&
+                   !((errno == EAGAIN || errno == EWOULDBLOCK) && wait_readable(fd))) {
             const int error = errno;
             std::free(block);
             return fail(Loaded::read_failed, error, input);
         }
-        size += static_cast<std::size_t>(got);
     }
-    input.bytes = {block, size};
-    return Loaded::bytes;
+    std::free(block);
+    return Loaded::too_big;
 }
 
 Loaded load_open(int fd, const LateFailure& late, Input& input) {
