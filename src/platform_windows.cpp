@@ -1,0 +1,283 @@
+// The platform layer on Windows: Win32 handles, so that the text reaches standard output as
+// bytes, never through the C runtime's text mode, and paths in any language are opened with the
+// wide-character API. Files and streams alike are read into a block of their own; a file is
+// opened so that others may still read and write it.
+#include <cstdlib>
+
+#include <windows.h>
+
+#include "platform.hpp"
+#include "tivrano.hpp"
+
+namespace tivrano::platform {
+namespace {
+
+// The code given to a path that names a directory, which Windows reports as access denied.
+constexpr DWORD IS_A_DIRECTORY = ERROR_DIRECTORY;
+// The code given to a file that ends before the size it had when opened.
+constexpr DWORD CUT_SHORT = ERROR_HANDLE_EOF;
+
+Loaded fail(Loaded loaded, DWORD error, Input& input) {
+    input.error = static_cast<int>(error);
+    return loaded;
+}
+
+// The UTF-16 form of a UTF-8 text, in a block to be freed; nullptr if it cannot be made.
+wchar_t* widened(const char* text, int size) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text, size, nullptr, 0);
+    auto* const wide = static_cast<wchar_t*>(
+        std::malloc((static_cast<std::size_t>(length) + 1) * sizeof(wchar_t)));
+    if (wide == nullptr) {
+        return nullptr;
+    }
+    MultiByteToWideChar(CP_UTF8, 0, text, size, wide, length);
+    wide[length] = L'\0';
+    return wide;
+}
+
+bool is_console(HANDLE handle) {
+    DWORD mode = 0;
+    return GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode) != 0;
+}
+
+// Reads until `size` bytes are in `block` or the handle has no more; returns the bytes read,
+// or -1 with the error in `error`. A pipe whose writer is gone has reached its end.
+long long read_all(HANDLE handle, std::uint8_t* block, std::size_t size, DWORD& error) {
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t left = size - done;
+        const DWORD chunk = left < MAXDWORD ? static_cast<DWORD>(left) : MAXDWORD;
+        DWORD got = 0;
+        if (ReadFile(handle, block + done, chunk, &got, nullptr) == 0) {
+            error = GetLastError();
+            if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) {
+                break;
+            }
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return static_cast<long long>(done);
+}
+
+// Reads to the end, or to one byte past the size limit.
+Loaded read_stream(HANDLE handle, Input& input) {
+    const auto capacity = static_cast<std::size_t>(MAX_FILE_SIZE + 1);
+    auto* const block = static_cast<std::uint8_t*>(std::malloc(capacity));
+    if (block == nullptr) {
+        return fail(Loaded::no_memory, ERROR_NOT_ENOUGH_MEMORY, input);
+    }
+    DWORD error = 0;
+    const long long size = read_all(handle, block, capacity, error);
+    if (size < 0 || static_cast<std::size_t>(size) == capacity) {
+        std::free(block);
+        return size < 0 ? fail(Loaded::read_failed, error, input) : Loaded::too_big;
+    }
+    input.bytes = {block, static_cast<std::size_t>(size)};
+    return Loaded::bytes;
+}
+
+// Reads a file whole. Should another program cut it short meanwhile, the read fails.
+Loaded read_file(HANDLE handle, Input& input) {
+    LARGE_INTEGER file_size{};
+    if (GetFileSizeEx(handle, &file_size) == 0) {
+        return fail(Loaded::read_failed, GetLastError(), input);
+    }
+    const auto size = static_cast<std::uint64_t>(file_size.QuadPart);
+    if (size > MAX_FILE_SIZE) {
+        input.size = size;
+        return Loaded::too_big;
+    }
+    auto* const block = static_cast<std::uint8_t*>(std::malloc(size == 0 ? 1 : size));
+    if (block == nullptr) {
+        return fail(Loaded::no_memory, ERROR_NOT_ENOUGH_MEMORY, input);
+    }
+    DWORD error = 0;
+    const long long got = read_all(handle, block, static_cast<std::size_t>(size), error);
+    if (got != static_cast<long long>(size)) {
+        std::free(block);
+        return fail(Loaded::read_failed, got < 0 ? error : CUT_SHORT, input);
+    }
+    input.bytes = {block, static_cast<std::size_t>(size)};
+    return Loaded::bytes;
+}
+
+Loaded load_handle(HANDLE handle, Input& input) {
+    switch (GetFileType(handle)) {
+    case FILE_TYPE_DISK:
+        return read_file(handle, input);
+    case FILE_TYPE_CHAR:
+        if (is_console(handle)) {
+            input.is_terminal = true;
+            return Loaded::too_big;
+        }
+        return read_stream(handle, input);
+    default:
+        return read_stream(handle, input);
+    }
+}
+
+HANDLE open_file(const char* path, Input& input) {
+    wchar_t* const wide_path = widened(path, -1);
+    if (wide_path == nullptr) {
+        fail(Loaded::no_memory, ERROR_NOT_ENOUGH_MEMORY, input);
+        return INVALID_HANDLE_VALUE;
+    }
+    const HANDLE handle = CreateFileW(
+        wide_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        const DWORD attributes = GetFileAttributesW(wide_path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            error = IS_A_DIRECTORY;
+        }
+        input.error = static_cast<int>(error);
+    }
+    std::free(wide_path);
+    return handle;
+}
+
+bool write_all(HANDLE handle, const char* bytes, std::size_t size, DWORD& error) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        error = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    while (size > 0) {
+        const DWORD chunk = size < MAXDWORD ? static_cast<DWORD>(size) : MAXDWORD;
+        DWORD written = 0;
+        if (WriteFile(handle, bytes, chunk, &written, nullptr) == 0 || written == 0) {
+            error = GetLastError();
+            return false;
+        }
+        bytes += written;
+        size -= written;
+    }
+    return true;
+}
+
+// The texts of the errors a user meets most, worded as on other systems, so that the tool
+// says the same everywhere.
+struct Text {
+    DWORD error;
+    const char* text;
+};
+
+constexpr Text TEXTS[] = {
+    {ERROR_FILE_NOT_FOUND, "No such file or directory"},
+    {ERROR_PATH_NOT_FOUND, "No such file or directory"},
+    {ERROR_INVALID_NAME, "No such file or directory"},
+    {ERROR_BAD_NETPATH, "No such file or directory"},
+    {ERROR_ACCESS_DENIED, "Permission denied"},
+    {ERROR_SHARING_VIOLATION, "The file is in use by another program"},
+    {ERROR_LOCK_VIOLATION, "The file is in use by another program"},
+    {IS_A_DIRECTORY, "Is a directory"},
+    {ERROR_INVALID_HANDLE, "Bad file descriptor"},
+    {ERROR_DISK_FULL, "No space left on device"},
+    {ERROR_HANDLE_DISK_FULL, "No space left on device"},
+    {ERROR_NOT_ENOUGH_MEMORY, "Cannot allocate memory"},
+    {ERROR_OUTOFMEMORY, "Cannot allocate memory"},
+    {ERROR_NO_DATA, "Broken pipe"},
+    {ERROR_BROKEN_PIPE, "Broken pipe"},
+    {CUT_SHORT, "the file was cut short by another program while it was read"},
+};
+
+} // namespace
+
+Loaded load(const char* path, const LateFailure& /*late*/, Input& input) {
+    if (path == nullptr) {
+        const HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
+        if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+            return fail(Loaded::cannot_open, ERROR_INVALID_HANDLE, input);
+        }
+        if (is_console(handle)) {
+            input.is_terminal = true;
+            return Loaded::too_big;
+        }
+        return read_stream(handle, input);
+    }
+    const HANDLE handle = open_file(path, input);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return Loaded::cannot_open;
+    }
+    const Loaded loaded = load_handle(handle, input);
+    CloseHandle(handle);
+    return loaded;
+}
+
+void release(Input& input) {
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): the block is this layer's own
+    std::free(const_cast<std::uint8_t*>(input.bytes.data()));
+    input = Input{};
+}
+
+bool write_output(const char* bytes, std::size_t size, int& error) {
+    DWORD code = 0;
+    if (write_all(GetStdHandle(STD_OUTPUT_HANDLE), bytes, size, code)) {
+        return true;
+    }
+    error = static_cast<int>(code);
+    return false;
+}
+
+// A console shows UTF-16; anything else gets the bytes, UTF-8.
+void write_error(std::string_view line) {
+    const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD ignored = 0;
+    if (is_console(handle)) {
+        wchar_t* const wide = widened(line.data(), static_cast<int>(line.size()));
+        if (wide != nullptr) {
+            WriteConsoleW(handle, wide, static_cast<DWORD>(lstrlenW(wide)), &ignored, nullptr);
+            std::free(wide);
+            return;
+        }
+    }
+    write_all(handle, line.data(), line.size(), ignored);
+}
+
+const char* error_text(int error) {
+    const auto code = static_cast<DWORD>(error);
+    for (const Text& text : TEXTS) {
+        if (text.error == code) {
+            return text.text;
+        }
+    }
+    static char system_text[512];
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, system_text, sizeof system_text, nullptr);
+    if (length == 0) {
+        return "unknown error";
+    }
+    // The system's texts end in a full stop and a line break, which a line of ours does not.
+    DWORD end = length;
+    while (end > 0 && (system_text[end - 1] == '\n' || system_text[end - 1] == '\r' ||
+                       system_text[end - 1] == '.' || system_text[end - 1] == ' ')) {
+        --end;
+    }
+    system_text[end] = '\0';
+    return system_text;
+}
+
+} // namespace tivrano::platform
+
+// The arguments come as UTF-16 and go on as UTF-8, so that a path in any language survives.
+int wmain(int argc, wchar_t** argv) {
+    auto** const arguments =
+        static_cast<char**>(std::malloc((static_cast<std::size_t>(argc) + 1) * sizeof(char*)));
+    if (arguments == nullptr) {
+        return -1;
+    }
+    for (int k = 0; k < argc; ++k) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, argv[k], -1, nullptr, 0, nullptr, nullptr);
+        arguments[k] = static_cast<char*>(std::malloc(static_cast<std::size_t>(size)));
+        if (arguments[k] == nullptr) {
+            return -1;
+        }
+        WideCharToMultiByte(CP_UTF8, 0, argv[k], -1, arguments[k], size, nullptr, nullptr);
+    }
+    arguments[argc] = nullptr;
+    return tivrano::run(argc, arguments);
+}

@@ -1,0 +1,228 @@
+// The Windows build, run as a user runs it: tivrano.exe in a process of its own, its standard
+// output a file (so that any text-mode translation would show), its arguments UTF-16.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "bmp_builder.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+
+constexpr DWORD FAILED = static_cast<DWORD>(-1);
+const std::string NOT_FOUND = "BMP file not found!\n";
+const std::string TOO_BIG = "BMP file too big (>1MB)!\n";
+
+const fs::path& scratch() {
+    struct Folder {
+        fs::path path =
+            fs::temp_directory_path() / ("tivrano-" + std::to_string(GetCurrentProcessId()));
+        Folder() { fs::create_directories(path); }
+        ~Folder() { fs::remove_all(path); }
+    };
+    static const Folder folder;
+    return folder.path;
+}
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+fs::path write_file(const fs::path& path, const Bytes& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+enum class Output { file, closed, full };
+
+struct Result {
+    DWORD status = 0;
+    std::string out;
+    std::string err;
+};
+
+HANDLE inheritable_file(const fs::path& path, DWORD access, DWORD creation) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, creation,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Runs tivrano.exe, which the test runs beside, with one argument; `input`, when given, is
+// written into a pipe that is its standard input.
+Result run_tool(const std::wstring& argument, const Bytes* input, Output output) {
+    const fs::path out_path = scratch() / "stdout";
+    const fs::path err_path = scratch() / "stderr";
+    const fs::path tool = fs::current_path() / "tivrano.exe";
+    HANDLE out = INVALID_HANDLE_VALUE;
+    if (output == Output::file) {
+        out = inheritable_file(out_path, GENERIC_WRITE, CREATE_ALWAYS);
+    } else if (output == Output::full) {
+        out = inheritable_file(L"Z:\\dev\\full", GENERIC_WRITE, OPEN_EXISTING);
+    }
+    const HANDLE err = inheritable_file(err_path, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE in_read = nullptr;
+    HANDLE in_write = nullptr;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    if (input != nullptr) {
+        CreatePipe(&in_read, &in_write, &inherit, 0);
+        SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in_read;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    std::wstring command = L"\"" + tool.wstring() + L"\" \"" + argument + L"\"";
+    PROCESS_INFORMATION process{};
+    Result run;
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    EXPECT_TRUE(started) << "cannot start " << tool;
+    std::thread feeder;
+    if (input != nullptr) {
+        CloseHandle(in_read);
+        feeder = std::thread([&] {
+            DWORD written = 0;
+            WriteFile(in_write, input->data(), static_cast<DWORD>(input->size()), &written,
+                      nullptr);
+            CloseHandle(in_write);
+        });
+    }
+    if (started) {
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &run.status);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    if (feeder.joinable()) {
+        feeder.join();
+    }
+    CloseHandle(err);
+    if (out != INVALID_HANDLE_VALUE) {
+        CloseHandle(out);
+    }
+    run.out = output == Output::file ? read_file(out_path) : "";
+    run.err = read_file(err_path);
+    return run;
+}
+
+// Equal bytes; otherwise where they first differ, and a little of each around there.
+testing::AssertionResult same_bytes(const std::string& actual, const std::string& expected) {
+    if (actual == expected) {
+        return testing::AssertionSuccess();
+    }
+    std::size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) {
+        ++at;
+    }
+    const std::size_t from = at < 20 ? 0 : at - 20;
+    return testing::AssertionFailure()
+           << "first difference at byte " << at << " of " << actual.size() << " (expected "
+           << expected.size() << "): " << testing::PrintToString(actual.substr(from, 40))
+           << " instead of " << testing::PrintToString(expected.substr(from, 40));
+}
+
+std::string utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
+// Every image, refused or converted, gives the bytes the conversion gives in memory, and the
+// messages, standard-error lines and statuses are those of every other platform.
+TEST(Windows, SameBytesMessagesAndStatuses) {
+    const Bytes plain = test::bmp_file(5, 3, test::counting_pixels(15));
+    Bytes largest = test::bmp_file(577, 577, std::vector<test::Bgr>(577 * 577, {7, 8, 9}));
+    largest.resize(1000000, 0);
+    Bytes over = largest;
+    over.push_back(0);
+    const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    const fs::path folder = scratch() / L"Bilder";
+    const fs::path spring = write_file(folder / L"Fr\u00fchling \u2740.bmp", plain);
+    const fs::path locked = write_file(scratch() / "locked.bmp", plain);
+    const HANDLE lock = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    const auto text = [](const Bytes& bytes) { return test::convert(bytes).text; };
+    const auto about = [](const fs::path& path, const std::string& reason) {
+        return "tivrano: " + utf8(path) + ": " + reason + "\n";
+    };
+    struct Case {
+        fs::path argument;
+        Bytes bytes; // the file's, written at `argument`, or piped in for "-"
+        std::string out;
+        DWORD status;
+        std::string err;
+        Output output = Output::file;
+    };
+    const std::vector<Case> cases = {
+        {scratch() / "one.bmp", test::bmp_file(1, 1, {{16, 32, 48}}),
+         text(test::bmp_file(1, 1, {{16, 32, 48}})), 0, ""},
+        {scratch() / "8x3.bmp", test::bmp_file(8, 3, test::counting_pixels(24)),
+         text(test::bmp_file(8, 3, test::counting_pixels(24))), 0, ""},
+        {scratch() / "largest.bmp", largest, text(largest), 0, ""},
+        {spring, plain, text(plain), 0, ""},
+        {"-", largest, text(largest), 0, ""},
+        {scratch() / "over.bmp", over, TOO_BIG, FAILED,
+         about(scratch() / "over.bmp", "1000001 bytes, over the limit of 1000000")},
+        {"-", over, TOO_BIG, FAILED,
+         "tivrano: standard input: more than 1000000 bytes, the limit\n"},
+        {scratch() / "in.png", png, text(png), FAILED,
+         about(scratch() / "in.png", "not a BMP file, which starts with \"BM\"; it starts like a "
+                                     "PNG image")},
+        {scratch() / "short.bmp", Bytes(plain.begin(), plain.end() - 2),
+         text({plain.begin(), plain.end() - 2}), FAILED,
+         about(scratch() / "short.bmp",
+               "the file ends early: 5 x 3 pixels of 3 bytes need 101 bytes, the file has 100")},
+        {folder / L"fehlt.bmp",
+         {},
+         NOT_FOUND,
+         FAILED,
+         about(folder / L"fehlt.bmp", "cannot open: No such file or directory")},
+        {folder, {}, NOT_FOUND, FAILED, about(folder, "cannot open: Is a directory")},
+        {locked,
+         {},
+         NOT_FOUND,
+         FAILED,
+         about(locked, "cannot open: The file is in use by another program")},
+        {spring,
+         {},
+         "",
+         FAILED,
+         "tivrano: cannot write standard output: Bad file descriptor\n",
+         Output::closed},
+        {spring,
+         {},
+         "",
+         FAILED,
+         "tivrano: cannot write standard output: No space left on device\n",
+         Output::full},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(utf8(c.argument));
+        const bool piped = c.argument == "-";
+        if (!piped && !c.bytes.empty()) {
+            write_file(c.argument, c.bytes);
+        }
+        const Result run = run_tool(c.argument.wstring(), piped ? &c.bytes : nullptr, c.output);
+        EXPECT_TRUE(same_bytes(run.out, c.out));
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+    }
+    CloseHandle(lock);
+}
+
+} // namespace
