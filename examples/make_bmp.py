@@ -2,6 +2,8 @@
 """Writes 24-bit BMP files for the examples, benchmarks and fuzz corpus.
 
     make_bmp.py heart OUT                   the 8 x 8 sample picture, a red heart on black
+    make_bmp.py arrow OUT                   a 7 x 5 green arrow on black
+    make_bmp.py wave OUT                    a 12 x 4 blue wave on black
     make_bmp.py random WIDTH HEIGHT OUT [SEED] [SIZE]
                                             random pixels; the file padded with zeros to SIZE bytes
 """
@@ -21,6 +23,25 @@ HEART = [
 ]
 
 
+ARROW = [
+    "...#...",
+    "..###..",
+    ".#####.",
+    "...#...",
+    "...#...",
+]
+
+WAVE = [
+    "##....##....",
+    "..#..#..#..#",
+    "...##....##.",
+    "............",
+]
+
+PICTURES = {"heart": (HEART, (220, 20, 60)), "arrow": (ARROW, (40, 200, 80)),
+            "wave": (WAVE, (30, 90, 230))}
+
+
 def bmp_bytes(width, height, pixels):
     """pixels: (red, green, blue) tuples, top row first; the file stores rows bottom-up."""
     row_size = (3 * width + 3) & ~3
@@ -37,9 +58,10 @@ def bmp_bytes(width, height, pixels):
 
 
 def main(argv):
-    if len(argv) == 3 and argv[1] == "heart":
-        pixels = [(220, 20, 60) if c == "#" else (0, 0, 0) for line in HEART for c in line]
-        content = bmp_bytes(8, 8, pixels)
+    if len(argv) == 3 and argv[1] in PICTURES:
+        picture, colour = PICTURES[argv[1]]
+        pixels = [colour if c == "#" else (0, 0, 0) for line in picture for c in line]
+        content = bmp_bytes(len(picture[0]), len(picture), pixels)
         out = argv[2]
     elif len(argv) in (5, 6, 7) and argv[1] == "random":
         width, height = int(argv[2]), int(argv[3])

@@ -1,0 +1,23 @@
+/* Prints each frame's size, width, height and a checksum of its bytes (32-bit FNV-1a). */
+#include <stdio.h>
+
+#include "animation_frames.h"
+
+static void show(const char *name, const uint8_t *bytes, size_t size, int32_t width,
+                 int32_t height) {
+    uint32_t hash = 2166136261u;
+    for (size_t k = 0; k < size; ++k) {
+        hash = (hash ^ bytes[k]) * 16777619u;
+    }
+    printf("%s: %lu bytes, %ld x %ld, fnv1a %08lx\n", name, (unsigned long)size, (long)width,
+           (long)height, (unsigned long)hash);
+}
+
+int main(void) {
+    show("heart", heart, heart_size, heart_width, heart_height);
+    show("arrow", arrow, arrow_size, arrow_width, arrow_height);
+    show("wave", wave, wave_size, wave_width, wave_height);
+    printf("table: %lu frames, %s\n", (unsigned long)frames_count,
+           frames[0] == heart && frames[1] == arrow && frames[2] == wave ? "in order" : "OUT OF ORDER");
+    return 0;
+}
