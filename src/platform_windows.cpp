@@ -2,7 +2,9 @@
 // bytes, never through the C runtime's text mode, and paths in any language are opened with the
 // wide-character API. Files and streams alike are read into a block of their own; a file is
 // opened so that others may still read and write it.
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #include <windows.h>
 
@@ -240,10 +242,10 @@ void write_error(std::string_view line) {
 
 const char* error_text(int error) {
     const auto code = static_cast<DWORD>(error);
-    for (const Text& text : TEXTS) {
-        if (text.error == code) {
-            return text.text;
-        }
+    const Text* const known = std::find_if(std::begin(TEXTS), std::end(TEXTS),
+                                           [code](const Text& text) { return text.error == code; });
+    if (known != std::end(TEXTS)) {
+        return known->text;
     }
     static char system_text[512];
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -265,19 +267,25 @@ const char* error_text(int error) {
 
 // The arguments come as UTF-16 and go on as UTF-8, so that a path in any language survives.
 int wmain(int argc, wchar_t** argv) {
-    auto** const arguments =
-        static_cast<char**>(std::malloc((static_cast<std::size_t>(argc) + 1) * sizeof(char*)));
-    if (arguments == nullptr) {
-        return -1;
-    }
-    for (int k = 0; k < argc; ++k) {
+    const auto count = static_cast<std::size_t>(argc);
+    auto** const arguments = static_cast<char**>(std::calloc(count + 1, sizeof(char*)));
+    bool converted = arguments != nullptr;
+    for (std::size_t k = 0; converted && k < count; ++k) {
         const int size = WideCharToMultiByte(CP_UTF8, 0, argv[k], -1, nullptr, 0, nullptr, nullptr);
         arguments[k] = static_cast<char*>(std::malloc(static_cast<std::size_t>(size)));
-        if (arguments[k] == nullptr) {
-            return -1;
-        }
-        WideCharToMultiByte(CP_UTF8, 0, argv[k], -1, arguments[k], size, nullptr, nullptr);
+        converted =
+            arguments[k] != nullptr && WideCharToMultiByte(CP_UTF8, 0, argv[k], -1, arguments[k],
+                                                           size, nullptr, nullptr) == size;
     }
-    arguments[argc] = nullptr;
-    return tivrano::run(argc, arguments);
+    int status = -1;
+    if (converted) {
+        status = tivrano::run(argc, arguments);
+    } else {
+        tivrano::platform::write_error("tivrano: cannot read the arguments: out of memory\n");
+    }
+    for (std::size_t k = 0; arguments != nullptr && k < count; ++k) {
+        std::free(arguments[k]);
+    }
+    std::free(arguments);
+    return status;
 }
