@@ -57,8 +57,13 @@ bool is_message(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string text;
     const int status = tivrano::convert_bmp({data, size}, {collect, &text});
+    // The header the shell explains a file by tells the same story as the conversion.
+    const tivrano::BmpHeader header = tivrano::read_bmp_header({data, size});
+    require((header.verdict == tivrano::Verdict::accepted) == (status == 0));
+    require(header.file_size == size);
+    require(header.width.has_value() == (size >= 26));
     if (status == 0) {
-        require(size >= 26);
+        require(size >= 26 && header.bytes_needed <= size);
         require(text.size() == text_size(le32(data + 18), le32(data + 22)));
         require(text.starts_with(COMMENT_START) && text.ends_with(CLOSING));
     } else {
