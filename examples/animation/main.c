@@ -3,7 +3,7 @@
 
 #include "animation_frames.h"
 
-static void show(const char *name, const uint8_t *bytes, size_t size, int32_t width,
+static void show(const char* name, const uint8_t* bytes, size_t size, int32_t width,
                  int32_t height) {
     uint32_t hash = 2166136261u;
     for (size_t k = 0; k < size; ++k) {
@@ -18,6 +18,7 @@ int main(void) {
     show("arrow", arrow, arrow_size, arrow_width, arrow_height);
     show("wave", wave, wave_size, wave_width, wave_height);
     printf("table: %lu frames, %s\n", (unsigned long)frames_count,
-           frames[0] == heart && frames[1] == arrow && frames[2] == wave ? "in order" : "OUT OF ORDER");
+           frames[0] == heart && frames[1] == arrow && frames[2] == wave ? "in order"
+                                                                         : "OUT OF ORDER");
     return 0;
 }
