@@ -36,8 +36,9 @@ constexpr std::string_view HELP =
     "FILE.bmp is read whole, at most 1000000 bytes; - reads standard input. The\n"
     "text goes to standard output, and the exit status is 0. On failure, standard\n"
     "output gets a one-line message instead, standard error says why, and the exit\n"
-    "status is 255. Warnings about a file that is not a plain 24-bit BMP go to\n"
-    "standard error. A file named --help or --version is reached as ./--help.\n"
+    "status is 255 (-1 on Windows). Warnings about a file that is not a plain 24-bit\n"
+    "BMP go to standard error. A file named --help or --version is reached as\n"
+    "./--help.\n"
     "\n"
     "man tivrano tells more, and how to make a plain 24-bit BMP.\n";
 
