@@ -188,7 +188,6 @@ endfunction()
 
 # The converter's command, and what a conversion depends on for it.
 function(_tivrano_converter command_var depends_var)
-    set(command)
     if(TIVRANO_EXECUTABLE)
         set(command "${TIVRANO_EXECUTABLE}")
         set(depends "${TIVRANO_EXECUTABLE}")

@@ -94,17 +94,12 @@ void send(Line& line) {
     platform::write_error(finished(line));
 }
 
-Line about(std::string_view name) {
-    Line line;
-    add(line, "tivrano: ");
-    add(line, name);
-    add(line, ": ");
-    return line;
-}
+// A line about one file: "tivrano: NAME: ", or for a warning "tivrano: warning: NAME: ".
+enum class Kind { reason, warning };
 
-Line warning(std::string_view name) {
+Line about(std::string_view name, Kind kind = Kind::reason) {
     Line line;
-    add(line, "tivrano: warning: ");
+    add(line, kind == Kind::warning ? "tivrano: warning: " : "tivrano: ");
     add(line, name);
     add(line, ": ");
     return line;
@@ -157,7 +152,7 @@ std::string_view compression_name(std::uint32_t compression) {
 void warn_about_header(std::string_view name, const BmpHeader& header) {
     bool hint = false;
     if (header.bits_per_pixel && *header.bits_per_pixel != READ_BITS_PER_PIXEL) {
-        Line line = warning(name);
+        Line line = about(name, Kind::warning);
         add(line, "the header says ");
         add_number(line, *header.bits_per_pixel);
         add(line, *header.bits_per_pixel == 1 ? " bit" : " bits");
@@ -166,7 +161,7 @@ void warn_about_header(std::string_view name, const BmpHeader& header) {
         hint = true;
     }
     if (header.compression && *header.compression != READ_COMPRESSION) {
-        Line line = warning(name);
+        Line line = about(name, Kind::warning);
         add(line, "the header says compression ");
         add_number(line, *header.compression);
         add(line, " (");
@@ -176,7 +171,7 @@ void warn_about_header(std::string_view name, const BmpHeader& header) {
         hint = true;
     }
     if (header.pixel_data_offset && *header.pixel_data_offset != PIXEL_DATA_OFFSET) {
-        Line line = warning(name);
+        Line line = about(name, Kind::warning);
         add(line, "the header puts the pixels at byte ");
         add_number(line, *header.pixel_data_offset);
         add(line, ", but they are read from byte 54");
@@ -184,7 +179,7 @@ void warn_about_header(std::string_view name, const BmpHeader& header) {
         hint = true;
     }
     if (header.height && *header.height < 0) {
-        Line line = warning(name);
+        Line line = about(name, Kind::warning);
         add(line, "the height is ");
         add_number(line, *header.height);
         add(line, ", rows stored top-down, which are not read: ");
@@ -193,7 +188,7 @@ void warn_about_header(std::string_view name, const BmpHeader& header) {
         hint = true;
     }
     if (header.width && (*header.width <= 0 || *header.height == 0)) {
-        Line line = warning(name);
+        Line line = about(name, Kind::warning);
         add(line, "no pixels (width ");
         add_number(line, *header.width);
         add(line, ", height ");

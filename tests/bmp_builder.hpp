@@ -73,6 +73,14 @@ inline std::vector<Bgr> counting_pixels(std::size_t count) {
     return pixels;
 }
 
+// The largest file accepted: 577 x 577 pixels take 999,418 bytes, padded with zeros that are
+// never read to tivrano::MAX_FILE_SIZE.
+inline Bytes largest_file() {
+    Bytes file = bmp_file(577, 577, std::vector<Bgr>(577 * 577, {7, 8, 9}));
+    file.resize(static_cast<std::size_t>(tivrano::MAX_FILE_SIZE), 0);
+    return file;
+}
+
 struct Converted {
     int status;
     std::string text;

@@ -45,11 +45,6 @@ Bytes sized(Bytes bytes, std::size_t size) {
     return bytes;
 }
 
-// The largest file accepted: 577 x 577 pixels take 999,418 bytes; the rest is never read.
-Bytes largest_file() {
-    return sized(test::bmp_file(577, 577, std::vector<test::Bgr>(577 * 577, {7, 8, 9})), 1000000);
-}
-
 TEST(Cli, WrongArgumentCount) {
     const std::string file = file_of("one.bmp", test::bmp_file(1, 1, {{1, 2, 3}}));
     check({"", USAGE, FAILED});
@@ -66,7 +61,7 @@ TEST(Cli, FilesThatCannotBeRead) {
 
 // A stream is read to its end, and converted as a file of its bytes would be, up to the limit.
 TEST(Cli, StreamsAreReadToTheirEnd) {
-    const Bytes largest = largest_file();
+    const Bytes largest = test::largest_file();
     const std::string file = file_of("largest.bmp", largest);
     const std::string text = test::convert(largest).text;
     Bytes over = largest;
@@ -106,7 +101,7 @@ TEST(Cli, StreamsAreReadToTheirEnd) {
 }
 
 TEST(Cli, SizeLimit) {
-    const Bytes largest = largest_file();
+    const Bytes largest = test::largest_file();
     const test::Converted expected = test::convert(largest);
     ASSERT_EQ(expected.status, 0);
     check({file_of("largest.bmp", largest), expected.text, 0});
@@ -150,7 +145,7 @@ TEST(Cli, StandardErrorSaysWhy) {
     const Bytes bitfields = with(with(with(plain, 28, 32), 30, 3), 10, 138);
     // A 1-bit 16 x 16 image: two bytes of pixels a row, after two palette entries.
     const Bytes one_bit = sized(with(with(test::bmp_header(16, 16), 28, 1), 10, 62), 126);
-    Bytes over = largest_file();
+    Bytes over = test::largest_file();
     over.push_back(0);
     const std::string dir = test::scratch().string();
     const std::string hint = "tivrano: hint: convert in.png -type TrueColor BMP3:out.bmp makes a "
@@ -297,7 +292,7 @@ namespace {
 // since it blocks on the pipe long before its 5 MB of text are read. The run must end as a
 // failed read, not a crash.
 TEST(Cli, FileCutShortWhileConvertingIsAReadFailure) {
-    const std::string file = file_of("shrinking.bmp", largest_file());
+    const std::string file = file_of("shrinking.bmp", test::largest_file());
     const test::Run run = test::run_shell(
         "{ timeout 20 " + test::TOOL + " " + file +
         "; echo \"status $?\"; } | { head -c 1; truncate -s 100 " + file + "; cat; }");
@@ -331,7 +326,7 @@ TEST(Cli, TooLittleMemory) {
     if (std::getenv("TIVRANO_WRAPPER") != nullptr) {
         GTEST_SKIP() << "the limit would apply to the wrapper";
     }
-    const Bytes largest = largest_file();
+    const Bytes largest = test::largest_file();
     const std::string file = file_of("largest.bmp", largest);
     const std::string text = test::convert(largest).text;
     int refusals = 0;

@@ -47,9 +47,8 @@ instead of
 $expected"
 }
 
-build() { # build folder; the build's output is in $log
-    log=$(cmake --build "$1" 2>&1) && return 0
-    return 1
+build() { # build folder; the build's output is in $log, its status the function's
+    log=$(cmake --build "$1" 2>&1)
 }
 
 converted() { # the frames the last build converted, by name
