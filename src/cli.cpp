@@ -1,4 +1,5 @@
-// tivrano FILE: writes the C source text for one BMP image to standard output.
+// tivrano [OPTION]... FILE: writes the C source text for one BMP image to standard output, or
+// with -o to a file.
 //
 // Standard output and the exit status are what scripts and builds rely on: the text, or on any
 // failure one message line in its place and status 255. Standard error is for people: the
@@ -6,6 +7,8 @@
 #include <charconv>
 #include <cstdint>
 #include <string_view>
+
+#include <getopt.h>
 
 #include "platform.hpp"
 #include "tivrano.hpp"
@@ -22,11 +25,12 @@ constexpr std::string_view NOT_FOUND = "BMP file not found!\n";
 constexpr std::string_view TOO_BIG = "BMP file too big (>1MB)!\n";
 constexpr std::string_view NO_MEMORY = "Not enough memory for the BMP file!\n";
 constexpr std::string_view READ_FAILED = "BMP file could not be read!\n";
+constexpr std::string_view NOT_STRICT = "BMP file refused by --strict!\n";
 
 constexpr std::string_view VERSION = "tivrano " TIVRANO_VERSION "\n";
 constexpr std::string_view HELP =
-    "Usage: tivrano FILE.bmp > FILE.c\n"
-    "       tivrano - < FILE.bmp > FILE.c\n"
+    "Usage: tivrano [OPTION]... FILE.bmp > FILE.c\n"
+    "       tivrano [OPTION]... - < FILE.bmp > FILE.c\n"
     "       tivrano --help | --version\n"
     "\n"
     "Turns an uncompressed 24-bit BMP image into C source text: a comment with its\n"
@@ -37,24 +41,47 @@ constexpr std::string_view HELP =
     "text goes to standard output, and the exit status is 0. On failure, standard\n"
     "output gets a one-line message instead, standard error says why, and the exit\n"
     "status is 255 (-1 on Windows). Warnings about a file that is not a plain 24-bit\n"
-    "BMP go to standard error. A file named --help or --version is reached as\n"
-    "./--help.\n"
+    "BMP go to standard error. A file named like an option is reached as ./--help.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output=FILE   write the text to FILE, which is replaced only by a whole\n"
+    "                      text; refusals still go to standard output\n"
+    "      --order=ORDER   the values of a pixel in this order: grb (the default),\n"
+    "                      rgb, brg, bgr, rbg or gbr\n"
+    "      --start=CORNER  the first LED: top-left (the default), top-right,\n"
+    "                      bottom-left or bottom-right\n"
+    "      --columns       the LED strip runs along columns instead of rows\n"
+    "      --serpentine    every second row (or column) runs the other way\n"
+    "      --name=NAME     name the array NAME, and make the text a source file that\n"
+    "                      defines NAME, NAME_size, NAME_width and NAME_height\n"
+    "      --progmem       on an AVR, put the array in flash memory (PROGMEM)\n"
+    "      --strict        refuse a file that would get a warning\n"
+    "      --help          show this help\n"
+    "      --version       show the version\n"
     "\n"
     "man tivrano tells more, and how to make a plain 24-bit BMP.\n";
 
 constexpr std::string_view HINT =
     "tivrano: hint: convert in.png -type TrueColor BMP3:out.bmp makes "
     "a plain 24-bit BMP; man tivrano has more ways\n";
-constexpr std::string_view EMPTY_ARRAY = "the array is empty, and C and C++ refuse an empty array";
+constexpr std::string_view EMPTY_ARRAY =
+    "the array is empty; standard C and C++ have no zero-length array, -pedantic refuses it, and "
+    "compilers that accept it give the frame 0 bytes";
 
-// Standard output, and the error of its first failed write (0 while every write succeeded).
+// Where text goes: standard output, or the file of -o; and the error of its first failed write
+// (0 while every write succeeded).
 struct Output {
+    platform::OutputFile* file = nullptr;
     int error = 0;
 };
 
 bool write_output(void* context, const char* bytes, std::size_t size) {
     auto& output = *static_cast<Output*>(context);
-    return output.error == 0 && platform::write_output(bytes, size, output.error);
+    if (output.error != 0) {
+        return false;
+    }
+    return output.file != nullptr ? platform::write_file(*output.file, bytes, size, output.error)
+                                   : platform::write_output(bytes, size, output.error);
 }
 
 int refuse(Sink sink, std::string_view message) {
@@ -147,26 +174,44 @@ std::string_view compression_name(std::uint32_t compression) {
     return compression < std::size(NAMES) ? NAMES[compression] : "unknown";
 }
 
+bool says_other_bits(const BmpHeader& header) {
+    return header.bits_per_pixel && *header.bits_per_pixel != READ_BITS_PER_PIXEL;
+}
+
+bool says_compression(const BmpHeader& header) {
+    return header.compression && *header.compression != READ_COMPRESSION;
+}
+
+void add_bits(Line& line, std::uint16_t bits) {
+    add_number(line, bits);
+    add(line, bits == 1 ? " bit" : " bits");
+}
+
+void add_compression(Line& line, std::uint32_t compression) {
+    add(line, "compression ");
+    add_number(line, compression);
+    add(line, " (");
+    add(line, compression_name(compression));
+    add(line, ")");
+}
+
 // One warning for each header field that says the file is not what the conversion reads it
 // as, and a hint on making one that is.
 void warn_about_header(std::string_view name, const BmpHeader& header) {
     bool hint = false;
-    if (header.bits_per_pixel && *header.bits_per_pixel != READ_BITS_PER_PIXEL) {
+    if (says_other_bits(header)) {
         Line line = about(name, Kind::warning);
         add(line, "the header says ");
-        add_number(line, *header.bits_per_pixel);
-        add(line, *header.bits_per_pixel == 1 ? " bit" : " bits");
+        add_bits(line, *header.bits_per_pixel);
         add(line, " per pixel, but pixels are read as 24-bit, 3 bytes each");
         send(line);
         hint = true;
     }
-    if (header.compression && *header.compression != READ_COMPRESSION) {
+    if (says_compression(header)) {
         Line line = about(name, Kind::warning);
-        add(line, "the header says compression ");
-        add_number(line, *header.compression);
-        add(line, " (");
-        add(line, compression_name(*header.compression));
-        add(line, "), but pixels are read as uncompressed");
+        add(line, "the header says ");
+        add_compression(line, *header.compression);
+        add(line, ", but pixels are read as uncompressed");
         send(line);
         hint = true;
     }
@@ -203,7 +248,7 @@ void warn_about_header(std::string_view name, const BmpHeader& header) {
 }
 
 // Why a file was refused, or what was assumed about one that was converted.
-void explain(std::string_view name, std::span<const std::uint8_t> bytes) {
+void explain(std::string_view name, std::span<const std::uint8_t> bytes, bool strict) {
     const BmpHeader header = read_bmp_header(bytes);
     if (header.verdict == Verdict::no_signature) {
         Line line = about(name);
@@ -221,15 +266,37 @@ void explain(std::string_view name, std::span<const std::uint8_t> bytes) {
             add_number(line, header.file_size);
             add(line, " bytes, too short for a BMP header: its width and height end at byte 26");
         } else {
-            add(line, "the file ends early: ");
+            // A file of fewer bits a pixel, or compressed, is short for what it is read as:
+            // that is the cause to name first.
+            if (says_other_bits(header) || says_compression(header)) {
+                add(line, "the header says ");
+                if (says_other_bits(header)) {
+                    add_bits(line, *header.bits_per_pixel);
+                    add(line, " per pixel");
+                    add(line, says_compression(header) ? " and " : "");
+                }
+                if (says_compression(header)) {
+                    add_compression(line, *header.compression);
+                }
+                add(line, says_compression(header) ? "; read as uncompressed 24-bit, "
+                                                   : "; read as 24-bit, ");
+            } else {
+                add(line, "the file ends early: ");
+            }
             add_number(line, *header.width);
             add(line, " x ");
             add_number(line, *header.height);
-            add(line, " pixels of 3 bytes need ");
+            add(line, says_other_bits(header) || says_compression(header)
+                          ? " pixels need "
+                          : " pixels of 3 bytes need ");
             add_number(line, header.bytes_needed);
             add(line, " bytes, the file has ");
             add_number(line, header.file_size);
         }
+        send(line);
+    } else if (strict && header.verdict == Verdict::accepted && !is_plain(header)) {
+        Line line = about(name);
+        add(line, "refused by --strict, for the reasons below");
         send(line);
     }
     // A file too short to hold its dimensions is not worth a closer look.
@@ -237,8 +304,23 @@ void explain(std::string_view name, std::span<const std::uint8_t> bytes) {
         warn_about_header(name, header);
     }
 }
+// What the command line asks for.
+struct Request {
+    TextOptions text;
+    const char* output_path = nullptr; // -o; nullptr for standard output
+    bool strict = false;
+};
 
-int convert_file(const char* path, std::string_view name, Sink sink) {
+// Standard output, and the file of -o while it is written.
+struct Outputs {
+    Output standard;
+    Output file;
+    const char* file_name = nullptr;
+};
+
+int convert_file(const char* path, std::string_view name, const Request& request,
+                 Outputs& outputs) {
+    const Sink standard{write_output, &outputs.standard};
     Line cut_short = about(name);
     add(cut_short, "the file was cut short by another program while it was converted");
     platform::Input input;
@@ -251,11 +333,6 @@ int convert_file(const char* path, std::string_view name, Sink sink) {
             message = NOT_FOUND;
             add(line, "cannot open: ");
             add(line, platform::error_text(input.error));
-            if (name.size() > 1 && name.starts_with('-')) {
-                add(line, "; the options are --help and --version, and ./");
-                add(line, name);
-                add(line, " names a file");
-            }
             break;
         case platform::Loaded::too_big:
             message = TOO_BIG;
@@ -282,12 +359,32 @@ int convert_file(const char* path, std::string_view name, Sink sink) {
             add(line, platform::error_text(input.error));
             break;
         }
-        const int refused = refuse(sink, message);
+        const int refused = refuse(standard, message);
         send(line);
         return refused;
     }
-    const int result = convert_bmp(input.bytes, sink);
-    explain(name, input.bytes);
+    // A file that is refused gets its message on standard output, never in the output file;
+    // so does one --strict refuses.
+    const BmpHeader header = read_bmp_header(input.bytes);
+    int result = FAILED;
+    if (header.verdict == Verdict::accepted && request.strict && !is_plain(header)) {
+        result = refuse(standard, NOT_STRICT);
+    } else if (header.verdict != Verdict::accepted || request.output_path == nullptr) {
+        result = convert_bmp(input.bytes, standard, request.text);
+    } else {
+        platform::OutputFile file;
+        outputs.file_name = request.output_path;
+        if (platform::create_file(request.output_path, file, outputs.file.error)) {
+            outputs.file.file = &file;
+            result = convert_bmp(input.bytes, {write_output, &outputs.file}, request.text);
+            if (outputs.file.error == 0) {
+                platform::commit_file(file, outputs.file.error);
+            }
+            platform::discard_file(file);
+            outputs.file.file = nullptr;
+        }
+    }
+    explain(name, input.bytes, request.strict);
     platform::release(input);
     return result;
 }
@@ -307,40 +404,170 @@ int refuse_arguments(Sink sink, int count) {
     return refused;
 }
 
+// The usage message for an option that is wrong, and a line on what is wrong with it.
+int refuse_option(Sink sink, std::string_view option, std::string_view problem) {
+    const int refused = refuse(sink, USAGE);
+    Line line;
+    add(line, "tivrano: ");
+    add(line, option);
+    add(line, ": ");
+    add(line, problem);
+    add(line, "; see tivrano --help");
+    send(line);
+    return refused;
+}
+
 int print(Sink sink, std::string_view text) {
     return sink.write(sink.context, text.data(), text.size()) ? 0 : FAILED;
 }
 
-int dispatch(int argc, char** argv, Sink sink) {
-    if (argc != 2) {
-        return refuse_arguments(sink, argc - 1);
+bool set_start(Layout& layout, std::string_view corner) {
+    constexpr std::string_view CORNERS[] = {"top-left", "top-right", "bottom-left",
+                                            "bottom-right"};
+    for (int k = 0; k < 4; ++k) {
+        if (corner == CORNERS[k]) {
+            layout.start = static_cast<Corner>(k);
+            return true;
+        }
     }
-    const std::string_view argument = argv[1];
-    if (argument == "--help") {
-        return print(sink, HELP);
+    return false;
+}
+
+// The long options without a letter of their own.
+enum LongOption : int {
+    OPT_ORDER = 256,
+    OPT_START,
+    OPT_COLUMNS,
+    OPT_SERPENTINE,
+    OPT_NAME,
+    OPT_PROGMEM,
+    OPT_STRICT,
+    OPT_HELP,
+    OPT_VERSION,
+};
+
+int dispatch(int argc, char** argv, Outputs& outputs) {
+    const Sink standard{write_output, &outputs.standard};
+    if (argc == 2) {
+        const std::string_view argument = argv[1];
+        if (argument == "--help") {
+            return print(standard, HELP);
+        }
+        if (argument == "--version") {
+            return print(standard, VERSION);
+        }
     }
-    if (argument == "--version") {
-        return print(sink, VERSION);
+    static const option OPTIONS[] = {
+        {"output", required_argument, nullptr, 'o'},
+        {"order", required_argument, nullptr, OPT_ORDER},
+        {"start", required_argument, nullptr, OPT_START},
+        {"columns", no_argument, nullptr, OPT_COLUMNS},
+        {"serpentine", no_argument, nullptr, OPT_SERPENTINE},
+        {"name", required_argument, nullptr, OPT_NAME},
+        {"progmem", no_argument, nullptr, OPT_PROGMEM},
+        {"strict", no_argument, nullptr, OPT_STRICT},
+        {"help", no_argument, nullptr, OPT_HELP},
+        {"version", no_argument, nullptr, OPT_VERSION},
+        {nullptr, 0, nullptr, 0},
+    };
+    Request request;
+    opterr = 0; // every message here is the tool's own
+    int index = -1;
+    for (int got = 0; (got = getopt_long(argc, argv, ":o:", OPTIONS, &index)) != -1; index = -1) {
+        // The option as given, with its value: "--start=left" for "--start left" too.
+        Line option;
+        if (index >= 0) {
+            add(option, "--");
+            add(option, OPTIONS[index].name);
+            if (optarg != nullptr) {
+                add(option, "=");
+                add(option, optarg);
+            }
+        } else {
+            add(option, argv[optind - 1]);
+        }
+        const std::string_view given(option.text, option.size);
+        switch (got) {
+        case 'o':
+            request.output_path = optarg;
+            break;
+        case OPT_ORDER:
+            if (!set_order(request.text.layout, optarg)) {
+                return refuse_option(standard, given,
+                                     "the order is one of grb, rgb, brg, bgr, rbg and gbr");
+            }
+            break;
+        case OPT_START:
+            if (!set_start(request.text.layout, optarg)) {
+                return refuse_option(standard, given, "the corner is one of top-left, "
+                                                      "top-right, bottom-left and bottom-right");
+            }
+            break;
+        case OPT_COLUMNS:
+            request.text.layout.columns = true;
+            break;
+        case OPT_SERPENTINE:
+            request.text.layout.serpentine = true;
+            break;
+        case OPT_NAME:
+            if (const char* problem = name_problem(optarg); problem != nullptr) {
+                return refuse_option(standard, given, problem);
+            }
+            request.text.name = optarg;
+            break;
+        case OPT_PROGMEM:
+            request.text.progmem = true;
+            break;
+        case OPT_STRICT:
+            request.strict = true;
+            break;
+        case OPT_HELP:
+        case OPT_VERSION:
+            return refuse_option(standard, given, "it stands alone, without a file");
+        case ':':
+            return refuse_option(standard, given, "it needs a value");
+        default: {
+            // An unknown short option is one letter of its argument; a long one is all of it.
+            const char letter[] = {'-', static_cast<char>(optopt), '\0'};
+            const std::string_view option = optopt != 0 ? std::string_view(letter, 2) : given;
+            Line problem;
+            add(problem, "no such option; a file of that name is ./");
+            add(problem, option);
+            return refuse_option(standard, option, {problem.text, problem.size});
+        }
+        }
     }
-    if (argument == "-") {
-        return convert_file(nullptr, "standard input", sink);
+    if (argc - optind != 1) {
+        return refuse_arguments(standard, argc - optind);
     }
-    return convert_file(argv[1], argument, sink);
+    const char* const path = argv[optind];
+    if (std::string_view(path) == "-") {
+        return convert_file(nullptr, "standard input", request, outputs);
+    }
+    return convert_file(path, path, request, outputs);
+}
+
+void report_failed_write(std::string_view what, int error) {
+    Line line;
+    add(line, "tivrano: cannot write ");
+    add(line, what);
+    add(line, ": ");
+    add(line, platform::error_text(error));
+    send(line);
 }
 
 } // namespace
 
 int run(int argc, char** argv) {
-    Output output;
-    const int result = dispatch(argc, argv, {write_output, &output});
-    if (output.error != 0) {
-        Line line;
-        add(line, "tivrano: cannot write standard output: ");
-        add(line, platform::error_text(output.error));
-        send(line);
-        return FAILED;
+    Outputs outputs;
+    const int result = dispatch(argc, argv, outputs);
+    if (outputs.file.error != 0) {
+        report_failed_write(outputs.file_name, outputs.file.error);
     }
-    return result;
+    if (outputs.standard.error != 0) {
+        report_failed_write("standard output", outputs.standard.error);
+    }
+    return outputs.file.error != 0 || outputs.standard.error != 0 ? FAILED : result;
 }
 
 } // namespace tivrano

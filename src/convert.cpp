@@ -25,11 +25,24 @@ constexpr std::string_view TRUNCATED = "BMP file truncated!\n";
 
 constexpr std::string_view COMMENT_WIDTH = "/*\r\nBreite: ";
 constexpr std::string_view COMMENT_HEIGHT = ", Hoehe: ";
-constexpr std::string_view COMMENT_END =
-    "\r\n3 bytes / pixel, GRB Reihenfolge\r\nBeschreibung: hier eintragen\r\n*/\r\n";
-constexpr std::string_view ARRAY_OPENING = "const uint8_t animationX[] = {\r\n    ";
+constexpr std::string_view COMMENT_ORDER = "\r\n3 bytes / pixel, ";
+constexpr std::string_view COMMENT_ORDER_END = " Reihenfolge\r\n";
+constexpr std::string_view COMMENT_WIRING = "Wiring: first LED ";
+constexpr std::string_view COMMENT_END = "Beschreibung: hier eintragen\r\n*/\r\n";
+constexpr std::string_view ARRAY_TYPE = "const uint8_t ";
+constexpr std::string_view DEFAULT_NAME = "animationX";
+constexpr std::string_view ARRAY_OPENING = "[] = {\r\n    ";
+constexpr std::string_view PROGMEM_ARRAY_OPENING = "[] PROGMEM = {\r\n    ";
+// PROGMEM is avr-libc's; other cores either define it themselves or need nothing.
+constexpr std::string_view PROGMEM_PROLOGUE = "#ifdef __AVR__\r\n"
+                                              "#include <avr/pgmspace.h>\r\n"
+                                              "#endif\r\n"
+                                              "#ifndef PROGMEM\r\n"
+                                              "#define PROGMEM\r\n"
+                                              "#endif\r\n";
 constexpr std::string_view LINE_BREAK = "\r\n    ";
 constexpr std::string_view ARRAY_CLOSING = "};\n\r";
+constexpr std::string_view NAMED_ARRAY_CLOSING = "};\r\n";
 
 // Every byte value as "%3d, " in a slot of eight bytes, so that a value is stored with one
 // fixed-size copy; the three bytes beyond its text are overwritten by whatever comes next.
@@ -66,9 +79,10 @@ struct TextWriter {
 };
 
 // One conversion's state: the file, the dimensions from its header, and `j`, the triples written
-// since the last line break, counted across rows.
+// since the last line break, counted across strip lines.
 struct Conversion {
     std::span<const std::uint8_t> bmpdata;
+    const TextOptions* options = nullptr;
     std::int32_t width = 0;
     std::int32_t height = 0;
     int j = 0;
@@ -82,7 +96,7 @@ void flush(TextWriter& out) {
     out.used = 0;
 }
 
-// Every fixed text is far shorter than the buffer.
+// Every fixed text is far shorter than the buffer, and so is a name (see name_problem).
 void put(TextWriter& out, std::string_view text) {
     if (OUTPUT_BUFFER_SIZE - out.used < text.size()) {
         flush(out);
@@ -116,6 +130,19 @@ std::uint64_t pixel_data_end(std::int32_t width, std::int32_t height) {
            BYTES_PER_PIXEL * static_cast<std::uint64_t>(width);
 }
 
+bool is_default_wiring(const Layout& layout) {
+    return layout.start == Corner::top_left && !layout.columns && !layout.serpentine;
+}
+
+void put_wiring(TextWriter& out, const Layout& layout) {
+    constexpr std::string_view CORNERS[] = {"top-left", "top-right", "bottom-left",
+                                            "bottom-right"};
+    put(out, COMMENT_WIRING);
+    put(out, CORNERS[static_cast<int>(layout.start)]);
+    put(out, layout.columns ? ", along columns" : ", along rows");
+    put(out, layout.serpentine ? ", serpentine\r\n" : "\r\n");
+}
+
 // Accepts the file only if it carries the signature and holds every byte the conversion will
 // read; then takes the dimensions and writes the description comment. Otherwise writes one
 // message and nothing else.
@@ -128,34 +155,53 @@ int check_bmp_header(Conversion& c) {
     c.width = *header.width;
     c.height = *header.height;
 
+    const Layout& layout = c.options->layout;
     put(c.out, COMMENT_WIDTH);
     put_number(c.out, c.width);
     put(c.out, COMMENT_HEIGHT);
     put_number(c.out, c.height);
+    put(c.out, COMMENT_ORDER);
+    put(c.out, layout.order_name);
+    put(c.out, COMMENT_ORDER_END);
+    if (!is_default_wiring(layout)) {
+        put_wiring(c.out, layout);
+    }
     put(c.out, COMMENT_END);
     return 0;
 }
 
-// Writes the pixels of the stored row at `data` as green, red, blue triples, with a line break
-// after every PIXEL_PER_LINE-th triple. The row's fill bytes are not read.
-void convert_line(Conversion& c, const std::uint8_t* data) {
+// One line of the strip across the image: `count` pixels, the first at byte `first` of the
+// file, each next one `step` bytes on (3 or -3 along a row, plus or minus the row length along
+// a column). Offsets stay integers until they are known to lie inside the file.
+struct StripLine {
+    std::int64_t first;
+    std::int64_t step;
+    std::int32_t count;
+};
+
+// Writes the pixels of one strip line as triples in the layout's channel order, with a line
+// break after every PIXEL_PER_LINE-th triple.
+void convert_line(Conversion& c, const StripLine& line) {
     TextWriter& out = c.out;
-    const std::int32_t width = c.width;
+    const std::uint8_t* const bmp = c.bmpdata.data();
+    const std::size_t first_value = c.options->layout.channel[0];
+    const std::size_t second_value = c.options->layout.channel[1];
+    const std::size_t third_value = c.options->layout.channel[2];
     char* const end = out.buffer + OUTPUT_BUFFER_SIZE;
     char* pos = out.buffer + out.used;
     int j = c.j;
-    for (std::int32_t i = 0; i < width; ++i, data += BYTES_PER_PIXEL) {
+    std::int64_t offset = line.first;
+    for (std::int32_t i = 0; i < line.count; ++i, offset += line.step) {
         if (end - pos < PIXEL_ROOM) {
             out.used = static_cast<std::size_t>(pos - out.buffer);
             flush(out);
             pos = out.buffer;
         }
-        const std::uint8_t b = data[0];
-        const std::uint8_t g = data[1];
-        const std::uint8_t r = data[2];
-        std::memcpy(pos, VALUE_TEXT[g].data(), VALUE_SLOT_SIZE);
-        std::memcpy(pos + VALUE_TEXT_SIZE, VALUE_TEXT[r].data(), VALUE_SLOT_SIZE);
-        std::memcpy(pos + 2 * VALUE_TEXT_SIZE, VALUE_TEXT[b].data(), VALUE_SLOT_SIZE);
+        const std::uint8_t* const data = bmp + offset;
+        std::memcpy(pos, VALUE_TEXT[data[first_value]].data(), VALUE_SLOT_SIZE);
+        std::memcpy(pos + VALUE_TEXT_SIZE, VALUE_TEXT[data[second_value]].data(), VALUE_SLOT_SIZE);
+        std::memcpy(pos + 2 * VALUE_TEXT_SIZE, VALUE_TEXT[data[third_value]].data(),
+                    VALUE_SLOT_SIZE);
         pos += TRIPLE_TEXT_SIZE;
         if (++j == PIXEL_PER_LINE) {
             j = 0;
@@ -167,7 +213,144 @@ void convert_line(Conversion& c, const std::uint8_t* data) {
     c.j = j;
 }
 
+// Walks the strip over an image of positive dimensions, whose every pixel byte lies in the file.
+// Image row y (from the top) is stored row height - 1 - y; pixel x of it starts 3 x bytes in.
+void convert_pixels(Conversion& c) {
+    const Layout& layout = c.options->layout;
+    const std::int64_t width = c.width;
+    const std::int64_t height = c.height;
+    const auto stride = static_cast<std::int64_t>(line_size(c.width));
+    const auto at = [&](std::int64_t x, std::int64_t y) {
+        return static_cast<std::int64_t>(PIXEL_DATA_OFFSET) + (height - 1 - y) * stride +
+               static_cast<std::int64_t>(BYTES_PER_PIXEL) * x;
+    };
+    const bool left = layout.start == Corner::top_left || layout.start == Corner::bottom_left;
+    const bool top = layout.start == Corner::top_left || layout.start == Corner::top_right;
+    // Along rows, lines are rows and run along x; along columns, the other way round.
+    const std::int64_t lines = layout.columns ? width : height;
+    const std::int64_t length = layout.columns ? height : width;
+    const bool lines_forward = layout.columns ? left : top; // first line at x or y = 0
+    const bool pixels_forward = layout.columns ? top : left;
+    const std::int64_t step_along = layout.columns ? -stride : std::int64_t{BYTES_PER_PIXEL};
+    for (std::int64_t k = 0; k < lines && !c.out.failed; ++k) {
+        const std::int64_t line = lines_forward ? k : lines - 1 - k;
+        const bool forward = pixels_forward != (layout.serpentine && k % 2 == 1);
+        const std::int64_t first_pixel = forward ? 0 : length - 1;
+        const std::int64_t first = layout.columns ? at(line, first_pixel) : at(first_pixel, line);
+        convert_line(c, {first, forward ? step_along : -step_along, static_cast<std::int32_t>(length)});
+    }
+}
+
+// The declarations of the four names, ahead of their definitions, so that they get external
+// linkage, with C linkage when compiled as C++, as a header declaring them expects.
+void put_declarations(TextWriter& out, std::string_view name) {
+    put(out, "#include <stddef.h>\r\n#include <stdint.h>\r\n"
+             "#ifdef __cplusplus\r\nextern \"C\" {\r\n#endif\r\n");
+    put(out, "extern const uint8_t ");
+    put(out, name);
+    put(out, "[];\r\nextern const size_t ");
+    put(out, name);
+    put(out, "_size;\r\nextern const int32_t ");
+    put(out, name);
+    put(out, "_width, ");
+    put(out, name);
+    put(out, "_height;\r\n#ifdef __cplusplus\r\n}\r\n#endif\r\n");
+}
+
+void put_definitions(Conversion& c, std::string_view name) {
+    put(c.out, "const size_t ");
+    put(c.out, name);
+    put(c.out, "_size = sizeof ");
+    put(c.out, name);
+    put(c.out, ";\r\nconst int32_t ");
+    put(c.out, name);
+    put(c.out, "_width = ");
+    put_number(c.out, c.width);
+    put(c.out, ";\r\nconst int32_t ");
+    put(c.out, name);
+    put(c.out, "_height = ");
+    put_number(c.out, c.height);
+    put(c.out, ";\r\n");
+}
+
+// Keywords of C23 and C++20, C++'s alternative tokens, and `main`: none may name an array.
+constexpr std::string_view KEYWORDS[] = {
+    "alignas", "alignof", "and", "and_eq", "asm", "auto", "bitand", "bitor", "bool", "break",
+    "case", "catch", "char", "char8_t", "char16_t", "char32_t", "class", "co_await", "co_return",
+    "co_yield", "compl", "concept", "const", "const_cast", "consteval", "constexpr", "constinit",
+    "continue", "decltype", "default", "delete", "do", "double", "dynamic_cast", "else", "enum",
+    "explicit", "export", "extern", "false", "float", "for", "friend", "goto", "if", "inline",
+    "int", "long", "mutable", "namespace", "new", "noexcept", "not", "not_eq", "nullptr",
+    "operator", "or", "or_eq", "private", "protected", "public", "register", "reinterpret_cast",
+    "requires", "restrict", "return", "short", "signed", "sizeof", "static", "static_assert",
+    "static_cast", "struct", "switch", "template", "this", "thread_local", "throw", "true", "try",
+    "typedef", "typeid", "typename", "typeof", "typeof_unqual", "union", "unsigned", "using",
+    "virtual", "void", "volatile", "wchar_t", "while", "xor", "xor_eq", "main",
+};
+
+bool is_identifier_char(char ch, bool first) {
+    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || ch == '_' ||
+           (!first && ch >= '0' && ch <= '9');
+}
+
 } // namespace
+
+const char* name_problem(std::string_view name) {
+    if (name.empty()) {
+        return "an empty name";
+    }
+    if (name.size() > MAX_NAME_SIZE) {
+        return "longer than 200 characters";
+    }
+    for (std::size_t k = 0; k < name.size(); ++k) {
+        if (!is_identifier_char(name[k], k == 0)) {
+            return "not a C identifier (letters, digits and _, not starting with a digit)";
+        }
+    }
+    for (const std::string_view keyword : KEYWORDS) {
+        if (name == keyword) {
+            return name == "main" ? "the name of the program's entry point"
+                                  : "a keyword of C or C++";
+        }
+    }
+    if (name.starts_with("__") || (name.size() > 1 && name[0] == '_' && name[1] >= 'A' &&
+                                   name[1] <= 'Z')) {
+        return "reserved for the compiler and its library (it starts with __ or _ and a capital)";
+    }
+    return nullptr;
+}
+
+bool set_order(Layout& layout, const char* name) {
+    // A stored pixel holds blue, green and red at offsets 0, 1 and 2.
+    char upper[4] = {};
+    std::uint8_t channel[3] = {};
+    int seen = 0;
+    for (int k = 0; k < 3; ++k) {
+        const char ch = name[k];
+        const char letter = ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
+        const int offset = letter == 'B' ? 0 : letter == 'G' ? 1 : letter == 'R' ? 2 : -1;
+        if (offset < 0 || (seen & (1 << offset)) != 0) {
+            return false;
+        }
+        seen |= 1 << offset;
+        upper[k] = letter;
+        channel[k] = static_cast<std::uint8_t>(offset);
+    }
+    if (name[3] != '\0') {
+        return false;
+    }
+    std::memcpy(layout.order_name, upper, sizeof upper);
+    std::memcpy(layout.channel, channel, sizeof channel);
+    return true;
+}
+
+bool is_plain(const BmpHeader& header) {
+    const auto says = [](const auto& field, auto value) { return !field || *field == value; };
+    return says(header.bits_per_pixel, READ_BITS_PER_PIXEL) &&
+           says(header.compression, READ_COMPRESSION) &&
+           says(header.pixel_data_offset, PIXEL_DATA_OFFSET) && header.width &&
+           *header.width > 0 && *header.height > 0;
+}
 
 // The signature is judged on the bytes there are, so that a file too short for anything else
 // but not starting with "BM" is still called what it is.
@@ -210,24 +393,33 @@ std::uint64_t line_size(std::int32_t width) {
     return (BYTES_PER_PIXEL * static_cast<std::uint64_t>(width) + 3) & ~std::uint64_t{3};
 }
 
-int convert_bmp(std::span<const std::uint8_t> bmpdata, Sink sink) {
+int convert_bmp(std::span<const std::uint8_t> bmpdata, Sink sink, const TextOptions& options) {
     Conversion c; // the output buffer is left uninitialised: it is written before it is read
     c.bmpdata = bmpdata;
+    c.options = &options;
     c.out.sink = sink;
     const int status = check_bmp_header(c);
     if (status == 0) {
-        put(c.out, ARRAY_OPENING);
+        const std::string_view name = options.name.empty() ? DEFAULT_NAME : options.name;
+        if (!options.name.empty()) {
+            put_declarations(c.out, name);
+        }
+        if (options.progmem) {
+            put(c.out, PROGMEM_PROLOGUE);
+        }
+        put(c.out, ARRAY_TYPE);
+        put(c.out, name);
+        put(c.out, options.progmem ? PROGMEM_ARRAY_OPENING : ARRAY_OPENING);
         // With no pixels in a row there is nothing to walk, however many rows there are.
         if (c.width > 0 && c.height > 0) {
-            const std::uint64_t stride = line_size(c.width);
-            // Rows are stored bottom-up: the top row of the image comes last in the file.
-            for (std::int32_t row = c.height - 1; row >= 0 && !c.out.failed; --row) {
-                const std::uint64_t offset =
-                    PIXEL_DATA_OFFSET + stride * static_cast<std::uint64_t>(row);
-                convert_line(c, bmpdata.data() + offset);
-            }
+            convert_pixels(c);
         }
-        put(c.out, ARRAY_CLOSING);
+        if (options.name.empty()) {
+            put(c.out, ARRAY_CLOSING);
+        } else {
+            put(c.out, NAMED_ARRAY_CLOSING);
+            put_definitions(c, name);
+        }
     }
     flush(c.out);
     return c.out.failed ? -1 : status;

@@ -47,9 +47,26 @@ struct LateFailure {
 Loaded load(const char* path, const LateFailure& late, Input& input);
 void release(Input& input);
 
-// Writes all of `bytes` to standard output, unchanged; false if it could not, with the
-// system's error code in `error`.
+// Writes all of `bytes` to standard output, unchanged, waiting while a non-blocking output is
+// full; false if it could not, with the system's error code in `error`.
 bool write_output(const char* bytes, std::size_t size, int& error);
+
+// A file that gets the text whole or not at all: the text is written to a new file beside it,
+// which replaces it only once complete. Until then the file keeps what it held, if anything.
+struct OutputFile {
+    std::intptr_t handle = -1;
+    char* temporary = nullptr; // the new file's path, while it exists
+    const char* path = nullptr;
+};
+
+// Creates the new file beside `path`; false if it could not, with the system's error code in
+// `error`.
+bool create_file(const char* path, OutputFile& file, int& error);
+bool write_file(OutputFile& file, const char* bytes, std::size_t size, int& error);
+// Puts the new file in place of the old one.
+bool commit_file(OutputFile& file, int& error);
+// Removes the new file if it was not put in place, and frees what the file holds.
+void discard_file(OutputFile& file);
 
 // Writes one line of text for people to standard error; failures are ignored.
 void write_error(std::string_view line);

@@ -1,5 +1,7 @@
 // The platform layer on POSIX systems: a regular file is mapped, a stream is read into a block.
+// It keeps to POSIX.1-2008; an extension is used only where the system defines it.
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,11 +30,21 @@ constexpr int FAILED = -1;
 // text written so far and the message after it. Only write and _exit are called, both safe in
 // a signal handler.
 LateFailure on_sigbus_failure;
+// The new output file while it is written, removed should the run end that way.
+const char* volatile unfinished_file = nullptr;
+
+// Waits until a descriptor left non-blocking by whoever passed it can take bytes (or has an
+// error to report on the next write).
+bool wait_writable(int fd) {
+    pollfd writable{fd, POLLOUT, 0};
+    return poll(&writable, 1, -1) >= 0 || errno == EINTR;
+}
 
 bool write_all(int fd, const char* bytes, std::size_t size, int& error) {
     while (size > 0) {
         const ssize_t written = write(fd, bytes, size);
-        if (written < 0 && errno == EINTR) {
+        if (written < 0 && (errno == EINTR || ((errno == EAGAIN || errno == EWOULDBLOCK) &&
+                                               wait_writable(fd)))) {
             continue;
         }
         if (written <= 0) {
@@ -49,6 +61,9 @@ extern "C" void end_on_sigbus(int /*signal*/) {
     int ignored = 0;
     write_all(STDOUT_FILENO, on_sigbus_failure.out.data(), on_sigbus_failure.out.size(), ignored);
     write_all(STDERR_FILENO, on_sigbus_failure.err.data(), on_sigbus_failure.err.size(), ignored);
+    if (unfinished_file != nullptr) {
+        unlink(unfinished_file);
+    }
     _exit(FAILED);
 }
 
@@ -56,6 +71,14 @@ Loaded fail(Loaded loaded, int error, Input& input) {
     input.error = error;
     return loaded;
 }
+
+// Linux can read the pages in with the mapping, sparing a fault for each; elsewhere they come in
+// as they are touched.
+#ifdef MAP_POPULATE
+constexpr int PREFAULT = MAP_POPULATE;
+#else
+constexpr int PREFAULT = 0;
+#endif
 
 Loaded map_file(int fd, const LateFailure& late, Input& input) {
     // The size is where the end lies; st_size says nothing for a block device.
@@ -74,7 +97,7 @@ Loaded map_file(int fd, const LateFailure& late, Input& input) {
     }
     // Mapping the file's pages spares allocating, clearing and filling a block as large as the
     // file, which costs more than the conversion itself.
-    void* const bmpdata = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    void* const bmpdata = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | PREFAULT, fd, 0);
     if (bmpdata == MAP_FAILED) {
         return fail(errno == ENOMEM ? Loaded::no_memory : Loaded::read_failed, errno, input);
     }
@@ -182,6 +205,82 @@ void release(Input& input) {
 
 bool write_output(const char* bytes, std::size_t size, int& error) {
     return write_all(STDOUT_FILENO, bytes, size, error);
+}
+
+bool create_file(const char* path, OutputFile& file, int& error) {
+    file.path = path;
+    struct stat status {};
+    const bool exists = stat(path, &status) == 0;
+    if (exists && !S_ISREG(status.st_mode)) {
+        // A device or FIFO (/dev/stdout, say) cannot be replaced; it gets the text as it comes.
+        const int fd = open(path, O_WRONLY | O_CLOEXEC);
+        file.handle = fd;
+        error = fd < 0 ? errno : 0;
+        return fd >= 0;
+    }
+    const std::size_t size = std::strlen(path) + 48;
+    file.temporary = static_cast<char*>(std::malloc(size));
+    if (file.temporary == nullptr) {
+        error = ENOMEM;
+        return false;
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::snprintf(file.temporary, size, "%s.tivrano-%ld-%d.tmp", path,
+                      static_cast<long>(getpid()), attempt);
+        const int fd = open(file.temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            file.handle = fd;
+            unfinished_file = file.temporary;
+            // The file it replaces keeps its permissions.
+            if (exists) {
+                fchmod(fd, status.st_mode & 07777);
+            }
+            return true;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    error = errno;
+    std::free(file.temporary);
+    file.temporary = nullptr;
+    return false;
+}
+
+bool write_file(OutputFile& file, const char* bytes, std::size_t size, int& error) {
+    return write_all(static_cast<int>(file.handle), bytes, size, error);
+}
+
+bool commit_file(OutputFile& file, int& error) {
+    const int fd = static_cast<int>(file.handle);
+    file.handle = -1;
+    if (close(fd) != 0) {
+        error = errno;
+        return false;
+    }
+    if (file.temporary != nullptr) {
+        if (rename(file.temporary, file.path) != 0) {
+            error = errno;
+            return false;
+        }
+        unfinished_file = nullptr;
+        std::free(file.temporary);
+        file.temporary = nullptr;
+    }
+    return true;
+}
+
+void discard_file(OutputFile& file) {
+    if (file.handle >= 0) {
+        close(static_cast<int>(file.handle));
+        file.handle = -1;
+    }
+    if (file.temporary != nullptr) {
+        unlink(file.temporary);
+        unfinished_file = nullptr;
+        std::free(file.temporary);
+        file.temporary = nullptr;
+    }
 }
 
 void write_error(std::string_view line) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace tivrano {
 
@@ -27,6 +28,41 @@ inline constexpr std::size_t OUTPUT_BUFFER_SIZE = std::size_t{64} * 1024;
 inline constexpr std::uint16_t READ_BITS_PER_PIXEL = 24;
 inline constexpr std::uint32_t READ_COMPRESSION = 0;
 inline constexpr std::uint32_t PIXEL_DATA_OFFSET = 54;
+
+// Which LED of the strip each value of the array is for. The array runs along the strip; the
+// strip covers the image in lines (rows, or columns), the first starting in one corner. The
+// default is the plain layout: rows from the top, each left to right.
+enum class Corner { top_left, top_right, bottom_left, bottom_right };
+
+struct Layout {
+    // Offsets of the written values within a stored pixel (blue 0, green 1, red 2), in the
+    // order they are written, and that order's name for the comment.
+    std::uint8_t channel[3] = {1, 2, 0};
+    char order_name[4] = "GRB";
+    Corner start = Corner::top_left;
+    bool columns = false;    // the strip runs along columns instead of rows
+    bool serpentine = false; // every second line, counted from the first, runs the other way
+};
+
+// The channel orders an LED chip may take, by name in any case ("grb", "rgb", ...); false for
+// any other name, leaving `layout` as it was.
+bool set_order(Layout& layout, const char* name);
+
+// What the text is written as. With a name, the text is a source file of its own: it includes
+// what it needs and defines NAME, NAME_size, NAME_width and NAME_height with C linkage. With
+// `progmem` the array goes to flash memory on an AVR, and stays a plain array elsewhere.
+struct TextOptions {
+    Layout layout;
+    std::string_view name; // empty: the array is animationX, for an #include
+    bool progmem = false;
+};
+
+// Why a name cannot be the array's, or nullptr if it can: it must be a C identifier that is no
+// keyword of C or C++, not `main`, and not one the implementation reserves.
+const char* name_problem(std::string_view name);
+
+// The longest name taken: far shorter than the output buffer, and than any compiler's limit.
+inline constexpr std::size_t MAX_NAME_SIZE = 200;
 
 // Where the text goes. `write` takes one chunk and returns false if it could not be written;
 // after that, the conversion sends nothing more and fails.
@@ -62,9 +98,14 @@ struct BmpHeader {
 
 BmpHeader read_bmp_header(std::span<const std::uint8_t> bmpdata);
 
+// Whether the header says the file is what the conversion reads: 24 bits a pixel, uncompressed,
+// pixels from byte 54, rows bottom-up, at least one pixel. Anything else converts with a
+// warning, or is refused with --strict.
+bool is_plain(const BmpHeader& header);
+
 // Converts a whole BMP file. Writes to `sink` either the complete text or, for a file it
 // refuses, exactly one message line and nothing else. Returns 0 after a conversion, -1 if the
 // file was refused or the sink failed.
-int convert_bmp(std::span<const std::uint8_t> bmpdata, Sink sink);
+int convert_bmp(std::span<const std::uint8_t> bmpdata, Sink sink, const TextOptions& options = {});
 
 } // namespace tivrano

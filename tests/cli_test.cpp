@@ -1,5 +1,7 @@
 // The built tool, run as a user runs it: exact standard output, standard error and exit status.
 #include <cstdlib>
+#include <filesystem>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -36,8 +38,9 @@ void check(const Expected& expected) {
     EXPECT_EQ(run.status, expected.status);
 }
 
+// A file of these bytes in the scratch folder, as a word for the shell.
 std::string file_of(const std::string& name, const Bytes& bytes) {
-    return test::write_file(name, bytes).string();
+    return test::quote(test::write_file(name, bytes));
 }
 
 Bytes sized(Bytes bytes, std::size_t size) {
@@ -53,9 +56,9 @@ TEST(Cli, WrongArgumentCount) {
 }
 
 TEST(Cli, FilesThatCannotBeRead) {
-    check({(test::scratch() / "missing.bmp").string(), NOT_FOUND, FAILED});
+    check({test::quote(test::scratch() / "missing.bmp"), NOT_FOUND, FAILED});
     check({"''", NOT_FOUND, FAILED});
-    check({test::scratch().string(), NOT_FOUND, FAILED});
+    check({test::quote(test::scratch()), NOT_FOUND, FAILED});
     check({"/", NOT_FOUND, FAILED});
 }
 
@@ -67,7 +70,7 @@ TEST(Cli, StreamsAreReadToTheirEnd) {
     Bytes over = largest;
     over.push_back(0);
     const std::string over_file = file_of("over.bmp", over);
-    const std::string fifo = (test::scratch() / "fifo").string();
+    const auto fifo = test::scratch() / "fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string tool = "timeout 20 " + test::TOOL;
     struct Case {
@@ -84,7 +87,7 @@ TEST(Cli, StreamsAreReadToTheirEnd) {
         {tool + " /dev/null", TRUNCATED, FAILED},
         {tool + " /dev/zero", TOO_BIG, FAILED},
         // A FIFO without a writer is an empty stream, never waited for.
-        {tool + " " + fifo, TRUNCATED, FAILED},
+        {tool + " " + test::quote(fifo), TRUNCATED, FAILED},
         {tool + " - <&-", NOT_FOUND, FAILED},
         // A terminal is refused, never waited on; both streams reach the terminal's output.
         {"script -qec '" + tool + " -' /dev/null",
@@ -111,9 +114,9 @@ TEST(Cli, SizeLimit) {
     check({file_of("over.bmp", over), TOO_BIG, FAILED});
 
     // 4 GiB + 10 bytes, sparse: read as a 32-bit size it would look like 10 bytes.
-    const std::string huge = file_of("huge.bmp", test::bmp_header(1, 1));
+    const auto huge = test::write_file("huge.bmp", test::bmp_header(1, 1));
     ASSERT_EQ(truncate(huge.c_str(), (off_t{1} << 32) + 10), 0);
-    check({huge, TOO_BIG, FAILED});
+    check({test::quote(huge), TOO_BIG, FAILED});
 }
 
 TEST(Cli, ShortFilesAtEachBoundary) {
@@ -145,107 +148,190 @@ TEST(Cli, StandardErrorSaysWhy) {
     const Bytes bitfields = with(with(with(plain, 28, 32), 30, 3), 10, 138);
     // A 1-bit 16 x 16 image: two bytes of pixels a row, after two palette entries.
     const Bytes one_bit = sized(with(with(test::bmp_header(16, 16), 28, 1), 10, 62), 126);
+    // An 8-bit RLE header with no pixels, cut at each end of a field the explanations read.
+    const Bytes rle8 = with(with(with(test::bmp_header(0, 0), 28, 8), 30, 1), 10, 1078);
     Bytes over = test::largest_file();
     over.push_back(0);
-    const std::string dir = test::scratch().string();
     const std::string hint = "tivrano: hint: convert in.png -type TrueColor BMP3:out.bmp makes a "
                              "plain 24-bit BMP; man tivrano has more ways\n";
     const std::string call = "call it as: tivrano FILE.bmp > FILE.c, or see tivrano --help\n";
+    const std::string empty_array = "the array is empty; standard C and C++ have no zero-length "
+                                    "array, -pedantic refuses it, and compilers that accept it "
+                                    "give the frame 0 bytes\n";
+    const auto warning = [](const std::string& file, const std::string& text) {
+        return "tivrano: warning: " + file + ": " + text + "\n";
+    };
+    const auto bits = [&](const std::string& file, const std::string& count) {
+        return warning(file, "the header says " + count + " per pixel, but pixels are read as "
+                                                          "24-bit, 3 bytes each");
+    };
+    const auto at_byte = [&](const std::string& file, const std::string& offset) {
+        return warning(file, "the header puts the pixels at byte " + offset +
+                                 ", but they are read from byte 54");
+    };
+    const auto compressed = [&](const std::string& file, const std::string& compression) {
+        return warning(file, "the header says compression " + compression +
+                                 ", but pixels are read as uncompressed");
+    };
     struct Case {
-        std::string name; // a file of `bytes` in the scratch folder, or the arguments as they are
+        std::string arguments; // run in the scratch folder, which holds `file` with `bytes`
+        std::string file;
         Bytes bytes;
         std::string out;
         int status;
         std::string err;
     };
-    const std::vector<Case> cases = {
-        {"", {}, USAGE, FAILED, "tivrano: no file named; " + call},
-        {"a b",
-         {},
-         USAGE,
-         FAILED,
+    std::vector<Case> cases = {
+        {"", "", {}, USAGE, FAILED, "tivrano: no file named; " + call},
+        {"a b", "", {}, USAGE, FAILED,
          "tivrano: 2 arguments, but one file is converted per call (quote a name with blanks); " +
              call},
-        {dir + "/missing.bmp",
-         {},
-         NOT_FOUND,
-         FAILED,
-         "tivrano: " + dir + "/missing.bmp: cannot open: No such file or directory\n"},
-        {dir, {}, NOT_FOUND, FAILED, "tivrano: " + dir + ": cannot open: Is a directory\n"},
-        {"-x",
-         {},
-         NOT_FOUND,
-         FAILED,
-         "tivrano: -x: cannot open: No such file or directory; the options are --help and "
-         "--version, and ./-x names a file\n"},
-        {"over.bmp", over, TOO_BIG, FAILED,
+        {"missing.bmp", "", {}, NOT_FOUND, FAILED,
+         "tivrano: missing.bmp: cannot open: No such file or directory\n"},
+        {".", "", {}, NOT_FOUND, FAILED, "tivrano: .: cannot open: Is a directory\n"},
+        {"-x", "", {}, USAGE, FAILED,
+         "tivrano: -x: no such option; a file of that name is ./-x; see tivrano --help\n"},
+        {"--order=bgrx x.bmp", "", {}, USAGE, FAILED,
+         "tivrano: --order=bgrx: the order is one of grb, rgb, brg, bgr, rbg and gbr; see tivrano "
+         "--help\n"},
+        {"--start left x.bmp", "", {}, USAGE, FAILED,
+         "tivrano: --start=left: the corner is one of top-left, top-right, bottom-left and "
+         "bottom-right; see tivrano --help\n"},
+        {"--name=__x x.bmp", "", {}, USAGE, FAILED,
+         "tivrano: --name=__x: reserved for the compiler and its library (it starts with __ or _ "
+         "and a capital); see tivrano --help\n"},
+        {"-o", "", {}, USAGE, FAILED, "tivrano: -o: it needs a value; see tivrano --help\n"},
+        {"--version x.bmp", "", {}, USAGE, FAILED,
+         "tivrano: --version: it stands alone, without a file; see tivrano --help\n"},
+        {"over.bmp", "over.bmp", over, TOO_BIG, FAILED,
          "tivrano: over.bmp: 1000001 bytes, over the limit of 1000000\n"},
-        {"in.png",
-         {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0},
-         NO_SIGNATURE,
-         FAILED,
-         "tivrano: in.png: not a BMP file, which starts with \"BM\"; it starts like a PNG image\n"},
-        {"xy.bmp",
-         {'X', 'Y', 0xff},
-         NO_SIGNATURE,
-         FAILED,
+        {"xy.bmp", "xy.bmp", {'X', 'Y', 0xff}, NO_SIGNATURE, FAILED,
          "tivrano: xy.bmp: not a BMP file, which starts with \"BM\"; it starts with the bytes "
          "58 59 ff\n"},
-        {"empty.bmp", {}, TRUNCATED, FAILED, "tivrano: empty.bmp: empty, no BMP file\n"},
-        {"25.bmp", sized({'B', 'M'}, 25), TRUNCATED, FAILED,
-         "tivrano: 25.bmp: only 25 bytes, too short for a BMP header: its width and height end at "
-         "byte 26\n"},
-        {"1bit.bmp", one_bit, TRUNCATED, FAILED,
-         "tivrano: 1bit.bmp: the file ends early: 16 x 16 pixels of 3 bytes need 822 bytes, the "
-         "file has 126\n"
-         "tivrano: warning: 1bit.bmp: the header says 1 bit per pixel, but pixels are read as "
-         "24-bit, 3 bytes each\n"
-         "tivrano: warning: 1bit.bmp: the header puts the pixels at byte 62, but they are read "
-         "from byte 54\n" +
+        {"empty.bmp", "empty.bmp", {}, TRUNCATED, FAILED, "tivrano: empty.bmp: empty, no BMP file\n"},
+        {"1bit.bmp", "1bit.bmp", one_bit, TRUNCATED, FAILED,
+         "tivrano: 1bit.bmp: the header says 1 bit per pixel; read as 24-bit, 16 x 16 pixels "
+         "need 822 bytes, the file has 126\n" +
+             bits("1bit.bmp", "1 bit") + at_byte("1bit.bmp", "62") + hint},
+        {"rle.bmp", "rle.bmp", sized(with(with(rle8, 18, 16), 22, 16), 330), TRUNCATED, FAILED,
+         "tivrano: rle.bmp: the header says 8 bits per pixel and compression 1 (RLE8); read as "
+         "uncompressed 24-bit, 16 x 16 pixels need 822 bytes, the file has 330\n" +
+             bits("rle.bmp", "8 bits") + compressed("rle.bmp", "1 (RLE8)") +
+             at_byte("rle.bmp", "1078") + hint},
+        {"plain.bmp", "plain.bmp", plain, test::convert(plain).text, 0, ""},
+        {"row.bmp", "row.bmp", test::bmp_file(3, 1, test::counting_pixels(3)),
+         test::convert(test::bmp_file(3, 1, test::counting_pixels(3))).text, 0, ""},
+        {"32bit.bmp", "32bit.bmp", bitfields, test::convert(bitfields).text, 0,
+         bits("32bit.bmp", "32 bits") + compressed("32bit.bmp", "3 (BITFIELDS)") +
+             at_byte("32bit.bmp", "138") + hint},
+        {"--strict 32bit.bmp", "32bit.bmp", bitfields, "BMP file refused by --strict!\n", FAILED,
+         "tivrano: 32bit.bmp: refused by --strict, for the reasons below\n" +
+             bits("32bit.bmp", "32 bits") + compressed("32bit.bmp", "3 (BITFIELDS)") +
+             at_byte("32bit.bmp", "138") + hint},
+        {"--strict plain.bmp", "plain.bmp", plain, test::convert(plain).text, 0, ""},
+        {"top-down.bmp", "top-down.bmp", test::bmp_header(2, -2),
+         test::convert(test::bmp_header(2, -2)).text, 0,
+         warning("top-down.bmp", "the height is -2, rows stored top-down, which are not read: " +
+                                     empty_array.substr(0, empty_array.size() - 1)) +
              hint},
-        {"plain.bmp", plain, test::convert(plain).text, 0, ""},
-        {"32bit.bmp", bitfields, test::convert(bitfields).text, 0,
-         "tivrano: warning: 32bit.bmp: the header says 32 bits per pixel, but pixels are read as "
-         "24-bit, 3 bytes each\n"
-         "tivrano: warning: 32bit.bmp: the header says compression 3 (BITFIELDS), but pixels are "
-         "read as uncompressed\n"
-         "tivrano: warning: 32bit.bmp: the header puts the pixels at byte 138, but they are read "
-         "from byte 54\n" +
-             hint},
-        {"top-down.bmp", test::bmp_header(2, -2), test::convert(test::bmp_header(2, -2)).text, 0,
-         "tivrano: warning: top-down.bmp: the height is -2, rows stored top-down, which are not "
-         "read: the array is empty, and C and C++ refuse an empty array\n" +
-             hint},
-        {"no-pixels.bmp", test::bmp_header(0, 5), test::convert(test::bmp_header(0, 5)).text, 0,
-         "tivrano: warning: no-pixels.bmp: no pixels (width 0, height 5): the array is empty, and "
-         "C and C++ refuse an empty array\n"},
+        {"no-pixels.bmp", "no-pixels.bmp", test::bmp_header(0, 5),
+         test::convert(test::bmp_header(0, 5)).text, 0,
+         "tivrano: warning: no-pixels.bmp: no pixels (width 0, height 5): " + empty_array},
     };
+    // The compressions at the end of the table of names, and past it.
+    for (const auto& [value, name] : std::vector<std::pair<std::uint32_t, std::string>>{
+             {6, "6 (ALPHABITFIELDS)"}, {7, "7 (unknown)"}, {4294967295, "4294967295 (unknown)"}}) {
+        const Bytes file = with(plain, 30, value);
+        cases.push_back({"c.bmp", "c.bmp", file, test::convert(file).text, 0,
+                         compressed("c.bmp", name) + hint});
+    }
+    // Other formats, by their first bytes.
+    for (const auto& [start, what] : std::vector<std::pair<std::string, std::string>>{
+             {"\x89PNG\r\n\x1a\n", "a PNG image"},
+             {std::string("II*\0", 4), "a TIFF image"},
+             {std::string("MM\0*", 4), "a TIFF image"},
+             {std::string("RIFF\x10\0\0\0WEBPVP8 ", 16), "a WebP image"},
+             {std::string("\0\0\1\0\1\0", 6), "a Windows icon"}}) {
+        cases.push_back({"f.img", "f.img", Bytes(start.begin(), start.end()), NO_SIGNATURE, FAILED,
+                         "tivrano: f.img: not a BMP file, which starts with \"BM\"; it starts "
+                         "like " +
+                             what + "\n"});
+    }
+    // Each field is explained only once the file holds all of it.
+    for (const std::size_t size : {13U, 14U, 25U, 26U, 29U, 30U, 33U, 34U}) {
+        const std::string file = std::to_string(size) + ".bmp";
+        const Bytes bytes = sized(rle8, size);
+        std::string err;
+        if (size < 26) {
+            err = "tivrano: " + file + ": only " + std::to_string(size) +
+                  " bytes, too short for a BMP header: its width and height end at byte 26\n";
+        } else {
+            err = (size >= 30 ? bits(file, "8 bits") : "") +
+                  (size >= 34 ? compressed(file, "1 (RLE8)") : "") + at_byte(file, "1078") +
+                  warning(file, "no pixels (width 0, height 0): " +
+                                    empty_array.substr(0, empty_array.size() - 1)) +
+                  hint;
+        }
+        cases.push_back({file, file, bytes, size < 26 ? TRUNCATED : test::convert(bytes).text,
+                         size < 26 ? FAILED : 0, err});
+    }
+    const std::string dir = test::quote(test::scratch());
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (!c.bytes.empty() || c.name == "empty.bmp") {
-            test::write_file(c.name, c.bytes);
+        SCOPED_TRACE(c.arguments);
+        if (!c.file.empty()) {
+            test::write_file(c.file, c.bytes);
         }
         const test::Run run =
-            test::run_shell("cd " + dir + " && timeout 20 " + test::TOOL + " " + c.name);
+            test::run_shell("cd " + dir + " && timeout 20 " + test::TOOL + " " + c.arguments);
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.err, c.err);
     }
-    // A file that exists but cannot be read says so, not that it is missing.
-    const std::string locked = file_of("locked.bmp", plain);
+}
+
+// A file that exists but cannot be read says so, not that it is missing. Run as root, the tool
+// is run as user nobody, from a folder of its own open to that user, so that only the file's
+// mode refuses it.
+TEST(Cli, UnreadableFileIsNotMissing) {
+    std::string as_nobody;
+    std::filesystem::path folder = test::scratch();
+    if (geteuid() == 0) {
+        if (std::system("command -v setpriv >/dev/null") != 0) {
+            GTEST_SKIP() << "setpriv (util-linux) is missing, to run the tool as user nobody";
+        }
+        as_nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        std::string name = (std::filesystem::temp_directory_path() / "tivrano-open-XXXXXX").string();
+        ASSERT_NE(mkdtemp(name.data()), nullptr);
+        folder = name;
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all |
+                                                 std::filesystem::perms::group_exec |
+                                                 std::filesystem::perms::others_exec);
+        std::filesystem::copy_file(TIVRANO_PATH, folder / "tivrano");
+    }
+    const auto locked = folder / "locked.bmp";
+    test::write_file("locked.bmp", test::bmp_file(1, 1, {{1, 2, 3}}));
+    std::filesystem::copy_file(test::scratch() / "locked.bmp", locked,
+                               std::filesystem::copy_options::overwrite_existing);
     ASSERT_EQ(chmod(locked.c_str(), 0), 0);
-    const std::string as_nobody =
-        geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-    const test::Run run = test::run_shell(as_nobody + test::TOOL + " " + locked);
+    const std::string tool = geteuid() == 0 ? test::wrapped(folder / "tivrano") : test::TOOL;
+    const bool reachable =
+        test::run_shell(as_nobody + "test -x " + test::quote(folder / "tivrano")).status == 0;
+    const test::Run run = test::run_shell(as_nobody + tool + " " + test::quote(locked));
+    if (folder != test::scratch()) {
+        std::filesystem::remove_all(folder);
+    }
+    if (geteuid() == 0 && !reachable) {
+        GTEST_SKIP() << "user nobody cannot reach " << folder << ": the temporary folder is closed";
+    }
     EXPECT_EQ(run.out, NOT_FOUND);
-    EXPECT_EQ(run.err, "tivrano: " + locked + ": cannot open: Permission denied\n");
+    EXPECT_EQ(run.err, "tivrano: " + locked.string() + ": cannot open: Permission denied\n");
 }
 
 TEST(Cli, HelpAndVersion) {
     const test::Run version = run_tool("--version");
     EXPECT_EQ(version.out, "tivrano " TIVRANO_VERSION "\n");
     const test::Run help = run_tool("--help");
-    EXPECT_TRUE(help.out.starts_with("Usage: tivrano FILE.bmp > FILE.c\n")) << help.out;
+    EXPECT_TRUE(help.out.starts_with("Usage: tivrano [OPTION]... FILE.bmp > FILE.c\n")) << help.out;
     EXPECT_NE(help.out.find("man tivrano"), std::string::npos);
     for (const test::Run& run : {version, help}) {
         EXPECT_EQ(run.status, 0);
@@ -255,7 +341,7 @@ TEST(Cli, HelpAndVersion) {
     const Bytes image = test::bmp_file(1, 1, {{1, 2, 3}});
     file_of("--help", image);
     const test::Run file =
-        test::run_shell("cd " + test::scratch().string() + " && " + test::TOOL + " ./--help");
+        test::run_shell("cd " + test::quote(test::scratch()) + " && " + test::TOOL + " ./--help");
     EXPECT_EQ(file.out, test::convert(image).text);
 }
 
@@ -292,10 +378,10 @@ namespace {
 // since it blocks on the pipe long before its 5 MB of text are read. The run must end as a
 // failed read, not a crash.
 TEST(Cli, FileCutShortWhileConvertingIsAReadFailure) {
-    const std::string file = file_of("shrinking.bmp", test::largest_file());
+    const std::string file = test::write_file("shrinking.bmp", test::largest_file()).string();
     const test::Run run = test::run_shell(
-        "{ timeout 20 " + test::TOOL + " " + file +
-        "; echo \"status $?\"; } | { head -c 1; truncate -s 100 " + file + "; cat; }");
+        "{ timeout 20 " + test::TOOL + " " + test::quote(file) +
+        "; echo \"status $?\"; } | { head -c 1; truncate -s 100 " + test::quote(file) + "; cat; }");
     const std::string end = "BMP file could not be read!\nstatus 255\n";
     ASSERT_GT(run.out.size(), end.size());
     EXPECT_EQ(run.out.substr(0, 12), "/*\r\nBreite: ");

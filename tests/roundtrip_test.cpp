@@ -33,7 +33,7 @@ TEST(RoundTrip, ArrayHoldsThePixelsInGreenRedBlueOrderTopRowFirst) {
             {static_cast<char>(pixel.g), static_cast<char>(pixel.r), static_cast<char>(pixel.b)};
     }
     const auto image = test::write_file("round.bmp", test::bmp_file(width, height, pixels));
-    const test::Run converted = test::run_tool(image.string());
+    const test::Run converted = test::run_tool(test::quote(image));
     ASSERT_EQ(converted.status, 0);
 
     const auto source = test::write_file("round.c", {});
@@ -49,9 +49,9 @@ TEST(RoundTrip, ArrayHoldsThePixelsInGreenRedBlueOrderTopRowFirst) {
     for (const std::string& compiler : compilers) {
         SCOPED_TRACE(compiler);
         const test::Run build =
-            test::run_shell(compiler + " -o " + program.string() + " " + source.string());
+            test::run_shell(compiler + " -o " + test::quote(program) + " " + test::quote(source));
         ASSERT_EQ(build.status, 0) << build.err;
-        const test::Run run = test::run_shell(program.string());
+        const test::Run run = test::run_shell(test::quote(program));
         ASSERT_EQ(run.status, 0);
         EXPECT_EQ(run.out, expected);
     }

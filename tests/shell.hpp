@@ -15,11 +15,27 @@
 
 namespace test {
 
-// The tool's command; TIVRANO_WRAPPER, when set, goes before it (a valgrind command, say).
-inline const std::string TOOL = [] {
+// A word for the shell that stands for `text` exactly, blanks, quotes and all.
+inline std::string quote(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+inline std::string quote(const std::filesystem::path& path) {
+    return quote(path.string());
+}
+
+// The command that runs `program`; TIVRANO_WRAPPER, when set, goes before it (a valgrind
+// command, say).
+inline std::string wrapped(const std::string& program) {
     const char* wrapper = std::getenv("TIVRANO_WRAPPER");
-    return (wrapper != nullptr ? std::string(wrapper) + " " : std::string()) + TIVRANO_PATH;
-}();
+    return (wrapper != nullptr ? std::string(wrapper) + " " : std::string()) + quote(program);
+}
+
+inline const std::string TOOL = wrapped(TIVRANO_PATH);
 
 struct Run {
     int status; // exit status, or 128 + the signal that ended the shell's command
@@ -58,7 +74,7 @@ inline std::filesystem::path write_file(const std::string& name, const Bytes& by
 inline Run run_shell(const std::string& command) {
     const auto err_path = scratch() / "stderr";
     Run run{-1, {}, {}};
-    FILE* pipe = popen(("{ " + command + " ; } 2>" + err_path.string()).c_str(), "r");
+    FILE* pipe = popen(("{ " + command + " ; } 2>" + quote(err_path)).c_str(), "r");
     if (pipe == nullptr) {
         return run;
     }
