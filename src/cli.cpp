@@ -81,7 +81,7 @@ bool write_output(void* context, const char* bytes, std::size_t size) {
         return false;
     }
     return output.file != nullptr ? platform::write_file(*output.file, bytes, size, output.error)
-                                   : platform::write_output(bytes, size, output.error);
+                                  : platform::write_output(bytes, size, output.error);
 }
 
 int refuse(Sink sink, std::string_view message) {
@@ -422,8 +422,7 @@ int print(Sink sink, std::string_view text) {
 }
 
 bool set_start(Layout& layout, std::string_view corner) {
-    constexpr std::string_view CORNERS[] = {"top-left", "top-right", "bottom-left",
-                                            "bottom-right"};
+    constexpr std::string_view CORNERS[] = {"top-left", "top-right", "bottom-left", "bottom-right"};
     for (int k = 0; k < 4; ++k) {
         if (corner == CORNERS[k]) {
             layout.start = static_cast<Corner>(k);
@@ -499,8 +498,9 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
             break;
         case OPT_START:
             if (!set_start(request.text.layout, optarg)) {
-                return refuse_option(standard, given, "the corner is one of top-left, "
-                                                      "top-right, bottom-left and bottom-right");
+                return refuse_option(standard, given,
+                                     "the corner is one of top-left, "
+                                     "top-right, bottom-left and bottom-right");
             }
             break;
         case OPT_COLUMNS:

@@ -135,8 +135,7 @@ bool is_default_wiring(const Layout& layout) {
 }
 
 void put_wiring(TextWriter& out, const Layout& layout) {
-    constexpr std::string_view CORNERS[] = {"top-left", "top-right", "bottom-left",
-                                            "bottom-right"};
+    constexpr std::string_view CORNERS[] = {"top-left", "top-right", "bottom-left", "bottom-right"};
     put(out, COMMENT_WIRING);
     put(out, CORNERS[static_cast<int>(layout.start)]);
     put(out, layout.columns ? ", along columns" : ", along rows");
@@ -237,7 +236,8 @@ void convert_pixels(Conversion& c) {
         const bool forward = pixels_forward != (layout.serpentine && k % 2 == 1);
         const std::int64_t first_pixel = forward ? 0 : length - 1;
         const std::int64_t first = layout.columns ? at(line, first_pixel) : at(first_pixel, line);
-        convert_line(c, {first, forward ? step_along : -step_along, static_cast<std::int32_t>(length)});
+        convert_line(
+            c, {first, forward ? step_along : -step_along, static_cast<std::int32_t>(length)});
     }
 }
 
@@ -275,17 +275,102 @@ void put_definitions(Conversion& c, std::string_view name) {
 
 // Keywords of C23 and C++20, C++'s alternative tokens, and `main`: none may name an array.
 constexpr std::string_view KEYWORDS[] = {
-    "alignas", "alignof", "and", "and_eq", "asm", "auto", "bitand", "bitor", "bool", "break",
-    "case", "catch", "char", "char8_t", "char16_t", "char32_t", "class", "co_await", "co_return",
-    "co_yield", "compl", "concept", "const", "const_cast", "consteval", "constexpr", "constinit",
-    "continue", "decltype", "default", "delete", "do", "double", "dynamic_cast", "else", "enum",
-    "explicit", "export", "extern", "false", "float", "for", "friend", "goto", "if", "inline",
-    "int", "long", "mutable", "namespace", "new", "noexcept", "not", "not_eq", "nullptr",
-    "operator", "or", "or_eq", "private", "protected", "public", "register", "reinterpret_cast",
-    "requires", "restrict", "return", "short", "signed", "sizeof", "static", "static_assert",
-    "static_cast", "struct", "switch", "template", "this", "thread_local", "throw", "true", "try",
-    "typedef", "typeid", "typename", "typeof", "typeof_unqual", "union", "unsigned", "using",
-    "virtual", "void", "volatile", "wchar_t", "while", "xor", "xor_eq", "main",
+    "alignas",
+    "alignof",
+    "and",
+    "and_eq",
+    "asm",
+    "auto",
+    "bitand",
+    "bitor",
+    "bool",
+    "break",
+    "case",
+    "catch",
+    "char",
+    "char8_t",
+    "char16_t",
+    "char32_t",
+    "class",
+    "co_await",
+    "co_return",
+    "co_yield",
+    "compl",
+    "concept",
+    "const",
+    "const_cast",
+    "consteval",
+    "constexpr",
+    "constinit",
+    "continue",
+    "decltype",
+    "default",
+    "delete",
+    "do",
+    "double",
+    "dynamic_cast",
+    "else",
+    "enum",
+    "explicit",
+    "export",
+    "extern",
+    "false",
+    "float",
+    "for",
+    "friend",
+    "goto",
+    "if",
+    "inline",
+    "int",
+    "long",
+    "mutable",
+    "namespace",
+    "new",
+    "noexcept",
+    "not",
+    "not_eq",
+    "nullptr",
+    "operator",
+    "or",
+    "or_eq",
+    "private",
+    "protected",
+    "public",
+    "register",
+    "reinterpret_cast",
+    "requires",
+    "restrict",
+    "return",
+    "short",
+    "signed",
+    "sizeof",
+    "static",
+    "static_assert",
+    "static_cast",
+    "struct",
+    "switch",
+    "template",
+    "this",
+    "thread_local",
+    "throw",
+    "true",
+    "try",
+    "typedef",
+    "typeid",
+    "typename",
+    "typeof",
+    "typeof_unqual",
+    "union",
+    "unsigned",
+    "using",
+    "virtual",
+    "void",
+    "volatile",
+    "wchar_t",
+    "while",
+    "xor",
+    "xor_eq",
+    "main",
 };
 
 bool is_identifier_char(char ch, bool first) {
@@ -313,8 +398,8 @@ const char* name_problem(std::string_view name) {
                                   : "a keyword of C or C++";
         }
     }
-    if (name.starts_with("__") || (name.size() > 1 && name[0] == '_' && name[1] >= 'A' &&
-                                   name[1] <= 'Z')) {
+    if (name.starts_with("__") ||
+        (name.size() > 1 && name[0] == '_' && name[1] >= 'A' && name[1] <= 'Z')) {
         return "reserved for the compiler and its library (it starts with __ or _ and a capital)";
     }
     return nullptr;
@@ -348,8 +433,8 @@ bool is_plain(const BmpHeader& header) {
     const auto says = [](const auto& field, auto value) { return !field || *field == value; };
     return says(header.bits_per_pixel, READ_BITS_PER_PIXEL) &&
            says(header.compression, READ_COMPRESSION) &&
-           says(header.pixel_data_offset, PIXEL_DATA_OFFSET) && header.width &&
-           *header.width > 0 && *header.height > 0;
+           says(header.pixel_data_offset, PIXEL_DATA_OFFSET) && header.width && *header.width > 0 &&
+           *header.height > 0;
 }
 
 // The signature is judged on the bytes there are, so that a file too short for anything else

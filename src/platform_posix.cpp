@@ -43,8 +43,8 @@ bool wait_writable(int fd) {
 bool write_all(int fd, const char* bytes, std::size_t size, int& error) {
     while (size > 0) {
         const ssize_t written = write(fd, bytes, size);
-        if (written < 0 && (errno == EINTR || ((errno == EAGAIN || errno == EWOULDBLOCK) &&
-                                               wait_writable(fd)))) {
+        if (written < 0 &&
+            (errno == EINTR || ((errno == EAGAIN || errno == EWOULDBLOCK) && wait_writable(fd)))) {
             continue;
         }
         if (written <= 0) {

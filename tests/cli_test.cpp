@@ -1,11 +1,15 @@
 // The built tool, run as a user runs it: exact standard output, standard error and exit status.
 #include <cstdlib>
 #include <filesystem>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -162,8 +166,9 @@ TEST(Cli, StandardErrorSaysWhy) {
         return "tivrano: warning: " + file + ": " + text + "\n";
     };
     const auto bits = [&](const std::string& file, const std::string& count) {
-        return warning(file, "the header says " + count + " per pixel, but pixels are read as "
-                                                          "24-bit, 3 bytes each");
+        return warning(file, "the header says " + count +
+                                 " per pixel, but pixels are read as "
+                                 "24-bit, 3 bytes each");
     };
     const auto at_byte = [&](const std::string& file, const std::string& offset) {
         return warning(file, "the header puts the pixels at byte " + offset +
@@ -183,32 +188,69 @@ TEST(Cli, StandardErrorSaysWhy) {
     };
     std::vector<Case> cases = {
         {"", "", {}, USAGE, FAILED, "tivrano: no file named; " + call},
-        {"a b", "", {}, USAGE, FAILED,
+        {"a b",
+         "",
+         {},
+         USAGE,
+         FAILED,
          "tivrano: 2 arguments, but one file is converted per call (quote a name with blanks); " +
              call},
-        {"missing.bmp", "", {}, NOT_FOUND, FAILED,
+        {"missing.bmp",
+         "",
+         {},
+         NOT_FOUND,
+         FAILED,
          "tivrano: missing.bmp: cannot open: No such file or directory\n"},
         {".", "", {}, NOT_FOUND, FAILED, "tivrano: .: cannot open: Is a directory\n"},
-        {"-x", "", {}, USAGE, FAILED,
+        {"-x",
+         "",
+         {},
+         USAGE,
+         FAILED,
          "tivrano: -x: no such option; a file of that name is ./-x; see tivrano --help\n"},
-        {"--order=bgrx x.bmp", "", {}, USAGE, FAILED,
+        {"--order=bgrx x.bmp",
+         "",
+         {},
+         USAGE,
+         FAILED,
          "tivrano: --order=bgrx: the order is one of grb, rgb, brg, bgr, rbg and gbr; see tivrano "
          "--help\n"},
-        {"--start left x.bmp", "", {}, USAGE, FAILED,
+        {"--start left x.bmp",
+         "",
+         {},
+         USAGE,
+         FAILED,
          "tivrano: --start=left: the corner is one of top-left, top-right, bottom-left and "
          "bottom-right; see tivrano --help\n"},
-        {"--name=__x x.bmp", "", {}, USAGE, FAILED,
+        {"--name=__x x.bmp",
+         "",
+         {},
+         USAGE,
+         FAILED,
          "tivrano: --name=__x: reserved for the compiler and its library (it starts with __ or _ "
          "and a capital); see tivrano --help\n"},
         {"-o", "", {}, USAGE, FAILED, "tivrano: -o: it needs a value; see tivrano --help\n"},
-        {"--version x.bmp", "", {}, USAGE, FAILED,
+        {"--version x.bmp",
+         "",
+         {},
+         USAGE,
+         FAILED,
          "tivrano: --version: it stands alone, without a file; see tivrano --help\n"},
         {"over.bmp", "over.bmp", over, TOO_BIG, FAILED,
          "tivrano: over.bmp: 1000001 bytes, over the limit of 1000000\n"},
-        {"xy.bmp", "xy.bmp", {'X', 'Y', 0xff}, NO_SIGNATURE, FAILED,
+        {"xy.bmp",
+         "xy.bmp",
+         {'X', 'Y', 0xff},
+         NO_SIGNATURE,
+         FAILED,
          "tivrano: xy.bmp: not a BMP file, which starts with \"BM\"; it starts with the bytes "
          "58 59 ff\n"},
-        {"empty.bmp", "empty.bmp", {}, TRUNCATED, FAILED, "tivrano: empty.bmp: empty, no BMP file\n"},
+        {"empty.bmp",
+         "empty.bmp",
+         {},
+         TRUNCATED,
+         FAILED,
+         "tivrano: empty.bmp: empty, no BMP file\n"},
         {"1bit.bmp", "1bit.bmp", one_bit, TRUNCATED, FAILED,
          "tivrano: 1bit.bmp: the header says 1 bit per pixel; read as 24-bit, 16 x 16 pixels "
          "need 822 bytes, the file has 126\n" +
@@ -300,7 +342,8 @@ TEST(Cli, UnreadableFileIsNotMissing) {
             GTEST_SKIP() << "setpriv (util-linux) is missing, to run the tool as user nobody";
         }
         as_nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
-        std::string name = (std::filesystem::temp_directory_path() / "tivrano-open-XXXXXX").string();
+        std::string name =
+            (std::filesystem::temp_directory_path() / "tivrano-open-XXXXXX").string();
         ASSERT_NE(mkdtemp(name.data()), nullptr);
         folder = name;
         std::filesystem::permissions(folder, std::filesystem::perms::owner_all |
@@ -343,6 +386,111 @@ TEST(Cli, HelpAndVersion) {
     const test::Run file =
         test::run_shell("cd " + test::quote(test::scratch()) + " && " + test::TOOL + " ./--help");
     EXPECT_EQ(file.out, test::convert(image).text);
+}
+
+// -o replaces the file only with a whole text; a refusal's message still goes to standard output.
+TEST(Cli, OutputFile) {
+    const Bytes image = test::bmp_file(2, 2, test::counting_pixels(4));
+    const std::string text = test::convert(image).text;
+    test::write_file("good.bmp", image);
+    test::write_file("bad.bmp", {'B', 'M'});
+    const std::string old = "what the file held before\n";
+    struct Case {
+        std::string arguments;
+        std::string out;
+        int status;
+        std::string err;
+        std::string file; // what out.c holds afterwards
+    };
+    const std::vector<Case> cases = {
+        {"-o out.c good.bmp", "", 0, "", text},
+        {"--output=out.c bad.bmp", TRUNCATED, FAILED,
+         "tivrano: bad.bmp: only 2 bytes, too short for a BMP header: its width and height end at "
+         "byte 26\n",
+         old},
+        {"-o out.c missing.bmp", NOT_FOUND, FAILED,
+         "tivrano: missing.bmp: cannot open: No such file or directory\n", old},
+        {"-o no/out.c good.bmp", "", FAILED,
+         "tivrano: cannot write no/out.c: No such file or directory\n", old},
+        {"-o /dev/full good.bmp", "", FAILED,
+         "tivrano: cannot write /dev/full: No space left on device\n", old},
+    };
+    const std::string dir = test::quote(test::scratch());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        test::write_file("out.c", {old.begin(), old.end()});
+        const test::Run run =
+            test::run_shell("cd " + dir + " && " + test::TOOL + " " + c.arguments);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(test::read_file(test::scratch() / "out.c"), c.file);
+        for (const auto& entry : std::filesystem::directory_iterator(test::scratch())) {
+            EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+        }
+    }
+}
+
+// A pipe that the parent left non-blocking is waited on, not taken for a failure: standard
+// output drained by a slow reader, and standard input whose writer starts late.
+TEST(Cli, NonBlockingPipesAreWaitedOn) {
+    const Bytes largest = test::largest_file();
+    const std::string text = test::convert(largest).text;
+    const auto file = test::write_file("largest.bmp", largest);
+    const auto start = [](const std::string& command, int in, int out) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+        const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
+        pid_t pid = -1;
+        posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char**>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    };
+    const auto status_of = [](pid_t pid) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+
+    const auto pipe_closed_on_exec = [](int ends[2]) {
+        return pipe(ends) == 0 && fcntl(ends[0], F_SETFD, FD_CLOEXEC) == 0 &&
+               fcntl(ends[1], F_SETFD, FD_CLOEXEC) == 0;
+    };
+    int out[2];
+    ASSERT_TRUE(pipe_closed_on_exec(out));
+    ASSERT_EQ(fcntl(out[1], F_SETFL, O_NONBLOCK), 0);
+    const pid_t writer =
+        start("exec " + test::TOOL + " " + test::quote(file), STDIN_FILENO, out[1]);
+    close(out[1]);
+    std::string got;
+    char chunk[16384];
+    for (ssize_t size = 0; (size = read(out[0], chunk, sizeof chunk)) > 0;) {
+        got.append(chunk, static_cast<std::size_t>(size));
+        usleep(200);
+    }
+    close(out[0]);
+    EXPECT_EQ(status_of(writer), 0);
+    EXPECT_TRUE(got == text) << got.size() << " bytes of " << text.size();
+
+    int in[2];
+    ASSERT_TRUE(pipe_closed_on_exec(in));
+    ASSERT_EQ(fcntl(in[0], F_SETFL, O_NONBLOCK), 0);
+    const auto converted = test::scratch() / "from-stdin.c";
+    const pid_t reader =
+        start("exec " + test::TOOL + " -o " + test::quote(converted) + " -", in[0], STDOUT_FILENO);
+    close(in[0]);
+    signal(SIGPIPE, SIG_IGN); // a reader that gave up fails the writes below, not the test
+    usleep(300000);
+    for (std::size_t done = 0; done < largest.size();) {
+        const ssize_t size = write(in[1], largest.data() + done, largest.size() - done);
+        ASSERT_GT(size, 0);
+        done += static_cast<std::size_t>(size);
+    }
+    close(in[1]);
+    EXPECT_EQ(status_of(reader), 0);
+    EXPECT_TRUE(test::read_file(converted) == text);
 }
 
 TEST(Cli, FailedWritesAreReportedOnStandardError) {

@@ -276,4 +276,95 @@ TEST(Convert, FailedWriteFailsTheConversion) {
     }
 }
 
+std::vector<int> values_of(const std::string& text) {
+    std::vector<int> values;
+    const std::size_t opening = text.find('{');
+    int value = -1;
+    for (std::size_t k = opening + 1; k < text.size(); ++k) {
+        if (text[k] >= '0' && text[k] <= '9') {
+            value = (value < 0 ? 0 : value * 10) + (text[k] - '0');
+        } else if (value >= 0) {
+            values.push_back(value);
+            value = -1;
+        }
+    }
+    return values;
+}
+
+// Each value of the array is for the LED at its place on the strip. LED n lies on strip line
+// n / L at n % L along it (from its far end on every second line of a serpentine), where lines
+// are rows of L = width pixels or columns of L = height, and the first line and its first LED
+// are those at the start corner.
+TEST(Convert, WiringPutsEachPixelAtItsPlaceOnTheStrip) {
+    const char* const corners[] = {"top-left", "top-right", "bottom-left", "bottom-right"};
+    for (const std::int32_t width : {4, 5}) { // 5: rows with fill bytes
+        const std::int32_t height = 3;
+        const std::vector<Bgr> pixels = test::counting_pixels(static_cast<std::size_t>(width * 3));
+        const Bytes file = test::bmp_file(width, height, pixels);
+        for (int corner = 0; corner < 4; ++corner) {
+            for (const bool columns : {false, true}) {
+                for (const bool serpentine : {false, true}) {
+                    tivrano::TextOptions options;
+                    options.layout.start = static_cast<tivrano::Corner>(corner);
+                    options.layout.columns = columns;
+                    options.layout.serpentine = serpentine;
+                    SCOPED_TRACE(std::to_string(width) + " wide, from " + corners[corner] +
+                                 (columns ? ", columns" : "") + (serpentine ? ", serpentine" : ""));
+                    const bool left = corner % 2 == 0;
+                    const bool top = corner < 2;
+                    const int length = columns ? height : width;
+                    std::vector<int> expected;
+                    for (int n = 0; n < width * height; ++n) {
+                        const int line = n / length;
+                        const int along =
+                            serpentine && line % 2 == 1 ? length - 1 - n % length : n % length;
+                        const int across_lines = columns ? width : height;
+                        const int line_at = (columns ? left : top) ? line : across_lines - 1 - line;
+                        const int along_at = (columns ? top : left) ? along : length - 1 - along;
+                        const int x = columns ? line_at : along_at;
+                        const int y = columns ? along_at : line_at;
+                        const Bgr& pixel = pixels[static_cast<std::size_t>(y * width + x)];
+                        expected.insert(expected.end(), {pixel.g, pixel.r, pixel.b});
+                    }
+                    std::string text;
+                    ASSERT_EQ(tivrano::convert_bmp(file, {test::append_to_string, &text}, options),
+                              0);
+                    EXPECT_EQ(values_of(text), expected);
+                    const bool plain = corner == 0 && !columns && !serpentine;
+                    EXPECT_EQ(text.find("\r\nWiring: first LED " + std::string(corners[corner]) +
+                                        (columns ? ", along columns" : ", along rows") +
+                                        (serpentine ? ", serpentine" : "") + "\r\nBeschreibung") !=
+                                  std::string::npos,
+                              !plain);
+                    EXPECT_EQ(text.find("Wiring") == std::string::npos, plain);
+                }
+            }
+        }
+    }
+}
+
+// Every order of the three channels, named in any case; anything else is not an order.
+TEST(Convert, ChannelOrders) {
+    const Bytes file = test::bmp_file(1, 1, {{1, 2, 3}}); // blue 1, green 2, red 3
+    const std::vector<std::pair<std::string, std::string>> orders = {
+        {"grb", "GRB:  2,   3,   1"}, {"RGB", "RGB:  3,   2,   1"}, {"Brg", "BRG:  1,   3,   2"},
+        {"bgr", "BGR:  1,   2,   3"}, {"rbG", "RBG:  3,   1,   2"}, {"gbr", "GBR:  2,   1,   3"},
+    };
+    for (const auto& [name, expected] : orders) {
+        SCOPED_TRACE(name);
+        tivrano::TextOptions options;
+        ASSERT_TRUE(tivrano::set_order(options.layout, name.c_str()));
+        std::string text;
+        ASSERT_EQ(tivrano::convert_bmp(file, {test::append_to_string, &text}, options), 0);
+        const std::string order = expected.substr(0, 3);
+        EXPECT_NE(text.find("3 bytes / pixel, " + order + " Reihenfolge\r\n"), std::string::npos);
+        EXPECT_NE(text.find("{\r\n    " + expected.substr(4) + ", };"), std::string::npos) << text;
+    }
+    for (const char* wrong : {"", "gr", "grbb", "ggb", "xyz", "g r"}) {
+        tivrano::Layout layout;
+        EXPECT_FALSE(tivrano::set_order(layout, wrong)) << wrong;
+        EXPECT_STREQ(layout.order_name, "GRB");
+    }
+}
+
 } // namespace
