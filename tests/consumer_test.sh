@@ -3,9 +3,13 @@
 # holds blanks and parentheses, and examples/animation built against it, its figures checked
 # against Pillow's own decoding of the frames. Then the rebuilds: a changed frame is converted
 # again, a changed tool converts all, an unchanged build does nothing, a bad frame fails the
-# build with the tool's message twice in a row and leaves no output, and a name used twice
-# fails at configure time. Also from the source tree with add_subdirectory, cross-compiled for
-# Windows when MinGW-w64 and Wine are here, and the README's make rule.
+# build with the tool's message twice in a row and writes no output, and a name used twice
+# fails at configure time. Then what a frame may not get past: ImageMagick's default BMP stops
+# the build (ALLOW_WARNINGS lets it through), names that are keywords or main stop the
+# configure, and walk.1.bmp and walk.2.bmp get names of their own. The layout keywords: ORDER
+# on the host, and SERPENTINE with PROGMEM for an AVR, whose flash holds the frame as laid out.
+# Also from the source tree with add_subdirectory, cross-compiled for Windows when MinGW-w64
+# and Wine are here, and the README's make rule.
 #   consumer_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$(cd "$1" && pwd)
@@ -90,12 +94,11 @@ for generator in "Unix Makefiles" Ninja; do
         grep -q 'BM header not found!' <<<"$log" || fail "$generator: no tool message: $log"
         grep -q 'tivrano: .*arrow.bmp: not a BMP file.*GIF image' <<<"$log" ||
             fail "$generator: no reason from the tool: $log"
-        for stale in "$b/tivrano_animation/arrow.inc" "$b/tivrano_animation/arrow.c" \
-            "$b/tivrano_animation/arrow.inc.tmp"; do
-            [ ! -e "$stale" ] || fail "$generator: a failed conversion left $stale"
-        done
+        [ "$b/tivrano_animation/arrow.c" -ot "$project/frames/arrow.bmp" ] ||
+            fail "$generator: a failed conversion wrote arrow.c"
+        ! ls "$b/tivrano_animation" | grep -q tmp || fail "$generator: a failed conversion left a file"
     done
-    echo "$generator: a bad frame fails the build with the tool's message, twice, leaving nothing"
+    echo "$generator: a bad frame fails the build with the tool's message, twice, writing nothing"
 
     cp "$work/arrow.bmp" "$project/frames/arrow.bmp"
     build "$b" || fail "$generator: build after mending the frame: $log"
@@ -117,9 +120,125 @@ if output=$(cmake -S "$duplicate" -B "$duplicate/build" -DCMAKE_PREFIX_PATH="$pr
     fail "a name used twice configured"
 fi
 # CMake wraps its messages: read them as one line.
-tr -s ' \n' '  ' <<<"$output" | grep -q 'the name heart is already defined by tivrano_add_frames(one)' ||
+tr -s ' \n' '  ' <<<"$output" | grep -qF "the name heart is already defined for $project/frames/heart.bmp (tivrano_add_frames(one)), and again for $project/frames/arrow.bmp (tivrano_add_frames(two))" ||
     fail "a name used twice: $output"
 echo "a name used twice fails at configure time"
+
+# A project of one program around one tivrano_add_frames call; `configure` and `build` then
+# run it. The program prints each frame's figures as examples/animation does.
+checks="$work/checks"
+mkdir -p "$checks/frames"
+cp "$project/frames/heart.bmp" "$project/frames/arrow.bmp" "$checks/frames/"
+frames_project() { # the call's arguments after the target; the frames' names for main.c
+    local call=$1
+    shift
+    {
+        echo '#include <stdio.h>'
+        echo '#include "app_frames.h"'
+        sed -n '/^static void show/,/^}/p' "$project/main.c"
+        echo 'int main(void) {'
+        for name in "$@"; do
+            echo "    show(\"$name\", $name, ${name}_size, ${name}_width, ${name}_height);"
+        done
+        echo '    return 0;'
+        echo '}'
+    } >"$checks/main.c"
+    cat >"$checks/CMakeLists.txt" <<EOF
+cmake_minimum_required(VERSION 3.20)
+project(checks LANGUAGES C)
+find_package(tivrano 1.3 REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+add_executable(app main.c)
+tivrano_add_frames(app $call)
+EOF
+    rm -rf "$checks/build"
+}
+configure() { # extra arguments; the output is in $log, the status the function's
+    log=$(cmake -S "$checks" -B "$checks/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" "$@" 2>&1)
+}
+figures() { # frame_figures.py's arguments; its lines on the frames
+    "$python" "$source_dir/tests/frame_figures.py" "$@" | grep -v '^table'
+}
+
+# ImageMagick's default BMP: a 124-byte header, read 84 bytes off, stops the build every time.
+/usr/bin/convert -seed 7 -size 20x20 plasma:fractal "$checks/frames/editor.png"
+/usr/bin/convert "$checks/frames/editor.png" "$checks/frames/editor.bmp"
+frames_project "FRAMES frames/editor.bmp" editor
+configure || fail "configure for the ImageMagick frame: $log"
+for attempt in 1 2; do
+    ! build "$checks/build" || fail "ImageMagick's default BMP built (attempt $attempt)"
+    for line in 'BMP file refused by --strict!' \
+        "tivrano: $checks/frames/editor.bmp: refused by --strict" \
+        "tivrano: warning: $checks/frames/editor.bmp: the header puts the pixels at byte 138" \
+        'tivrano: hint: '; do
+        grep -qF "$line" <<<"$log" || fail "no \"$line\" in the failed build: $log"
+    done
+done
+echo "ImageMagick's default BMP stops the build, twice, naming the file:"
+sed 's/^/    /' <<<"$log"
+frames_project "FRAMES frames/editor.bmp ALLOW_WARNINGS" editor
+configure && build "$checks/build" || fail "ALLOW_WARNINGS: $log"
+grep -qF "tivrano: warning: $checks/frames/editor.bmp: the header puts" <<<"$log" ||
+    fail "ALLOW_WARNINGS hid the warning: $log"
+echo "with ALLOW_WARNINGS it builds, and the warning is shown"
+
+# Names: only the last extension is cut; keywords and main are refused at configure time.
+cp "$checks/frames/heart.bmp" "$checks/frames/walk.1.bmp"
+cp "$checks/frames/arrow.bmp" "$checks/frames/walk.2.bmp"
+frames_project "FRAMES frames/walk.1.bmp frames/walk.2.bmp" walk_1 walk_2
+configure && build "$checks/build" || fail "walk.1.bmp and walk.2.bmp: $log"
+[ "$("$checks/build/app")" = "$(figures "walk_1=$checks/frames/walk.1.bmp" \
+    "walk_2=$checks/frames/walk.2.bmp")" ] || fail "walk.1.bmp and walk.2.bmp: wrong figures"
+echo "walk.1.bmp and walk.2.bmp become walk_1 and walk_2"
+for name in friend and main; do
+    cp "$checks/frames/heart.bmp" "$checks/frames/$name.bmp"
+    frames_project "FRAMES frames/$name.bmp" "$name"
+    ! configure || fail "$name.bmp configured"
+    tr -s ' \n' '  ' <<<"$log" | grep -qF "the name \"$name\" of frame frames/$name.bmp is" ||
+        fail "$name.bmp: $log"
+done
+echo "friend.bmp, and.bmp and main.bmp stop the configure, naming the file"
+
+# ORDER on the host: the figures are Pillow's pixels in red, green, blue order.
+frames_project "FRAMES frames/heart.bmp ORDER rgb" heart
+configure && build "$checks/build" || fail "ORDER rgb: $log"
+! grep -q '^tivrano' <<<"$log" || fail "a clean build printed the tool's lines: $log"
+[ "$("$checks/build/app")" = "$(figures --order=rgb "heart=$checks/frames/heart.bmp")" ] ||
+    fail "ORDER rgb: wrong figures"
+echo "ORDER rgb: the figures match Pillow's pixels in red, green, blue order"
+
+# An AVR: the frame, wired serpentine from the bottom left, lies in flash as laid out.
+if command -v avr-gcc >/dev/null && command -v avr-objcopy >/dev/null; then
+    cat >"$work/avr.cmake" <<'EOF'
+set(CMAKE_SYSTEM_NAME Generic)
+set(CMAKE_C_COMPILER avr-gcc)
+set(CMAKE_C_FLAGS_INIT "-mmcu=atmega328p -Os")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-mmcu=atmega328p")
+EOF
+    frames_project "FRAMES frames/heart.bmp SERPENTINE START bottom-left PROGMEM" heart
+    cat >"$checks/main.c" <<'EOF'
+#include <avr/pgmspace.h>
+#include "app_frames.h"
+volatile uint8_t out;
+int main(void) {
+    for (size_t k = 0; k < 192; ++k) {
+        out = pgm_read_byte(&heart[k]);
+    }
+    return 0;
+}
+EOF
+    configure --toolchain "$work/avr.cmake" && build "$checks/build" || fail "AVR: $log"
+    elf="$checks/build/app"
+    read -r address size < <(avr-nm -S "$elf" | awk '$4 == "heart" { print $1, $2 }')
+    avr-objcopy -O binary -j .text "$elf" "$work/flash.bin"
+    [ "$(od -An -v -tx1 -j $((16#$address)) -N $((16#$size)) "$work/flash.bin" | tr -d ' \n')" = \
+        "$(figures --serpentine --start=bottom-left --hex "heart=$checks/frames/heart.bmp")" ] ||
+        fail "AVR: the frame in flash is not as laid out"
+    echo "AVR: the serpentine frame lies in flash ($((16#$size)) bytes) as Pillow's pixels laid out"
+    avr-size "$elf"
+else
+    [ -z "${CI:-}" ] || fail "no avr-gcc, in CI"
+    echo "skipped the AVR build: no avr-gcc (gcc-avr, avr-libc)"
+fi
 
 b="$work/build (subdirectory)"
 cmake -S "$project" -B "$b" -G Ninja -DTIVRANO_SOURCE_DIR="$source_dir" >/dev/null
