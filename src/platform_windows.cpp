@@ -3,7 +3,9 @@
 // wide-character API. Files and streams alike are read into a block of their own; a file is
 // opened so that others may still read and write it.
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 #include <windows.h>
@@ -223,6 +225,110 @@ bool write_output(const char* bytes, std::size_t size, int& error) {
     }
     error = static_cast<int>(code);
     return false;
+}
+
+bool create_file(const char* path, OutputFile& file, int& error) {
+    file.path = path;
+    wchar_t* const wide_path = widened(path, -1);
+    if (wide_path == nullptr) {
+        error = static_cast<int>(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    // NUL, a console or another device cannot be replaced; it gets the text as it comes.
+    const HANDLE existing =
+        CreateFileW(wide_path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::free(wide_path);
+    if (existing != INVALID_HANDLE_VALUE) {
+        if (GetFileType(existing) != FILE_TYPE_DISK) {
+            file.handle = reinterpret_cast<std::intptr_t>(existing);
+            return true;
+        }
+        CloseHandle(existing);
+    }
+    const std::size_t size = std::strlen(path) + 48;
+    file.temporary = static_cast<char*>(std::malloc(size));
+    if (file.temporary == nullptr) {
+        error = static_cast<int>(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        std::snprintf(file.temporary, size, "%s.tivrano-%lu-%u.tmp", path,
+                      static_cast<unsigned long>(GetCurrentProcessId()), attempt);
+        wchar_t* const wide = widened(file.temporary, -1);
+        if (wide == nullptr) {
+            error = static_cast<int>(ERROR_NOT_ENOUGH_MEMORY);
+            break;
+        }
+        const HANDLE handle = CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD code = GetLastError();
+        std::free(wide);
+        if (handle != INVALID_HANDLE_VALUE) {
+            file.handle = reinterpret_cast<std::intptr_t>(handle);
+            return true;
+        }
+        error = static_cast<int>(code);
+        if (code != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    std::free(file.temporary);
+    file.temporary = nullptr;
+    return false;
+}
+
+bool write_file(OutputFile& file, const char* bytes, std::size_t size, int& error) {
+    DWORD code = 0;
+    if (write_all(reinterpret_cast<HANDLE>(file.handle), bytes, size, code)) {
+        return true;
+    }
+    error = static_cast<int>(code);
+    return false;
+}
+
+bool commit_file(OutputFile& file, int& error) {
+    const auto handle = reinterpret_cast<HANDLE>(file.handle);
+    file.handle = -1;
+    if (CloseHandle(handle) == 0) {
+        error = static_cast<int>(GetLastError());
+        return false;
+    }
+    if (file.temporary == nullptr) {
+        return true;
+    }
+    wchar_t* const from = widened(file.temporary, -1);
+    wchar_t* const to = widened(file.path, -1);
+    const bool moved =
+        from != nullptr && to != nullptr &&
+        MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!moved) {
+        error = static_cast<int>(from != nullptr && to != nullptr ? GetLastError()
+                                                                  : ERROR_NOT_ENOUGH_MEMORY);
+    }
+    std::free(from);
+    std::free(to);
+    if (moved) {
+        std::free(file.temporary);
+        file.temporary = nullptr;
+    }
+    return moved;
+}
+
+void discard_file(OutputFile& file) {
+    if (file.handle != -1) {
+        CloseHandle(reinterpret_cast<HANDLE>(file.handle));
+        file.handle = -1;
+    }
+    if (file.temporary != nullptr) {
+        wchar_t* const wide = widened(file.temporary, -1);
+        if (wide != nullptr) {
+            DeleteFileW(wide);
+            std::free(wide);
+        }
+        std::free(file.temporary);
+        file.temporary = nullptr;
+    }
 }
 
 // A console shows UTF-16; anything else gets the bytes, UTF-8.

@@ -25,6 +25,7 @@ for need in ninja make; do
     command -v "$need" >/dev/null || skip "$need is missing"
 done
 "$python" -c 'import PIL' 2>/dev/null || skip "$python has no Pillow (python3-pil)"
+[ -x /usr/bin/convert ] || skip "ImageMagick is missing (imagemagick)"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tivrano consumer.XXXXXX")
 trap 'rm -rf "$work"' EXIT

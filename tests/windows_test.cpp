@@ -60,9 +60,10 @@ HANDLE inheritable_file(const fs::path& path, DWORD access, DWORD creation) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Runs tivrano.exe, which the test runs beside, with one argument; `input`, when given, is
-// written into a pipe that is its standard input.
-Result run_tool(const std::wstring& argument, const Bytes* input, Output output) {
+// Runs tivrano.exe, which the test runs beside, with `options` and one argument; `input`, when
+// given, is written into a pipe that is its standard input.
+Result run_tool(const std::wstring& argument, const Bytes* input, Output output,
+                const std::wstring& options = L"") {
     const fs::path out_path = scratch() / "stdout";
     const fs::path err_path = scratch() / "stderr";
     const fs::path tool = fs::current_path() / "tivrano.exe";
@@ -86,7 +87,7 @@ Result run_tool(const std::wstring& argument, const Bytes* input, Output output)
     startup.hStdInput = in_read;
     startup.hStdOutput = out;
     startup.hStdError = err;
-    std::wstring command = L"\"" + tool.wstring() + L"\" \"" + argument + L"\"";
+    std::wstring command = L"\"" + tool.wstring() + L"\" " + options + L"\"" + argument + L"\"";
     PROCESS_INFORMATION process{};
     Result run;
     const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
@@ -222,6 +223,14 @@ TEST(Windows, SameBytesMessagesAndStatuses) {
         EXPECT_EQ(run.err, c.err);
     }
     CloseHandle(lock);
+
+    // -o writes the same bytes, to a file in any language, replacing what it held.
+    const fs::path written = write_file(folder / L"Fr\u00fchling.c", {'o', 'l', 'd'});
+    const Result run =
+        run_tool(spring.wstring(), nullptr, Output::file, L"-o \"" + written.wstring() + L"\" ");
+    EXPECT_EQ(run.status, 0U);
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_TRUE(same_bytes(read_file(written), text(plain)));
 }
 
 } // namespace
