@@ -8,8 +8,8 @@
 # the build (ALLOW_WARNINGS lets it through), names that are keywords or main stop the
 # configure, and walk.1.bmp and walk.2.bmp get names of their own. The layout keywords: ORDER
 # on the host, and SERPENTINE with PROGMEM for an AVR, whose flash holds the frame as laid out.
-# Also from the source tree with add_subdirectory, cross-compiled for Windows when MinGW-w64
-# and Wine are here, and the README's make rule.
+# Also from the source tree with add_subdirectory, and cross-compiled for Windows when
+# MinGW-w64 and Wine are here.
 #   consumer_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$(cd "$1" && pwd)
@@ -261,20 +261,3 @@ else
     [ -z "${CI:-}" ] || fail "no MinGW-w64 or Wine for the cross build, in CI"
     echo "skipped the cross build: no MinGW-w64 or Wine"
 fi
-
-# The README's make rule: a failed conversion leaves no output for make to take as done.
-rules="$work/make rule"
-mkdir "$rules"
-cp "$project/frames/heart.bmp" "$rules/good.bmp"
-printf 'BM' >"$rules/bad.bmp"
-sed -n '/^%\.inc: %\.bmp$/,/^```/p' "$source_dir/README.md" | grep -v '^```' >"$rules/Makefile"
-[ -s "$rules/Makefile" ] || fail "no make rule in the README"
-PATH="$prefix/bin:$PATH" make -s -C "$rules" good.inc >/dev/null
-cmp "$rules/good.inc" <("$prefix/bin/tivrano" "$rules/good.bmp") || fail "make rule: wrong good.inc"
-for attempt in 1 2; do
-    if PATH="$prefix/bin:$PATH" make -s -C "$rules" bad.inc >/dev/null 2>&1; then
-        fail "make rule: a bad frame was made"
-    fi
-    [ ! -e "$rules/bad.inc" ] && [ ! -e "$rules/bad.inc.tmp" ] || fail "make rule: left a failed output"
-done
-echo "the README's make rule converts, and leaves nothing behind on failure"

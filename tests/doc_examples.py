@@ -1,0 +1,290 @@
+#!/usr/bin/env python3
+"""Runs or compiles every example of the README and the man page, taken from the documents.
+
+    doc_examples.py TIVRANO SOURCE_DIR [--kind KIND]... [--exe TIVRANO.EXE]
+
+An example is a block marked with its kind: in the README, `<!-- example: KIND -->` on the line
+before a fenced block; in the man page, `.\\" example: KIND` before a `.nf` ... `.fi` block. A
+fenced block or `.nf` block without a mark fails the run, so that a new example gets its
+check. The kinds:
+
+    sh          run with bash in a folder of sample files, with tivrano first on the PATH; it
+                must succeed with nothing on standard error, and every BMP it makes must be
+                plain (tivrano --strict)
+    python      the same, run with Python
+    make        the rule as a Makefile: it makes sources the C compiler takes, and a refused
+                frame stops make twice, leaving nothing
+    c, avr-c    compiled as C and C++, or with avr-gcc for an ATmega328P, beside the frames
+                they include
+    cmake       a project around the snippet, with the next c-app block as its main.c, built
+                against the package installed into a scratch prefix
+    output      the text the tool writes for the image the document describes
+    install, uninstall
+                run as they stand (into /usr/local), in the current folder, only with --kind,
+                as .ci/run does
+    ci          commands .ci/run runs as they stand: each line must be there
+    cmd         run under Wine by cmd, only with --exe
+    powershell, bench
+                not run; the reason is printed
+
+Exit status 1 if any example fails. The last line counts them.
+"""
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SKIPPED_KINDS = {
+    "powershell": "there is no PowerShell on Debian",
+    "bench": "bench/compare.sh takes minutes and its figures depend on the machine; run by hand",
+    "install": "it installs into /usr/local: .ci/run runs it with --kind install",
+    "uninstall": "it removes from /usr/local: .ci/run runs it with --kind uninstall",
+    "cmd": "it needs tivrano.exe and Wine: .ci/run runs it with --exe in its Windows step",
+}
+ONE_PIXEL = bytes(b"BM") + bytes(8) + (54).to_bytes(4, "little") + (40).to_bytes(4, "little") + \
+    (1).to_bytes(4, "little") * 2 + (1).to_bytes(2, "little") + (24).to_bytes(2, "little") + \
+    bytes(24) + bytes([16, 32, 48, 0])
+
+
+def readme_examples(path):
+    lines = path.read_text().splitlines()
+    examples, kind = [], None
+    k = 0
+    while k < len(lines):
+        mark = re.fullmatch(r"<!-- example: ([a-z-]+) -->", lines[k])
+        if mark:
+            kind = mark.group(1)
+        elif lines[k].startswith("```"):
+            end = next(j for j in range(k + 1, len(lines)) if lines[j].startswith("```"))
+            examples.append((f"{path.name}:{k + 1}", kind, "\n".join(lines[k + 1:end]) + "\n"))
+            kind, k = None, end
+        k += 1
+    return examples
+
+
+def unescape_roff(text):
+    return text.replace("\\-", "-").replace("\\e", "\\").replace("\\&", "")
+
+
+def man_examples(path):
+    lines = path.read_text().splitlines()
+    examples, kind = [], None
+    for k, line in enumerate(lines):
+        mark = re.fullmatch(r'\.\\" example: ([a-z-]+)', line)
+        if mark:
+            kind = mark.group(1)
+        elif line == ".nf":
+            end = lines.index(".fi", k)
+            text = "\n".join(unescape_roff(l) for l in lines[k + 1:end]) + "\n"
+            examples.append((f"{path.name}:{k + 1}", kind, text))
+            kind = None
+    return examples
+
+
+class Runner:
+    def __init__(self, tool, source, exe):
+        self.tool = pathlib.Path(tool).resolve()
+        self.source = pathlib.Path(source).resolve()
+        self.exe = exe
+        self.passed = self.failed = self.skipped = 0
+        self.prefix = None
+        tools = tempfile.mkdtemp(prefix="tivrano doc tools ")
+        os.symlink(self.tool, os.path.join(tools, "tivrano"))
+        # ImageMagick's own programs come before any stand-in of the same name.
+        self.env = dict(os.environ, PATH=f"{tools}:/usr/bin:/bin:{os.environ['PATH']}")
+
+    def run(self, command, folder, **options):
+        return subprocess.run(command, cwd=folder, env=self.env, capture_output=True,
+                              text=True, **options)
+
+    def fixture(self, folder):
+        """The files the examples name: frames, a PNG, a GIF and the one-pixel image."""
+        make_bmp = [sys.executable, str(self.source / "examples" / "make_bmp.py")]
+        for name in ("heart", "arrow"):
+            self.run(make_bmp + [name, f"{name}.bmp"], folder, check=True)
+        self.run(make_bmp + ["random", "16", "16", "frame.bmp", "5"], folder, check=True)
+        shutil.copytree(self.source / "examples" / "animation" / "frames", folder / "frames")
+        convert = "/usr/bin/convert"
+        self.run([convert, "-seed", "7", "-size", "20x20", "plasma:fractal", "-depth", "8",
+                  "in.png"], folder, check=True)
+        self.run([convert, "-size", "9x6", "xc:navy", "(", "-size", "4x3", "xc:orange",
+                  "-repage", "+2+1", ")", "-set", "dispose", "none", "anim.gif"], folder,
+                 check=True)
+        (folder / "one.bmp").write_bytes(ONE_PIXEL)
+        for name in ("heart", "arrow"):
+            (folder / f"{name}.inc").write_text(self.run([str(self.tool), f"{name}.bmp"],
+                                                         folder).stdout)
+
+    def plain_bmps(self, folder, before):
+        """Problems with the BMP files an example made: each must convert with --strict."""
+        problems = []
+        for bmp in sorted(set(folder.rglob("*.bmp")) - before):
+            done = self.run([str(self.tool), "--strict", str(bmp)], folder)
+            if done.returncode != 0:
+                problems.append(f"{bmp.name} is not a plain 24-bit BMP: {done.stderr.strip()}")
+        return problems
+
+    def check(self, kind, text, folder):
+        """The problems found with one example, or None if it was skipped."""
+        before = set(folder.rglob("*.bmp"))
+        if kind in ("sh", "python"):
+            command = ["bash", "-e", "-o", "pipefail", "-c", text] if kind == "sh" else \
+                ["/usr/bin/python3", "-c", text]
+            done = self.run(command, folder)
+            problems = [f"status {done.returncode}"] if done.returncode != 0 else []
+            if done.stderr:
+                problems.append(f"standard error: {done.stderr.strip()}")
+            return problems + self.plain_bmps(folder, before)
+        if kind == "make":
+            (folder / "Makefile").write_text(text)
+            (folder / "bad.bmp").write_bytes(b"BM")
+            problems = []
+            done = self.run(["make", "heart.c", "arrow.c"], folder)
+            if done.returncode != 0:
+                return [f"make: {done.stdout}{done.stderr}"]
+            for name in ("heart", "arrow"):
+                expected = self.run([str(self.tool), f"--name={name}", f"{name}.bmp"], folder)
+                if (folder / f"{name}.c").read_text() != expected.stdout:
+                    problems.append(f"{name}.c is not the tool's text")
+            done = self.run(["cc", "-std=c99", "-pedantic", "-Wall", "-Werror", "-c", "heart.c",
+                             "arrow.c"], folder)
+            if done.returncode != 0:
+                problems.append(f"the made sources do not compile: {done.stderr}")
+            for attempt in (1, 2):
+                if self.run(["make", "bad.c"], folder).returncode == 0:
+                    problems.append(f"a refused frame was made (attempt {attempt})")
+                if any(folder.glob("bad.c*")):
+                    problems.append(f"a refused frame left a file (attempt {attempt})")
+            return problems
+        if kind in ("c", "avr-c"):
+            (folder / "example.c").write_text(text)
+            compilers = [["cc", "-x", "c", "-std=c99"], ["c++", "-x", "c++", "-std=c++17"]]
+            if kind == "avr-c":
+                if shutil.which("avr-gcc") is None:
+                    if os.environ.get("CI"):
+                        return ["avr-gcc is missing, in CI"]
+                    print("  skipped: avr-gcc is missing (gcc-avr, avr-libc)")
+                    return None
+                self.run([str(self.tool), "--name=heart", "--progmem", "-o", "heart.c",
+                          "heart.bmp"], folder, check=True)
+                compilers = [["avr-gcc", "-mmcu=atmega328p", "-Os", "-x", "c"]]
+            problems = []
+            for compiler in compilers:
+                sources = ["example.c"] + (["heart.c"] if kind == "avr-c" else [])
+                done = self.run(compiler + ["-Wall", "-Wextra", "-Werror", "-c"] + sources,
+                                folder)
+                if done.returncode != 0:
+                    problems.append(f"{compiler[0]}: {done.stderr.strip()}")
+            return problems
+        if kind == "cmake":
+            return self.cmake_project(text, folder)
+        if kind == "output":
+            done = subprocess.run([str(self.tool), "one.bmp"], cwd=folder, capture_output=True)
+            written = done.stdout.decode().replace("\r\n", "\n").replace("};\n\r", "};\n")
+            return [] if written == text else [f"the tool writes\n{written}"]
+        if kind == "ci":
+            script = (self.source / ".ci" / "run").read_text()
+            return [f"not in .ci/run: {line}" for line in text.splitlines()
+                    if line.strip() and line.split("#")[0].strip() not in script]
+        if kind in ("install", "uninstall"):
+            # In the folder it was started in: a copy of the source tree, for the install.
+            done = self.run(["bash", "-e", "-c", text], os.getcwd())
+            return [] if done.returncode == 0 else [f"status {done.returncode}: {done.stderr}"]
+        if kind == "cmd":
+            shutil.copy(self.exe, folder / "tivrano.exe")
+            problems = []
+            for line in text.splitlines():
+                (folder / "frame.c").unlink(missing_ok=True)
+                done = self.run(["/usr/lib/wine/wine64", "cmd", "/c", line], folder)
+                expected = self.run([str(self.tool), "frame.bmp"], folder).stdout
+                if done.returncode != 0 or (folder / "frame.c").read_bytes() != expected.encode():
+                    problems.append(f"{line}: status {done.returncode}, frame.c differs")
+            return problems
+        return [f"unknown kind {kind}"]
+
+    def cmake_project(self, snippet, folder):
+        if self.prefix is None:
+            self.prefix = pathlib.Path(tempfile.mkdtemp(prefix="tivrano doc prefix "))
+            build = self.tool.parent
+            self.run(["cmake", "--install", str(build), "--prefix", str(self.prefix)], folder,
+                     check=True)
+        main = self.app_main or '#include "app_frames.h"\n'
+        main += "int main(void) { return heart_size == 0; }\n"
+        (folder / "main.c").write_text(main)
+        (folder / "CMakeLists.txt").write_text(
+            "cmake_minimum_required(VERSION 3.20)\nproject(app LANGUAGES C)\n"
+            "add_executable(app main.c)\n" + snippet)
+        for command in (["cmake", "-S", ".", "-B", "build", f"-DCMAKE_PREFIX_PATH={self.prefix}"],
+                        ["cmake", "--build", "build"], ["./build/app"]):
+            done = self.run(command, folder)
+            if done.returncode != 0:
+                return [f"{' '.join(command)}: {done.stdout}{done.stderr}"]
+        return []
+
+    def example(self, where, kind, text, kinds):
+        if kind is None:
+            print(f"{where}: FAILED: a block without an example mark")
+            self.failed += 1
+            return
+        if kind == "c-app":
+            self.app_main = text
+            return
+        if kinds and kind not in kinds:
+            return
+        if not kinds and kind in SKIPPED_KINDS:
+            print(f"{where}: {kind}: skipped: {SKIPPED_KINDS[kind]}")
+            self.skipped += 1
+            return
+        with tempfile.TemporaryDirectory(prefix="tivrano example ") as name:
+            folder = pathlib.Path(name)
+            self.fixture(folder)
+            problems = self.check(kind, text, folder)
+        if problems is None:
+            self.skipped += 1
+        elif problems:
+            print(f"{where}: {kind}: FAILED:\n{text}" + "\n".join("  " + p for p in problems))
+            self.failed += 1
+        else:
+            print(f"{where}: {kind}: ok")
+            self.passed += 1
+
+
+def main(argv):
+    args, kinds, exe = [], set(), None
+    k = 1
+    while k < len(argv):
+        if argv[k] == "--kind":
+            kinds.add(argv[k + 1])
+            k += 1
+        elif argv[k] == "--exe":
+            exe, kinds = argv[k + 1], kinds | {"cmd"}
+            k += 1
+        else:
+            args.append(argv[k])
+        k += 1
+    if len(args) != 2:
+        sys.exit(__doc__)
+    if not os.path.exists("/usr/bin/convert") or subprocess.run(
+            ["/usr/bin/python3", "-c", "import PIL"]).returncode != 0:
+        print(("FAILED, in CI: " if os.environ.get("CI") else "skipped: ") +
+              "the examples need ImageMagick and Pillow (imagemagick, python3-pil)")
+        sys.exit(1 if os.environ.get("CI") else 77)
+    runner = Runner(args[0], args[1], exe)
+    for document, examples in (("README.md", readme_examples), ("man/tivrano.1", man_examples)):
+        runner.app_main = None
+        found = examples(runner.source / document)
+        # A c-app block is the main.c of the cmake block before it.
+        for index, (where, kind, text) in enumerate(found):
+            if kind == "cmake":
+                following = found[index + 1] if index + 1 < len(found) else None
+                runner.app_main = following[2] if following and following[1] == "c-app" else None
+            runner.example(where, kind, text, kinds)
+    print(f"{runner.passed} passed, {runner.failed} failed, {runner.skipped} skipped")
+    sys.exit(1 if runner.failed else 0)
+
+
+if __name__ == "__main__":
+    main(sys.argv)
