@@ -341,14 +341,15 @@ TEST(Cli, UnreadableFileIsNotMissing) {
         if (std::system("command -v setpriv >/dev/null") != 0) {
             GTEST_SKIP() << "setpriv (util-linux) is missing, to run the tool as user nobody";
         }
-        as_nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
         std::string name =
             (std::filesystem::temp_directory_path() / "tivrano-open-XXXXXX").string();
         ASSERT_NE(mkdtemp(name.data()), nullptr);
         folder = name;
-        std::filesystem::permissions(folder, std::filesystem::perms::owner_all |
-                                                 std::filesystem::perms::group_exec |
-                                                 std::filesystem::perms::others_exec);
+        // Open to all, so that a wrapper (valgrind) run as nobody can keep its files there too.
+        std::filesystem::permissions(folder, std::filesystem::perms::all |
+                                                 std::filesystem::perms::sticky_bit);
+        as_nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups env TMPDIR=" +
+                    test::quote(folder) + " ";
         std::filesystem::copy_file(TIVRANO_PATH, folder / "tivrano");
     }
     const auto locked = folder / "locked.bmp";
