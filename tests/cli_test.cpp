@@ -94,7 +94,7 @@ TEST(Cli, StreamsAreReadToTheirEnd) {
         {tool + " " + test::quote(fifo), TRUNCATED, FAILED},
         {tool + " - <&-", NOT_FOUND, FAILED},
         // A terminal is refused, never waited on; both streams reach the terminal's output.
-        {"script -qec '" + tool + " -' /dev/null",
+        {"script -qec " + test::quote(tool + " -") + " /dev/null",
          "BMP file too big (>1MB)!\r\ntivrano: standard "
          "input: a terminal, not an image: name a file, or pipe one into tivrano -\r\n",
          FAILED},
