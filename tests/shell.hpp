@@ -88,6 +88,10 @@ inline Run run_shell(const std::string& command) {
     return run;
 }
 
+inline bool has_program(const std::string& name) {
+    return run_shell("command -v " + quote(name) + " >/dev/null").status == 0;
+}
+
 // Runs the tool with these shell words as its arguments and redirections; a run that has not
 // ended after 20 seconds is stopped and ends with status 124.
 inline Run run_tool(const std::string& arguments) {
