@@ -583,8 +583,8 @@ TEST(Cli, TooLittleMemory) {
 #ifdef ADDRESS_SANITIZER
     GTEST_SKIP() << "built with AddressSanitizer";
 #endif
-    if (std::getenv("TIVRANO_WRAPPER") != nullptr) {
-        GTEST_SKIP() << "the limit would apply to the wrapper";
+    if (std::getenv("TIVRANO_WRAPPER") != nullptr || !test::EMULATOR.empty()) {
+        GTEST_SKIP() << "the limit would apply to the wrapper or emulator";
     }
     if (test::run_shell("ulimit -v 100000").status != 0) {
         GTEST_SKIP() << "this shell cannot limit address space (ulimit -v)";
@@ -594,9 +594,11 @@ TEST(Cli, TooLittleMemory) {
     const std::string text = test::convert(largest).text;
     int refusals = 0;
     for (int kib = 1024; kib <= 8192; kib += 128) {
-        SCOPED_TRACE(std::to_string(kib) + " KiB");
-        const test::Run run = test::run_shell("(ulimit -v " + std::to_string(kib) + "; exec " +
-                                              std::string(TIVRANO_PATH) + " " + file + ")");
+        const std::string limit = std::to_string(kib);
+        SCOPED_TRACE(limit + " KiB");
+        std::string command = "(ulimit -v ";
+        command.append(limit).append("; exec ").append(test::quote(std::string(TIVRANO_PATH)));
+        const test::Run run = test::run_shell(command.append(" ").append(file).append(")"));
         if (run.status == 0) {
             EXPECT_EQ(run.out, text);
         } else if (run.status == FAILED) {

@@ -199,8 +199,9 @@ class Runner:
             for line in text.splitlines():
                 (folder / "frame.c").unlink(missing_ok=True)
                 done = self.run(["/usr/lib/wine/wine64", "cmd", "/c", line], folder)
-                expected = self.run([str(self.tool), "frame.bmp"], folder).stdout
-                if done.returncode != 0 or (folder / "frame.c").read_bytes() != expected.encode():
+                expected = subprocess.run([str(self.tool), "frame.bmp"], cwd=folder,
+                                          capture_output=True).stdout
+                if done.returncode != 0 or (folder / "frame.c").read_bytes() != expected:
                     problems.append(f"{line}: status {done.returncode}, frame.c differs")
             return problems
         return [f"unknown kind {kind}"]

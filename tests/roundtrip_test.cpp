@@ -51,7 +51,7 @@ TEST(RoundTrip, ArrayHoldsThePixelsInGreenRedBlueOrderTopRowFirst) {
         const test::Run build =
             test::run_shell(compiler + " -o " + test::quote(program) + " " + test::quote(source));
         ASSERT_EQ(build.status, 0) << build.err;
-        const test::Run run = test::run_shell(test::quote(program));
+        const test::Run run = test::run_shell(test::target_program(program));
         ASSERT_EQ(run.status, 0);
         EXPECT_EQ(run.out, expected);
     }
@@ -111,7 +111,7 @@ TEST(RoundTrip, NamedFrameCompilesAloneAndLinks) {
                 " -c frame.src -o frame.o && " + user_compiler + " -c user.c -o user.o && " +
                 CXX_COMPILER + " frame.o user.o -o " + test::quote(program));
             ASSERT_EQ(build.status, 0) << build.err;
-            const test::Run run = test::run_shell(test::quote(program));
+            const test::Run run = test::run_shell(test::target_program(program));
             EXPECT_EQ(run.status, 0);
             EXPECT_TRUE(run.out == expected);
         }

@@ -28,11 +28,21 @@ inline std::string quote(const std::filesystem::path& path) {
     return quote(path.string());
 }
 
-// The command that runs `program`; TIVRANO_WRAPPER, when set, goes before it (a valgrind
-// command, say).
+// The emulator that runs the programs of a cross build (QEMU), or nothing.
+inline const std::string EMULATOR = TIVRANO_EMULATOR;
+
+// The command that runs a program built for the target, such as a test program compiled by the
+// tests themselves.
+inline std::string target_program(const std::string& program) {
+    return (EMULATOR.empty() ? std::string() : EMULATOR + " ") + quote(program);
+}
+
+// The command that runs the built tool, or a copy of it, at `program`; TIVRANO_WRAPPER, when
+// set, goes before it (a valgrind command, say).
 inline std::string wrapped(const std::string& program) {
     const char* wrapper = std::getenv("TIVRANO_WRAPPER");
-    return (wrapper != nullptr ? std::string(wrapper) + " " : std::string()) + quote(program);
+    return (wrapper != nullptr ? std::string(wrapper) + " " : std::string()) +
+           target_program(program);
 }
 
 inline const std::string TOOL = wrapped(TIVRANO_PATH);
