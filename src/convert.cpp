@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -20,10 +19,6 @@ constexpr std::size_t HEADER_FIELDS_END = 26;
 constexpr std::size_t BITS_PER_PIXEL_OFFSET = 28;
 constexpr std::size_t COMPRESSION_OFFSET = 30;
 constexpr std::uint64_t BYTES_PER_PIXEL = 3;
-// Room for a band of columns copied out of the file: every column of up to 16,384 pixels.
-constexpr std::size_t BAND_SIZE = std::size_t{48} * 1024;
-// Columns copied at a time: their rows' bytes stay in the cache between one column and the next.
-constexpr std::int64_t BAND_COLUMNS = 16;
 
 constexpr std::string_view NO_SIGNATURE = "BM header not found!\r\n";
 constexpr std::string_view TRUNCATED = "BMP file truncated!\n";
@@ -92,7 +87,6 @@ struct Conversion {
     std::int32_t height = 0;
     int j = 0;
     TextWriter out;
-    std::uint8_t band[BAND_SIZE];
 };
 
 void flush(TextWriter& out) {
@@ -175,21 +169,33 @@ int check_bmp_header(Conversion& c) {
     return 0;
 }
 
+// Asks for the cache line `offset` bytes from `at`, which need not lie in the file: the address
+// is only a number here, never a pointer that is read.
+void prefetch(const std::uint8_t* at, std::int64_t offset) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(at) +
+                                                     static_cast<std::uintptr_t>(offset)));
+#else
+    (void)at;
+    (void)offset;
+#endif
+}
+
 // One line of the strip across the image: `count` pixels, the first at byte `first` of the
 // file, each next one `step` bytes on (3 or -3 along a row, plus or minus the row length along
 // a column). Offsets stay integers until they are known to lie inside the file.
 struct StripLine {
-    const std::uint8_t* base; // the file, or a band of columns copied out of it
     std::int64_t first;
     std::int64_t step;
     std::int32_t count;
+    std::int64_t ahead; // where from each pixel to fetch bytes that come soon, in bytes
 };
 
 // Writes the pixels of one strip line as triples in the layout's channel order, with a line
 // break after every PIXEL_PER_LINE-th triple.
 void convert_line(Conversion& c, const StripLine& line) {
     TextWriter& out = c.out;
-    const std::uint8_t* const bmp = line.base;
+    const std::uint8_t* const bmp = c.bmpdata.data();
     const std::size_t first_value = c.options->layout.channel[0];
     const std::size_t second_value = c.options->layout.channel[1];
     const std::size_t third_value = c.options->layout.channel[2];
@@ -199,6 +205,7 @@ void convert_line(Conversion& c, const StripLine& line) {
     // Locals, not the line's fields: the text written through `pos` may alias anything.
     const std::int64_t step = line.step;
     const std::int32_t count = line.count;
+    const std::int64_t ahead = line.ahead;
     std::int64_t offset = line.first;
     for (std::int32_t i = 0; i < count; ++i, offset += step) {
         if (end - pos < PIXEL_ROOM) {
@@ -207,6 +214,7 @@ void convert_line(Conversion& c, const StripLine& line) {
             pos = out.buffer;
         }
         const std::uint8_t* const data = bmp + offset;
+        prefetch(data, ahead);
         std::memcpy(pos, VALUE_TEXT[data[first_value]].data(), VALUE_SLOT_SIZE);
         std::memcpy(pos + VALUE_TEXT_SIZE, VALUE_TEXT[data[second_value]].data(), VALUE_SLOT_SIZE);
         std::memcpy(pos + 2 * VALUE_TEXT_SIZE, VALUE_TEXT[data[third_value]].data(),
@@ -222,54 +230,10 @@ void convert_line(Conversion& c, const StripLine& line) {
     c.j = j;
 }
 
-// Asks for the cache line `offset` bytes from `at`, which need not lie in the file: the address
-// is only a number here, never a pointer that is read.
-void prefetch(const std::uint8_t* at, std::int64_t offset) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(at) +
-                                                     static_cast<std::uintptr_t>(offset)));
-#else
-    (void)at;
-    (void)offset;
-#endif
-}
-
-// Copies `count` columns from `first` on into the band buffer, each column's pixels top to
-// bottom, one column after the other. Rows are taken a few at a time, so that the bytes read
-// and written stay in the cache while they are moved.
-void copy_band(Conversion& c, std::int64_t first, std::int64_t count) {
-    constexpr std::int64_t ROWS_AT_A_TIME = 16;
-    const std::int64_t height = c.height;
-    const auto stride = static_cast<std::int64_t>(line_size(c.width));
-    const auto pixel = static_cast<std::int64_t>(BYTES_PER_PIXEL);
-    const std::uint8_t* const bmp = c.bmpdata.data();
-    for (std::int64_t top = 0; top < height; top += ROWS_AT_A_TIME) {
-        const std::int64_t bottom = std::min(height, top + ROWS_AT_A_TIME);
-        for (std::int64_t x = 0; x < count; ++x) {
-            std::uint8_t* to = c.band + (x * height + top) * pixel;
-            const std::uint8_t* from = bmp + static_cast<std::int64_t>(PIXEL_DATA_OFFSET) +
-                                       (height - 1 - top) * stride + (first + x) * pixel;
-            for (std::int64_t y = top; y < bottom; ++y, to += pixel) {
-                if (x == 0) {
-                    // The next band's pixels of this row: a file just mapped is not yet in
-                    // the cache, and rows far apart are not fetched ahead by the processor.
-                    prefetch(from, pixel * count);
-                    prefetch(from, pixel * count + pixel * count - 1);
-                }
-                std::memcpy(to, from, BYTES_PER_PIXEL);
-                if (y + 1 < bottom) {
-                    from -= stride;
-                }
-            }
-        }
-    }
-}
-
 // Walks the strip over an image of positive dimensions, whose every pixel byte lies in the file.
 // Image row y (from the top) is stored row height - 1 - y; pixel x of it starts 3 x bytes in.
 void convert_pixels(Conversion& c) {
     const Layout& layout = c.options->layout;
-    const std::uint8_t* const bmp = c.bmpdata.data();
     const std::int64_t width = c.width;
     const std::int64_t height = c.height;
     const auto stride = static_cast<std::int64_t>(line_size(c.width));
@@ -284,34 +248,20 @@ void convert_pixels(Conversion& c) {
     const std::int64_t length = layout.columns ? height : width;
     const bool lines_forward = layout.columns ? left : top; // first line at x or y = 0
     const bool pixels_forward = layout.columns ? top : left;
-    // A column read straight from the file takes each pixel from another row, a cache miss
-    // apiece. Where a column fits the band buffer, a band of columns is copied out row by row
-    // first, each column's pixels one after the other, and the strip reads it like a row.
-    const std::int64_t column_size = static_cast<std::int64_t>(BYTES_PER_PIXEL) * height;
-    const std::int64_t band_columns =
-        layout.columns ? std::min(BAND_COLUMNS, static_cast<std::int64_t>(BAND_SIZE) / column_size)
-                       : 0;
-    std::int64_t band_first = 0;
-    std::int64_t band_end = 0; // no band yet
+    // Along a column every pixel lies in another row, far from the last: a file just mapped is
+    // not yet in the cache, and the processor fetches ahead only along a row. Each pixel asks
+    // for the bytes of the next columns in the same row, which the strip reads soon after.
+    const std::int64_t ahead = layout.columns ? (lines_forward ? 64 : -64) : 0;
     for (std::int64_t k = 0; k < lines && !c.out.failed; ++k) {
         const std::int64_t line = lines_forward ? k : lines - 1 - k;
         const bool forward = pixels_forward != (layout.serpentine && k % 2 == 1);
         const std::int64_t first_pixel = forward ? 0 : length - 1;
-        if (!layout.columns) {
-            convert_line(c, {bmp, at(first_pixel, line), forward ? 3 : -3,
-                             static_cast<std::int32_t>(length)});
-        } else if (band_columns == 0) {
-            convert_line(c, {bmp, at(line, first_pixel), forward ? -stride : stride,
-                             static_cast<std::int32_t>(length)});
+        if (layout.columns) {
+            convert_line(c, {at(line, first_pixel), forward ? -stride : stride,
+                             static_cast<std::int32_t>(length), ahead});
         } else {
-            if (line < band_first || line >= band_end) {
-                band_first =
-                    lines_forward ? line : std::max<std::int64_t>(0, line - band_columns + 1);
-                band_end = std::min(width, band_first + band_columns);
-                copy_band(c, band_first, band_end - band_first);
-            }
-            convert_line(c, {c.band, (line - band_first) * column_size + 3 * first_pixel,
-                             forward ? 3 : -3, static_cast<std::int32_t>(length)});
+            convert_line(c, {at(first_pixel, line), forward ? 3 : -3,
+                             static_cast<std::int32_t>(length), ahead});
         }
     }
 }

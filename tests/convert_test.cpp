@@ -297,7 +297,7 @@ std::vector<int> values_of(const std::string& text) {
 // are those at the start corner.
 TEST(Convert, WiringPutsEachPixelAtItsPlaceOnTheStrip) {
     const char* const corners[] = {"top-left", "top-right", "bottom-left", "bottom-right"};
-    // 5: rows with fill bytes; 17,000 rows: columns too long to be copied out in bands.
+    // 5: rows with fill bytes; 17,000 rows: columns longer than any cache holds.
     for (const auto& [width, height] :
          std::vector<std::pair<int, int>>{{4, 3}, {5, 3}, {2, 17000}}) {
         const std::vector<Bgr> pixels =
