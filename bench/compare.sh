@@ -28,7 +28,7 @@ fi
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTIVRANO_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
-tool=$PWD/$build/tivrano
+tool=$(cd "$build" && pwd)/tivrano
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
