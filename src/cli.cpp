@@ -28,6 +28,7 @@ constexpr std::string_view READ_FAILED = "BMP file could not be read!\n";
 constexpr std::string_view NOT_STRICT = "BMP file refused by --strict!\n";
 
 constexpr std::string_view VERSION = "tivrano " TIVRANO_VERSION "\n";
+// Followed by where to read more, and " tells more, and how to make a plain 24-bit BMP.".
 constexpr std::string_view HELP =
     "Usage: tivrano [OPTION]... FILE.bmp > FILE.c\n"
     "       tivrano [OPTION]... - < FILE.bmp > FILE.c\n"
@@ -59,11 +60,16 @@ constexpr std::string_view HELP =
     "      --help          show this help\n"
     "      --version       show the version\n"
     "\n"
-    "man tivrano tells more, and how to make a plain 24-bit BMP.\n";
+    "A plain 24-bit BMP: magick in.png -type TrueColor BMP3:out.bmp (ImageMagick 7;\n"
+    "with ImageMagick 6, convert instead of magick).\n"
+    "\n";
+constexpr std::string_view HELP_END = " tells more.";
 
+// Followed by where to read more, and " has more ways".
 constexpr std::string_view HINT =
-    "tivrano: hint: convert in.png -type TrueColor BMP3:out.bmp makes "
-    "a plain 24-bit BMP; man tivrano has more ways\n";
+    "tivrano: hint: magick in.png -type TrueColor BMP3:out.bmp (or convert, in ImageMagick 6) "
+    "makes a plain 24-bit BMP; ";
+constexpr std::string_view HINT_END = " has more ways";
 constexpr std::string_view EMPTY_ARRAY =
     "the array is empty; standard C and C++ have no zero-length array, -pedantic refuses it, and "
     "compilers that accept it give the frame 0 bytes";
@@ -243,7 +249,11 @@ void warn_about_header(std::string_view name, const BmpHeader& header) {
         send(line);
     }
     if (hint) {
-        platform::write_error(HINT);
+        Line line;
+        add(line, HINT);
+        add(line, platform::MORE_HELP);
+        add(line, HINT_END);
+        send(line);
     }
 }
 
@@ -304,6 +314,7 @@ void explain(std::string_view name, std::span<const std::uint8_t> bytes, bool st
         warn_about_header(name, header);
     }
 }
+
 // What the command line asks for.
 struct Request {
     TextOptions text;
@@ -338,6 +349,8 @@ int convert_file(const char* path, std::string_view name, const Request& request
             message = TOO_BIG;
             if (input.is_terminal) {
                 add(line, "a terminal, not an image: name a file, or pipe one into tivrano -");
+            } else if (input.is_device) {
+                add(line, "a serial port or other device, not an image: name a file");
             } else if (input.size == 0) {
                 add(line, "more than ");
                 add_number(line, MAX_FILE_SIZE);
@@ -449,8 +462,11 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
     const Sink standard{write_output, &outputs.standard};
     if (argc == 2) {
         const std::string_view argument = argv[1];
-        if (argument == "--help") {
-            return print(standard, HELP);
+        if (argument == "--help" || platform::is_help_alias(argument)) {
+            Line more;
+            add(more, platform::MORE_HELP);
+            add(more, HELP_END);
+            return print(standard, HELP) == 0 ? print(standard, finished(more)) : FAILED;
         }
         if (argument == "--version") {
             return print(standard, VERSION);
@@ -474,18 +490,18 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
     int index = -1;
     for (int got = 0; (got = getopt_long(argc, argv, ":o:", OPTIONS, &index)) != -1; index = -1) {
         // The option as given, with its value: "--start=left" for "--start left" too.
-        Line option;
+        Line as_given;
         if (index >= 0) {
-            add(option, "--");
-            add(option, OPTIONS[index].name);
+            add(as_given, "--");
+            add(as_given, OPTIONS[index].name);
             if (optarg != nullptr) {
-                add(option, "=");
-                add(option, optarg);
+                add(as_given, "=");
+                add(as_given, optarg);
             }
         } else {
-            add(option, argv[optind - 1]);
+            add(as_given, argv[optind - 1]);
         }
-        const std::string_view given(option.text, option.size);
+        const std::string_view given(as_given.text, as_given.size);
         switch (got) {
         case 'o':
             request.output_path = optarg;
@@ -529,11 +545,11 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
         default: {
             // An unknown short option is one letter of its argument; a long one is all of it.
             const char letter[] = {'-', static_cast<char>(optopt), '\0'};
-            const std::string_view option = optopt != 0 ? std::string_view(letter, 2) : given;
+            const std::string_view unknown = optopt != 0 ? std::string_view(letter, 2) : given;
             Line problem;
             add(problem, "no such option; a file of that name is ./");
-            add(problem, option);
-            return refuse_option(standard, option, {problem.text, problem.size});
+            add(problem, unknown);
+            return refuse_option(standard, unknown, {problem.text, problem.size});
         }
         }
     }

@@ -504,6 +504,10 @@ std::uint64_t line_size(std::int32_t width) {
 }
 
 int convert_bmp(std::span<const std::uint8_t> bmpdata, Sink sink, const TextOptions& options) {
+    // A name is written whole into the buffer: only one that passed the check fits for sure.
+    if (!options.name.empty() && name_problem(options.name) != nullptr) {
+        return -1;
+    }
     Conversion c; // the output buffer is left uninitialised: it is written before it is read
     c.bmpdata = bmpdata;
     c.options = &options;

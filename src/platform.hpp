@@ -29,6 +29,7 @@ struct Input {
     // The size that was over the limit; 0 for a stream, which is read only to one byte past it.
     std::uint64_t size = 0;
     bool is_terminal = false;
+    bool is_device = false; // a serial port or another device that is not a file or a stream
     int error = 0;       // the system's error code, for `error_text`
     bool mapped = false; // the bytes are the file's pages, not a block of their own
 };
@@ -71,8 +72,14 @@ void discard_file(OutputFile& file);
 // Writes one line of text for people to standard error; failures are ignored.
 void write_error(std::string_view line);
 
-// The system's text for an error code, such as "No such file or directory".
+// The system's text for an error code, such as "No such file or directory", in UTF-8.
 const char* error_text(int error);
+
+// What stands for --help besides it: /? and -? on Windows, where ? is never in a file's name.
+bool is_help_alias(std::string_view argument);
+
+// Where a user of this system reads more: the man page, or the documents beside the exe.
+extern const std::string_view MORE_HELP;
 
 } // namespace platform
 } // namespace tivrano

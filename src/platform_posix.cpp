@@ -292,4 +292,10 @@ const char* error_text(int error) {
     return std::strerror(error);
 }
 
+bool is_help_alias(std::string_view /*argument*/) {
+    return false;
+}
+
+const std::string_view MORE_HELP = "man tivrano";
+
 } // namespace tivrano::platform

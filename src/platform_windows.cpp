@@ -109,6 +109,14 @@ Loaded read_file(HANDLE handle, Input& input) {
     return Loaded::bytes;
 }
 
+// A serial port answers for its settings; NUL, the other character device one may name, does
+// not.
+bool is_serial_port(HANDLE handle) {
+    DCB settings{};
+    settings.DCBlength = sizeof settings;
+    return GetCommState(handle, &settings) != 0;
+}
+
 Loaded load_handle(HANDLE handle, Input& input) {
     switch (GetFileType(handle)) {
     case FILE_TYPE_DISK:
@@ -118,10 +126,42 @@ Loaded load_handle(HANDLE handle, Input& input) {
             input.is_terminal = true;
             return Loaded::too_big;
         }
+        if (is_serial_port(handle)) {
+            input.is_device = true;
+            return Loaded::too_big;
+        }
         return read_stream(handle, input);
     default:
         return read_stream(handle, input);
     }
+}
+
+// Whether Windows takes the path for a device whatever folder it names: COM1 to COM9, LPT1 to
+// LPT9, AUX and PRN, in any case, with any extension (com1.bmp too). Opening one can wait for
+// the device for ever, so it is refused by its name. NUL and CON are left to the checks on the
+// opened handle.
+bool names_a_device(const char* path) {
+    const char* name = path;
+    for (const char* at = path; *at != '\0'; ++at) {
+        if (*at == '\\' || *at == '/' || *at == ':') {
+            name = at + 1;
+        }
+    }
+    char stem[5] = {};
+    std::size_t length = 0;
+    for (; name[length] != '\0' && name[length] != '.' && name[length] != ' '; ++length) {
+        if (length == 4) {
+            return false;
+        }
+        const char ch = name[length];
+        stem[length] = ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
+    }
+    const std::string_view device(stem, length);
+    if (device == "AUX" || device == "PRN") {
+        return true;
+    }
+    return length == 4 && (device.starts_with("COM") || device.starts_with("LPT")) &&
+           stem[3] >= '1' && stem[3] <= '9';
 }
 
 HANDLE open_file(const char* path, Input& input) {
@@ -202,6 +242,10 @@ Loaded load(const char* path, const LateFailure& /*late*/, Input& input) {
             return Loaded::too_big;
         }
         return read_stream(handle, input);
+    }
+    if (names_a_device(path)) {
+        input.is_device = true;
+        return Loaded::too_big;
     }
     const HANDLE handle = open_file(path, input);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -353,14 +397,22 @@ const char* error_text(int error) {
     if (known != std::end(TEXTS)) {
         return known->text;
     }
-    static char system_text[512];
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, 0, system_text, sizeof system_text, nullptr);
-    if (length == 0) {
+    // The system's own text comes in UTF-16, in the user's language, and goes on as UTF-8.
+    static wchar_t wide_text[512];
+    static char system_text[1536];
+    const DWORD wide_length =
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                       wide_text, static_cast<DWORD>(std::size(wide_text)), nullptr);
+    const int length =
+        wide_length == 0
+            ? 0
+            : WideCharToMultiByte(CP_UTF8, 0, wide_text, static_cast<int>(wide_length), system_text,
+                                  static_cast<int>(sizeof system_text) - 1, nullptr, nullptr);
+    if (length <= 0) {
         return "unknown error";
     }
     // The system's texts end in a full stop and a line break, which a line of ours does not.
-    DWORD end = length;
+    auto end = static_cast<std::size_t>(length);
     while (end > 0 && (system_text[end - 1] == '\n' || system_text[end - 1] == '\r' ||
                        system_text[end - 1] == '.' || system_text[end - 1] == ' ')) {
         --end;
@@ -368,6 +420,12 @@ const char* error_text(int error) {
     system_text[end] = '\0';
     return system_text;
 }
+
+bool is_help_alias(std::string_view argument) {
+    return argument == "/?" || argument == "-?";
+}
+
+const std::string_view MORE_HELP = "README-Windows.txt beside tivrano.exe";
 
 } // namespace tivrano::platform
 

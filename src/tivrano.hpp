@@ -105,7 +105,7 @@ bool is_plain(const BmpHeader& header);
 
 // Converts a whole BMP file. Writes to `sink` either the complete text or, for a file it
 // refuses, exactly one message line and nothing else. Returns 0 after a conversion, -1 if the
-// file was refused or the sink failed.
+// file was refused or the sink failed; -1 without a word for a name that name_problem refuses.
 int convert_bmp(std::span<const std::uint8_t> bmpdata, Sink sink, const TextOptions& options = {});
 
 } // namespace tivrano

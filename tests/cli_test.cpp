@@ -174,8 +174,9 @@ TEST(Cli, StandardErrorSaysWhy) {
     const Bytes rle8 = with(with(with(test::bmp_header(0, 0), 28, 8), 30, 1), 10, 1078);
     Bytes over = test::largest_file();
     over.push_back(0);
-    const std::string hint = "tivrano: hint: convert in.png -type TrueColor BMP3:out.bmp makes a "
-                             "plain 24-bit BMP; man tivrano has more ways\n";
+    const std::string hint = "tivrano: hint: magick in.png -type TrueColor BMP3:out.bmp (or "
+                             "convert, in ImageMagick 6) makes a plain 24-bit BMP; man tivrano "
+                             "has more ways\n";
     const std::string call = "call it as: tivrano FILE.bmp > FILE.c, or see tivrano --help\n";
     const std::string empty_array = "the array is empty; standard C and C++ have no zero-length "
                                     "array, -pedantic refuses it, and compilers that accept it "

@@ -2,6 +2,7 @@
 // output a file (so that any text-mode translation would show), its arguments UTF-16.
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -58,6 +59,19 @@ HANDLE inheritable_file(const fs::path& path, DWORD access, DWORD creation) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, creation,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Whether Z:\dev\full opens: Linux's /dev/full under Wine, a device on which every write fails
+// as on a full disk. Windows itself has none.
+bool has_full_device() {
+    const HANDLE full =
+        CreateFileW(L"Z:\\dev\\full", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (full == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(full);
+    return true;
 }
 
 // Runs tivrano.exe, which the test runs beside, with `options` and one argument; `input`, when
@@ -153,6 +167,10 @@ TEST(Windows, SameBytesMessagesAndStatuses) {
     const fs::path folder = scratch() / L"Bilder";
     const fs::path spring = write_file(folder / L"Fr\u00fchling \u2740.bmp", plain);
     const fs::path locked = write_file(scratch() / "locked.bmp", plain);
+    // Past the 260 characters of MAX_PATH; made through the \\?\ form, which has no limit.
+    const fs::path deep =
+        scratch() / std::string(100, 'a') / std::string(100, 'b') / (std::string(80, 'c') + ".bmp");
+    write_file(L"\\\\?\\" + fs::absolute(deep).wstring(), plain);
     const HANDLE lock = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
@@ -193,6 +211,18 @@ TEST(Windows, SameBytesMessagesAndStatuses) {
          FAILED,
          about(folder / L"fehlt.bmp", "cannot open: No such file or directory")},
         {folder, {}, NOT_FOUND, FAILED, about(folder, "cannot open: Is a directory")},
+        {deep, {}, text(plain), 0, ""},
+        // A serial port, whatever the extension, is refused at once, never waited on.
+        {"COM1",
+         {},
+         TOO_BIG,
+         FAILED,
+         "tivrano: COM1: a serial port or other device, not an image: name a file\n"},
+        {"com1.bmp",
+         {},
+         TOO_BIG,
+         FAILED,
+         "tivrano: com1.bmp: a serial port or other device, not an image: name a file\n"},
         {locked,
          {},
          NOT_FOUND,
@@ -213,6 +243,12 @@ TEST(Windows, SameBytesMessagesAndStatuses) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(utf8(c.argument));
+        if (c.output == Output::full && !has_full_device()) {
+            std::cout
+                << "skipped the full-disk row: Z:\\dev\\full is Linux's /dev/full under Wine, "
+                   "and Windows has no such device\n";
+            continue;
+        }
         const bool piped = c.argument == "-";
         if (!piped && !c.bytes.empty()) {
             write_file(c.argument, c.bytes);
@@ -223,6 +259,14 @@ TEST(Windows, SameBytesMessagesAndStatuses) {
         EXPECT_EQ(run.err, c.err);
     }
     CloseHandle(lock);
+
+    // /? and -? are --help, as Windows users type it.
+    for (const wchar_t* help : {L"/?", L"-?"}) {
+        const Result asked = run_tool(help, nullptr, Output::file);
+        EXPECT_EQ(asked.status, 0U);
+        EXPECT_EQ(asked.out.rfind("Usage: tivrano", 0), 0U) << asked.out;
+        EXPECT_NE(asked.out.find("README-Windows.txt"), std::string::npos);
+    }
 
     // -o writes the same bytes, to a file in any language, replacing what it held.
     const fs::path written = write_file(folder / L"Fr\u00fchling.c", {'o', 'l', 'd'});
