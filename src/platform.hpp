@@ -30,8 +30,8 @@ struct Input {
     std::uint64_t size = 0;
     bool is_terminal = false;
     bool is_device = false; // a serial port or another device that is not a file or a stream
-    int error = 0;       // the system's error code, for `error_text`
-    bool mapped = false; // the bytes are the file's pages, not a block of their own
+    int error = 0;          // the system's error code, for `error_text`
+    bool mapped = false;    // the bytes are the file's pages, not a block of their own
 };
 
 // What to write should the input change under the conversion (a mapped file cut short by
