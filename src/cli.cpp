@@ -257,6 +257,35 @@ void warn_about_header(std::string_view name, const BmpHeader& header) {
     }
 }
 
+// Why a file with dimensions was refused as short. A file of fewer bits a pixel, or compressed,
+// is short for what it is read as: that is the cause to name first.
+void add_short_file_reason(Line& line, const BmpHeader& header) {
+    const bool other_bits = says_other_bits(header);
+    const bool compressed = says_compression(header);
+    if (other_bits || compressed) {
+        add(line, "the header says ");
+    } else {
+        add(line, "the file ends early: ");
+    }
+    if (other_bits) {
+        add_bits(line, *header.bits_per_pixel);
+        add(line, compressed ? " per pixel and " : " per pixel");
+    }
+    if (compressed) {
+        add_compression(line, *header.compression);
+    }
+    if (other_bits || compressed) {
+        add(line, compressed ? "; read as uncompressed 24-bit, " : "; read as 24-bit, ");
+    }
+    add_number(line, *header.width);
+    add(line, " x ");
+    add_number(line, *header.height);
+    add(line, other_bits || compressed ? " pixels need " : " pixels of 3 bytes need ");
+    add_number(line, header.bytes_needed);
+    add(line, " bytes, the file has ");
+    add_number(line, header.file_size);
+}
+
 // Why a file was refused, or what was assumed about one that was converted.
 void explain(std::string_view name, std::span<const std::uint8_t> bytes, bool strict) {
     const BmpHeader header = read_bmp_header(bytes);
@@ -276,32 +305,7 @@ void explain(std::string_view name, std::span<const std::uint8_t> bytes, bool st
             add_number(line, header.file_size);
             add(line, " bytes, too short for a BMP header: its width and height end at byte 26");
         } else {
-            // A file of fewer bits a pixel, or compressed, is short for what it is read as:
-            // that is the cause to name first.
-            if (says_other_bits(header) || says_compression(header)) {
-                add(line, "the header says ");
-                if (says_other_bits(header)) {
-                    add_bits(line, *header.bits_per_pixel);
-                    add(line, " per pixel");
-                    add(line, says_compression(header) ? " and " : "");
-                }
-                if (says_compression(header)) {
-                    add_compression(line, *header.compression);
-                }
-                add(line, says_compression(header) ? "; read as uncompressed 24-bit, "
-                                                   : "; read as 24-bit, ");
-            } else {
-                add(line, "the file ends early: ");
-            }
-            add_number(line, *header.width);
-            add(line, " x ");
-            add_number(line, *header.height);
-            add(line, says_other_bits(header) || says_compression(header)
-                          ? " pixels need "
-                          : " pixels of 3 bytes need ");
-            add_number(line, header.bytes_needed);
-            add(line, " bytes, the file has ");
-            add_number(line, header.file_size);
+            add_short_file_reason(line, header);
         }
         send(line);
     } else if (strict && header.verdict == Verdict::accepted && !is_plain(header)) {
@@ -417,14 +421,20 @@ int refuse_arguments(Sink sink, int count) {
     return refused;
 }
 
-// The usage message for an option that is wrong, and a line on what is wrong with it.
-int refuse_option(Sink sink, std::string_view option, std::string_view problem) {
+// The usage message for an option that is wrong, and a line on what is wrong with it; no
+// problem stands for an option that does not exist.
+int refuse_option(Sink sink, std::string_view option, const char* problem) {
     const int refused = refuse(sink, USAGE);
     Line line;
     add(line, "tivrano: ");
     add(line, option);
     add(line, ": ");
-    add(line, problem);
+    if (problem != nullptr) {
+        add(line, problem);
+    } else {
+        add(line, "no such option; a file of that name is ./");
+        add(line, option);
+    }
     add(line, "; see tivrano --help");
     send(line);
     return refused;
@@ -458,19 +468,79 @@ enum LongOption : int {
     OPT_VERSION,
 };
 
+// Takes one option, with its value if it has one, into the request; returns what is wrong with
+// it, or nullptr.
+const char* take_option(int option, const char* value, Request& request) {
+    const char* const text = value != nullptr ? value : "";
+    Layout& layout = request.text.layout;
+    switch (option) {
+    case 'o':
+        request.output_path = text;
+        return nullptr;
+    case OPT_ORDER:
+        return set_order(layout, text) ? nullptr
+                                       : "the order is one of grb, rgb, brg, bgr, rbg and gbr";
+    case OPT_START:
+        return set_start(layout, text) ? nullptr
+                                       : "the corner is one of top-left, top-right, "
+                                         "bottom-left and bottom-right";
+    case OPT_COLUMNS:
+        layout.columns = true;
+        return nullptr;
+    case OPT_SERPENTINE:
+        layout.serpentine = true;
+        return nullptr;
+    case OPT_NAME: {
+        const char* const problem = name_problem(text);
+        request.text.name = problem == nullptr ? text : "";
+        return problem;
+    }
+    case OPT_PROGMEM:
+        request.text.progmem = true;
+        return nullptr;
+    case OPT_STRICT:
+        request.strict = true;
+        return nullptr;
+    case OPT_HELP:
+    case OPT_VERSION:
+        return "it stands alone, without a file";
+    default: // ':', a value missing
+        return "it needs a value";
+    }
+}
+
+// The option as given, with its value: "--start=left" for "--start left" too. A short option
+// is the argument as it stands.
+Line as_given(const option* long_option, const char* argument) {
+    Line given;
+    if (long_option == nullptr) {
+        add(given, argument);
+        return given;
+    }
+    add(given, "--");
+    add(given, long_option->name);
+    if (optarg != nullptr) {
+        add(given, "=");
+        add(given, optarg);
+    }
+    return given;
+}
+
+int print_help(Sink sink) {
+    Line more;
+    add(more, platform::MORE_HELP);
+    add(more, HELP_END);
+    return print(sink, HELP) == 0 ? print(sink, finished(more)) : FAILED;
+}
+
 int dispatch(int argc, char** argv, Outputs& outputs) {
     const Sink standard{write_output, &outputs.standard};
-    if (argc == 2) {
-        const std::string_view argument = argv[1];
-        if (argument == "--help" || platform::is_help_alias(argument)) {
-            Line more;
-            add(more, platform::MORE_HELP);
-            add(more, HELP_END);
-            return print(standard, HELP) == 0 ? print(standard, finished(more)) : FAILED;
-        }
-        if (argument == "--version") {
-            return print(standard, VERSION);
-        }
+    const std::string_view only = argc == 2 ? argv[1] : "";
+    if (only == "--help" || platform::is_help_alias(only)) {
+        return print_help(standard);
+    }
+    if (only == "--version") {
+        return print(standard, VERSION);
     }
     static const option OPTIONS[] = {
         {"output", required_argument, nullptr, 'o'},
@@ -489,68 +559,15 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
     opterr = 0; // every message here is the tool's own
     int index = -1;
     for (int got = 0; (got = getopt_long(argc, argv, ":o:", OPTIONS, &index)) != -1; index = -1) {
-        // The option as given, with its value: "--start=left" for "--start left" too.
-        Line as_given;
-        if (index >= 0) {
-            add(as_given, "--");
-            add(as_given, OPTIONS[index].name);
-            if (optarg != nullptr) {
-                add(as_given, "=");
-                add(as_given, optarg);
-            }
-        } else {
-            add(as_given, argv[optind - 1]);
-        }
-        const std::string_view given(as_given.text, as_given.size);
-        switch (got) {
-        case 'o':
-            request.output_path = optarg;
-            break;
-        case OPT_ORDER:
-            if (!set_order(request.text.layout, optarg)) {
-                return refuse_option(standard, given,
-                                     "the order is one of grb, rgb, brg, bgr, rbg and gbr");
-            }
-            break;
-        case OPT_START:
-            if (!set_start(request.text.layout, optarg)) {
-                return refuse_option(standard, given,
-                                     "the corner is one of top-left, "
-                                     "top-right, bottom-left and bottom-right");
-            }
-            break;
-        case OPT_COLUMNS:
-            request.text.layout.columns = true;
-            break;
-        case OPT_SERPENTINE:
-            request.text.layout.serpentine = true;
-            break;
-        case OPT_NAME:
-            if (const char* problem = name_problem(optarg); problem != nullptr) {
-                return refuse_option(standard, given, problem);
-            }
-            request.text.name = optarg;
-            break;
-        case OPT_PROGMEM:
-            request.text.progmem = true;
-            break;
-        case OPT_STRICT:
-            request.strict = true;
-            break;
-        case OPT_HELP:
-        case OPT_VERSION:
-            return refuse_option(standard, given, "it stands alone, without a file");
-        case ':':
-            return refuse_option(standard, given, "it needs a value");
-        default: {
+        if (got == '?') {
             // An unknown short option is one letter of its argument; a long one is all of it.
             const char letter[] = {'-', static_cast<char>(optopt), '\0'};
-            const std::string_view unknown = optopt != 0 ? std::string_view(letter, 2) : given;
-            Line problem;
-            add(problem, "no such option; a file of that name is ./");
-            add(problem, unknown);
-            return refuse_option(standard, unknown, {problem.text, problem.size});
+            return refuse_option(
+                standard, optopt != 0 ? std::string_view(letter, 2) : argv[optind - 1], nullptr);
         }
+        if (const char* problem = take_option(got, optarg, request); problem != nullptr) {
+            Line given = as_given(index >= 0 ? &OPTIONS[index] : nullptr, argv[optind - 1]);
+            return refuse_option(standard, {given.text, given.size}, problem);
         }
     }
     if (argc - optind != 1) {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -169,15 +170,12 @@ int check_bmp_header(Conversion& c) {
     return 0;
 }
 
-// Asks for the cache line `offset` bytes from `at`, which need not lie in the file: the address
-// is only a number here, never a pointer that is read.
-void prefetch(const std::uint8_t* at, std::int64_t offset) {
+// Asks the processor for the cache line of `at`, to be read soon.
+void prefetch(const std::uint8_t* at) {
 #if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(at) +
-                                                     static_cast<std::uintptr_t>(offset)));
+    __builtin_prefetch(at);
 #else
     (void)at;
-    (void)offset;
 #endif
 }
 
@@ -206,6 +204,7 @@ void convert_line(Conversion& c, const StripLine& line) {
     const std::int64_t step = line.step;
     const std::int32_t count = line.count;
     const std::int64_t ahead = line.ahead;
+    const auto last = static_cast<std::int64_t>(c.bmpdata.size()) - 1;
     std::int64_t offset = line.first;
     for (std::int32_t i = 0; i < count; ++i, offset += step) {
         if (end - pos < PIXEL_ROOM) {
@@ -214,7 +213,8 @@ void convert_line(Conversion& c, const StripLine& line) {
             pos = out.buffer;
         }
         const std::uint8_t* const data = bmp + offset;
-        prefetch(data, ahead);
+        // Kept inside the file, so that the address is one of its bytes.
+        prefetch(bmp + std::clamp<std::int64_t>(offset + ahead, 0, last));
         std::memcpy(pos, VALUE_TEXT[data[first_value]].data(), VALUE_SLOT_SIZE);
         std::memcpy(pos + VALUE_TEXT_SIZE, VALUE_TEXT[data[second_value]].data(), VALUE_SLOT_SIZE);
         std::memcpy(pos + 2 * VALUE_TEXT_SIZE, VALUE_TEXT[data[third_value]].data(),
@@ -417,11 +417,8 @@ const char* name_problem(std::string_view name) {
             return "not a C identifier (letters, digits and _, not starting with a digit)";
         }
     }
-    for (const std::string_view keyword : KEYWORDS) {
-        if (name == keyword) {
-            return name == "main" ? "the name of the program's entry point"
-                                  : "a keyword of C or C++";
-        }
+    if (std::find(std::begin(KEYWORDS), std::end(KEYWORDS), name) != std::end(KEYWORDS)) {
+        return name == "main" ? "the name of the program's entry point" : "a keyword of C or C++";
     }
     if (name.starts_with("__") ||
         (name.size() > 1 && name[0] == '_' && name[1] >= 'A' && name[1] <= 'Z')) {

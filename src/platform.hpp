@@ -55,7 +55,8 @@ bool write_output(const char* bytes, std::size_t size, int& error);
 // A file that gets the text whole or not at all: the text is written to a new file beside it,
 // which replaces it only once complete. Until then the file keeps what it held, if anything.
 struct OutputFile {
-    std::intptr_t handle = -1;
+    int fd = -1;               // POSIX
+    void* handle = nullptr;    // Windows
     char* temporary = nullptr; // the new file's path, while it exists
     const char* path = nullptr;
 };
@@ -63,7 +64,7 @@ struct OutputFile {
 // Creates the new file beside `path`; false if it could not, with the system's error code in
 // `error`.
 bool create_file(const char* path, OutputFile& file, int& error);
-bool write_file(OutputFile& file, const char* bytes, std::size_t size, int& error);
+bool write_file(const OutputFile& file, const char* bytes, std::size_t size, int& error);
 // Puts the new file in place of the old one.
 bool commit_file(OutputFile& file, int& error);
 // Removes the new file if it was not put in place, and frees what the file holds.

@@ -75,9 +75,9 @@ Loaded fail(Loaded loaded, int error, Input& input) {
 // Linux can read the pages in with the mapping, sparing a fault for each; elsewhere they come in
 // as they are touched.
 #ifdef MAP_POPULATE
-constexpr int PREFAULT = MAP_POPULATE;
+constexpr int MAP_FLAGS = MAP_PRIVATE | MAP_POPULATE;
 #else
-constexpr int PREFAULT = 0;
+constexpr int MAP_FLAGS = MAP_PRIVATE;
 #endif
 
 Loaded map_file(int fd, const LateFailure& late, Input& input) {
@@ -97,7 +97,7 @@ Loaded map_file(int fd, const LateFailure& late, Input& input) {
     }
     // Mapping the file's pages spares allocating, clearing and filling a block as large as the
     // file, which costs more than the conversion itself.
-    void* const bmpdata = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | PREFAULT, fd, 0);
+    void* const bmpdata = mmap(nullptr, size, PROT_READ, MAP_FLAGS, fd, 0);
     if (bmpdata == MAP_FAILED) {
         return fail(errno == ENOMEM ? Loaded::no_memory : Loaded::read_failed, errno, input);
     }
@@ -214,7 +214,7 @@ bool create_file(const char* path, OutputFile& file, int& error) {
     if (exists && !S_ISREG(status.st_mode)) {
         // A device or FIFO (/dev/stdout, say) cannot be replaced; it gets the text as it comes.
         const int fd = open(path, O_WRONLY | O_CLOEXEC);
-        file.handle = fd;
+        file.fd = fd;
         error = fd < 0 ? errno : 0;
         return fd >= 0;
     }
@@ -225,11 +225,15 @@ bool create_file(const char* path, OutputFile& file, int& error) {
         return false;
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::snprintf(file.temporary, size, "%s.tivrano-%ld-%d.tmp", path,
-                      static_cast<long>(getpid()), attempt);
+        const int length = std::snprintf(file.temporary, size, "%s.tivrano-%ld-%d.tmp", path,
+                                         static_cast<long>(getpid()), attempt);
+        if (length < 0 || static_cast<std::size_t>(length) >= size) {
+            errno = ENAMETOOLONG;
+            break;
+        }
         const int fd = open(file.temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            file.handle = fd;
+            file.fd = fd;
             unfinished_file = file.temporary;
             // The file it replaces keeps its permissions.
             if (exists) {
@@ -247,13 +251,13 @@ bool create_file(const char* path, OutputFile& file, int& error) {
     return false;
 }
 
-bool write_file(OutputFile& file, const char* bytes, std::size_t size, int& error) {
-    return write_all(static_cast<int>(file.handle), bytes, size, error);
+bool write_file(const OutputFile& file, const char* bytes, std::size_t size, int& error) {
+    return write_all(file.fd, bytes, size, error);
 }
 
 bool commit_file(OutputFile& file, int& error) {
-    const int fd = static_cast<int>(file.handle);
-    file.handle = -1;
+    const int fd = file.fd;
+    file.fd = -1;
     if (close(fd) != 0) {
         error = errno;
         return false;
@@ -271,9 +275,9 @@ bool commit_file(OutputFile& file, int& error) {
 }
 
 void discard_file(OutputFile& file) {
-    if (file.handle >= 0) {
-        close(static_cast<int>(file.handle));
-        file.handle = -1;
+    if (file.fd >= 0) {
+        close(file.fd);
+        file.fd = -1;
     }
     if (file.temporary != nullptr) {
         unlink(file.temporary);

@@ -285,7 +285,7 @@ bool create_file(const char* path, OutputFile& file, int& error) {
     std::free(wide_path);
     if (existing != INVALID_HANDLE_VALUE) {
         if (GetFileType(existing) != FILE_TYPE_DISK) {
-            file.handle = reinterpret_cast<std::intptr_t>(existing);
+            file.handle = existing;
             return true;
         }
         CloseHandle(existing);
@@ -297,8 +297,13 @@ bool create_file(const char* path, OutputFile& file, int& error) {
         return false;
     }
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        std::snprintf(file.temporary, size, "%s.tivrano-%lu-%u.tmp", path,
-                      static_cast<unsigned long>(GetCurrentProcessId()), attempt);
+        const int length =
+            std::snprintf(file.temporary, size, "%s.tivrano-%lu-%u.tmp", path,
+                          static_cast<unsigned long>(GetCurrentProcessId()), attempt);
+        if (length < 0 || static_cast<std::size_t>(length) >= size) {
+            error = static_cast<int>(ERROR_FILENAME_EXCED_RANGE);
+            break;
+        }
         wchar_t* const wide = widened(file.temporary, -1);
         if (wide == nullptr) {
             error = static_cast<int>(ERROR_NOT_ENOUGH_MEMORY);
@@ -309,7 +314,7 @@ bool create_file(const char* path, OutputFile& file, int& error) {
         const DWORD code = GetLastError();
         std::free(wide);
         if (handle != INVALID_HANDLE_VALUE) {
-            file.handle = reinterpret_cast<std::intptr_t>(handle);
+            file.handle = handle;
             return true;
         }
         error = static_cast<int>(code);
@@ -322,9 +327,9 @@ bool create_file(const char* path, OutputFile& file, int& error) {
     return false;
 }
 
-bool write_file(OutputFile& file, const char* bytes, std::size_t size, int& error) {
+bool write_file(const OutputFile& file, const char* bytes, std::size_t size, int& error) {
     DWORD code = 0;
-    if (write_all(reinterpret_cast<HANDLE>(file.handle), bytes, size, code)) {
+    if (write_all(file.handle, bytes, size, code)) {
         return true;
     }
     error = static_cast<int>(code);
@@ -332,8 +337,8 @@ bool write_file(OutputFile& file, const char* bytes, std::size_t size, int& erro
 }
 
 bool commit_file(OutputFile& file, int& error) {
-    const auto handle = reinterpret_cast<HANDLE>(file.handle);
-    file.handle = -1;
+    HANDLE const handle = file.handle;
+    file.handle = nullptr;
     if (CloseHandle(handle) == 0) {
         error = static_cast<int>(GetLastError());
         return false;
@@ -360,9 +365,9 @@ bool commit_file(OutputFile& file, int& error) {
 }
 
 void discard_file(OutputFile& file) {
-    if (file.handle != -1) {
-        CloseHandle(reinterpret_cast<HANDLE>(file.handle));
-        file.handle = -1;
+    if (file.handle != nullptr) {
+        CloseHandle(file.handle);
+        file.handle = nullptr;
     }
     if (file.temporary != nullptr) {
         wchar_t* const wide = widened(file.temporary, -1);
