@@ -58,6 +58,7 @@ struct OutputFile {
     int fd = -1;               // POSIX
     void* handle = nullptr;    // Windows
     char* temporary = nullptr; // the new file's path, while it exists
+    char* resolved = nullptr;  // the file a link names (POSIX)
     const char* path = nullptr;
 };
 

@@ -210,10 +210,22 @@ bool write_output(const char* bytes, std::size_t size, int& error) {
 bool create_file(const char* path, OutputFile& file, int& error) {
     file.path = path;
     struct stat status {};
-    const bool exists = stat(path, &status) == 0;
+    bool exists = lstat(path, &status) == 0;
+    if (exists && S_ISLNK(status.st_mode)) {
+        // A link is followed: the file it names is replaced and the link stays. One that names
+        // no regular file (/dev/stdout on a pipe, say) gets the text as it comes.
+        file.resolved = realpath(path, nullptr);
+        exists = file.resolved != nullptr && stat(file.resolved, &status) == 0;
+        if (exists && S_ISREG(status.st_mode)) {
+            path = file.path = file.resolved;
+        } else {
+            exists = true;
+            status.st_mode = S_IFCHR;
+        }
+    }
     if (exists && !S_ISREG(status.st_mode)) {
-        // A device or FIFO (/dev/stdout, say) cannot be replaced; it gets the text as it comes.
-        const int fd = open(path, O_WRONLY | O_CLOEXEC);
+        // A device or FIFO cannot be replaced; it gets the text as it comes.
+        const int fd = open(file.path, O_WRONLY | O_CLOEXEC);
         file.fd = fd;
         error = fd < 0 ? errno : 0;
         return fd >= 0;
@@ -275,6 +287,8 @@ bool commit_file(OutputFile& file, int& error) {
 }
 
 void discard_file(OutputFile& file) {
+    std::free(file.resolved);
+    file.resolved = nullptr;
     if (file.fd >= 0) {
         close(file.fd);
         file.fd = -1;

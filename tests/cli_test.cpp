@@ -435,6 +435,9 @@ TEST(Cli, OutputFile) {
          "tivrano: cannot write no/out.c: No such file or directory\n", old},
         {"-o /dev/full good.bmp", "", FAILED,
          "tivrano: cannot write /dev/full: No space left on device\n", old},
+        // A device gets the text; a link is followed, and the file it names replaced.
+        {"-o /dev/stdout good.bmp", text, 0, "", old},
+        {"-o link.c good.bmp", "", 0, "", text},
     };
     const std::string dir = test::quote(test::scratch());
     for (const Case& c : cases) {
@@ -443,12 +446,15 @@ TEST(Cli, OutputFile) {
             continue;
         }
         test::write_file("out.c", {old.begin(), old.end()});
+        std::filesystem::remove(test::scratch() / "link.c");
+        std::filesystem::create_symlink("out.c", test::scratch() / "link.c");
         const test::Run run =
             test::run_shell("cd " + dir + " && " + test::TOOL + " " + c.arguments);
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.err, c.err);
         EXPECT_EQ(test::read_file(test::scratch() / "out.c"), c.file);
+        EXPECT_TRUE(std::filesystem::is_symlink(test::scratch() / "link.c"));
         for (const auto& entry : std::filesystem::directory_iterator(test::scratch())) {
             EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
         }
