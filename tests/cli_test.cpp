@@ -511,7 +511,12 @@ TEST(Cli, NonBlockingPipesAreWaitedOn) {
     const pid_t reader =
         start("exec " + test::TOOL + " -o " + test::quote(converted) + " -", in[0], STDOUT_FILENO);
     close(in[0]);
-    signal(SIGPIPE, SIG_IGN); // a reader that gave up fails the writes below, not the test
+    // A reader that gave up fails the writes below, not the test; the tests after it, in the same
+    // process, see SIGPIPE as before.
+    struct IgnoredSigpipe {
+        void (*previous)(int) = signal(SIGPIPE, SIG_IGN);
+        ~IgnoredSigpipe() { signal(SIGPIPE, previous); }
+    } const ignored_sigpipe;
     usleep(300000);
     for (std::size_t done = 0; done < largest.size();) {
         const ssize_t size = write(in[1], largest.data() + done, largest.size() - done);
