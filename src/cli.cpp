@@ -287,8 +287,8 @@ void add_short_file_reason(Line& line, const BmpHeader& header) {
 }
 
 // Why a file was refused, or what was assumed about one that was converted.
-void explain(std::string_view name, std::span<const std::uint8_t> bytes, bool strict) {
-    const BmpHeader header = read_bmp_header(bytes);
+void explain(std::string_view name, std::span<const std::uint8_t> bytes, const BmpHeader& header,
+             bool strict) {
     if (header.verdict == Verdict::no_signature) {
         Line line = about(name);
         add(line, "not a BMP file, which starts with \"BM\"; ");
@@ -401,7 +401,7 @@ int convert_file(const char* path, std::string_view name, const Request& request
             outputs.file.file = nullptr;
         }
     }
-    explain(name, input.bytes, request.strict);
+    explain(name, input.bytes, header, request.strict);
     platform::release(input);
     return result;
 }
@@ -442,17 +442,6 @@ int refuse_option(Sink sink, std::string_view option, const char* problem) {
 
 int print(Sink sink, std::string_view text) {
     return sink.write(sink.context, text.data(), text.size()) ? 0 : FAILED;
-}
-
-bool set_start(Layout& layout, std::string_view corner) {
-    constexpr std::string_view CORNERS[] = {"top-left", "top-right", "bottom-left", "bottom-right"};
-    for (int k = 0; k < 4; ++k) {
-        if (corner == CORNERS[k]) {
-            layout.start = static_cast<Corner>(k);
-            return true;
-        }
-    }
-    return false;
 }
 
 // The long options without a letter of their own.

@@ -135,8 +135,10 @@ bool is_default_wiring(const Layout& layout) {
     return layout.start == Corner::top_left && !layout.columns && !layout.serpentine;
 }
 
+// The corners by name, in the order of Corner.
+constexpr std::string_view CORNERS[] = {"top-left", "top-right", "bottom-left", "bottom-right"};
+
 void put_wiring(TextWriter& out, const Layout& layout) {
-    constexpr std::string_view CORNERS[] = {"top-left", "top-right", "bottom-left", "bottom-right"};
     put(out, COMMENT_WIRING);
     put(out, CORNERS[static_cast<int>(layout.start)]);
     put(out, layout.columns ? ", along columns" : ", along rows");
@@ -449,6 +451,16 @@ bool set_order(Layout& layout, const char* name) {
     std::memcpy(layout.order_name, upper, sizeof upper);
     std::memcpy(layout.channel, channel, sizeof channel);
     return true;
+}
+
+bool set_start(Layout& layout, std::string_view corner) {
+    for (std::size_t k = 0; k < std::size(CORNERS); ++k) {
+        if (corner == CORNERS[k]) {
+            layout.start = static_cast<Corner>(k);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool is_plain(const BmpHeader& header) {

@@ -48,6 +48,10 @@ struct Layout {
 // any other name, leaving `layout` as it was.
 bool set_order(Layout& layout, const char* name);
 
+// The corner of the first LED by name: top-left, top-right, bottom-left or bottom-right; false
+// for any other, leaving `layout` as it was.
+bool set_start(Layout& layout, std::string_view corner);
+
 // What the text is written as. With a name, the text is a source file of its own: it includes
 // what it needs and defines NAME, NAME_size, NAME_width and NAME_height with C linkage. With
 // `progmem` the array goes to flash memory on an AVR, and stays a plain array elsewhere.
