@@ -8,6 +8,10 @@
 # the build (ALLOW_WARNINGS lets it through), names that are keywords or main stop the
 # configure, and walk.1.bmp and walk.2.bmp get names of their own. The layout keywords: ORDER
 # on the host, and SERPENTINE with PROGMEM for an AVR, whose flash holds the frame as laid out.
+# The animation: the example's GIF, then one made here (a partial update, a transparent pixel)
+# and edited to four frames, each build against Pillow's own decoding; PNG frames f1 ... f12
+# from a glob, in the order of their numbers, and a thirteenth added; the table and the delays
+# in an AVR's flash.
 # Also from the source tree with add_subdirectory, and cross-compiled for Windows when
 # MinGW-w64 and Wine are here.
 #   consumer_test.sh SOURCE_DIR BUILD_DIR
@@ -43,7 +47,8 @@ fail() {
 check_figures() { # build folder, [program runner, program suffix]
     local expected
     expected=$("$python" "$source_dir/tests/frame_figures.py" "heart=$project/frames/heart.bmp" \
-        "arrow=$project/frames/arrow.bmp" "wave=$project/frames/wave (12 x 4).bmp")
+        "arrow=$project/frames/arrow.bmp" "wave=$project/frames/wave (12 x 4).bmp" \
+        "pulse=$project/frames/pulse.gif")
     local actual
     actual=$(${2:-} "$1/animation${3:-}" | tr -d '\r')
     [ "$actual" = "$expected" ] || fail "$1: the program printed
@@ -57,14 +62,15 @@ build() { # build folder; the build's output is in $log, its status the function
 }
 
 converted() { # the frames the last build converted, by name
-    grep -o 'tivrano: converting .* into [a-z]*' <<<"$log" | awk '{ print $NF }' | sort | tr '\n' ' '
+    grep -o 'tivrano: converting .* into [a-z0-9_]*' <<<"$log" | awk '{ print $NF }' | sort | tr '\n' ' '
 }
 
 for generator in "Unix Makefiles" Ninja; do
     b="$work/build ($generator)"
     cmake -S "$project" -B "$b" -G "$generator" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
     build "$b" || fail "$generator: first build: $log"
-    [ "$(converted)" = "arrow heart wave " ] || fail "$generator: first build converted $(converted)"
+    all="arrow heart pulse_0 pulse_1 pulse_2 pulse_3 wave "
+    [ "$(converted)" = "$all" ] || fail "$generator: first build converted $(converted)"
     check_figures "$b"
     echo "$generator: built against the installed package, figures match"
 
@@ -86,7 +92,7 @@ for generator in "Unix Makefiles" Ninja; do
 
     touch "$prefix/bin/tivrano"
     build "$b" || fail "$generator: build after a changed tool: $log"
-    [ "$(converted)" = "arrow heart wave " ] || fail "$generator: a changed tool converted $(converted)"
+    [ "$(converted)" = "$all" ] || fail "$generator: a changed tool converted $(converted)"
     echo "$generator: a changed tool converts every frame again"
 
     printf 'GIF89a, not a bitmap' >"$project/frames/arrow.bmp"
@@ -104,6 +110,32 @@ for generator in "Unix Makefiles" Ninja; do
     cp "$work/arrow.bmp" "$project/frames/arrow.bmp"
     build "$b" || fail "$generator: build after mending the frame: $log"
     check_figures "$b"
+
+    # An animation as an editor writes it: the second frame a 3 x 2 update at +2+1, with the
+    # transparent pixel of the first still showing through.
+    /usr/bin/convert -dispose none -delay 10 \( -size 8x6 gradient:red-blue -alpha set \
+        -region 1x1+1+1 -alpha transparent +region \) -delay 20 -page +2+1 -size 3x2 xc:yellow \
+        -delay 30 -page +0+0 -size 8x6 gradient:green-white -loop 0 "$project/frames/pulse.gif"
+    build "$b" || fail "$generator: build after a new GIF: $log"
+    [ "$(converted)" = "pulse_0 pulse_1 pulse_2 " ] ||
+        fail "$generator: a new GIF converted $(converted)"
+    check_figures "$b"
+    /usr/bin/convert "$project/frames/pulse.gif" -delay 40 -size 8x6 xc:purple \
+        "$project/frames/pulse.gif"
+    build "$b" || fail "$generator: build after a frame added to the GIF: $log"
+    [ "$(converted)" = "pulse_3 " ] || fail "$generator: a fourth frame converted $(converted)"
+    check_figures "$b"
+    echo "$generator: the GIF's frames and delays match Pillow's; a frame added to it is built:"
+    sed 's/^/    /' <<<"$log"
+
+    printf 'GIF89a, cut short' >"$project/frames/pulse.gif"
+    ! build "$b" || fail "$generator: a broken GIF built"
+    tr -s ' \n' '  ' <<<"$log" |
+        grep -q 'could not split frames/pulse.gif into frames (status 1); it says: .*pulse.gif' ||
+        fail "$generator: no message from ImageMagick: $log"
+    ! ls "$b/tivrano_animation" | grep -q pulse || fail "$generator: a failed split left files"
+    echo "$generator: a broken GIF stops the configure with ImageMagick's message, leaving nothing"
+    cp "$source_dir/examples/animation/frames/pulse.gif" "$project/frames/pulse.gif"
 done
 
 duplicate="$work/duplicate"
@@ -207,6 +239,40 @@ configure && build "$checks/build" || fail "ORDER rgb: $log"
     fail "ORDER rgb: wrong figures"
 echo "ORDER rgb: the figures match Pillow's pixels in red, green, blue order"
 
+# PNG frames from a glob, which lists f10 before f2; a thirteenth is taken by the next build.
+pngs=()
+for k in $(seq 1 13); do
+    pngs+=("xc:rgb($((k * 19)),$((255 - k * 19)),$k)")
+done
+/usr/bin/convert -size 3x2 "${pngs[@]}" -scene 1 +adjoin "$checks/frames/f%d.png"
+mv "$checks/frames/f13.png" "$work/f13.png"
+{
+    echo '#include <stdio.h>'
+    echo '#include "seq.h"'
+    sed -n '/^static void show/,/^}/p' "$project/main.c"
+    echo 'int main(void) {'
+    echo '    show_animation("seq", seq, seq_count, seq_width, seq_height, seq_delay_ms);'
+    echo '}'
+} >"$checks/main.c"
+cat >"$checks/CMakeLists.txt" <<'EOF'
+cmake_minimum_required(VERSION 3.20)
+project(checks LANGUAGES C)
+find_package(tivrano 1.6 REQUIRED)
+add_executable(app main.c)
+file(GLOB frames CONFIGURE_DEPENDS frames/f*.png)
+tivrano_add_animation(app NAME seq SOURCE ${frames} DELAY_MS 40)
+EOF
+rm -rf "$checks/build"
+configure || fail "PNG frames: $log"
+for count in 12 13; do
+    build "$checks/build" || fail "PNG frames: $log"
+    sequence=$(for k in $(seq 1 $count); do printf '%s' "$checks/frames/f$k.png:"; done)
+    [ "$("$checks/build/app")" = "$(figures --delay-ms=40 "seq=${sequence%:}")" ] ||
+        fail "PNG frames ($count): the program printed $("$checks/build/app")"
+    [ $count = 13 ] || mv "$work/f13.png" "$checks/frames/f13.png"
+done
+echo "PNG frames f1 ... f12 from a glob come in the order of their numbers; f13 added is taken"
+
 # An AVR: the frame, wired serpentine from the bottom left, lies in flash as laid out.
 if command -v avr-gcc >/dev/null && command -v avr-objcopy >/dev/null; then
     cat >"$work/avr.cmake" <<'EOF'
@@ -216,13 +282,22 @@ set(CMAKE_C_FLAGS_INIT "-mmcu=atmega328p -Os")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-mmcu=atmega328p")
 EOF
     frames_project "FRAMES frames/heart.bmp SERPENTINE START bottom-left PROGMEM" heart
+    cp "$source_dir/examples/animation/frames/pulse.gif" "$checks/frames/"
+    echo 'tivrano_add_animation(app NAME pulse SOURCE frames/pulse.gif PROGMEM)' \
+        >>"$checks/CMakeLists.txt"
     cat >"$checks/main.c" <<'EOF'
 #include <avr/pgmspace.h>
 #include "app_frames.h"
+#include "pulse.h"
 volatile uint8_t out;
+volatile uint16_t wait;
 int main(void) {
     for (size_t k = 0; k < 192; ++k) {
         out = pgm_read_byte(&heart[k]);
+    }
+    for (size_t i = 0; i < pulse_count; ++i) {
+        out = pgm_read_byte((const uint8_t*)pgm_read_ptr(&pulse[i]));
+        wait = pgm_read_word(&pulse_delay_ms[i]);
     }
     return 0;
 }
@@ -235,6 +310,22 @@ EOF
         "$(figures --serpentine --start=bottom-left --hex "heart=$checks/frames/heart.bmp")" ] ||
         fail "AVR: the frame in flash is not as laid out"
     echo "AVR: the serpentine frame lies in flash ($((16#$size)) bytes) as Pillow's pixels laid out"
+    # The table holds the frames' addresses and the delays their milliseconds, little-endian.
+    symbols=$(avr-nm -S "$elf")
+    flash() { # symbol; its bytes in flash, in hex
+        read -r address size < <(awk -v name="$1" '$4 == name { print $1, $2 }' <<<"$symbols")
+        (( 16#$address < 16#800000 )) || fail "AVR: $1 is not in flash but at $address"
+        od -An -v -tx1 -j $((16#$address)) -N $((16#$size)) "$work/flash.bin" | tr -d ' \n'
+    }
+    table=$(for k in 0 1 2 3; do
+        awk -v name="pulse_$k" '$4 == name { print substr($1, 7, 2) substr($1, 5, 2) }' \
+            <<<"$symbols"
+    done | tr -d '\n')
+    [ "$(flash pulse)" = "$table" ] ||
+        fail "AVR: the table $(flash pulse) is not the frames' addresses $table"
+    [ "$(flash pulse_delay_ms)" = 2c01640064006400 ] ||
+        fail "AVR: the delays in flash are $(flash pulse_delay_ms), not 300 100 100 100"
+    echo "AVR: the animation's table and delays (300 100 100 100 ms) are in flash too"
     avr-size "$elf"
 else
     [ -z "${CI:-}" ] || fail "no avr-gcc, in CI"

@@ -2,15 +2,19 @@
 """Prints what examples/animation prints for its frames, from Pillow's own decoding of them.
 
     frame_figures.py [--order=ORDER] [--start=CORNER] [--columns] [--serpentine] [--hex]
-                     NAME=FILE.bmp ...
+                     [--delay-ms=MS] NAME=FILE.bmp | NAME=FILE.gif | NAME=FILE.png:FILE.png...
+                     ...
 
 Each frame: its bytes, by default in green, red, blue order, top row first, their count, the
-width and height, and their 32-bit FNV-1a checksum; then the line on the table of frames. The
-options lay the bytes out as tivrano's do; --hex prints each frame's bytes in hex instead.
+width and height, and their 32-bit FNV-1a checksum; then the line on the table of the BMP
+frames. The options lay the bytes out as tivrano's do; --hex prints each frame's bytes in hex
+instead. A GIF, or PNG files joined by colons, is an animation: a line with its frame count and
+delays (the GIF's own, or --delay-ms, 100 by default), then each frame, laid on black where it
+is transparent, as NAME[K].
 """
 import sys
 
-from PIL import Image
+from PIL import Image, ImageSequence
 
 
 def fnv1a(data):
@@ -34,6 +38,19 @@ def strip(width, height, start, columns, serpentine):
             yield (across, at) if columns else (at, across)
 
 
+def show(name, image, options):
+    width, height = image.size
+    rgb = image.convert("RGB")
+    places = strip(width, height, options["start"], "columns" in options,
+                   "serpentine" in options)
+    data = bytes(dict(zip("rgb", rgb.getpixel(place)))[channel]
+                 for place in places for channel in options["order"].lower())
+    if "hex" in options:
+        print(data.hex())
+    else:
+        print(f"{name}: {len(data)} bytes, {width} x {height}, fnv1a {fnv1a(data):08x}")
+
+
 def main(argv):
     options = {"order": "grb", "start": "top-left"}
     frames = []
@@ -45,21 +62,29 @@ def main(argv):
             frames.append(argument)
     if not frames:
         sys.exit(__doc__)
+    bmps = 0
     for argument in frames:
         name, path = argument.split("=", 1)
-        with Image.open(path) as image:
-            width, height = image.size
-            rgb = image.convert("RGB")
-            places = strip(width, height, options["start"], "columns" in options,
-                           "serpentine" in options)
-            data = bytes(dict(zip("rgb", rgb.getpixel(place)))[channel]
-                         for place in places for channel in options["order"].lower())
-        if "hex" in options:
-            print(data.hex())
+        if path.lower().endswith(".bmp"):
+            bmps += 1
+            with Image.open(path) as image:
+                show(name, image, options)
+            continue
+        if path.lower().endswith(".gif"):
+            with Image.open(path) as gif:
+                shown = [(frame.convert("RGBA"), frame.info["duration"])
+                         for frame in ImageSequence.Iterator(gif)]
         else:
-            print(f"{name}: {len(data)} bytes, {width} x {height}, fnv1a {fnv1a(data):08x}")
+            delay = int(options.get("delay-ms", 100))
+            shown = [(Image.open(png).convert("RGBA"), delay) for png in path.split(":")]
+        if "hex" not in options:
+            delays = " ".join(str(delay) for _, delay in shown)
+            print(f"{name}: {len(shown)} frames, delays {delays} ms")
+        for k, (frame, _) in enumerate(shown):
+            black = Image.new("RGBA", frame.size, (0, 0, 0, 255))
+            show(f"{name}[{k}]", Image.alpha_composite(black, frame), options)
     if "hex" not in options:
-        print(f"table: {len(frames)} frames, in order")
+        print(f"table: {bmps} frames, in order")
 
 
 if __name__ == "__main__":

@@ -1,7 +1,9 @@
-/* Prints each frame's size, width, height and a checksum of its bytes (32-bit FNV-1a). */
+/* Prints each frame's size, width, height and a checksum of its bytes (32-bit FNV-1a), and the
+   animation's frames and delays. */
 #include <stdio.h>
 
 #include "animation_frames.h"
+#include "pulse.h"
 
 static void show(const char* name, const uint8_t* bytes, size_t size, int32_t width,
                  int32_t height) {
@@ -13,10 +15,25 @@ static void show(const char* name, const uint8_t* bytes, size_t size, int32_t wi
            (long)height, (unsigned long)hash);
 }
 
+static void show_animation(const char* name, const uint8_t* const* frames, size_t count,
+                           int32_t width, int32_t height, const uint16_t* delay_ms) {
+    printf("%s: %lu frames, delays", name, (unsigned long)count);
+    for (size_t k = 0; k < count; ++k) {
+        printf(" %u", (unsigned)delay_ms[k]);
+    }
+    printf(" ms\n");
+    for (size_t k = 0; k < count; ++k) {
+        char frame[64];
+        snprintf(frame, sizeof frame, "%s[%lu]", name, (unsigned long)k);
+        show(frame, frames[k], (size_t)width * (size_t)height * 3, width, height);
+    }
+}
+
 int main(void) {
     show("heart", heart, heart_size, heart_width, heart_height);
     show("arrow", arrow, arrow_size, arrow_width, arrow_height);
     show("wave", wave, wave_size, wave_width, wave_height);
+    show_animation("pulse", pulse, pulse_count, pulse_width, pulse_height, pulse_delay_ms);
     printf("table: %lu frames, %s\n", (unsigned long)frames_count,
            frames[0] == heart && frames[1] == arrow && frames[2] == wave ? "in order"
                                                                          : "OUT OF ORDER");
