@@ -16,8 +16,9 @@ check. The kinds:
                 frame stops make twice, leaving nothing
     c, avr-c    compiled as C and C++, or with avr-gcc for an ATmega328P, beside the frames
                 they include
-    cmake       a project around the snippet, with the next c-app block as its main.c, built
-                against the package installed into a scratch prefix
+    cmake       a project around the snippet, with the next c-app block as its main.c (and a
+                main of its own if the block has none), built against the package installed
+                into a scratch prefix, and run
     output      the text the tool writes for the image the document describes
     install, uninstall
                 run as they stand (into /usr/local), in the current folder, only with --kind,
@@ -102,7 +103,7 @@ class Runner:
                               text=True, **options)
 
     def fixture(self, folder):
-        """The files the examples name: frames, a PNG, a GIF and the one-pixel image."""
+        """The files the examples name: frames, PNGs, GIFs and the one-pixel image."""
         make_bmp = [sys.executable, str(self.source / "examples" / "make_bmp.py")]
         for name in ("heart", "arrow"):
             self.run(make_bmp + [name, f"{name}.bmp"], folder, check=True)
@@ -114,6 +115,8 @@ class Runner:
         self.run([convert, "-size", "9x6", "xc:navy", "(", "-size", "4x3", "xc:orange",
                   "-repage", "+2+1", ")", "-set", "dispose", "none", "anim.gif"], folder,
                  check=True)
+        self.run([convert, "-size", "5x4", "xc:red", "xc:lime", "xc:blue", "-scene", "1",
+                  "+adjoin", "frames/walk%d.png"], folder, check=True)
         (folder / "one.bmp").write_bytes(ONE_PIXEL)
         for name in ("heart", "arrow"):
             (folder / f"{name}.inc").write_text(self.run([str(self.tool), f"{name}.bmp"],
@@ -214,7 +217,8 @@ class Runner:
             self.run(["cmake", "--install", str(build), "--prefix", str(self.prefix)], folder,
                      check=True)
         main = self.app_main or '#include "app_frames.h"\n'
-        main += "int main(void) { return heart_size == 0; }\n"
+        if "int main(" not in main:
+            main += "int main(void) { return heart_size == 0; }\n"
         (folder / "main.c").write_text(main)
         (folder / "CMakeLists.txt").write_text(
             "cmake_minimum_required(VERSION 3.20)\nproject(app LANGUAGES C)\n"
