@@ -127,6 +127,8 @@ for generator in "Unix Makefiles" Ninja; do
     check_figures "$b"
     echo "$generator: the GIF's frames and delays match Pillow's; a frame added to it is built:"
     sed 's/^/    /' <<<"$log"
+    echo "  and the program prints:"
+    "$b/animation" | tr -d '\r' | grep '^pulse' | sed 's/^/    /'
 
     printf 'GIF89a, cut short' >"$project/frames/pulse.gif"
     ! build "$b" || fail "$generator: a broken GIF built"
