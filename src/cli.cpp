@@ -10,6 +10,8 @@
 
 #include <getopt.h>
 
+#include "explain.hpp"
+#include "names.hpp"
 #include "platform.hpp"
 #include "tivrano.hpp"
 
@@ -21,10 +23,6 @@ constexpr int FAILED = -1;
 
 constexpr std::string_view USAGE =
     "Ungueltige Anzahl der Parameter\nNutzung:  tivrano bmpfile >csoure\n";
-constexpr std::string_view NOT_FOUND = "BMP file not found!\n";
-constexpr std::string_view TOO_BIG = "BMP file too big (>1MB)!\n";
-constexpr std::string_view NO_MEMORY = "Not enough memory for the BMP file!\n";
-constexpr std::string_view READ_FAILED = "BMP file could not be read!\n";
 constexpr std::string_view NOT_STRICT = "BMP file refused by --strict!\n";
 
 constexpr std::string_view VERSION = "tivrano " TIVRANO_VERSION "\n";
@@ -57,22 +55,13 @@ constexpr std::string_view HELP =
     "                      defines NAME, NAME_size, NAME_width and NAME_height\n"
     "      --progmem       on an AVR, put the array in flash memory (PROGMEM)\n"
     "      --strict        refuse a file that would get a warning\n"
-    "      --help          show this help\n"
+    "  -h, --help          show this help\n"
     "      --version       show the version\n"
     "\n"
     "A plain 24-bit BMP: magick in.png -type TrueColor BMP3:out.bmp (ImageMagick 7;\n"
     "with ImageMagick 6, convert instead of magick).\n"
     "\n";
 constexpr std::string_view HELP_END = " tells more.";
-
-// Followed by where to read more, and " has more ways".
-constexpr std::string_view HINT =
-    "tivrano: hint: magick in.png -type TrueColor BMP3:out.bmp (or convert, in ImageMagick 6) "
-    "makes a plain 24-bit BMP; ";
-constexpr std::string_view HINT_END = " has more ways";
-constexpr std::string_view EMPTY_ARRAY =
-    "the array is empty; standard C and C++ have no zero-length array, -pedantic refuses it, and "
-    "compilers that accept it give the frame 0 bytes";
 
 // Where text goes: standard output, or the file of -o; and the error of its first failed write
 // (0 while every write succeeded).
@@ -93,230 +82,6 @@ bool write_output(void* context, const char* bytes, std::size_t size) {
 int refuse(Sink sink, std::string_view message) {
     sink.write(sink.context, message.data(), message.size());
     return FAILED;
-}
-
-// One line for standard error, built in a buffer of fixed size; whatever would pass its end
-// (a very long path) is cut off, and the line still ends in a line feed.
-struct Line {
-    static constexpr std::size_t CAPACITY = 4096;
-    char text[CAPACITY];
-    std::size_t size = 0;
-};
-
-void add(Line& line, std::string_view part) {
-    for (const char c : part) {
-        if (line.size + 1 < Line::CAPACITY) {
-            line.text[line.size++] = c;
-        }
-    }
-}
-
-template <typename Number> void add_number(Line& line, Number number) {
-    char digits[24];
-    const auto result = std::to_chars(std::begin(digits), std::end(digits), number);
-    add(line, std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
-}
-
-// The line with its line feed, as a complete text.
-std::string_view finished(Line& line) {
-    line.text[line.size] = '\n';
-    return {line.text, line.size + 1};
-}
-
-void send(Line& line) {
-    platform::write_error(finished(line));
-}
-
-// A line about one file: "tivrano: NAME: ", or for a warning "tivrano: warning: NAME: ".
-enum class Kind { reason, warning };
-
-Line about(std::string_view name, Kind kind = Kind::reason) {
-    Line line;
-    add(line, kind == Kind::warning ? "tivrano: warning: " : "tivrano: ");
-    add(line, name);
-    add(line, ": ");
-    return line;
-}
-
-// What a file that does not start with "BM" seems to be, by the bytes other formats start with.
-void add_what_it_is(Line& line, std::span<const std::uint8_t> bytes) {
-    const std::string_view start(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    struct Magic {
-        std::string_view bytes;
-        std::string_view what;
-    };
-    static constexpr Magic MAGIC[] = {
-        {"\x89PNG\r\n\x1a\n", "it starts like a PNG image"},
-        {"GIF87a", "it starts like a GIF image"},
-        {"GIF89a", "it starts like a GIF image"},
-        {"\xff\xd8\xff", "it starts like a JPEG image"},
-        {{"II*\0", 4}, "it starts like a TIFF image"},
-        {{"MM\0*", 4}, "it starts like a TIFF image"},
-        {{"\0\0\1\0", 4}, "it starts like a Windows icon"},
-        {"/*\r\nBreite: ", "it is text written by tivrano"},
-    };
-    for (const Magic& magic : MAGIC) {
-        if (start.starts_with(magic.bytes)) {
-            add(line, magic.what);
-            return;
-        }
-    }
-    if (start.starts_with("RIFF") && start.size() >= 12 &&
-        std::string_view(start.data() + 8, 4) == "WEBP") {
-        add(line, "it starts like a WebP image");
-        return;
-    }
-    add(line, "it starts with the bytes");
-    constexpr std::string_view HEX_DIGITS = "0123456789abcdef";
-    for (const std::uint8_t byte : bytes.first(bytes.size() < 8 ? bytes.size() : 8)) {
-        const char hex[] = {' ', HEX_DIGITS[byte >> 4U], HEX_DIGITS[byte & 15U]};
-        add(line, {hex, sizeof hex});
-    }
-}
-
-std::string_view compression_name(std::uint32_t compression) {
-    static constexpr std::string_view NAMES[] = {"RGB",  "RLE8", "RLE4",          "BITFIELDS",
-                                                 "JPEG", "PNG",  "ALPHABITFIELDS"};
-    return compression < std::size(NAMES) ? NAMES[compression] : "unknown";
-}
-
-bool says_other_bits(const BmpHeader& header) {
-    return header.bits_per_pixel && *header.bits_per_pixel != READ_BITS_PER_PIXEL;
-}
-
-bool says_compression(const BmpHeader& header) {
-    return header.compression && *header.compression != READ_COMPRESSION;
-}
-
-void add_bits(Line& line, std::uint16_t bits) {
-    add_number(line, bits);
-    add(line, bits == 1 ? " bit" : " bits");
-}
-
-void add_compression(Line& line, std::uint32_t compression) {
-    add(line, "compression ");
-    add_number(line, compression);
-    add(line, " (");
-    add(line, compression_name(compression));
-    add(line, ")");
-}
-
-// One warning for each header field that says the file is not what the conversion reads it
-// as, and a hint on making one that is.
-void warn_about_header(std::string_view name, const BmpHeader& header) {
-    bool hint = false;
-    if (says_other_bits(header)) {
-        Line line = about(name, Kind::warning);
-        add(line, "the header says ");
-        add_bits(line, *header.bits_per_pixel);
-        add(line, " per pixel, but pixels are read as 24-bit, 3 bytes each");
-        send(line);
-        hint = true;
-    }
-    if (says_compression(header)) {
-        Line line = about(name, Kind::warning);
-        add(line, "the header says ");
-        add_compression(line, *header.compression);
-        add(line, ", but pixels are read as uncompressed");
-        send(line);
-        hint = true;
-    }
-    if (header.pixel_data_offset && *header.pixel_data_offset != PIXEL_DATA_OFFSET) {
-        Line line = about(name, Kind::warning);
-        add(line, "the header puts the pixels at byte ");
-        add_number(line, *header.pixel_data_offset);
-        add(line, ", but they are read from byte 54");
-        send(line);
-        hint = true;
-    }
-    if (header.height && *header.height < 0) {
-        Line line = about(name, Kind::warning);
-        add(line, "the height is ");
-        add_number(line, *header.height);
-        add(line, ", rows stored top-down, which are not read: ");
-        add(line, EMPTY_ARRAY);
-        send(line);
-        hint = true;
-    }
-    if (header.width && (*header.width <= 0 || *header.height == 0)) {
-        Line line = about(name, Kind::warning);
-        add(line, "no pixels (width ");
-        add_number(line, *header.width);
-        add(line, ", height ");
-        add_number(line, *header.height);
-        add(line, "): ");
-        add(line, EMPTY_ARRAY);
-        send(line);
-    }
-    if (hint) {
-        Line line;
-        add(line, HINT);
-        add(line, platform::MORE_HELP);
-        add(line, HINT_END);
-        send(line);
-    }
-}
-
-// Why a file with dimensions was refused as short. A file of fewer bits a pixel, or compressed,
-// is short for what it is read as: that is the cause to name first.
-void add_short_file_reason(Line& line, const BmpHeader& header) {
-    const bool other_bits = says_other_bits(header);
-    const bool compressed = says_compression(header);
-    if (other_bits || compressed) {
-        add(line, "the header says ");
-    } else {
-        add(line, "the file ends early: ");
-    }
-    if (other_bits) {
-        add_bits(line, *header.bits_per_pixel);
-        add(line, compressed ? " per pixel and " : " per pixel");
-    }
-    if (compressed) {
-        add_compression(line, *header.compression);
-    }
-    if (other_bits || compressed) {
-        add(line, compressed ? "; read as uncompressed 24-bit, " : "; read as 24-bit, ");
-    }
-    add_number(line, *header.width);
-    add(line, " x ");
-    add_number(line, *header.height);
-    add(line, other_bits || compressed ? " pixels need " : " pixels of 3 bytes need ");
-    add_number(line, header.bytes_needed);
-    add(line, " bytes, the file has ");
-    add_number(line, header.file_size);
-}
-
-// Why a file was refused, or what was assumed about one that was converted.
-void explain(std::string_view name, std::span<const std::uint8_t> bytes, const BmpHeader& header,
-             bool strict) {
-    if (header.verdict == Verdict::no_signature) {
-        Line line = about(name);
-        add(line, "not a BMP file, which starts with \"BM\"; ");
-        add_what_it_is(line, bytes);
-        send(line);
-        return;
-    }
-    if (header.verdict == Verdict::truncated) {
-        Line line = about(name);
-        if (header.file_size == 0) {
-            add(line, "empty, no BMP file");
-        } else if (!header.width) {
-            add(line, "only ");
-            add_number(line, header.file_size);
-            add(line, " bytes, too short for a BMP header: its width and height end at byte 26");
-        } else {
-            add_short_file_reason(line, header);
-        }
-        send(line);
-    } else if (strict && header.verdict == Verdict::accepted && !is_plain(header)) {
-        Line line = about(name);
-        add(line, "refused by --strict, for the reasons below");
-        send(line);
-    }
-    // A file too short to hold its dimensions is not worth a closer look.
-    if (header.width) {
-        warn_about_header(name, header);
-    }
 }
 
 // What the command line asks for.
@@ -341,43 +106,9 @@ int convert_file(const char* path, std::string_view name, const Request& request
     platform::Input input;
     const platform::Loaded loaded = platform::load(path, {READ_FAILED, finished(cut_short)}, input);
     if (loaded != platform::Loaded::bytes) {
-        Line line = about(name);
-        std::string_view message = READ_FAILED;
-        switch (loaded) {
-        case platform::Loaded::cannot_open:
-            message = NOT_FOUND;
-            add(line, "cannot open: ");
-            add(line, platform::error_text(input.error));
-            break;
-        case platform::Loaded::too_big:
-            message = TOO_BIG;
-            if (input.is_terminal) {
-                add(line, "a terminal, not an image: name a file, or pipe one into tivrano -");
-            } else if (input.is_device) {
-                add(line, "a serial port or other device, not an image: name a file");
-            } else if (input.size == 0) {
-                add(line, "more than ");
-                add_number(line, MAX_FILE_SIZE);
-                add(line, " bytes, the limit");
-            } else {
-                add_number(line, input.size);
-                add(line, " bytes, over the limit of ");
-                add_number(line, MAX_FILE_SIZE);
-            }
-            break;
-        case platform::Loaded::no_memory:
-            message = NO_MEMORY;
-            add(line, "cannot hold the file in memory: ");
-            add(line, platform::error_text(input.error));
-            break;
-        case platform::Loaded::read_failed:
-        case platform::Loaded::bytes:
-            add(line, "cannot read: ");
-            add(line, platform::error_text(input.error));
-            break;
-        }
-        const int refused = refuse(standard, message);
-        send(line);
+        Line reason;
+        const int refused = refuse(standard, load_failure(name, loaded, input, reason));
+        send(reason);
         return refused;
     }
     // A file that is refused gets its message on standard output, never in the output file;
@@ -387,13 +118,13 @@ int convert_file(const char* path, std::string_view name, const Request& request
     if (header.verdict == Verdict::accepted && request.strict && !is_plain(header)) {
         result = refuse(standard, NOT_STRICT);
     } else if (header.verdict != Verdict::accepted || request.output_path == nullptr) {
-        result = convert_bmp(input.bytes, standard, request.text);
+        result = convert_bmp(header, input.bytes, standard, request.text);
     } else {
         platform::OutputFile file;
         outputs.file_name = request.output_path;
         if (platform::create_file(request.output_path, file, outputs.file.error)) {
             outputs.file.file = &file;
-            result = convert_bmp(input.bytes, {write_output, &outputs.file}, request.text);
+            result = convert_bmp(header, input.bytes, {write_output, &outputs.file}, request.text);
             if (outputs.file.error == 0) {
                 platform::commit_file(file, outputs.file.error);
             }
@@ -453,7 +184,6 @@ enum LongOption : int {
     OPT_NAME,
     OPT_PROGMEM,
     OPT_STRICT,
-    OPT_HELP,
     OPT_VERSION,
 };
 
@@ -490,7 +220,7 @@ const char* take_option(int option, const char* value, Request& request) {
     case OPT_STRICT:
         request.strict = true;
         return nullptr;
-    case OPT_HELP:
+    case 'h':
     case OPT_VERSION:
         return "it stands alone, without a file";
     default: // ':', a value missing
@@ -525,7 +255,7 @@ int print_help(Sink sink) {
 int dispatch(int argc, char** argv, Outputs& outputs) {
     const Sink standard{write_output, &outputs.standard};
     const std::string_view only = argc == 2 ? argv[1] : "";
-    if (only == "--help" || platform::is_help_alias(only)) {
+    if (only == "--help" || only == "-h" || platform::is_help_alias(only)) {
         return print_help(standard);
     }
     if (only == "--version") {
@@ -540,14 +270,14 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
         {"name", required_argument, nullptr, OPT_NAME},
         {"progmem", no_argument, nullptr, OPT_PROGMEM},
         {"strict", no_argument, nullptr, OPT_STRICT},
-        {"help", no_argument, nullptr, OPT_HELP},
+        {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, OPT_VERSION},
         {nullptr, 0, nullptr, 0},
     };
     Request request;
     opterr = 0; // every message here is the tool's own
     int index = -1;
-    for (int got = 0; (got = getopt_long(argc, argv, ":o:", OPTIONS, &index)) != -1; index = -1) {
+    for (int got = 0; (got = getopt_long(argc, argv, ":o:h", OPTIONS, &index)) != -1; index = -1) {
         if (got == '?') {
             // An unknown short option is one letter of its argument; a long one is all of it.
             const char letter[] = {'-', static_cast<char>(optopt), '\0'};

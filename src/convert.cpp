@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "names.hpp"
 #include "tivrano.hpp"
 
 namespace tivrano {
@@ -146,17 +147,19 @@ void put_wiring(TextWriter& out, const Layout& layout) {
 }
 
 // Accepts the file only if it carries the signature and holds every byte the conversion will
-// read; then takes the dimensions and writes the description comment. Otherwise writes one
-// message and nothing else.
-int check_bmp_header(Conversion& c) {
-    const BmpHeader header = read_bmp_header(c.bmpdata);
+// read, and takes its dimensions; otherwise writes the one message for it.
+int check_bmp_header(Conversion& c, const BmpHeader& header) {
     if (header.verdict != Verdict::accepted) {
         put(c.out, header.verdict == Verdict::no_signature ? NO_SIGNATURE : TRUNCATED);
         return -1;
     }
     c.width = *header.width;
     c.height = *header.height;
+    return 0;
+}
 
+// The description comment: the dimensions, the channel order, and any wiring but the plain one.
+void put_comment(Conversion& c) {
     const Layout& layout = c.options->layout;
     put(c.out, COMMENT_WIDTH);
     put_number(c.out, c.width);
@@ -169,7 +172,6 @@ int check_bmp_header(Conversion& c) {
         put_wiring(c.out, layout);
     }
     put(c.out, COMMENT_END);
-    return 0;
 }
 
 // Asks the processor for the cache line of `at`, to be read soon.
@@ -233,37 +235,19 @@ void convert_line(Conversion& c, const StripLine& line) {
 }
 
 // Walks the strip over an image of positive dimensions, whose every pixel byte lies in the file.
-// Image row y (from the top) is stored row height - 1 - y; pixel x of it starts 3 x bytes in.
 void convert_pixels(Conversion& c) {
-    const Layout& layout = c.options->layout;
-    const std::int64_t width = c.width;
-    const std::int64_t height = c.height;
-    const auto stride = static_cast<std::int64_t>(line_size(c.width));
-    const auto at = [&](std::int64_t x, std::int64_t y) {
-        return static_cast<std::int64_t>(PIXEL_DATA_OFFSET) + (height - 1 - y) * stride +
-               static_cast<std::int64_t>(BYTES_PER_PIXEL) * x;
-    };
-    const bool left = layout.start == Corner::top_left || layout.start == Corner::bottom_left;
-    const bool top = layout.start == Corner::top_left || layout.start == Corner::top_right;
-    // Along rows, lines are rows and run along x; along columns, the other way round.
-    const std::int64_t lines = layout.columns ? width : height;
-    const std::int64_t length = layout.columns ? height : width;
-    const bool lines_forward = layout.columns ? left : top; // first line at x or y = 0
-    const bool pixels_forward = layout.columns ? top : left;
+    const StripPlan plan = plan_strip(c.options->layout, c.width, c.height);
     // Along a column every pixel lies in another row, far from the last: a file just mapped is
     // not yet in the cache, and the processor fetches ahead only along a row. Each pixel asks
     // for the bytes of the next columns in the same row, which the strip reads soon after.
-    const std::int64_t ahead = layout.columns ? (lines_forward ? 64 : -64) : 0;
-    for (std::int64_t k = 0; k < lines && !c.out.failed; ++k) {
-        const std::int64_t line = lines_forward ? k : lines - 1 - k;
-        const bool forward = pixels_forward != (layout.serpentine && k % 2 == 1);
-        const std::int64_t first_pixel = forward ? 0 : length - 1;
-        if (layout.columns) {
-            convert_line(c, {at(line, first_pixel), forward ? -stride : stride,
-                             static_cast<std::int32_t>(length), ahead});
+    const std::int64_t ahead = c.options->layout.columns ? (plan.across > 0 ? 64 : -64) : 0;
+    const std::int64_t back = (plan.length - std::int64_t{1}) * plan.along;
+    std::int64_t start = plan.first;
+    for (std::int32_t k = 0; k < plan.lines && !c.out.failed; ++k, start += plan.across) {
+        if (plan.serpentine && k % 2 == 1) {
+            convert_line(c, {start + back, -plan.along, plan.length, ahead});
         } else {
-            convert_line(c, {at(first_pixel, line), forward ? 3 : -3,
-                             static_cast<std::int32_t>(length), ahead});
+            convert_line(c, {start, plan.along, plan.length, ahead});
         }
     }
 }
@@ -300,134 +284,7 @@ void put_definitions(Conversion& c, std::string_view name) {
     put(c.out, ";\r\n");
 }
 
-// Keywords of C23 and C++20, C++'s alternative tokens, and `main`: none may name an array.
-constexpr std::string_view KEYWORDS[] = {
-    "alignas",
-    "alignof",
-    "and",
-    "and_eq",
-    "asm",
-    "auto",
-    "bitand",
-    "bitor",
-    "bool",
-    "break",
-    "case",
-    "catch",
-    "char",
-    "char8_t",
-    "char16_t",
-    "char32_t",
-    "class",
-    "co_await",
-    "co_return",
-    "co_yield",
-    "compl",
-    "concept",
-    "const",
-    "const_cast",
-    "consteval",
-    "constexpr",
-    "constinit",
-    "continue",
-    "decltype",
-    "default",
-    "delete",
-    "do",
-    "double",
-    "dynamic_cast",
-    "else",
-    "enum",
-    "explicit",
-    "export",
-    "extern",
-    "false",
-    "float",
-    "for",
-    "friend",
-    "goto",
-    "if",
-    "inline",
-    "int",
-    "long",
-    "mutable",
-    "namespace",
-    "new",
-    "noexcept",
-    "not",
-    "not_eq",
-    "nullptr",
-    "operator",
-    "or",
-    "or_eq",
-    "private",
-    "protected",
-    "public",
-    "register",
-    "reinterpret_cast",
-    "requires",
-    "restrict",
-    "return",
-    "short",
-    "signed",
-    "sizeof",
-    "static",
-    "static_assert",
-    "static_cast",
-    "struct",
-    "switch",
-    "template",
-    "this",
-    "thread_local",
-    "throw",
-    "true",
-    "try",
-    "typedef",
-    "typeid",
-    "typename",
-    "typeof",
-    "typeof_unqual",
-    "union",
-    "unsigned",
-    "using",
-    "virtual",
-    "void",
-    "volatile",
-    "wchar_t",
-    "while",
-    "xor",
-    "xor_eq",
-    "main",
-};
-
-bool is_identifier_char(char ch, bool first) {
-    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || ch == '_' ||
-           (!first && ch >= '0' && ch <= '9');
-}
-
 } // namespace
-
-const char* name_problem(std::string_view name) {
-    if (name.empty()) {
-        return "an empty name";
-    }
-    if (name.size() > MAX_NAME_SIZE) {
-        return "longer than 200 characters";
-    }
-    for (std::size_t k = 0; k < name.size(); ++k) {
-        if (!is_identifier_char(name[k], k == 0)) {
-            return "not a C identifier (letters, digits and _, not starting with a digit)";
-        }
-    }
-    if (std::find(std::begin(KEYWORDS), std::end(KEYWORDS), name) != std::end(KEYWORDS)) {
-        return name == "main" ? "the name of the program's entry point" : "a keyword of C or C++";
-    }
-    if (name.starts_with("__") ||
-        (name.size() > 1 && name[0] == '_' && name[1] >= 'A' && name[1] <= 'Z')) {
-        return "reserved for the compiler and its library (it starts with __ or _ and a capital)";
-    }
-    return nullptr;
-}
 
 bool set_order(Layout& layout, const char* name) {
     // A stored pixel holds blue, green and red at offsets 0, 1 and 2.
@@ -512,7 +369,34 @@ std::uint64_t line_size(std::int32_t width) {
     return (BYTES_PER_PIXEL * static_cast<std::uint64_t>(width) + 3) & ~std::uint64_t{3};
 }
 
+StripPlan plan_strip(const Layout& layout, std::int32_t width, std::int32_t height) {
+    const bool left = layout.start == Corner::top_left || layout.start == Corner::bottom_left;
+    const bool top = layout.start == Corner::top_left || layout.start == Corner::top_right;
+    // Image row y (from the top) is stored row height - 1 - y; pixel x of it starts 3 x bytes
+    // in. Going down the image is going back in the file.
+    const auto stride = static_cast<std::int64_t>(line_size(width));
+    const auto pixel = static_cast<std::int64_t>(BYTES_PER_PIXEL);
+    const std::int64_t x = left ? 0 : width - std::int64_t{1};
+    const std::int64_t y = top ? 0 : height - std::int64_t{1};
+    const std::int64_t sideways = left ? pixel : -pixel;
+    const std::int64_t downwards = top ? -stride : stride;
+    StripPlan plan{};
+    plan.first =
+        static_cast<std::int64_t>(PIXEL_DATA_OFFSET) + (height - 1 - y) * stride + pixel * x;
+    plan.along = layout.columns ? downwards : sideways;
+    plan.across = layout.columns ? sideways : downwards;
+    plan.lines = layout.columns ? width : height;
+    plan.length = layout.columns ? height : width;
+    plan.serpentine = layout.serpentine;
+    return plan;
+}
+
 int convert_bmp(std::span<const std::uint8_t> bmpdata, Sink sink, const TextOptions& options) {
+    return convert_bmp(read_bmp_header(bmpdata), bmpdata, sink, options);
+}
+
+int convert_bmp(const BmpHeader& header, std::span<const std::uint8_t> bmpdata, Sink sink,
+                const TextOptions& options) {
     // A name is written whole into the buffer: only one that passed the check fits for sure.
     if (!options.name.empty() && name_problem(options.name) != nullptr) {
         return -1;
@@ -521,8 +405,9 @@ int convert_bmp(std::span<const std::uint8_t> bmpdata, Sink sink, const TextOpti
     c.bmpdata = bmpdata;
     c.options = &options;
     c.out.sink = sink;
-    const int status = check_bmp_header(c);
+    const int status = check_bmp_header(c, header);
     if (status == 0) {
+        put_comment(c);
         const std::string_view name = options.name.empty() ? DEFAULT_NAME : options.name;
         if (!options.name.empty()) {
             put_declarations(c.out, name);

@@ -55,18 +55,20 @@ bool write_output(const char* bytes, std::size_t size, int& error);
 // A file that gets the text whole or not at all: the text is written to a new file beside it,
 // which replaces it only once complete. Until then the file keeps what it held, if anything.
 struct OutputFile {
-    int fd = -1;               // POSIX
-    void* handle = nullptr;    // Windows
-    char* temporary = nullptr; // the new file's path, while it exists
-    char* resolved = nullptr;  // the file a link names (POSIX)
-    const char* path = nullptr;
+    int fd = -1;                 // POSIX
+    void* handle = nullptr;      // Windows
+    char* temporary = nullptr;   // the new file's path, while it exists
+    char* resolved = nullptr;    // the file a link names (POSIX)
+    const char* path = nullptr;  // the file replaced: the path given, or the file a link names
+    const char* given = nullptr; // the path given
 };
 
 // Creates the new file beside `path`; false if it could not, with the system's error code in
 // `error`.
 bool create_file(const char* path, OutputFile& file, int& error);
 bool write_file(const OutputFile& file, const char* bytes, std::size_t size, int& error);
-// Puts the new file in place of the old one.
+// Puts the new file in place of the old one; or, should the path have become a device or FIFO
+// meanwhile, writes the text into that (POSIX: Windows has no such files in a folder).
 bool commit_file(OutputFile& file, int& error);
 // Removes the new file if it was not put in place, and frees what the file holds.
 void discard_file(OutputFile& file);

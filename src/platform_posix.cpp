@@ -208,7 +208,7 @@ bool write_output(const char* bytes, std::size_t size, int& error) {
 }
 
 bool create_file(const char* path, OutputFile& file, int& error) {
-    file.path = path;
+    file.path = file.given = path;
     struct stat status {};
     bool exists = lstat(path, &status) == 0;
     if (exists && S_ISLNK(status.st_mode)) {
@@ -243,7 +243,8 @@ bool create_file(const char* path, OutputFile& file, int& error) {
             errno = ENAMETOOLONG;
             break;
         }
-        const int fd = open(file.temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Read back should the text have to be written in place after all.
+        const int fd = open(file.temporary, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             file.fd = fd;
             unfinished_file = file.temporary;
@@ -267,7 +268,54 @@ bool write_file(const OutputFile& file, const char* bytes, std::size_t size, int
     return write_all(file.fd, bytes, size, error);
 }
 
+// Whether `path` may be replaced by a rename: it is absent, a regular file, or a link to one.
+bool is_replaceable(const char* path) {
+    struct stat status {};
+    if (lstat(path, &status) != 0) {
+        return errno == ENOENT;
+    }
+    return S_ISREG(status.st_mode) ||
+           (S_ISLNK(status.st_mode) && stat(path, &status) == 0 && S_ISREG(status.st_mode));
+}
+
+// Copies the finished text from the new file into `path` as it stands, through its descriptor.
+bool write_in_place(int temporary_fd, const char* path, int& error) {
+    const int fd = open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return false;
+    }
+    char chunk[16384];
+    bool written = true;
+    for (off_t at = 0;;) {
+        const ssize_t got = pread(temporary_fd, chunk, sizeof chunk, at);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            written = got == 0;
+            error = got == 0 ? 0 : errno;
+            break;
+        }
+        if (!write_all(fd, chunk, static_cast<std::size_t>(got), error)) {
+            written = false;
+            break;
+        }
+        at += got;
+    }
+    if (close(fd) != 0 && written) {
+        error = errno;
+        written = false;
+    }
+    return written;
+}
+
 bool commit_file(OutputFile& file, int& error) {
+    // The target may have changed since the first look: a device or FIFO put there meanwhile is
+    // written to, never replaced.
+    if (file.temporary != nullptr && !is_replaceable(file.given)) {
+        return write_in_place(file.fd, file.given, error);
+    }
     const int fd = file.fd;
     file.fd = -1;
     if (close(fd) != 0) {

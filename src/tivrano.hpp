@@ -57,16 +57,9 @@ bool set_start(Layout& layout, std::string_view corner);
 // `progmem` the array goes to flash memory on an AVR, and stays a plain array elsewhere.
 struct TextOptions {
     Layout layout;
-    std::string_view name; // empty: the array is animationX, for an #include
+    std::string_view name; // empty: the array is animationX, for an #include; see name_problem
     bool progmem = false;
 };
-
-// Why a name cannot be the array's, or nullptr if it can: it must be a C identifier that is no
-// keyword of C or C++, not `main`, and not one the implementation reserves.
-const char* name_problem(std::string_view name);
-
-// The longest name taken: far shorter than the output buffer, and than any compiler's limit.
-inline constexpr std::size_t MAX_NAME_SIZE = 200;
 
 // Where the text goes. `write` takes one chunk and returns false if it could not be written;
 // after that, the conversion sends nothing more and fails.
@@ -107,9 +100,26 @@ BmpHeader read_bmp_header(std::span<const std::uint8_t> bmpdata);
 // warning, or is refused with --strict.
 bool is_plain(const BmpHeader& header);
 
+// Where the strip's pixels lie in the file, for an image of positive dimensions: `lines` strip
+// lines of `length` pixels. Line k starts at byte first + k * across, and each next pixel of it
+// lies `along` bytes on; with `serpentine`, every odd line starts at the far end and runs back.
+struct StripPlan {
+    std::int64_t first;
+    std::int64_t along;
+    std::int64_t across;
+    std::int32_t lines;
+    std::int32_t length;
+    bool serpentine;
+};
+
+StripPlan plan_strip(const Layout& layout, std::int32_t width, std::int32_t height);
+
 // Converts a whole BMP file. Writes to `sink` either the complete text or, for a file it
 // refuses, exactly one message line and nothing else. Returns 0 after a conversion, -1 if the
 // file was refused or the sink failed; -1 without a word for a name that name_problem refuses.
 int convert_bmp(std::span<const std::uint8_t> bmpdata, Sink sink, const TextOptions& options = {});
+// The same, for a file whose header has been read already.
+int convert_bmp(const BmpHeader& header, std::span<const std::uint8_t> bmpdata, Sink sink,
+                const TextOptions& options);
 
 } // namespace tivrano

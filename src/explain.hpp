@@ -1,0 +1,56 @@
+// Words for people: the lines of standard error that say why an input was refused, or what was
+// assumed about one that was converted. Each line starts with "tivrano: ".
+#pragma once
+
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <span>
+#include <string_view>
+
+#include "platform.hpp"
+#include "tivrano.hpp"
+
+namespace tivrano {
+
+// Standard output's message for a file that could not be read whole.
+inline constexpr std::string_view READ_FAILED = "BMP file could not be read!\n";
+
+// One line for standard error, built in a buffer of fixed size; whatever would pass its end
+// (a very long path) is cut off, and the line still ends in a line feed.
+struct Line {
+    static constexpr std::size_t CAPACITY = 4096;
+    char text[CAPACITY];
+    std::size_t size = 0;
+};
+
+void add(Line& line, std::string_view part);
+
+template <typename Number> void add_number(Line& line, Number number) {
+    char digits[24];
+    const auto result = std::to_chars(std::begin(digits), std::end(digits), number);
+    add(line, std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
+}
+
+// The line with its line feed, as a complete text.
+std::string_view finished(Line& line);
+
+// Writes the finished line to standard error.
+void send(Line& line);
+
+// A line about one file: "tivrano: NAME: ", or for a warning "tivrano: warning: NAME: ".
+enum class Kind { reason, warning };
+Line about(std::string_view name, Kind kind = Kind::reason);
+
+// The message standard output gets for an input that could not be loaded; `line` becomes the
+// line that says why.
+std::string_view load_failure(std::string_view name, platform::Loaded loaded,
+                              const platform::Input& input, Line& line);
+
+// Says why a loaded file was refused, by its header or by --strict, and warns about each header
+// field that says the file is not what it is read as.
+void explain(std::string_view name, std::span<const std::uint8_t> bytes, const BmpHeader& header,
+             bool strict);
+
+} // namespace tivrano
