@@ -13,7 +13,8 @@
 # FRAMES      the BMP files; relative paths are taken from CMAKE_CURRENT_SOURCE_DIR.
 # NAMES       one C identifier a frame, unique across the build; by default each file's name
 #             without its last extension, made an identifier ("walk-1.bmp" and "walk.1.bmp" are
-#             walk_1). Keywords of C and C++, main and reserved names are refused.
+#             walk_1). Keywords of C and C++, the names of <stdint.h> and <stddef.h>, main and
+#             reserved names are refused.
 # HEADER      declares everything above, with extern "C" for C++; <target>_frames.h by default,
 #             in OUTPUT_DIR unless absolute. Its folder is put on <target>'s include path.
 # TABLE       also defines `const uint8_t *const TABLE[]` (the frames, in FRAMES order) and
@@ -26,7 +27,8 @@
 #             the LED wiring (tivrano --start, --columns, --serpentine): the corner of the
 #             first LED (top-left, the default, top-right, bottom-left or bottom-right), a strip
 #             along columns, every second line the other way.
-# PROGMEM     on an AVR the frames go to flash memory: read them with pgm_read_byte.
+# PROGMEM     on an AVR the frames, and the TABLE, go to flash memory: read a frame's bytes
+#             with pgm_read_byte, and the table's entries with pgm_read_ptr.
 # ALLOW_WARNINGS
 #             converts a frame that tivrano converts only with a warning (not a plain 24-bit
 #             BMP, top-down, no pixels); without it, such a frame stops the build.
@@ -51,10 +53,11 @@
 #   const uint16_t NAME_delay_ms[];           how long each frame is shown, in milliseconds
 #
 # SOURCE      one GIF, or PNG files of one size; relative paths are taken from
-#             CMAKE_CURRENT_SOURCE_DIR. The GIF's frames are taken whole, as the GIF shows them
-#             (its partial updates and disposal applied), with its delays. PNGs are taken in
-#             the order given, except that a list in plain text order, as file(GLOB) gives it,
-#             is put in the order of the numbers in the names: f9 before f10.
+#             CMAKE_CURRENT_SOURCE_DIR. The GIF's frames are taken whole, as a browser shows
+#             them (its partial updates and disposal applied, what no frame covered yet
+#             transparent), with its delays. PNGs are taken in the order given, except that a
+#             list in plain text order, as file(GLOB) gives it, is put in the order of the
+#             numbers in the names: f9 before f10.
 # HEADER      declares everything above; NAME.h by default, in OUTPUT_DIR unless absolute.
 # BACKGROUND  what transparent pixels are laid on: an ImageMagick colour (black, #102030,
 #             rgb(16,32,48)); black, an unlit LED, by default.
@@ -64,52 +67,43 @@
 #             memory too: read them with pgm_read_ptr and pgm_read_word.
 #
 # ImageMagick splits the animation at configure time, since the frame count decides which
-# sources there are, into plain 24-bit BMPs in OUTPUT_DIR that tivrano_add_frames converts. The
-# sources are configure dependencies: editing one re-runs the configure on the next build, and
-# only the frames that changed are converted again. ImageMagick runs on the build machine; the
-# cache variable TIVRANO_IMAGEMAGICK names its magick (7) or convert (6) outright.
+# sources there are, into plain 24-bit BMPs in OUTPUT_DIR, which are converted as
+# tivrano_add_frames converts frames. The sources are configure dependencies: editing one
+# re-runs the configure on the next build, and only the frames that changed are converted
+# again. ImageMagick runs on the build machine; the cache variable TIVRANO_IMAGEMAGICK names its
+# magick (7) or convert (6) outright.
 include_guard(GLOBAL)
 if(CMAKE_VERSION VERSION_LESS 3.18)
     message(FATAL_ERROR "tivrano_add_frames and tivrano_add_animation need CMake 3.18 or later")
 endif()
 
+# The keywords that lay frames out, which both functions take and hand to the tool.
+set(_TIVRANO_LAYOUT_FLAGS COLUMNS SERPENTINE PROGMEM)
+set(_TIVRANO_LAYOUT_VALUES ORDER START)
+
 function(tivrano_add_frames target)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "COLUMNS;SERPENTINE;PROGMEM;ALLOW_WARNINGS"
-        "HEADER;TABLE;OUTPUT_DIR;ORDER;START" "FRAMES;NAMES")
-    # Messages name the call the user wrote: tivrano_add_animation sets _tivrano_caller for
-    # the frames it hands on.
+    cmake_parse_arguments(PARSE_ARGV 1 arg "${_TIVRANO_LAYOUT_FLAGS};ALLOW_WARNINGS"
+        "${_TIVRANO_LAYOUT_VALUES};HEADER;TABLE;OUTPUT_DIR" "FRAMES;NAMES")
     set(caller "tivrano_add_frames(${target})")
-    if(_tivrano_caller)
-        set(caller "${_tivrano_caller}")
-    endif()
     _tivrano_check_call("${caller}" "${target}" "${arg_UNPARSED_ARGUMENTS}")
     if(NOT arg_FRAMES)
         message(FATAL_ERROR "${caller}: no FRAMES given")
     endif()
-
-    # What every frame of this call is converted with; the tool checks the values.
-    set(options)
+    _tivrano_tool_options(options "${caller}" arg)
     if(NOT arg_ALLOW_WARNINGS)
         list(APPEND options --strict)
     endif()
-    if(arg_ORDER)
-        list(APPEND options "--order=${arg_ORDER}")
-    endif()
-    if(arg_START)
-        list(APPEND options "--start=${arg_START}")
-    endif()
-    foreach(flag COLUMNS SERPENTINE PROGMEM)
-        if(arg_${flag})
-            string(TOLOWER "--${flag}" option)
-            list(APPEND options ${option})
-        endif()
-    endforeach()
 
     set(names ${arg_NAMES})
     if(NOT names)
         foreach(frame IN LISTS arg_FRAMES)
             get_filename_component(stem "${frame}" NAME_WLE)
             string(MAKE_C_IDENTIFIER "${stem}" name)
+            _tivrano_identifier_problem(problem "${name}")
+            if(problem)
+                message(FATAL_ERROR "${caller}: the file name of ${frame} makes the C name "
+                    "\"${name}\", which ${problem}; give the frame a name with NAMES")
+            endif()
             list(APPEND names ${name})
         endforeach()
     endif()
@@ -120,31 +114,141 @@ function(tivrano_add_frames target)
             "${name_count} NAMES; give one name a frame")
     endif()
 
-    _tivrano_places("${caller}" "${target}" "${arg_OUTPUT_DIR}" "${arg_HEADER}"
-        "${target}_frames.h")
+    set(absolute)
+    foreach(frame IN LISTS arg_FRAMES)
+        get_filename_component(bmp "${frame}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+        list(APPEND absolute "${bmp}")
+    endforeach()
+    _tivrano_add_frames("${caller}" ${target} "${arg_OUTPUT_DIR}" "${arg_HEADER}"
+        "${target}_frames.h" "${arg_TABLE}" "${arg_PROGMEM}" "${options}"
+        FRAMES ${absolute} NAMES ${names} SHOWN ${arg_FRAMES})
+endfunction()
 
+function(tivrano_add_animation target)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "${_TIVRANO_LAYOUT_FLAGS}"
+        "${_TIVRANO_LAYOUT_VALUES};NAME;HEADER;BACKGROUND;DELAY_MS;OUTPUT_DIR" "SOURCE")
+    set(caller "tivrano_add_animation(${target})")
+    _tivrano_check_call("${caller}" "${target}" "${arg_UNPARSED_ARGUMENTS}")
+    if(NOT arg_NAME)
+        message(FATAL_ERROR "${caller}: give the animation a NAME")
+    endif()
+    if(NOT arg_SOURCE)
+        message(FATAL_ERROR "${caller}: SOURCE names no file; give it a GIF or PNG frames (a "
+            "glob that matched nothing gives none)")
+    endif()
+    set(name "${arg_NAME}")
+    _tivrano_identifier_problem(problem "${name}")
+    if(problem)
+        message(FATAL_ERROR "${caller}: the NAME \"${name}\" ${problem}; choose another NAME")
+    endif()
+    get_property(owner GLOBAL PROPERTY "TIVRANO_IDENTIFIER_${name}")
+    if(owner)
+        message(FATAL_ERROR "${caller}: the NAME ${name} is taken by ${owner}; choose another "
+            "NAME")
+    endif()
+    _tivrano_tool_options(options "${caller}" arg)
+    list(APPEND options --strict)
+
+    _tivrano_animation_sources("${caller}" sources origin is_gif ${arg_SOURCE})
+    set(delay_ms "${arg_DELAY_MS}")
+    if(is_gif AND NOT delay_ms STREQUAL "")
+        message(FATAL_ERROR "${caller}: DELAY_MS is for PNG frames; the GIF ${origin} holds its "
+            "own delays")
+    elseif(delay_ms STREQUAL "")
+        set(delay_ms 100)
+    elseif(NOT delay_ms MATCHES "^[0-9]+$" OR delay_ms GREATER 65535)
+        message(FATAL_ERROR "${caller}: DELAY_MS ${delay_ms} is not a whole number of "
+            "milliseconds from 0 to 65535")
+    endif()
+    set(background black)
+    if(arg_BACKGROUND)
+        set(background "${arg_BACKGROUND}")
+    endif()
+
+    _tivrano_places("${caller}" "${target}" "${arg_OUTPUT_DIR}" "${arg_HEADER}" "${name}.h")
+    foreach(identifier ${name} ${name}_count ${name}_width ${name}_height ${name}_delay_ms)
+        _tivrano_claim_identifier("${caller}" "${identifier}" "the animation of ${origin}")
+    endforeach()
+    set(table_source "${output_dir}/${name}.${extension}")
+    _tivrano_split_animation("${caller}" "${name}" "${origin}" "${is_gif}" "${background}"
+        "${delay_ms}" "${output_dir}" "${header};${table_source}" ${sources})
+
+    set(names)
+    foreach(frame IN LISTS frames)
+        get_filename_component(frame_name "${frame}" NAME_WE)
+        list(APPEND names ${frame_name})
+    endforeach()
+    _tivrano_add_frames("${caller}" ${target} "${output_dir}" "${name}_frames.h"
+        "" "" "${arg_PROGMEM}" "${options}" FRAMES ${frames} NAMES ${names} SHOWN ${frames})
+
+    list(LENGTH frames frame_count)
+    set(where "")
+    if(arg_PROGMEM)
+        set(where " On an AVR the frames, the table and the delays are in flash memory: read
+   them with pgm_read_byte, pgm_read_ptr and pgm_read_word.")
+    endif()
+    _tivrano_write_header("${header}" "${header_include}"
+"The animation ${name}: ${frame_count} frames of ${width} x ${height} pixels from
+   ${origin}, converted by tivrano for ${target}.${where} Generated by tivrano_add_animation;
+   do not edit."
+        "#include \"${name}_frames.h\"\n"
+"/* The frames in order, ${name}_count of them, each ${name}_width x ${name}_height pixels. */
+extern const uint8_t *const ${name}[];
+extern const size_t ${name}_count;
+extern const int32_t ${name}_width, ${name}_height;
+/* How long each frame is shown, in milliseconds. */
+extern const uint16_t ${name}_delay_ms[];
+")
+    _tivrano_progmem("${arg_PROGMEM}" prologue placement)
+    list(JOIN names ", " members)
+    list(JOIN delays ", " delay_list)
+    file(CONFIGURE OUTPUT "${table_source}" CONTENT
+"/* Generated by tivrano_add_animation; do not edit. */
+#include \"${header_include}\"
+${prologue}
+const uint8_t *const ${name}[]${placement} = {${members}};
+const size_t ${name}_count = sizeof ${name} / sizeof ${name}[0];
+const int32_t ${name}_width = ${width}, ${name}_height = ${height};
+const uint16_t ${name}_delay_ms[]${placement} = {${delay_list}};
+")
+    target_sources(${target} PRIVATE "${table_source}")
+    target_include_directories(${target} PUBLIC "${include_dir}")
+endfunction()
+
+# The frames of both functions: one custom command a frame, which runs the tool with `options`,
+# the header that declares them, and with `table` a table of them. FRAMES are absolute paths,
+# SHOWN the same as messages name them.
+function(_tivrano_add_frames caller target output_dir header default_header table progmem
+        options)
+    cmake_parse_arguments(PARSE_ARGV 8 arg "" "" "FRAMES;NAMES;SHOWN")
     # Every identifier the frames define, checked before anything is generated, each with
     # where it comes from.
-    foreach(frame name IN ZIP_LISTS arg_FRAMES names)
-        _tivrano_check_identifier("${caller}" "${name}" "frame ${frame}" "name it with NAMES")
+    foreach(frame name IN ZIP_LISTS arg_SHOWN arg_NAMES)
+        _tivrano_identifier_problem(problem "${name}")
+        if(problem)
+            message(FATAL_ERROR "${caller}: the name \"${name}\" of frame ${frame} ${problem}; "
+                "name it with NAMES")
+        endif()
         foreach(identifier ${name} ${name}_size ${name}_width ${name}_height)
             _tivrano_claim_identifier("${caller}" "${identifier}" "${frame}")
         endforeach()
     endforeach()
-    if(arg_TABLE)
-        _tivrano_check_identifier("${caller}" "${arg_TABLE}" "TABLE" "name it with NAMES")
-        foreach(identifier ${arg_TABLE} ${arg_TABLE}_count)
+    if(table)
+        _tivrano_identifier_problem(problem "${table}")
+        if(problem)
+            message(FATAL_ERROR "${caller}: the TABLE name \"${table}\" ${problem}")
+        endif()
+        foreach(identifier ${table} ${table}_count)
             _tivrano_claim_identifier("${caller}" "${identifier}" "its TABLE")
         endforeach()
     endif()
+    _tivrano_places("${caller}" "${target}" "${output_dir}" "${header}" "${default_header}")
 
     _tivrano_converter(tool tool_depends)
-
     set(declarations)
     set(sources)
     file(MAKE_DIRECTORY "${output_dir}")
-    foreach(frame name IN ZIP_LISTS arg_FRAMES names)
-        get_filename_component(bmp "${frame}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+    foreach(bmp frame name IN ZIP_LISTS arg_FRAMES arg_SHOWN arg_NAMES)
         set(source "${output_dir}/${name}.${extension}")
         # The tool writes the source whole or not at all, and leaves it as it was when it
         # refuses the frame: older than the frame, so the next build tries again.
@@ -161,92 +265,92 @@ function(tivrano_add_frames target)
             "extern const int32_t ${name}_width, ${name}_height;\n")
     endforeach()
 
-    if(arg_TABLE)
-        string(APPEND declarations
-            "\n/* The frames in the order given. */\n"
-            "extern const uint8_t *const ${arg_TABLE}[];\n"
-            "extern const size_t ${arg_TABLE}_count;\n")
-        list(JOIN names ", " members)
-        set(table_source "${output_dir}/${arg_TABLE}.${extension}")
+    set(where "")
+    if(table)
+        set(table_source "${output_dir}/${table}.${extension}")
+        _tivrano_progmem("${progmem}" prologue placement)
+        list(JOIN arg_NAMES ", " members)
         file(CONFIGURE OUTPUT "${table_source}" CONTENT
 "/* Generated by tivrano_add_frames; do not edit. */
 #include \"${header_include}\"
-
-const uint8_t *const ${arg_TABLE}[] = {${members}};
-const size_t ${arg_TABLE}_count = sizeof ${arg_TABLE} / sizeof ${arg_TABLE}[0];
+${prologue}
+const uint8_t *const ${table}[]${placement} = {${members}};
+const size_t ${table}_count = sizeof ${table} / sizeof ${table}[0];
 ")
         list(APPEND sources "${table_source}")
+        string(APPEND declarations
+            "\n/* The frames in the order given. */\n"
+            "extern const uint8_t *const ${table}[];\n"
+            "extern const size_t ${table}_count;\n")
     endif()
-
-    set(where "")
-    if(arg_PROGMEM)
-        set(where "On an AVR the frames are in flash memory: read them with pgm_read_byte. ")
+    if(progmem AND table)
+        set(where " On an AVR the frames and the table are in flash memory: read a frame's
+   bytes with pgm_read_byte, and the table's entries with pgm_read_ptr.")
+    elseif(progmem)
+        set(where " On an AVR the frames are in flash memory: read them with pgm_read_byte.")
     endif()
-    string(MAKE_C_IDENTIFIER "${header_include}" guard)
-    string(TOUPPER "${guard}_INCLUDED" guard)
-    file(CONFIGURE OUTPUT "${header}" CONTENT
-"/* Frames converted by tivrano for ${target}. ${where}Generated by tivrano_add_frames; do not
-   edit. */
-#ifndef ${guard}
-#define ${guard}
-
-#include <stddef.h>
-#include <stdint.h>
-
-#ifdef __cplusplus
-extern \"C\" {
-#endif
-
-${declarations}
-#ifdef __cplusplus
-}
-#endif
-
-#endif
-")
+    _tivrano_write_header("${header}" "${header_include}"
+        "Frames converted by tivrano for ${target}.${where} Generated by tivrano_add_frames; do
+   not edit." "" "${declarations}")
     target_sources(${target} PRIVATE ${sources})
     target_include_directories(${target} PUBLIC "${include_dir}")
 endfunction()
 
-function(tivrano_add_animation target)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "COLUMNS;SERPENTINE;PROGMEM"
-        "NAME;HEADER;BACKGROUND;DELAY_MS;OUTPUT_DIR;ORDER;START" "SOURCE")
-    set(caller "tivrano_add_animation(${target})")
-    _tivrano_check_call("${caller}" "${target}" "${arg_UNPARSED_ARGUMENTS}")
-    if(NOT arg_NAME OR NOT arg_SOURCE)
-        message(FATAL_ERROR "${caller}: give the animation a NAME and its SOURCE")
+# The tool's options for the layout keywords parsed with `prefix`, which are checked here, so
+# that a typo stops the configure and not every frame's conversion.
+function(_tivrano_tool_options out_var caller prefix)
+    set(options)
+    set(order "${${prefix}_ORDER}")
+    if(NOT order STREQUAL "")
+        string(TOLOWER "${order}" lower)
+        if(NOT lower MATCHES "^(grb|rgb|brg|bgr|rbg|gbr)$")
+            message(FATAL_ERROR "${caller}: ORDER ${order} is not an order of the three "
+                "channels: grb, rgb, brg, bgr, rbg or gbr")
+        endif()
+        list(APPEND options "--order=${order}")
     endif()
-    set(name "${arg_NAME}")
-    _tivrano_check_identifier("${caller}" "${name}" "the animation" "choose another NAME")
+    set(start "${${prefix}_START}")
+    if(NOT start STREQUAL "")
+        if(NOT start MATCHES "^(top|bottom)-(left|right)$")
+            message(FATAL_ERROR "${caller}: START ${start} is not a corner: top-left, "
+                "top-right, bottom-left or bottom-right")
+        endif()
+        list(APPEND options "--start=${start}")
+    endif()
+    foreach(flag IN LISTS _TIVRANO_LAYOUT_FLAGS)
+        if(${prefix}_${flag})
+            string(TOLOWER "--${flag}" option)
+            list(APPEND options ${option})
+        endif()
+    endforeach()
+    set(${out_var} ${options} PARENT_SCOPE)
+endfunction()
 
+# The animation's sources as absolute paths in the order they are taken, checked: one GIF, or
+# PNG files. `origin` says where the frames come from, for messages.
+function(_tivrano_animation_sources caller sources_var origin_var is_gif_var)
     set(sources)
-    foreach(source IN LISTS arg_SOURCE)
+    foreach(source IN LISTS ARGN)
         get_filename_component(path "${source}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
         if(NOT EXISTS "${path}" OR IS_DIRECTORY "${path}")
             message(FATAL_ERROR "${caller}: the SOURCE ${source} is not a file")
         endif()
+        get_filename_component(suffix "${source}" LAST_EXT)
+        string(TOLOWER "${suffix}" suffix)
+        list(APPEND suffixes "${suffix}")
         list(APPEND sources "${path}")
     endforeach()
-    list(LENGTH sources source_count)
-    list(GET arg_SOURCE 0 first)
-    get_filename_component(suffix "${first}" LAST_EXT)
-    string(TOLOWER "${suffix}" suffix)
-    if(suffix STREQUAL ".gif")
-        if(source_count GREATER 1)
-            message(FATAL_ERROR "${caller}: SOURCE takes one GIF, or PNG frames; "
-                "${source_count} files were given with ${first}")
-        endif()
-        if(DEFINED arg_DELAY_MS)
-            message(FATAL_ERROR "${caller}: DELAY_MS is for PNG frames; the GIF ${first} "
-                "holds its own delays")
+    list(LENGTH sources count)
+    list(GET ARGN 0 first)
+    if(".gif" IN_LIST suffixes)
+        if(count GREATER 1)
+            message(FATAL_ERROR "${caller}: SOURCE takes one GIF, or PNG frames; ${count} files "
+                "were given with ${first}")
         endif()
         set(origin "${first}")
-        # The frames as the GIF shows them, not as it stores them.
-        set(whole -coalesce)
+        set(is_gif TRUE)
     else()
-        foreach(source IN LISTS sources)
-            get_filename_component(suffix "${source}" LAST_EXT)
-            string(TOLOWER "${suffix}" suffix)
+        foreach(source suffix IN ZIP_LISTS sources suffixes)
             if(NOT suffix STREQUAL ".png")
                 message(FATAL_ERROR "${caller}: the SOURCE ${source} is neither a GIF nor a PNG")
             endif()
@@ -258,35 +362,27 @@ function(tivrano_add_animation target)
         if(text_order STREQUAL sources)
             list(SORT sources COMPARE NATURAL)
         endif()
-        set(delay_ms 100)
-        if(DEFINED arg_DELAY_MS)
-            set(delay_ms "${arg_DELAY_MS}")
-        endif()
-        if(NOT delay_ms MATCHES "^[0-9]+$" OR delay_ms GREATER 65535)
-            message(FATAL_ERROR "${caller}: DELAY_MS ${delay_ms} is not a whole number of "
-                "milliseconds from 0 to 65535")
-        endif()
         list(GET sources 0 first)
-        set(origin "${source_count} PNG files, ${first} first")
-        set(whole)
+        set(origin "${count} PNG files, ${first} first")
+        set(is_gif FALSE)
     endif()
-    set(background black)
-    if(arg_BACKGROUND)
-        set(background "${arg_BACKGROUND}")
-    endif()
+    set(${sources_var} ${sources} PARENT_SCOPE)
+    set(${origin_var} "${origin}" PARENT_SCOPE)
+    set(${is_gif_var} ${is_gif} PARENT_SCOPE)
+endfunction()
 
-    _tivrano_places("${caller}" "${target}" "${arg_OUTPUT_DIR}" "${arg_HEADER}" "${name}.h")
-    foreach(identifier ${name} ${name}_count ${name}_width ${name}_height ${name}_delay_ms)
-        _tivrano_claim_identifier("${caller}" "${identifier}" "the animation of ${origin}")
-    endforeach()
-    set(table_source "${output_dir}/${name}.${extension}")
-
-    # The split goes to a folder of its own, and the frames folder gets only what changed, so
-    # that an unchanged frame keeps its time and is not converted again. A failed split leaves
-    # neither folder, nor the headers and sources of an earlier one.
+# Splits the animation into plain 24-bit BMPs in `output_dir`/NAME_frames, NAME_0.bmp on, with
+# ImageMagick, and sets in the caller `frames` (their paths), `width`, `height` and `delays`
+# (milliseconds: the GIF's, or `delay_ms` each). The split goes to a folder of its own, and the
+# frames folder gets only what changed, so that an unchanged frame keeps its time and is not
+# converted again. A failed split leaves neither folder, nor the files in `generated` or those
+# of an earlier split.
+function(_tivrano_split_animation caller name origin is_gif background delay_ms output_dir
+        generated)
+    set(sources ${ARGN})
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${sources})
     _tivrano_imagemagick("${caller}" magick)
-    if(arg_BACKGROUND)
+    if(NOT background STREQUAL "black")
         # ImageMagick only warns about a colour it does not know, and lays the pixels on white.
         execute_process(COMMAND "${magick}" -size 1x1 "xc:${background}" info:
             RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
@@ -299,10 +395,15 @@ function(tivrano_add_animation target)
     set(split_dir "${output_dir}/${name}_split")
     file(GLOB earlier "${frames_dir}/*")
     _tivrano_frame_files("${output_dir}" made ${earlier})
-    list(APPEND made "${frames_dir}" "${split_dir}" "${header}" "${output_dir}/${name}_frames.h"
-        "${table_source}")
+    list(APPEND made "${frames_dir}" "${split_dir}" "${output_dir}/${name}_frames.h" ${generated})
     file(REMOVE_RECURSE "${split_dir}")
     file(MAKE_DIRECTORY "${split_dir}")
+    # A GIF's frames as a browser shows them: updates and disposal applied, and what no frame
+    # has covered yet transparent, not the GIF's background colour.
+    set(whole)
+    if(is_gif)
+        set(whole -set background none -coalesce)
+    endif()
     execute_process(
         COMMAND "${magick}" ${sources} ${whole} -background "${background}" -alpha remove
             -alpha off +repage -depth 8 -type TrueColor -format "%w %h %T\\n" -identify +adjoin
@@ -314,96 +415,116 @@ function(tivrano_add_animation target)
     string(REGEX MATCHALL "[^\n]+" described "${described}")
     list(LENGTH split frame_count)
     list(LENGTH described described_count)
-    set(failure)
+    list(LENGTH sources source_count)
+    set(problem)
     if(NOT status EQUAL 0)
-        set(failure "status ${status}")
+        set(problem "status ${status}")
     elseif(frame_count EQUAL 0 OR NOT frame_count EQUAL described_count)
-        set(failure "${frame_count} frames written, ${described_count} described")
-    elseif(NOT whole AND NOT frame_count EQUAL source_count)
-        set(failure "${frame_count} frames from ${source_count} PNG files")
+        set(problem "${frame_count} frames written, ${described_count} described")
+    elseif(NOT is_gif AND NOT frame_count EQUAL source_count)
+        set(problem "${frame_count} frames from ${source_count} PNG files")
     endif()
-    if(failure)
+    if(problem)
         file(REMOVE_RECURSE ${made})
         message(FATAL_ERROR "${caller}: ImageMagick (${magick}) could not split ${origin} "
-            "into frames (${failure}); it says:\n${complaints}")
+            "into frames (${problem}); it says:\n${complaints}")
     endif()
     if(complaints)
         message(WARNING "${caller}: ImageMagick, reading ${origin}, says:\n${complaints}")
     endif()
 
-    # Every frame has the animation's size, and a delay that fits a uint16_t.
+    # Every frame has the animation's size, one the tool reads, and a delay that fits a
+    # uint16_t.
     set(delays)
-    set(problem)
     math(EXPR last "${frame_count} - 1")
     foreach(k RANGE ${last})
         list(GET described ${k} description)
         separate_arguments(description UNIX_COMMAND "${description}")
-        list(GET description 0 width)
-        list(GET description 1 height)
-        if(k EQUAL 0)
-            set(animation_width ${width})
-            set(animation_height ${height})
-        elseif(NOT width EQUAL animation_width OR NOT height EQUAL animation_height)
+        list(GET description 0 frame_width)
+        list(GET description 1 frame_height)
+        set(source "frame ${k} of ${origin}")
+        if(NOT is_gif)
             list(GET sources ${k} source)
-            string(CONCAT problem "${source} is ${width} x ${height} pixels, the frames before "
-                "it ${animation_width} x ${animation_height}; every frame needs the same size")
-            break()
         endif()
-        if(whole)
+        math(EXPR bmp_size "54 + (${frame_width} * 3 + 3) / 4 * 4 * ${frame_height}")
+        if(k EQUAL 0)
+            set(width ${frame_width})
+            set(height ${frame_height})
+        endif()
+        if(NOT frame_width EQUAL width OR NOT frame_height EQUAL height)
+            set(problem "${source} is ${frame_width} x ${frame_height} pixels, the frames "
+                "before it ${width} x ${height}; every frame needs the same size")
+        elseif(bmp_size GREATER 1000000)
+            set(problem "${source} is ${width} x ${height} pixels, a BMP of ${bmp_size} "
+                "bytes, more than the 1000000 tivrano reads; scale the animation down")
+        elseif(is_gif)
             # GIF delays are in hundredths of a second.
             list(GET description 2 ticks)
             math(EXPR delay_ms "${ticks} * 10")
             if(delay_ms GREATER 65535)
-                string(CONCAT problem "frame ${k} of ${first} is shown for ${delay_ms} ms, "
-                    "more than the 65535 that ${name}_delay_ms (uint16_t) holds")
-                break()
+                set(problem "${source} is shown for ${delay_ms} ms, more than the 65535 that "
+                    "${name}_delay_ms (uint16_t) holds")
             endif()
+        endif()
+        if(problem)
+            file(REMOVE_RECURSE ${made})
+            string(CONCAT problem ${problem})
+            message(FATAL_ERROR "${caller}: ${problem}")
         endif()
         list(APPEND delays ${delay_ms})
     endforeach()
-    if(problem)
-        file(REMOVE_RECURSE ${made})
-        message(FATAL_ERROR "${caller}: ${problem}")
-    endif()
 
     set(frames)
-    set(names)
     file(MAKE_DIRECTORY "${frames_dir}")
     foreach(k RANGE ${last})
         list(GET split ${k} new)
         set(frame "${frames_dir}/${name}_${k}.bmp")
         _tivrano_replace_if_different("${new}" "${frame}")
         list(APPEND frames "${frame}")
-        list(APPEND names "${name}_${k}")
     endforeach()
     # What is left there is from an animation with more frames.
     file(GLOB stale "${frames_dir}/*")
     list(REMOVE_ITEM stale ${frames})
     _tivrano_frame_files("${output_dir}" stale ${stale})
     file(REMOVE_RECURSE "${split_dir}" ${stale})
-
-    set(layout)
-    foreach(keyword ORDER START)
-        if(arg_${keyword})
-            list(APPEND layout ${keyword} "${arg_${keyword}}")
-        endif()
+    foreach(variable frames width height delays)
+        set(${variable} "${${variable}}" PARENT_SCOPE)
     endforeach()
-    foreach(flag COLUMNS SERPENTINE PROGMEM)
-        if(arg_${flag})
-            list(APPEND layout ${flag})
-        endif()
-    endforeach()
-    set(_tivrano_caller "${caller}")
-    tivrano_add_frames(${target} FRAMES ${frames} NAMES ${names} HEADER "${name}_frames.h"
-        OUTPUT_DIR "${output_dir}" ${layout})
+endfunction()
 
-    set(where "")
-    set(placement "")
+# Writes a header that declares `declarations` with C linkage, under an include guard made from
+# `include`, the name it is included by, after the <stddef.h> and <stdint.h> it needs and
+# `includes`, with `comment` at its top.
+function(_tivrano_write_header header include comment includes declarations)
+    string(MAKE_C_IDENTIFIER "${include}" guard)
+    string(TOUPPER "${guard}_INCLUDED" guard)
+    file(CONFIGURE OUTPUT "${header}" CONTENT
+"/* ${comment} */
+#ifndef ${guard}
+#define ${guard}
+
+#include <stddef.h>
+#include <stdint.h>
+${includes}
+#ifdef __cplusplus
+extern \"C\" {
+#endif
+
+${declarations}
+#ifdef __cplusplus
+}
+#endif
+
+#endif
+")
+endfunction()
+
+# What a table in flash needs with `progmem`: the lines that define PROGMEM (as the tool writes
+# them into a frame) and the word that places an array there; nothing without.
+function(_tivrano_progmem progmem prologue_var placement_var)
     set(prologue "")
-    if(arg_PROGMEM)
-        set(where "On an AVR the frames, the table and the delays are in flash memory: read
-   them with pgm_read_byte, pgm_read_ptr and pgm_read_word. ")
-        set(placement " PROGMEM")
+    set(placement "")
+    if(progmem)
         set(prologue "#ifdef __AVR__
 #include <avr/pgmspace.h>
 #endif
@@ -411,56 +532,17 @@ function(tivrano_add_animation target)
 #define PROGMEM
 #endif
 ")
+        set(placement " PROGMEM")
     endif()
-    list(JOIN names ", " members)
-    list(JOIN delays ", " delay_list)
-    file(CONFIGURE OUTPUT "${table_source}" CONTENT
-"/* Generated by tivrano_add_animation; do not edit. */
-#include \"${header_include}\"
-${prologue}
-const uint8_t *const ${name}[]${placement} = {${members}};
-const size_t ${name}_count = sizeof ${name} / sizeof ${name}[0];
-const int32_t ${name}_width = ${animation_width}, ${name}_height = ${animation_height};
-const uint16_t ${name}_delay_ms[]${placement} = {${delay_list}};
-")
-    string(MAKE_C_IDENTIFIER "${header_include}" guard)
-    string(TOUPPER "${guard}_INCLUDED" guard)
-    file(CONFIGURE OUTPUT "${header}" CONTENT
-"/* The animation ${name}: ${frame_count} frames of ${animation_width} x ${animation_height} pixels
-   from ${origin}, converted by tivrano for ${target}. ${where}Generated by
-   tivrano_add_animation; do not edit. */
-#ifndef ${guard}
-#define ${guard}
-
-#include \"${name}_frames.h\"
-
-#ifdef __cplusplus
-extern \"C\" {
-#endif
-
-/* The frames in order, ${name}_count of them, each ${name}_width x ${name}_height pixels. */
-extern const uint8_t *const ${name}[];
-extern const size_t ${name}_count;
-extern const int32_t ${name}_width, ${name}_height;
-/* How long each frame is shown, in milliseconds. */
-extern const uint16_t ${name}_delay_ms[];
-
-#ifdef __cplusplus
-}
-#endif
-
-#endif
-")
-    target_sources(${target} PRIVATE "${table_source}")
-    target_include_directories(${target} PUBLIC "${include_dir}")
+    set(${prologue_var} "${prologue}" PARENT_SCOPE)
+    set(${placement_var} "${placement}" PARENT_SCOPE)
 endfunction()
 
-# Refuses what cannot name a frame or an animation, with `remedy` saying what to do instead:
-# anything but a C identifier, a keyword of C23 or C++20 (the alternative tokens such as `and`
-# among them), main, and names reserved for the compiler and its library. The tool refuses the
-# same.
-function(_tivrano_check_identifier caller identifier what remedy)
-    set(keywords
+# The names no frame or animation may take, as the tool refuses them too: keywords of C23 and
+# C++20 (the alternative tokens such as `and` among them), and the names <stdint.h> and
+# <stddef.h> define, which the generated sources include.
+function(_tivrano_reserved_names out_var)
+    set(names
         alignas alignof and and_eq asm auto bitand bitor bool break case catch char char8_t
         char16_t char32_t class co_await co_return co_yield compl concept const const_cast
         consteval constexpr constinit continue decltype default delete do double dynamic_cast
@@ -469,20 +551,44 @@ function(_tivrano_check_identifier caller identifier what remedy)
         register reinterpret_cast requires restrict return short signed sizeof static
         static_assert static_cast struct switch template this thread_local throw true try
         typedef typeid typename typeof typeof_unqual union unsigned using virtual void volatile
-        wchar_t while xor xor_eq)
+        wchar_t while xor xor_eq
+        NULL max_align_t nullptr_t offsetof ptrdiff_t size_t unreachable
+        intptr_t uintptr_t intmax_t uintmax_t INTPTR_MIN INTPTR_MAX UINTPTR_MAX INTMAX_MIN
+        INTMAX_MAX UINTMAX_MAX PTRDIFF_MIN PTRDIFF_MAX SIG_ATOMIC_MIN SIG_ATOMIC_MAX SIZE_MAX
+        WCHAR_MIN WCHAR_MAX WINT_MIN WINT_MAX INTPTR_WIDTH UINTPTR_WIDTH INTMAX_WIDTH
+        UINTMAX_WIDTH PTRDIFF_WIDTH SIG_ATOMIC_WIDTH SIZE_WIDTH WCHAR_WIDTH WINT_WIDTH INTMAX_C
+        UINTMAX_C)
+    foreach(bits 8 16 32 64)
+        foreach(kind IN ITEMS "" _least _fast)
+            string(TOUPPER "${kind}" KIND)
+            list(APPEND names int${kind}${bits}_t uint${kind}${bits}_t INT${KIND}${bits}_MIN
+                INT${KIND}${bits}_MAX UINT${KIND}${bits}_MAX INT${KIND}${bits}_WIDTH
+                UINT${KIND}${bits}_WIDTH)
+        endforeach()
+        list(APPEND names INT${bits}_C UINT${bits}_C)
+    endforeach()
+    set(${out_var} ${names} PARENT_SCOPE)
+endfunction()
+
+# Why `identifier` cannot name a frame or an animation, or nothing if it can: it must be a C
+# identifier of at most 200 characters, none of the reserved names, not main, and none that
+# the compiler reserves.
+function(_tivrano_identifier_problem out_var identifier)
+    _tivrano_reserved_names(reserved)
+    string(LENGTH "${identifier}" length)
+    set(problem "")
     if(NOT identifier MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
         set(problem "is not a C identifier")
-    elseif(identifier IN_LIST keywords)
-        set(problem "is a keyword of C or C++")
+    elseif(length GREATER 200)
+        set(problem "is longer than 200 characters")
+    elseif(identifier IN_LIST reserved)
+        set(problem "is a keyword of C or C++, or a name of <stdint.h> or <stddef.h>")
     elseif(identifier STREQUAL "main")
         set(problem "is the program's entry point")
     elseif(identifier MATCHES "^(__|_[A-Z])")
         set(problem "is reserved for the compiler (it starts with __ or _ and a capital)")
-    else()
-        return()
     endif()
-    message(FATAL_ERROR "${caller}: the name \"${identifier}\" of ${what} ${problem}; "
-        "${remedy}")
+    set(${out_var} "${problem}" PARENT_SCOPE)
 endfunction()
 
 # Records that `identifier` is defined for `frame`, or stops naming both files when another

@@ -18,7 +18,8 @@
 set -euo pipefail
 source_dir=$(cd "$1" && pwd)
 build_dir=$(cd "$2" && pwd)
-python=${PYTHON:-/usr/bin/python3}
+python=${TIVRANO_PYTHON:-python3}
+magick=${TIVRANO_MAGICK:-}
 # Skipped where a tool is missing, but never in CI, which installs them all.
 skip() {
     [ -z "${CI:-}" ] || { echo "FAILED, in CI: $*"; exit 1; }
@@ -29,7 +30,8 @@ for need in ninja make; do
     command -v "$need" >/dev/null || skip "$need is missing"
 done
 "$python" -c 'import PIL' 2>/dev/null || skip "$python has no Pillow (python3-pil)"
-[ -x /usr/bin/convert ] || skip "ImageMagick is missing (imagemagick)"
+[ -n "$magick" ] || magick=$(command -v magick || command -v convert || true)
+"$magick" -version 2>/dev/null | grep -q ImageMagick || skip "ImageMagick is missing (imagemagick)"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tivrano consumer.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -84,7 +86,7 @@ for generator in "Unix Makefiles" Ninja; do
     echo "$generator: an unchanged build does nothing"
 
     cp "$project/frames/arrow.bmp" "$work/arrow.bmp"
-    python3 "$source_dir/examples/make_bmp.py" random 7 5 "$project/frames/arrow.bmp" 9
+    "$python" "$source_dir/examples/make_bmp.py" random 7 5 "$project/frames/arrow.bmp" 9
     build "$b" || fail "$generator: build after a changed frame: $log"
     [ "$(converted)" = "arrow " ] || fail "$generator: a changed arrow converted $(converted)"
     check_figures "$b"
@@ -111,16 +113,18 @@ for generator in "Unix Makefiles" Ninja; do
     build "$b" || fail "$generator: build after mending the frame: $log"
     check_figures "$b"
 
-    # An animation as an editor writes it: the second frame a 3 x 2 update at +2+1, with the
-    # transparent pixel of the first still showing through.
-    /usr/bin/convert -dispose none -delay 10 \( -size 8x6 gradient:red-blue -alpha set \
-        -region 1x1+1+1 -alpha transparent +region \) -delay 20 -page +2+1 -size 3x2 xc:yellow \
-        -delay 30 -page +0+0 -size 8x6 gradient:green-white -loop 0 "$project/frames/pulse.gif"
+    # An animation as an editor writes it: the first frame, without transparency, leaves the
+    # top row and the left column uncovered, which a browser shows transparent; the second is a
+    # 3 x 2 update at +2+1 whose transparent pixel lets the first frame show through.
+    "$magick" -dispose none -delay 10 \( -size 7x5 gradient:red-blue -repage 8x6+1+1 \) \
+        -delay 20 \( -size 3x2 xc:yellow -alpha set -region 1x1+1+1 -alpha transparent \
+        +region -repage 8x6+2+1 \) -delay 30 -page +0+0 -size 8x6 gradient:green-white \
+        -loop 0 "$project/frames/pulse.gif"
     build "$b" || fail "$generator: build after a new GIF: $log"
     [ "$(converted)" = "pulse_0 pulse_1 pulse_2 " ] ||
         fail "$generator: a new GIF converted $(converted)"
     check_figures "$b"
-    /usr/bin/convert "$project/frames/pulse.gif" -delay 40 -size 8x6 xc:purple \
+    "$magick" "$project/frames/pulse.gif" -delay 40 -size 8x6 xc:purple \
         "$project/frames/pulse.gif"
     build "$b" || fail "$generator: build after a frame added to the GIF: $log"
     [ "$(converted)" = "pulse_3 " ] || fail "$generator: a fourth frame converted $(converted)"
@@ -195,8 +199,8 @@ figures() { # frame_figures.py's arguments; its lines on the frames
 }
 
 # ImageMagick's default BMP: a 124-byte header, read 84 bytes off, stops the build every time.
-/usr/bin/convert -seed 7 -size 20x20 plasma:fractal "$checks/frames/editor.png"
-/usr/bin/convert "$checks/frames/editor.png" "$checks/frames/editor.bmp"
+"$magick" -seed 7 -size 20x20 plasma:fractal "$checks/frames/editor.png"
+"$magick" "$checks/frames/editor.png" "$checks/frames/editor.bmp"
 frames_project "FRAMES frames/editor.bmp" editor
 configure || fail "configure for the ImageMagick frame: $log"
 for attempt in 1 2; do
@@ -224,14 +228,29 @@ configure && build "$checks/build" || fail "walk.1.bmp and walk.2.bmp: $log"
 [ "$("$checks/build/app")" = "$(figures "walk_1=$checks/frames/walk.1.bmp" \
     "walk_2=$checks/frames/walk.2.bmp")" ] || fail "walk.1.bmp and walk.2.bmp: wrong figures"
 echo "walk.1.bmp and walk.2.bmp become walk_1 and walk_2"
-for name in friend and main; do
-    cp "$checks/frames/heart.bmp" "$checks/frames/$name.bmp"
-    frames_project "FRAMES frames/$name.bmp" "$name"
-    ! configure || fail "$name.bmp configured"
-    tr -s ' \n' '  ' <<<"$log" | grep -qF "the name \"$name\" of frame frames/$name.bmp is" ||
-        fail "$name.bmp: $log"
-done
-echo "friend.bmp, and.bmp and main.bmp stop the configure, naming the file"
+
+# What a call may not do stops the configure, with a message that names the call and the cause.
+cp "$checks/frames/heart.bmp" "$checks/frames/size_t.bmp"
+cp "$checks/frames/heart.bmp" "$checks/frames/ä.bmp"
+cp "$checks/frames/heart.bmp" "$checks/frames/friend.bmp"
+"$magick" -size 600x600 xc:red xc:blue "$checks/frames/big.gif"
+while IFS='|' read -r calls message; do
+    frames_project "FRAMES frames/heart.bmp" heart
+    eval "printf '%s\n' $calls" >>"$checks/CMakeLists.txt"
+    ! configure || fail "configured: $calls"
+    tr -s ' \n' '  ' <<<"$log" | grep -qF "$message" || fail "$calls: $log"
+done <<'EOF'
+'tivrano_add_frames(app FRAMES frames/friend.bmp)'|tivrano_add_frames(app): the file name of frames/friend.bmp makes the C name "friend", which is a keyword
+'tivrano_add_frames(app FRAMES frames/size_t.bmp)'|the C name "size_t", which is a keyword of C or C++, or a name of <stdint.h> or <stddef.h>; give the frame a name with NAMES
+'tivrano_add_frames(app FRAMES frames/ä.bmp)'|the file name of frames/ä.bmp makes the C name "__", which is reserved for the compiler
+'tivrano_add_frames(app FRAMES frames/arrow.bmp NAMES main)'|the name "main" of frame frames/arrow.bmp is the program's entry point
+'tivrano_add_frames(app FRAMES frames/arrow.bmp ORDER rgbw)'|tivrano_add_frames(app): ORDER rgbw is not an order of the three channels
+'tivrano_add_frames(app FRAMES frames/arrow.bmp START left)'|START left is not a corner: top-left, top-right, bottom-left or bottom-right
+'tivrano_add_animation(app NAME one SOURCE frames/big.gif)'|tivrano_add_animation(app): frame 0 of frames/big.gif is 600 x 600 pixels, a BMP of 1080054 bytes, more than the 1000000 tivrano reads
+'file(GLOB none frames/none*.png)' 'tivrano_add_animation(app NAME none SOURCE ${none})'|tivrano_add_animation(app): SOURCE names no file
+'tivrano_add_animation(app NAME heart SOURCE frames/big.gif)'|tivrano_add_animation(app): the NAME heart is taken by frames/heart.bmp (tivrano_add_frames(app)); choose another NAME
+EOF
+echo "bad names, ORDER, START, a GIF too large, an empty SOURCE and a NAME taken stop the configure"
 
 # ORDER on the host: the figures are Pillow's pixels in red, green, blue order.
 frames_project "FRAMES frames/heart.bmp ORDER rgb" heart
@@ -246,7 +265,7 @@ pngs=()
 for k in $(seq 1 13); do
     pngs+=("xc:rgb($((k * 19)),$((255 - k * 19)),$k)")
 done
-/usr/bin/convert -size 3x2 "${pngs[@]}" -scene 1 +adjoin "$checks/frames/f%d.png"
+"$magick" -size 3x2 "${pngs[@]}" -scene 1 +adjoin "$checks/frames/f%d.png"
 mv "$checks/frames/f13.png" "$work/f13.png"
 {
     echo '#include <stdio.h>'
@@ -283,7 +302,7 @@ set(CMAKE_C_COMPILER avr-gcc)
 set(CMAKE_C_FLAGS_INIT "-mmcu=atmega328p -Os")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-mmcu=atmega328p")
 EOF
-    frames_project "FRAMES frames/heart.bmp SERPENTINE START bottom-left PROGMEM" heart
+    frames_project "FRAMES frames/heart.bmp TABLE all SERPENTINE START bottom-left PROGMEM" heart
     cp "$source_dir/examples/animation/frames/pulse.gif" "$checks/frames/"
     echo 'tivrano_add_animation(app NAME pulse SOURCE frames/pulse.gif PROGMEM)' \
         >>"$checks/CMakeLists.txt"
@@ -295,7 +314,7 @@ volatile uint8_t out;
 volatile uint16_t wait;
 int main(void) {
     for (size_t k = 0; k < 192; ++k) {
-        out = pgm_read_byte(&heart[k]);
+        out = pgm_read_byte((const uint8_t*)pgm_read_ptr(&all[0]) + k);
     }
     for (size_t i = 0; i < pulse_count; ++i) {
         out = pgm_read_byte((const uint8_t*)pgm_read_ptr(&pulse[i]));
@@ -325,9 +344,11 @@ EOF
     done | tr -d '\n')
     [ "$(flash pulse)" = "$table" ] ||
         fail "AVR: the table $(flash pulse) is not the frames' addresses $table"
+    heart_address=$(awk '$4 == "heart" { print substr($1, 7, 2) substr($1, 5, 2) }' <<<"$symbols")
+    [ "$(flash all)" = "$heart_address" ] || fail "AVR: the TABLE holds $(flash all), not heart"
     [ "$(flash pulse_delay_ms)" = 2c01640064006400 ] ||
         fail "AVR: the delays in flash are $(flash pulse_delay_ms), not 300 100 100 100"
-    echo "AVR: the animation's table and delays (300 100 100 100 ms) are in flash too"
+    echo "AVR: the TABLE, and the animation's table and delays (300 100 100 100 ms), are in flash too"
     avr-size "$elf"
 else
     [ -z "${CI:-}" ] || fail "no avr-gcc, in CI"

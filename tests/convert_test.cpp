@@ -115,22 +115,6 @@ TEST(Convert, LineSize) {
     }
 }
 
-// The top row's fill bytes are never read, so a file may end at its last pixel byte.
-TEST(Convert, FileMayEndAtTheLastPixelByte) {
-    const Bytes whole = test::bmp_file(3, 2, test::counting_pixels(6));
-    ASSERT_EQ(whole.size(), 78U);
-    const auto expected = test::convert(whole);
-    ASSERT_EQ(expected.status, 0);
-
-    const Bytes exact(whole.begin(), whole.end() - 3);
-    EXPECT_EQ(test::convert(exact).text, expected.text);
-    EXPECT_EQ(test::convert(exact).status, 0);
-
-    const Bytes short_by_one(whole.begin(), whole.end() - 4);
-    EXPECT_EQ(test::convert(short_by_one).text, TRUNCATED);
-    EXPECT_EQ(test::convert(short_by_one).status, -1);
-}
-
 Bytes bytes_of(const std::string& text) {
     return {text.begin(), text.end()};
 }
@@ -140,8 +124,11 @@ Bytes resized(Bytes bytes, std::size_t size) {
     return bytes;
 }
 
-// The signature comes first, on the bytes there are; then the length.
+// The signature comes first, on the bytes there are; then the length. The top row's fill bytes
+// are never read, so a file may end at its last pixel byte.
 TEST(Convert, SignatureAndShortFiles) {
+    const Bytes whole = test::bmp_file(3, 2, test::counting_pixels(6));
+    ASSERT_EQ(whole.size(), 78U);
     struct Case {
         std::string name;
         Bytes file;
@@ -167,6 +154,8 @@ TEST(Convert, SignatureAndShortFiles) {
         {"1 x 1, two pixel bytes", resized(test::bmp_header(1, 1), 56), TRUNCATED},
         {"1 x 1, three pixel bytes", resized(test::bmp_header(1, 1), 57),
          comment("1", "1") + "      0,   0,   0, };\n\r"},
+        {"3 x 2, to the last pixel byte", resized(whole, 75), test::convert(whole).text},
+        {"3 x 2, one byte short of it", resized(whole, 74), TRUNCATED},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -272,75 +261,6 @@ TEST(Convert, FailedWriteFailsTheConversion) {
             const int status = tivrano::convert_bmp(*file, {fail_after, &state});
             EXPECT_EQ(status, fails || file == &refused ? -1 : 0);
             EXPECT_EQ(state.writes_seen, fails ? allowed + 1 : 1);
-        }
-    }
-}
-
-std::vector<int> values_of(const std::string& text) {
-    std::vector<int> values;
-    const std::size_t opening = text.find('{');
-    int value = -1;
-    for (std::size_t k = opening + 1; k < text.size(); ++k) {
-        if (text[k] >= '0' && text[k] <= '9') {
-            value = (value < 0 ? 0 : value * 10) + (text[k] - '0');
-        } else if (value >= 0) {
-            values.push_back(value);
-            value = -1;
-        }
-    }
-    return values;
-}
-
-// Each value of the array is for the LED at its place on the strip. LED n lies on strip line
-// n / L at n % L along it (from its far end on every second line of a serpentine), where lines
-// are rows of L = width pixels or columns of L = height, and the first line and its first LED
-// are those at the start corner.
-TEST(Convert, WiringPutsEachPixelAtItsPlaceOnTheStrip) {
-    const char* const corners[] = {"top-left", "top-right", "bottom-left", "bottom-right"};
-    // 5: rows with fill bytes; 17,000 rows: columns longer than any cache holds.
-    for (const auto& [width, height] :
-         std::vector<std::pair<int, int>>{{4, 3}, {5, 3}, {2, 17000}}) {
-        const std::vector<Bgr> pixels =
-            test::counting_pixels(static_cast<std::size_t>(width * height));
-        const Bytes file = test::bmp_file(width, height, pixels);
-        for (int corner = 0; corner < 4; ++corner) {
-            for (const bool columns : {false, true}) {
-                for (const bool serpentine : {false, true}) {
-                    tivrano::TextOptions options;
-                    options.layout.start = static_cast<tivrano::Corner>(corner);
-                    options.layout.columns = columns;
-                    options.layout.serpentine = serpentine;
-                    SCOPED_TRACE(std::to_string(width) + " wide, from " + corners[corner] +
-                                 (columns ? ", columns" : "") + (serpentine ? ", serpentine" : ""));
-                    const bool left = corner % 2 == 0;
-                    const bool top = corner < 2;
-                    const int length = columns ? height : width;
-                    std::vector<int> expected;
-                    for (int n = 0; n < width * height; ++n) {
-                        const int line = n / length;
-                        const int along =
-                            serpentine && line % 2 == 1 ? length - 1 - n % length : n % length;
-                        const int across_lines = columns ? width : height;
-                        const int line_at = (columns ? left : top) ? line : across_lines - 1 - line;
-                        const int along_at = (columns ? top : left) ? along : length - 1 - along;
-                        const int x = columns ? line_at : along_at;
-                        const int y = columns ? along_at : line_at;
-                        const Bgr& pixel = pixels[static_cast<std::size_t>(y * width + x)];
-                        expected.insert(expected.end(), {pixel.g, pixel.r, pixel.b});
-                    }
-                    std::string text;
-                    ASSERT_EQ(tivrano::convert_bmp(file, {test::append_to_string, &text}, options),
-                              0);
-                    EXPECT_EQ(values_of(text), expected);
-                    const bool plain = corner == 0 && !columns && !serpentine;
-                    EXPECT_EQ(text.find("\r\nWiring: first LED " + std::string(corners[corner]) +
-                                        (columns ? ", along columns" : ", along rows") +
-                                        (serpentine ? ", serpentine" : "") + "\r\nBeschreibung") !=
-                                  std::string::npos,
-                              !plain);
-                    EXPECT_EQ(text.find("Wiring") == std::string::npos, plain);
-                }
-            }
         }
     }
 }

@@ -10,11 +10,12 @@ width and height, and their 32-bit FNV-1a checksum; then the line on the table o
 frames. The options lay the bytes out as tivrano's do; --hex prints each frame's bytes in hex
 instead. A GIF, or PNG files joined by colons, is an animation: a line with its frame count and
 delays (the GIF's own, or --delay-ms, 100 by default), then each frame, laid on black where it
-is transparent, as NAME[K].
+is transparent, as NAME[K]. As in a browser, what no frame of a GIF has covered yet is
+transparent.
 """
 import sys
 
-from PIL import Image, ImageSequence
+from PIL import Image, ImageChops, ImageSequence
 
 
 def fnv1a(data):
@@ -72,8 +73,13 @@ def main(argv):
             continue
         if path.lower().endswith(".gif"):
             with Image.open(path) as gif:
-                shown = [(frame.convert("RGBA"), frame.info["duration"])
-                         for frame in ImageSequence.Iterator(gif)]
+                covered = Image.new("L", gif.size, 0)
+                shown = []
+                for frame in ImageSequence.Iterator(gif):
+                    covered.paste(255, frame.dispose_extent)
+                    rgba = frame.convert("RGBA")
+                    rgba.putalpha(ImageChops.multiply(rgba.getchannel("A"), covered))
+                    shown.append((rgba, frame.info["duration"]))
         else:
             delay = int(options.get("delay-ms", 100))
             shown = [(Image.open(png).convert("RGBA"), delay) for png in path.split(":")]

@@ -1,6 +1,8 @@
-// Runs the built tool, and other programs, through the shell.
+// Runs the built tool, and other programs, through the shell, each under a time limit of the
+// helper's own: no program beyond POSIX sh is needed.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -8,10 +10,17 @@
 #include <iterator>
 #include <string>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "bmp_builder.hpp"
+
+extern char** environ;
 
 namespace test {
 
@@ -37,8 +46,13 @@ inline std::string target_program(const std::string& program) {
     return (EMULATOR.empty() ? std::string() : EMULATOR + " ") + quote(program);
 }
 
+// Whether the tool runs under a wrapper (TIVRANO_WRAPPER, a valgrind command) or an emulator.
+inline bool wrapped_or_emulated() {
+    return std::getenv("TIVRANO_WRAPPER") != nullptr || !EMULATOR.empty();
+}
+
 // The command that runs the built tool, or a copy of it, at `program`; TIVRANO_WRAPPER, when
-// set, goes before it (a valgrind command, say).
+// set, goes before it.
 inline std::string wrapped(const std::string& program) {
     const char* wrapper = std::getenv("TIVRANO_WRAPPER");
     return (wrapper != nullptr ? std::string(wrapper) + " " : std::string()) +
@@ -48,7 +62,7 @@ inline std::string wrapped(const std::string& program) {
 inline const std::string TOOL = wrapped(TIVRANO_PATH);
 
 struct Run {
-    int status; // exit status, or 128 + the signal that ended the shell's command
+    int status; // exit status; 128 + the signal that ended sh; 124 if the time limit ended it
     std::string out;
     std::string err;
 };
@@ -80,21 +94,82 @@ inline std::filesystem::path write_file(const std::string& name, const Bytes& by
     return path;
 }
 
-// Runs `command` with sh, capturing standard output and standard error.
-inline Run run_shell(const std::string& command) {
-    const auto err_path = scratch() / "stderr";
+// Runs `command` with sh in a process group of its own, capturing standard output and standard
+// error. Should it still run after `limit` seconds, the group is killed, the status is 124 and
+// standard error ends with a line that says so.
+inline Run run_shell(const std::string& command, int limit = 60) {
     Run run{-1, {}, {}};
-    FILE* pipe = popen(("{ " + command + " ; } 2>" + quote(err_path)).c_str(), "r");
-    if (pipe == nullptr) {
+    int out[2];
+    int err[2];
+    if (pipe(out) != 0 || pipe(err) != 0) {
+        run.err = "cannot make pipes";
         return run;
     }
-    char chunk[65536];
-    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
-        run.out.append(chunk, got);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    for (const int fd : {out[0], out[1], err[0], err[1]}) {
+        posix_spawn_file_actions_addclose(&actions, fd);
     }
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = read_file(err_path);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
+    pid_t pid = -1;
+    const int spawned =
+        posix_spawn(&pid, "/bin/sh", &actions, &attributes, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(out[1]);
+    close(err[1]);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limit);
+    bool late = spawned != 0;
+    pollfd ends[] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* const texts[] = {&run.out, &run.err};
+    while (!late && (ends[0].fd >= 0 || ends[1].fd >= 0)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            late = true;
+            break;
+        }
+        if (poll(ends, 2, static_cast<int>(left.count())) < 0) {
+            continue;
+        }
+        for (std::size_t k = 0; k < 2; ++k) {
+            if (ends[k].fd >= 0 && ends[k].revents != 0) {
+                char chunk[65536];
+                const ssize_t got = read(ends[k].fd, chunk, sizeof chunk);
+                if (got > 0) {
+                    texts[k]->append(chunk, static_cast<std::size_t>(got));
+                } else {
+                    close(ends[k].fd);
+                    ends[k].fd = -1;
+                }
+            }
+        }
+    }
+    for (const pollfd& end : ends) {
+        if (end.fd >= 0) {
+            close(end.fd);
+        }
+    }
+    if (spawned != 0) {
+        run.err = "cannot start sh";
+        return run;
+    }
+    if (late) {
+        kill(-pid, SIGKILL);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (late) {
+        run.status = 124;
+        run.err += "[stopped after " + std::to_string(limit) + " s: " + command + "]\n";
+    }
     return run;
 }
 
@@ -102,10 +177,10 @@ inline bool has_program(const std::string& name) {
     return run_shell("command -v " + quote(name) + " >/dev/null").status == 0;
 }
 
-// Runs the tool with these shell words as its arguments and redirections; a run that has not
-// ended after 20 seconds is stopped and ends with status 124.
+// Runs the tool with these shell words as its arguments and redirections, for at most 20
+// seconds.
 inline Run run_tool(const std::string& arguments) {
-    return run_shell("timeout 20 " + TOOL + " " + arguments);
+    return run_shell(TOOL + " " + arguments, 20);
 }
 
 } // namespace test
