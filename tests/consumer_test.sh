@@ -5,13 +5,15 @@
 # again, a changed tool converts all, an unchanged build does nothing, a bad frame fails the
 # build with the tool's message twice in a row and writes no output, and a name used twice
 # fails at configure time. Then what a frame may not get past: ImageMagick's default BMP stops
-# the build (ALLOW_WARNINGS lets it through), names that are keywords or main stop the
-# configure, and walk.1.bmp and walk.2.bmp get names of their own. The layout keywords: ORDER
-# on the host, and SERPENTINE with PROGMEM for an AVR, whose flash holds the frame as laid out.
-# The animation: the example's GIF, then one made here (a partial update, a transparent pixel)
-# and edited to four frames, each build against Pillow's own decoding; PNG frames f1 ... f12
-# from a glob, in the order of their numbers, and a thirteenth added; the table and the delays
-# in an AVR's flash.
+# the build (ALLOW_WARNINGS lets it through); names that are keywords, main, a name of
+# <stdint.h> or no identifier at all, a bad ORDER or START, a GIF too large, an empty SOURCE and
+# a NAME taken stop the configure; walk.1.bmp and walk.2.bmp get names of their own. The layout
+# keywords: ORDER on the host, and SERPENTINE with PROGMEM for an AVR, whose flash holds the
+# frame as laid out. The animation: the example's GIF, then one made here (a first frame that
+# leaves part uncovered, a partial update, a transparent pixel) and edited to four frames, each
+# build against Pillow's decoding as a browser shows it; PNG frames f1 ... f12 from a glob, in
+# the order of their numbers, and a thirteenth added; the TABLE, the animation's table and the
+# delays in an AVR's flash.
 # Also from the source tree with add_subdirectory, and cross-compiled for Windows when
 # MinGW-w64 and Wine are here.
 #   consumer_test.sh SOURCE_DIR BUILD_DIR

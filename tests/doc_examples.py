@@ -1,34 +1,41 @@
 #!/usr/bin/env python3
-"""Runs or compiles every example of the README and the man page, taken from the documents.
+"""Runs or compiles every example of the README, the doc/ pages and the man page, taken from
+the documents.
 
     doc_examples.py TIVRANO SOURCE_DIR [--kind KIND]... [--exe TIVRANO.EXE]
 
-An example is a block marked with its kind: in the README, `<!-- example: KIND -->` on the line
+An example is a block marked with its kind: in Markdown, `<!-- example: KIND -->` on the line
 before a fenced block; in the man page, `.\\" example: KIND` before a `.nf` ... `.fi` block. A
-fenced block or `.nf` block without a mark fails the run, so that a new example gets its
-check. The kinds:
+block without a mark, or one that is never closed, fails the run, so that a new example gets
+its check. The kinds:
 
     sh          run with bash in a folder of sample files, with tivrano first on the PATH; it
                 must succeed with nothing on standard error, and every BMP it makes must be
-                plain (tivrano --strict)
+                plain (tivrano --strict) and hold its source's pixels as Pillow decodes them
     python      the same, run with Python
+    recipe, recipe-python
+                the same, once for each kind of picture as in.png: a photo, one with alpha, a
+                palette image and a grey one
     make        the rule as a Makefile: it makes sources the C compiler takes, and a refused
                 frame stops make twice, leaving nothing
     c, avr-c    compiled as C and C++, or with avr-gcc for an ATmega328P, beside the frames
                 they include
     cmake       a project around the snippet, with the next c-app block as its main.c (and a
-                main of its own if the block has none), built against the package installed
-                into a scratch prefix, and run
+                main of its own if there is none), built against the package installed into a
+                scratch prefix, and run
     output      the text the tool writes for the image the document describes
     install, uninstall
                 run as they stand (into /usr/local), in the current folder, only with --kind,
                 as .ci/run does
-    ci          commands .ci/run runs as they stand: each line must be there
+    ci          commands .ci/run runs as they stand: each line must be one of its lines
     cmd         run under Wine by cmd, only with --exe
     powershell, bench
                 not run; the reason is printed
 
-Exit status 1 if any example fails. The last line counts them.
+The source of a BMP an example makes is the PNG of the same name, frame N of anim.gif for
+frame_N.bmp, or in.png. ImageMagick is TIVRANO_MAGICK, or the first magick or convert on the
+PATH that says it is ImageMagick. Exit status 1 if any example fails, 77 when ImageMagick or
+Pillow is missing outside CI. The last line counts them.
 """
 import os
 import pathlib
@@ -48,19 +55,25 @@ SKIPPED_KINDS = {
 ONE_PIXEL = bytes(b"BM") + bytes(8) + (54).to_bytes(4, "little") + (40).to_bytes(4, "little") + \
     (1).to_bytes(4, "little") * 2 + (1).to_bytes(2, "little") + (24).to_bytes(2, "little") + \
     bytes(24) + bytes([16, 32, 48, 0])
+PICTURES = ("in.png", "sprite.png", "palette.png", "grey.png")
 
 
-def readme_examples(path):
+class Unclosed(Exception):
+    pass
+
+
+def markdown_examples(path, name):
     lines = path.read_text().splitlines()
-    examples, kind = [], None
-    k = 0
+    examples, kind, k = [], None, 0
     while k < len(lines):
         mark = re.fullmatch(r"<!-- example: ([a-z-]+) -->", lines[k])
         if mark:
             kind = mark.group(1)
         elif lines[k].startswith("```"):
-            end = next(j for j in range(k + 1, len(lines)) if lines[j].startswith("```"))
-            examples.append((f"{path.name}:{k + 1}", kind, "\n".join(lines[k + 1:end]) + "\n"))
+            end = next((j for j in range(k + 1, len(lines)) if lines[j].startswith("```")), None)
+            if end is None:
+                raise Unclosed(f"{name}:{k + 1}: a code block that is never closed")
+            examples.append((f"{name}:{k + 1}", kind, "\n".join(lines[k + 1:end]) + "\n"))
             kind, k = None, end
         k += 1
     return examples
@@ -70,7 +83,7 @@ def unescape_roff(text):
     return text.replace("\\-", "-").replace("\\e", "\\").replace("\\&", "")
 
 
-def man_examples(path):
+def man_examples(path, name):
     lines = path.read_text().splitlines()
     examples, kind = [], None
     for k, line in enumerate(lines):
@@ -78,111 +91,130 @@ def man_examples(path):
         if mark:
             kind = mark.group(1)
         elif line == ".nf":
+            if ".fi" not in lines[k:]:
+                raise Unclosed(f"{name}:{k + 1}: a .nf block that is never closed")
             end = lines.index(".fi", k)
             text = "\n".join(unescape_roff(l) for l in lines[k + 1:end]) + "\n"
-            examples.append((f"{path.name}:{k + 1}", kind, text))
+            examples.append((f"{name}:{k + 1}", kind, text))
             kind = None
     return examples
 
 
+def find_imagemagick():
+    named = os.environ.get("TIVRANO_MAGICK")
+    candidates = [named] if named else [
+        os.path.join(folder, name) for folder in os.environ["PATH"].split(os.pathsep)
+        for name in ("magick", "convert")]
+    for candidate in candidates:
+        if os.access(candidate, os.X_OK) and "ImageMagick" in subprocess.run(
+                [candidate, "-version"], capture_output=True, text=True).stdout:
+            return candidate
+    return None
+
+
+def values_of(text):
+    return [int(v) for v in re.findall(r"\d+", text.split("{", 1)[-1])]
+
+
 class Runner:
-    def __init__(self, tool, source, exe):
+    def __init__(self, tool, source, exe, magick):
         self.tool = pathlib.Path(tool).resolve()
         self.source = pathlib.Path(source).resolve()
         self.exe = exe
+        self.magick = magick
         self.passed = self.failed = self.skipped = 0
         self.seen = {}
         self.prefix = None
+        self.app_main = None
         tools = tempfile.mkdtemp(prefix="tivrano doc tools ")
         os.symlink(self.tool, os.path.join(tools, "tivrano"))
-        # ImageMagick's own programs come before any stand-in of the same name.
-        self.env = dict(os.environ, PATH=f"{tools}:/usr/bin:/bin:{os.environ['PATH']}")
+        # The tool, then ImageMagick's folder, before any stand-in of the same name.
+        self.env = dict(os.environ, PATH=os.pathsep.join(
+            [tools, os.path.dirname(magick), os.environ["PATH"]]))
+        self.template = pathlib.Path(tempfile.mkdtemp(prefix="tivrano doc fixture "))
+        self.fixture(self.template)
 
     def run(self, command, folder, **options):
         return subprocess.run(command, cwd=folder, env=self.env, capture_output=True,
                               text=True, **options)
 
     def fixture(self, folder):
-        """The files the examples name: frames, PNGs, GIFs and the one-pixel image."""
+        """The files the examples name: frames, pictures, a GIF and the one-pixel image."""
         make_bmp = [sys.executable, str(self.source / "examples" / "make_bmp.py")]
         for name in ("heart", "arrow"):
             self.run(make_bmp + [name, f"{name}.bmp"], folder, check=True)
         self.run(make_bmp + ["random", "16", "16", "frame.bmp", "5"], folder, check=True)
         shutil.copytree(self.source / "examples" / "animation" / "frames", folder / "frames")
-        convert = "/usr/bin/convert"
-        self.run([convert, "-seed", "7", "-size", "20x20", "plasma:fractal", "-depth", "8",
-                  "in.png"], folder, check=True)
-        self.run([convert, "-size", "9x6", "xc:navy", "(", "-size", "4x3", "xc:orange",
-                  "-repage", "+2+1", ")", "-set", "dispose", "none", "anim.gif"], folder,
-                 check=True)
-        self.run([convert, "-size", "5x4", "xc:red", "xc:lime", "xc:blue", "-scene", "1",
+        magick = self.magick
+        # A photo (RGB), a picture with transparency (RGBA), a palette image and a grey one.
+        self.run([magick, "-seed", "7", "-size", "13x7", "plasma:fractal", "-depth", "8",
+                  "PNG24:in.png"], folder, check=True)
+        self.run([magick, "in.png", "-alpha", "set", "-channel", "A", "-fx", "i/w", "+channel",
+                  "PNG32:sprite.png"], folder, check=True)
+        self.run([magick, "in.png", "-colors", "5", "palette.png"], folder, check=True)
+        self.run([magick, "in.png", "-colorspace", "Gray", "grey.png"], folder, check=True)
+        self.run([magick, "-size", "9x6", "xc:navy", "(", "-size", "4x3", "xc:orange",
+                  "-repage", "+2+1", ")", "(", "-size", "3x2", "xc:lime", "-repage", "+5+3",
+                  ")", "-set", "dispose", "none", "anim.gif"], folder, check=True)
+        self.run([magick, "-size", "5x4", "xc:red", "xc:lime", "xc:blue", "-scene", "1",
                   "+adjoin", "frames/walk%d.png"], folder, check=True)
         (folder / "one.bmp").write_bytes(ONE_PIXEL)
         for name in ("heart", "arrow"):
             (folder / f"{name}.inc").write_text(self.run([str(self.tool), f"{name}.bmp"],
                                                          folder).stdout)
 
-    def plain_bmps(self, folder, before):
-        """Problems with the BMP files an example made: each must convert with --strict."""
+    def source_pixels(self, folder, bmp):
+        """The pixels the BMP must hold, as Pillow decodes its source, in green, red, blue."""
+        from PIL import Image
+        from frame_figures import gif_frames
+        frame = re.fullmatch(r"frame_(\d+)", bmp.stem)
+        png = bmp.with_suffix(".png")
+        if frame:
+            image = gif_frames(folder / "anim.gif")[int(frame.group(1))][0]
+        else:
+            image = Image.open(png if png.exists() else folder / "in.png")
+        return [v for r, g, b in image.convert("RGB").getdata() for v in (g, r, b)]
+
+    def made_bmps(self, folder, before):
+        """Problems with the BMP files an example made: each converts with --strict, to its
+        source's pixels."""
         problems = []
         for bmp in sorted(set(folder.rglob("*.bmp")) - before):
             done = self.run([str(self.tool), "--strict", str(bmp)], folder)
             if done.returncode != 0:
                 problems.append(f"{bmp.name} is not a plain 24-bit BMP: {done.stderr.strip()}")
+            elif values_of(done.stdout) != self.source_pixels(folder, bmp):
+                problems.append(f"{bmp.name} does not hold its source's pixels")
         return problems
+
+    def run_script(self, kind, text, folder):
+        before = set(folder.rglob("*.bmp"))
+        python = kind.endswith("python")
+        command = [sys.executable, "-c", text] if python else \
+            ["bash", "-e", "-o", "pipefail", "-c", text]
+        done = self.run(command, folder)
+        problems = [f"status {done.returncode}"] if done.returncode != 0 else []
+        if done.stderr:
+            problems.append(f"standard error: {done.stderr.strip()}")
+        return problems + self.made_bmps(folder, before)
 
     def check(self, kind, text, folder):
         """The problems found with one example, or None if it was skipped."""
-        before = set(folder.rglob("*.bmp"))
         if kind in ("sh", "python"):
-            command = ["bash", "-e", "-o", "pipefail", "-c", text] if kind == "sh" else \
-                ["/usr/bin/python3", "-c", text]
-            done = self.run(command, folder)
-            problems = [f"status {done.returncode}"] if done.returncode != 0 else []
-            if done.stderr:
-                problems.append(f"standard error: {done.stderr.strip()}")
-            return problems + self.plain_bmps(folder, before)
+            return self.run_script(kind, text, folder)
+        if kind in ("recipe", "recipe-python"):
+            problems = []
+            fixture = set(folder.rglob("*.bmp"))
+            for picture in PICTURES:
+                for made in set(folder.rglob("*.bmp")) - fixture:
+                    made.unlink()
+                shutil.copy(self.template / picture, folder / "in.png")
+                problems += [f"{picture}: {p}" for p in self.run_script(kind, text, folder)]
+            return problems
         if kind == "make":
-            (folder / "Makefile").write_text(text)
-            (folder / "bad.bmp").write_bytes(b"BM")
-            problems = []
-            done = self.run(["make", "heart.c", "arrow.c"], folder)
-            if done.returncode != 0:
-                return [f"make: {done.stdout}{done.stderr}"]
-            for name in ("heart", "arrow"):
-                expected = self.run([str(self.tool), f"--name={name}", f"{name}.bmp"], folder)
-                if (folder / f"{name}.c").read_text() != expected.stdout:
-                    problems.append(f"{name}.c is not the tool's text")
-            done = self.run(["cc", "-std=c99", "-pedantic", "-Wall", "-Werror", "-c", "heart.c",
-                             "arrow.c"], folder)
-            if done.returncode != 0:
-                problems.append(f"the made sources do not compile: {done.stderr}")
-            for attempt in (1, 2):
-                if self.run(["make", "bad.c"], folder).returncode == 0:
-                    problems.append(f"a refused frame was made (attempt {attempt})")
-                if any(folder.glob("bad.c*")):
-                    problems.append(f"a refused frame left a file (attempt {attempt})")
-            return problems
+            return self.check_make(text, folder)
         if kind in ("c", "avr-c"):
-            (folder / "example.c").write_text(text)
-            compilers = [["cc", "-x", "c", "-std=c99"], ["c++", "-x", "c++", "-std=c++17"]]
-            if kind == "avr-c":
-                if shutil.which("avr-gcc") is None:
-                    if os.environ.get("CI"):
-                        return ["avr-gcc is missing, in CI"]
-                    print("  skipped: avr-gcc is missing (gcc-avr, avr-libc)")
-                    return None
-                self.run([str(self.tool), "--name=heart", "--progmem", "-o", "heart.c",
-                          "heart.bmp"], folder, check=True)
-                compilers = [["avr-gcc", "-mmcu=atmega328p", "-Os", "-x", "c"]]
-            problems = []
-            for compiler in compilers:
-                sources = ["example.c"] + (["heart.c"] if kind == "avr-c" else [])
-                done = self.run(compiler + ["-Wall", "-Wextra", "-Werror", "-c"] + sources,
-                                folder)
-                if done.returncode != 0:
-                    problems.append(f"{compiler[0]}: {done.stderr.strip()}")
-            return problems
+            return self.check_c(kind, text, folder)
         if kind == "cmake":
             return self.cmake_project(text, folder)
         if kind == "output":
@@ -190,9 +222,10 @@ class Runner:
             written = done.stdout.decode().replace("\r\n", "\n").replace("};\n\r", "};\n")
             return [] if written == text else [f"the tool writes\n{written}"]
         if kind == "ci":
-            script = (self.source / ".ci" / "run").read_text()
-            return [f"not in .ci/run: {line}" for line in text.splitlines()
-                    if line.strip() and line.split("#")[0].strip() not in script]
+            script = {line.strip() for line in (self.source / ".ci" / "run").read_text()
+                      .splitlines()}
+            return [f"not a line of .ci/run: {line}" for line in text.splitlines()
+                    if line.strip() and line.strip() not in script]
         if kind in ("install", "uninstall"):
             # In the folder it was started in: a copy of the source tree, for the install.
             done = self.run(["bash", "-e", "-c", text], os.getcwd())
@@ -209,6 +242,49 @@ class Runner:
                     problems.append(f"{line}: status {done.returncode}, frame.c differs")
             return problems
         return [f"unknown kind {kind}"]
+
+    def check_make(self, text, folder):
+        (folder / "Makefile").write_text(text)
+        (folder / "bad.bmp").write_bytes(b"BM")
+        done = self.run(["make", "heart.c", "arrow.c"], folder)
+        if done.returncode != 0:
+            return [f"make: {done.stdout}{done.stderr}"]
+        problems = []
+        for name in ("heart", "arrow"):
+            expected = self.run([str(self.tool), f"--name={name}", f"{name}.bmp"], folder)
+            if (folder / f"{name}.c").read_text() != expected.stdout:
+                problems.append(f"{name}.c is not the tool's text")
+        done = self.run(["cc", "-std=c99", "-pedantic", "-Wall", "-Werror", "-c", "heart.c",
+                         "arrow.c"], folder)
+        if done.returncode != 0:
+            problems.append(f"the made sources do not compile: {done.stderr}")
+        for attempt in (1, 2):
+            if self.run(["make", "bad.c"], folder).returncode == 0:
+                problems.append(f"a refused frame was made (attempt {attempt})")
+            if any(folder.glob("bad.c*")):
+                problems.append(f"a refused frame left a file (attempt {attempt})")
+        return problems
+
+    def check_c(self, kind, text, folder):
+        (folder / "example.c").write_text(text)
+        compilers = [["cc", "-x", "c", "-std=c99"], ["c++", "-x", "c++", "-std=c++17"]]
+        sources = ["example.c"]
+        if kind == "avr-c":
+            if shutil.which("avr-gcc") is None:
+                if os.environ.get("CI"):
+                    return ["avr-gcc is missing, in CI"]
+                print("  skipped: avr-gcc is missing (gcc-avr, avr-libc)")
+                return None
+            self.run([str(self.tool), "--name=heart", "--progmem", "-o", "heart.c",
+                      "heart.bmp"], folder, check=True)
+            compilers = [["avr-gcc", "-mmcu=atmega328p", "-Os", "-x", "c"]]
+            sources.append("heart.c")
+        problems = []
+        for compiler in compilers:
+            done = self.run(compiler + ["-Wall", "-Wextra", "-Werror", "-c"] + sources, folder)
+            if done.returncode != 0:
+                problems.append(f"{compiler[0]}: {done.stderr.strip()}")
+        return problems
 
     def cmake_project(self, snippet, folder):
         if self.prefix is None:
@@ -235,26 +311,25 @@ class Runner:
             print(f"{where}: FAILED: a block without an example mark")
             self.failed += 1
             return
-        if kind == "c-app":
-            self.app_main = text
-            return
-        if kinds and kind not in kinds:
+        if kind == "c-app" or (kinds and kind not in kinds):
             return
         if not kinds and kind in SKIPPED_KINDS:
             print(f"{where}: {kind}: skipped: {SKIPPED_KINDS[kind]}")
             self.skipped += 1
             return
-        # The same example twice (the README and the man page) is run once: an uninstall, for
-        # one, cannot be run again on what it removed.
+        # The same example in two documents is run once (an uninstall, for one, cannot be run
+        # again on what it removed), and counts as that run went.
         if (kind, text) in self.seen:
-            print(f"{where}: {kind}: ok, the same as {self.seen[(kind, text)]}")
-            self.passed += 1
+            first, ok = self.seen[(kind, text)]
+            print(f"{where}: {kind}: {'ok' if ok else 'FAILED'}, the same as {first}")
+            self.passed += ok
+            self.failed += not ok
             return
-        self.seen[(kind, text)] = where
         with tempfile.TemporaryDirectory(prefix="tivrano example ") as name:
-            folder = pathlib.Path(name)
-            self.fixture(folder)
+            folder = pathlib.Path(name) / "example"
+            shutil.copytree(self.template, folder, symlinks=True)
             problems = self.check(kind, text, folder)
+        self.seen[(kind, text)] = (where, not problems)
         if problems is None:
             self.skipped += 1
         elif problems:
@@ -263,6 +338,13 @@ class Runner:
         else:
             print(f"{where}: {kind}: ok")
             self.passed += 1
+
+
+def documents(source):
+    yield "README.md", markdown_examples
+    for page in sorted((source / "doc").glob("*.md")):
+        yield f"doc/{page.name}", markdown_examples
+    yield "man/tivrano.1", man_examples
 
 
 def main(argv):
@@ -280,15 +362,24 @@ def main(argv):
         k += 1
     if len(args) != 2:
         sys.exit(__doc__)
-    if not os.path.exists("/usr/bin/convert") or subprocess.run(
-            ["/usr/bin/python3", "-c", "import PIL"]).returncode != 0:
+    magick = find_imagemagick()
+    try:
+        import PIL  # noqa: F401
+    except ImportError:
+        magick = None
+    if magick is None:
         print(("FAILED, in CI: " if os.environ.get("CI") else "skipped: ") +
-              "the examples need ImageMagick and Pillow (imagemagick, python3-pil)")
+              f"the examples need ImageMagick and Pillow, for {sys.executable} "
+              "(imagemagick, python3-pil)")
         sys.exit(1 if os.environ.get("CI") else 77)
-    runner = Runner(args[0], args[1], exe)
-    for document, examples in (("README.md", readme_examples), ("man/tivrano.1", man_examples)):
-        runner.app_main = None
-        found = examples(runner.source / document)
+    runner = Runner(args[0], args[1], exe, magick)
+    for document, examples in documents(runner.source):
+        try:
+            found = examples(runner.source / document, document)
+        except Unclosed as unclosed:
+            print(f"FAILED: {unclosed}")
+            runner.failed += 1
+            continue
         # A c-app block is the main.c of the cmake block before it.
         for index, (where, kind, text) in enumerate(found):
             if kind == "cmake":
@@ -296,6 +387,7 @@ def main(argv):
                 runner.app_main = following[2] if following and following[1] == "c-app" else None
             runner.example(where, kind, text, kinds)
     print(f"{runner.passed} passed, {runner.failed} failed, {runner.skipped} skipped")
+    shutil.rmtree(runner.template, ignore_errors=True)
     sys.exit(1 if runner.failed else 0)
 
 

@@ -10,8 +10,7 @@ width and height, and their 32-bit FNV-1a checksum; then the line on the table o
 frames. The options lay the bytes out as tivrano's do; --hex prints each frame's bytes in hex
 instead. A GIF, or PNG files joined by colons, is an animation: a line with its frame count and
 delays (the GIF's own, or --delay-ms, 100 by default), then each frame, laid on black where it
-is transparent, as NAME[K]. As in a browser, what no frame of a GIF has covered yet is
-transparent.
+is transparent, as NAME[K].
 """
 import sys
 
@@ -37,6 +36,20 @@ def strip(width, height, start, columns, serpentine):
             across = line if (left if columns else top) else lines - 1 - line
             at = k if (top if columns else left) else length - 1 - k
             yield (across, at) if columns else (at, across)
+
+
+def gif_frames(path):
+    """The frames of a GIF as a browser shows them, with their delays: what no frame has
+    covered yet is transparent, not the GIF's background colour."""
+    with Image.open(path) as gif:
+        covered = Image.new("L", gif.size, 0)
+        frames = []
+        for frame in ImageSequence.Iterator(gif):
+            covered.paste(255, frame.dispose_extent)
+            rgba = frame.convert("RGBA")
+            rgba.putalpha(ImageChops.multiply(rgba.getchannel("A"), covered))
+            frames.append((rgba, frame.info["duration"]))
+    return frames
 
 
 def show(name, image, options):
@@ -72,14 +85,7 @@ def main(argv):
                 show(name, image, options)
             continue
         if path.lower().endswith(".gif"):
-            with Image.open(path) as gif:
-                covered = Image.new("L", gif.size, 0)
-                shown = []
-                for frame in ImageSequence.Iterator(gif):
-                    covered.paste(255, frame.dispose_extent)
-                    rgba = frame.convert("RGBA")
-                    rgba.putalpha(ImageChops.multiply(rgba.getchannel("A"), covered))
-                    shown.append((rgba, frame.info["duration"]))
+            shown = gif_frames(path)
         else:
             delay = int(options.get("delay-ms", 100))
             shown = [(Image.open(png).convert("RGBA"), delay) for png in path.split(":")]
