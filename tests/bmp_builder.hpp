@@ -1,7 +1,12 @@
-// Builds BMP files in memory for the tests.
+// Builds BMP files in memory for the tests, and keeps a test program's files in a scratch folder
+// of its own.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,6 +100,38 @@ inline Converted convert(const Bytes& file) {
     Converted result{0, {}};
     result.status = tivrano::convert_bmp(file, {append_to_string, &result.text});
     return result;
+}
+
+// A folder of its own for each test program, removed at exit. No test writes outside it.
+inline const std::filesystem::path& scratch() {
+    struct Folder {
+        std::filesystem::path path;
+        Folder() {
+            std::random_device random;
+            do {
+                path = std::filesystem::temp_directory_path() /
+                       ("tivrano-" + std::to_string(random()));
+            } while (!std::filesystem::create_directory(path));
+        }
+        ~Folder() { std::filesystem::remove_all(path); }
+    };
+    static const Folder folder;
+    return folder.path;
+}
+
+inline std::string read_file(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Writes a file at `path`, in the scratch folder unless it starts at a root; returns its path.
+inline std::filesystem::path write_file(const std::filesystem::path& path, const Bytes& bytes) {
+    const auto written = path.has_root_directory() ? path : scratch() / path;
+    std::filesystem::create_directories(written.parent_path());
+    std::ofstream out(written, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return written;
 }
 
 } // namespace test

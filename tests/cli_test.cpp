@@ -148,76 +148,40 @@ TEST(Cli, StandardErrorSaysWhy) {
         std::string err;
         std::uintmax_t sparse_size = 0; // the file grown to this size without writing it
     };
-    const std::string no_such_option = "no such option; a file of that name is ./";
+    // Refused before any file is read: the usage message, or the message for a missing file.
+    const auto refused = [](std::string arguments, const std::string& out, std::string err) {
+        return Case{std::move(arguments), "", {}, out, FAILED, std::move(err)};
+    };
+    const std::string no_such = "no such option; a file of that name is ./";
+    const std::string see_help = "; see tivrano --help\n";
     std::vector<Case> cases = {
-        {"", "", {}, USAGE, FAILED, "tivrano: no file named; " + call},
-        {"a b",
-         "",
-         {},
-         USAGE,
-         FAILED,
-         "tivrano: 2 arguments, but one file is converted per call (quote a name with blanks); " +
-             call},
-        {"missing.bmp",
-         "",
-         {},
-         NOT_FOUND,
-         FAILED,
-         "tivrano: missing.bmp: cannot open: No such file or directory\n"},
-        {"''", "", {}, NOT_FOUND, FAILED, "tivrano: : cannot open: No such file or directory\n"},
-        {".", "", {}, NOT_FOUND, FAILED, "tivrano: .: cannot open: Is a directory\n"},
-        {"-x",
-         "",
-         {},
-         USAGE,
-         FAILED,
-         "tivrano: -x: " + no_such_option + "-x; see tivrano --help\n"},
-        {"--bogus",
-         "",
-         {},
-         USAGE,
-         FAILED,
-         "tivrano: --bogus: " + no_such_option + "--bogus; see tivrano --help\n"},
-        {"--bogus x.bmp",
-         "",
-         {},
-         USAGE,
-         FAILED,
-         "tivrano: --bogus: " + no_such_option + "--bogus; see tivrano --help\n"},
-        {"-h x.bmp",
-         "",
-         {},
-         USAGE,
-         FAILED,
-         "tivrano: -h: it stands alone, without a file; see tivrano --help\n"},
-        {"--order=bgrx x.bmp",
-         "",
-         {},
-         USAGE,
-         FAILED,
-         "tivrano: --order=bgrx: the order is one of grb, rgb, brg, bgr, rbg and gbr; see tivrano "
-         "--help\n"},
-        {"--start left x.bmp",
-         "",
-         {},
-         USAGE,
-         FAILED,
-         "tivrano: --start=left: the corner is one of top-left, top-right, bottom-left and "
-         "bottom-right; see tivrano --help\n"},
-        {"--name=__x x.bmp",
-         "",
-         {},
-         USAGE,
-         FAILED,
-         "tivrano: --name=__x: reserved for the compiler and its library (it starts with __ or _ "
-         "and a capital); see tivrano --help\n"},
-        {"-o", "", {}, USAGE, FAILED, "tivrano: -o: it needs a value; see tivrano --help\n"},
-        {"--version x.bmp",
-         "",
-         {},
-         USAGE,
-         FAILED,
-         "tivrano: --version: it stands alone, without a file; see tivrano --help\n"},
+        refused("", USAGE, "tivrano: no file named; " + call),
+        refused("a b", USAGE,
+                "tivrano: 2 arguments, but one file is converted per call (quote a name with "
+                "blanks); " +
+                    call),
+        refused("missing.bmp", NOT_FOUND,
+                "tivrano: missing.bmp: cannot open: No such file or directory\n"),
+        refused("''", NOT_FOUND, "tivrano: : cannot open: No such file or directory\n"),
+        refused(".", NOT_FOUND, "tivrano: .: cannot open: Is a directory\n"),
+        refused("-x", USAGE, "tivrano: -x: " + no_such + "-x" + see_help),
+        refused("--bogus", USAGE, "tivrano: --bogus: " + no_such + "--bogus" + see_help),
+        refused("--bogus x.bmp", USAGE, "tivrano: --bogus: " + no_such + "--bogus" + see_help),
+        refused("-h x.bmp", USAGE, "tivrano: -h: it stands alone, without a file" + see_help),
+        refused("--order=bgrx x.bmp", USAGE,
+                "tivrano: --order=bgrx: the order is one of grb, rgb, brg, bgr, rbg and gbr" +
+                    see_help),
+        refused("--start left x.bmp", USAGE,
+                "tivrano: --start=left: the corner is one of top-left, top-right, bottom-left "
+                "and bottom-right" +
+                    see_help),
+        refused("--name=__x x.bmp", USAGE,
+                "tivrano: --name=__x: reserved for the compiler and its library (it starts with "
+                "__ or _ and a capital)" +
+                    see_help),
+        refused("-o", USAGE, "tivrano: -o: it needs a value" + see_help),
+        refused("--version x.bmp", USAGE,
+                "tivrano: --version: it stands alone, without a file" + see_help),
         {"over.bmp", "over.bmp", over, TOO_BIG, FAILED,
          "tivrano: over.bmp: 1000001 bytes, over the limit of 1000000\n"},
         // Read as a 32-bit size, 4 GiB and 10 bytes would look like 10 bytes.

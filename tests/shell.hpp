@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <fcntl.h>
@@ -66,33 +64,6 @@ struct Run {
     std::string out;
     std::string err;
 };
-
-// A folder of its own for each test program, removed at exit.
-inline const std::filesystem::path& scratch() {
-    struct Folder {
-        std::filesystem::path path;
-        Folder() {
-            std::string name = (std::filesystem::temp_directory_path() / "tivrano-XXXXXX").string();
-            path = mkdtemp(name.data());
-        }
-        ~Folder() { std::filesystem::remove_all(path); }
-    };
-    static const Folder folder;
-    return folder.path;
-}
-
-inline std::string read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline std::filesystem::path write_file(const std::string& name, const Bytes& bytes) {
-    const auto path = scratch() / name;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return path;
-}
 
 // Runs `command` with sh in a process group of its own, capturing standard output and standard
 // error. Should it still run after `limit` seconds, the group is killed, the status is 124 and

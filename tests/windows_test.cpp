@@ -18,34 +18,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Bytes;
+using test::read_file;
+using test::scratch;
+using test::write_file;
 
 constexpr DWORD FAILED = static_cast<DWORD>(-1);
 const std::string NOT_FOUND = "BMP file not found!\n";
 const std::string TOO_BIG = "BMP file too big (>1MB)!\n";
-
-const fs::path& scratch() {
-    struct Folder {
-        fs::path path =
-            fs::temp_directory_path() / ("tivrano-" + std::to_string(GetCurrentProcessId()));
-        Folder() { fs::create_directories(path); }
-        ~Folder() { fs::remove_all(path); }
-    };
-    static const Folder folder;
-    return folder.path;
-}
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-fs::path write_file(const fs::path& path, const Bytes& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return path;
-}
 
 enum class Output { file, closed, full };
 
