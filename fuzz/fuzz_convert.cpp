@@ -98,6 +98,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t laid_out_values = laid_out.find('{');
         require(laid_out.size() - laid_out_values == text.size() - values);
         require(value_sum(laid_out.substr(laid_out_values)) == value_sum(text.substr(values)));
+        // The colour options change values, never the text's length after the comment; a limit
+        // is met or refused.
+        options.colour.gamma_milli[size % 3] = 100 + static_cast<std::uint32_t>(size % 4901);
+        options.colour.brightness = 1 + static_cast<std::uint32_t>(size % 100);
+        options.colour.max_current_ma = size % 5 == 0 ? 0 : 1 + size * size % 20000;
+        std::string coloured;
+        const int coloured_status =
+            tivrano::convert_bmp({data, size}, {collect, &coloured}, options);
+        if (coloured_status == 0) {
+            const std::size_t coloured_values = coloured.find('{');
+            require(coloured.size() - coloured_values == text.size() - values);
+        } else {
+            require(coloured == "BMP file refused by --max-current!\n");
+        }
     }
     return 0;
 }

@@ -4,8 +4,9 @@
 // Standard output and the exit status are what scripts and builds rely on: the text, or on any
 // failure one message line in its place and status 255. Standard error is for people: the
 // reason for a refusal, and warnings about a file that is not what it is read as.
-#include <charconv>
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include <getopt.h>
@@ -20,6 +21,9 @@ namespace {
 
 // Returned after any failure: status 255 in the shell.
 constexpr int FAILED = -1;
+// The largest current limit taken, in milliamperes: far more than any supply, and small enough
+// for the model's sums.
+constexpr std::uint64_t MAX_CURRENT_LIMIT = 100000000;
 
 constexpr std::string_view USAGE =
     "Ungueltige Anzahl der Parameter\nNutzung:  tivrano bmpfile >csoure\n";
@@ -55,6 +59,14 @@ constexpr std::string_view HELP =
     "                      defines NAME, NAME_size, NAME_width and NAME_height\n"
     "      --progmem       on an AVR, put the array in flash memory (PROGMEM)\n"
     "      --strict        refuse a file that would get a warning\n"
+    "      --gamma=G       correct each value for the eye, v -> 255 (v / 255)^G: one\n"
+    "                      gamma, or three for red, green and blue (2.6,2.2,2.5),\n"
+    "                      from 0.1 to 5.0; 2.8 gives the common gamma8 table\n"
+    "      --brightness=P  then scale every value to P percent, 1 to 100\n"
+    "      --max-current=MA  then scale all values by one factor, so that the LEDs\n"
+    "                      draw at most MA milliamperes by a simple model\n"
+    "      --led-current=R,G,B,IDLE  the model: milliamperes at full red, green and\n"
+    "                      blue, and for an LED when dark (16,11,15,1)\n"
     "  -h, --help          show this help\n"
     "      --version       show the version\n"
     "\n"
@@ -114,10 +126,12 @@ int convert_file(const char* path, std::string_view name, const Request& request
     // A file that is refused gets its message on standard output, never in the output file;
     // so does one --strict refuses.
     const BmpHeader header = read_bmp_header(input.bytes);
+    const bool accepted = header.verdict == Verdict::accepted;
     int result = FAILED;
-    if (header.verdict == Verdict::accepted && request.strict && !is_plain(header)) {
+    if (accepted && request.strict && !is_plain(header)) {
         result = refuse(standard, NOT_STRICT);
-    } else if (header.verdict != Verdict::accepted || request.output_path == nullptr) {
+    } else if (!accepted || !within_reach(pixel_count(header), request.text.colour) ||
+               request.output_path == nullptr) {
         result = convert_bmp(header, input.bytes, standard, request.text);
     } else {
         platform::OutputFile file;
@@ -125,14 +139,14 @@ int convert_file(const char* path, std::string_view name, const Request& request
         if (platform::create_file(request.output_path, file, outputs.file.error)) {
             outputs.file.file = &file;
             result = convert_bmp(header, input.bytes, {write_output, &outputs.file}, request.text);
-            if (outputs.file.error == 0) {
+            if (result == 0 && outputs.file.error == 0) {
                 platform::commit_file(file, outputs.file.error);
             }
             platform::discard_file(file);
             outputs.file.file = nullptr;
         }
     }
-    explain(name, input.bytes, header, request.strict);
+    explain(name, input.bytes, header, request.strict, request.text.colour);
     platform::release(input);
     return result;
 }
@@ -185,7 +199,99 @@ enum LongOption : int {
     OPT_PROGMEM,
     OPT_STRICT,
     OPT_VERSION,
+    OPT_GAMMA,
+    OPT_BRIGHTNESS,
+    OPT_MAX_CURRENT,
+    OPT_LED_CURRENT,
 };
+
+// A decimal number with at most `decimals` digits after its point, as a whole number of
+// 10^-decimals; nothing for anything else, or for a number above `most` of those.
+std::optional<std::uint64_t> decimal(std::string_view text, int decimals, std::uint64_t most) {
+    std::uint64_t value = 0;
+    std::size_t k = 0;
+    for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) {
+        value = value * 10 + static_cast<std::uint64_t>(text[k] - '0');
+        if (value > most) {
+            return std::nullopt;
+        }
+    }
+    if (k == 0) {
+        return std::nullopt;
+    }
+    int fraction = 0;
+    if (k < text.size() && text[k] == '.') {
+        for (++k; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) {
+            value = value * 10 + static_cast<std::uint64_t>(text[k] - '0');
+            if (++fraction > decimals) {
+                return std::nullopt;
+            }
+        }
+        if (fraction == 0) {
+            return std::nullopt;
+        }
+    }
+    for (; fraction < decimals; ++fraction) {
+        value *= 10;
+    }
+    return k == text.size() && value <= most ? std::optional(value) : std::nullopt;
+}
+
+// `count` numbers of up to three decimals, from `least` to `most` thousandths, parted by
+// commas, into `values`; false for anything else, leaving `values` as they were.
+bool thousandths(std::string_view text, std::size_t count, std::uint64_t least,
+                 std::uint64_t most, std::uint64_t* values) {
+    std::uint64_t taken[4] = {};
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t comma = k + 1 < count ? text.find(',') : text.size();
+        const auto value = decimal(text.substr(0, comma), 3, most);
+        if (comma == std::string_view::npos || !value || *value < least) {
+            return false;
+        }
+        taken[k] = *value;
+        text.remove_prefix(comma == text.size() ? comma : comma + 1);
+    }
+    std::copy(taken, taken + count, values);
+    return true;
+}
+
+const char* take_colour(int option, std::string_view text, Colour& colour) {
+    std::uint64_t values[4] = {};
+    switch (option) {
+    case OPT_GAMMA:
+        if (!thousandths(text, 3, 100, 5000, values) && !thousandths(text, 1, 100, 5000, values)) {
+            return "the gamma is a number from 0.1 to 5.0, or three of them for red, green and "
+                   "blue, such as 2.8 or 2.6,2.2,2.5";
+        }
+        if (text.find(',') == std::string_view::npos) {
+            values[1] = values[2] = values[0];
+        }
+        std::copy(values, values + 3, colour.gamma_milli);
+        return nullptr;
+    case OPT_BRIGHTNESS:
+        if (text.ends_with('%')) {
+            text.remove_suffix(1);
+        }
+        if (const auto percent = decimal(text, 0, 100); percent && *percent > 0) {
+            colour.brightness = static_cast<std::uint32_t>(*percent);
+            return nullptr;
+        }
+        return "the brightness is a whole percent from 1 to 100";
+    case OPT_MAX_CURRENT:
+        if (const auto limit = decimal(text, 0, MAX_CURRENT_LIMIT); limit && *limit > 0) {
+            colour.max_current_ma = *limit;
+            return nullptr;
+        }
+        return "the limit is a whole number of milliamperes, 1 or more";
+    default: // OPT_LED_CURRENT
+        if (!thousandths(text, 4, 0, 10000000, values)) {
+            return "the currents are four numbers of milliamperes, up to 10000: red, green and "
+                   "blue at full, and an LED when dark, such as 16,11,15,1";
+        }
+        std::copy(values, values + 4, colour.led_current_ua);
+        return nullptr;
+    }
+}
 
 // Takes one option, with its value if it has one, into the request; returns what is wrong with
 // it, or nullptr.
@@ -220,6 +326,11 @@ const char* take_option(int option, const char* value, Request& request) {
     case OPT_STRICT:
         request.strict = true;
         return nullptr;
+    case OPT_GAMMA:
+    case OPT_BRIGHTNESS:
+    case OPT_MAX_CURRENT:
+    case OPT_LED_CURRENT:
+        return take_colour(option, text, request.text.colour);
     case 'h':
     case OPT_VERSION:
         return "it stands alone, without a file";
@@ -270,6 +381,10 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
         {"name", required_argument, nullptr, OPT_NAME},
         {"progmem", no_argument, nullptr, OPT_PROGMEM},
         {"strict", no_argument, nullptr, OPT_STRICT},
+        {"gamma", required_argument, nullptr, OPT_GAMMA},
+        {"brightness", required_argument, nullptr, OPT_BRIGHTNESS},
+        {"max-current", required_argument, nullptr, OPT_MAX_CURRENT},
+        {"led-current", required_argument, nullptr, OPT_LED_CURRENT},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, OPT_VERSION},
         {nullptr, 0, nullptr, 0},

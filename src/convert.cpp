@@ -24,6 +24,7 @@ constexpr std::uint64_t BYTES_PER_PIXEL = 3;
 
 constexpr std::string_view NO_SIGNATURE = "BM header not found!\r\n";
 constexpr std::string_view TRUNCATED = "BMP file truncated!\n";
+constexpr std::string_view CURRENT_NOT_MET = "BMP file refused by --max-current!\n";
 
 constexpr std::string_view COMMENT_WIDTH = "/*\r\nBreite: ";
 constexpr std::string_view COMMENT_HEIGHT = ", Hoehe: ";
@@ -73,6 +74,18 @@ constexpr std::size_t TRIPLE_TEXT_SIZE = 3 * VALUE_TEXT_SIZE;
 constexpr std::ptrdiff_t PIXEL_ROOM = TRIPLE_TEXT_SIZE + LINE_BREAK.size();
 static_assert(LINE_BREAK.size() >= VALUE_SLOT_SIZE - VALUE_TEXT_SIZE);
 
+constexpr ColourPlan make_identity() {
+    ColourPlan plan;
+    for (auto& channel : plan.table) {
+        for (std::size_t value = 0; value < channel.size(); ++value) {
+            channel[value] = static_cast<std::uint8_t>(value);
+        }
+    }
+    return plan;
+}
+
+constexpr ColourPlan IDENTITY = make_identity();
+
 struct TextWriter {
     Sink sink;
     bool failed = false;
@@ -87,6 +100,7 @@ struct Conversion {
     const TextOptions* options = nullptr;
     std::int32_t width = 0;
     std::int32_t height = 0;
+    const ColourPlan* colour = &IDENTITY;
     int j = 0;
     TextWriter out;
 };
@@ -107,7 +121,7 @@ void put(TextWriter& out, std::string_view text) {
     out.used += text.size();
 }
 
-void put_number(TextWriter& out, std::int32_t value) {
+template <typename Integer> void put_number(TextWriter& out, Integer value) {
     char digits[16];
     const auto result = std::to_chars(std::begin(digits), std::end(digits), value);
     put(out, std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
@@ -146,6 +160,77 @@ void put_wiring(TextWriter& out, const Layout& layout) {
     put(out, layout.serpentine ? ", serpentine\r\n" : "\r\n");
 }
 
+// A number of thousandths with the digits it needs: 2800 is "2.8", 2000 is "2".
+void put_thousandths(TextWriter& out, std::uint64_t value) {
+    put_number(out, value / 1000);
+    if (value % 1000 != 0) {
+        char fraction[4] = {'.', static_cast<char>('0' + value / 100 % 10),
+                            static_cast<char>('0' + value / 10 % 10),
+                            static_cast<char>('0' + value % 10)};
+        std::size_t size = sizeof fraction;
+        while (fraction[size - 1] == '0') {
+            --size;
+        }
+        put(out, {fraction, size});
+    }
+}
+
+// The comment's lines on what the colour options did.
+void put_colour(TextWriter& out, const Colour& colour, const ColourPlan& plan) {
+    const std::uint32_t* const gamma = colour.gamma_milli;
+    if (gamma[0] != 1000 || gamma[1] != 1000 || gamma[2] != 1000) {
+        put(out, "Gamma: ");
+        if (gamma[0] == gamma[1] && gamma[1] == gamma[2]) {
+            put_thousandths(out, gamma[0]);
+        } else {
+            constexpr std::string_view NAMES[] = {"red ", ", green ", ", blue "};
+            for (std::size_t k = 0; k < 3; ++k) {
+                put(out, NAMES[k]);
+                put_thousandths(out, gamma[k]);
+            }
+        }
+        put(out, "\r\n");
+    }
+    if (colour.brightness != 100) {
+        put(out, "Brightness: ");
+        put_number(out, colour.brightness);
+        put(out, " %\r\n");
+    }
+    if (colour.max_current_ma != 0) {
+        constexpr std::uint64_t MILLIAMPERE = 255 * 1000; // in the plan's 255ths of a microampere
+        put(out, "Current: at most ");
+        put_number(out, (plan.most + MILLIAMPERE - 1) / MILLIAMPERE);
+        put(out, " mA (limit ");
+        put_number(out, colour.max_current_ma);
+        put(out, " mA, scaled to ");
+        put_number(out, std::uint64_t{plan.scale} * 100 / 65536);
+        put(out, " %)\r\nCurrent model: red ");
+        put_thousandths(out, colour.led_current_ua[0]);
+        put(out, " mA, green ");
+        put_thousandths(out, colour.led_current_ua[1]);
+        put(out, " mA, blue ");
+        put_thousandths(out, colour.led_current_ua[2]);
+        put(out, " mA at full, ");
+        put_thousandths(out, colour.led_current_ua[3]);
+        put(out, " mA an LED when dark\r\n");
+    }
+}
+
+// How often each value of each channel occurs among the image's pixels.
+Histogram histogram(const Conversion& c) {
+    Histogram counts{};
+    const std::uint64_t stride = line_size(c.width);
+    for (std::uint64_t row = 0; row < static_cast<std::uint64_t>(c.height); ++row) {
+        const std::uint8_t* pixel = c.bmpdata.data() + PIXEL_DATA_OFFSET + row * stride;
+        for (std::int32_t x = 0; x < c.width; ++x, pixel += BYTES_PER_PIXEL) {
+            ++counts[0][pixel[0]];
+            ++counts[1][pixel[1]];
+            ++counts[2][pixel[2]];
+        }
+    }
+    return counts;
+}
+
 // Accepts the file only if it carries the signature and holds every byte the conversion will
 // read, and takes its dimensions; otherwise writes the one message for it.
 int check_bmp_header(Conversion& c, const BmpHeader& header) {
@@ -158,7 +243,8 @@ int check_bmp_header(Conversion& c, const BmpHeader& header) {
     return 0;
 }
 
-// The description comment: the dimensions, the channel order, and any wiring but the plain one.
+// The description comment: the dimensions, the channel order, any wiring but the plain one, and
+// what the colour options did.
 void put_comment(Conversion& c) {
     const Layout& layout = c.options->layout;
     put(c.out, COMMENT_WIDTH);
@@ -171,6 +257,7 @@ void put_comment(Conversion& c) {
     if (!is_default_wiring(layout)) {
         put_wiring(c.out, layout);
     }
+    put_colour(c.out, c.options->colour, *c.colour);
     put(c.out, COMMENT_END);
 }
 
@@ -201,6 +288,9 @@ void convert_line(Conversion& c, const StripLine& line) {
     const std::size_t first_value = c.options->layout.channel[0];
     const std::size_t second_value = c.options->layout.channel[1];
     const std::size_t third_value = c.options->layout.channel[2];
+    const std::uint8_t* const first_table = c.colour->table[first_value].data();
+    const std::uint8_t* const second_table = c.colour->table[second_value].data();
+    const std::uint8_t* const third_table = c.colour->table[third_value].data();
     char* const end = out.buffer + OUTPUT_BUFFER_SIZE;
     char* pos = out.buffer + out.used;
     int j = c.j;
@@ -219,9 +309,10 @@ void convert_line(Conversion& c, const StripLine& line) {
         const std::uint8_t* const data = bmp + offset;
         // Kept inside the file, so that the address is one of its bytes.
         prefetch(bmp + std::clamp<std::int64_t>(offset + ahead, 0, last));
-        std::memcpy(pos, VALUE_TEXT[data[first_value]].data(), VALUE_SLOT_SIZE);
-        std::memcpy(pos + VALUE_TEXT_SIZE, VALUE_TEXT[data[second_value]].data(), VALUE_SLOT_SIZE);
-        std::memcpy(pos + 2 * VALUE_TEXT_SIZE, VALUE_TEXT[data[third_value]].data(),
+        std::memcpy(pos, VALUE_TEXT[first_table[data[first_value]]].data(), VALUE_SLOT_SIZE);
+        std::memcpy(pos + VALUE_TEXT_SIZE, VALUE_TEXT[second_table[data[second_value]]].data(),
+                    VALUE_SLOT_SIZE);
+        std::memcpy(pos + 2 * VALUE_TEXT_SIZE, VALUE_TEXT[third_table[data[third_value]]].data(),
                     VALUE_SLOT_SIZE);
         pos += TRIPLE_TEXT_SIZE;
         if (++j == PIXEL_PER_LINE) {
@@ -362,6 +453,13 @@ BmpHeader read_bmp_header(std::span<const std::uint8_t> bmp) {
     return header;
 }
 
+std::uint64_t pixel_count(const BmpHeader& header) {
+    if (!header.width || *header.width <= 0 || *header.height <= 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(*header.width) * static_cast<std::uint64_t>(*header.height);
+}
+
 std::uint64_t line_size(std::int32_t width) {
     if (width <= 0) {
         return 0;
@@ -405,7 +503,17 @@ int convert_bmp(const BmpHeader& header, std::span<const std::uint8_t> bmpdata, 
     c.bmpdata = bmpdata;
     c.options = &options;
     c.out.sink = sink;
-    const int status = check_bmp_header(c, header);
+    int status = check_bmp_header(c, header);
+    ColourPlan plan;
+    if (status == 0 && !is_plain(options.colour)) {
+        const Histogram counts = histogram(c);
+        plan = plan_colour(options.colour, {&counts, 1});
+        c.colour = &plan;
+        if (!plan.met) {
+            put(c.out, CURRENT_NOT_MET);
+            status = -1;
+        }
+    }
     if (status == 0) {
         put_comment(c);
         const std::string_view name = options.name.empty() ? DEFAULT_NAME : options.name;

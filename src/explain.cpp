@@ -164,6 +164,21 @@ void add_short_file_reason(Line& line, const BmpHeader& header) {
     add_number(line, header.file_size);
 }
 
+// A number of thousandths with the digits it needs: 2800 is 2.8.
+void add_thousandths(Line& line, std::uint64_t value) {
+    add_number(line, value / 1000);
+    if (value % 1000 != 0) {
+        char digits[5];
+        const auto end = std::to_chars(std::begin(digits), std::end(digits), 1000 + value % 1000);
+        std::string_view fraction(digits + 1, static_cast<std::size_t>(end.ptr - digits - 1));
+        while (fraction.ends_with('0')) {
+            fraction.remove_suffix(1);
+        }
+        add(line, ".");
+        add(line, fraction);
+    }
+}
+
 } // namespace
 
 void add(Line& line, std::string_view part) {
@@ -232,7 +247,7 @@ std::string_view load_failure(std::string_view name, platform::Loaded loaded,
 }
 
 void explain(std::string_view name, std::span<const std::uint8_t> bytes, const BmpHeader& header,
-             bool strict) {
+             bool strict, const Colour& colour) {
     if (header.verdict == Verdict::no_signature) {
         Line line = about(name);
         add(line, "not a BMP file, which starts with \"BM\"; ");
@@ -252,9 +267,18 @@ void explain(std::string_view name, std::span<const std::uint8_t> bytes, const B
             add_short_file_reason(line, header);
         }
         send(line);
-    } else if (strict && header.verdict == Verdict::accepted && !is_plain(header)) {
+    } else if (strict && !is_plain(header)) {
         Line line = about(name);
         add(line, "refused by --strict, for the reasons below");
+        send(line);
+    } else if (!within_reach(pixel_count(header), colour)) {
+        Line line = about(name);
+        add_number(line, pixel_count(header));
+        add(line, " LEDs draw ");
+        add_thousandths(line, pixel_count(header) * colour.led_current_ua[3]);
+        add(line, " mA even when dark, by the model, more than --max-current=");
+        add_number(line, colour.max_current_ma);
+        add(line, " allows");
         send(line);
     }
     // A file too short to hold its dimensions is not worth a closer look.

@@ -48,9 +48,9 @@ Line about(std::string_view name, Kind kind = Kind::reason);
 std::string_view load_failure(std::string_view name, platform::Loaded loaded,
                               const platform::Input& input, Line& line);
 
-// Says why a loaded file was refused, by its header or by --strict, and warns about each header
-// field that says the file is not what it is read as.
+// Says why a loaded file was refused, by its header, by --strict or by a current limit it cannot
+// meet, and warns about each header field that says the file is not what it is read as.
 void explain(std::string_view name, std::span<const std::uint8_t> bytes, const BmpHeader& header,
-             bool strict);
+             bool strict, const Colour& colour);
 
 } // namespace tivrano

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -52,11 +53,46 @@ bool set_order(Layout& layout, const char* name);
 // for any other, leaving `layout` as it was.
 bool set_start(Layout& layout, std::string_view corner);
 
+// How the values are changed before they are written: each of red, green and blue through its
+// gamma, v -> floor(255 (v / 255)^gamma + 0.5), then the brightness, v -> (v P + 50) / 100; then,
+// with a current limit, all by one factor (rounding down), the largest at which the LEDs draw
+// no more than the limit by the model: each LED its dark current, and each channel its full
+// current times value / 255.
+struct Colour {
+    std::uint32_t gamma_milli[3] = {1000, 1000, 1000}; // red, green, blue, in thousandths
+    std::uint32_t brightness = 100;                     // percent, 1 to 100
+    std::uint64_t max_current_ma = 0;                   // 0: no limit
+    // The model: microamperes at full red, green and blue, and for an LED when dark.
+    std::uint32_t led_current_ua[4] = {16000, 11000, 15000, 1000};
+};
+
+bool is_plain(const Colour& colour);
+
+// Whether a limit can be met for `leds` LEDs at all: they draw their dark current whatever the
+// values.
+bool within_reach(std::uint64_t leds, const Colour& colour);
+
+// How often each value of each channel (blue, green, red, as stored) occurs in one image.
+using Histogram = std::array<std::array<std::uint64_t, 256>, 3>;
+
+// What a Colour comes to for some images: the value each stored value becomes, by stored
+// channel (blue, green, red), and with a limit, the factor and what the brightest image draws.
+struct ColourPlan {
+    std::array<std::array<std::uint8_t, 256>, 3> table{};
+    std::uint32_t scale = 65536; // the factor, in 65536ths
+    std::uint64_t most = 0;      // the most one image draws after it, in 255ths of a microampere
+    bool met = true;             // false: the LEDs draw more than the limit even when dark
+};
+
+// The plan for images of these histograms, which share one factor.
+ColourPlan plan_colour(const Colour& colour, std::span<const Histogram> images);
+
 // What the text is written as. With a name, the text is a source file of its own: it includes
 // what it needs and defines NAME, NAME_size, NAME_width and NAME_height with C linkage. With
 // `progmem` the array goes to flash memory on an AVR, and stays a plain array elsewhere.
 struct TextOptions {
     Layout layout;
+    Colour colour;
     std::string_view name; // empty: the array is animationX, for an #include; see name_problem
     bool progmem = false;
 };
@@ -94,6 +130,9 @@ struct BmpHeader {
 };
 
 BmpHeader read_bmp_header(std::span<const std::uint8_t> bmpdata);
+
+// The pixels of an accepted file: width times height, or 0 when either is 0 or less.
+std::uint64_t pixel_count(const BmpHeader& header);
 
 // Whether the header says the file is what the conversion reads: 24 bits a pixel, uncompressed,
 // pixels from byte 54, rows bottom-up, at least one pixel. Anything else converts with a

@@ -153,6 +153,17 @@ TEST(Cli, StandardErrorSaysWhy) {
         return Case{std::move(arguments), "", {}, out, FAILED, std::move(err)};
     };
     const std::string no_such = "no such option; a file of that name is ./";
+    const std::string gamma = "the gamma is a number from 0.1 to 5.0, or three of them for red, "
+                              "green and blue, such as 2.8 or 2.6,2.2,2.5";
+    const std::string percent = "the brightness is a whole percent from 1 to 100";
+    const Bytes pixel = test::bmp_file(1, 1, {{200, 64, 128}});
+    const auto one_pixel = [](const std::string& order, const std::string& lines,
+                              const std::string& values) {
+        return "/*\r\nBreite: 1, Hoehe: 1\r\n3 bytes / pixel, " + order + " Reihenfolge\r\n" +
+               lines +
+               "Beschreibung: hier eintragen\r\n*/\r\nconst uint8_t animationX[] = {\r\n    " +
+               values + ", };\n\r";
+    };
     const std::string see_help = "; see tivrano --help\n";
     std::vector<Case> cases = {
         refused("", USAGE, "tivrano: no file named; " + call),
@@ -182,6 +193,34 @@ TEST(Cli, StandardErrorSaysWhy) {
         refused("-o", USAGE, "tivrano: -o: it needs a value" + see_help),
         refused("--version x.bmp", USAGE,
                 "tivrano: --version: it stands alone, without a file" + see_help),
+        refused("--gamma=0 x.bmp", USAGE, "tivrano: --gamma=0: " + gamma + see_help),
+        refused("--gamma=-1 x.bmp", USAGE, "tivrano: --gamma=-1: " + gamma + see_help),
+        refused("--gamma=abc x.bmp", USAGE, "tivrano: --gamma=abc: " + gamma + see_help),
+        refused("--gamma=2.2,2.8 x.bmp", USAGE, "tivrano: --gamma=2.2,2.8: " + gamma + see_help),
+        refused("--gamma=5.01 x.bmp", USAGE, "tivrano: --gamma=5.01: " + gamma + see_help),
+        refused("--gamma= x.bmp", USAGE, "tivrano: --gamma=: " + gamma + see_help),
+        refused("--brightness=101 x.bmp", USAGE,
+                "tivrano: --brightness=101: " + percent + see_help),
+        refused("--brightness=50%x x.bmp", USAGE,
+                "tivrano: --brightness=50%x: " + percent + see_help),
+        refused("--max-current=99999999999999999999 x.bmp", USAGE,
+                "tivrano: --max-current=99999999999999999999: the limit is a whole number of "
+                "milliamperes, 1 or more" +
+                    see_help),
+        refused("--led-current=16,11,15 x.bmp", USAGE,
+                "tivrano: --led-current=16,11,15: the currents are four numbers of milliamperes, "
+                "up to 10000: red, green and blue at full, and an LED when dark, such as "
+                "16,11,15,1" +
+                    see_help),
+        // Each channel through its own gamma, whatever the order; the brightness after it.
+        {"--gamma=2.6,2.2,2.5 --order=bgr pixel.bmp", "pixel.bmp", pixel,
+         one_pixel("BGR", "Gamma: red 2.6, green 2.2, blue 2.5\r\n", "139,  12,  42"), 0, ""},
+        {"--gamma=2.8 --brightness=40 pixel.bmp", "pixel.bmp", pixel,
+         one_pixel("GRB", "Gamma: 2.8\r\nBrightness: 40 %\r\n", "  2,  15,  52"), 0, ""},
+        {"--max-current=3 plain.bmp", "plain.bmp", plain, "BMP file refused by --max-current!\n",
+         FAILED,
+         "tivrano: plain.bmp: 4 LEDs draw 4 mA even when dark, by the model, more than "
+         "--max-current=3 allows\n"},
         {"over.bmp", "over.bmp", over, TOO_BIG, FAILED,
          "tivrano: over.bmp: 1000001 bytes, over the limit of 1000000\n"},
         // Read as a 32-bit size, 4 GiB and 10 bytes would look like 10 bytes.
@@ -532,6 +571,14 @@ TEST(Cli, OutputFile) {
          old},
         {"TOOL -o out.c missing.bmp", NOT_FOUND, FAILED,
          "tivrano: missing.bmp: cannot open: No such file or directory\n", old},
+        {"TOOL --brightness=0 -o out.c good.bmp", USAGE, FAILED,
+         "tivrano: --brightness=0: the brightness is a whole percent from 1 to 100; see tivrano "
+         "--help\n",
+         old},
+        {"TOOL --max-current=1 -o out.c good.bmp", "BMP file refused by --max-current!\n", FAILED,
+         "tivrano: good.bmp: 4 LEDs draw 4 mA even when dark, by the model, more than "
+         "--max-current=1 allows\n",
+         old},
         {"TOOL -o no/out.c good.bmp", "", FAILED,
          "tivrano: cannot write no/out.c: No such file or directory\n", old},
         // A link is followed, and the file it names replaced whole, its tail too.

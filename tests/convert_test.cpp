@@ -1,5 +1,7 @@
 // The conversion on files built in memory, with the expected text written out in full.
+#include <algorithm>
 #include <climits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -271,6 +273,128 @@ TEST(Convert, ChannelOrders) {
         tivrano::Layout layout;
         EXPECT_FALSE(tivrano::set_order(layout, wrong)) << wrong;
         EXPECT_STREQ(layout.order_name, "GRB");
+    }
+}
+
+// The values of a text, in order.
+std::vector<int> values_of(const std::string& text) {
+    std::vector<int> values;
+    int value = -1;
+    for (std::size_t k = text.find('{') + 1; k < text.size(); ++k) {
+        if (text[k] >= '0' && text[k] <= '9') {
+            value = (value < 0 ? 0 : value * 10) + (text[k] - '0');
+        } else if (value >= 0) {
+            values.push_back(value);
+            value = -1;
+        }
+    }
+    return values;
+}
+
+std::string converted(const Bytes& file, const tivrano::TextOptions& options) {
+    std::string text;
+    EXPECT_EQ(tivrano::convert_bmp(file, {test::append_to_string, &text}, options), 0);
+    return text;
+}
+
+// --gamma=2.8 gives the widely copied gamma8 table, in every channel.
+TEST(Colour, Gamma28IsTheGamma8Table) {
+    // clang-format off
+    const int gamma8[256] = {
+          0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,
+          0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   1,   1,   1,   1,
+          1,   1,   1,   1,   1,   1,   1,   1,   1,   2,   2,   2,   2,   2,   2,   2,
+          2,   3,   3,   3,   3,   3,   3,   3,   4,   4,   4,   4,   4,   5,   5,   5,
+          5,   6,   6,   6,   6,   7,   7,   7,   7,   8,   8,   8,   9,   9,   9,  10,
+         10,  10,  11,  11,  11,  12,  12,  13,  13,  13,  14,  14,  15,  15,  16,  16,
+         17,  17,  18,  18,  19,  19,  20,  20,  21,  21,  22,  22,  23,  24,  24,  25,
+         25,  26,  27,  27,  28,  29,  29,  30,  31,  32,  32,  33,  34,  35,  35,  36,
+         37,  38,  39,  39,  40,  41,  42,  43,  44,  45,  46,  47,  48,  49,  50,  50,
+         51,  52,  54,  55,  56,  57,  58,  59,  60,  61,  62,  63,  64,  66,  67,  68,
+         69,  70,  72,  73,  74,  75,  77,  78,  79,  81,  82,  83,  85,  86,  87,  89,
+         90,  92,  93,  95,  96,  98,  99, 101, 102, 104, 105, 107, 109, 110, 112, 114,
+        115, 117, 119, 120, 122, 124, 126, 127, 129, 131, 133, 135, 137, 138, 140, 142,
+        144, 146, 148, 150, 152, 154, 156, 158, 160, 162, 164, 167, 169, 171, 173, 175,
+        177, 180, 182, 184, 186, 189, 191, 193, 196, 198, 200, 203, 205, 208, 210, 213,
+        215, 218, 220, 223, 225, 228, 231, 233, 236, 239, 241, 244, 247, 249, 252, 255,
+    };
+    // clang-format on
+    std::vector<Bgr> pixels;
+    for (int k = 0; k < 256; ++k) {
+        const auto v = static_cast<std::uint8_t>(k);
+        pixels.push_back({v, static_cast<std::uint8_t>(255 - k), v});
+    }
+    tivrano::TextOptions options;
+    options.colour.gamma_milli[0] = options.colour.gamma_milli[1] = 2800;
+    options.colour.gamma_milli[2] = 2800;
+    const std::vector<int> values = values_of(converted(test::bmp_file(16, 16, pixels), options));
+    ASSERT_EQ(values.size(), 768U);
+    for (std::size_t k = 0; k < 256; ++k) {
+        EXPECT_EQ(values[3 * k], gamma8[255 - k]) << "green " << 255 - k;
+        EXPECT_EQ(values[3 * k + 1], gamma8[k]) << "red " << k;
+        EXPECT_EQ(values[3 * k + 2], gamma8[k]) << "blue " << k;
+    }
+}
+
+// With a limit, the image draws at most that much by the model, and less by no more than one
+// step of each value: the factor is the largest that meets it. An image within the limit is
+// left as it is.
+TEST(Colour, CurrentLimitIsMetByTheLargestFactor) {
+    std::mt19937 random(22);
+    std::vector<Bgr> noise(35);
+    for (Bgr& pixel : noise) {
+        pixel = {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
+                 static_cast<std::uint8_t>(random())};
+    }
+    struct Case {
+        Bytes image;
+        std::uint64_t limit_ma;
+        std::uint32_t gamma_milli = 1000;
+        std::uint32_t led_ua[4] = {16000, 11000, 15000, 1000};
+    };
+    const Bytes white = test::bmp_file(16, 16, std::vector<Bgr>(256, {255, 255, 255}));
+    const Bytes random_7x5 = test::bmp_file(7, 5, noise);
+    const std::vector<Case> cases = {
+        {white, 11008},
+        {white, 11007},
+        {white, 2000},
+        {white, 257},
+        {white, 256},
+        {random_7x5, 1000},
+        {random_7x5, 300},
+        {random_7x5, 100, 2200},
+        {random_7x5, 36, 1000, {20000, 20000, 20000, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.limit_ma) + " mA, gamma " + std::to_string(c.gamma_milli));
+        tivrano::TextOptions options;
+        options.colour.max_current_ma = c.limit_ma;
+        std::copy(std::begin(c.led_ua), std::end(c.led_ua), options.colour.led_current_ua);
+        options.colour.gamma_milli[0] = options.colour.gamma_milli[1] = c.gamma_milli;
+        options.colour.gamma_milli[2] = c.gamma_milli;
+        tivrano::TextOptions unlimited = options;
+        unlimited.colour.max_current_ma = 0;
+        const std::vector<int> values = values_of(converted(c.image, options));
+        const std::vector<int> before = values_of(converted(c.image, unlimited));
+        // By the model, in 255ths of a microampere: green, red, blue as the text holds them.
+        const std::uint64_t per_value[3] = {c.led_ua[1], c.led_ua[0], c.led_ua[2]};
+        std::uint64_t draw = 0;
+        std::uint64_t before_draw = 0;
+        std::uint64_t steps = 0;
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            draw += per_value[k % 3] * static_cast<std::uint64_t>(values[k]) +
+                    (k % 3 == 0 ? 255 * std::uint64_t{c.led_ua[3]} : 0);
+            before_draw += per_value[k % 3] * static_cast<std::uint64_t>(before[k]) +
+                           (k % 3 == 0 ? 255 * std::uint64_t{c.led_ua[3]} : 0);
+            steps += per_value[k % 3];
+        }
+        const std::uint64_t limit = c.limit_ma * 1000 * 255;
+        EXPECT_LE(draw, limit);
+        if (before_draw <= limit) {
+            EXPECT_EQ(values, before);
+        } else {
+            EXPECT_GT(draw + steps, limit);
+        }
     }
 }
 
