@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include <getopt.h>
@@ -205,14 +206,20 @@ enum LongOption : int {
     OPT_LED_CURRENT,
 };
 
+// The values a number may take, both included.
+struct Range {
+    std::uint64_t least;
+    std::uint64_t most;
+};
+
 // A decimal number with at most `decimals` digits after its point, as a whole number of
-// 10^-decimals; nothing for anything else, or for a number above `most` of those.
-std::optional<std::uint64_t> decimal(std::string_view text, int decimals, std::uint64_t most) {
+// 10^-decimals; nothing for anything else, or for a number outside `range` in those units.
+std::optional<std::uint64_t> decimal(std::string_view text, Range range, int decimals) {
     std::uint64_t value = 0;
     std::size_t k = 0;
     for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) {
         value = value * 10 + static_cast<std::uint64_t>(text[k] - '0');
-        if (value > most) {
+        if (value > range.most) {
             return std::nullopt;
         }
     }
@@ -234,37 +241,37 @@ std::optional<std::uint64_t> decimal(std::string_view text, int decimals, std::u
     for (; fraction < decimals; ++fraction) {
         value *= 10;
     }
-    return k == text.size() && value <= most ? std::optional(value) : std::nullopt;
+    const bool taken = k == text.size() && value >= range.least && value <= range.most;
+    return taken ? std::optional(value) : std::nullopt;
 }
 
-// `count` numbers of up to three decimals, from `least` to `most` thousandths, parted by
-// commas, into `values`; false for anything else, leaving `values` as they were.
-bool thousandths(std::string_view text, std::size_t count, std::uint64_t least,
-                 std::uint64_t most, std::uint64_t* values) {
+// As many numbers of up to three decimals as `values` holds, parted by commas, as thousandths
+// in `range`; false for anything else, leaving `values` as they were.
+bool thousandths(std::string_view text, Range range, std::span<std::uint64_t> values) {
     std::uint64_t taken[4] = {};
-    for (std::size_t k = 0; k < count; ++k) {
-        const std::size_t comma = k + 1 < count ? text.find(',') : text.size();
-        const auto value = decimal(text.substr(0, comma), 3, most);
-        if (comma == std::string_view::npos || !value || *value < least) {
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        const std::size_t comma = k + 1 < values.size() ? text.find(',') : text.size();
+        const auto value = decimal(text.substr(0, comma), range, 3);
+        if (comma == std::string_view::npos || !value) {
             return false;
         }
         taken[k] = *value;
         text.remove_prefix(comma == text.size() ? comma : comma + 1);
     }
-    std::copy(taken, taken + count, values);
+    std::copy(taken, taken + values.size(), values.begin());
     return true;
 }
 
 const char* take_colour(int option, std::string_view text, Colour& colour) {
+    constexpr Range GAMMA = {100, 5000};
     std::uint64_t values[4] = {};
     switch (option) {
     case OPT_GAMMA:
-        if (!thousandths(text, 3, 100, 5000, values) && !thousandths(text, 1, 100, 5000, values)) {
+        if (thousandths(text, GAMMA, {values, 1})) {
+            values[1] = values[2] = values[0];
+        } else if (!thousandths(text, GAMMA, {values, 3})) {
             return "the gamma is a number from 0.1 to 5.0, or three of them for red, green and "
                    "blue, such as 2.8 or 2.6,2.2,2.5";
-        }
-        if (text.find(',') == std::string_view::npos) {
-            values[1] = values[2] = values[0];
         }
         std::copy(values, values + 3, colour.gamma_milli);
         return nullptr;
@@ -272,19 +279,19 @@ const char* take_colour(int option, std::string_view text, Colour& colour) {
         if (text.ends_with('%')) {
             text.remove_suffix(1);
         }
-        if (const auto percent = decimal(text, 0, 100); percent && *percent > 0) {
+        if (const auto percent = decimal(text, {1, 100}, 0)) {
             colour.brightness = static_cast<std::uint32_t>(*percent);
             return nullptr;
         }
         return "the brightness is a whole percent from 1 to 100";
     case OPT_MAX_CURRENT:
-        if (const auto limit = decimal(text, 0, MAX_CURRENT_LIMIT); limit && *limit > 0) {
+        if (const auto limit = decimal(text, {1, MAX_CURRENT_LIMIT}, 0)) {
             colour.max_current_ma = *limit;
             return nullptr;
         }
         return "the limit is a whole number of milliamperes, 1 or more";
     default: // OPT_LED_CURRENT
-        if (!thousandths(text, 4, 0, 10000000, values)) {
+        if (!thousandths(text, {0, 10000000}, values)) {
             return "the currents are four numbers of milliamperes, up to 10000: red, green and "
                    "blue at full, and an LED when dark, such as 16,11,15,1";
         }

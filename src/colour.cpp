@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 #include "tivrano.hpp"
 
@@ -14,17 +15,14 @@ constexpr std::uint32_t FULL_SCALE = 65536;
 // microampere: each LED its dark current, and each channel its share of its full current.
 std::uint64_t draw(const Histogram& frame, const ColourPlan& plan, const Colour& colour,
                    std::uint32_t scale) {
-    std::uint64_t leds = 0;
-    for (const std::uint64_t count : frame[0]) {
-        leds += count;
-    }
+    const std::uint64_t leds = std::accumulate(frame[0].begin(), frame[0].end(), std::uint64_t{0});
     std::uint64_t total = leds * 255 * colour.led_current_ua[3];
     for (std::size_t name = 0; name < 3; ++name) {
         const std::size_t channel = STORED[name];
         std::uint64_t sum = 0;
         for (std::size_t value = 0; value < 256; ++value) {
-            const std::uint64_t scaled = std::uint64_t{plan.table[channel][value]} * scale /
-                                         FULL_SCALE;
+            const std::uint64_t scaled =
+                std::uint64_t{plan.table[channel][value]} * scale / FULL_SCALE;
             sum += scaled * frame[channel][value];
         }
         total += sum * colour.led_current_ua[name];
@@ -36,8 +34,7 @@ std::uint64_t draw(const Histogram& frame, const ColourPlan& plan, const Colour&
 
 bool is_plain(const Colour& colour) {
     return colour.gamma_milli[0] == 1000 && colour.gamma_milli[1] == 1000 &&
-           colour.gamma_milli[2] == 1000 && colour.brightness == 100 &&
-           colour.max_current_ma == 0;
+           colour.gamma_milli[2] == 1000 && colour.brightness == 100 && colour.max_current_ma == 0;
 }
 
 bool within_reach(std::uint64_t leds, const Colour& colour) {
@@ -45,7 +42,7 @@ bool within_reach(std::uint64_t leds, const Colour& colour) {
            leds * colour.led_current_ua[3] <= colour.max_current_ma * 1000;
 }
 
-ColourPlan plan_colour(const Colour& colour, std::span<const Histogram> frames) {
+ColourPlan plan_colour(const Colour& colour, std::span<const Histogram> images) {
     ColourPlan plan;
     for (std::size_t name = 0; name < 3; ++name) {
         const double gamma = colour.gamma_milli[name] / 1000.0;
@@ -64,12 +61,9 @@ ColourPlan plan_colour(const Colour& colour, std::span<const Histogram> frames) 
     // scale, and at 0 is the dark LEDs' alone.
     const std::uint64_t limit = colour.max_current_ma * 1000 * 255;
     const auto fits = [&](std::uint32_t scale) {
-        for (const Histogram& frame : frames) {
-            if (draw(frame, plan, colour, scale) > limit) {
-                return false;
-            }
-        }
-        return true;
+        return std::ranges::all_of(images, [&](const Histogram& frame) {
+            return draw(frame, plan, colour, scale) <= limit;
+        });
     };
     if (!fits(0)) {
         plan.met = false;
@@ -85,7 +79,7 @@ ColourPlan plan_colour(const Colour& colour, std::span<const Histogram> frames) 
         (fits(middle) ? low : high) = middle;
     }
     plan.scale = low;
-    for (const Histogram& frame : frames) {
+    for (const Histogram& frame : images) {
         plan.most = std::max(plan.most, draw(frame, plan, colour, low));
     }
     if (low < FULL_SCALE) {

@@ -197,7 +197,8 @@ void put_colour(TextWriter& out, const Colour& colour, const ColourPlan& plan) {
         put(out, " %\r\n");
     }
     if (colour.max_current_ma != 0) {
-        constexpr std::uint64_t MILLIAMPERE = 255 * 1000; // in the plan's 255ths of a microampere
+        // The plan counts in 255ths of a microampere.
+        constexpr std::uint64_t MILLIAMPERE = std::uint64_t{255} * 1000;
         put(out, "Current: at most ");
         put_number(out, (plan.most + MILLIAMPERE - 1) / MILLIAMPERE);
         put(out, " mA (limit ");
