@@ -74,18 +74,6 @@ constexpr std::size_t TRIPLE_TEXT_SIZE = 3 * VALUE_TEXT_SIZE;
 constexpr std::ptrdiff_t PIXEL_ROOM = TRIPLE_TEXT_SIZE + LINE_BREAK.size();
 static_assert(LINE_BREAK.size() >= VALUE_SLOT_SIZE - VALUE_TEXT_SIZE);
 
-constexpr ColourPlan make_identity() {
-    ColourPlan plan;
-    for (auto& channel : plan.table) {
-        for (std::size_t value = 0; value < channel.size(); ++value) {
-            channel[value] = static_cast<std::uint8_t>(value);
-        }
-    }
-    return plan;
-}
-
-constexpr ColourPlan IDENTITY = make_identity();
-
 struct TextWriter {
     Sink sink;
     bool failed = false;
@@ -100,7 +88,11 @@ struct Conversion {
     const TextOptions* options = nullptr;
     std::int32_t width = 0;
     std::int32_t height = 0;
-    const ColourPlan* colour = &IDENTITY;
+    const ColourPlan* colour = nullptr; // without colour options, none
+    // The text of each value of each stored channel: VALUE_TEXT itself, or through the colour
+    // plan's tables.
+    const ValueSlot* text[3] = {VALUE_TEXT.data(), VALUE_TEXT.data(), VALUE_TEXT.data()};
+    std::array<ValueSlot, 256> coloured_text[3];
     int j = 0;
     TextWriter out;
 };
@@ -258,7 +250,9 @@ void put_comment(Conversion& c) {
     if (!is_default_wiring(layout)) {
         put_wiring(c.out, layout);
     }
-    put_colour(c.out, c.options->colour, *c.colour);
+    if (c.colour != nullptr) {
+        put_colour(c.out, c.options->colour, *c.colour);
+    }
     put(c.out, COMMENT_END);
 }
 
@@ -289,9 +283,9 @@ void convert_line(Conversion& c, const StripLine& line) {
     const std::size_t first_value = c.options->layout.channel[0];
     const std::size_t second_value = c.options->layout.channel[1];
     const std::size_t third_value = c.options->layout.channel[2];
-    const std::uint8_t* const first_table = c.colour->table[first_value].data();
-    const std::uint8_t* const second_table = c.colour->table[second_value].data();
-    const std::uint8_t* const third_table = c.colour->table[third_value].data();
+    const ValueSlot* const first_text = c.text[first_value];
+    const ValueSlot* const second_text = c.text[second_value];
+    const ValueSlot* const third_text = c.text[third_value];
     char* const end = out.buffer + OUTPUT_BUFFER_SIZE;
     char* pos = out.buffer + out.used;
     int j = c.j;
@@ -310,10 +304,9 @@ void convert_line(Conversion& c, const StripLine& line) {
         const std::uint8_t* const data = bmp + offset;
         // Kept inside the file, so that the address is one of its bytes.
         prefetch(bmp + std::clamp<std::int64_t>(offset + ahead, 0, last));
-        std::memcpy(pos, VALUE_TEXT[first_table[data[first_value]]].data(), VALUE_SLOT_SIZE);
-        std::memcpy(pos + VALUE_TEXT_SIZE, VALUE_TEXT[second_table[data[second_value]]].data(),
-                    VALUE_SLOT_SIZE);
-        std::memcpy(pos + 2 * VALUE_TEXT_SIZE, VALUE_TEXT[third_table[data[third_value]]].data(),
+        std::memcpy(pos, first_text[data[first_value]].data(), VALUE_SLOT_SIZE);
+        std::memcpy(pos + VALUE_TEXT_SIZE, second_text[data[second_value]].data(), VALUE_SLOT_SIZE);
+        std::memcpy(pos + 2 * VALUE_TEXT_SIZE, third_text[data[third_value]].data(),
                     VALUE_SLOT_SIZE);
         pos += TRIPLE_TEXT_SIZE;
         if (++j == PIXEL_PER_LINE) {
@@ -510,6 +503,12 @@ int convert_bmp(const BmpHeader& header, std::span<const std::uint8_t> bmpdata, 
         const Histogram counts = histogram(c);
         plan = plan_colour(options.colour, {&counts, 1});
         c.colour = &plan;
+        for (std::size_t channel = 0; channel < 3; ++channel) {
+            for (std::size_t value = 0; value < 256; ++value) {
+                c.coloured_text[channel][value] = VALUE_TEXT[plan.table[channel][value]];
+            }
+            c.text[channel] = c.coloured_text[channel].data();
+        }
         if (!plan.met) {
             put(c.out, CURRENT_NOT_MET);
             status = -1;
