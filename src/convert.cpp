@@ -5,10 +5,16 @@
 #include <string_view>
 
 #include "names.hpp"
+#include "text.hpp"
 #include "tivrano.hpp"
 
 namespace tivrano {
 namespace {
+
+using text::put;
+using text::put_number;
+using text::VALUE_TEXT;
+using text::ValueSlot;
 
 // The only bitmap layout read: a 14-byte file header and a 40-byte information header, then the
 // pixel rows, bottom row first, three bytes a pixel in the order blue, green, red. Of the header
@@ -26,61 +32,6 @@ constexpr std::string_view NO_SIGNATURE = "BM header not found!\r\n";
 constexpr std::string_view TRUNCATED = "BMP file truncated!\n";
 constexpr std::string_view CURRENT_NOT_MET = "BMP file refused by --max-current!\n";
 
-constexpr std::string_view COMMENT_WIDTH = "/*\r\nBreite: ";
-constexpr std::string_view COMMENT_HEIGHT = ", Hoehe: ";
-constexpr std::string_view COMMENT_ORDER = "\r\n3 bytes / pixel, ";
-constexpr std::string_view COMMENT_ORDER_END = " Reihenfolge\r\n";
-constexpr std::string_view COMMENT_WIRING = "Wiring: first LED ";
-constexpr std::string_view COMMENT_END = "Beschreibung: hier eintragen\r\n*/\r\n";
-constexpr std::string_view ARRAY_TYPE = "const uint8_t ";
-constexpr std::string_view DEFAULT_NAME = "animationX";
-constexpr std::string_view ARRAY_OPENING = "[] = {\r\n    ";
-constexpr std::string_view PROGMEM_ARRAY_OPENING = "[] PROGMEM = {\r\n    ";
-// PROGMEM is avr-libc's; other cores either define it themselves or need nothing.
-constexpr std::string_view PROGMEM_PROLOGUE = "#ifdef __AVR__\r\n"
-                                              "#include <avr/pgmspace.h>\r\n"
-                                              "#endif\r\n"
-                                              "#ifndef PROGMEM\r\n"
-                                              "#define PROGMEM\r\n"
-                                              "#endif\r\n";
-constexpr std::string_view LINE_BREAK = "\r\n    ";
-constexpr std::string_view ARRAY_CLOSING = "};\n\r";
-constexpr std::string_view NAMED_ARRAY_CLOSING = "};\r\n";
-
-// Every byte value as "%3d, " in a slot of eight bytes, so that a value is stored with one
-// fixed-size copy; the three bytes beyond its text are overwritten by whatever comes next.
-constexpr std::size_t VALUE_TEXT_SIZE = 5;
-constexpr std::size_t VALUE_SLOT_SIZE = 8;
-using ValueSlot = std::array<char, VALUE_SLOT_SIZE>;
-
-constexpr std::array<ValueSlot, 256> make_value_text() {
-    std::array<ValueSlot, 256> table{};
-    for (std::size_t value = 0; value < table.size(); ++value) {
-        ValueSlot& slot = table[value];
-        slot[0] = value >= 100 ? static_cast<char>('0' + value / 100) : ' ';
-        slot[1] = value >= 10 ? static_cast<char>('0' + value / 10 % 10) : ' ';
-        slot[2] = static_cast<char>('0' + value % 10);
-        slot[3] = ',';
-        slot[4] = ' ';
-    }
-    return table;
-}
-
-constexpr std::array<ValueSlot, 256> VALUE_TEXT = make_value_text();
-
-// Buffer room one pixel may take: its triple, a line break after it, and the overhang of the
-// last slot copy, which the line break covers.
-constexpr std::size_t TRIPLE_TEXT_SIZE = 3 * VALUE_TEXT_SIZE;
-constexpr std::ptrdiff_t PIXEL_ROOM = TRIPLE_TEXT_SIZE + LINE_BREAK.size();
-static_assert(LINE_BREAK.size() >= VALUE_SLOT_SIZE - VALUE_TEXT_SIZE);
-
-struct TextWriter {
-    Sink sink;
-    bool failed = false;
-    std::size_t used = 0;
-    char buffer[OUTPUT_BUFFER_SIZE];
-};
-
 // One conversion's state: the file, the dimensions from its header, and `j`, the triples written
 // since the last line break, counted across strip lines.
 struct Conversion {
@@ -94,30 +45,8 @@ struct Conversion {
     const ValueSlot* text[3] = {VALUE_TEXT.data(), VALUE_TEXT.data(), VALUE_TEXT.data()};
     std::array<ValueSlot, 256> coloured_text[3];
     int j = 0;
-    TextWriter out;
+    text::Writer out;
 };
-
-void flush(TextWriter& out) {
-    if (out.used != 0 && !out.failed) {
-        out.failed = !out.sink.write(out.sink.context, out.buffer, out.used);
-    }
-    out.used = 0;
-}
-
-// Every fixed text is far shorter than the buffer, and so is a name (see name_problem).
-void put(TextWriter& out, std::string_view text) {
-    if (OUTPUT_BUFFER_SIZE - out.used < text.size()) {
-        flush(out);
-    }
-    std::memcpy(out.buffer + out.used, text.data(), text.size());
-    out.used += text.size();
-}
-
-template <typename Integer> void put_number(TextWriter& out, Integer value) {
-    char digits[16];
-    const auto result = std::to_chars(std::begin(digits), std::end(digits), value);
-    put(out, std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
-}
 
 std::uint32_t read_le32(std::span<const std::uint8_t> bytes, std::size_t offset) {
     return static_cast<std::uint32_t>(bytes[offset]) |
@@ -136,77 +65,6 @@ std::uint16_t read_le16(std::span<const std::uint8_t> bytes, std::size_t offset)
 std::uint64_t pixel_data_end(std::int32_t width, std::int32_t height) {
     return PIXEL_DATA_OFFSET + line_size(width) * (static_cast<std::uint64_t>(height) - 1) +
            BYTES_PER_PIXEL * static_cast<std::uint64_t>(width);
-}
-
-bool is_default_wiring(const Layout& layout) {
-    return layout.start == Corner::top_left && !layout.columns && !layout.serpentine;
-}
-
-// The corners by name, in the order of Corner.
-constexpr std::string_view CORNERS[] = {"top-left", "top-right", "bottom-left", "bottom-right"};
-
-void put_wiring(TextWriter& out, const Layout& layout) {
-    put(out, COMMENT_WIRING);
-    put(out, CORNERS[static_cast<int>(layout.start)]);
-    put(out, layout.columns ? ", along columns" : ", along rows");
-    put(out, layout.serpentine ? ", serpentine\r\n" : "\r\n");
-}
-
-// A number of thousandths with the digits it needs: 2800 is "2.8", 2000 is "2".
-void put_thousandths(TextWriter& out, std::uint64_t value) {
-    put_number(out, value / 1000);
-    if (value % 1000 != 0) {
-        char fraction[4] = {'.', static_cast<char>('0' + value / 100 % 10),
-                            static_cast<char>('0' + value / 10 % 10),
-                            static_cast<char>('0' + value % 10)};
-        std::size_t size = sizeof fraction;
-        while (fraction[size - 1] == '0') {
-            --size;
-        }
-        put(out, {fraction, size});
-    }
-}
-
-// The comment's lines on what the colour options did.
-void put_colour(TextWriter& out, const Colour& colour, const ColourPlan& plan) {
-    const std::uint32_t* const gamma = colour.gamma_milli;
-    if (gamma[0] != 1000 || gamma[1] != 1000 || gamma[2] != 1000) {
-        put(out, "Gamma: ");
-        if (gamma[0] == gamma[1] && gamma[1] == gamma[2]) {
-            put_thousandths(out, gamma[0]);
-        } else {
-            constexpr std::string_view NAMES[] = {"red ", ", green ", ", blue "};
-            for (std::size_t k = 0; k < 3; ++k) {
-                put(out, NAMES[k]);
-                put_thousandths(out, gamma[k]);
-            }
-        }
-        put(out, "\r\n");
-    }
-    if (colour.brightness != 100) {
-        put(out, "Brightness: ");
-        put_number(out, colour.brightness);
-        put(out, " %\r\n");
-    }
-    if (colour.max_current_ma != 0) {
-        // The plan counts in 255ths of a microampere.
-        constexpr std::uint64_t MILLIAMPERE = std::uint64_t{255} * 1000;
-        put(out, "Current: at most ");
-        put_number(out, (plan.most + MILLIAMPERE - 1) / MILLIAMPERE);
-        put(out, " mA (limit ");
-        put_number(out, colour.max_current_ma);
-        put(out, " mA, scaled to ");
-        put_number(out, std::uint64_t{plan.scale} * 100 / 65536);
-        put(out, " %)\r\nCurrent model: red ");
-        put_thousandths(out, colour.led_current_ua[0]);
-        put(out, " mA, green ");
-        put_thousandths(out, colour.led_current_ua[1]);
-        put(out, " mA, blue ");
-        put_thousandths(out, colour.led_current_ua[2]);
-        put(out, " mA at full, ");
-        put_thousandths(out, colour.led_current_ua[3]);
-        put(out, " mA an LED when dark\r\n");
-    }
 }
 
 // How often each value of each channel occurs among the image's pixels.
@@ -236,26 +94,6 @@ int check_bmp_header(Conversion& c, const BmpHeader& header) {
     return 0;
 }
 
-// The description comment: the dimensions, the channel order, any wiring but the plain one, and
-// what the colour options did.
-void put_comment(Conversion& c) {
-    const Layout& layout = c.options->layout;
-    put(c.out, COMMENT_WIDTH);
-    put_number(c.out, c.width);
-    put(c.out, COMMENT_HEIGHT);
-    put_number(c.out, c.height);
-    put(c.out, COMMENT_ORDER);
-    put(c.out, layout.order_name);
-    put(c.out, COMMENT_ORDER_END);
-    if (!is_default_wiring(layout)) {
-        put_wiring(c.out, layout);
-    }
-    if (c.colour != nullptr) {
-        put_colour(c.out, c.options->colour, *c.colour);
-    }
-    put(c.out, COMMENT_END);
-}
-
 // Asks the processor for the cache line of `at`, to be read soon.
 void prefetch(const std::uint8_t* at) {
 #if defined(__GNUC__) || defined(__clang__)
@@ -278,7 +116,7 @@ struct StripLine {
 // Writes the pixels of one strip line as triples in the layout's channel order, with a line
 // break after every PIXEL_PER_LINE-th triple.
 void convert_line(Conversion& c, const StripLine& line) {
-    TextWriter& out = c.out;
+    text::Writer& out = c.out;
     const std::uint8_t* const bmp = c.bmpdata.data();
     const std::size_t first_value = c.options->layout.channel[0];
     const std::size_t second_value = c.options->layout.channel[1];
@@ -296,23 +134,24 @@ void convert_line(Conversion& c, const StripLine& line) {
     const auto last = static_cast<std::int64_t>(c.bmpdata.size()) - 1;
     std::int64_t offset = line.first;
     for (std::int32_t i = 0; i < count; ++i, offset += step) {
-        if (end - pos < PIXEL_ROOM) {
+        if (end - pos < text::PIXEL_ROOM) {
             out.used = static_cast<std::size_t>(pos - out.buffer);
-            flush(out);
+            text::flush(out);
             pos = out.buffer;
         }
         const std::uint8_t* const data = bmp + offset;
         // Kept inside the file, so that the address is one of its bytes.
         prefetch(bmp + std::clamp<std::int64_t>(offset + ahead, 0, last));
-        std::memcpy(pos, first_text[data[first_value]].data(), VALUE_SLOT_SIZE);
-        std::memcpy(pos + VALUE_TEXT_SIZE, second_text[data[second_value]].data(), VALUE_SLOT_SIZE);
-        std::memcpy(pos + 2 * VALUE_TEXT_SIZE, third_text[data[third_value]].data(),
-                    VALUE_SLOT_SIZE);
-        pos += TRIPLE_TEXT_SIZE;
+        std::memcpy(pos, first_text[data[first_value]].data(), text::VALUE_SLOT_SIZE);
+        std::memcpy(pos + text::VALUE_TEXT_SIZE, second_text[data[second_value]].data(),
+                    text::VALUE_SLOT_SIZE);
+        std::memcpy(pos + 2 * text::VALUE_TEXT_SIZE, third_text[data[third_value]].data(),
+                    text::VALUE_SLOT_SIZE);
+        pos += text::TRIPLE_TEXT_SIZE;
         if (++j == PIXEL_PER_LINE) {
             j = 0;
-            std::memcpy(pos, LINE_BREAK.data(), LINE_BREAK.size());
-            pos += LINE_BREAK.size();
+            std::memcpy(pos, text::LINE_BREAK.data(), text::LINE_BREAK.size());
+            pos += text::LINE_BREAK.size();
         }
     }
     out.used = static_cast<std::size_t>(pos - out.buffer);
@@ -337,37 +176,8 @@ void convert_pixels(Conversion& c) {
     }
 }
 
-// The declarations of the four names, ahead of their definitions, so that they get external
-// linkage, with C linkage when compiled as C++, as a header declaring them expects.
-void put_declarations(TextWriter& out, std::string_view name) {
-    put(out, "#include <stddef.h>\r\n#include <stdint.h>\r\n"
-             "#ifdef __cplusplus\r\nextern \"C\" {\r\n#endif\r\n");
-    put(out, "extern const uint8_t ");
-    put(out, name);
-    put(out, "[];\r\nextern const size_t ");
-    put(out, name);
-    put(out, "_size;\r\nextern const int32_t ");
-    put(out, name);
-    put(out, "_width, ");
-    put(out, name);
-    put(out, "_height;\r\n#ifdef __cplusplus\r\n}\r\n#endif\r\n");
-}
-
-void put_definitions(Conversion& c, std::string_view name) {
-    put(c.out, "const size_t ");
-    put(c.out, name);
-    put(c.out, "_size = sizeof ");
-    put(c.out, name);
-    put(c.out, ";\r\nconst int32_t ");
-    put(c.out, name);
-    put(c.out, "_width = ");
-    put_number(c.out, c.width);
-    put(c.out, ";\r\nconst int32_t ");
-    put(c.out, name);
-    put(c.out, "_height = ");
-    put_number(c.out, c.height);
-    put(c.out, ";\r\n");
-}
+// The corners by name, in the order of Corner.
+constexpr std::string_view CORNERS[] = {"top-left", "top-right", "bottom-left", "bottom-right"};
 
 } // namespace
 
@@ -393,6 +203,10 @@ bool set_order(Layout& layout, const char* name) {
     std::memcpy(layout.order_name, upper, sizeof upper);
     std::memcpy(layout.channel, channel, sizeof channel);
     return true;
+}
+
+std::string_view corner_name(Corner corner) {
+    return CORNERS[static_cast<std::size_t>(corner)];
 }
 
 bool set_start(Layout& layout, std::string_view corner) {
@@ -515,29 +329,32 @@ int convert_bmp(const BmpHeader& header, std::span<const std::uint8_t> bmpdata, 
         }
     }
     if (status == 0) {
-        put_comment(c);
-        const std::string_view name = options.name.empty() ? DEFAULT_NAME : options.name;
+        text::put_comment(c.out, c.width, c.height, options, c.colour);
+        const std::string_view name = options.name.empty() ? text::DEFAULT_NAME : options.name;
         if (!options.name.empty()) {
-            put_declarations(c.out, name);
+            put(c.out, "#include <stddef.h>\r\n#include <stdint.h>\r\n");
+            put(c.out, text::C_LINKAGE);
+            text::put_frame_declarations(c.out, name);
+            put(c.out, text::C_LINKAGE_END);
         }
         if (options.progmem) {
-            put(c.out, PROGMEM_PROLOGUE);
+            put(c.out, text::PROGMEM_PROLOGUE);
         }
-        put(c.out, ARRAY_TYPE);
+        put(c.out, text::ARRAY_TYPE);
         put(c.out, name);
-        put(c.out, options.progmem ? PROGMEM_ARRAY_OPENING : ARRAY_OPENING);
+        put(c.out, options.progmem ? text::PROGMEM_ARRAY_OPENING : text::ARRAY_OPENING);
         // With no pixels in a row there is nothing to walk, however many rows there are.
         if (c.width > 0 && c.height > 0) {
             convert_pixels(c);
         }
         if (options.name.empty()) {
-            put(c.out, ARRAY_CLOSING);
+            put(c.out, text::ARRAY_CLOSING);
         } else {
-            put(c.out, NAMED_ARRAY_CLOSING);
-            put_definitions(c, name);
+            put(c.out, text::NAMED_ARRAY_CLOSING);
+            text::put_frame_definitions(c.out, name, c.width, c.height);
         }
     }
-    flush(c.out);
+    text::flush(c.out);
     return c.out.failed ? -1 : status;
 }
 

@@ -6,8 +6,8 @@
 // it can run any number of times in one process, without files.
 #pragma once
 
-#include <cstddef>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -49,6 +49,9 @@ struct Layout {
 // any other name, leaving `layout` as it was.
 bool set_order(Layout& layout, const char* name);
 
+// The name of a corner: top-left, top-right, bottom-left or bottom-right.
+std::string_view corner_name(Corner corner);
+
 // The corner of the first LED by name: top-left, top-right, bottom-left or bottom-right; false
 // for any other, leaving `layout` as it was.
 bool set_start(Layout& layout, std::string_view corner);
@@ -60,8 +63,8 @@ bool set_start(Layout& layout, std::string_view corner);
 // current times value / 255.
 struct Colour {
     std::uint32_t gamma_milli[3] = {1000, 1000, 1000}; // red, green, blue, in thousandths
-    std::uint32_t brightness = 100;                     // percent, 1 to 100
-    std::uint64_t max_current_ma = 0;                   // 0: no limit
+    std::uint32_t brightness = 100;                    // percent, 1 to 100
+    std::uint64_t max_current_ma = 0;                  // 0: no limit
     // The model: microamperes at full red, green and blue, and for an LED when dark.
     std::uint32_t led_current_ua[4] = {16000, 11000, 15000, 1000};
 };

@@ -1,0 +1,200 @@
+/* tivrano_player.h: plays animations that `tivrano --pack` stored packed, on any chip.
+
+   One C99 header, for C and C++. It allocates nothing and keeps no state of its own: a frame
+   goes straight into the firmware's LED buffer, 3 bytes an LED in the order the text was made
+   for, and the only state is the caller's `struct tivrano_player`. On an AVR the animation
+   lives in flash and is read with pgm_read_*; elsewhere it is plain constant data.
+
+   API
+
+     uint16_t tivrano_count(a), tivrano_width(a), tivrano_height(a)
+         the frames, and the LEDs of a frame across and down.
+     uint16_t tivrano_delay_ms(a, i)
+         how long frame i is shown, in milliseconds.
+     void tivrano_frame(a, i, leds)
+         writes frame i, 3 * width * height bytes, into leds, whatever they held; it may decode
+         from an earlier frame that stands alone to get there.
+     void tivrano_player_start(p, a)
+     uint16_t tivrano_player_next(p, leds)
+         writes the next frame into leds, from the first after the last, and returns its delay.
+         It relies on leds still holding the frame it wrote last: firmware that changes the
+         buffer between frames (some LED libraries scale it in place) calls tivrano_frame, or
+         tivrano_player_start again, instead.
+
+     struct tivrano_player player;
+     tivrano_player_start(&player, &walk);
+     for (;;) {
+         uint16_t ms = tivrano_player_next(&player, leds);
+         show(leds);
+         wait(ms);
+     }
+
+   Format
+
+   An animation holds a palette of up to 256 colours, 3 bytes each as the LEDs take them, and a
+   record for each frame; frames that are alike share a record. A record starts with its kind:
+
+     0  the frame stands alone: commands write every LED
+     1  commands write the LEDs that changed since the previous frame; the rest stay
+     2  the frame stands alone: 3 bytes an LED follow, as they are
+
+   A command is one byte, two bits of what it does and six of a count c: n = c + 1 LEDs, or for
+   c = 63, n = 64 + the next byte (64 to 319). Then, by its top two bits:
+
+     00  skip n LEDs, which keep their values
+     01  one byte, a palette index: n LEDs of that colour
+     10  n palette indices of `bits` bits each (1, 2, 4 or 8), the first in the top bits of the
+         first byte: ceil(n * bits / 8) bytes
+     11  3 * n bytes: n LEDs as they are
+
+   Commands follow each other until every LED of the frame is covered.
+
+   Limits
+
+   65,535 frames, of 65,535 LEDs each. On an AVR every array of the animation is one object of
+   at most 32,767 bytes, as avr-gcc allows, and pgm_read_* reach the first 64 KiB of flash: the
+   linker refuses an animation placed beyond them. */
+#ifndef TIVRANO_PLAYER_H
+#define TIVRANO_PLAYER_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __AVR__
+#include <avr/pgmspace.h>
+#define TIVRANO_FLASH PROGMEM
+#define TIVRANO_BYTE(p) pgm_read_byte(p)
+#define TIVRANO_WORD(p) pgm_read_word(p)
+#define TIVRANO_POINTER(p) pgm_read_ptr(p)
+#else
+#define TIVRANO_FLASH
+#define TIVRANO_BYTE(p) (*(p))
+#define TIVRANO_WORD(p) (*(p))
+#define TIVRANO_POINTER(p) ((const void *)*(p))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+struct tivrano_animation {
+    uint16_t count;
+    uint16_t width;
+    uint16_t height;
+    uint8_t bits;
+    const uint8_t *palette;
+    const uint8_t *const *frames;
+    const uint16_t *delay_ms;
+};
+
+struct tivrano_player {
+    const struct tivrano_animation *animation;
+    uint16_t next;
+};
+
+static inline uint16_t tivrano_count(const struct tivrano_animation *a) {
+    return TIVRANO_WORD(&a->count);
+}
+
+static inline uint16_t tivrano_width(const struct tivrano_animation *a) {
+    return TIVRANO_WORD(&a->width);
+}
+
+static inline uint16_t tivrano_height(const struct tivrano_animation *a) {
+    return TIVRANO_WORD(&a->height);
+}
+
+static inline uint16_t tivrano_delay_ms(const struct tivrano_animation *a, uint16_t i) {
+    const uint16_t *delays = (const uint16_t *)TIVRANO_POINTER(&a->delay_ms);
+    return TIVRANO_WORD(&delays[i]);
+}
+
+static inline const uint8_t *tivrano_record(const struct tivrano_animation *a, uint16_t i) {
+    const uint8_t *const *frames = (const uint8_t *const *)TIVRANO_POINTER(&a->frames);
+    return (const uint8_t *)TIVRANO_POINTER(&frames[i]);
+}
+
+/* Applies one frame's record to leds. */
+static inline void tivrano_apply(const struct tivrano_animation *a, const uint8_t *r,
+                                 uint8_t *leds) {
+    uint16_t left = (uint16_t)((unsigned)tivrano_width(a) * tivrano_height(a));
+    const uint8_t *palette = (const uint8_t *)TIVRANO_POINTER(&a->palette);
+    const uint8_t bits = TIVRANO_BYTE(&a->bits);
+    const uint8_t kind = TIVRANO_BYTE(r++);
+    if (kind == 2) {
+        for (; left != 0; --left) {
+            *leds++ = TIVRANO_BYTE(r++);
+            *leds++ = TIVRANO_BYTE(r++);
+            *leds++ = TIVRANO_BYTE(r++);
+        }
+        return;
+    }
+    while (left != 0) {
+        const uint8_t op = TIVRANO_BYTE(r++);
+        uint16_t n = (uint16_t)((op & 63u) + 1u);
+        uint8_t byte = 0;
+        uint8_t have = 0;
+        const uint8_t *colour = palette;
+        if (n == 64) {
+            n = (uint16_t)(n + TIVRANO_BYTE(r++));
+        }
+        left = (uint16_t)(left - n);
+        if (op < 64) {
+            leds += 3u * n;
+            continue;
+        }
+        if (op < 128) {
+            colour = palette + 3u * TIVRANO_BYTE(r++);
+        }
+        do {
+            if (op >= 192) {
+                colour = r;
+                r += 3;
+            } else if (op >= 128) {
+                if (have == 0) {
+                    byte = TIVRANO_BYTE(r++);
+                    have = 8;
+                }
+                colour = palette + 3u * (uint8_t)(byte >> (8u - bits));
+                byte = (uint8_t)(byte << bits);
+                have = (uint8_t)(have - bits);
+            }
+            *leds++ = TIVRANO_BYTE(colour);
+            *leds++ = TIVRANO_BYTE(colour + 1);
+            *leds++ = TIVRANO_BYTE(colour + 2);
+        } while (--n != 0);
+    }
+}
+
+static inline void tivrano_frame(const struct tivrano_animation *a, uint16_t i, uint8_t *leds) {
+    uint16_t k = i;
+    while (k != 0 && TIVRANO_BYTE(tivrano_record(a, k)) == 1) {
+        --k;
+    }
+    for (;;) {
+        tivrano_apply(a, tivrano_record(a, k), leds);
+        if (k++ == i) {
+            return;
+        }
+    }
+}
+
+static inline void tivrano_player_start(struct tivrano_player *p,
+                                        const struct tivrano_animation *a) {
+    p->animation = a;
+    p->next = 0;
+}
+
+static inline uint16_t tivrano_player_next(struct tivrano_player *p, uint8_t *leds) {
+    const struct tivrano_animation *a = p->animation;
+    const uint16_t i = p->next;
+    tivrano_apply(a, tivrano_record(a, i), leds);
+    p->next = (uint16_t)(i + 1u == tivrano_count(a) ? 0u : i + 1u);
+    return tivrano_delay_ms(a, i);
+}
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

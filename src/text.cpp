@@ -1,0 +1,160 @@
+#include "text.hpp"
+
+namespace tivrano::text {
+namespace {
+
+constexpr std::string_view COMMENT_WIDTH = "/*\r\nBreite: ";
+constexpr std::string_view COMMENT_HEIGHT = ", Hoehe: ";
+constexpr std::string_view COMMENT_ORDER = "\r\n3 bytes / pixel, ";
+constexpr std::string_view COMMENT_ORDER_END = " Reihenfolge\r\n";
+constexpr std::string_view COMMENT_WIRING = "Wiring: first LED ";
+constexpr std::string_view COMMENT_END = "Beschreibung: hier eintragen\r\n*/\r\n";
+
+bool is_default_wiring(const Layout& layout) {
+    return layout.start == Corner::top_left && !layout.columns && !layout.serpentine;
+}
+
+void put_wiring(Writer& out, const Layout& layout) {
+    put(out, COMMENT_WIRING);
+    put(out, corner_name(layout.start));
+    put(out, layout.columns ? ", along columns" : ", along rows");
+    put(out, layout.serpentine ? ", serpentine\r\n" : "\r\n");
+}
+
+} // namespace
+
+void put_thousandths(Writer& out, std::uint64_t value) {
+    put_number(out, value / 1000);
+    if (value % 1000 != 0) {
+        char fraction[4] = {'.', static_cast<char>('0' + value / 100 % 10),
+                            static_cast<char>('0' + value / 10 % 10),
+                            static_cast<char>('0' + value % 10)};
+        std::size_t size = sizeof fraction;
+        while (fraction[size - 1] == '0') {
+            --size;
+        }
+        put(out, {fraction, size});
+    }
+}
+
+namespace {
+
+// The comment's lines on what the colour options did.
+void put_colour(Writer& out, const Colour& colour, const ColourPlan& plan) {
+    const std::uint32_t* const gamma = colour.gamma_milli;
+    if (gamma[0] != 1000 || gamma[1] != 1000 || gamma[2] != 1000) {
+        put(out, "Gamma: ");
+        if (gamma[0] == gamma[1] && gamma[1] == gamma[2]) {
+            put_thousandths(out, gamma[0]);
+        } else {
+            constexpr std::string_view NAMES[] = {"red ", ", green ", ", blue "};
+            for (std::size_t k = 0; k < 3; ++k) {
+                put(out, NAMES[k]);
+                put_thousandths(out, gamma[k]);
+            }
+        }
+        put(out, "\r\n");
+    }
+    if (colour.brightness != 100) {
+        put(out, "Brightness: ");
+        put_number(out, colour.brightness);
+        put(out, " %\r\n");
+    }
+    if (colour.max_current_ma != 0) {
+        // The plan counts in 255ths of a microampere.
+        constexpr std::uint64_t MILLIAMPERE = std::uint64_t{255} * 1000;
+        put(out, "Current: at most ");
+        put_number(out, (plan.most + MILLIAMPERE - 1) / MILLIAMPERE);
+        put(out, " mA (limit ");
+        put_number(out, colour.max_current_ma);
+        put(out, " mA, scaled to ");
+        put_number(out, std::uint64_t{plan.scale} * 100 / 65536);
+        put(out, " %)\r\nCurrent model: red ");
+        put_thousandths(out, colour.led_current_ua[0]);
+        put(out, " mA, green ");
+        put_thousandths(out, colour.led_current_ua[1]);
+        put(out, " mA, blue ");
+        put_thousandths(out, colour.led_current_ua[2]);
+        put(out, " mA at full, ");
+        put_thousandths(out, colour.led_current_ua[3]);
+        put(out, " mA an LED when dark\r\n");
+    }
+}
+
+} // namespace
+
+void flush(Writer& out) {
+    if (out.used != 0 && !out.failed) {
+        out.failed = !out.sink.write(out.sink.context, out.buffer, out.used);
+    }
+    out.used = 0;
+}
+
+void put_comment(Writer& out, std::int32_t width, std::int32_t height, const TextOptions& options,
+                 const ColourPlan* plan, std::string_view more) {
+    put(out, COMMENT_WIDTH);
+    put_number(out, width);
+    put(out, COMMENT_HEIGHT);
+    put_number(out, height);
+    put(out, COMMENT_ORDER);
+    put(out, options.layout.order_name);
+    put(out, COMMENT_ORDER_END);
+    if (!is_default_wiring(options.layout)) {
+        put_wiring(out, options.layout);
+    }
+    if (plan != nullptr) {
+        put_colour(out, options.colour, *plan);
+    }
+    put(out, more);
+    put(out, COMMENT_END);
+}
+
+void put_frame_declarations(Writer& out, std::string_view name) {
+    put(out, "extern const uint8_t ");
+    put(out, name);
+    put(out, "[];\r\nextern const size_t ");
+    put(out, name);
+    put(out, "_size;\r\nextern const int32_t ");
+    put(out, name);
+    put(out, "_width, ");
+    put(out, name);
+    put(out, "_height;\r\n");
+}
+
+void put_frame_definitions(Writer& out, std::string_view name, std::int32_t width,
+                           std::int32_t height) {
+    put(out, "const size_t ");
+    put(out, name);
+    put(out, "_size = sizeof ");
+    put(out, name);
+    put(out, ";\r\nconst int32_t ");
+    put(out, name);
+    put(out, "_width = ");
+    put_number(out, width);
+    put(out, ";\r\nconst int32_t ");
+    put(out, name);
+    put(out, "_height = ");
+    put_number(out, height);
+    put(out, ";\r\n");
+}
+
+void put_values(Writer& out, std::span<const std::uint8_t> bytes, int& j) {
+    std::size_t in_triple = 0;
+    for (const std::uint8_t value : bytes) {
+        if (OUTPUT_BUFFER_SIZE - out.used < VALUE_SLOT_SIZE + LINE_BREAK.size()) {
+            flush(out);
+        }
+        std::memcpy(out.buffer + out.used, VALUE_TEXT[value].data(), VALUE_SLOT_SIZE);
+        out.used += VALUE_TEXT_SIZE;
+        if (++in_triple == 3) {
+            in_triple = 0;
+            if (++j == PIXEL_PER_LINE) {
+                j = 0;
+                std::memcpy(out.buffer + out.used, LINE_BREAK.data(), LINE_BREAK.size());
+                out.used += LINE_BREAK.size();
+            }
+        }
+    }
+}
+
+} // namespace tivrano::text
