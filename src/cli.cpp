@@ -15,26 +15,22 @@
 #include "explain.hpp"
 #include "names.hpp"
 #include "platform.hpp"
+#include "shell.hpp"
 #include "tivrano.hpp"
 
 namespace tivrano {
 namespace {
 
-// Returned after any failure: status 255 in the shell.
-constexpr int FAILED = -1;
 // The largest current limit taken, in milliamperes: far more than any supply, and small enough
 // for the model's sums.
 constexpr std::uint64_t MAX_CURRENT_LIMIT = 100000000;
-
-constexpr std::string_view USAGE =
-    "Ungueltige Anzahl der Parameter\nNutzung:  tivrano bmpfile >csoure\n";
-constexpr std::string_view NOT_STRICT = "BMP file refused by --strict!\n";
 
 constexpr std::string_view VERSION = "tivrano " TIVRANO_VERSION "\n";
 // Followed by where to read more, and " tells more, and how to make a plain 24-bit BMP.".
 constexpr std::string_view HELP =
     "Usage: tivrano [OPTION]... FILE.bmp > FILE.c\n"
     "       tivrano [OPTION]... - < FILE.bmp > FILE.c\n"
+    "       tivrano --name=NAME [OPTION]... FRAME.bmp... > NAME.c\n"
     "       tivrano --help | --version\n"
     "\n"
     "Turns an uncompressed 24-bit BMP image into C source text: a comment with its\n"
@@ -60,6 +56,7 @@ constexpr std::string_view HELP =
     "                      defines NAME, NAME_size, NAME_width and NAME_height\n"
     "      --progmem       on an AVR, put the array in flash memory (PROGMEM)\n"
     "      --strict        refuse a file that would get a warning\n"
+    "      --max-bytes=N   refuse frames that would store more than N bytes\n"
     "      --gamma=G       correct each value for the eye, v -> 255 (v / 255)^G: one\n"
     "                      gamma, or three for red, green and blue (2.6,2.2,2.5),\n"
     "                      from 0.1 to 5.0; 2.8 gives the common gamma8 table\n"
@@ -68,6 +65,15 @@ constexpr std::string_view HELP =
     "                      draw at most MA milliamperes by a simple model\n"
     "      --led-current=R,G,B,IDLE  the model: milliamperes at full red, green and\n"
     "                      blue, and for an LED when dark (16,11,15,1)\n"
+    "\n"
+    "With --name, several files are the frames of one animation, in the order given,\n"
+    "each frame shown for 100 ms unless said otherwise; frames alike are stored once:\n"
+    "      --delay-ms=MS   every frame's delay, or one for each: 80 or 80,80,200\n"
+    "      --pack          store the frames packed, for tivrano_player.h, which plays\n"
+    "                      them on any chip (on an AVR from flash); one file may be\n"
+    "                      an animation of one frame\n"
+    "      --header=FILE   also write a header declaring what the text defines\n"
+    "\n"
     "  -h, --help          show this help\n"
     "      --version       show the version\n"
     "\n"
@@ -75,41 +81,6 @@ constexpr std::string_view HELP =
     "with ImageMagick 6, convert instead of magick).\n"
     "\n";
 constexpr std::string_view HELP_END = " tells more.";
-
-// Where text goes: standard output, or the file of -o; and the error of its first failed write
-// (0 while every write succeeded).
-struct Output {
-    platform::OutputFile* file = nullptr;
-    int error = 0;
-};
-
-bool write_output(void* context, const char* bytes, std::size_t size) {
-    auto& output = *static_cast<Output*>(context);
-    if (output.error != 0) {
-        return false;
-    }
-    return output.file != nullptr ? platform::write_file(*output.file, bytes, size, output.error)
-                                  : platform::write_output(bytes, size, output.error);
-}
-
-int refuse(Sink sink, std::string_view message) {
-    sink.write(sink.context, message.data(), message.size());
-    return FAILED;
-}
-
-// What the command line asks for.
-struct Request {
-    TextOptions text;
-    const char* output_path = nullptr; // -o; nullptr for standard output
-    bool strict = false;
-};
-
-// Standard output, and the file of -o while it is written.
-struct Outputs {
-    Output standard;
-    Output file;
-    const char* file_name = nullptr;
-};
 
 int convert_file(const char* path, std::string_view name, const Request& request,
                  Outputs& outputs) {
@@ -125,27 +96,27 @@ int convert_file(const char* path, std::string_view name, const Request& request
         return refused;
     }
     // A file that is refused gets its message on standard output, never in the output file;
-    // so does one --strict refuses.
+    // so does one --strict refuses, and one over --max-bytes.
     const BmpHeader header = read_bmp_header(input.bytes);
     const bool accepted = header.verdict == Verdict::accepted;
+    const std::uint64_t stored = 3 * pixel_count(header);
     int result = FAILED;
     if (accepted && request.strict && !is_plain(header)) {
         result = refuse(standard, NOT_STRICT);
-    } else if (!accepted || !within_reach(pixel_count(header), request.text.colour) ||
-               request.output_path == nullptr) {
+    } else if (accepted && request.max_bytes && stored > *request.max_bytes) {
+        result = refuse(standard, OVER_MAX_BYTES);
+        Line line = about(name);
+        add_number(line, stored);
+        add(line, " bytes stored, more than --max-bytes=");
+        add_number(line, *request.max_bytes);
+        add(line, " allows; --name with --pack may store fewer");
+        send(line);
+    } else if (!accepted || !within_reach(pixel_count(header), request.text.colour)) {
         result = convert_bmp(header, input.bytes, standard, request.text);
     } else {
-        platform::OutputFile file;
-        outputs.file_name = request.output_path;
-        if (platform::create_file(request.output_path, file, outputs.file.error)) {
-            outputs.file.file = &file;
-            result = convert_bmp(header, input.bytes, {write_output, &outputs.file}, request.text);
-            if (result == 0 && outputs.file.error == 0) {
-                platform::commit_file(file, outputs.file.error);
-            }
-            platform::discard_file(file);
-            outputs.file.file = nullptr;
-        }
+        result = deliver(standard, request.output_path, outputs.file, [&](Sink sink) {
+            return convert_bmp(header, input.bytes, sink, request.text);
+        });
     }
     explain(name, input.bytes, header, request.strict, request.text.colour);
     platform::release(input);
@@ -167,15 +138,29 @@ int refuse_arguments(Sink sink, int count) {
     return refused;
 }
 
-// The usage message for an option that is wrong, and a line on what is wrong with it; no
-// problem stands for an option that does not exist.
-int refuse_option(Sink sink, std::string_view option, const char* problem) {
+} // namespace
+
+bool write_output(void* context, const char* bytes, std::size_t size) {
+    auto& output = *static_cast<Output*>(context);
+    if (output.error != 0) {
+        return false;
+    }
+    return output.file != nullptr ? platform::write_file(*output.file, bytes, size, output.error)
+                                  : platform::write_output(bytes, size, output.error);
+}
+
+int refuse(Sink sink, std::string_view message) {
+    sink.write(sink.context, message.data(), message.size());
+    return FAILED;
+}
+
+int refuse_option(Sink sink, std::string_view option, std::string_view problem) {
     const int refused = refuse(sink, USAGE);
     Line line;
     add(line, "tivrano: ");
     add(line, option);
     add(line, ": ");
-    if (problem != nullptr) {
+    if (!problem.empty()) {
         add(line, problem);
     } else {
         add(line, "no such option; a file of that name is ./");
@@ -185,6 +170,8 @@ int refuse_option(Sink sink, std::string_view option, const char* problem) {
     send(line);
     return refused;
 }
+
+namespace {
 
 int print(Sink sink, std::string_view text) {
     return sink.write(sink.context, text.data(), text.size()) ? 0 : FAILED;
@@ -204,6 +191,10 @@ enum LongOption : int {
     OPT_BRIGHTNESS,
     OPT_MAX_CURRENT,
     OPT_LED_CURRENT,
+    OPT_DELAY_MS,
+    OPT_PACK,
+    OPT_MAX_BYTES,
+    OPT_HEADER,
 };
 
 // The values a number may take, both included.
@@ -300,6 +291,24 @@ const char* take_colour(int option, std::string_view text, Colour& colour) {
     }
 }
 
+// One delay for every frame, or one for each, parted by commas.
+const char* take_delays(std::string_view text, Request& request) {
+    request.delay_ms.clear();
+    for (;;) {
+        const std::size_t comma = text.find(',');
+        const auto delay = decimal(text.substr(0, comma), {0, 65535}, 0);
+        if (!delay) {
+            return "the delay is a whole number of milliseconds from 0 to 65535, or one for "
+                   "each frame, parted by commas";
+        }
+        request.delay_ms.push_back(static_cast<std::uint16_t>(*delay));
+        if (comma == std::string_view::npos) {
+            return nullptr;
+        }
+        text.remove_prefix(comma + 1);
+    }
+}
+
 // Takes one option, with its value if it has one, into the request; returns what is wrong with
 // it, or nullptr.
 const char* take_option(int option, const char* value, Request& request) {
@@ -338,6 +347,18 @@ const char* take_option(int option, const char* value, Request& request) {
     case OPT_MAX_CURRENT:
     case OPT_LED_CURRENT:
         return take_colour(option, text, request.text.colour);
+    case OPT_DELAY_MS:
+        request.delay_given = text;
+        return take_delays(text, request);
+    case OPT_PACK:
+        request.pack = true;
+        return nullptr;
+    case OPT_MAX_BYTES:
+        request.max_bytes = decimal(text, {1, std::uint64_t{1} << 62U}, 0);
+        return request.max_bytes ? nullptr : "the budget is a whole number of bytes, 1 or more";
+    case OPT_HEADER:
+        request.header_path = text;
+        return nullptr;
     case 'h':
     case OPT_VERSION:
         return "it stands alone, without a file";
@@ -392,6 +413,10 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
         {"brightness", required_argument, nullptr, OPT_BRIGHTNESS},
         {"max-current", required_argument, nullptr, OPT_MAX_CURRENT},
         {"led-current", required_argument, nullptr, OPT_LED_CURRENT},
+        {"delay-ms", required_argument, nullptr, OPT_DELAY_MS},
+        {"pack", no_argument, nullptr, OPT_PACK},
+        {"max-bytes", required_argument, nullptr, OPT_MAX_BYTES},
+        {"header", required_argument, nullptr, OPT_HEADER},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, OPT_VERSION},
         {nullptr, 0, nullptr, 0},
@@ -404,15 +429,32 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
             // An unknown short option is one letter of its argument; a long one is all of it.
             const char letter[] = {'-', static_cast<char>(optopt), '\0'};
             return refuse_option(
-                standard, optopt != 0 ? std::string_view(letter, 2) : argv[optind - 1], nullptr);
+                standard, optopt != 0 ? std::string_view(letter, 2) : argv[optind - 1], {});
         }
         if (const char* problem = take_option(got, optarg, request); problem != nullptr) {
             Line given = as_given(index >= 0 ? &OPTIONS[index] : nullptr, argv[optind - 1]);
             return refuse_option(standard, {given.text, given.size}, problem);
         }
     }
-    if (argc - optind != 1) {
-        return refuse_arguments(standard, argc - optind);
+    // Several files with a name, or one with --pack, are the frames of an animation.
+    const int files = argc - optind;
+    const bool animation = !request.text.name.empty() && (files > 1 || request.pack);
+    if (files < 1 || (files > 1 && !animation)) {
+        return refuse_arguments(standard, files);
+    }
+    if (request.pack && request.text.name.empty()) {
+        return refuse_option(standard, "--pack", "it needs --name, the animation's name");
+    }
+    if (!animation && (request.delay_given != nullptr || request.header_path != nullptr)) {
+        Line given;
+        add(given, request.delay_given != nullptr ? "--delay-ms=" : "--header=");
+        add(given, request.delay_given != nullptr ? request.delay_given : request.header_path);
+        return refuse_option(standard, {given.text, given.size},
+                             "it is for an animation: --name with two or more files, or --pack");
+    }
+    if (animation) {
+        return convert_animation({argv + optind, static_cast<std::size_t>(files)}, request,
+                                 outputs);
     }
     const char* const path = argv[optind];
     if (std::string_view(path) == "-") {
@@ -435,13 +477,15 @@ void report_failed_write(std::string_view what, int error) {
 int run(int argc, char** argv) {
     Outputs outputs;
     const int result = dispatch(argc, argv, outputs);
-    if (outputs.file.error != 0) {
-        report_failed_write(outputs.file_name, outputs.file.error);
+    bool failed = false;
+    for (const Output* output : {&outputs.header, &outputs.file, &outputs.standard}) {
+        if (output->error != 0) {
+            report_failed_write(output->name != nullptr ? output->name : "standard output",
+                                output->error);
+            failed = true;
+        }
     }
-    if (outputs.standard.error != 0) {
-        report_failed_write("standard output", outputs.standard.error);
-    }
-    return outputs.file.error != 0 || outputs.standard.error != 0 ? FAILED : result;
+    return failed ? FAILED : result;
 }
 
 } // namespace tivrano

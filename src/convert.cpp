@@ -30,7 +30,6 @@ constexpr std::uint64_t BYTES_PER_PIXEL = 3;
 
 constexpr std::string_view NO_SIGNATURE = "BM header not found!\r\n";
 constexpr std::string_view TRUNCATED = "BMP file truncated!\n";
-constexpr std::string_view CURRENT_NOT_MET = "BMP file refused by --max-current!\n";
 
 // One conversion's state: the file, the dimensions from its header, and `j`, the triples written
 // since the last line break, counted across strip lines.

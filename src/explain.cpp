@@ -246,6 +246,17 @@ std::string_view load_failure(std::string_view name, platform::Loaded loaded,
     return message;
 }
 
+void explain_current(std::string_view name, std::uint64_t leds, const Colour& colour) {
+    Line line = about(name);
+    add_number(line, leds);
+    add(line, " LEDs draw ");
+    add_thousandths(line, leds * colour.led_current_ua[3]);
+    add(line, " mA even when dark, by the model, more than --max-current=");
+    add_number(line, colour.max_current_ma);
+    add(line, " allows");
+    send(line);
+}
+
 void explain(std::string_view name, std::span<const std::uint8_t> bytes, const BmpHeader& header,
              bool strict, const Colour& colour) {
     if (header.verdict == Verdict::no_signature) {
@@ -272,14 +283,7 @@ void explain(std::string_view name, std::span<const std::uint8_t> bytes, const B
         add(line, "refused by --strict, for the reasons below");
         send(line);
     } else if (!within_reach(pixel_count(header), colour)) {
-        Line line = about(name);
-        add_number(line, pixel_count(header));
-        add(line, " LEDs draw ");
-        add_thousandths(line, pixel_count(header) * colour.led_current_ua[3]);
-        add(line, " mA even when dark, by the model, more than --max-current=");
-        add_number(line, colour.max_current_ma);
-        add(line, " allows");
-        send(line);
+        explain_current(name, pixel_count(header), colour);
     }
     // A file too short to hold its dimensions is not worth a closer look.
     if (header.width) {

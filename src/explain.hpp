@@ -48,6 +48,9 @@ Line about(std::string_view name, Kind kind = Kind::reason);
 std::string_view load_failure(std::string_view name, platform::Loaded loaded,
                               const platform::Input& input, Line& line);
 
+// Says that `leds` LEDs draw more than the limit even when dark, by the model.
+void explain_current(std::string_view name, std::uint64_t leds, const Colour& colour);
+
 // Says why a loaded file was refused, by its header, by --strict or by a current limit it cannot
 // meet, and warns about each header field that says the file is not what it is read as.
 void explain(std::string_view name, std::span<const std::uint8_t> bytes, const BmpHeader& header,

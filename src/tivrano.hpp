@@ -71,6 +71,9 @@ struct Colour {
 
 bool is_plain(const Colour& colour);
 
+// What standard output gets instead of the text when a limit cannot be met.
+inline constexpr std::string_view CURRENT_NOT_MET = "BMP file refused by --max-current!\n";
+
 // Whether a limit can be met for `leds` LEDs at all: they draw their dark current whatever the
 // values.
 bool within_reach(std::uint64_t leds, const Colour& colour);

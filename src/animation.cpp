@@ -1,0 +1,293 @@
+#include "animation.hpp"
+
+#include <charconv>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "names.hpp"
+#include "text.hpp"
+
+namespace tivrano {
+namespace {
+
+using text::put;
+using text::put_number;
+
+std::uint64_t fnv1a(std::span<const std::uint8_t> bytes) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const std::uint8_t byte : bytes) {
+        hash = (hash ^ byte) * 1099511628211ULL;
+    }
+    return hash;
+}
+
+// A name with a suffix, such as NAME_3 for frame 3 or NAME_record_3.
+class Name {
+  public:
+    Name(std::string_view name, std::string_view suffix,
+         std::optional<std::size_t> number = std::nullopt) {
+        add(name);
+        add(suffix);
+        if (number) {
+            const auto end = std::to_chars(text_ + size_, std::end(text_), *number);
+            size_ = static_cast<std::size_t>(end.ptr - text_);
+        }
+    }
+    std::string_view view() const { return {text_, size_}; }
+
+  private:
+    void add(std::string_view part) {
+        std::memcpy(text_ + size_, part.data(), part.size());
+        size_ += part.size();
+    }
+    char text_[MAX_NAME_SIZE + 32] = {};
+    std::size_t size_ = 0;
+};
+
+void put_named(text::Writer& out, std::string_view before, std::string_view name,
+               std::string_view after) {
+    put(out, before);
+    put(out, name);
+    put(out, after);
+}
+
+// Entries parted by commas, eight to a line, in braces, ending the definition.
+template <typename Entry> void put_list(text::Writer& out, std::size_t count, Entry entry) {
+    put(out, " = {");
+    for (std::size_t k = 0; k < count; ++k) {
+        put(out, k % 8 == 0 ? "\r\n    " : " ");
+        entry(k);
+        put(out, ",");
+    }
+    put(out, "\r\n};\r\n");
+}
+
+// An array of bytes as values, from its opening to its closing.
+void put_array(text::Writer& out, std::string_view opening, std::string_view name,
+               std::string_view placement, std::span<const std::uint8_t> bytes) {
+    put_named(out, opening, name, "[]");
+    put(out, placement);
+    put(out, " = {\r\n    ");
+    int j = 0;
+    text::put_values(out, bytes, j);
+    put(out, text::NAMED_ARRAY_CLOSING);
+}
+
+// What the text defines, declared for the text itself and for its header.
+void put_declarations(text::Writer& out, const Storage& storage, std::string_view name) {
+    put(out, text::C_LINKAGE);
+    if (storage.packed) {
+        put_named(out, "extern const struct tivrano_animation ", name, ";\r\n");
+    } else {
+        for (std::size_t k = 0; k < storage.same_as.size(); ++k) {
+            const Name frame(name, "_", k);
+            if (storage.same_as[k] == k) {
+                text::put_frame_declarations(out, frame.view());
+                continue;
+            }
+            put_named(out, "#define ", frame.view(), " ");
+            put_named(out, "", Name(name, "_", storage.same_as[k]).view(), "\r\n");
+            put_named(out, "extern const size_t ", frame.view(), "_size;\r\n");
+            put_named(out, "extern const int32_t ", frame.view(), "_width, ");
+            put_named(out, "", frame.view(), "_height;\r\n");
+        }
+        put_named(out, "extern const uint8_t *const ", name, "[];\r\n");
+        put_named(out, "extern const size_t ", name, "_count;\r\n");
+        put_named(out, "extern const int32_t ", name, "_width, ");
+        put_named(out, "", name, "_height;\r\n");
+        put_named(out, "extern const uint16_t ", name, "_delay_ms[];\r\n");
+    }
+    put(out, text::C_LINKAGE_END);
+}
+
+// Each distinct frame an array of its own, and the table, the count, the size and the delays.
+void put_frames(text::Writer& out, const Frames& frames, const Storage& storage,
+                const TextOptions& options) {
+    const std::string_view name = options.name;
+    const std::string_view placement = options.progmem ? " PROGMEM" : "";
+    if (options.progmem) {
+        put(out, text::PROGMEM_PROLOGUE);
+    }
+    for (std::size_t k = 0; k < frames.count(); ++k) {
+        const Name frame(name, "_", k);
+        if (storage.same_as[k] == k) {
+            put_array(out, text::ARRAY_TYPE, frame.view(), placement, frames.frame(k));
+        }
+        text::put_frame_definitions(out, frame.view(), frames.width, frames.height);
+    }
+    put_named(out, "const uint8_t *const ", name, "[]");
+    put(out, placement);
+    put_list(out, frames.count(), [&](std::size_t k) { put(out, Name(name, "_", k).view()); });
+    put_named(out, "const size_t ", name, "_count = ");
+    put_number(out, frames.count());
+    put_named(out, ";\r\nconst int32_t ", name, "_width = ");
+    put_number(out, frames.width);
+    put_named(out, ", ", name, "_height = ");
+    put_number(out, frames.height);
+    put_named(out, ";\r\nconst uint16_t ", name, "_delay_ms[]");
+    put(out, placement);
+    put_list(out, frames.count(), [&](std::size_t k) { put_number(out, frames.delay_ms[k]); });
+}
+
+// The palette, the records, the table of each frame's record, the delays, and the animation
+// that holds them, all in flash memory on an AVR.
+void put_packed(text::Writer& out, const Frames& frames, const Packed& packed,
+                std::string_view name) {
+    constexpr std::string_view FLASH = " TIVRANO_FLASH";
+    constexpr std::string_view STATIC_ARRAY = "static const uint8_t ";
+    if (!packed.palette.empty()) {
+        put_array(out, STATIC_ARRAY, Name(name, "_palette").view(), FLASH, packed.palette);
+    }
+    for (std::size_t k = 0; k < packed.records.size(); ++k) {
+        put_array(out, STATIC_ARRAY, Name(name, "_record_", k).view(), FLASH, packed.records[k]);
+    }
+    put_named(out, "static const uint8_t *const ", name, "_frames[]");
+    put(out, FLASH);
+    put_list(out, frames.count(), [&](std::size_t k) {
+        put(out, Name(name, "_record_", packed.frame_record[k]).view());
+    });
+    put_named(out, "static const uint16_t ", name, "_delay_ms[]");
+    put(out, FLASH);
+    put_list(out, frames.count(), [&](std::size_t k) { put_number(out, frames.delay_ms[k]); });
+    put_named(out, "const struct tivrano_animation ", name, " TIVRANO_FLASH = {");
+    put_number(out, frames.count());
+    put(out, ", ");
+    put_number(out, frames.width);
+    put(out, ", ");
+    put_number(out, frames.height);
+    put(out, ", ");
+    put_number(out, packed.bits);
+    put(out, ", ");
+    if (packed.palette.empty()) {
+        put(out, "NULL");
+    } else {
+        put_named(out, "", name, "_palette");
+    }
+    put_named(out, ", ", name, "_frames");
+    put_named(out, ", ", name, "_delay_ms};\r\n");
+}
+
+std::string summary(const Storage& storage, std::size_t count) {
+    std::string line = "Animation: " + std::to_string(count) +
+                       (count == 1 ? " frame, " : " frames, ") + std::to_string(storage.triples) +
+                       " bytes as triples, " + std::to_string(storage.stored) + " bytes stored";
+    return line + (storage.packed ? ", packed\r\n" : "\r\n");
+}
+
+} // namespace
+
+std::size_t Frames::frame_size() const {
+    return 3 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+}
+
+std::size_t Frames::count() const {
+    return frame_size() == 0 ? 0 : values.size() / frame_size();
+}
+
+std::span<const std::uint8_t> Frames::frame(std::size_t k) const {
+    return std::span(values).subspan(k * frame_size(), frame_size());
+}
+
+void append_values(const BmpHeader& header, std::span<const std::uint8_t> bmpdata,
+                   const Layout& layout, std::vector<std::uint8_t>& values) {
+    const StripPlan plan = plan_strip(layout, *header.width, *header.height);
+    const std::int64_t back = (plan.length - std::int64_t{1}) * plan.along;
+    std::int64_t start = plan.first;
+    for (std::int32_t k = 0; k < plan.lines; ++k, start += plan.across) {
+        const bool reversed = plan.serpentine && k % 2 == 1;
+        const std::int64_t step = reversed ? -plan.along : plan.along;
+        std::int64_t offset = reversed ? start + back : start;
+        for (std::int32_t i = 0; i < plan.length; ++i, offset += step) {
+            const std::uint8_t* const pixel = bmpdata.data() + offset;
+            values.insert(values.end(), {pixel[layout.channel[0]], pixel[layout.channel[1]],
+                                         pixel[layout.channel[2]]});
+        }
+    }
+}
+
+ColourPlan colour_frames(const Colour& colour, const Layout& layout, Frames& frames) {
+    std::vector<Histogram> counts(frames.count());
+    for (std::size_t k = 0; k < frames.count(); ++k) {
+        const auto frame = frames.frame(k);
+        for (std::size_t at = 0; at < frame.size(); ++at) {
+            ++counts[k][layout.channel[at % 3]][frame[at]];
+        }
+    }
+    ColourPlan plan = plan_colour(colour, counts);
+    if (plan.met) {
+        for (std::size_t at = 0; at < frames.values.size(); ++at) {
+            frames.values[at] = plan.table[layout.channel[at % 3]][frames.values[at]];
+        }
+    }
+    return plan;
+}
+
+Storage store(const Frames& frames, bool packed) {
+    Storage storage;
+    storage.triples = frames.values.size();
+    if (packed) {
+        storage.packed = pack(frames);
+        storage.stored = storage.packed->palette.size();
+        for (const auto& record : storage.packed->records) {
+            storage.stored += record.size();
+        }
+        return storage;
+    }
+    std::unordered_multimap<std::uint64_t, std::uint16_t> seen;
+    for (std::size_t k = 0; k < frames.count(); ++k) {
+        const auto frame = frames.frame(k);
+        const std::uint64_t hash = fnv1a(frame);
+        auto same = static_cast<std::uint16_t>(k);
+        const auto [first, last] = seen.equal_range(hash);
+        for (auto earlier = first; earlier != last; ++earlier) {
+            if (std::ranges::equal(frames.frame(earlier->second), frame)) {
+                same = earlier->second;
+                break;
+            }
+        }
+        if (same == k) {
+            seen.emplace(hash, same);
+            storage.stored += frame.size();
+        }
+        storage.same_as.push_back(same);
+    }
+    return storage;
+}
+
+int write_animation(const Frames& frames, const Storage& storage, const TextOptions& options,
+                    const ColourPlan* plan, Sink sink) {
+    auto out = std::make_unique<text::Writer>();
+    out->sink = sink;
+    text::put_comment(*out, frames.width, frames.height, options, plan,
+                      summary(storage, frames.count()));
+    put(*out, storage.packed ? "#include \"tivrano_player.h\"\r\n"
+                             : "#include <stddef.h>\r\n#include <stdint.h>\r\n");
+    put_declarations(*out, storage, options.name);
+    if (storage.packed) {
+        put_packed(*out, frames, *storage.packed, options.name);
+    } else {
+        put_frames(*out, frames, storage, options);
+    }
+    text::flush(*out);
+    return out->failed ? -1 : 0;
+}
+
+int write_animation_header(const Storage& storage, const TextOptions& options, Sink sink) {
+    auto out = std::make_unique<text::Writer>();
+    out->sink = sink;
+    put_named(*out, "/* The animation ", options.name,
+              ", declared as the text tivrano wrote defines it. Generated; do not edit. */\r\n");
+    put_named(*out, "#ifndef TIVRANO_ANIMATION_", options.name, "_H\r\n");
+    put_named(*out, "#define TIVRANO_ANIMATION_", options.name, "_H\r\n");
+    put(*out, storage.packed ? "#include \"tivrano_player.h\"\r\n"
+                             : "#include <stddef.h>\r\n#include <stdint.h>\r\n");
+    put_declarations(*out, storage, options.name);
+    put(*out, "#endif\r\n");
+    text::flush(*out);
+    return out->failed ? -1 : 0;
+}
+
+} // namespace tivrano

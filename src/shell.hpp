@@ -1,0 +1,86 @@
+// What the shell's two ways share, one image and an animation: the request the command line
+// makes, where text goes, and the messages standard output gets.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "platform.hpp"
+#include "tivrano.hpp"
+
+namespace tivrano {
+
+// Returned after any failure: status 255 in the shell.
+inline constexpr int FAILED = -1;
+
+inline constexpr std::string_view USAGE =
+    "Ungueltige Anzahl der Parameter\nNutzung:  tivrano bmpfile >csoure\n";
+inline constexpr std::string_view NOT_STRICT = "BMP file refused by --strict!\n";
+inline constexpr std::string_view OVER_MAX_BYTES = "BMP data refused by --max-bytes!\n";
+inline constexpr std::string_view FRAMES_REFUSED = "BMP frames refused!\n";
+
+// What the command line asks for.
+struct Request {
+    TextOptions text;
+    const char* output_path = nullptr; // -o; nullptr for standard output
+    const char* header_path = nullptr; // --header
+    bool strict = false;
+    bool pack = false;
+    std::optional<std::uint64_t> max_bytes;
+    std::vector<std::uint16_t> delay_ms; // none: 100 each; one: the same for each
+    const char* delay_given = nullptr;   // --delay-ms's value as given
+};
+
+// Where text goes: standard output, or a file; and the error of its first failed write (0
+// while every write succeeded).
+struct Output {
+    platform::OutputFile* file = nullptr;
+    const char* name = nullptr; // the file's, for messages
+    int error = 0;
+};
+
+// Standard output, the file of -o and that of --header.
+struct Outputs {
+    Output standard;
+    Output file;
+    Output header;
+};
+
+bool write_output(void* context, const char* bytes, std::size_t size);
+
+// Writes the message to `sink` and returns FAILED.
+int refuse(Sink sink, std::string_view message);
+
+// The usage message for an option that is wrong, and a line on what is wrong with it; no
+// problem stands for an option that does not exist.
+int refuse_option(Sink sink, std::string_view option, std::string_view problem);
+
+// Has `write` write a text into standard output, or, for a path, whole into that file, which
+// is replaced only if `write` returns 0 and every write succeeded.
+template <typename Write>
+int deliver(Sink standard, const char* path, Output& output, Write write) {
+    if (path == nullptr) {
+        return write(standard);
+    }
+    platform::OutputFile file;
+    output.name = path;
+    if (!platform::create_file(path, file, output.error)) {
+        return FAILED;
+    }
+    output.file = &file;
+    int result = write(Sink{write_output, &output});
+    if (result == 0 && output.error == 0) {
+        platform::commit_file(file, output.error);
+    }
+    platform::discard_file(file);
+    output.file = nullptr;
+    return output.error != 0 ? FAILED : result;
+}
+
+// The frames of an animation, from these files, through to its text (animate.cpp).
+int convert_animation(std::span<char* const> paths, const Request& request, Outputs& outputs);
+
+} // namespace tivrano
