@@ -1,7 +1,8 @@
 # tivrano_add_frames(<target> FRAMES <bmp>... [NAMES <ident>...] [HEADER <file.h>]
 #                    [TABLE <ident>] [OUTPUT_DIR <dir>]
 #                    [ORDER <order>] [START <corner>] [COLUMNS] [SERPENTINE] [PROGMEM]
-#                    [ALLOW_WARNINGS])
+#                    [GAMMA <g>|<r,g,b>] [BRIGHTNESS <percent>] [MAX_CURRENT_MA <ma>]
+#                    [LED_CURRENT <r,g,b,idle>] [ALLOW_WARNINGS])
 #
 # Converts each BMP frame with tivrano at build time and adds the result to <target>, where it
 # compiles with the target's own flags (a cross-compiler's too). For a frame named NAME:
@@ -29,6 +30,11 @@
 #             along columns, every second line the other way.
 # PROGMEM     on an AVR the frames, and the TABLE, go to flash memory: read a frame's bytes
 #             with pgm_read_byte, and the table's entries with pgm_read_ptr.
+# GAMMA, BRIGHTNESS, MAX_CURRENT_MA, LED_CURRENT
+#             the colours (tivrano --gamma, --brightness, --max-current, --led-current): a
+#             gamma from 0.1 to 5.0, or three for red, green and blue; a whole percent from 1
+#             to 100; a limit in milliamperes; the model's milliamperes at full red, green and
+#             blue and for a dark LED. Each frame of tivrano_add_frames is scaled on its own.
 # ALLOW_WARNINGS
 #             converts a frame that tivrano converts only with a warning (not a plain 24-bit
 #             BMP, top-down, no pixels); without it, such a frame stops the build.
@@ -41,16 +47,21 @@
 #
 # tivrano_add_animation(<target> NAME <ident> SOURCE <file.gif> | SOURCE <png>...
 #                       [HEADER <file.h>] [BACKGROUND <colour>] [DELAY_MS <ms>]
-#                       [OUTPUT_DIR <dir>] [ORDER <order>] [START <corner>] [COLUMNS]
-#                       [SERPENTINE] [PROGMEM])
+#                       [PACKED [MAX_BYTES <n>]] [OUTPUT_DIR <dir>] [ORDER <order>]
+#                       [START <corner>] [COLUMNS] [SERPENTINE] [PROGMEM] [GAMMA ...]
+#                       [BRIGHTNESS ...] [MAX_CURRENT_MA ...] [LED_CURRENT ...])
 #
 # Adds an animation as a pixel editor wrote it, an animated GIF or PNG frames, to <target>:
 #
-#   const uint8_t NAME_0[] ... NAME_<n-1>[]   each frame, with _size, _width and _height
+#   const uint8_t NAME_0[] ... NAME_<n-1>[]   each frame, with _size, _width and _height;
+#                                             a frame like an earlier one is that one
 #   const uint8_t *const NAME[];              the frames in order
 #   const size_t NAME_count;                  n
 #   const int32_t NAME_width, NAME_height;    the size of every frame
 #   const uint16_t NAME_delay_ms[];           how long each frame is shown, in milliseconds
+#
+# or with PACKED, `const struct tivrano_animation NAME`, stored packed, which tivrano_player.h
+# plays (it is put on <target>'s include path); on an AVR it is in flash memory.
 #
 # SOURCE      one GIF, or PNG files of one size; relative paths are taken from
 #             CMAKE_CURRENT_SOURCE_DIR. The GIF's frames are taken whole, as a browser shows
@@ -62,28 +73,38 @@
 # BACKGROUND  what transparent pixels are laid on: an ImageMagick colour (black, #102030,
 #             rgb(16,32,48)); black, an unlit LED, by default.
 # DELAY_MS    each PNG frame's delay, 0 to 65535; 100 by default. A GIF has its own.
-# OUTPUT_DIR, ORDER, START, COLUMNS, SERPENTINE, PROGMEM
+# PACKED      stores the frames packed (tivrano --pack); MAX_BYTES stops the build if they
+#             take more than that many bytes.
+# OUTPUT_DIR, ORDER, START, COLUMNS, SERPENTINE, PROGMEM, GAMMA, BRIGHTNESS, LED_CURRENT
 #             as for tivrano_add_frames; with PROGMEM, NAME[] and NAME_delay_ms[] are in flash
 #             memory too: read them with pgm_read_ptr and pgm_read_word.
+# MAX_CURRENT_MA
+#             as for tivrano_add_frames, with one factor for every frame, the one the brightest
+#             needs, so that the frames keep their brightness to each other.
 #
-# ImageMagick splits the animation at configure time, since the frame count decides which
-# sources there are, into plain 24-bit BMPs in OUTPUT_DIR, which are converted as
-# tivrano_add_frames converts frames. The sources are configure dependencies: editing one
-# re-runs the configure on the next build, and only the frames that changed are converted
-# again. ImageMagick runs on the build machine; the cache variable TIVRANO_IMAGEMAGICK names its
-# magick (7) or convert (6) outright.
+# ImageMagick splits the animation at configure time into plain 24-bit BMPs in OUTPUT_DIR, and
+# at build time tivrano converts them in one call into the source and the header. The sources
+# are configure dependencies: editing one re-runs the configure on the next build, and the
+# animation is converted again when a frame changed. ImageMagick runs on the build machine; the
+# cache variable TIVRANO_IMAGEMAGICK names its magick (7) or convert (6) outright.
 include_guard(GLOBAL)
 if(CMAKE_VERSION VERSION_LESS 3.18)
     message(FATAL_ERROR "tivrano_add_frames and tivrano_add_animation need CMake 3.18 or later")
 endif()
 
-# The keywords that lay frames out, which both functions take and hand to the tool.
-set(_TIVRANO_LAYOUT_FLAGS COLUMNS SERPENTINE PROGMEM)
-set(_TIVRANO_LAYOUT_VALUES ORDER START)
+# tivrano_player.h: beside the installed package, or in the source tree.
+foreach(_tivrano_dir "${CMAKE_CURRENT_LIST_DIR}/../../../include" "${CMAKE_CURRENT_LIST_DIR}/../include")
+    if(EXISTS "${_tivrano_dir}/tivrano_player.h")
+        get_filename_component(_tivrano_dir "${_tivrano_dir}" ABSOLUTE)
+        set_property(GLOBAL PROPERTY TIVRANO_PLAYER_DIR "${_tivrano_dir}")
+        break()
+    endif()
+endforeach()
 
 function(tivrano_add_frames target)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "${_TIVRANO_LAYOUT_FLAGS};ALLOW_WARNINGS"
-        "${_TIVRANO_LAYOUT_VALUES};HEADER;TABLE;OUTPUT_DIR" "FRAMES;NAMES")
+    cmake_parse_arguments(PARSE_ARGV 1 arg "COLUMNS;SERPENTINE;PROGMEM;ALLOW_WARNINGS"
+        "ORDER;START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;HEADER;TABLE;OUTPUT_DIR"
+        "FRAMES;NAMES")
     set(caller "tivrano_add_frames(${target})")
     _tivrano_check_call("${caller}" "${target}" "${arg_UNPARSED_ARGUMENTS}")
     if(NOT arg_FRAMES)
@@ -119,14 +140,87 @@ function(tivrano_add_frames target)
         get_filename_component(bmp "${frame}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
         list(APPEND absolute "${bmp}")
     endforeach()
-    _tivrano_add_frames("${caller}" ${target} "${arg_OUTPUT_DIR}" "${arg_HEADER}"
-        "${target}_frames.h" "${arg_TABLE}" "${arg_PROGMEM}" "${options}"
-        FRAMES ${absolute} NAMES ${names} SHOWN ${arg_FRAMES})
+
+    # Every identifier the frames define, checked before anything is generated, each with
+    # where it comes from.
+    foreach(frame name IN ZIP_LISTS arg_FRAMES names)
+        _tivrano_identifier_problem(problem "${name}")
+        if(problem)
+            message(FATAL_ERROR "${caller}: the name \"${name}\" of frame ${frame} ${problem}; "
+                "name it with NAMES")
+        endif()
+        foreach(identifier ${name} ${name}_size ${name}_width ${name}_height)
+            _tivrano_claim_identifier("${caller}" "${identifier}" "${frame}")
+        endforeach()
+    endforeach()
+    if(arg_TABLE)
+        _tivrano_identifier_problem(problem "${arg_TABLE}")
+        if(problem)
+            message(FATAL_ERROR "${caller}: the TABLE name \"${arg_TABLE}\" ${problem}")
+        endif()
+        foreach(identifier ${arg_TABLE} ${arg_TABLE}_count)
+            _tivrano_claim_identifier("${caller}" "${identifier}" "its TABLE")
+        endforeach()
+    endif()
+    _tivrano_places("${caller}" "${target}" "${arg_OUTPUT_DIR}" "${arg_HEADER}"
+        "${target}_frames.h")
+
+    _tivrano_converter(tool tool_depends)
+    set(declarations)
+    set(sources)
+    file(MAKE_DIRECTORY "${output_dir}")
+    foreach(bmp frame name IN ZIP_LISTS absolute arg_FRAMES names)
+        set(source "${output_dir}/${name}.${extension}")
+        # The tool writes the source whole or not at all, and leaves it as it was when it
+        # refuses the frame: older than the frame, so the next build tries again.
+        add_custom_command(
+            OUTPUT "${source}"
+            COMMAND "${tool}" ${options} "--name=${name}" -o "${source}" "${bmp}"
+            DEPENDS "${bmp}" ${tool_depends}
+            COMMENT "tivrano: converting ${frame} into ${name}"
+            VERBATIM)
+        list(APPEND sources "${source}")
+        string(APPEND declarations
+            "extern const uint8_t ${name}[];\n"
+            "extern const size_t ${name}_size;\n"
+            "extern const int32_t ${name}_width, ${name}_height;\n")
+    endforeach()
+
+    set(where "")
+    if(arg_TABLE)
+        set(table_source "${output_dir}/${arg_TABLE}.${extension}")
+        _tivrano_progmem("${arg_PROGMEM}" prologue placement)
+        list(JOIN names ", " members)
+        file(CONFIGURE OUTPUT "${table_source}" CONTENT
+"/* Generated by tivrano_add_frames; do not edit. */
+#include \"${header_include}\"
+${prologue}
+const uint8_t *const ${arg_TABLE}[]${placement} = {${members}};
+const size_t ${arg_TABLE}_count = sizeof ${arg_TABLE} / sizeof ${arg_TABLE}[0];
+")
+        list(APPEND sources "${table_source}")
+        string(APPEND declarations
+            "\n/* The frames in the order given. */\n"
+            "extern const uint8_t *const ${arg_TABLE}[];\n"
+            "extern const size_t ${arg_TABLE}_count;\n")
+    endif()
+    if(arg_PROGMEM AND arg_TABLE)
+        set(where " On an AVR the frames and the table are in flash memory: read a frame's
+   bytes with pgm_read_byte, and the table's entries with pgm_read_ptr.")
+    elseif(arg_PROGMEM)
+        set(where " On an AVR the frames are in flash memory: read them with pgm_read_byte.")
+    endif()
+    _tivrano_write_header("${header}" "${header_include}"
+        "Frames converted by tivrano for ${target}.${where} Generated by tivrano_add_frames; do
+   not edit." "" "${declarations}")
+    target_sources(${target} PRIVATE ${sources})
+    target_include_directories(${target} PUBLIC "${include_dir}")
 endfunction()
 
 function(tivrano_add_animation target)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "${_TIVRANO_LAYOUT_FLAGS}"
-        "${_TIVRANO_LAYOUT_VALUES};NAME;HEADER;BACKGROUND;DELAY_MS;OUTPUT_DIR" "SOURCE")
+    cmake_parse_arguments(PARSE_ARGV 1 arg "COLUMNS;SERPENTINE;PROGMEM;PACKED"
+        "ORDER;START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;NAME;HEADER;BACKGROUND;DELAY_MS;MAX_BYTES;OUTPUT_DIR"
+        "SOURCE")
     set(caller "tivrano_add_animation(${target})")
     _tivrano_check_call("${caller}" "${target}" "${arg_UNPARSED_ARGUMENTS}")
     if(NOT arg_NAME)
@@ -147,7 +241,17 @@ function(tivrano_add_animation target)
             "NAME")
     endif()
     _tivrano_tool_options(options "${caller}" arg)
-    list(APPEND options --strict)
+    list(APPEND options --strict "--name=${name}")
+    if(arg_PACKED)
+        list(APPEND options --pack)
+    endif()
+    if(DEFINED arg_MAX_BYTES)
+        if(NOT arg_PACKED OR NOT arg_MAX_BYTES MATCHES "^[1-9][0-9]*$")
+            message(FATAL_ERROR "${caller}: MAX_BYTES is a whole number of bytes, 1 or more, "
+                "for a PACKED animation")
+        endif()
+        list(APPEND options "--max-bytes=${arg_MAX_BYTES}")
+    endif()
 
     _tivrano_animation_sources("${caller}" sources origin is_gif ${arg_SOURCE})
     set(delay_ms "${arg_DELAY_MS}")
@@ -166,135 +270,42 @@ function(tivrano_add_animation target)
     endif()
 
     _tivrano_places("${caller}" "${target}" "${arg_OUTPUT_DIR}" "${arg_HEADER}" "${name}.h")
-    foreach(identifier ${name} ${name}_count ${name}_width ${name}_height ${name}_delay_ms)
+    set(source "${output_dir}/${name}.${extension}")
+    _tivrano_split_animation("${caller}" "${name}" "${origin}" "${is_gif}" "${background}"
+        "${delay_ms}" "${output_dir}" "${header};${source}" ${sources})
+    list(LENGTH frames frame_count)
+    set(defined ${name})
+    if(NOT arg_PACKED)
+        list(APPEND defined ${name}_count ${name}_width ${name}_height ${name}_delay_ms)
+        math(EXPR last "${frame_count} - 1")
+        foreach(k RANGE ${last})
+            list(APPEND defined ${name}_${k} ${name}_${k}_size ${name}_${k}_width
+                ${name}_${k}_height)
+        endforeach()
+    endif()
+    foreach(identifier IN LISTS defined)
         _tivrano_claim_identifier("${caller}" "${identifier}" "the animation of ${origin}")
     endforeach()
-    set(table_source "${output_dir}/${name}.${extension}")
-    _tivrano_split_animation("${caller}" "${name}" "${origin}" "${is_gif}" "${background}"
-        "${delay_ms}" "${output_dir}" "${header};${table_source}" ${sources})
 
-    set(names)
-    foreach(frame IN LISTS frames)
-        get_filename_component(frame_name "${frame}" NAME_WE)
-        list(APPEND names ${frame_name})
-    endforeach()
-    _tivrano_add_frames("${caller}" ${target} "${output_dir}" "${name}_frames.h"
-        "" "" "${arg_PROGMEM}" "${options}" FRAMES ${frames} NAMES ${names} SHOWN ${frames})
-
-    list(LENGTH frames frame_count)
-    set(where "")
-    if(arg_PROGMEM)
-        set(where " On an AVR the frames, the table and the delays are in flash memory: read
-   them with pgm_read_byte, pgm_read_ptr and pgm_read_word.")
-    endif()
-    _tivrano_write_header("${header}" "${header_include}"
-"The animation ${name}: ${frame_count} frames of ${width} x ${height} pixels from
-   ${origin}, converted by tivrano for ${target}.${where} Generated by tivrano_add_animation;
-   do not edit."
-        "#include \"${name}_frames.h\"\n"
-"/* The frames in order, ${name}_count of them, each ${name}_width x ${name}_height pixels. */
-extern const uint8_t *const ${name}[];
-extern const size_t ${name}_count;
-extern const int32_t ${name}_width, ${name}_height;
-/* How long each frame is shown, in milliseconds. */
-extern const uint16_t ${name}_delay_ms[];
-")
-    _tivrano_progmem("${arg_PROGMEM}" prologue placement)
-    list(JOIN names ", " members)
-    list(JOIN delays ", " delay_list)
-    file(CONFIGURE OUTPUT "${table_source}" CONTENT
-"/* Generated by tivrano_add_animation; do not edit. */
-#include \"${header_include}\"
-${prologue}
-const uint8_t *const ${name}[]${placement} = {${members}};
-const size_t ${name}_count = sizeof ${name} / sizeof ${name}[0];
-const int32_t ${name}_width = ${width}, ${name}_height = ${height};
-const uint16_t ${name}_delay_ms[]${placement} = {${delay_list}};
-")
-    target_sources(${target} PRIVATE "${table_source}")
-    target_include_directories(${target} PUBLIC "${include_dir}")
-endfunction()
-
-# The frames of both functions: one custom command a frame, which runs the tool with `options`,
-# the header that declares them, and with `table` a table of them. FRAMES are absolute paths,
-# SHOWN the same as messages name them.
-function(_tivrano_add_frames caller target output_dir header default_header table progmem
-        options)
-    cmake_parse_arguments(PARSE_ARGV 8 arg "" "" "FRAMES;NAMES;SHOWN")
-    # Every identifier the frames define, checked before anything is generated, each with
-    # where it comes from.
-    foreach(frame name IN ZIP_LISTS arg_SHOWN arg_NAMES)
-        _tivrano_identifier_problem(problem "${name}")
-        if(problem)
-            message(FATAL_ERROR "${caller}: the name \"${name}\" of frame ${frame} ${problem}; "
-                "name it with NAMES")
-        endif()
-        foreach(identifier ${name} ${name}_size ${name}_width ${name}_height)
-            _tivrano_claim_identifier("${caller}" "${identifier}" "${frame}")
-        endforeach()
-    endforeach()
-    if(table)
-        _tivrano_identifier_problem(problem "${table}")
-        if(problem)
-            message(FATAL_ERROR "${caller}: the TABLE name \"${table}\" ${problem}")
-        endif()
-        foreach(identifier ${table} ${table}_count)
-            _tivrano_claim_identifier("${caller}" "${identifier}" "its TABLE")
-        endforeach()
-    endif()
-    _tivrano_places("${caller}" "${target}" "${output_dir}" "${header}" "${default_header}")
-
+    list(JOIN delays "," delay_list)
     _tivrano_converter(tool tool_depends)
-    set(declarations)
-    set(sources)
-    file(MAKE_DIRECTORY "${output_dir}")
-    foreach(bmp frame name IN ZIP_LISTS arg_FRAMES arg_SHOWN arg_NAMES)
-        set(source "${output_dir}/${name}.${extension}")
-        # The tool writes the source whole or not at all, and leaves it as it was when it
-        # refuses the frame: older than the frame, so the next build tries again.
-        add_custom_command(
-            OUTPUT "${source}"
-            COMMAND "${tool}" ${options} "--name=${name}" -o "${source}" "${bmp}"
-            DEPENDS "${bmp}" ${tool_depends}
-            COMMENT "tivrano: converting ${frame} into ${name}"
-            VERBATIM)
-        list(APPEND sources "${source}")
-        string(APPEND declarations
-            "extern const uint8_t ${name}[];\n"
-            "extern const size_t ${name}_size;\n"
-            "extern const int32_t ${name}_width, ${name}_height;\n")
-    endforeach()
-
-    set(where "")
-    if(table)
-        set(table_source "${output_dir}/${table}.${extension}")
-        _tivrano_progmem("${progmem}" prologue placement)
-        list(JOIN arg_NAMES ", " members)
-        file(CONFIGURE OUTPUT "${table_source}" CONTENT
-"/* Generated by tivrano_add_frames; do not edit. */
-#include \"${header_include}\"
-${prologue}
-const uint8_t *const ${table}[]${placement} = {${members}};
-const size_t ${table}_count = sizeof ${table} / sizeof ${table}[0];
-")
-        list(APPEND sources "${table_source}")
-        string(APPEND declarations
-            "\n/* The frames in the order given. */\n"
-            "extern const uint8_t *const ${table}[];\n"
-            "extern const size_t ${table}_count;\n")
-    endif()
-    if(progmem AND table)
-        set(where " On an AVR the frames and the table are in flash memory: read a frame's
-   bytes with pgm_read_byte, and the table's entries with pgm_read_ptr.")
-    elseif(progmem)
-        set(where " On an AVR the frames are in flash memory: read them with pgm_read_byte.")
-    endif()
-    _tivrano_write_header("${header}" "${header_include}"
-        "Frames converted by tivrano for ${target}.${where} Generated by tivrano_add_frames; do
-   not edit." "" "${declarations}")
-    target_sources(${target} PRIVATE ${sources})
+    # The tool writes both files whole or not at all, and leaves them as they were when it
+    # refuses the animation, so that the next build tries again.
+    add_custom_command(
+        OUTPUT "${source}" "${header}"
+        COMMAND "${tool}" ${options} "--delay-ms=${delay_list}" "--header=${header}" -o
+            "${source}" ${frames}
+        DEPENDS ${frames} ${tool_depends}
+        COMMENT "tivrano: converting the ${frame_count} frames of ${origin} into ${name}"
+        VERBATIM)
+    target_sources(${target} PRIVATE "${source}" "${header}")
     target_include_directories(${target} PUBLIC "${include_dir}")
+    if(arg_PACKED)
+        get_property(player GLOBAL PROPERTY TIVRANO_PLAYER_DIR)
+        target_include_directories(${target} PUBLIC "${player}")
+    endif()
 endfunction()
+
 
 # The tool's options for the layout keywords parsed with `prefix`, which are checked here, so
 # that a typo stops the configure and not every frame's conversion.
@@ -317,13 +328,51 @@ function(_tivrano_tool_options out_var caller prefix)
         endif()
         list(APPEND options "--start=${start}")
     endif()
-    foreach(flag IN LISTS _TIVRANO_LAYOUT_FLAGS)
+    set(number "[0-9]+([.][0-9]?[0-9]?[0-9]?)?")
+    _tivrano_check_value("${caller}" GAMMA "${${prefix}_GAMMA}"
+        "^${number}(,${number},${number})?$" 0.1 5
+        "a number from 0.1 to 5.0, or three of them for red, green and blue: 2.8 or 2.6,2.2,2.5")
+    _tivrano_check_value("${caller}" BRIGHTNESS "${${prefix}_BRIGHTNESS}" "^[0-9]+%?$" 1 100
+        "a whole percent from 1 to 100")
+    _tivrano_check_value("${caller}" MAX_CURRENT_MA "${${prefix}_MAX_CURRENT_MA}" "^[0-9]+$" 1
+        100000000 "a whole number of milliamperes, 1 or more")
+    _tivrano_check_value("${caller}" LED_CURRENT "${${prefix}_LED_CURRENT}"
+        "^${number},${number},${number},${number}$" 0 10000
+        "four numbers of milliamperes up to 10000, for red, green and blue at full and a dark LED: 16,11,15,1")
+    set(keywords GAMMA BRIGHTNESS MAX_CURRENT_MA LED_CURRENT)
+    set(names gamma brightness max-current led-current)
+    foreach(keyword option IN ZIP_LISTS keywords names)
+        if(NOT "${${prefix}_${keyword}}" STREQUAL "")
+            list(APPEND options "--${option}=${${prefix}_${keyword}}")
+        endif()
+    endforeach()
+    foreach(flag COLUMNS SERPENTINE PROGMEM)
         if(${prefix}_${flag})
             string(TOLOWER "--${flag}" option)
             list(APPEND options ${option})
         endif()
     endforeach()
     set(${out_var} ${options} PARENT_SCOPE)
+endfunction()
+
+
+# Stops the configure, naming the call, unless `value` is empty or matches `pattern` with every
+# number in it from `least` to `most`.
+function(_tivrano_check_value caller keyword value pattern least most what)
+    if(value STREQUAL "")
+        return()
+    endif()
+    string(REPLACE "," ";" numbers "${value}")
+    string(REPLACE "%" "" numbers "${numbers}")
+    set(fits TRUE)
+    foreach(number IN LISTS numbers)
+        if(number LESS least OR number GREATER most)
+            set(fits FALSE)
+        endif()
+    endforeach()
+    if(NOT fits OR NOT value MATCHES "${pattern}")
+        message(FATAL_ERROR "${caller}: ${keyword} ${value} is not ${what}")
+    endif()
 endfunction()
 
 # The animation's sources as absolute paths in the order they are taken, checked: one GIF, or
@@ -393,9 +442,7 @@ function(_tivrano_split_animation caller name origin is_gif background delay_ms 
     endif()
     set(frames_dir "${output_dir}/${name}_frames")
     set(split_dir "${output_dir}/${name}_split")
-    file(GLOB earlier "${frames_dir}/*")
-    _tivrano_frame_files("${output_dir}" made ${earlier})
-    list(APPEND made "${frames_dir}" "${split_dir}" "${output_dir}/${name}_frames.h" ${generated})
+    set(made "${frames_dir}" "${split_dir}" ${generated})
     file(REMOVE_RECURSE "${split_dir}")
     file(MAKE_DIRECTORY "${split_dir}")
     # A GIF's frames as a browser shows them: updates and disposal applied, and what no frame
@@ -485,7 +532,6 @@ function(_tivrano_split_animation caller name origin is_gif background delay_ms 
     # What is left there is from an animation with more frames.
     file(GLOB stale "${frames_dir}/*")
     list(REMOVE_ITEM stale ${frames})
-    _tivrano_frame_files("${output_dir}" stale ${stale})
     file(REMOVE_RECURSE "${split_dir}" ${stale})
     foreach(variable frames width height delays)
         set(${variable} "${${variable}}" PARENT_SCOPE)
@@ -716,16 +762,6 @@ function(_tivrano_places caller target output_dir header default_header)
     foreach(variable output_dir header header_include include_dir extension)
         set(${variable} "${${variable}}" PARENT_SCOPE)
     endforeach()
-endfunction()
-
-# The given frames of an animation, with the sources converted from them.
-function(_tivrano_frame_files output_dir files_var)
-    set(files ${ARGN})
-    foreach(frame IN LISTS ARGN)
-        get_filename_component(frame_name "${frame}" NAME_WE)
-        list(APPEND files "${output_dir}/${frame_name}.c" "${output_dir}/${frame_name}.cpp")
-    endforeach()
-    set(${files_var} ${files} PARENT_SCOPE)
 endfunction()
 
 # Moves `new` to `old` unless `old` holds the same bytes already; then `old` keeps its time.

@@ -1,5 +1,6 @@
 #include "animation.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <iterator>
@@ -170,6 +171,27 @@ void put_packed(text::Writer& out, const Frames& frames, const Packed& packed,
     put_named(out, ", ", name, "_delay_ms};\r\n");
 }
 
+// An AVR holds no object over 32767 bytes; a text with one stops the build there, saying so.
+void put_object_limit(text::Writer& out, const Frames& frames, const Storage& storage,
+                      std::string_view name) {
+    constexpr std::size_t AVR_OBJECT_LIMIT = 32767;
+    std::size_t largest = 2 * frames.count(); // the table and the delays
+    if (storage.packed) {
+        largest = std::max(largest, storage.packed->palette.size());
+        for (const auto& record : storage.packed->records) {
+            largest = std::max(largest, record.size());
+        }
+    } else {
+        largest = std::max(largest, frames.frame_size());
+    }
+    if (largest > AVR_OBJECT_LIMIT) {
+        put_named(out, "#ifdef __AVR__\r\n#error \"", name, ": an array of ");
+        put_number(out, largest);
+        put(out, " bytes, and an AVR holds no object over 32767 bytes: use smaller frames, or "
+                 "fewer\"\r\n#endif\r\n");
+    }
+}
+
 std::string summary(const Storage& storage, std::size_t count) {
     std::string line = "Animation: " + std::to_string(count) +
                        (count == 1 ? " frame, " : " frames, ") + std::to_string(storage.triples) +
@@ -265,6 +287,7 @@ int write_animation(const Frames& frames, const Storage& storage, const TextOpti
                       summary(storage, frames.count()));
     put(*out, storage.packed ? "#include \"tivrano_player.h\"\r\n"
                              : "#include <stddef.h>\r\n#include <stdint.h>\r\n");
+    put_object_limit(*out, frames, storage, options.name);
     put_declarations(*out, storage, options.name);
     if (storage.packed) {
         put_packed(*out, frames, *storage.packed, options.name);

@@ -79,10 +79,11 @@ Palette make_palette(const std::vector<std::pair<std::uint32_t, std::uint64_t>>&
 }
 
 void put_header(std::vector<std::uint8_t>& record, Op op, std::size_t n) {
+    const std::size_t what = std::size_t{op} << 6U;
     if (n <= SHORT_COUNT) {
-        record.push_back(static_cast<std::uint8_t>(op << 6U | (n - 1)));
+        record.push_back(static_cast<std::uint8_t>(what | (n - 1)));
     } else {
-        record.push_back(static_cast<std::uint8_t>(op << 6U | SHORT_COUNT));
+        record.push_back(static_cast<std::uint8_t>(what | SHORT_COUNT));
         record.push_back(static_cast<std::uint8_t>(n - SHORT_COUNT - 1));
     }
 }

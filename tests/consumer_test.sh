@@ -52,7 +52,7 @@ check_figures() { # build folder, [program runner, program suffix]
     local expected
     expected=$("$python" "$source_dir/tests/frame_figures.py" "heart=$project/frames/heart.bmp" \
         "arrow=$project/frames/arrow.bmp" "wave=$project/frames/wave (12 x 4).bmp" \
-        "pulse=$project/frames/pulse.gif")
+        "pulse=$project/frames/pulse.gif" "beat=$project/frames/pulse.gif")
     local actual
     actual=$(${2:-} "$1/animation${3:-}" | tr -d '\r')
     [ "$actual" = "$expected" ] || fail "$1: the program printed
@@ -73,7 +73,7 @@ for generator in "Unix Makefiles" Ninja; do
     b="$work/build ($generator)"
     cmake -S "$project" -B "$b" -G "$generator" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
     build "$b" || fail "$generator: first build: $log"
-    all="arrow heart pulse_0 pulse_1 pulse_2 pulse_3 wave "
+    all="arrow beat heart pulse wave "
     [ "$(converted)" = "$all" ] || fail "$generator: first build converted $(converted)"
     check_figures "$b"
     echo "$generator: built against the installed package, figures match"
@@ -123,18 +123,18 @@ for generator in "Unix Makefiles" Ninja; do
         +region -repage 8x6+2+1 \) -delay 30 -page +0+0 -size 8x6 gradient:green-white \
         -loop 0 "$project/frames/pulse.gif"
     build "$b" || fail "$generator: build after a new GIF: $log"
-    [ "$(converted)" = "pulse_0 pulse_1 pulse_2 " ] ||
-        fail "$generator: a new GIF converted $(converted)"
+    [ "$(converted)" = "beat pulse " ] || fail "$generator: a new GIF converted $(converted)"
     check_figures "$b"
     "$magick" "$project/frames/pulse.gif" -delay 40 -size 8x6 xc:purple \
         "$project/frames/pulse.gif"
     build "$b" || fail "$generator: build after a frame added to the GIF: $log"
-    [ "$(converted)" = "pulse_3 " ] || fail "$generator: a fourth frame converted $(converted)"
+    [ "$(converted)" = "beat pulse " ] ||
+        fail "$generator: a fourth frame converted $(converted)"
     check_figures "$b"
     echo "$generator: the GIF's frames and delays match Pillow's; a frame added to it is built:"
     sed 's/^/    /' <<<"$log"
     echo "  and the program prints:"
-    "$b/animation" | tr -d '\r' | grep '^pulse' | sed 's/^/    /'
+    "$b/animation" | tr -d '\r' | grep '^pulse\|^beat' | sed 's/^/    /'
 
     printf 'GIF89a, cut short' >"$project/frames/pulse.gif"
     ! build "$b" || fail "$generator: a broken GIF built"
@@ -251,8 +251,15 @@ done <<'EOF'
 'tivrano_add_animation(app NAME one SOURCE frames/big.gif)'|tivrano_add_animation(app): frame 0 of frames/big.gif is 600 x 600 pixels, a BMP of 1080054 bytes, more than the 1000000 tivrano reads
 'file(GLOB none frames/none*.png)' 'tivrano_add_animation(app NAME none SOURCE ${none})'|tivrano_add_animation(app): SOURCE names no file
 'tivrano_add_animation(app NAME heart SOURCE frames/big.gif)'|tivrano_add_animation(app): the NAME heart is taken by frames/heart.bmp (tivrano_add_frames(app)); choose another NAME
+'tivrano_add_frames(app FRAMES frames/arrow.bmp GAMMA 0)'|tivrano_add_frames(app): GAMMA 0 is not a number from 0.1 to 5.0
+'tivrano_add_frames(app FRAMES frames/arrow.bmp GAMMA 2.2,2.8)'|GAMMA 2.2,2.8 is not a number from 0.1 to 5.0
+'tivrano_add_frames(app FRAMES frames/arrow.bmp BRIGHTNESS 101)'|BRIGHTNESS 101 is not a whole percent from 1 to 100
+'tivrano_add_frames(app FRAMES frames/arrow.bmp MAX_CURRENT_MA 0)'|MAX_CURRENT_MA 0 is not a whole number of milliamperes
+'tivrano_add_frames(app FRAMES frames/arrow.bmp LED_CURRENT 16,11)'|LED_CURRENT 16,11 is not four numbers of milliamperes
+'tivrano_add_animation(app NAME one SOURCE frames/big.gif MAX_BYTES 10)'|MAX_BYTES is a whole number of bytes, 1 or more, for a PACKED animation
 EOF
-echo "bad names, ORDER, START, a GIF too large, an empty SOURCE and a NAME taken stop the configure"
+echo "bad names, ORDER, START, colour values, a GIF too large, an empty SOURCE and a NAME taken stop"
+echo "  the configure"
 
 # ORDER on the host: the figures are Pillow's pixels in red, green, blue order.
 frames_project "FRAMES frames/heart.bmp ORDER rgb" heart
@@ -284,6 +291,7 @@ find_package(tivrano 1.6 REQUIRED)
 add_executable(app main.c)
 file(GLOB frames CONFIGURE_DEPENDS frames/f*.png)
 tivrano_add_animation(app NAME seq SOURCE ${frames} DELAY_MS 40)
+tivrano_add_animation(app NAME dim SOURCE ${frames} PACKED MAX_BYTES 100 GAMMA 2.8 MAX_CURRENT_MA 20)
 EOF
 rm -rf "$checks/build"
 configure || fail "PNG frames: $log"
@@ -295,6 +303,15 @@ for count in 12 13; do
     [ $count = 13 ] || mv "$work/f13.png" "$checks/frames/f13.png"
 done
 echo "PNG frames f1 ... f12 from a glob come in the order of their numbers; f13 added is taken"
+# The same frames packed, with the colours corrected and one current factor for all.
+grep -q 'Current: at most [0-9]* mA (limit 20 mA, scaled to [0-9]* %)' \
+    "$checks/build/tivrano_app/dim.c" || fail "MAX_CURRENT_MA: no current line in dim.c"
+sed -i 's/MAX_BYTES 100/MAX_BYTES 50/' "$checks/CMakeLists.txt"
+! build "$checks/build" || fail "MAX_BYTES 50 built"
+grep -q 'BMP data refused by --max-bytes!' <<<"$log" &&
+    grep -q 'tivrano: dim: [0-9]* bytes stored, more than --max-bytes=50 allows' <<<"$log" ||
+    fail "MAX_BYTES 50: $log"
+echo "a PACKED animation over MAX_BYTES stops the build, saying how large it is"
 
 # An AVR: the frame, wired serpentine from the bottom left, lies in flash as laid out.
 if command -v avr-gcc >/dev/null && command -v avr-objcopy >/dev/null; then
@@ -306,15 +323,20 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-mmcu=atmega328p")
 EOF
     frames_project "FRAMES frames/heart.bmp TABLE all SERPENTINE START bottom-left PROGMEM" heart
     cp "$source_dir/examples/animation/frames/pulse.gif" "$checks/frames/"
-    echo 'tivrano_add_animation(app NAME pulse SOURCE frames/pulse.gif PROGMEM)' \
-        >>"$checks/CMakeLists.txt"
+    {
+        echo 'tivrano_add_animation(app NAME pulse SOURCE frames/pulse.gif PROGMEM)'
+        echo 'tivrano_add_animation(app NAME beat SOURCE frames/pulse.gif PACKED)'
+    } >>"$checks/CMakeLists.txt"
     cat >"$checks/main.c" <<'EOF'
 #include <avr/pgmspace.h>
 #include "app_frames.h"
+#include "beat.h"
 #include "pulse.h"
 volatile uint8_t out;
 volatile uint16_t wait;
+static uint8_t leds[3 * 64];
 int main(void) {
+    struct tivrano_player player;
     for (size_t k = 0; k < 192; ++k) {
         out = pgm_read_byte((const uint8_t*)pgm_read_ptr(&all[0]) + k);
     }
@@ -322,6 +344,8 @@ int main(void) {
         out = pgm_read_byte((const uint8_t*)pgm_read_ptr(&pulse[i]));
         wait = pgm_read_word(&pulse_delay_ms[i]);
     }
+    tivrano_player_start(&player, &beat);
+    wait = tivrano_player_next(&player, leds);
     return 0;
 }
 EOF
@@ -340,7 +364,8 @@ EOF
         (( 16#$address < 16#800000 )) || fail "AVR: $1 is not in flash but at $address"
         od -An -v -tx1 -j $((16#$address)) -N $((16#$size)) "$work/flash.bin" | tr -d ' \n'
     }
-    table=$(for k in 0 1 2 3; do
+    # The fourth frame is the second again, stored once.
+    table=$(for k in 0 1 2 1; do
         awk -v name="pulse_$k" '$4 == name { print substr($1, 7, 2) substr($1, 5, 2) }' \
             <<<"$symbols"
     done | tr -d '\n')
@@ -350,7 +375,9 @@ EOF
     [ "$(flash all)" = "$heart_address" ] || fail "AVR: the TABLE holds $(flash all), not heart"
     [ "$(flash pulse_delay_ms)" = 2c01640064006400 ] ||
         fail "AVR: the delays in flash are $(flash pulse_delay_ms), not 300 100 100 100"
-    echo "AVR: the TABLE, and the animation's table and delays (300 100 100 100 ms), are in flash too"
+    flash beat >/dev/null
+    echo "AVR: the TABLE, the animation's table and delays (300 100 100 100 ms), and the packed"
+    echo "  animation are in flash too"
     avr-size "$elf"
 else
     [ -z "${CI:-}" ] || fail "no avr-gcc, in CI"

@@ -1,8 +1,9 @@
-/* Prints each frame's size, width, height and a checksum of its bytes (32-bit FNV-1a), and the
-   animation's frames and delays. */
+/* Prints each frame's size, width, height and a checksum of its bytes (32-bit FNV-1a), and each
+   animation's frames and delays: pulse as arrays, beat packed and played by tivrano_player.h. */
 #include <stdio.h>
 
 #include "animation_frames.h"
+#include "beat.h"
 #include "pulse.h"
 
 static void show(const char* name, const uint8_t* bytes, size_t size, int32_t width,
@@ -29,11 +30,33 @@ static void show_animation(const char* name, const uint8_t* const* frames, size_
     }
 }
 
+/* The frames of a packed animation as the player writes them into the LEDs, one after another. */
+static void play_packed(const char* name, const struct tivrano_animation* animation) {
+    static uint8_t leds[3 * 64 * 64];
+    const uint16_t count = tivrano_count(animation);
+    const int32_t width = tivrano_width(animation);
+    const int32_t height = tivrano_height(animation);
+    struct tivrano_player player;
+    printf("%s: %u frames, delays", name, (unsigned)count);
+    for (uint16_t k = 0; k < count; ++k) {
+        printf(" %u", (unsigned)tivrano_delay_ms(animation, k));
+    }
+    printf(" ms\n");
+    tivrano_player_start(&player, animation);
+    for (uint16_t k = 0; k < count; ++k) {
+        char frame[64];
+        tivrano_player_next(&player, leds);
+        snprintf(frame, sizeof frame, "%s[%u]", name, (unsigned)k);
+        show(frame, leds, (size_t)width * (size_t)height * 3, width, height);
+    }
+}
+
 int main(void) {
     show("heart", heart, heart_size, heart_width, heart_height);
     show("arrow", arrow, arrow_size, arrow_width, arrow_height);
     show("wave", wave, wave_size, wave_width, wave_height);
     show_animation("pulse", pulse, pulse_count, pulse_width, pulse_height, pulse_delay_ms);
+    play_packed("beat", &beat);
     printf("table: %lu frames, %s\n", (unsigned long)frames_count,
            frames[0] == heart && frames[1] == arrow && frames[2] == wave ? "in order"
                                                                          : "OUT OF ORDER");

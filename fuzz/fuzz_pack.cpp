@@ -1,0 +1,73 @@
+// libFuzzer harness: frames made of any bytes, packed, and played by tivrano_player.h, which must
+// give every frame back exactly: in order twice round, and each on its own. Beyond the
+// sanitizers' checks it aborts when a frame differs, or packing stores more than a byte a frame
+// beyond the frames as they are.
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "animation.hpp"
+#include "tivrano_player.h"
+
+namespace {
+
+void require(bool holds) {
+    if (!holds) {
+        std::abort();
+    }
+}
+
+} // namespace
+
+// The first bytes choose the size, the frame count and how many colours the pixels take; the
+// rest are the pixels, as indices into colours the bytes also give, so that frames share
+// colours, runs and unchanged spans as real ones do.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 4) {
+        return 0;
+    }
+    tivrano::Frames frames;
+    frames.width = 1 + data[0] % 24;
+    frames.height = 1 + data[1] % 16;
+    const std::size_t count = 1 + data[2] % 8;
+    const std::size_t colours = 1 + data[3];
+    const std::size_t leds = static_cast<std::size_t>(frames.width * frames.height);
+    for (std::size_t k = 0; k < count * leds; ++k) {
+        const std::size_t at = 4 + k;
+        const std::size_t pick = at < size ? data[at] % colours : k % colours;
+        for (std::size_t channel = 0; channel < 3; ++channel) {
+            const std::size_t from = 4 + (3 * pick + channel) % (size - 3);
+            frames.values.push_back(static_cast<std::uint8_t>(data[from - 1] + pick * 17));
+        }
+    }
+    frames.delay_ms.assign(count, 100);
+    const tivrano::Storage storage = tivrano::store(frames, true);
+    const tivrano::Packed& packed = *storage.packed;
+    require(storage.stored <= frames.values.size() + count);
+
+    std::vector<const std::uint8_t*> records;
+    for (const std::uint16_t record : packed.frame_record) {
+        records.push_back(packed.records.at(record).data());
+    }
+    const tivrano_animation animation{static_cast<std::uint16_t>(count),
+                                      static_cast<std::uint16_t>(frames.width),
+                                      static_cast<std::uint16_t>(frames.height),
+                                      packed.bits,
+                                      packed.palette.data(),
+                                      records.data(),
+                                      frames.delay_ms.data()};
+    std::vector<std::uint8_t> leds_bytes(frames.frame_size());
+    tivrano_player player{};
+    tivrano_player_start(&player, &animation);
+    for (std::size_t k = 0; k < 2 * count; ++k) {
+        require(tivrano_player_next(&player, leds_bytes.data()) == 100);
+        require(std::memcmp(leds_bytes.data(), frames.frame(k % count).data(), leds_bytes.size()) ==
+                0);
+    }
+    for (std::size_t k = count; k-- > 0;) {
+        std::memset(leds_bytes.data(), 0xAA, leds_bytes.size());
+        tivrano_frame(&animation, static_cast<std::uint16_t>(k), leds_bytes.data());
+        require(std::memcmp(leds_bytes.data(), frames.frame(k).data(), leds_bytes.size()) == 0);
+    }
+    return 0;
+}

@@ -1,0 +1,72 @@
+/* Plays an animation that tivrano packed, as firmware would, on an AVR under simavr: every frame
+   twice round, with tivrano_player_next. It prints on the UART the FNV-1a checksum of the
+   frames of the first round, the most and the mean cycles a frame took to decode, and the size
+   of the player's state, then stops. The animation is `animation`, declared in animation.h;
+   LEDS is its LEDs a frame. */
+#include <avr/interrupt.h>
+#include <avr/io.h>
+#include <avr/sleep.h>
+#include <stdio.h>
+
+#include "animation.h"
+
+static int put(char c, FILE *stream) {
+    (void)stream;
+    while (!(UCSR0A & (1 << UDRE0))) {
+    }
+    UDR0 = (uint8_t)c;
+    return 0;
+}
+
+static FILE uart = FDEV_SETUP_STREAM(put, NULL, _FDEV_SETUP_WRITE);
+static volatile uint16_t overflows;
+static uint8_t leds[3 * LEDS];
+
+ISR(TIMER1_OVF_vect) {
+    ++overflows;
+}
+
+/* Cycles since the timer started, at 1 a cycle. */
+static uint32_t now(void) {
+    cli();
+    uint16_t low = TCNT1;
+    uint16_t high = overflows;
+    if (TIFR1 & (1 << TOV1) && low < 0x8000) {
+        ++high;
+    }
+    sei();
+    return (uint32_t)high << 16 | low;
+}
+
+int main(void) {
+    UCSR0B = 1 << TXEN0;
+    stdout = &uart;
+    TCCR1A = 0;
+    TIMSK1 = 1 << TOIE1;
+    TCCR1B = 1 << CS10;
+    sei();
+    struct tivrano_player player;
+    tivrano_player_start(&player, &animation);
+    const uint16_t count = tivrano_count(&animation);
+    uint32_t hash = 2166136261u;
+    uint32_t most = 0;
+    uint32_t total = 0;
+    for (uint16_t round = 0; round < 2; ++round) {
+        for (uint16_t i = 0; i < count; ++i) {
+            const uint32_t start = now();
+            tivrano_player_next(&player, leds);
+            const uint32_t cycles = now() - start;
+            most = cycles > most ? cycles : most;
+            total += cycles;
+            for (uint16_t k = 0; round == 0 && k < sizeof leds; ++k) {
+                hash = (hash ^ leds[k]) * 16777619u;
+            }
+        }
+    }
+    printf("frames %u fnv1a %08lx most %lu mean %lu state %u\n", count, (unsigned long)hash,
+           (unsigned long)most, (unsigned long)(total / (2u * count)),
+           (unsigned)sizeof player);
+    cli();
+    sleep_mode();
+    return 0;
+}
