@@ -114,55 +114,82 @@ static inline const uint8_t *tivrano_record(const struct tivrano_animation *a, u
     return (const uint8_t *)TIVRANO_POINTER(&frames[i]);
 }
 
+/* Copies an LED's 3 bytes from the animation into leds, and returns where the next goes. */
+#ifdef __AVR__
+static inline uint8_t *tivrano_put(uint8_t *leds, const uint8_t *from) {
+    __asm__ volatile("lpm __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
+                     "lpm __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
+                     "lpm __tmp_reg__, Z\n\tst X+, __tmp_reg__"
+                     : "+x"(leds), "+z"(from)
+                     :
+                     : "memory");
+    return leds;
+}
+#else
+static inline uint8_t *tivrano_put(uint8_t *leds, const uint8_t *from) {
+    leds[0] = from[0];
+    leds[1] = from[1];
+    leds[2] = from[2];
+    return leds + 3;
+}
+#endif
+
 /* Applies one frame's record to leds. */
 static inline void tivrano_apply(const struct tivrano_animation *a, const uint8_t *r,
                                  uint8_t *leds) {
     uint16_t left = (uint16_t)((unsigned)tivrano_width(a) * tivrano_height(a));
     const uint8_t *palette = (const uint8_t *)TIVRANO_POINTER(&a->palette);
     const uint8_t bits = TIVRANO_BYTE(&a->bits);
+    /* Times 2^bits, the indices left in a byte give the next (high byte) and the rest (low). */
+    const uint8_t scale = (uint8_t)(1u << (bits & 7u));
     const uint8_t kind = TIVRANO_BYTE(r++);
-    if (kind == 2) {
-        for (; left != 0; --left) {
-            *leds++ = TIVRANO_BYTE(r++);
-            *leds++ = TIVRANO_BYTE(r++);
-            *leds++ = TIVRANO_BYTE(r++);
-        }
-        return;
-    }
     while (left != 0) {
-        const uint8_t op = TIVRANO_BYTE(r++);
-        uint16_t n = (uint16_t)((op & 63u) + 1u);
-        uint8_t byte = 0;
-        uint8_t have = 0;
-        const uint8_t *colour = palette;
-        if (n == 64) {
-            n = (uint16_t)(n + TIVRANO_BYTE(r++));
+        uint8_t op = 192;
+        uint16_t n = left;
+        if (kind != 2) {
+            op = TIVRANO_BYTE(r++);
+            n = (uint16_t)((op & 63u) + 1u);
+            if (n == 64) {
+                n = (uint16_t)(n + TIVRANO_BYTE(r++));
+            }
         }
         left = (uint16_t)(left - n);
         if (op < 64) {
             leds += 3u * n;
-            continue;
-        }
-        if (op < 128) {
-            colour = palette + 3u * TIVRANO_BYTE(r++);
-        }
-        do {
-            if (op >= 192) {
-                colour = r;
-                r += 3;
-            } else if (op >= 128) {
+        } else if (op < 128) {
+            const uint8_t *colour = palette + 3u * TIVRANO_BYTE(r++);
+            const uint8_t c0 = TIVRANO_BYTE(colour);
+            const uint8_t c1 = TIVRANO_BYTE(colour + 1);
+            const uint8_t c2 = TIVRANO_BYTE(colour + 2);
+            do {
+                *leds++ = c0;
+                *leds++ = c1;
+                *leds++ = c2;
+            } while (--n != 0);
+        } else if (op < 192) {
+            uint8_t byte = 0;
+            uint8_t have = 0;
+            do {
+                uint8_t index;
                 if (have == 0) {
                     byte = TIVRANO_BYTE(r++);
                     have = 8;
                 }
-                colour = palette + 3u * (uint8_t)(byte >> (8u - bits));
-                byte = (uint8_t)(byte << bits);
+                index = byte;
+                if (bits != 8) {
+                    const uint16_t product = (uint16_t)(byte * scale);
+                    index = (uint8_t)(product >> 8);
+                    byte = (uint8_t)product;
+                }
                 have = (uint8_t)(have - bits);
-            }
-            *leds++ = TIVRANO_BYTE(colour);
-            *leds++ = TIVRANO_BYTE(colour + 1);
-            *leds++ = TIVRANO_BYTE(colour + 2);
-        } while (--n != 0);
+                leds = tivrano_put(leds, palette + 3u * index);
+            } while (--n != 0);
+        } else {
+            do {
+                leds = tivrano_put(leds, r);
+                r += 3;
+            } while (--n != 0);
+        }
     }
 }
 
