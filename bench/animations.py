@@ -4,8 +4,9 @@
     animations.py OUT_DIR
 
 Writes OUT_DIR/NAME/frame_NNN.bmp for each animation and prints one line for each:
-NAME GROUP FRAMES. The groups: pixel16 (16 x 16 pixel art: sprites, a heart, fire, text,
-a game of life), matrix (32 x 32 and 64 x 32 LED-matrix scenes) and photo (a clip of a
+NAME GROUP FRAMES. The groups: pixel16 (16 x 16 pixel art: sprites, a heart, fire, text, a
+game of life, a rainbow that changes every LED each frame, twinkling stars), matrix (32 x 32
+and 64 x 32 LED-matrix scenes, among them a plasma of 16 colours) and photo (a clip of a
 photograph, hundreds of colours). Everything is drawn here, deterministically; the photograph
 is ImageMagick's built-in rose, which the clip pans across.
 """
@@ -144,6 +145,43 @@ def scroll(width=16, height=16, words="TIVRANO LEDS", frames=None):
         yield c
 
 
+def rainbow():
+    hues = [(255, 0, 0), (255, 128, 0), (255, 255, 0), (0, 255, 0), (0, 255, 255), (0, 0, 255),
+            (128, 0, 255), (255, 0, 128)]
+    for k in range(24):
+        c = Canvas(16, 16)
+        for y in range(16):
+            for x in range(16):
+                a, b = hues[(x + y + k) // 2 % 8], hues[((x + y + k) // 2 + 1) % 8]
+                w = (x + y + k) % 2 / 2
+                c.set(x, y, tuple(int(p * (1 - w) + q * w) for p, q in zip(a, b)))
+        yield c
+
+
+def sparkle():
+    rng = random.Random(3)
+    stars = [(rng.randrange(16), rng.randrange(16), rng.randrange(8)) for _ in range(40)]
+    for k in range(32):
+        c = Canvas(16, 16, (0, 0, 24))
+        for x, y, phase in stars:
+            level = [0, 40, 90, 160, 255, 160, 90, 40][(k + phase) % 8]
+            if level:
+                c.set(x, y, (level, level, min(255, level + 40)))
+        yield c
+
+
+def plasma():
+    for k in range(32):
+        c = Canvas(32, 32)
+        for y in range(32):
+            for x in range(32):
+                v = (math.sin(x / 4 + k / 3) + math.sin(y / 5 - k / 4) +
+                     math.sin((x + y) / 6 + k / 5)) / 3
+                level = int((v + 1) * 7.99)  # 16 steps, as a GIF of few colours has them
+                c.set(x, y, (level * 17, 255 - level * 17, (level * 40) % 256))
+        yield c
+
+
 def bounce():
     for k in range(24):
         c = Canvas(32, 32, (0, 0, 20))
@@ -208,7 +246,8 @@ def photo():
 ANIMATIONS = [
     ("heart", "pixel16", heart), ("ghost", "pixel16", ghost), ("pacman", "pixel16", pacman),
     ("spinner", "pixel16", spinner), ("life", "pixel16", life), ("fire", "pixel16", fire),
-    ("scroll", "pixel16", scroll), ("bounce32", "matrix", bounce),
+    ("scroll", "pixel16", scroll), ("rainbow", "pixel16", rainbow),
+    ("sparkle", "pixel16", sparkle), ("bounce32", "matrix", bounce), ("plasma32", "matrix", plasma),
     ("runner64x32", "matrix", runner), ("ticker64x32", "matrix", ticker),
     ("photo", "photo", photo),
 ]

@@ -141,7 +141,7 @@ static inline void tivrano_apply(const struct tivrano_animation *a, const uint8_
     const uint8_t *palette = (const uint8_t *)TIVRANO_POINTER(&a->palette);
     const uint8_t bits = TIVRANO_BYTE(&a->bits);
     /* Times 2^bits, the indices left in a byte give the next (high byte) and the rest (low). */
-    const uint8_t scale = (uint8_t)(1u << (bits & 7u));
+    const uint8_t scale = bits == 1 ? 2 : bits == 2 ? 4 : 16;
     const uint8_t kind = TIVRANO_BYTE(r++);
     while (left != 0) {
         uint8_t op = 192;
@@ -177,7 +177,7 @@ static inline void tivrano_apply(const struct tivrano_animation *a, const uint8_
                 }
                 index = byte;
                 if (bits != 8) {
-                    const uint16_t product = (uint16_t)(byte * scale);
+                    const uint16_t product = (uint16_t)((uint16_t)byte * scale);
                     index = (uint8_t)(product >> 8);
                     byte = (uint8_t)product;
                 }
