@@ -156,6 +156,14 @@ TEST(Cli, StandardErrorSaysWhy) {
     const std::string gamma = "the gamma is a number from 0.1 to 5.0, or three of them for red, "
                               "green and blue, such as 2.8 or 2.6,2.2,2.5";
     const std::string percent = "the brightness is a whole percent from 1 to 100";
+    const std::string delay = "the delay is a whole number of milliseconds from 0 to 65535, or "
+                              "one for each frame, parted by commas" +
+                              std::string("; see tivrano --help\n");
+    const std::string FRAMES = "BMP frames refused!\n";
+    test::write_file("a.bmp", test::bmp_file(2, 2, test::counting_pixels(4)));
+    test::write_file("b.bmp", test::bmp_file(2, 2, std::vector<test::Bgr>(4, {1, 2, 3})));
+    test::write_file("c.bmp", test::bmp_file(3, 1, test::counting_pixels(3)));
+    test::write_file("big.bmp", test::bmp_file(256, 256, std::vector<test::Bgr>(65536, {1, 2, 3})));
     const Bytes pixel = test::bmp_file(1, 1, {{200, 64, 128}});
     const auto one_pixel = [](const std::string& order, const std::string& lines,
                               const std::string& values) {
@@ -217,6 +225,38 @@ TEST(Cli, StandardErrorSaysWhy) {
          one_pixel("BGR", "Gamma: red 2.6, green 2.2, blue 2.5\r\n", "139,  12,  42"), 0, ""},
         {"--gamma=2.8 --brightness=40 pixel.bmp", "pixel.bmp", pixel,
          one_pixel("GRB", "Gamma: 2.8\r\nBrightness: 40 %\r\n", "  2,  15,  52"), 0, ""},
+        // The frames of an animation: every one as the first, and the options that go with
+        // them. (a.bmp and b.bmp are 2 x 2, c.bmp 3 x 1, big.bmp 256 x 256.)
+        refused("--name=w a.bmp c.bmp", FRAMES,
+                "tivrano: c.bmp: 3 x 1 pixels, the frames before it 2 x 2; every frame needs the "
+                "same size\n"),
+        refused("--name=w a.bmp big.bmp", FRAMES,
+                "tivrano: big.bmp: 256 x 256 pixels, more LEDs than the 65535 a frame of an "
+                "animation holds\n"),
+        refused("--name=w a.bmp missing.bmp", NOT_FOUND,
+                "tivrano: missing.bmp: cannot open: No such file or directory\n"),
+        refused("--name=w --delay-ms=1,2,3 a.bmp b.bmp", USAGE,
+                "tivrano: --delay-ms=1,2,3: 3 delays for 2 frames; give one for all, or one for "
+                "each" +
+                    see_help),
+        refused("--name=w --delay-ms=70000 a.bmp b.bmp", USAGE,
+                "tivrano: --delay-ms=70000: " + delay),
+        refused("--name=w --delay-ms=1,x a.bmp b.bmp", USAGE, "tivrano: --delay-ms=1,x: " + delay),
+        refused("--name=w --max-bytes=10 a.bmp b.bmp", "BMP data refused by --max-bytes!\n",
+                "tivrano: w: 24 bytes stored, more than --max-bytes=10 allows; as triples the "
+                "frames take 24, stored once each 100 % of that; --pack may store fewer\n"),
+        refused("--name=w --pack --max-bytes=10 a.bmp b.bmp", "BMP data refused by --max-bytes!\n",
+                "tivrano: w: 22 bytes stored, more than --max-bytes=10 allows; as triples the "
+                "frames take 24, packed 91 % of that\n"),
+        refused("--max-bytes=10 a.bmp", "BMP data refused by --max-bytes!\n",
+                "tivrano: a.bmp: 12 bytes stored, more than --max-bytes=10 allows; --name with "
+                "--pack may store fewer\n"),
+        refused("--pack a.bmp", USAGE,
+                "tivrano: --pack: it needs --name, the animation's name" + see_help),
+        refused("--delay-ms=5 a.bmp", USAGE,
+                "tivrano: --delay-ms=5: it is for an animation: --name with two or more files, or "
+                "--pack" +
+                    see_help),
         {"--max-current=3 plain.bmp", "plain.bmp", plain, "BMP file refused by --max-current!\n",
          FAILED,
          "tivrano: plain.bmp: 4 LEDs draw 4 mA even when dark, by the model, more than "
@@ -571,6 +611,10 @@ TEST(Cli, OutputFile) {
          old},
         {"TOOL -o out.c missing.bmp", NOT_FOUND, FAILED,
          "tivrano: missing.bmp: cannot open: No such file or directory\n", old},
+        {"TOOL --name=w -o out.c good.bmp bad.bmp", TRUNCATED, FAILED,
+         "tivrano: bad.bmp: only 2 bytes, too short for a BMP header: its width and height end at "
+         "byte 26\n",
+         old},
         {"TOOL --brightness=0 -o out.c good.bmp", USAGE, FAILED,
          "tivrano: --brightness=0: the brightness is a whole percent from 1 to 100; see tivrano "
          "--help\n",

@@ -20,6 +20,7 @@ its check. The kinds:
                 frame stops make twice, leaving nothing
     c, avr-c    compiled as C and C++, or with avr-gcc for an ATmega328P, beside the frames
                 they include
+    avr-player  compiled with avr-gcc for an ATmega328P, with `walk`, four frames packed
     cmake       a project around the snippet, with the next c-app block as its main.c (and a
                 main of its own if there is none), built against the package installed into a
                 scratch prefix, and run
@@ -158,6 +159,8 @@ class Runner:
                   ")", "-set", "dispose", "none", "anim.gif"], folder, check=True)
         self.run([magick, "-size", "5x4", "xc:red", "xc:lime", "xc:blue", "-scene", "1",
                   "+adjoin", "frames/walk%d.png"], folder, check=True)
+        self.run([magick, "frames/walk%d.png[1-3]", "-type", "TrueColor", "-scene", "1",
+                  "+adjoin", "BMP3:walk%d.bmp"], folder, check=True)
         (folder / "one.bmp").write_bytes(ONE_PIXEL)
         for name in ("heart", "arrow"):
             (folder / f"{name}.inc").write_text(self.run([str(self.tool), f"{name}.bmp"],
@@ -213,7 +216,7 @@ class Runner:
             return problems
         if kind == "make":
             return self.check_make(text, folder)
-        if kind in ("c", "avr-c"):
+        if kind in ("c", "avr-c", "avr-player"):
             return self.check_c(kind, text, folder)
         if kind == "cmake":
             return self.cmake_project(text, folder)
@@ -269,16 +272,22 @@ class Runner:
         (folder / "example.c").write_text(text)
         compilers = [["cc", "-x", "c", "-std=c99"], ["c++", "-x", "c++", "-std=c++17"]]
         sources = ["example.c"]
-        if kind == "avr-c":
+        if kind.startswith("avr"):
             if shutil.which("avr-gcc") is None:
                 if os.environ.get("CI"):
                     return ["avr-gcc is missing, in CI"]
                 print("  skipped: avr-gcc is missing (gcc-avr, avr-libc)")
                 return None
+            compilers = [["avr-gcc", "-mmcu=atmega328p", "-Os", "-DF_CPU=16000000UL",
+                          "-I" + str(self.source / "include"), "-x", "c"]]
+        if kind == "avr-c":
             self.run([str(self.tool), "--name=heart", "--progmem", "-o", "heart.c",
                       "heart.bmp"], folder, check=True)
-            compilers = [["avr-gcc", "-mmcu=atmega328p", "-Os", "-x", "c"]]
             sources.append("heart.c")
+        if kind == "avr-player":
+            self.run([str(self.tool), "--name=walk", "--pack", "--header=walk.h", "-o", "walk.c",
+                      "walk1.bmp", "walk2.bmp", "walk3.bmp", "walk2.bmp"], folder, check=True)
+            sources.append("walk.c")
         problems = []
         for compiler in compilers:
             done = self.run(compiler + ["-Wall", "-Wextra", "-Werror", "-c"] + sources, folder)
