@@ -51,9 +51,12 @@
 
    Limits
 
-   65,535 frames, of 65,535 LEDs each. On an AVR every array of the animation is one object of
-   at most 32,767 bytes, as avr-gcc allows, and pgm_read_* reach the first 64 KiB of flash: the
-   linker refuses an animation placed beyond them. */
+   65,535 frames, of 65,535 LEDs each. On an AVR, avr-gcc places no object over 32,767 bytes:
+   a text with one stops the build there, saying so. pgm_read_* reach only the first 64 KiB of
+   flash, and a pointer beyond them links unchecked: the animations go where the linker puts
+   data that must lie there, ahead of all other data in flash, and together must fit in it.
+   An ATmega328P has 32 KiB in all; on a larger AVR keep the animations of one firmware under
+   64 KiB together. */
 #ifndef TIVRANO_PLAYER_H
 #define TIVRANO_PLAYER_H
 
@@ -62,7 +65,8 @@
 
 #ifdef __AVR__
 #include <avr/pgmspace.h>
-#define TIVRANO_FLASH PROGMEM
+/* In flash, where the linker puts data that must lie in the first 64 KiB, ahead of the rest. */
+#define TIVRANO_FLASH __attribute__((__section__(".progmem.gcc_tivrano")))
 #define TIVRANO_BYTE(p) pgm_read_byte(p)
 #define TIVRANO_WORD(p) pgm_read_word(p)
 #define TIVRANO_POINTER(p) pgm_read_ptr(p)
