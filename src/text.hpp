@@ -70,6 +70,9 @@ void flush(Writer& out);
 
 // Every fixed text is far shorter than the buffer, and so is a name (see name_problem).
 inline void put(Writer& out, std::string_view part) {
+    if (part.empty()) {
+        return; // an empty view may hold no pointer, which memcpy does not take
+    }
     if (OUTPUT_BUFFER_SIZE - out.used < part.size()) {
         flush(out);
     }
