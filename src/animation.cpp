@@ -265,7 +265,7 @@ Storage store(const Frames& frames, bool packed) {
         auto same = static_cast<std::uint16_t>(k);
         const auto [first, last] = seen.equal_range(hash);
         for (auto earlier = first; earlier != last; ++earlier) {
-            if (std::ranges::equal(frames.frame(earlier->second), frame)) {
+            if (same_bytes(frames.frame(earlier->second), frame)) {
                 same = earlier->second;
                 break;
             }

@@ -3,6 +3,7 @@
 // source text, with a header that declares what it defines.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -29,6 +30,11 @@ struct Frames {
     std::size_t count() const;
     std::span<const std::uint8_t> frame(std::size_t k) const;
 };
+
+// Whether two runs of bytes are the same.
+inline bool same_bytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
 
 // Appends the values of an accepted file of positive dimensions to `values`, laid out along the
 // strip in the layout's channel order, as the text would hold them without colour options.

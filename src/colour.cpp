@@ -61,7 +61,7 @@ ColourPlan plan_colour(const Colour& colour, std::span<const Histogram> images) 
     // scale, and at 0 is the dark LEDs' alone.
     const std::uint64_t limit = colour.max_current_ma * 1000 * 255;
     const auto fits = [&](std::uint32_t scale) {
-        return std::ranges::all_of(images, [&](const Histogram& frame) {
+        return std::all_of(images.begin(), images.end(), [&](const Histogram& frame) {
             return draw(frame, plan, colour, scale) <= limit;
         });
     };

@@ -131,9 +131,8 @@ std::vector<std::uint8_t> commands(std::span<const std::uint8_t> frame,
         if (end > SHORT_COUNT) {
             push(end - SHORT_COUNT - 1, 1);
         }
-        const bool unchanged =
-            !previous.empty() &&
-            std::ranges::equal(frame.subspan(3 * led, 3), previous.subspan(3 * led, 3));
+        const bool unchanged = !previous.empty() &&
+                               same_bytes(frame.subspan(3 * led, 3), previous.subspan(3 * led, 3));
         if (!unchanged) {
             unchanged_from = led + 1;
         }
@@ -243,7 +242,7 @@ Packed pack_with(const Frames& frames, const Palette& palette) {
         const std::uint64_t hash = fnv1a(frame);
         const auto [first, last] = alone_frames.equal_range(hash);
         for (auto earlier = first; earlier != last; ++earlier) {
-            if (std::ranges::equal(frames.frame(earlier->second), frame)) {
+            if (same_bytes(frames.frame(earlier->second), frame)) {
                 record = packed.records[packed.frame_record[earlier->second]];
                 break;
             }
@@ -252,7 +251,7 @@ Packed pack_with(const Frames& frames, const Palette& palette) {
         auto at = static_cast<std::uint16_t>(packed.records.size());
         const auto [same, end] = known.equal_range(record_hash);
         for (auto it = same; it != end; ++it) {
-            if (std::ranges::equal(packed.records[it->second], record)) {
+            if (same_bytes(packed.records[it->second], record)) {
                 at = it->second;
             }
         }
