@@ -84,34 +84,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         require(status == -1 && is_message(text));
     }
+    if (status != 0) {
+        return 0;
+    }
     // Any wiring and channel order reads the same pixels, each once: the values come in
     // another order, so their sum stays. The file's length picks the layout.
-    if (status == 0 && le32(data + 18) > 0 && le32(data + 22) > 0) {
-        tivrano::TextOptions options;
-        options.layout.start = static_cast<tivrano::Corner>(size % 4);
-        options.layout.columns = size / 4 % 2 == 1;
-        options.layout.serpentine = size / 8 % 2 == 1;
-        require(tivrano::set_order(options.layout, size / 16 % 2 == 1 ? "bgr" : "rbg"));
+    tivrano::TextOptions options;
+    options.layout.start = static_cast<tivrano::Corner>(size % 4);
+    options.layout.columns = size / 4 % 2 == 1;
+    options.layout.serpentine = size / 8 % 2 == 1;
+    require(tivrano::set_order(options.layout, size / 16 % 2 == 1 ? "bgr" : "rbg"));
+    const std::size_t values = text.find('{');
+    if (le32(data + 18) > 0 && le32(data + 22) > 0) {
         std::string laid_out;
         require(tivrano::convert_bmp({data, size}, {collect, &laid_out}, options) == 0);
-        const std::size_t values = text.find('{');
         const std::size_t laid_out_values = laid_out.find('{');
         require(laid_out.size() - laid_out_values == text.size() - values);
         require(value_sum(laid_out.substr(laid_out_values)) == value_sum(text.substr(values)));
-        // The colour options change values, never the text's length after the comment; a limit
-        // is met or refused.
-        options.colour.gamma_milli[size % 3] = 100 + static_cast<std::uint32_t>(size % 4901);
-        options.colour.brightness = 1 + static_cast<std::uint32_t>(size % 100);
-        options.colour.max_current_ma = size % 5 == 0 ? 0 : 1 + size * size % 20000;
-        std::string coloured;
-        const int coloured_status =
-            tivrano::convert_bmp({data, size}, {collect, &coloured}, options);
-        if (coloured_status == 0) {
-            const std::size_t coloured_values = coloured.find('{');
-            require(coloured.size() - coloured_values == text.size() - values);
-        } else {
-            require(coloured == "BMP file refused by --max-current!\n");
-        }
+    }
+    // The colour options change values, never the text's length after the comment, whatever
+    // the dimensions; a limit is met or refused.
+    options.colour.gamma_milli[size % 3] = 100 + static_cast<std::uint32_t>(size % 4901);
+    options.colour.brightness = 1 + static_cast<std::uint32_t>(size % 100);
+    options.colour.max_current_ma = size % 5 == 0 ? 0 : 1 + size * size % 20000;
+    std::string coloured;
+    const int coloured_status = tivrano::convert_bmp({data, size}, {collect, &coloured}, options);
+    if (coloured_status == 0) {
+        const std::size_t coloured_values = coloured.find('{');
+        require(coloured.size() - coloured_values == text.size() - values);
+    } else {
+        require(coloured == "BMP file refused by --max-current!\n");
     }
     return 0;
 }

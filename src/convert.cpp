@@ -66,9 +66,13 @@ std::uint64_t pixel_data_end(std::int32_t width, std::int32_t height) {
            BYTES_PER_PIXEL * static_cast<std::uint64_t>(width);
 }
 
-// How often each value of each channel occurs among the image's pixels.
+// How often each value of each channel occurs among the image's pixels: none when a dimension
+// is zero or negative, as then no pixel is read.
 Histogram histogram(const Conversion& c) {
     Histogram counts{};
+    if (c.width <= 0 || c.height <= 0) {
+        return counts;
+    }
     const std::uint64_t stride = line_size(c.width);
     for (std::uint64_t row = 0; row < static_cast<std::uint64_t>(c.height); ++row) {
         const std::uint8_t* pixel = c.bmpdata.data() + PIXEL_DATA_OFFSET + row * stride;

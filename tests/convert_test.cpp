@@ -152,7 +152,8 @@ TEST(Convert, SignatureAndShortFiles) {
     }
 }
 
-// No pixel byte is read when a dimension is zero or negative; the comment shows the true values.
+// No pixel byte is read when a dimension is zero or negative, with colour options too, which
+// count the pixels first; the comment shows the true values.
 TEST(Convert, ZeroAndNegativeDimensionsGiveAnEmptyArray) {
     struct Case {
         std::int32_t width;
@@ -177,6 +178,12 @@ TEST(Convert, ZeroAndNegativeDimensionsGiveAnEmptyArray) {
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(result.text,
                   comment(std::to_string(c.width), std::to_string(c.height)) + "    };\n\r");
+        tivrano::TextOptions coloured;
+        coloured.colour.gamma_milli[1] = 2800;
+        coloured.colour.max_current_ma = 1;
+        const auto corrected = test::convert(test::bmp_header(c.width, c.height), coloured);
+        EXPECT_EQ(corrected.status, 0);
+        EXPECT_TRUE(corrected.text.ends_with("{\r\n    };\n\r")) << corrected.text;
     }
 }
 
