@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstring>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -281,36 +280,36 @@ Storage store(const Frames& frames, bool packed) {
 
 int write_animation(const Frames& frames, const Storage& storage, const TextOptions& options,
                     const ColourPlan* plan, Sink sink) {
-    auto out = std::make_unique<text::Writer>();
-    out->sink = sink;
-    text::put_comment(*out, frames.width, frames.height, options, plan,
+    text::Writer out; // its buffer is left uninitialised: it is written before it is read
+    out.sink = sink;
+    text::put_comment(out, frames.width, frames.height, options, plan,
                       summary(storage, frames.count()));
-    put(*out, storage.packed ? "#include \"tivrano_player.h\"\r\n"
-                             : "#include <stddef.h>\r\n#include <stdint.h>\r\n");
-    put_object_limit(*out, frames, storage, options.name);
-    put_declarations(*out, storage, options.name);
+    put(out, storage.packed ? "#include \"tivrano_player.h\"\r\n"
+                            : "#include <stddef.h>\r\n#include <stdint.h>\r\n");
+    put_object_limit(out, frames, storage, options.name);
+    put_declarations(out, storage, options.name);
     if (storage.packed) {
-        put_packed(*out, frames, *storage.packed, options.name);
+        put_packed(out, frames, *storage.packed, options.name);
     } else {
-        put_frames(*out, frames, storage, options);
+        put_frames(out, frames, storage, options);
     }
-    text::flush(*out);
-    return out->failed ? -1 : 0;
+    text::flush(out);
+    return out.failed ? -1 : 0;
 }
 
 int write_animation_header(const Storage& storage, const TextOptions& options, Sink sink) {
-    auto out = std::make_unique<text::Writer>();
-    out->sink = sink;
-    put_named(*out, "/* The animation ", options.name,
+    text::Writer out; // its buffer is left uninitialised: it is written before it is read
+    out.sink = sink;
+    put_named(out, "/* The animation ", options.name,
               ", declared as the text tivrano wrote defines it. Generated; do not edit. */\r\n");
-    put_named(*out, "#ifndef TIVRANO_ANIMATION_", options.name, "_H\r\n");
-    put_named(*out, "#define TIVRANO_ANIMATION_", options.name, "_H\r\n");
-    put(*out, storage.packed ? "#include \"tivrano_player.h\"\r\n"
-                             : "#include <stddef.h>\r\n#include <stdint.h>\r\n");
-    put_declarations(*out, storage, options.name);
-    put(*out, "#endif\r\n");
-    text::flush(*out);
-    return out->failed ? -1 : 0;
+    put_named(out, "#ifndef TIVRANO_ANIMATION_", options.name, "_H\r\n");
+    put_named(out, "#define TIVRANO_ANIMATION_", options.name, "_H\r\n");
+    put(out, storage.packed ? "#include \"tivrano_player.h\"\r\n"
+                            : "#include <stddef.h>\r\n#include <stdint.h>\r\n");
+    put_declarations(out, storage, options.name);
+    put(out, "#endif\r\n");
+    text::flush(out);
+    return out.failed ? -1 : 0;
 }
 
 } // namespace tivrano
