@@ -10,7 +10,7 @@
 
 #include "animation.h"
 
-static int put(char c, FILE *stream) {
+static int put(char c, FILE* stream) {
     (void)stream;
     while (!(UCSR0A & (1 << UDRE0))) {
     }
@@ -64,8 +64,7 @@ int main(void) {
         }
     }
     printf("frames %u fnv1a %08lx most %lu mean %lu state %u\n", count, (unsigned long)hash,
-           (unsigned long)most, (unsigned long)(total / (2u * count)),
-           (unsigned)sizeof player);
+           (unsigned long)most, (unsigned long)(total / (2u * count)), (unsigned)sizeof player);
     cli();
     sleep_mode();
     return 0;
