@@ -423,13 +423,14 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
     };
     Request request;
     opterr = 0; // every message here is the tool's own
+    optind = 1; // from the start, should the tool run more than once in a process (the page)
     int index = -1;
     for (int got = 0; (got = getopt_long(argc, argv, ":o:h", OPTIONS, &index)) != -1; index = -1) {
         if (got == '?') {
             // An unknown short option is one letter of its argument; a long one is all of it.
             const char letter[] = {'-', static_cast<char>(optopt), '\0'};
-            return refuse_option(
-                standard, optopt != 0 ? std::string_view(letter, 2) : argv[optind - 1], {});
+            return refuse_option(standard,
+                                 optopt != 0 ? std::string_view(letter, 2) : argv[optind - 1], {});
         }
         if (const char* problem = take_option(got, optarg, request); problem != nullptr) {
             Line given = as_given(index >= 0 ? &OPTIONS[index] : nullptr, argv[optind - 1]);

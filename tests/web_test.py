@@ -1,0 +1,305 @@
+#!/usr/bin/env python3
+"""Checks the page, tivrano.html, in headless Chromium opened from file://, against the tool.
+
+    web_test.py PAGE TIVRANO
+
+- window.tivrano.convert writes what the tool writes, byte for byte, with its status and its
+  standard error, on the fuzzer's seed images and the heart, under a few sets of options, and
+  on animations;
+- the file input, #output and #download on the heart;
+- a PNG with transparent pixels comes out as ImageMagick lays it on black;
+- an animated GIF comes out as its frames, as ImageMagick composes them, with their delays;
+- a canvas that alters what it gives back makes the page refuse decoded images;
+- and no request leaves the page, which its Content-Security-Policy would report.
+
+Exit status 77, with the reason, when the page is not built, or, outside CI, when Chromium,
+its driver, Selenium, Pillow or ImageMagick is missing.
+"""
+import base64
+import json
+import os
+import pathlib
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = pathlib.Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE.parent / "fuzz"))
+from make_corpus import seeds  # noqa: E402
+from doc_examples import markdown_examples  # noqa: E402
+
+HEART = HERE.parent / "examples" / "heart.bmp"
+# Sets of options, as the page's API takes them; every image is converted under each.
+OPTION_SETS = [
+    {},
+    {"order": "rgb", "serpentine": True, "name": "heart"},
+    {"start": "bottom-right", "columns": True, "progmem": True, "strict": True},
+    {"gamma": "2.8", "brightness": "40", "max-current": "150"},
+]
+
+
+def skip(reason):
+    if os.environ.get("CI"):
+        print("FAILED, in CI: " + reason)
+        sys.exit(1)
+    print("skipped: " + reason)
+    sys.exit(77)
+
+
+def native(tool, folder, names, options):
+    """The tool's output, status and standard error for files of `folder`, as the page calls it."""
+    args = [tool]
+    for key, value in options.items():
+        if value is True:
+            args.append("--" + key)
+        elif value not in (False, None, ""):
+            args.append(f"--{key}={value}")
+    done = subprocess.run(args + ["--"] + names, cwd=folder, capture_output=True, check=False)
+    return done.stdout, 0 if done.returncode == 0 else -1, done.stderr.decode()
+
+
+def start_browser(scratch):
+    try:
+        from selenium import webdriver
+        from selenium.webdriver.chrome.options import Options
+        from selenium.webdriver.chrome.service import Service
+    except ImportError:
+        skip("Selenium is missing (apt-get install python3-selenium)")
+    browser = shutil.which("chromium") or "/usr/bin/chromium"
+    driver = shutil.which("chromedriver") or "/usr/bin/chromedriver"
+    if not os.path.exists(browser) or not os.path.exists(driver):
+        skip("Chromium or its driver is missing (apt-get install chromium chromium-driver)")
+    options = Options()
+    options.binary_location = browser
+    # --no-sandbox: CI runs as root, where Chromium's sandbox will not start.
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                     "--disable-background-networking", "--disable-component-update",
+                     "--disable-default-apps", "--disable-sync", "--disable-dev-shm-usage",
+                     f"--user-data-dir={scratch / 'profile'}"):
+        options.add_argument(argument)
+    options.set_capability("goog:loggingPrefs", {"performance": "ALL", "browser": "ALL"})
+    return webdriver.Chrome(service=Service(driver), options=options)
+
+
+CONVERT = """
+const [cases, done] = arguments;
+const bytes = (b64) => Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+(async () => {
+  const results = [];
+  for (const [files, options] of cases) {
+    const input = files.length === 1 && !options.name ? bytes(files[0]) : files.map(bytes);
+    const r = await window.tivrano.convert(input, options);
+    let binary = "";
+    for (const b of r.output) binary += String.fromCharCode(b);
+    results.push([btoa(binary), r.status, r.errors]);
+  }
+  done(results);
+})().catch((e) => done(String(e)));
+"""
+
+
+def check_convert(browser, tool, scratch):
+    """The API against the tool on every case; returns the failures and the count of images."""
+    images = [(name, content) for name, content in seeds()] + [("heart", HEART.read_bytes())]
+    cases = [([content], options) for _, content in images for options in OPTION_SETS]
+    by_name = dict(images)
+    animations = [
+        (["image_3x2", "exact_end_3x2", "image_3x2"], {"name": "walk", "pack": True,
+                                                       "delay-ms": "100,200,300"}),
+        (["image_4x3", "image_4x5"], {"name": "walk", "order": "bgr"}),
+        (["image_4x3", "one_short_4x3"], {"name": "walk"}),
+        (["heart", "heart"], {"name": "beat", "pack": True, "max-bytes": "10"}),
+        (["heart"], {"order": "xyz"}),
+        (["heart"], {"gamma": "0"}),
+    ]
+    cases += [([by_name[n] for n in names], options) for names, options in animations]
+    browser.set_script_timeout(300)
+    got = browser.execute_async_script(
+        CONVERT, [[[base64.b64encode(f).decode() for f in files], options]
+                  for files, options in cases])
+    if isinstance(got, str):
+        return [f"window.tivrano.convert failed: {got}"], 0
+    failures = []
+    for k, ((files, options), (output, status, errors)) in enumerate(zip(cases, got)):
+        folder = scratch / f"case{k}"
+        folder.mkdir()
+        single = len(files) == 1 and "name" not in options
+        names = ["image.bmp"] if single else [f"frame{n + 1}.bmp" for n in range(len(files))]
+        for name, content in zip(names, files):
+            (folder / name).write_bytes(content)
+        expected = native(tool, folder, names, options)
+        if (base64.b64decode(output), status, errors) != expected:
+            failures.append(f"case {k}, options {json.dumps(options)}: the page wrote status "
+                            f"{status}, {errors!r}; the tool {expected[1]}, {expected[2]!r}")
+    return failures, sum(len(files) for files, _ in cases)
+
+
+def as_shown(text):
+    """The tool's text as a textarea gives it: each line break, \r\n, \n or \r, one \n."""
+    return text.decode("latin-1").replace("\r\n", "\n").replace("\r", "\n")
+
+
+def load(browser, page, fragment=""):
+    browser.get("about:blank")  # a new fragment alone would not load the page again
+    browser.get(page.as_uri() + fragment)
+    wait_for(browser, lambda: "Ready" in browser.find_element("id", "status").text)
+
+
+def wait_for(browser, condition, seconds=30):
+    end = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > end:
+            raise TimeoutError(browser.find_element("id", "status").text)
+        time.sleep(0.05)
+
+
+def choose(browser, *paths):
+    """Gives the file input these files and waits for the page to convert them."""
+    browser.execute_script("document.getElementById('status').textContent = ''")
+    browser.find_element("id", "file").send_keys("\n".join(str(p) for p in paths))
+    wait_for(browser, lambda: browser.find_element("id", "status").text)
+    return browser.find_element("id", "output").get_property("value")
+
+
+def check_file_input(browser, page, tool, scratch):
+    """The heart through the file input: #output and the file #download saves."""
+    downloads = scratch / "downloads"
+    downloads.mkdir()
+    browser.execute_cdp_cmd("Browser.setDownloadBehavior",
+                            {"behavior": "allow", "downloadPath": str(downloads)})
+    load(browser, page, "#name=heart&order=rgb")
+    shown = choose(browser, HEART)
+    expected, _, _ = native(tool, HEART.parent, [HEART.name], {"name": "heart", "order": "rgb"})
+    failures = []
+    if shown != as_shown(expected):
+        failures.append("#output does not show the tool's text for the heart")
+    # The documents' examples for the page's console, with the heart chosen; each ends with
+    # `status` set.
+    for document in [HERE.parent / "README.md", *sorted((HERE.parent / "doc").glob("*.md"))]:
+        for where, kind, text in markdown_examples(document, document.name):
+            if kind == "page":
+                status = browser.execute_async_script(
+                    "const done = arguments[0];\n(async () => {\n" + text +
+                    "return status;\n})().then(done, (e) => done(String(e)));")
+                print(f"{where}: page: " + ("ok" if status == 0 else "FAILED"))
+                if status != 0:
+                    failures.append(f"{where}: the example gave {status!r}")
+    browser.find_element("id", "download").click()
+    saved = downloads / "heart.c"
+    try:
+        wait_for(browser, saved.exists, 10)
+        time.sleep(0.2)
+        if saved.read_bytes() != expected:
+            failures.append("#download saved other bytes than the tool's")
+    except TimeoutError:
+        failures.append(f"#download saved no heart.c; the folder holds {os.listdir(downloads)}")
+    return failures
+
+
+def check_decoded(browser, page, tool, scratch, magick):
+    """A PNG with transparency, and an animated GIF, against ImageMagick's reading of them."""
+    from PIL import Image
+
+    failures = []
+    png = scratch / "sprite.png"
+    sprite = Image.new("RGBA", (5, 3))
+    sprite.putdata([(200, 10 * k, 255 - k, [0, 255, 128, 64, 255][k % 5]) for k in range(15)])
+    sprite.save(png)
+    subprocess.run([magick, str(png), "-background", "black", "-flatten", "-type", "TrueColor",
+                    f"BMP3:{scratch / 'sprite.bmp'}"], check=True)
+    load(browser, page)
+    shown = choose(browser, png)
+    expected = as_shown(native(tool, scratch, ["sprite.bmp"], {})[0])
+    if shown != expected:
+        failures.append(f"the PNG with alpha, laid on black:\n{shown}\nImageMagick's:\n{expected}")
+
+    gif = scratch / "blink.gif"
+    colours = [(255, 0, 0), (0, 255, 0), (0, 0, 255)]
+    frames = [Image.new("RGB", (4, 2), c) for c in colours]
+    frames[1].putpixel((1, 1), (255, 255, 0))
+    frames[0].save(gif, save_all=True, append_images=frames[1:], duration=[100, 250, 70], loop=0)
+    subprocess.run([magick, str(gif), "-coalesce", "-type", "TrueColor",
+                    f"BMP3:{scratch / 'blink_%d.bmp'}"], check=True)
+    names = [f"blink_{k}.bmp" for k in range(3)]
+    load(browser, page, "#name=blink")
+    shown = choose(browser, gif)
+    expected = native(tool, scratch, names, {"name": "blink", "delay-ms": "100,250,70",
+                                             "header": "blink.h"})[0]
+    if shown != as_shown(expected):
+        failures.append(f"the animated GIF:\n{shown}\nits frames by ImageMagick:\n"
+                        f"{as_shown(expected)}")
+    return failures
+
+
+def check_altered_canvas(browser, page, scratch):
+    """A canvas that adds noise, as privacy settings do, stops decoded images."""
+    browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": """
+        const read = CanvasRenderingContext2D.prototype.getImageData;
+        CanvasRenderingContext2D.prototype.getImageData = function (...args) {
+          const image = read.apply(this, args);
+          image.data[0] ^= 1;
+          return image;
+        };"""})
+    load(browser, page)
+    shown = choose(browser, scratch / "sprite.png")
+    errors = browser.find_element("id", "errors").text
+    if shown or "changes what pages read from a canvas" not in errors:
+        return [f"an altered canvas gave {shown!r}, with {errors!r}"]
+    return []
+
+
+def check_requests(browser, page):
+    """Every request the page made: none but for itself, and the downloads' blob: URLs. (The
+    browser's own new tab page makes requests of its own, which are not the page's.)"""
+    failures = []
+    for entry in browser.get_log("performance"):
+        message = json.loads(entry["message"])["message"]
+        if message["method"] != "Network.requestWillBeSent":
+            continue
+        url, document = message["params"]["request"]["url"], message["params"]["documentURL"]
+        if document.startswith(page.as_uri()) and not url.startswith((page.as_uri(), "blob:")):
+            failures.append(f"the page requested {url[:80]}")
+    for entry in browser.get_log("browser"):
+        if entry["level"] == "SEVERE":
+            failures.append(f"the console says: {entry['message'][:200]}")
+    return failures
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    page, tool = pathlib.Path(sys.argv[1]).resolve(), os.path.abspath(sys.argv[2])
+    if not page.exists():
+        print(f"skipped: {page} is not built (cmake --preset web && cmake --build --preset web)")
+        sys.exit(77)
+    magick = os.environ.get("TIVRANO_MAGICK") or shutil.which("magick") or shutil.which("convert")
+    try:
+        import PIL  # noqa: F401
+    except ImportError:
+        skip("Pillow is missing (apt-get install python3-pil)")
+    if not magick:
+        skip("ImageMagick is missing (apt-get install imagemagick)")
+    with tempfile.TemporaryDirectory() as folder:
+        scratch = pathlib.Path(folder)
+        browser = start_browser(scratch)
+        try:
+            load(browser, page)
+            failures, count = check_convert(browser, tool, scratch)
+            failures += check_file_input(browser, page, tool, scratch)
+            failures += check_decoded(browser, page, tool, scratch, magick)
+            failures += check_requests(browser, page)
+            failures += check_altered_canvas(browser, page, scratch)
+        finally:
+            browser.quit()
+    for failure in failures:
+        print("FAILED: " + failure)
+    print(f"{page.name} ({page.stat().st_size} bytes): {count} images converted byte for byte "
+          f"as the tool converts them, each of the test images under {len(OPTION_SETS)} sets of "
+          f"options, and in animations; {len(failures)} failures")
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
