@@ -16,14 +16,6 @@ namespace {
 using text::put;
 using text::put_number;
 
-std::uint64_t fnv1a(std::span<const std::uint8_t> bytes) {
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const std::uint8_t byte : bytes) {
-        hash = (hash ^ byte) * 1099511628211ULL;
-    }
-    return hash;
-}
-
 // A name with a suffix, such as NAME_3 for frame 3 or NAME_record_3.
 class Name {
   public:

@@ -31,6 +31,15 @@ struct Frames {
     std::span<const std::uint8_t> frame(std::size_t k) const;
 };
 
+// A 64-bit FNV-1a hash of the bytes, by which equal frames and records are found.
+inline std::uint64_t fnv1a(std::span<const std::uint8_t> bytes) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const std::uint8_t byte : bytes) {
+        hash = (hash ^ byte) * 1099511628211ULL;
+    }
+    return hash;
+}
+
 // Whether two runs of bytes are the same.
 inline bool same_bytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());

@@ -30,14 +30,6 @@ std::uint32_t colour_at(std::span<const std::uint8_t> frame, std::size_t led) {
            frame[3 * led + 2];
 }
 
-std::uint64_t fnv1a(std::span<const std::uint8_t> bytes) {
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const std::uint8_t byte : bytes) {
-        hash = (hash ^ byte) * 1099511628211ULL;
-    }
-    return hash;
-}
-
 // The smallest value among those pushed at an index from some lower bound on, as both the
 // pushed indices and the bounds only grow.
 class WindowMin {
