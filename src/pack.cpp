@@ -8,6 +8,7 @@
 #include <deque>
 #include <limits>
 #include <map>
+#include <numeric>
 #include <unordered_map>
 #include <utility>
 
@@ -80,113 +81,191 @@ void put_header(std::vector<std::uint8_t>& record, Op op, std::size_t n) {
     }
 }
 
-// The shortest commands for one frame: over every LED, or with `previous`, over those that
-// changed since.
-std::vector<std::uint8_t> commands(std::span<const std::uint8_t> frame,
-                                   std::span<const std::uint8_t> previous,
-                                   const std::vector<std::int16_t>& index, const Palette& palette) {
-    const std::size_t leds = index.size();
-    const std::size_t per_byte = palette.bits == 0 ? 1 : 8U / palette.bits;
-    std::vector<std::int64_t> best(leds + 1, NONE);
+// One command of a frame's record, and the LEDs it covers.
+struct Command {
+    Op op;
+    std::size_t count;
+};
+
+// The shortest commands for frame k, over every LED (STANDS_ALONE) or over those that changed
+// since the frame before (CHANGES): a shortest path over the LEDs, where best_[end] is the fewest
+// bytes that give the first `end` LEDs and step_[end] the command that ends there. Each kind of
+// command that may end at an LED starts at the cheapest place its count allows, which a sliding
+// minimum keeps for each header length (and, for spans of indices, for each place a start takes in
+// a byte).
+class ShortestPath {
+    using Bytes = std::span<const std::uint8_t>;
+
+  public:
+    ShortestPath(const Frames& frames, std::size_t k, Kind kind,
+                 const std::vector<std::int16_t>& index, std::size_t per_byte)
+        : frame_(frames.frame(k)), previous_(kind == CHANGES ? frames.frame(k - 1) : Bytes{}),
+          index_(index), per_byte_(per_byte), best_(index.size() + 1, NONE),
+          step_(index.size() + 1, {SKIP, 0}), indices_(2 * per_byte) {
+        best_[0] = 0;
+        for (std::size_t end = 1; end < best_.size(); ++end) {
+            push(end - 1, 0);
+            if (end > SHORT_COUNT) {
+                push(end - SHORT_COUNT - 1, 1);
+            }
+            track(end - 1);
+            offer_all(end, 0, end > SHORT_COUNT ? end - SHORT_COUNT : 0);
+            offer_all(end, 1, end > LONG_COUNT ? end - LONG_COUNT : 0);
+        }
+    }
+
+    // The commands, first to last.
+    std::vector<Command> commands() const {
+        std::vector<Command> path;
+        for (std::size_t end = step_.size() - 1; end > 0; end = step_[end].from) {
+            path.push_back({step_[end].op, end - step_[end].from});
+        }
+        std::reverse(path.begin(), path.end());
+        return path;
+    }
+
+  private:
     struct Step {
         Op op;
         std::size_t from;
     };
-    std::vector<Step> step(leds + 1, {SKIP, 0});
-    best[0] = 0;
-    // For each op, the windows of command starts with a short and a long header; the spans of
-    // indices have one pair for each start's place within a byte.
-    WindowMin skip[2];
-    WindowMin run[2];
-    WindowMin triples[2];
-    std::vector<WindowMin> indices(2 * per_byte);
-    std::size_t unchanged_from = 0;
-    std::size_t same_from = 0;
-    std::size_t indexed_from = 0;
-    const auto offer = [&](std::int64_t cost, Op op, std::size_t from, std::size_t end) {
-        if (cost < best[end]) {
-            best[end] = cost;
-            step[end] = {op, from};
+
+    // A command may start at `start`, with a header of 1 + `window` bytes.
+    void push(std::size_t start, std::size_t window) {
+        const std::int64_t value = best_[start];
+        const auto place = static_cast<std::int64_t>(start / per_byte_);
+        skip_[window].push(start, value);
+        run_[window].push(start, value);
+        triples_[window].push(start, value - 3 * static_cast<std::int64_t>(start));
+        indices_[2 * (start % per_byte_) + window].push(start, value - place);
+    }
+
+    // Where the stretches that end at `led` begin: unchanged LEDs, one colour, indexed colours.
+    void track(std::size_t led) {
+        unchanged_ = !previous_.empty() &&
+                     same_bytes(frame_.subspan(3 * led, 3), previous_.subspan(3 * led, 3));
+        if (!unchanged_) {
+            unchanged_from_ = led + 1;
         }
-    };
-    for (std::size_t end = 1; end <= leds; ++end) {
-        const std::size_t led = end - 1;
-        const auto push = [&](std::size_t start, std::size_t window) {
-            const std::int64_t value = best[start];
-            const auto place = static_cast<std::int64_t>(start / per_byte);
-            skip[window].push(start, value);
-            run[window].push(start, value);
-            triples[window].push(start, value - 3 * static_cast<std::int64_t>(start));
-            indices[2 * (start % per_byte) + window].push(start, value - place);
-        };
-        push(led, 0);
-        if (end > SHORT_COUNT) {
-            push(end - SHORT_COUNT - 1, 1);
+        const bool same = led > 0 && index_[led] != NO_INDEX && index_[led] == index_[led - 1];
+        same_from_ = same ? same_from_ : led;
+        indexed_from_ = led > 0 && index_[led - 1] != NO_INDEX ? indexed_from_ : led;
+    }
+
+    // Offers each command that ends at `end`, starting no lower than `low`.
+    void offer_all(std::size_t end, std::size_t window, std::size_t low) {
+        const std::int64_t header = 1 + static_cast<std::int64_t>(window);
+        if (unchanged_) {
+            const auto [from, value] = skip_[window].from(std::max(low, unchanged_from_));
+            offer(value + header, SKIP, from, end);
         }
-        const bool unchanged = !previous.empty() &&
-                               same_bytes(frame.subspan(3 * led, 3), previous.subspan(3 * led, 3));
-        if (!unchanged) {
-            unchanged_from = led + 1;
-        }
-        same_from =
-            led > 0 && index[led] != NO_INDEX && index[led] == index[led - 1] ? same_from : led;
-        indexed_from = led > 0 && index[led - 1] != NO_INDEX ? indexed_from : led;
-        const std::size_t short_low = end > SHORT_COUNT ? end - SHORT_COUNT : 0;
-        const std::size_t long_low = end > LONG_COUNT ? end - LONG_COUNT : 0;
-        for (std::size_t window = 0; window < 2; ++window) {
-            const std::size_t low = window == 0 ? short_low : long_low;
-            const std::int64_t header = 1 + static_cast<std::int64_t>(window);
-            if (unchanged) {
-                const auto [from, value] = skip[window].from(std::max(low, unchanged_from));
-                offer(value + header, SKIP, from, end);
+        if (index_[end - 1] != NO_INDEX) {
+            const auto [from, value] = run_[window].from(std::max(low, same_from_));
+            offer(value + header + 1, RUN, from, end);
+            for (std::size_t place = 0; place < per_byte_; ++place) {
+                const auto [start, least] =
+                    indices_[2 * place + window].from(std::max(low, indexed_from_));
+                const auto bytes =
+                    static_cast<std::int64_t>((end + per_byte_ - 1 - place) / per_byte_);
+                offer(least + header + bytes, INDICES, start, end);
             }
-            if (index[led] != NO_INDEX) {
-                const auto [from, value] = run[window].from(std::max(low, same_from));
-                offer(value + header + 1, RUN, from, end);
-                for (std::size_t place = 0; place < per_byte; ++place) {
-                    const auto [start, least] =
-                        indices[2 * place + window].from(std::max(low, indexed_from));
-                    const auto bytes =
-                        static_cast<std::int64_t>((end + per_byte - 1 - place) / per_byte);
-                    offer(least + header + bytes, INDICES, start, end);
-                }
-            }
-            const auto [from, value] = triples[window].from(low);
-            offer(value + header + 3 * static_cast<std::int64_t>(end), TRIPLES, from, end);
+        }
+        const auto [from, value] = triples_[window].from(low);
+        offer(value + header + 3 * static_cast<std::int64_t>(end), TRIPLES, from, end);
+    }
+
+    void offer(std::int64_t cost, Op op, std::size_t from, std::size_t end) {
+        if (cost < best_[end]) {
+            best_[end] = cost;
+            step_[end] = {op, from};
         }
     }
-    std::vector<Step> path;
-    for (std::size_t end = leds; end > 0; end = step[end].from) {
-        path.push_back(step[end]);
-        path.back().from = end - step[end].from; // the count
+
+    Bytes frame_;
+    Bytes previous_; // none for STANDS_ALONE
+    const std::vector<std::int16_t>& index_;
+    std::size_t per_byte_;
+    std::vector<std::int64_t> best_;
+    std::vector<Step> step_;
+    WindowMin skip_[2];
+    WindowMin run_[2];
+    WindowMin triples_[2];
+    std::vector<WindowMin> indices_;
+    bool unchanged_ = false;
+    std::size_t unchanged_from_ = 0;
+    std::size_t same_from_ = 0;
+    std::size_t indexed_from_ = 0;
+};
+
+// Indices of `bits` each, the first in the high bits of the first byte, the last byte filled
+// with zeros.
+void put_indices(std::vector<std::uint8_t>& record, std::span<const std::int16_t> indices,
+                 std::uint8_t bits) {
+    std::uint32_t byte = 0;
+    std::size_t filled = 0;
+    for (const std::int16_t index : indices) {
+        byte = byte << bits | static_cast<std::uint32_t>(index);
+        filled += bits;
+        if (filled == 8) {
+            record.push_back(static_cast<std::uint8_t>(byte));
+            byte = 0;
+            filled = 0;
+        }
     }
-    std::vector<std::uint8_t> record;
+    if (filled != 0) {
+        record.push_back(static_cast<std::uint8_t>(byte << (8 - filled)));
+    }
+}
+
+// The record of a frame of this kind: the kind, then each command's header and bytes.
+std::vector<std::uint8_t> encode(Kind kind, const std::vector<Command>& path,
+                                 std::span<const std::uint8_t> frame,
+                                 const std::vector<std::int16_t>& index, std::uint8_t bits) {
+    std::vector<std::uint8_t> record{kind};
     std::size_t led = 0;
-    for (auto it = path.rbegin(); it != path.rend(); ++it) {
-        const std::size_t n = it->from;
-        put_header(record, it->op, n);
-        if (it->op == RUN) {
+    for (const Command& command : path) {
+        const std::size_t n = command.count;
+        put_header(record, command.op, n);
+        if (command.op == RUN) {
             record.push_back(static_cast<std::uint8_t>(index[led]));
-        } else if (it->op == INDICES) {
-            std::uint32_t byte = 0;
-            std::size_t filled = 0;
-            for (std::size_t k = led; k < led + n; ++k) {
-                byte = byte << palette.bits | static_cast<std::uint32_t>(index[k]);
-                filled += palette.bits;
-                if (filled == 8) {
-                    record.push_back(static_cast<std::uint8_t>(byte));
-                    byte = 0;
-                    filled = 0;
-                }
-            }
-            if (filled != 0) {
-                record.push_back(static_cast<std::uint8_t>(byte << (8 - filled)));
-            }
-        } else if (it->op == TRIPLES) {
+        } else if (command.op == INDICES) {
+            put_indices(record, std::span(index).subspan(led, n), bits);
+        } else if (command.op == TRIPLES) {
             const auto values = frame.subspan(3 * led, 3 * n);
             record.insert(record.end(), values.begin(), values.end());
         }
         led += n;
+    }
+    return record;
+}
+
+// The smallest record for frame k: its values as they are, commands over every LED, or
+// commands over the LEDs that changed since the frame before. `index` is scratch room.
+std::vector<std::uint8_t> smallest_record(const Frames& frames, std::size_t k,
+                                          const Palette& palette,
+                                          std::vector<std::int16_t>& index) {
+    const auto frame = frames.frame(k);
+    std::vector<std::uint8_t> record{AS_THEY_ARE};
+    record.insert(record.end(), frame.begin(), frame.end());
+    if (palette.bits == 0) {
+        return record;
+    }
+    for (std::size_t led = 0; led < index.size(); ++led) {
+        const auto found = palette.index.find(colour_at(frame, led));
+        index[led] = found == palette.index.end() ? NO_INDEX : found->second;
+    }
+    const auto commands = [&](Kind kind) {
+        const ShortestPath path(frames, k, kind, index, 8U / palette.bits);
+        return encode(kind, path.commands(), frame, index, palette.bits);
+    };
+    if (auto alone = commands(STANDS_ALONE); alone.size() <= record.size()) {
+        record = std::move(alone);
+    }
+    if (k == 0) {
+        return record;
+    }
+    if (auto changes = commands(CHANGES); changes.size() < record.size()) {
+        record = std::move(changes);
     }
     return record;
 }
@@ -200,54 +279,31 @@ Packed pack_with(const Frames& frames, const Palette& palette) {
         packed.palette.push_back(static_cast<std::uint8_t>(colour >> 8U));
         packed.palette.push_back(static_cast<std::uint8_t>(colour));
     }
-    const std::size_t leds = frames.frame_size() / 3;
     // The records so far, by a hash of their bytes.
     std::unordered_multimap<std::uint64_t, std::uint16_t> known;
     // The frames that stand alone, by a hash of their values.
     std::unordered_multimap<std::uint64_t, std::size_t> alone_frames;
-    std::vector<std::int16_t> index(leds);
+    std::vector<std::int16_t> index(frames.frame_size() / 3);
     for (std::size_t k = 0; k < frames.count(); ++k) {
         const auto frame = frames.frame(k);
-        std::vector<std::uint8_t> record{AS_THEY_ARE};
-        record.insert(record.end(), frame.begin(), frame.end());
-        if (palette.bits != 0) {
-            for (std::size_t led = 0; led < leds; ++led) {
-                const auto found = palette.index.find(colour_at(frame, led));
-                index[led] = found == palette.index.end() ? NO_INDEX : found->second;
-            }
-            std::vector<std::uint8_t> alone{STANDS_ALONE};
-            const auto all = commands(frame, {}, index, palette);
-            alone.insert(alone.end(), all.begin(), all.end());
-            if (alone.size() <= record.size()) {
-                record = std::move(alone);
-            }
-            if (k > 0) {
-                std::vector<std::uint8_t> changes{CHANGES};
-                const auto changed = commands(frame, frames.frame(k - 1), index, palette);
-                changes.insert(changes.end(), changed.begin(), changed.end());
-                if (changes.size() < record.size()) {
-                    record = std::move(changes);
-                }
-            }
-        }
         // A frame like an earlier one that stands alone shares its record.
         const std::uint64_t hash = fnv1a(frame);
         const auto [first, last] = alone_frames.equal_range(hash);
-        for (auto earlier = first; earlier != last; ++earlier) {
-            if (same_bytes(frames.frame(earlier->second), frame)) {
-                record = packed.records[packed.frame_record[earlier->second]];
-                break;
-            }
-        }
+        const auto earlier = std::find_if(first, last, [&](const auto& entry) {
+            return same_bytes(frames.frame(entry.second), frame);
+        });
+        const std::vector<std::uint8_t> record =
+            earlier != last ? packed.records[packed.frame_record[earlier->second]]
+                            : smallest_record(frames, k, palette, index);
         const std::uint64_t record_hash = fnv1a(record);
-        auto at = static_cast<std::uint16_t>(packed.records.size());
         const auto [same, end] = known.equal_range(record_hash);
-        for (auto it = same; it != end; ++it) {
-            if (same_bytes(packed.records[it->second], record)) {
-                at = it->second;
-            }
-        }
-        if (at == packed.records.size()) {
+        const auto stored = std::find_if(same, end, [&](const auto& entry) {
+            return same_bytes(packed.records[entry.second], record);
+        });
+        auto at = static_cast<std::uint16_t>(packed.records.size());
+        if (stored != end) {
+            at = stored->second;
+        } else {
             known.emplace(record_hash, at);
             packed.records.push_back(record);
         }
@@ -260,11 +316,9 @@ Packed pack_with(const Frames& frames, const Palette& palette) {
 }
 
 std::uint64_t size_of(const Packed& packed) {
-    std::uint64_t size = packed.palette.size();
-    for (const auto& record : packed.records) {
-        size += record.size();
-    }
-    return size;
+    return std::accumulate(
+        packed.records.begin(), packed.records.end(), std::uint64_t{packed.palette.size()},
+        [](std::uint64_t size, const auto& record) { return size + record.size(); });
 }
 
 } // namespace
