@@ -391,15 +391,9 @@ int print_help(Sink sink) {
     return print(sink, HELP) == 0 ? print(sink, finished(more)) : FAILED;
 }
 
-int dispatch(int argc, char** argv, Outputs& outputs) {
-    const Sink standard{write_output, &outputs.standard};
-    const std::string_view only = argc == 2 ? argv[1] : "";
-    if (only == "--help" || only == "-h" || platform::is_help_alias(only)) {
-        return print_help(standard);
-    }
-    if (only == "--version") {
-        return print(standard, VERSION);
-    }
+// Takes the options into `request`; a wrong one gets the usage message on standard output and
+// what is wrong on standard error, and FAILED is returned. Leaves optind at the first file.
+int take_options(int argc, char** argv, Sink standard, Request& request) {
     static const option OPTIONS[] = {
         {"output", required_argument, nullptr, 'o'},
         {"order", required_argument, nullptr, OPT_ORDER},
@@ -421,7 +415,6 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
         {"version", no_argument, nullptr, OPT_VERSION},
         {nullptr, 0, nullptr, 0},
     };
-    Request request;
     opterr = 0; // every message here is the tool's own
     optind = 1; // from the start, should the tool run more than once in a process (the page)
     int index = -1;
@@ -436,6 +429,22 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
             Line given = as_given(index >= 0 ? &OPTIONS[index] : nullptr, argv[optind - 1]);
             return refuse_option(standard, {given.text, given.size}, problem);
         }
+    }
+    return 0;
+}
+
+int dispatch(int argc, char** argv, Outputs& outputs) {
+    const Sink standard{write_output, &outputs.standard};
+    const std::string_view only = argc == 2 ? argv[1] : "";
+    if (only == "--help" || only == "-h" || platform::is_help_alias(only)) {
+        return print_help(standard);
+    }
+    if (only == "--version") {
+        return print(standard, VERSION);
+    }
+    Request request;
+    if (take_options(argc, argv, standard, request) != 0) {
+        return FAILED;
     }
     // Several files with a name, or one with --pack, are the frames of an animation.
     const int files = argc - optind;

@@ -182,6 +182,54 @@ void convert_pixels(Conversion& c) {
 // The corners by name, in the order of Corner.
 constexpr std::string_view CORNERS[] = {"top-left", "top-right", "bottom-left", "bottom-right"};
 
+// Plans the colour options for the image's pixels, and has the values written through the
+// plan; a current limit the plan cannot meet gets its message, and -1 is returned.
+int plan_colours(Conversion& c, ColourPlan& plan) {
+    const Histogram counts = histogram(c);
+    plan = plan_colour(c.options->colour, {&counts, 1});
+    c.colour = &plan;
+    for (std::size_t channel = 0; channel < 3; ++channel) {
+        for (std::size_t value = 0; value < 256; ++value) {
+            c.coloured_text[channel][value] = VALUE_TEXT[plan.table[channel][value]];
+        }
+        c.text[channel] = c.coloured_text[channel].data();
+    }
+    if (!plan.met) {
+        put(c.out, CURRENT_NOT_MET);
+        return -1;
+    }
+    return 0;
+}
+
+// The text of an accepted file: the comment, the declarations a name brings, the array.
+void put_text(Conversion& c) {
+    const TextOptions& options = *c.options;
+    text::put_comment(c.out, c.width, c.height, options, c.colour);
+    const std::string_view name = options.name.empty() ? text::DEFAULT_NAME : options.name;
+    if (!options.name.empty()) {
+        put(c.out, "#include <stddef.h>\r\n#include <stdint.h>\r\n");
+        put(c.out, text::C_LINKAGE);
+        text::put_frame_declarations(c.out, name);
+        put(c.out, text::C_LINKAGE_END);
+    }
+    if (options.progmem) {
+        put(c.out, text::PROGMEM_PROLOGUE);
+    }
+    put(c.out, text::ARRAY_TYPE);
+    put(c.out, name);
+    put(c.out, options.progmem ? text::PROGMEM_ARRAY_OPENING : text::ARRAY_OPENING);
+    // With no pixels in a row there is nothing to walk, however many rows there are.
+    if (c.width > 0 && c.height > 0) {
+        convert_pixels(c);
+    }
+    if (options.name.empty()) {
+        put(c.out, text::ARRAY_CLOSING);
+    } else {
+        put(c.out, text::NAMED_ARRAY_CLOSING);
+        text::put_frame_definitions(c.out, name, c.width, c.height);
+    }
+}
+
 } // namespace
 
 bool set_order(Layout& layout, const char* name) {
@@ -317,45 +365,10 @@ int convert_bmp(const BmpHeader& header, std::span<const std::uint8_t> bmpdata, 
     int status = check_bmp_header(c, header);
     ColourPlan plan;
     if (status == 0 && !is_plain(options.colour)) {
-        const Histogram counts = histogram(c);
-        plan = plan_colour(options.colour, {&counts, 1});
-        c.colour = &plan;
-        for (std::size_t channel = 0; channel < 3; ++channel) {
-            for (std::size_t value = 0; value < 256; ++value) {
-                c.coloured_text[channel][value] = VALUE_TEXT[plan.table[channel][value]];
-            }
-            c.text[channel] = c.coloured_text[channel].data();
-        }
-        if (!plan.met) {
-            put(c.out, CURRENT_NOT_MET);
-            status = -1;
-        }
+        status = plan_colours(c, plan);
     }
     if (status == 0) {
-        text::put_comment(c.out, c.width, c.height, options, c.colour);
-        const std::string_view name = options.name.empty() ? text::DEFAULT_NAME : options.name;
-        if (!options.name.empty()) {
-            put(c.out, "#include <stddef.h>\r\n#include <stdint.h>\r\n");
-            put(c.out, text::C_LINKAGE);
-            text::put_frame_declarations(c.out, name);
-            put(c.out, text::C_LINKAGE_END);
-        }
-        if (options.progmem) {
-            put(c.out, text::PROGMEM_PROLOGUE);
-        }
-        put(c.out, text::ARRAY_TYPE);
-        put(c.out, name);
-        put(c.out, options.progmem ? text::PROGMEM_ARRAY_OPENING : text::ARRAY_OPENING);
-        // With no pixels in a row there is nothing to walk, however many rows there are.
-        if (c.width > 0 && c.height > 0) {
-            convert_pixels(c);
-        }
-        if (options.name.empty()) {
-            put(c.out, text::ARRAY_CLOSING);
-        } else {
-            put(c.out, text::NAMED_ARRAY_CLOSING);
-            text::put_frame_definitions(c.out, name, c.width, c.height);
-        }
+        put_text(c);
     }
     text::flush(c.out);
     return c.out.failed ? -1 : status;
