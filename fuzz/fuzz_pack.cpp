@@ -2,6 +2,7 @@
 // give every frame back exactly: in order twice round, and each on its own. Beyond the
 // sanitizers' checks it aborts when a frame differs, or packing stores more than a byte a frame
 // beyond the frames as they are.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -31,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     frames.height = 1 + data[1] % 16;
     const std::size_t count = 1 + data[2] % 8;
     const std::size_t colours = 1 + data[3];
-    const std::size_t leds = static_cast<std::size_t>(frames.width * frames.height);
+    const std::size_t leds = frames.frame_size() / 3;
     for (std::size_t k = 0; k < count * leds; ++k) {
         const std::size_t at = 4 + k;
         const std::size_t pick = at < size ? data[at] % colours : k % colours;
@@ -45,10 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tivrano::Packed& packed = *storage.packed;
     require(storage.stored <= frames.values.size() + count);
 
-    std::vector<const std::uint8_t*> records;
-    for (const std::uint16_t record : packed.frame_record) {
-        records.push_back(packed.records.at(record).data());
-    }
+    std::vector<const std::uint8_t*> records(packed.frame_record.size());
+    std::transform(packed.frame_record.begin(), packed.frame_record.end(), records.begin(),
+                   [&](std::uint16_t record) { return packed.records.at(record).data(); });
     const tivrano_animation animation{static_cast<std::uint16_t>(count),
                                       static_cast<std::uint16_t>(frames.width),
                                       static_cast<std::uint16_t>(frames.height),

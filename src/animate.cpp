@@ -1,6 +1,7 @@
 // An animation from the command line: each file loaded, checked and laid out as a frame, the
 // frames coloured with one factor, stored once each or packed, and written whole, with the
 // header that declares them.
+#include <algorithm>
 #include <string_view>
 
 #include "animation.hpp"
@@ -102,10 +103,11 @@ int convert_animation(std::span<char* const> paths, const Request& request, Outp
         return refuse_frames(standard, line);
     }
     Frames frames;
-    for (const char* path : paths) {
-        if (add_frame(path, request, standard, frames) != 0) {
-            return FAILED;
-        }
+    // The files in order, up to the first one refused.
+    if (std::any_of(paths.begin(), paths.end(), [&](const char* path) {
+            return add_frame(path, request, standard, frames) != 0;
+        })) {
+        return FAILED;
     }
     if (!take_delays(request, frames)) {
         Line given;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <numeric>
 #include <optional>
 #include <span>
 #include <vector>
@@ -33,11 +34,9 @@ struct Frames {
 
 // A 64-bit FNV-1a hash of the bytes, by which equal frames and records are found.
 inline std::uint64_t fnv1a(std::span<const std::uint8_t> bytes) {
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const std::uint8_t byte : bytes) {
-        hash = (hash ^ byte) * 1099511628211ULL;
-    }
-    return hash;
+    return std::accumulate(
+        bytes.begin(), bytes.end(), std::uint64_t{14695981039346656037ULL},
+        [](std::uint64_t hash, std::uint8_t byte) { return (hash ^ byte) * 1099511628211ULL; });
 }
 
 // Whether two runs of bytes are the same.
