@@ -50,16 +50,10 @@ const char* frame_problem(const BmpHeader& header, const Frames& frames, Line& l
 int add_frame(const char* path, const Request& request, Sink standard, Frames& frames) {
     const bool piped = std::string_view(path) == "-";
     const std::string_view name = piped ? "standard input" : path;
-    Line cut_short = about(name);
-    add(cut_short, "the file was cut short by another program while it was converted");
+    Line cut_short;
     platform::Input input;
-    const platform::Loaded loaded =
-        platform::load(piped ? nullptr : path, {READ_FAILED, finished(cut_short)}, input);
-    if (loaded != platform::Loaded::bytes) {
-        Line reason;
-        const int refused = refuse(standard, load_failure(name, loaded, input, reason));
-        send(reason);
-        return refused;
+    if (load_input(piped ? nullptr : path, name, standard, cut_short, input) != 0) {
+        return FAILED;
     }
     const BmpHeader header = read_bmp_header(input.bytes);
     int result = 0;

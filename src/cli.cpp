@@ -85,15 +85,10 @@ constexpr std::string_view HELP_END = " tells more.";
 int convert_file(const char* path, std::string_view name, const Request& request,
                  Outputs& outputs) {
     const Sink standard{write_output, &outputs.standard};
-    Line cut_short = about(name);
-    add(cut_short, "the file was cut short by another program while it was converted");
+    Line cut_short;
     platform::Input input;
-    const platform::Loaded loaded = platform::load(path, {READ_FAILED, finished(cut_short)}, input);
-    if (loaded != platform::Loaded::bytes) {
-        Line reason;
-        const int refused = refuse(standard, load_failure(name, loaded, input, reason));
-        send(reason);
-        return refused;
+    if (load_input(path, name, standard, cut_short, input) != 0) {
+        return FAILED;
     }
     // A file that is refused gets its message on standard output, never in the output file;
     // so does one --strict refuses, and one over --max-bytes.
@@ -152,6 +147,20 @@ bool write_output(void* context, const char* bytes, std::size_t size) {
 int refuse(Sink sink, std::string_view message) {
     sink.write(sink.context, message.data(), message.size());
     return FAILED;
+}
+
+int load_input(const char* path, std::string_view name, Sink standard, Line& cut_short,
+               platform::Input& input) {
+    cut_short = about(name);
+    add(cut_short, "the file was cut short by another program while it was converted");
+    const platform::Loaded loaded = platform::load(path, {READ_FAILED, finished(cut_short)}, input);
+    if (loaded == platform::Loaded::bytes) {
+        return 0;
+    }
+    Line reason;
+    const int refused = refuse(standard, load_failure(name, loaded, input, reason));
+    send(reason);
+    return refused;
 }
 
 int refuse_option(Sink sink, std::string_view option, std::string_view problem) {

@@ -13,6 +13,8 @@
 
 namespace tivrano {
 
+struct Line; // explain.hpp
+
 // Returned after any failure: status 255 in the shell.
 inline constexpr int FAILED = -1;
 
@@ -53,6 +55,13 @@ bool write_output(void* context, const char* bytes, std::size_t size);
 
 // Writes the message to `sink` and returns FAILED.
 int refuse(Sink sink, std::string_view message);
+
+// Loads the file at `path` (standard input for none), called `name` in messages, into `input`;
+// if it cannot be, writes the message to `standard` and the reasons to standard error, and
+// returns FAILED. `cut_short` gets the line for a file cut short later, while it is converted,
+// and must live until `input` is released.
+int load_input(const char* path, std::string_view name, Sink standard, Line& cut_short,
+               platform::Input& input);
 
 // The usage message for an option that is wrong, and a line on what is wrong with it; no
 // problem stands for an option that does not exist.
