@@ -74,7 +74,7 @@
 #define TIVRANO_FLASH
 #define TIVRANO_BYTE(p) (*(p))
 #define TIVRANO_WORD(p) (*(p))
-#define TIVRANO_POINTER(p) ((const void *)*(p))
+#define TIVRANO_POINTER(p) ((const void*)*(p))
 #endif
 
 #ifdef __cplusplus
@@ -86,41 +86,41 @@ struct tivrano_animation {
     uint16_t width;
     uint16_t height;
     uint8_t bits;
-    const uint8_t *palette;
-    const uint8_t *const *frames;
-    const uint16_t *delay_ms;
+    const uint8_t* palette;
+    const uint8_t* const* frames;
+    const uint16_t* delay_ms;
 };
 
 struct tivrano_player {
-    const struct tivrano_animation *animation;
+    const struct tivrano_animation* animation;
     uint16_t next;
 };
 
-static inline uint16_t tivrano_count(const struct tivrano_animation *a) {
+static inline uint16_t tivrano_count(const struct tivrano_animation* a) {
     return TIVRANO_WORD(&a->count);
 }
 
-static inline uint16_t tivrano_width(const struct tivrano_animation *a) {
+static inline uint16_t tivrano_width(const struct tivrano_animation* a) {
     return TIVRANO_WORD(&a->width);
 }
 
-static inline uint16_t tivrano_height(const struct tivrano_animation *a) {
+static inline uint16_t tivrano_height(const struct tivrano_animation* a) {
     return TIVRANO_WORD(&a->height);
 }
 
-static inline uint16_t tivrano_delay_ms(const struct tivrano_animation *a, uint16_t i) {
-    const uint16_t *delays = (const uint16_t *)TIVRANO_POINTER(&a->delay_ms);
+static inline uint16_t tivrano_delay_ms(const struct tivrano_animation* a, uint16_t i) {
+    const uint16_t* delays = (const uint16_t*)TIVRANO_POINTER(&a->delay_ms);
     return TIVRANO_WORD(&delays[i]);
 }
 
-static inline const uint8_t *tivrano_record(const struct tivrano_animation *a, uint16_t i) {
-    const uint8_t *const *frames = (const uint8_t *const *)TIVRANO_POINTER(&a->frames);
-    return (const uint8_t *)TIVRANO_POINTER(&frames[i]);
+static inline const uint8_t* tivrano_record(const struct tivrano_animation* a, uint16_t i) {
+    const uint8_t* const* frames = (const uint8_t* const*)TIVRANO_POINTER(&a->frames);
+    return (const uint8_t*)TIVRANO_POINTER(&frames[i]);
 }
 
 /* Copies an LED's 3 bytes from the animation into leds, and returns where the next goes. */
 #ifdef __AVR__
-static inline uint8_t *tivrano_put(uint8_t *leds, const uint8_t *from) {
+static inline uint8_t* tivrano_put(uint8_t* leds, const uint8_t* from) {
     __asm__ volatile("lpm __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
                      "lpm __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
                      "lpm __tmp_reg__, Z\n\tst X+, __tmp_reg__"
@@ -130,7 +130,7 @@ static inline uint8_t *tivrano_put(uint8_t *leds, const uint8_t *from) {
     return leds;
 }
 #else
-static inline uint8_t *tivrano_put(uint8_t *leds, const uint8_t *from) {
+static inline uint8_t* tivrano_put(uint8_t* leds, const uint8_t* from) {
     leds[0] = from[0];
     leds[1] = from[1];
     leds[2] = from[2];
@@ -139,10 +139,10 @@ static inline uint8_t *tivrano_put(uint8_t *leds, const uint8_t *from) {
 #endif
 
 /* Applies one frame's record to leds. */
-static inline void tivrano_apply(const struct tivrano_animation *a, const uint8_t *r,
-                                 uint8_t *leds) {
+static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_t* r,
+                                 uint8_t* leds) {
     uint16_t left = (uint16_t)((unsigned)tivrano_width(a) * tivrano_height(a));
-    const uint8_t *palette = (const uint8_t *)TIVRANO_POINTER(&a->palette);
+    const uint8_t* palette = (const uint8_t*)TIVRANO_POINTER(&a->palette);
     const uint8_t bits = TIVRANO_BYTE(&a->bits);
     /* Times 2^bits, the indices left in a byte give the next (high byte) and the rest (low). */
     const uint8_t scale = bits == 1 ? 2 : bits == 2 ? 4 : 16;
@@ -161,7 +161,7 @@ static inline void tivrano_apply(const struct tivrano_animation *a, const uint8_
         if (op < 64) {
             leds += 3u * n;
         } else if (op < 128) {
-            const uint8_t *colour = palette + 3u * TIVRANO_BYTE(r++);
+            const uint8_t* colour = palette + 3u * TIVRANO_BYTE(r++);
             const uint8_t c0 = TIVRANO_BYTE(colour);
             const uint8_t c1 = TIVRANO_BYTE(colour + 1);
             const uint8_t c2 = TIVRANO_BYTE(colour + 2);
@@ -197,7 +197,7 @@ static inline void tivrano_apply(const struct tivrano_animation *a, const uint8_
     }
 }
 
-static inline void tivrano_frame(const struct tivrano_animation *a, uint16_t i, uint8_t *leds) {
+static inline void tivrano_frame(const struct tivrano_animation* a, uint16_t i, uint8_t* leds) {
     uint16_t k = i;
     while (k != 0 && TIVRANO_BYTE(tivrano_record(a, k)) == 1) {
         --k;
@@ -210,14 +210,14 @@ static inline void tivrano_frame(const struct tivrano_animation *a, uint16_t i, 
     }
 }
 
-static inline void tivrano_player_start(struct tivrano_player *p,
-                                        const struct tivrano_animation *a) {
+static inline void tivrano_player_start(struct tivrano_player* p,
+                                        const struct tivrano_animation* a) {
     p->animation = a;
     p->next = 0;
 }
 
-static inline uint16_t tivrano_player_next(struct tivrano_player *p, uint8_t *leds) {
-    const struct tivrano_animation *a = p->animation;
+static inline uint16_t tivrano_player_next(struct tivrano_player* p, uint8_t* leds) {
+    const struct tivrano_animation* a = p->animation;
     const uint16_t i = p->next;
     tivrano_apply(a, tivrano_record(a, i), leds);
     p->next = (uint16_t)(i + 1u == tivrano_count(a) ? 0u : i + 1u);
