@@ -15,7 +15,7 @@
 #include "explain.hpp"
 #include "names.hpp"
 #include "platform.hpp"
-#include "shell.hpp"
+#include "request.hpp"
 #include "tivrano.hpp"
 
 namespace tivrano {

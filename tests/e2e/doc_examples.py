@@ -30,7 +30,7 @@ its check. The kinds:
                 as .ci/run does
     ci          commands .ci/run runs as they stand: each line must be one of its lines
     cmd         run under Wine by cmd, only with --exe
-    page        JavaScript for the page's console, run by tests/web_test.py
+    page        JavaScript for the page's console, run by tests/e2e/web_test.py
     powershell, bench
                 not run; the reason is printed
 
@@ -53,7 +53,7 @@ SKIPPED_KINDS = {
     "install": "it installs into /usr/local: .ci/run runs it with --kind install",
     "uninstall": "it removes from /usr/local: .ci/run runs it with --kind uninstall",
     "cmd": "it needs tivrano.exe and Wine: .ci/run runs it with --exe in its Windows step",
-    "page": "it runs in the page, with an image chosen: tests/web_test.py runs it",
+    "page": "it runs in the page, with an image chosen: tests/e2e/web_test.py runs it",
 }
 ONE_PIXEL = bytes(b"BM") + bytes(8) + (54).to_bytes(4, "little") + (40).to_bytes(4, "little") + \
     (1).to_bytes(4, "little") * 2 + (1).to_bytes(2, "little") + (24).to_bytes(2, "little") + \

@@ -50,7 +50,7 @@ fail() {
 # The program's output against the figures of the frames as they are now.
 check_figures() { # build folder, [program runner, program suffix]
     local expected
-    expected=$("$python" "$source_dir/tests/frame_figures.py" "heart=$project/frames/heart.bmp" \
+    expected=$("$python" "$source_dir/tests/e2e/frame_figures.py" "heart=$project/frames/heart.bmp" \
         "arrow=$project/frames/arrow.bmp" "wave=$project/frames/wave (12 x 4).bmp" \
         "pulse=$project/frames/pulse.gif" "beat=$project/frames/pulse.gif")
     local actual
@@ -197,7 +197,7 @@ configure() { # extra arguments; the output is in $log, the status the function'
     log=$(cmake -S "$checks" -B "$checks/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" "$@" 2>&1)
 }
 figures() { # frame_figures.py's arguments; its lines on the frames
-    "$python" "$source_dir/tests/frame_figures.py" "$@" | grep -v '^table'
+    "$python" "$source_dir/tests/e2e/frame_figures.py" "$@" | grep -v '^table'
 }
 
 # ImageMagick's default BMP: a 124-byte header, read 84 bytes off, stops the build every time.

@@ -19,7 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "names.hpp"
-#include "shell.hpp"
+#include "process.hpp"
 
 namespace {
 

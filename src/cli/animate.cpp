@@ -6,7 +6,7 @@
 
 #include "animation.hpp"
 #include "explain.hpp"
-#include "shell.hpp"
+#include "request.hpp"
 
 namespace tivrano {
 namespace {

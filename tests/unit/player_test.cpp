@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell.hpp"
+#include "process.hpp"
 
 namespace {
 
@@ -176,7 +176,7 @@ TEST(Player, PlaysOnAnAvrFromFlash) {
     const test::Run built = test::run_shell(
         "cd " + test::quote(test::scratch()) + " && " + test::TOOL +
         " --name=animation --pack --header=animation.h -o animation.c" + files + " && " + avr_gcc +
-        " -DLEDS=256 " + test::quote(std::string(TIVRANO_SOURCE_DIR) + "/tests/avr_player.c") +
+        " -DLEDS=256 " + test::quote(std::string(TIVRANO_SOURCE_DIR) + "/tests/support/avr_player.c") +
         " animation.c -o player.elf && avr-nm player.elf | grep ' animation$'");
     ASSERT_EQ(built.status, 0) << built.err;
     EXPECT_LT(std::stoul(built.out.substr(0, 8), nullptr, 16), 0x800000U) << "not in flash";

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell.hpp"
+#include "process.hpp"
 
 namespace {
 
