@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "animation.hpp"
+#include "pack.hpp"
 
 namespace tivrano {
 namespace {

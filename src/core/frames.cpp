@@ -1,0 +1,51 @@
+#include "frames.hpp"
+
+namespace tivrano {
+
+std::size_t Frames::frame_size() const {
+    return 3 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+}
+
+std::size_t Frames::count() const {
+    return frame_size() == 0 ? 0 : values.size() / frame_size();
+}
+
+std::span<const std::uint8_t> Frames::frame(std::size_t k) const {
+    return std::span(values).subspan(k * frame_size(), frame_size());
+}
+
+void append_values(const BmpHeader& header, std::span<const std::uint8_t> bmpdata,
+                   const Layout& layout, std::vector<std::uint8_t>& values) {
+    const StripPlan plan = plan_strip(layout, *header.width, *header.height);
+    const std::int64_t back = (plan.length - std::int64_t{1}) * plan.along;
+    std::int64_t start = plan.first;
+    for (std::int32_t k = 0; k < plan.lines; ++k, start += plan.across) {
+        const bool reversed = plan.serpentine && k % 2 == 1;
+        const std::int64_t step = reversed ? -plan.along : plan.along;
+        std::int64_t offset = reversed ? start + back : start;
+        for (std::int32_t i = 0; i < plan.length; ++i, offset += step) {
+            const std::uint8_t* const pixel = bmpdata.data() + offset;
+            values.insert(values.end(), {pixel[layout.channel[0]], pixel[layout.channel[1]],
+                                         pixel[layout.channel[2]]});
+        }
+    }
+}
+
+ColourPlan colour_frames(const Colour& colour, const Layout& layout, Frames& frames) {
+    std::vector<Histogram> counts(frames.count());
+    for (std::size_t k = 0; k < frames.count(); ++k) {
+        const auto frame = frames.frame(k);
+        for (std::size_t at = 0; at < frame.size(); ++at) {
+            ++counts[k][layout.channel[at % 3]][frame[at]];
+        }
+    }
+    ColourPlan plan = plan_colour(colour, counts);
+    if (plan.met) {
+        for (std::size_t at = 0; at < frames.values.size(); ++at) {
+            frames.values[at] = plan.table[layout.channel[at % 3]][frames.values[at]];
+        }
+    }
+    return plan;
+}
+
+} // namespace tivrano

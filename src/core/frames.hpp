@@ -1,0 +1,54 @@
+// Several images as the frames of one animation: their values laid out along the strip, one
+// after another, and coloured with one factor for all.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <numeric>
+#include <span>
+#include <vector>
+
+#include "tivrano.hpp"
+
+namespace tivrano {
+
+// The player counts frames, and a frame's LEDs, in 16 bits.
+inline constexpr std::uint64_t MAX_FRAMES = 65535;
+inline constexpr std::uint64_t MAX_FRAME_LEDS = 65535;
+// The values of all frames together, at most: far more than any chip's flash holds.
+inline constexpr std::uint64_t MAX_ANIMATION_VALUES = std::uint64_t{16} << 20;
+
+struct Frames {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint8_t> values;    // each frame's 3 * width * height values, in order
+    std::vector<std::uint16_t> delay_ms; // one a frame
+
+    std::size_t frame_size() const;
+    std::size_t count() const;
+    std::span<const std::uint8_t> frame(std::size_t k) const;
+};
+
+// A 64-bit FNV-1a hash of the bytes, by which equal frames and records are found.
+inline std::uint64_t fnv1a(std::span<const std::uint8_t> bytes) {
+    return std::accumulate(
+        bytes.begin(), bytes.end(), std::uint64_t{14695981039346656037ULL},
+        [](std::uint64_t hash, std::uint8_t byte) { return (hash ^ byte) * 1099511628211ULL; });
+}
+
+// Whether two runs of bytes are the same.
+inline bool same_bytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+// Appends the values of an accepted file of positive dimensions to `values`, laid out along the
+// strip in the layout's channel order, as the text would hold them without colour options.
+void append_values(const BmpHeader& header, std::span<const std::uint8_t> bmpdata,
+                   const Layout& layout, std::vector<std::uint8_t>& values);
+
+// Applies the colour options to every frame, with one factor for all; with a limit that cannot
+// be met the values stay as they are and the plan says so.
+ColourPlan colour_frames(const Colour& colour, const Layout& layout, Frames& frames);
+
+} // namespace tivrano

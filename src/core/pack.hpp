@@ -1,0 +1,22 @@
+// Frames packed as tivrano_player.h plays them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "frames.hpp"
+
+namespace tivrano {
+
+// The frames packed as tivrano_player.h plays them: a palette, the records, and each frame's
+// record.
+struct Packed {
+    std::vector<std::uint8_t> palette; // 3 bytes a colour
+    std::uint8_t bits = 8;             // of an index in a span of indices
+    std::vector<std::vector<std::uint8_t>> records;
+    std::vector<std::uint16_t> frame_record;
+};
+
+Packed pack(const Frames& frames);
+
+} // namespace tivrano
