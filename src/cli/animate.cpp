@@ -59,7 +59,7 @@ int add_frame(const char* path, const Request& request, Sink standard, Frames& f
     int result = 0;
     if (header.verdict != Verdict::accepted) {
         result = convert_bmp(header, input.bytes, standard, request.text);
-    } else if (request.strict && !is_plain(header)) {
+    } else if (request.strict && !is_plain_bmp(header)) {
         result = refuse(standard, NOT_STRICT);
     } else if (Line line = about(name); const char* problem = frame_problem(header, frames, line)) {
         add(line, problem);
@@ -75,7 +75,7 @@ int add_frame(const char* path, const Request& request, Sink standard, Frames& f
 }
 
 // Each frame's delay: the one given for all, one given for each, or 100 ms.
-bool take_delays(const Request& request, Frames& frames) {
+bool assign_delays(const Request& request, Frames& frames) {
     const std::vector<std::uint16_t>& given = request.delay_ms;
     if (given.size() > 1) {
         frames.delay_ms = given;
@@ -88,7 +88,7 @@ bool take_delays(const Request& request, Frames& frames) {
 } // namespace
 
 int convert_animation(std::span<char* const> paths, const Request& request, Outputs& outputs) {
-    const Sink standard{write_output, &outputs.standard};
+    const Sink standard{write_to, &outputs.standard};
     const std::string_view name = request.text.name;
     if (paths.size() > MAX_FRAMES) {
         Line line = about(name);
@@ -103,7 +103,7 @@ int convert_animation(std::span<char* const> paths, const Request& request, Outp
         })) {
         return FAILED;
     }
-    if (!take_delays(request, frames)) {
+    if (!assign_delays(request, frames)) {
         Line given;
         add(given, "--delay-ms=");
         add(given, request.delay_given);
@@ -115,7 +115,7 @@ int convert_animation(std::span<char* const> paths, const Request& request, Outp
         return refuse_option(standard, {given.text, given.size}, {problem.text, problem.size});
     }
     std::optional<ColourPlan> plan;
-    if (!is_plain(request.text.colour)) {
+    if (!is_neutral(request.text.colour)) {
         plan = colour_frames(request.text.colour, request.text.layout, frames);
         if (!plan->met) {
             const int refused = refuse(standard, CURRENT_NOT_MET);
@@ -131,9 +131,9 @@ int convert_animation(std::span<char* const> paths, const Request& request, Outp
         add(line, " bytes stored, more than --max-bytes=");
         add_number(line, *request.max_bytes);
         add(line, " allows; as triples the frames take ");
-        add_number(line, storage.triples);
+        add_number(line, storage.value_bytes);
         add(line, storage.packed ? ", packed " : ", stored once each ");
-        add_number(line, storage.stored * 100 / storage.triples);
+        add_number(line, storage.stored * 100 / storage.value_bytes);
         add(line, storage.packed ? " % of that" : " % of that; --pack may store fewer");
         send(line);
         return refused;

@@ -84,7 +84,7 @@ constexpr std::string_view HELP_END = " tells more.";
 
 int convert_file(const char* path, std::string_view name, const Request& request,
                  Outputs& outputs) {
-    const Sink standard{write_output, &outputs.standard};
+    const Sink standard{write_to, &outputs.standard};
     Line cut_short;
     platform::Input input;
     if (load_input(path, name, standard, cut_short, input) != 0) {
@@ -96,7 +96,7 @@ int convert_file(const char* path, std::string_view name, const Request& request
     const bool accepted = header.verdict == Verdict::accepted;
     const std::uint64_t stored = 3 * pixel_count(header);
     int result = FAILED;
-    if (accepted && request.strict && !is_plain(header)) {
+    if (accepted && request.strict && !is_plain_bmp(header)) {
         result = refuse(standard, NOT_STRICT);
     } else if (accepted && request.max_bytes && stored > *request.max_bytes) {
         result = refuse(standard, OVER_MAX_BYTES);
@@ -135,13 +135,13 @@ int refuse_arguments(Sink sink, int count) {
 
 } // namespace
 
-bool write_output(void* context, const char* bytes, std::size_t size) {
+bool write_to(void* context, const char* bytes, std::size_t size) {
     auto& output = *static_cast<Output*>(context);
     if (output.error != 0) {
         return false;
     }
     return output.file != nullptr ? platform::write_file(*output.file, bytes, size, output.error)
-                                  : platform::write_output(bytes, size, output.error);
+                                  : platform::write_stdout(bytes, size, output.error);
 }
 
 int refuse(Sink sink, std::string_view message) {
@@ -301,7 +301,7 @@ const char* take_colour(int option, std::string_view text, Colour& colour) {
 }
 
 // One delay for every frame, or one for each, parted by commas.
-const char* take_delays(std::string_view text, Request& request) {
+const char* parse_delays(std::string_view text, Request& request) {
     request.delay_ms.clear();
     for (;;) {
         const std::size_t comma = text.find(',');
@@ -358,7 +358,7 @@ const char* take_option(int option, const char* value, Request& request) {
         return take_colour(option, text, request.text.colour);
     case OPT_DELAY_MS:
         request.delay_given = text;
-        return take_delays(text, request);
+        return parse_delays(text, request);
     case OPT_PACK:
         request.pack = true;
         return nullptr;
@@ -443,7 +443,7 @@ int take_options(int argc, char** argv, Sink standard, Request& request) {
 }
 
 int dispatch(int argc, char** argv, Outputs& outputs) {
-    const Sink standard{write_output, &outputs.standard};
+    const Sink standard{write_to, &outputs.standard};
     const std::string_view only = argc == 2 ? argv[1] : "";
     if (only == "--help" || only == "-h" || platform::is_help_alias(only)) {
         return print_help(standard);

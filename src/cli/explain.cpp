@@ -84,7 +84,7 @@ void add_compression(Line& line, std::uint32_t compression) {
 void warn_about_header(std::string_view name, const BmpHeader& header) {
     bool hint = false;
     if (says_other_bits(header)) {
-        Line line = about(name, Kind::warning);
+        Line line = about(name, LineKind::warning);
         add(line, "the header says ");
         add_bits(line, *header.bits_per_pixel);
         add(line, " per pixel, but pixels are read as 24-bit, 3 bytes each");
@@ -92,7 +92,7 @@ void warn_about_header(std::string_view name, const BmpHeader& header) {
         hint = true;
     }
     if (says_compression(header)) {
-        Line line = about(name, Kind::warning);
+        Line line = about(name, LineKind::warning);
         add(line, "the header says ");
         add_compression(line, *header.compression);
         add(line, ", but pixels are read as uncompressed");
@@ -100,7 +100,7 @@ void warn_about_header(std::string_view name, const BmpHeader& header) {
         hint = true;
     }
     if (header.pixel_data_offset && *header.pixel_data_offset != PIXEL_DATA_OFFSET) {
-        Line line = about(name, Kind::warning);
+        Line line = about(name, LineKind::warning);
         add(line, "the header puts the pixels at byte ");
         add_number(line, *header.pixel_data_offset);
         add(line, ", but they are read from byte 54");
@@ -108,7 +108,7 @@ void warn_about_header(std::string_view name, const BmpHeader& header) {
         hint = true;
     }
     if (header.height && *header.height < 0) {
-        Line line = about(name, Kind::warning);
+        Line line = about(name, LineKind::warning);
         add(line, "the height is ");
         add_number(line, *header.height);
         add(line, ", rows stored top-down, which are not read: ");
@@ -117,7 +117,7 @@ void warn_about_header(std::string_view name, const BmpHeader& header) {
         hint = true;
     }
     if (header.width && (*header.width <= 0 || *header.height == 0)) {
-        Line line = about(name, Kind::warning);
+        Line line = about(name, LineKind::warning);
         add(line, "no pixels (width ");
         add_number(line, *header.width);
         add(line, ", height ");
@@ -198,9 +198,9 @@ void send(Line& line) {
     platform::write_error(finished(line));
 }
 
-Line about(std::string_view name, Kind kind) {
+Line about(std::string_view name, LineKind kind) {
     Line line;
-    add(line, kind == Kind::warning ? "tivrano: warning: " : "tivrano: ");
+    add(line, kind == LineKind::warning ? "tivrano: warning: " : "tivrano: ");
     add(line, name);
     add(line, ": ");
     return line;
@@ -278,7 +278,7 @@ void explain(std::string_view name, std::span<const std::uint8_t> bytes, const B
             add_short_file_reason(line, header);
         }
         send(line);
-    } else if (strict && !is_plain(header)) {
+    } else if (strict && !is_plain_bmp(header)) {
         Line line = about(name);
         add(line, "refused by --strict, for the reasons below");
         send(line);

@@ -40,8 +40,8 @@ std::string_view finished(Line& line);
 void send(Line& line);
 
 // A line about one file: "tivrano: NAME: ", or for a warning "tivrano: warning: NAME: ".
-enum class Kind { reason, warning };
-Line about(std::string_view name, Kind kind = Kind::reason);
+enum class LineKind { reason, warning };
+Line about(std::string_view name, LineKind kind = LineKind::reason);
 
 // The message standard output gets for an input that could not be loaded; `line` becomes the
 // line that says why.

@@ -50,7 +50,7 @@ void release(Input& input);
 
 // Writes all of `bytes` to standard output, unchanged, waiting while a non-blocking output is
 // full; false if it could not, with the system's error code in `error`.
-bool write_output(const char* bytes, std::size_t size, int& error);
+bool write_stdout(const char* bytes, std::size_t size, int& error);
 
 // A file that gets the text whole or not at all: the text is written to a new file beside it,
 // which replaces it only once complete. Until then the file keeps what it held, if anything.

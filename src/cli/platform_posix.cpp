@@ -203,7 +203,7 @@ void release(Input& input) {
     input = Input{};
 }
 
-bool write_output(const char* bytes, std::size_t size, int& error) {
+bool write_stdout(const char* bytes, std::size_t size, int& error) {
     return write_all(STDOUT_FILENO, bytes, size, error);
 }
 

@@ -262,7 +262,7 @@ void release(Input& input) {
     input = Input{};
 }
 
-bool write_output(const char* bytes, std::size_t size, int& error) {
+bool write_stdout(const char* bytes, std::size_t size, int& error) {
     DWORD code = 0;
     if (write_all(GetStdHandle(STD_OUTPUT_HANDLE), bytes, size, code)) {
         return true;

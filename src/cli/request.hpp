@@ -18,6 +18,7 @@ struct Line; // explain.hpp
 // Returned after any failure: status 255 in the shell.
 inline constexpr int FAILED = -1;
 
+// Kept byte for byte, "csoure" and all: scripts compare standard output with it.
 inline constexpr std::string_view USAGE =
     "Ungueltige Anzahl der Parameter\nNutzung:  tivrano bmpfile >csoure\n";
 inline constexpr std::string_view NOT_STRICT = "BMP file refused by --strict!\n";
@@ -51,7 +52,7 @@ struct Outputs {
     Output header;
 };
 
-bool write_output(void* context, const char* bytes, std::size_t size);
+bool write_to(void* context, const char* bytes, std::size_t size);
 
 // Writes the message to `sink` and returns FAILED.
 int refuse(Sink sink, std::string_view message);
@@ -80,7 +81,7 @@ int deliver(Sink standard, const char* path, Output& output, Write write) {
         return FAILED;
     }
     output.file = &file;
-    int result = write(Sink{write_output, &output});
+    int result = write(Sink{write_to, &output});
     if (result == 0 && output.error == 0) {
         platform::commit_file(file, output.error);
     }

@@ -185,7 +185,7 @@ void put_object_limit(text::Writer& out, const Frames& frames, const Storage& st
 
 std::string summary(const Storage& storage, std::size_t count) {
     std::string line = "Animation: " + std::to_string(count) +
-                       (count == 1 ? " frame, " : " frames, ") + std::to_string(storage.triples) +
+                       (count == 1 ? " frame, " : " frames, ") + std::to_string(storage.value_bytes) +
                        " bytes as triples, " + std::to_string(storage.stored) + " bytes stored";
     return line + (storage.packed ? ", packed\r\n" : "\r\n");
 }
@@ -194,7 +194,7 @@ std::string summary(const Storage& storage, std::size_t count) {
 
 Storage store(const Frames& frames, bool packed) {
     Storage storage;
-    storage.triples = frames.values.size();
+    storage.value_bytes = frames.values.size();
     if (packed) {
         storage.packed = pack(frames);
         storage.stored = storage.packed->palette.size();

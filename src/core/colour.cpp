@@ -32,7 +32,7 @@ std::uint64_t draw(const Histogram& frame, const ColourPlan& plan, const Colour&
 
 } // namespace
 
-bool is_plain(const Colour& colour) {
+bool is_neutral(const Colour& colour) {
     return colour.gamma_milli[0] == 1000 && colour.gamma_milli[1] == 1000 &&
            colour.gamma_milli[2] == 1000 && colour.brightness == 100 && colour.max_current_ma == 0;
 }

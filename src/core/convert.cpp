@@ -270,7 +270,7 @@ bool set_start(Layout& layout, std::string_view corner) {
     return false;
 }
 
-bool is_plain(const BmpHeader& header) {
+bool is_plain_bmp(const BmpHeader& header) {
     const auto says = [](const auto& field, auto value) { return !field || *field == value; };
     return says(header.bits_per_pixel, READ_BITS_PER_PIXEL) &&
            says(header.compression, READ_COMPRESSION) &&
@@ -364,7 +364,7 @@ int convert_bmp(const BmpHeader& header, std::span<const std::uint8_t> bmpdata, 
     c.out.sink = sink;
     int status = check_bmp_header(c, header);
     ColourPlan plan;
-    if (status == 0 && !is_plain(options.colour)) {
+    if (status == 0 && !is_neutral(options.colour)) {
         status = plan_colours(c, plan);
     }
     if (status == 0) {

@@ -17,7 +17,7 @@
 namespace tivrano {
 namespace {
 
-enum Kind : std::uint8_t { STANDS_ALONE = 0, CHANGES = 1, AS_THEY_ARE = 2 };
+enum RecordKind : std::uint8_t { STANDS_ALONE = 0, CHANGES = 1, AS_THEY_ARE = 2 };
 enum Op : std::uint8_t { SKIP = 0, RUN = 1, INDICES = 2, TRIPLES = 3 };
 
 // The LEDs one command covers: up to 63 with a one-byte header, up to 319 with two.
@@ -97,7 +97,7 @@ class ShortestPath {
     using Bytes = std::span<const std::uint8_t>;
 
   public:
-    ShortestPath(const Frames& frames, std::size_t k, Kind kind,
+    ShortestPath(const Frames& frames, std::size_t k, RecordKind kind,
                  const std::vector<std::int16_t>& index, std::size_t per_byte)
         : frame_(frames.frame(k)), previous_(kind == CHANGES ? frames.frame(k - 1) : Bytes{}),
           index_(index), per_byte_(per_byte), best_(index.size() + 1, NONE),
@@ -218,7 +218,7 @@ void put_indices(std::vector<std::uint8_t>& record, std::span<const std::int16_t
 }
 
 // The record of a frame of this kind: the kind, then each command's header and bytes.
-std::vector<std::uint8_t> encode(Kind kind, const std::vector<Command>& path,
+std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& path,
                                  std::span<const std::uint8_t> frame,
                                  const std::vector<std::int16_t>& index, std::uint8_t bits) {
     std::vector<std::uint8_t> record{kind};
@@ -254,7 +254,7 @@ std::vector<std::uint8_t> smallest_record(const Frames& frames, std::size_t k,
         const auto found = palette.index.find(colour_at(frame, led));
         index[led] = found == palette.index.end() ? NO_INDEX : found->second;
     }
-    const auto commands = [&](Kind kind) {
+    const auto commands = [&](RecordKind kind) {
         const ShortestPath path(frames, k, kind, index, 8U / palette.bits);
         return encode(kind, path.commands(), frame, index, palette.bits);
     };

@@ -3,6 +3,7 @@
 namespace tivrano::text {
 namespace {
 
+// Kept byte for byte, German words and all: scripts and firmware read the comment as it is.
 constexpr std::string_view COMMENT_WIDTH = "/*\r\nBreite: ";
 constexpr std::string_view COMMENT_HEIGHT = ", Hoehe: ";
 constexpr std::string_view COMMENT_ORDER = "\r\n3 bytes / pixel, ";

@@ -27,6 +27,7 @@ constexpr std::string_view PROGMEM_PROLOGUE = "#ifdef __AVR__\r\n"
                                               "#define PROGMEM\r\n"
                                               "#endif\r\n";
 constexpr std::string_view LINE_BREAK = "\r\n    ";
+// Kept byte for byte, the line feed before the carriage return: texts already made end so.
 constexpr std::string_view ARRAY_CLOSING = "};\n\r";
 constexpr std::string_view NAMED_ARRAY_CLOSING = "};\r\n";
 constexpr std::string_view C_LINKAGE = "#ifdef __cplusplus\r\nextern \"C\" {\r\n#endif\r\n";

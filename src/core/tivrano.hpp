@@ -69,7 +69,7 @@ struct Colour {
     std::uint32_t led_current_ua[4] = {16000, 11000, 15000, 1000};
 };
 
-bool is_plain(const Colour& colour);
+bool is_neutral(const Colour& colour);
 
 // What standard output gets instead of the text when a limit cannot be met.
 inline constexpr std::string_view CURRENT_NOT_MET = "BMP file refused by --max-current!\n";
@@ -143,7 +143,7 @@ std::uint64_t pixel_count(const BmpHeader& header);
 // Whether the header says the file is what the conversion reads: 24 bits a pixel, uncompressed,
 // pixels from byte 54, rows bottom-up, at least one pixel. Anything else converts with a
 // warning, or is refused with --strict.
-bool is_plain(const BmpHeader& header);
+bool is_plain_bmp(const BmpHeader& header);
 
 // Where the strip's pixels lie in the file, for an image of positive dimensions: `lines` strip
 // lines of `length` pixels. Line k starts at byte first + k * across, and each next pixel of it
