@@ -9,6 +9,7 @@
 #include <span>
 #include <string_view>
 
+#include "messages.hpp"
 #include "platform.hpp"
 #include "tivrano.hpp"
 
@@ -16,14 +17,6 @@ namespace tivrano {
 
 // Standard output's message for a file that could not be read whole.
 inline constexpr std::string_view READ_FAILED = "BMP file could not be read!\n";
-
-// One line for standard error, built in a buffer of fixed size; whatever would pass its end
-// (a very long path) is cut off, and the line still ends in a line feed.
-struct Line {
-    static constexpr std::size_t CAPACITY = 4096;
-    char text[CAPACITY];
-    std::size_t size = 0;
-};
 
 void add(Line& line, std::string_view part);
 

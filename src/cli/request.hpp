@@ -8,12 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "messages.hpp"
 #include "platform.hpp"
 #include "tivrano.hpp"
 
 namespace tivrano {
-
-struct Line; // explain.hpp
 
 // Returned after any failure: status 255 in the shell.
 inline constexpr int FAILED = -1;
@@ -31,6 +30,7 @@ struct Request {
     const char* output_path = nullptr; // -o; nullptr for standard output
     const char* header_path = nullptr; // --header
     bool strict = false;
+    bool check = false; // --check: the options only, worded for the CMake functions
     bool pack = false;
     std::optional<std::uint64_t> max_bytes;
     std::vector<std::uint16_t> delay_ms; // none: 100 each; one: the same for each

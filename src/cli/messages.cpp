@@ -1,0 +1,35 @@
+#include "messages.hpp"
+
+#include <cstdio>
+#include <string_view>
+
+#include "platform.hpp"
+
+namespace tivrano {
+
+void format_line(Line& line, const char* format, std::va_list arguments) {
+    const int written = std::vsnprintf(line.text, Line::CAPACITY - 1, format, arguments);
+    const std::size_t size = written < 0 ? 0 : static_cast<std::size_t>(written);
+    line.size = size < Line::CAPACITY - 2 ? size : Line::CAPACITY - 2;
+    line.text[line.size++] = '\n';
+}
+
+Line line_of(const char* format, ...) {
+    Line line;
+    std::va_list arguments;
+    va_start(arguments, format);
+    format_line(line, format, arguments);
+    va_end(arguments);
+    return line;
+}
+
+void say(const char* format, ...) {
+    Line line;
+    std::va_list arguments;
+    va_start(arguments, format);
+    format_line(line, format, arguments);
+    va_end(arguments);
+    platform::write_error({line.text, line.size});
+}
+
+} // namespace tivrano

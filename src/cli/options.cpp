@@ -1,0 +1,388 @@
+#include "options.hpp"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include <getopt.h>
+
+#include "frames.hpp"
+#include "messages.hpp"
+#include "names.hpp"
+#include "platform.hpp"
+
+namespace tivrano {
+namespace {
+
+// The values a number may take, both included.
+struct Range {
+    std::uint64_t least;
+    std::uint64_t most;
+};
+
+constexpr Range GAMMA_RANGE = {100, 5000};         // thousandths
+constexpr Range LED_CURRENT_RANGE = {0, 10000000}; // thousandths of a milliampere
+constexpr Range BRIGHTNESS_RANGE = {1, 100};
+// Far more than any supply, and small enough for the model's sums.
+constexpr Range MAX_CURRENT_RANGE = {1, 100000000};
+constexpr Range DELAY_RANGE = {0, 65535};
+constexpr Range MAX_BYTES_RANGE = {1, std::uint64_t{1} << 62U};
+
+// In --help, "{unset}" in an option's help stands for the option's `unset`.
+constexpr OptionInfo OPTIONS[] = {
+    {"output", OPT_OUTPUT, "FILE", Group::conversion,
+     "write the text to FILE, which is replaced only by a whole\ntext; refusals still go to "
+     "standard output",
+     "", "", ""},
+    {"order", OPT_ORDER, "ORDER", Group::conversion,
+     "the values of a pixel in this order: {unset} (the default),\nrgb, brg, bgr, rbg or gbr",
+     "ORDER", "grb|rgb|brg|bgr|rbg|gbr", "grb"},
+    {"start", OPT_START, "CORNER", Group::conversion,
+     "the first LED: {unset} (the default), top-right,\nbottom-left or bottom-right", "START",
+     "top-left|top-right|bottom-left|bottom-right", "top-left"},
+    {"columns", OPT_COLUMNS, "", Group::conversion,
+     "the LED strip runs along columns instead of rows", "COLUMNS", "", ""},
+    {"serpentine", OPT_SERPENTINE, "", Group::conversion,
+     "every second row (or column) runs the other way", "SERPENTINE", "", ""},
+    {"name", OPT_NAME, "NAME", Group::conversion,
+     "name the array NAME, and make the text a source file that\ndefines NAME, NAME_size, "
+     "NAME_width and NAME_height",
+     "NAME", "", "animationX"},
+    {"progmem", OPT_PROGMEM, "", Group::conversion,
+     "on an AVR, put the array in flash memory (PROGMEM)", "PROGMEM", "", ""},
+    {"strict", OPT_STRICT, "", Group::conversion, "refuse a file that would get a warning", "", "",
+     ""},
+    {"max-bytes", OPT_MAX_BYTES, "N", Group::conversion,
+     "refuse frames that would store more than N bytes", "MAX_BYTES", "", ""},
+    {"gamma", OPT_GAMMA, "G", Group::conversion,
+     "correct each value for the eye, v -> 255 (v / 255)^G: one\ngamma, or three for red, "
+     "green and blue (2.6,2.2,2.5),\nfrom 0.1 to 5.0; 2.8 gives the common gamma8 table",
+     "GAMMA", "", "1"},
+    {"brightness", OPT_BRIGHTNESS, "P", Group::conversion,
+     "then scale every value to P percent, 1 to 100", "BRIGHTNESS", "", "100"},
+    {"max-current", OPT_MAX_CURRENT, "MA", Group::conversion,
+     "then scale all values by one factor, so that the LEDs\ndraw at most MA milliamperes by "
+     "a simple model",
+     "MAX_CURRENT_MA", "", ""},
+    {"led-current", OPT_LED_CURRENT, "R,G,B,IDLE", Group::conversion,
+     "the model: milliamperes at full red, green and\nblue, and for an LED when dark ({unset})",
+     "LED_CURRENT", "", "16,11,15,1"},
+    {"check", OPT_CHECK, "", Group::conversion,
+     "check the options and convert nothing; a reason names\nthe CMake functions' keyword", "", "",
+     ""},
+    {"delay-ms", OPT_DELAY_MS, "MS", Group::animation,
+     "every frame's delay, or one for each: 80 or 80,80,200", "DELAY_MS", "", "100"},
+    {"pack", OPT_PACK, "", Group::animation,
+     "store the frames packed, for tivrano_player.h, which plays\nthem on any chip (on an AVR "
+     "from flash); one file may be\nan animation of one frame",
+     "PACKED", "", ""},
+    {"header", OPT_HEADER, "FILE", Group::animation,
+     "also write a header declaring what the text defines", "HEADER", "", ""},
+    {"help", OPT_HELP, "", Group::alone, "show this help", "", "", ""},
+    {"version", OPT_VERSION, "", Group::alone, "show the version", "", "", ""},
+};
+
+const OptionInfo& info(int id) {
+    return *std::find_if(std::begin(OPTIONS), std::end(OPTIONS),
+                         [id](const OptionInfo& option) { return option.id == id; });
+}
+
+// A decimal number with at most `decimals` digits after its point, as a whole number of
+// 10^-decimals; nothing for anything else, or for a number outside `range` in those units.
+std::optional<std::uint64_t> decimal(std::string_view text, Range range, int decimals) {
+    std::uint64_t value = 0;
+    std::size_t k = 0;
+    for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) {
+        value = value * 10 + static_cast<std::uint64_t>(text[k] - '0');
+        if (value > range.most) {
+            return std::nullopt;
+        }
+    }
+    if (k == 0) {
+        return std::nullopt;
+    }
+    int fraction = 0;
+    if (k < text.size() && text[k] == '.') {
+        for (++k; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) {
+            value = value * 10 + static_cast<std::uint64_t>(text[k] - '0');
+            if (++fraction > decimals) {
+                return std::nullopt;
+            }
+        }
+        if (fraction == 0) {
+            return std::nullopt;
+        }
+    }
+    for (; fraction < decimals; ++fraction) {
+        value *= 10;
+    }
+    const bool taken = k == text.size() && value >= range.least && value <= range.most;
+    return taken ? std::optional(value) : std::nullopt;
+}
+
+// As many numbers of up to three decimals as `values` holds, parted by commas, as thousandths
+// in `range`; false for anything else, leaving `values` as they were.
+bool thousandths(std::string_view text, Range range, std::span<std::uint64_t> values) {
+    std::uint64_t taken[4] = {};
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        const std::size_t comma = k + 1 < values.size() ? text.find(',') : text.size();
+        const auto value = decimal(text.substr(0, comma), range, 3);
+        if (comma == std::string_view::npos || !value) {
+            return false;
+        }
+        taken[k] = *value;
+        text.remove_prefix(comma == text.size() ? comma : comma + 1);
+    }
+    std::copy(taken, taken + values.size(), values.begin());
+    return true;
+}
+
+const char* take_colour(int option, std::string_view text, Colour& colour) {
+    std::uint64_t values[4] = {};
+    switch (option) {
+    case OPT_GAMMA:
+        if (thousandths(text, GAMMA_RANGE, {values, 1})) {
+            values[1] = values[2] = values[0];
+        } else if (!thousandths(text, GAMMA_RANGE, {values, 3})) {
+            return "the gamma is a number from 0.1 to 5.0, or three of them for red, green and "
+                   "blue, such as 2.8 or 2.6,2.2,2.5";
+        }
+        std::copy(values, values + 3, colour.gamma_milli);
+        return nullptr;
+    case OPT_BRIGHTNESS:
+        if (text.ends_with('%')) {
+            text.remove_suffix(1);
+        }
+        if (const auto percent = decimal(text, BRIGHTNESS_RANGE, 0)) {
+            colour.brightness = static_cast<std::uint32_t>(*percent);
+            return nullptr;
+        }
+        return "the brightness is a whole percent from 1 to 100";
+    case OPT_MAX_CURRENT:
+        if (const auto limit = decimal(text, MAX_CURRENT_RANGE, 0)) {
+            colour.max_current_ma = *limit;
+            return nullptr;
+        }
+        return "the limit is a whole number of milliamperes, 1 or more";
+    default: // OPT_LED_CURRENT
+        if (!thousandths(text, LED_CURRENT_RANGE, values)) {
+            return "the currents are four numbers of milliamperes, up to 10000: red, green and "
+                   "blue at full, and an LED when dark, such as 16,11,15,1";
+        }
+        std::copy(values, values + 4, colour.led_current_ua);
+        return nullptr;
+    }
+}
+
+// One delay for every frame, or one for each, parted by commas.
+const char* parse_delays(std::string_view text, Request& request) {
+    request.delay_ms.clear();
+    for (;;) {
+        const std::size_t comma = text.find(',');
+        const auto delay = decimal(text.substr(0, comma), DELAY_RANGE, 0);
+        if (!delay) {
+            return "the delay is a whole number of milliseconds from 0 to 65535, or one for "
+                   "each frame, parted by commas";
+        }
+        request.delay_ms.push_back(static_cast<std::uint16_t>(*delay));
+        if (comma == std::string_view::npos) {
+            return nullptr;
+        }
+        text.remove_prefix(comma + 1);
+    }
+}
+
+// Takes one option, with its value if it has one, into the request; returns what is wrong with
+// it, or nullptr.
+const char* take_option(int option, const char* value, Request& request) {
+    const char* const text = value != nullptr ? value : "";
+    Layout& layout = request.text.layout;
+    switch (option) {
+    case OPT_OUTPUT:
+        request.output_path = text;
+        return nullptr;
+    case OPT_ORDER:
+        return set_order(layout, text) ? nullptr
+                                       : "the order is one of grb, rgb, brg, bgr, rbg and gbr";
+    case OPT_START:
+        return set_start(layout, text) ? nullptr
+                                       : "the corner is one of top-left, top-right, "
+                                         "bottom-left and bottom-right";
+    case OPT_COLUMNS:
+        layout.columns = true;
+        return nullptr;
+    case OPT_SERPENTINE:
+        layout.serpentine = true;
+        return nullptr;
+    case OPT_NAME: {
+        const char* const problem = name_problem(text);
+        request.text.name = problem == nullptr ? text : "";
+        return problem;
+    }
+    case OPT_PROGMEM:
+        request.text.progmem = true;
+        return nullptr;
+    case OPT_STRICT:
+        request.strict = true;
+        return nullptr;
+    case OPT_GAMMA:
+    case OPT_BRIGHTNESS:
+    case OPT_MAX_CURRENT:
+    case OPT_LED_CURRENT:
+        return take_colour(option, text, request.text.colour);
+    case OPT_DELAY_MS:
+        request.delay_given = text;
+        return parse_delays(text, request);
+    case OPT_PACK:
+        request.pack = true;
+        return nullptr;
+    case OPT_MAX_BYTES:
+        request.max_bytes = decimal(text, MAX_BYTES_RANGE, 0);
+        return request.max_bytes ? nullptr : "the budget is a whole number of bytes, 1 or more";
+    case OPT_HEADER:
+        request.header_path = text;
+        return nullptr;
+    case OPT_CHECK:
+        request.check = true;
+        return nullptr;
+    case OPT_HELP:
+    case OPT_VERSION:
+        return "it stands alone, without a file";
+    default: // ':', a value missing
+        return "it needs a value";
+    }
+}
+
+// Says what is wrong with an option as given: "--start=left" for "--start left" too, or with
+// --check the CMake keyword, "START left". A short option is the argument as it stands.
+int refuse_given(Sink standard, const Request& request, const OptionInfo* option,
+                 const char* argument, const char* problem) {
+    const char* const value = optarg != nullptr ? optarg : "";
+    if (option == nullptr) {
+        return refuse_option(standard, argument, problem);
+    }
+    if (request.check && !option->keyword.empty()) {
+        say("tivrano: %.*s%s%s: %s", static_cast<int>(option->keyword.size()),
+            option->keyword.data(), *value != '\0' ? " " : "", value, problem);
+        return FAILED;
+    }
+    std::string given("--");
+    given.append(option->name);
+    if (optarg != nullptr) {
+        given.append("=").append(value);
+    }
+    if (request.check) {
+        say("tivrano: %s: %s", given.c_str(), problem);
+        return FAILED;
+    }
+    return refuse_option(standard, given, problem);
+}
+
+// The option's first column in --help: "  -o, --output=FILE", "      --columns".
+std::string help_column(const OptionInfo& option) {
+    std::string column(6, ' ');
+    if (option.id < 256) {
+        column.replace(2, 2, {'-', static_cast<char>(option.id)});
+        column[4] = ',';
+    }
+    column.append("--").append(option.name);
+    if (!option.value.empty()) {
+        column.append("=").append(option.value);
+    }
+    return column;
+}
+
+// An option's lines in --help: its column, then its help, which starts in column 22 and goes
+// on there, or two blanks after a longer column.
+void add_help(std::string& help, const OptionInfo& option) {
+    constexpr std::size_t HELP_COLUMN = 22;
+    std::string column = help_column(option);
+    column.append(column.size() + 2 <= HELP_COLUMN ? HELP_COLUMN - column.size() : 2, ' ');
+    std::string text(option.help);
+    if (const auto unset = text.find("{unset}"); unset != std::string::npos) {
+        text.replace(unset, 7, option.unset);
+    }
+    help += column;
+    for (const char c : text) {
+        help += c;
+        if (c == '\n') {
+            help.append(HELP_COLUMN, ' ');
+        }
+    }
+    help += '\n';
+}
+
+} // namespace
+
+std::span<const OptionInfo> option_table() {
+    return OPTIONS;
+}
+
+int print_help(Sink sink) {
+    std::string help = "Usage: tivrano [OPTION]... FILE.bmp > FILE.c\n"
+                       "       tivrano [OPTION]... - < FILE.bmp > FILE.c\n"
+                       "       tivrano --name=NAME [OPTION]... FRAME.bmp... > NAME.c\n"
+                       "       tivrano --help | --version\n"
+                       "\n"
+                       "Turns an uncompressed 24-bit BMP image into C source text: a comment "
+                       "with its\nwidth and height, and the array animationX holding every "
+                       "pixel as green, red,\nblue values, top row first, eight pixels to a "
+                       "line.\n\nFILE.bmp is read whole, at most ";
+    help += std::to_string(MAX_FILE_SIZE);
+    help += " bytes; - reads standard input. The\n"
+            "text goes to standard output, and the exit status is 0. On failure, standard\n"
+            "output gets a one-line message instead, standard error says why, and the exit\n"
+            "status is 255 (-1 on Windows). Warnings about a file that is not a plain 24-bit\n"
+            "BMP go to standard error. A file named like an option is reached as ./--help.\n"
+            "\nOptions:\n";
+    for (const Group group : {Group::conversion, Group::animation, Group::alone}) {
+        if (group == Group::animation) {
+            help.append("\nWith --name, several files are the frames of one animation, in the "
+                        "order given,\neach frame shown for ")
+                .append(info(OPT_DELAY_MS).unset)
+                .append(" ms unless said otherwise; frames alike are stored once:\n");
+        } else if (group == Group::alone) {
+            help += '\n';
+        }
+        for (const OptionInfo& option : OPTIONS) {
+            if (option.group == group) {
+                add_help(help, option);
+            }
+        }
+    }
+    help += "\nA plain 24-bit BMP: magick in.png -type TrueColor BMP3:out.bmp (ImageMagick 7;\n"
+            "with ImageMagick 6, convert instead of magick).\n\n";
+    help += platform::MORE_HELP;
+    help += " tells more.\n";
+    return sink.write(sink.context, help.data(), help.size()) ? 0 : FAILED;
+}
+
+int take_options(int argc, char** argv, Sink standard, Request& request) {
+    static const auto LONG_OPTIONS = [] {
+        std::array<option, std::size(OPTIONS) + 1> table{};
+        for (std::size_t k = 0; k < std::size(OPTIONS); ++k) {
+            const bool takes = !OPTIONS[k].value.empty();
+            table[k] = {OPTIONS[k].name.data(), takes ? required_argument : no_argument, nullptr,
+                        OPTIONS[k].id};
+        }
+        return table;
+    }();
+    opterr = 0; // every message here is the tool's own
+    optind = 0; // a full reset, should the tool run more than once in a process (the page)
+    int index = -1;
+    for (int got = 0; (got = getopt_long(argc, argv, ":o:h", LONG_OPTIONS.data(), &index)) != -1;
+         index = -1) {
+        if (got == '?') {
+            // An unknown short option is one letter of its argument; a long one is all of it.
+            const char letter[] = {'-', static_cast<char>(optopt), '\0'};
+            return refuse_option(standard, optopt != 0 ? letter : argv[optind - 1], {});
+        }
+        if (const char* problem = take_option(got, optarg, request); problem != nullptr) {
+            return refuse_given(standard, request, index >= 0 ? &OPTIONS[index] : nullptr,
+                                argv[optind - 1], problem);
+        }
+    }
+    return 0;
+}
+
+} // namespace tivrano
