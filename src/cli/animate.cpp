@@ -11,45 +11,36 @@
 namespace tivrano {
 namespace {
 
-// FRAMES_REFUSED on standard output, and the line that says why.
-int refuse_frames(Sink standard, Line& line) {
-    const int refused = refuse(standard, FRAMES_REFUSED);
-    send(line);
-    return refused;
-}
-
-// Why a frame of this header cannot join `frames`, or nullptr.
-const char* frame_problem(const BmpHeader& header, const Frames& frames, Line& line) {
+// Why a frame of this header cannot join `frames`, said on standard error, or false.
+bool frame_refused(const char* name, const BmpHeader& header, const Frames& frames) {
     const std::uint64_t leds = pixel_count(header);
-    add_number(line, *header.width);
-    add(line, " x ");
-    add_number(line, *header.height);
-    add(line, " pixels");
+    const auto width = static_cast<long>(*header.width);
+    const auto height = static_cast<long>(*header.height);
     if (leds == 0) {
-        return ": no pixels, which a frame of an animation needs";
+        say("tivrano: %s: %ld x %ld pixels: no pixels, which a frame of an animation needs", name,
+            width, height);
+    } else if (leds > MAX_FRAME_LEDS) {
+        say("tivrano: %s: %ld x %ld pixels, more LEDs than the %llu a frame of an animation holds",
+            name, width, height, static_cast<unsigned long long>(MAX_FRAME_LEDS));
+    } else if (frames.count() > 0 && (width != frames.width || height != frames.height)) {
+        say("tivrano: %s: %ld x %ld pixels, the frames before it %ld x %ld; every frame needs the "
+            "same size",
+            name, width, height, static_cast<long>(frames.width), static_cast<long>(frames.height));
+    } else if (frames.values.size() + 3 * leds > MAX_ANIMATION_VALUES) {
+        say("tivrano: %s: %ld x %ld pixels; with the frames before it, more than the %llu bytes of "
+            "values an animation holds",
+            name, width, height, static_cast<unsigned long long>(MAX_ANIMATION_VALUES));
+    } else {
+        return false;
     }
-    if (leds > MAX_FRAME_LEDS) {
-        return ", more LEDs than the 65535 a frame of an animation holds";
-    }
-    if (frames.count() > 0 && (*header.width != frames.width || *header.height != frames.height)) {
-        add(line, ", the frames before it ");
-        add_number(line, frames.width);
-        add(line, " x ");
-        add_number(line, frames.height);
-        return "; every frame needs the same size";
-    }
-    if (frames.values.size() + 3 * leds > MAX_ANIMATION_VALUES) {
-        return "; with the frames before it, more than the 16777216 bytes of values an "
-               "animation holds";
-    }
-    return nullptr;
+    return true;
 }
 
 // Loads one file and adds its values to `frames`; a refused file gets its message on standard
 // output and its reasons on standard error, and FAILED is returned.
 int add_frame(const char* path, const Request& request, Sink standard, Frames& frames) {
     const bool piped = std::string_view(path) == "-";
-    const std::string_view name = piped ? "standard input" : path;
+    const char* const name = piped ? "standard input" : path;
     Line cut_short;
     platform::Input input;
     if (load_input(piped ? nullptr : path, name, standard, cut_short, input) != 0) {
@@ -61,9 +52,8 @@ int add_frame(const char* path, const Request& request, Sink standard, Frames& f
         result = convert_bmp(header, input.bytes, standard, request.text);
     } else if (request.strict && !is_plain_bmp(header)) {
         result = refuse(standard, NOT_STRICT);
-    } else if (Line line = about(name); const char* problem = frame_problem(header, frames, line)) {
-        add(line, problem);
-        result = refuse_frames(standard, line);
+    } else if (frame_refused(name, header, frames)) {
+        result = refuse(standard, FRAMES_REFUSED);
     } else {
         frames.width = *header.width;
         frames.height = *header.height;
@@ -74,13 +64,13 @@ int add_frame(const char* path, const Request& request, Sink standard, Frames& f
     return result;
 }
 
-// Each frame's delay: the one given for all, one given for each, or 100 ms.
+// Each frame's delay: the one given for all, one given for each, or the default.
 bool assign_delays(const Request& request, Frames& frames) {
     const std::vector<std::uint16_t>& given = request.delay_ms;
     if (given.size() > 1) {
         frames.delay_ms = given;
     } else {
-        frames.delay_ms.assign(frames.count(), given.empty() ? 100 : given[0]);
+        frames.delay_ms.assign(frames.count(), given.empty() ? DEFAULT_DELAY_MS : given[0]);
     }
     return frames.delay_ms.size() == frames.count();
 }
@@ -89,12 +79,12 @@ bool assign_delays(const Request& request, Frames& frames) {
 
 int convert_animation(std::span<char* const> paths, const Request& request, Outputs& outputs) {
     const Sink standard{write_to, &outputs.standard};
-    const std::string_view name = request.text.name;
+    const char* const name = request.text.name.data(); // from the command line: it ends in a 0
     if (paths.size() > MAX_FRAMES) {
-        Line line = about(name);
-        add_number(line, paths.size());
-        add(line, " frames, more than the 65535 an animation holds");
-        return refuse_frames(standard, line);
+        const int refused = refuse(standard, FRAMES_REFUSED);
+        say("tivrano: %s: %zu frames, more than the %llu an animation holds", name, paths.size(),
+            static_cast<unsigned long long>(MAX_FRAMES));
+        return refused;
     }
     Frames frames;
     // The files in order, up to the first one refused.
@@ -104,15 +94,11 @@ int convert_animation(std::span<char* const> paths, const Request& request, Outp
         return FAILED;
     }
     if (!assign_delays(request, frames)) {
-        Line given;
-        add(given, "--delay-ms=");
-        add(given, request.delay_given);
-        Line problem;
-        add_number(problem, request.delay_ms.size());
-        add(problem, " delays for ");
-        add_number(problem, frames.count());
-        add(problem, " frames; give one for all, or one for each");
-        return refuse_option(standard, {given.text, given.size}, {problem.text, problem.size});
+        const Phrase given = phrase("--delay-ms=%s", request.delay_given);
+        const Phrase problem =
+            phrase("%zu delays for %zu frames; give one for all, or one for each",
+                   request.delay_ms.size(), frames.count());
+        return refuse_option(standard, given.text, problem.text);
     }
     std::optional<ColourPlan> plan;
     if (!is_neutral(request.text.colour)) {
@@ -126,16 +112,14 @@ int convert_animation(std::span<char* const> paths, const Request& request, Outp
     const Storage storage = store(frames, request.pack);
     if (request.max_bytes && storage.stored > *request.max_bytes) {
         const int refused = refuse(standard, OVER_MAX_BYTES);
-        Line line = about(name);
-        add_number(line, storage.stored);
-        add(line, " bytes stored, more than --max-bytes=");
-        add_number(line, *request.max_bytes);
-        add(line, " allows; as triples the frames take ");
-        add_number(line, storage.value_bytes);
-        add(line, storage.packed ? ", packed " : ", stored once each ");
-        add_number(line, storage.stored * 100 / storage.value_bytes);
-        add(line, storage.packed ? " % of that" : " % of that; --pack may store fewer");
-        send(line);
+        say("tivrano: %s: %llu bytes stored, more than --max-bytes=%llu allows; as triples the "
+            "frames take %llu, %s %llu %% of that%s",
+            name, static_cast<unsigned long long>(storage.stored),
+            static_cast<unsigned long long>(*request.max_bytes),
+            static_cast<unsigned long long>(storage.value_bytes),
+            storage.packed ? "packed" : "stored once each",
+            static_cast<unsigned long long>(storage.stored * 100 / storage.value_bytes),
+            storage.packed ? "" : "; --pack may store fewer");
         return refused;
     }
     const ColourPlan* const shown = plan ? &*plan : nullptr;

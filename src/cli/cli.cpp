@@ -23,8 +23,7 @@ namespace tivrano {
 namespace {
 
 constexpr std::string_view VERSION = "tivrano " TIVRANO_VERSION "\n";
-int convert_file(const char* path, std::string_view name, const Request& request,
-                 Outputs& outputs) {
+int convert_file(const char* path, const char* name, const Request& request, Outputs& outputs) {
     const Sink standard{write_to, &outputs.standard};
     Line cut_short;
     platform::Input input;
@@ -41,12 +40,10 @@ int convert_file(const char* path, std::string_view name, const Request& request
         result = refuse(standard, NOT_STRICT);
     } else if (accepted && request.max_bytes && stored > *request.max_bytes) {
         result = refuse(standard, OVER_MAX_BYTES);
-        Line line = about(name);
-        add_number(line, stored);
-        add(line, " bytes stored, more than --max-bytes=");
-        add_number(line, *request.max_bytes);
-        add(line, " allows; --name with --pack may store fewer");
-        send(line);
+        say("tivrano: %s: %llu bytes stored, more than --max-bytes=%llu allows; --name with --pack "
+            "may store fewer",
+            name, static_cast<unsigned long long>(stored),
+            static_cast<unsigned long long>(*request.max_bytes));
     } else if (!accepted || !within_reach(pixel_count(header), request.text.colour)) {
         result = convert_bmp(header, input.bytes, standard, request.text);
     } else {
@@ -88,17 +85,19 @@ int refuse(Sink sink, std::string_view message) {
     return FAILED;
 }
 
-int load_input(const char* path, std::string_view name, Sink standard, Line& cut_short,
+int load_input(const char* path, const char* name, Sink standard, Line& cut_short,
                platform::Input& input) {
-    cut_short = about(name);
-    add(cut_short, "the file was cut short by another program while it was converted");
-    const platform::Loaded loaded = platform::load(path, {READ_FAILED, finished(cut_short)}, input);
+    cut_short = line_of("tivrano: %s: the file was cut short by another program while it was "
+                        "converted",
+                        name);
+    const platform::Loaded loaded =
+        platform::load(path, {READ_FAILED, {cut_short.text, cut_short.size}}, input);
     if (loaded == platform::Loaded::bytes) {
         return 0;
     }
     Line reason;
     const int refused = refuse(standard, load_failure(name, loaded, input, reason));
-    send(reason);
+    platform::write_error({reason.text, reason.size});
     return refused;
 }
 

@@ -1,5 +1,7 @@
 #include "explain.hpp"
 
+#include "numbers.hpp"
+
 namespace tivrano {
 namespace {
 
@@ -7,21 +9,16 @@ constexpr std::string_view NOT_FOUND = "BMP file not found!\n";
 constexpr std::string_view TOO_BIG = "BMP file too big (>1MB)!\n";
 constexpr std::string_view NO_MEMORY = "Not enough memory for the BMP file!\n";
 
-// Followed by where to read more, and " has more ways".
-constexpr std::string_view HINT =
-    "tivrano: hint: magick in.png -type TrueColor BMP3:out.bmp (or convert, in ImageMagick 6) "
-    "makes a plain 24-bit BMP; ";
-constexpr std::string_view HINT_END = " has more ways";
-constexpr std::string_view EMPTY_ARRAY =
+constexpr const char* EMPTY_ARRAY =
     "the array is empty; standard C and C++ have no zero-length array, -pedantic refuses it, and "
     "compilers that accept it give the frame 0 bytes";
 
 // What a file that does not start with "BM" seems to be, by the bytes other formats start with.
-void add_what_it_is(Line& line, std::span<const std::uint8_t> bytes) {
+Phrase what_it_is(std::span<const std::uint8_t> bytes) {
     const std::string_view start(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     struct Magic {
         std::string_view bytes;
-        std::string_view what;
+        const char* what;
     };
     static constexpr Magic MAGIC[] = {
         {"\x89PNG\r\n\x1a\n", "it starts like a PNG image"},
@@ -35,26 +32,27 @@ void add_what_it_is(Line& line, std::span<const std::uint8_t> bytes) {
     };
     for (const Magic& magic : MAGIC) {
         if (start.starts_with(magic.bytes)) {
-            add(line, magic.what);
-            return;
+            return phrase("%s", magic.what);
         }
     }
     if (start.starts_with("RIFF") && start.size() >= 12 &&
         std::string_view(start.data() + 8, 4) == "WEBP") {
-        add(line, "it starts like a WebP image");
-        return;
+        return phrase("it starts like a WebP image");
     }
-    add(line, "it starts with the bytes");
+    char hex[8 * 3 + 1] = {};
+    std::size_t size = 0;
     constexpr std::string_view HEX_DIGITS = "0123456789abcdef";
     for (const std::uint8_t byte : bytes.first(bytes.size() < 8 ? bytes.size() : 8)) {
-        const char hex[] = {' ', HEX_DIGITS[byte >> 4U], HEX_DIGITS[byte & 15U]};
-        add(line, {hex, sizeof hex});
+        hex[size++] = ' ';
+        hex[size++] = HEX_DIGITS[byte >> 4U];
+        hex[size++] = HEX_DIGITS[byte & 15U];
     }
+    return phrase("it starts with the bytes%s", hex);
 }
 
-std::string_view compression_name(std::uint32_t compression) {
-    static constexpr std::string_view NAMES[] = {"RGB",  "RLE8", "RLE4",          "BITFIELDS",
-                                                 "JPEG", "PNG",  "ALPHABITFIELDS"};
+const char* compression_name(std::uint32_t compression) {
+    static constexpr const char* NAMES[] = {"RGB",  "RLE8", "RLE4",          "BITFIELDS",
+                                            "JPEG", "PNG",  "ALPHABITFIELDS"};
     return compression < std::size(NAMES) ? NAMES[compression] : "unknown";
 }
 
@@ -66,222 +64,140 @@ bool says_compression(const BmpHeader& header) {
     return header.compression && *header.compression != READ_COMPRESSION;
 }
 
-void add_bits(Line& line, std::uint16_t bits) {
-    add_number(line, bits);
-    add(line, bits == 1 ? " bit" : " bits");
+Phrase bits_phrase(std::uint16_t bits) {
+    return phrase("%u %s per pixel", unsigned{bits}, bits == 1 ? "bit" : "bits");
 }
 
-void add_compression(Line& line, std::uint32_t compression) {
-    add(line, "compression ");
-    add_number(line, compression);
-    add(line, " (");
-    add(line, compression_name(compression));
-    add(line, ")");
+Phrase compression_phrase(std::uint32_t compression) {
+    return phrase("compression %lu (%s)", static_cast<unsigned long>(compression),
+                  compression_name(compression));
 }
 
 // One warning for each header field that says the file is not what the conversion reads it
 // as, and a hint on making one that is.
-void warn_about_header(std::string_view name, const BmpHeader& header) {
+void warn_about_header(const char* name, const BmpHeader& header) {
     bool hint = false;
     if (says_other_bits(header)) {
-        Line line = about(name, LineKind::warning);
-        add(line, "the header says ");
-        add_bits(line, *header.bits_per_pixel);
-        add(line, " per pixel, but pixels are read as 24-bit, 3 bytes each");
-        send(line);
+        say("tivrano: warning: %s: the header says %s, but pixels are read as 24-bit, 3 bytes "
+            "each",
+            name, bits_phrase(*header.bits_per_pixel).text);
         hint = true;
     }
     if (says_compression(header)) {
-        Line line = about(name, LineKind::warning);
-        add(line, "the header says ");
-        add_compression(line, *header.compression);
-        add(line, ", but pixels are read as uncompressed");
-        send(line);
+        say("tivrano: warning: %s: the header says %s, but pixels are read as uncompressed", name,
+            compression_phrase(*header.compression).text);
         hint = true;
     }
     if (header.pixel_data_offset && *header.pixel_data_offset != PIXEL_DATA_OFFSET) {
-        Line line = about(name, LineKind::warning);
-        add(line, "the header puts the pixels at byte ");
-        add_number(line, *header.pixel_data_offset);
-        add(line, ", but they are read from byte 54");
-        send(line);
+        say("tivrano: warning: %s: the header puts the pixels at byte %lu, but they are read "
+            "from byte %lu",
+            name, static_cast<unsigned long>(*header.pixel_data_offset),
+            static_cast<unsigned long>(PIXEL_DATA_OFFSET));
         hint = true;
     }
     if (header.height && *header.height < 0) {
-        Line line = about(name, LineKind::warning);
-        add(line, "the height is ");
-        add_number(line, *header.height);
-        add(line, ", rows stored top-down, which are not read: ");
-        add(line, EMPTY_ARRAY);
-        send(line);
+        say("tivrano: warning: %s: the height is %ld, rows stored top-down, which are not read: "
+            "%s",
+            name, static_cast<long>(*header.height), EMPTY_ARRAY);
         hint = true;
     }
     if (header.width && (*header.width <= 0 || *header.height == 0)) {
-        Line line = about(name, LineKind::warning);
-        add(line, "no pixels (width ");
-        add_number(line, *header.width);
-        add(line, ", height ");
-        add_number(line, *header.height);
-        add(line, "): ");
-        add(line, EMPTY_ARRAY);
-        send(line);
+        say("tivrano: warning: %s: no pixels (width %ld, height %ld): %s", name,
+            static_cast<long>(*header.width), static_cast<long>(*header.height), EMPTY_ARRAY);
     }
     if (hint) {
-        Line line;
-        add(line, HINT);
-        add(line, platform::MORE_HELP);
-        add(line, HINT_END);
-        send(line);
+        say("tivrano: hint: magick in.png -type TrueColor BMP3:out.bmp (or convert, in "
+            "ImageMagick 6) makes a plain 24-bit BMP; %.*s has more ways",
+            static_cast<int>(platform::MORE_HELP.size()), platform::MORE_HELP.data());
     }
 }
 
 // Why a file with dimensions was refused as short. A file of fewer bits a pixel, or compressed,
 // is short for what it is read as: that is the cause to name first.
-void add_short_file_reason(Line& line, const BmpHeader& header) {
+void explain_short_file(const char* name, const BmpHeader& header) {
     const bool other_bits = says_other_bits(header);
     const bool compressed = says_compression(header);
-    if (other_bits || compressed) {
-        add(line, "the header says ");
-    } else {
-        add(line, "the file ends early: ");
+    const auto width = static_cast<long>(*header.width);
+    const auto height = static_cast<long>(*header.height);
+    const auto needed = static_cast<unsigned long long>(header.bytes_needed);
+    const auto size = static_cast<unsigned long long>(header.file_size);
+    if (!other_bits && !compressed) {
+        say("tivrano: %s: the file ends early: %ld x %ld pixels of 3 bytes need %llu bytes, the "
+            "file has %llu",
+            name, width, height, needed, size);
+        return;
     }
-    if (other_bits) {
-        add_bits(line, *header.bits_per_pixel);
-        add(line, compressed ? " per pixel and " : " per pixel");
-    }
-    if (compressed) {
-        add_compression(line, *header.compression);
-    }
-    if (other_bits || compressed) {
-        add(line, compressed ? "; read as uncompressed 24-bit, " : "; read as 24-bit, ");
-    }
-    add_number(line, *header.width);
-    add(line, " x ");
-    add_number(line, *header.height);
-    add(line, other_bits || compressed ? " pixels need " : " pixels of 3 bytes need ");
-    add_number(line, header.bytes_needed);
-    add(line, " bytes, the file has ");
-    add_number(line, header.file_size);
-}
-
-// A number of thousandths with the digits it needs: 2800 is 2.8.
-void add_thousandths(Line& line, std::uint64_t value) {
-    add_number(line, value / 1000);
-    if (value % 1000 != 0) {
-        char digits[5];
-        const auto end = std::to_chars(std::begin(digits), std::end(digits), 1000 + value % 1000);
-        std::string_view fraction(digits + 1, static_cast<std::size_t>(end.ptr - digits - 1));
-        while (fraction.ends_with('0')) {
-            fraction.remove_suffix(1);
-        }
-        add(line, ".");
-        add(line, fraction);
-    }
+    say("tivrano: %s: the header says %s%s%s; read as %s24-bit, %ld x %ld pixels need %llu bytes, "
+        "the file has %llu",
+        name, other_bits ? bits_phrase(*header.bits_per_pixel).text : "",
+        other_bits && compressed ? " and " : "",
+        compressed ? compression_phrase(*header.compression).text : "",
+        compressed ? "uncompressed " : "", width, height, needed, size);
 }
 
 } // namespace
 
-void add(Line& line, std::string_view part) {
-    for (const char c : part) {
-        if (line.size + 1 < Line::CAPACITY) {
-            line.text[line.size++] = c;
-        }
-    }
-}
-
-std::string_view finished(Line& line) {
-    line.text[line.size] = '\n';
-    return {line.text, line.size + 1};
-}
-
-void send(Line& line) {
-    platform::write_error(finished(line));
-}
-
-Line about(std::string_view name, LineKind kind) {
-    Line line;
-    add(line, kind == LineKind::warning ? "tivrano: warning: " : "tivrano: ");
-    add(line, name);
-    add(line, ": ");
-    return line;
-}
-
-std::string_view load_failure(std::string_view name, platform::Loaded loaded,
+std::string_view load_failure(const char* name, platform::Loaded loaded,
                               const platform::Input& input, Line& line) {
-    line = about(name);
-    std::string_view message = READ_FAILED;
+    const auto limit = static_cast<unsigned long long>(MAX_FILE_SIZE);
     switch (loaded) {
     case platform::Loaded::cannot_open:
-        message = NOT_FOUND;
-        add(line, "cannot open: ");
-        add(line, platform::error_text(input.error));
-        break;
+        line = line_of("tivrano: %s: cannot open: %s", name, platform::error_text(input.error));
+        return NOT_FOUND;
     case platform::Loaded::too_big:
-        message = TOO_BIG;
         if (input.is_terminal) {
-            add(line, "a terminal, not an image: name a file, or pipe one into tivrano -");
+            line = line_of("tivrano: %s: a terminal, not an image: name a file, or pipe one into "
+                           "tivrano -",
+                           name);
         } else if (input.is_device) {
-            add(line, "a serial port or other device, not an image: name a file");
+            line = line_of("tivrano: %s: a serial port or other device, not an image: name a file",
+                           name);
         } else if (input.size == 0) {
-            add(line, "more than ");
-            add_number(line, MAX_FILE_SIZE);
-            add(line, " bytes, the limit");
+            line = line_of("tivrano: %s: more than %llu bytes, the limit", name, limit);
         } else {
-            add_number(line, input.size);
-            add(line, " bytes, over the limit of ");
-            add_number(line, MAX_FILE_SIZE);
+            line = line_of("tivrano: %s: %llu bytes, over the limit of %llu", name,
+                           static_cast<unsigned long long>(input.size), limit);
         }
-        break;
+        return TOO_BIG;
     case platform::Loaded::no_memory:
-        message = NO_MEMORY;
-        add(line, "cannot hold the file in memory: ");
-        add(line, platform::error_text(input.error));
-        break;
+        line = line_of("tivrano: %s: cannot hold the file in memory: %s", name,
+                       platform::error_text(input.error));
+        return NO_MEMORY;
     case platform::Loaded::read_failed:
     case platform::Loaded::bytes:
-        add(line, "cannot read: ");
-        add(line, platform::error_text(input.error));
         break;
     }
-    return message;
+    line = line_of("tivrano: %s: cannot read: %s", name, platform::error_text(input.error));
+    return READ_FAILED;
 }
 
-void explain_current(std::string_view name, std::uint64_t leds, const Colour& colour) {
-    Line line = about(name);
-    add_number(line, leds);
-    add(line, " LEDs draw ");
-    add_thousandths(line, leds * colour.led_current_ua[3]);
-    add(line, " mA even when dark, by the model, more than --max-current=");
-    add_number(line, colour.max_current_ma);
-    add(line, " allows");
-    send(line);
+void explain_current(const char* name, std::uint64_t leds, const Colour& colour) {
+    say("tivrano: %s: %llu LEDs draw %s mA even when dark, by the model, more than "
+        "--max-current=%llu allows",
+        name, static_cast<unsigned long long>(leds),
+        thousandths_text(leds * colour.led_current_ua[3]).text,
+        static_cast<unsigned long long>(colour.max_current_ma));
 }
 
-void explain(std::string_view name, std::span<const std::uint8_t> bytes, const BmpHeader& header,
+void explain(const char* name, std::span<const std::uint8_t> bytes, const BmpHeader& header,
              bool strict, const Colour& colour) {
     if (header.verdict == Verdict::no_signature) {
-        Line line = about(name);
-        add(line, "not a BMP file, which starts with \"BM\"; ");
-        add_what_it_is(line, bytes);
-        send(line);
+        say("tivrano: %s: not a BMP file, which starts with \"BM\"; %s", name,
+            what_it_is(bytes).text);
         return;
     }
     if (header.verdict == Verdict::truncated) {
-        Line line = about(name);
         if (header.file_size == 0) {
-            add(line, "empty, no BMP file");
+            say("tivrano: %s: empty, no BMP file", name);
         } else if (!header.width) {
-            add(line, "only ");
-            add_number(line, header.file_size);
-            add(line, " bytes, too short for a BMP header: its width and height end at byte 26");
+            say("tivrano: %s: only %llu bytes, too short for a BMP header: its width and height "
+                "end at byte 26",
+                name, static_cast<unsigned long long>(header.file_size));
         } else {
-            add_short_file_reason(line, header);
+            explain_short_file(name, header);
         }
-        send(line);
     } else if (strict && !is_plain_bmp(header)) {
-        Line line = about(name);
-        add(line, "refused by --strict, for the reasons below");
-        send(line);
+        say("tivrano: %s: refused by --strict, for the reasons below", name);
     } else if (!within_reach(pixel_count(header), colour)) {
         explain_current(name, pixel_count(header), colour);
     }

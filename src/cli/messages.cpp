@@ -23,6 +23,15 @@ Line line_of(const char* format, ...) {
     return line;
 }
 
+Phrase phrase(const char* format, ...) {
+    Phrase phrase;
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(phrase.text, sizeof phrase.text, format, arguments);
+    va_end(arguments);
+    return phrase;
+}
+
 void say(const char* format, ...) {
     Line line;
     std::va_list arguments;

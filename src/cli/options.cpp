@@ -9,6 +9,7 @@
 #include "frames.hpp"
 #include "messages.hpp"
 #include "names.hpp"
+#include "numbers.hpp"
 #include "platform.hpp"
 
 namespace tivrano {
@@ -27,6 +28,14 @@ constexpr Range BRIGHTNESS_RANGE = {1, 100};
 constexpr Range MAX_CURRENT_RANGE = {1, 100000000};
 constexpr Range DELAY_RANGE = {0, 65535};
 constexpr Range MAX_BYTES_RANGE = {1, std::uint64_t{1} << 62U};
+
+// What the options' defaults are, in their own words, made from the numbers the core uses.
+constexpr Colour DEFAULT_COLOUR{};
+constexpr NumberText GAMMA_UNSET = thousandths_text(DEFAULT_COLOUR.gamma_milli[0]);
+constexpr NumberText BRIGHTNESS_UNSET = whole_text(DEFAULT_COLOUR.brightness);
+constexpr NumberText LED_CURRENT_UNSET =
+    NumberText{}.thousandths(std::span<const std::uint32_t>(DEFAULT_COLOUR.led_current_ua));
+constexpr NumberText DELAY_UNSET = whole_text(DEFAULT_DELAY_MS);
 
 // In --help, "{unset}" in an option's help stands for the option's `unset`.
 constexpr OptionInfo OPTIONS[] = {
@@ -57,21 +66,21 @@ constexpr OptionInfo OPTIONS[] = {
     {"gamma", OPT_GAMMA, "G", Group::conversion,
      "correct each value for the eye, v -> 255 (v / 255)^G: one\ngamma, or three for red, "
      "green and blue (2.6,2.2,2.5),\nfrom 0.1 to 5.0; 2.8 gives the common gamma8 table",
-     "GAMMA", "", "1"},
+     "GAMMA", "", GAMMA_UNSET.view()},
     {"brightness", OPT_BRIGHTNESS, "P", Group::conversion,
-     "then scale every value to P percent, 1 to 100", "BRIGHTNESS", "", "100"},
+     "then scale every value to P percent, 1 to 100", "BRIGHTNESS", "", BRIGHTNESS_UNSET.view()},
     {"max-current", OPT_MAX_CURRENT, "MA", Group::conversion,
      "then scale all values by one factor, so that the LEDs\ndraw at most MA milliamperes by "
      "a simple model",
      "MAX_CURRENT_MA", "", ""},
     {"led-current", OPT_LED_CURRENT, "R,G,B,IDLE", Group::conversion,
      "the model: milliamperes at full red, green and\nblue, and for an LED when dark ({unset})",
-     "LED_CURRENT", "", "16,11,15,1"},
+     "LED_CURRENT", "", LED_CURRENT_UNSET.view()},
     {"check", OPT_CHECK, "", Group::conversion,
      "check the options and convert nothing; a reason names\nthe CMake functions' keyword", "", "",
      ""},
     {"delay-ms", OPT_DELAY_MS, "MS", Group::animation,
-     "every frame's delay, or one for each: 80 or 80,80,200", "DELAY_MS", "", "100"},
+     "every frame's delay, or one for each: 80 or 80,80,200", "DELAY_MS", "", DELAY_UNSET.view()},
     {"pack", OPT_PACK, "", Group::animation,
      "store the frames packed, for tivrano_player.h, which plays\nthem on any chip (on an AVR "
      "from flash); one file may be\nan animation of one frame",

@@ -185,8 +185,9 @@ void put_object_limit(text::Writer& out, const Frames& frames, const Storage& st
 
 std::string summary(const Storage& storage, std::size_t count) {
     std::string line = "Animation: " + std::to_string(count) +
-                       (count == 1 ? " frame, " : " frames, ") + std::to_string(storage.value_bytes) +
-                       " bytes as triples, " + std::to_string(storage.stored) + " bytes stored";
+                       (count == 1 ? " frame, " : " frames, ") +
+                       std::to_string(storage.value_bytes) + " bytes as triples, " +
+                       std::to_string(storage.stored) + " bytes stored";
     return line + (storage.packed ? ", packed\r\n" : "\r\n");
 }
 

@@ -18,8 +18,8 @@ struct Storage {
     std::optional<Packed> packed;
     std::vector<std::uint16_t> same_as;
     std::uint64_t value_bytes = 0; // every frame's values, three bytes an LED
-    std::uint64_t stored = 0;  // the bytes stored for them: the distinct frames, or the palette
-                               // and the records
+    std::uint64_t stored = 0;      // the bytes stored for them: the distinct frames, or the palette
+                                   // and the records
 };
 
 Storage store(const Frames& frames, bool packed);

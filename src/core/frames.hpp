@@ -13,6 +13,9 @@
 
 namespace tivrano {
 
+// How long a frame is shown when no delay is given.
+inline constexpr std::uint16_t DEFAULT_DELAY_MS = 100;
+
 // The player counts frames, and a frame's LEDs, in 16 bits.
 inline constexpr std::uint64_t MAX_FRAMES = 65535;
 inline constexpr std::uint64_t MAX_FRAME_LEDS = 65535;

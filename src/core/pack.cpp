@@ -4,6 +4,8 @@
 // are chosen by a shortest path over the LEDs, so that no other sequence of commands is
 // shorter. The palette takes the most common colours, at as many index bits as make the whole
 // smallest.
+#include "pack.hpp"
+
 #include <algorithm>
 #include <deque>
 #include <limits>
@@ -11,8 +13,6 @@
 #include <numeric>
 #include <unordered_map>
 #include <utility>
-
-#include "pack.hpp"
 
 namespace tivrano {
 namespace {

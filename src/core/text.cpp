@@ -1,5 +1,7 @@
 #include "text.hpp"
 
+#include "numbers.hpp"
+
 namespace tivrano::text {
 namespace {
 
@@ -25,17 +27,7 @@ void put_wiring(Writer& out, const Layout& layout) {
 } // namespace
 
 void put_thousandths(Writer& out, std::uint64_t value) {
-    put_number(out, value / 1000);
-    if (value % 1000 != 0) {
-        char fraction[4] = {'.', static_cast<char>('0' + value / 100 % 10),
-                            static_cast<char>('0' + value / 10 % 10),
-                            static_cast<char>('0' + value % 10)};
-        std::size_t size = sizeof fraction;
-        while (fraction[size - 1] == '0') {
-            --size;
-        }
-        put(out, {fraction, size});
-    }
+    put(out, thousandths_text(value).view());
 }
 
 namespace {
