@@ -1,0 +1,115 @@
+// The options have one home, the tool's table, which --help is written from: the README's table
+// and the man page list the same options with the same values, and --check words reasons as a
+// conversion does.
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "process.hpp"
+
+namespace {
+
+using Options = std::set<std::string>; // "--order=ORDER", "--columns", ...
+
+std::string read_text(const std::string& path) {
+    std::ifstream file(path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+Options matches(const std::string& text, const std::regex& pattern, bool lower_value = false) {
+    Options found;
+    for (auto at = std::sregex_iterator(text.begin(), text.end(), pattern);
+         at != std::sregex_iterator(); ++at) {
+        std::string value = (*at)[2].str();
+        for (char& c : value) {
+            c = lower_value ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : c;
+        }
+        found.insert("--" + (*at)[1].str() + (value.empty() ? "" : "=" + value));
+    }
+    return found;
+}
+
+TEST(Options, TheReadmeAndTheManPageListWhatTheHelpDoes) {
+    const test::Run help = test::run_tool("--help");
+    ASSERT_EQ(help.status, 0);
+    Options listed = matches(help.out, std::regex(R"(\n  (?:-\w, |    )--([a-z-]+)(?:=(\S+))?)"));
+    ASSERT_GT(listed.size(), 15U) << help.out;
+
+    // The README's table: each row's first cell names its options, in backquotes.
+    const std::string readme = read_text(TIVRANO_SOURCE_DIR "/README.md");
+    const auto table = readme.find("| Option | What it does |");
+    ASSERT_NE(table, std::string::npos);
+    std::string cells;
+    std::istringstream rows(readme.substr(table));
+    for (std::string row; std::getline(rows, row) && row.starts_with("|");) {
+        cells += row.substr(0, row.find(" | ", 1)) + "\n";
+    }
+    Options in_readme = matches(cells, std::regex(R"(`--([a-z-]+)(?:=([A-Z,]+))?`)"));
+    in_readme.erase("--gamma=R,G,B"); // the second form of --gamma=G
+    EXPECT_EQ(in_readme, listed);
+
+    // The man page: each option at the head of its paragraph, its value in lower case.
+    const std::string page = read_text(TIVRANO_SOURCE_DIR "/man/tivrano.1");
+    std::string heads = std::regex_replace(page, std::regex(R"(\\-)"), "-");
+    const Options in_page = matches(
+        heads,
+        std::regex(
+            R"(\.TP\n\.B[IR]? (?:-\w (?:" \w+" "\\fR, \\fP|", " ))?--([a-z-]+)(?:=[" ]*(\w[\w,]*))?)"),
+        true);
+    Options expected;
+    for (const std::string& option : listed) {
+        std::string lower = option;
+        for (char& c : lower) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        expected.insert(lower);
+    }
+    EXPECT_EQ(in_page, expected);
+}
+
+// --check takes what a conversion takes and words the same reasons, with the CMake keyword
+// where the option has one; it reads no file.
+TEST(Options, CheckWordsTheReasonsOfAConversion) {
+    struct Case {
+        std::string options;
+        std::string given;   // as a conversion's reason names it
+        std::string keyword; // as --check's names it
+    };
+    const Case cases[] = {
+        {"--gamma=2.", "--gamma=2.", "GAMMA 2."},
+        {"--gamma=5.5", "--gamma=5.5", "GAMMA 5.5"},
+        {"--order=xyz", "--order=xyz", "ORDER xyz"},
+        {"--brightness=0", "--brightness=0", "BRIGHTNESS 0"},
+        {"--name=size_t", "--name=size_t", "NAME size_t"},
+        {"--name=ok --name=int", "--name=int", "NAME int"},
+        {"--max-bytes=0", "--max-bytes=0", "MAX_BYTES 0"},
+        {"--delay-ms=80,x", "--delay-ms=80,x", "DELAY_MS 80,x"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        const test::Run converted = test::run_tool(c.options + " missing.bmp");
+        const test::Run checked = test::run_tool("--check " + c.options);
+        EXPECT_EQ(checked.status, 255);
+        const std::string prefix = "tivrano: " + c.given + ": ";
+        ASSERT_TRUE(converted.err.starts_with(prefix)) << converted.err;
+        const std::string reason = converted.err.substr(prefix.size());
+        if (c.given != c.keyword) {
+            EXPECT_EQ(checked.out, "");
+            EXPECT_EQ(checked.err, "tivrano: " + c.keyword + ": " +
+                                       reason.substr(0, reason.find("; see tivrano --help")) +
+                                       "\n");
+        }
+    }
+    const test::Run good = test::run_tool(
+        "--check --order=RGB --gamma=2.6,2.2,2.5 --name=Anim --pack --delay-ms=80,80 missing.bmp");
+    EXPECT_EQ(good.status, 0);
+    EXPECT_EQ(good.out + good.err, "");
+}
+
+} // namespace
