@@ -274,13 +274,12 @@ def main():
     if not page.exists():
         print(f"skipped: {page} is not built (cmake --preset web && cmake --build --preset web)")
         sys.exit(77)
-    magick = os.environ.get("TIVRANO_MAGICK") or shutil.which("magick") or shutil.which("convert")
-    try:
-        import PIL  # noqa: F401
-    except ImportError:
-        skip("Pillow is missing (apt-get install python3-pil)")
+    # Pillow and ImageMagick, as CMake found them; empty where missing.
+    magick = os.environ.get("TIVRANO_MAGICK")
+    if not os.environ.get("TIVRANO_PYTHON"):
+        skip("configuring found no python3 with Pillow (apt-get install python3-pil)")
     if not magick:
-        skip("ImageMagick is missing (apt-get install imagemagick)")
+        skip("configuring found no ImageMagick (apt-get install imagemagick)")
     with tempfile.TemporaryDirectory() as folder:
         scratch = pathlib.Path(folder)
         browser = start_browser(scratch)
