@@ -25,12 +25,12 @@ import sys
 import tempfile
 import time
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE.parent / "fuzz"))
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "fuzz"))
 from make_corpus import seeds  # noqa: E402
 from doc_examples import markdown_examples  # noqa: E402
 
-HEART = HERE.parent / "examples" / "heart.bmp"
+HEART = ROOT / "examples" / "heart.bmp"
 # Sets of options, as the page's API takes them; every image is converted under each.
 OPTION_SETS = [
     {},
@@ -177,7 +177,7 @@ def check_file_input(browser, page, tool, scratch):
         failures.append("#output does not show the tool's text for the heart")
     # The documents' examples for the page's console, with the heart chosen; each ends with
     # `status` set.
-    for document in [HERE.parent / "README.md", *sorted((HERE.parent / "doc").glob("*.md"))]:
+    for document in [ROOT / "README.md", *sorted((ROOT / "doc").glob("*.md"))]:
         for where, kind, text in markdown_examples(document, document.name):
             if kind == "page":
                 status = browser.execute_async_script(
