@@ -61,7 +61,14 @@ void put_colour(Writer& out, const Colour& colour, const ColourPlan& plan) {
         put(out, " mA (limit ");
         put_number(out, colour.max_current_ma);
         put(out, " mA, scaled to ");
-        put_number(out, std::uint64_t{plan.scale} * 100 / 65536);
+        // Rounded down, as the factor rounds the values; below 10 % in tenths, so that a factor
+        // that leaves LEDs lit never reads 0 %.
+        const std::uint64_t tenths = std::uint64_t{plan.scale} * 1000 / 65536;
+        if (tenths < 100) {
+            put_thousandths(out, tenths * 100);
+        } else {
+            put_number(out, tenths / 10);
+        }
         put(out, " %)\r\nCurrent model: red ");
         put_thousandths(out, colour.led_current_ua[0]);
         put(out, " mA, green ");

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "bmp_builder.hpp"
+#include "tool_cases.hpp"
 
 namespace {
 
@@ -25,6 +26,10 @@ using test::write_file;
 constexpr DWORD FAILED = static_cast<DWORD>(-1);
 const std::string NOT_FOUND = "BMP file not found!\n";
 const std::string TOO_BIG = "BMP file too big (>1MB)!\n";
+
+fs::path from_utf8(const std::string& text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
 
 enum class Output { file, closed, full };
 
@@ -53,8 +58,8 @@ bool has_full_device() {
     return true;
 }
 
-// Runs tivrano.exe, which the test runs beside, with `options` and one argument; `input`, when
-// given, is written into a pipe that is its standard input.
+// Runs tivrano.exe, which the test runs beside, in the scratch folder, with `options` and one
+// argument; `input`, when given, is written into a pipe that is its standard input.
 Result run_tool(const std::wstring& argument, const Bytes* input, Output output,
                 const std::wstring& options = L"") {
     const fs::path out_path = scratch() / "stdout";
@@ -84,7 +89,7 @@ Result run_tool(const std::wstring& argument, const Bytes* input, Output output,
     PROCESS_INFORMATION process{};
     Result run;
     const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
+                                        scratch().c_str(), &startup, &process);
     EXPECT_TRUE(started) << "cannot start " << tool;
     std::thread feeder;
     if (input != nullptr) {
@@ -139,10 +144,6 @@ std::string utf8(const fs::path& path) {
 // messages, standard-error lines and statuses are those of every other platform.
 TEST(Windows, SameBytesMessagesAndStatuses) {
     const Bytes plain = test::bmp_file(5, 3, test::counting_pixels(15));
-    const Bytes largest = test::largest_file();
-    Bytes over = largest;
-    over.push_back(0);
-    const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     const fs::path folder = scratch() / L"Bilder";
     const fs::path spring = write_file(folder / L"Fr\u00fchling \u2740.bmp", plain);
     const fs::path locked = write_file(scratch() / "locked.bmp", plain);
@@ -164,26 +165,9 @@ TEST(Windows, SameBytesMessagesAndStatuses) {
         DWORD status;
         std::string err;
         Output output = Output::file;
+        std::wstring options = L"";
     };
-    const std::vector<Case> cases = {
-        {scratch() / "one.bmp", test::bmp_file(1, 1, {{16, 32, 48}}),
-         text(test::bmp_file(1, 1, {{16, 32, 48}})), 0, ""},
-        {scratch() / "8x3.bmp", test::bmp_file(8, 3, test::counting_pixels(24)),
-         text(test::bmp_file(8, 3, test::counting_pixels(24))), 0, ""},
-        {scratch() / "largest.bmp", largest, text(largest), 0, ""},
-        {spring, plain, text(plain), 0, ""},
-        {"-", largest, text(largest), 0, ""},
-        {scratch() / "over.bmp", over, TOO_BIG, FAILED,
-         about(scratch() / "over.bmp", "1000001 bytes, over the limit of 1000000")},
-        {"-", over, TOO_BIG, FAILED,
-         "tivrano: standard input: more than 1000000 bytes, the limit\n"},
-        {scratch() / "in.png", png, text(png), FAILED,
-         about(scratch() / "in.png", "not a BMP file, which starts with \"BM\"; it starts like a "
-                                     "PNG image")},
-        {scratch() / "short.bmp", Bytes(plain.begin(), plain.end() - 2),
-         text({plain.begin(), plain.end() - 2}), FAILED,
-         about(scratch() / "short.bmp",
-               "the file ends early: 5 x 3 pixels of 3 bytes need 101 bytes, the file has 100")},
+    std::vector<Case> cases = {
         {folder / L"fehlt.bmp",
          {},
          NOT_FOUND,
@@ -220,6 +204,11 @@ TEST(Windows, SameBytesMessagesAndStatuses) {
          "tivrano: cannot write standard output: No space left on device\n",
          Output::full},
     };
+    // The runs every platform makes, from the scratch folder.
+    for (const test::ToolCase& t : test::tool_cases()) {
+        cases.push_back({from_utf8(t.file), t.bytes, t.out, t.status == 0 ? 0 : FAILED, t.err,
+                         Output::file, from_utf8(t.options).wstring()});
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(utf8(c.argument));
         if (c.output == Output::full && !has_full_device()) {
@@ -232,7 +221,8 @@ TEST(Windows, SameBytesMessagesAndStatuses) {
         if (!piped && !c.bytes.empty()) {
             write_file(c.argument, c.bytes);
         }
-        const Result run = run_tool(c.argument.wstring(), piped ? &c.bytes : nullptr, c.output);
+        const Result run = run_tool(c.argument.wstring(), piped ? &c.bytes : nullptr, c.output,
+                                    c.options.empty() ? L"" : c.options + L" ");
         EXPECT_TRUE(same_bytes(run.out, c.out));
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.err, c.err);

@@ -20,7 +20,8 @@
 set -euo pipefail
 source_dir=$(cd "$1" && pwd)
 build_dir=$(cd "$2" && pwd)
-python=${TIVRANO_PYTHON:-python3}
+# A python3 with Pillow and ImageMagick, as CMake found them; empty where missing.
+python=${TIVRANO_PYTHON:-}
 magick=${TIVRANO_MAGICK:-}
 # Skipped where a tool is missing, but never in CI, which installs them all.
 skip() {
@@ -31,9 +32,8 @@ skip() {
 for need in ninja make; do
     command -v "$need" >/dev/null || skip "$need is missing"
 done
-"$python" -c 'import PIL' 2>/dev/null || skip "$python has no Pillow (python3-pil)"
-[ -n "$magick" ] || magick=$(command -v magick || command -v convert || true)
-"$magick" -version 2>/dev/null | grep -q ImageMagick || skip "ImageMagick is missing (imagemagick)"
+[ -n "$python" ] || skip "configuring found no python3 with Pillow (python3-pil)"
+[ -n "$magick" ] || skip "configuring found no ImageMagick (imagemagick)"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tivrano consumer.XXXXXX")
 trap 'rm -rf "$work"' EXIT

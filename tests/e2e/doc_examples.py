@@ -35,9 +35,9 @@ its check. The kinds:
                 not run; the reason is printed
 
 The source of a BMP an example makes is the PNG of the same name, frame N of anim.gif for
-frame_N.bmp, or in.png. ImageMagick is TIVRANO_MAGICK, or the first magick or convert on the
-PATH that says it is ImageMagick. Exit status 1 if any example fails, 77 when ImageMagick or
-Pillow is missing outside CI. The last line counts them.
+frame_N.bmp, or in.png. ImageMagick is TIVRANO_MAGICK and a python3 with Pillow TIVRANO_PYTHON,
+as CMake found them (its cache holds both). Exit status 1 if any example fails, 77 when either
+is missing outside CI. The last line counts them.
 """
 import os
 import pathlib
@@ -101,18 +101,6 @@ def man_examples(path, name):
             examples.append((f"{name}:{k + 1}", kind, text))
             kind = None
     return examples
-
-
-def find_imagemagick():
-    named = os.environ.get("TIVRANO_MAGICK")
-    candidates = [named] if named else [
-        os.path.join(folder, name) for folder in os.environ["PATH"].split(os.pathsep)
-        for name in ("magick", "convert")]
-    for candidate in candidates:
-        if os.access(candidate, os.X_OK) and "ImageMagick" in subprocess.run(
-                [candidate, "-version"], capture_output=True, text=True).stdout:
-            return candidate
-    return None
 
 
 def values_of(text):
@@ -373,15 +361,11 @@ def main(argv):
         k += 1
     if len(args) != 2:
         sys.exit(__doc__)
-    magick = find_imagemagick()
-    try:
-        import PIL  # noqa: F401
-    except ImportError:
-        magick = None
-    if magick is None:
+    magick = os.environ.get("TIVRANO_MAGICK")
+    if not magick or not os.environ.get("TIVRANO_PYTHON"):
         print(("FAILED, in CI: " if os.environ.get("CI") else "skipped: ") +
-              f"the examples need ImageMagick and Pillow, for {sys.executable} "
-              "(imagemagick, python3-pil)")
+              "the examples need ImageMagick and Pillow, as CMake found them in TIVRANO_MAGICK "
+              "and TIVRANO_PYTHON (imagemagick, python3-pil)")
         sys.exit(1 if os.environ.get("CI") else 77)
     runner = Runner(args[0], args[1], exe, magick)
     for document, examples in documents(runner.source):

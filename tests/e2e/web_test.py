@@ -25,12 +25,12 @@ import sys
 import tempfile
 import time
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE.parent / "fuzz"))
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "fuzz"))
 from make_corpus import seeds  # noqa: E402
 from doc_examples import markdown_examples  # noqa: E402
 
-HEART = HERE.parent / "examples" / "heart.bmp"
+HEART = ROOT / "examples" / "heart.bmp"
 # Sets of options, as the page's API takes them; every image is converted under each.
 OPTION_SETS = [
     {},
@@ -177,7 +177,7 @@ def check_file_input(browser, page, tool, scratch):
         failures.append("#output does not show the tool's text for the heart")
     # The documents' examples for the page's console, with the heart chosen; each ends with
     # `status` set.
-    for document in [HERE.parent / "README.md", *sorted((HERE.parent / "doc").glob("*.md"))]:
+    for document in [ROOT / "README.md", *sorted((ROOT / "doc").glob("*.md"))]:
         for where, kind, text in markdown_examples(document, document.name):
             if kind == "page":
                 status = browser.execute_async_script(
@@ -274,13 +274,12 @@ def main():
     if not page.exists():
         print(f"skipped: {page} is not built (cmake --preset web && cmake --build --preset web)")
         sys.exit(77)
-    magick = os.environ.get("TIVRANO_MAGICK") or shutil.which("magick") or shutil.which("convert")
-    try:
-        import PIL  # noqa: F401
-    except ImportError:
-        skip("Pillow is missing (apt-get install python3-pil)")
+    # Pillow and ImageMagick, as CMake found them; empty where missing.
+    magick = os.environ.get("TIVRANO_MAGICK")
+    if not os.environ.get("TIVRANO_PYTHON"):
+        skip("configuring found no python3 with Pillow (apt-get install python3-pil)")
     if not magick:
-        skip("ImageMagick is missing (apt-get install imagemagick)")
+        skip("configuring found no ImageMagick (apt-get install imagemagick)")
     with tempfile.TemporaryDirectory() as folder:
         scratch = pathlib.Path(folder)
         browser = start_browser(scratch)

@@ -86,6 +86,15 @@ inline Bytes largest_file() {
     return file;
 }
 
+// The comment the text starts with, up to the array's first line of values: `lines` are those
+// the options add (wiring, colour), each ending in \r\n.
+inline std::string comment(std::int64_t width, std::int64_t height, const std::string& lines = "",
+                           const std::string& order = "GRB") {
+    return "/*\r\nBreite: " + std::to_string(width) + ", Hoehe: " + std::to_string(height) +
+           "\r\n3 bytes / pixel, " + order + " Reihenfolge\r\n" + lines +
+           "Beschreibung: hier eintragen\r\n*/\r\nconst uint8_t animationX[] = {\r\n";
+}
+
 struct Converted {
     int status;
     std::string text;

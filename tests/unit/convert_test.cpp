@@ -1,24 +1,20 @@
 // The conversion on files built in memory, with the expected text written out in full.
 #include <algorithm>
 #include <climits>
-#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "bmp_builder.hpp"
+#include "frames.hpp"
 
 namespace {
 
 using test::Bgr;
 using test::Bytes;
 
-std::string comment(const std::string& width, const std::string& height) {
-    return "/*\r\nBreite: " + width + ", Hoehe: " + height +
-           "\r\n3 bytes / pixel, GRB Reihenfolge\r\nBeschreibung: hier eintragen\r\n*/\r\n"
-           "const uint8_t animationX[] = {\r\n";
-}
+using test::comment;
 
 const std::string TRUNCATED = "BMP file truncated!\n";
 const std::string NO_SIGNATURE = "BM header not found!\r\n";
@@ -30,13 +26,7 @@ const std::string LINE_0_TO_7 = "    100, 200,   0, 101, 201,   1, 102, 202,   2
 TEST(Convert, OnePixelIsWrittenGreenRedBlue) {
     const auto result = test::convert(test::bmp_file(1, 1, {{16, 32, 48}}));
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.text, "/*\r\n"
-                           "Breite: 1, Hoehe: 1\r\n"
-                           "3 bytes / pixel, GRB Reihenfolge\r\n"
-                           "Beschreibung: hier eintragen\r\n"
-                           "*/\r\n"
-                           "const uint8_t animationX[] = {\r\n"
-                           "     32,  48,  16, };\n\r");
+    EXPECT_EQ(result.text, comment(1, 1) + "     32,  48,  16, };\n\r");
 }
 
 TEST(Convert, ValuesAreUnsignedAndRightAligned) {
@@ -44,7 +34,7 @@ TEST(Convert, ValuesAreUnsignedAndRightAligned) {
         test::convert(test::bmp_file(3, 1, {{255, 0, 7}, {0, 255, 0}, {9, 10, 99}}));
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.text,
-              comment("3", "1") + "      0,   7, 255, 255,   0,   0,  10,  99,   9, };\n\r");
+              comment(3, 1) + "      0,   7, 255, 255,   0,   0,  10,  99,   9, };\n\r");
 }
 
 // Line breaks follow every eighth triple, counted across rows; rows are written top first. The
@@ -77,8 +67,7 @@ TEST(Convert, LineBreaksAndPaddedRows) {
         const auto pixels = test::counting_pixels(static_cast<std::size_t>(c.width * c.height));
         const auto result = test::convert(test::bmp_file(c.width, c.height, pixels));
         EXPECT_EQ(result.status, 0);
-        EXPECT_EQ(result.text,
-                  comment(std::to_string(c.width), std::to_string(c.height)) + c.values);
+        EXPECT_EQ(result.text, comment(c.width, c.height) + c.values);
     }
 }
 
@@ -130,17 +119,14 @@ TEST(Convert, SignatureAndShortFiles) {
         {"MB", resized(bytes_of("MB"), 78), NO_SIGNATURE},
         {"BM only", bytes_of("BM"), TRUNCATED},
         {"25 bytes", resized(bytes_of("BM"), 25), TRUNCATED},
-        {"26 bytes, no pixels", resized(bytes_of("BM"), 26), comment("0", "0") + "    };\n\r"},
-        {"40 bytes, width 0", resized(test::bmp_header(0, 7), 40),
-         comment("0", "7") + "    };\n\r"},
-        {"53 bytes, width -3", resized(test::bmp_header(-3, 2), 53),
-         comment("-3", "2") + "    };\n\r"},
-        {"30 bytes, height 0", resized(test::bmp_header(9, 0), 30),
-         comment("9", "0") + "    };\n\r"},
+        {"26 bytes, no pixels", resized(bytes_of("BM"), 26), comment(0, 0) + "    };\n\r"},
+        {"40 bytes, width 0", resized(test::bmp_header(0, 7), 40), comment(0, 7) + "    };\n\r"},
+        {"53 bytes, width -3", resized(test::bmp_header(-3, 2), 53), comment(-3, 2) + "    };\n\r"},
+        {"30 bytes, height 0", resized(test::bmp_header(9, 0), 30), comment(9, 0) + "    };\n\r"},
         {"1 x 1, header only", test::bmp_header(1, 1), TRUNCATED},
         {"1 x 1, two pixel bytes", resized(test::bmp_header(1, 1), 56), TRUNCATED},
         {"1 x 1, three pixel bytes", resized(test::bmp_header(1, 1), 57),
-         comment("1", "1") + "      0,   0,   0, };\n\r"},
+         comment(1, 1) + "      0,   0,   0, };\n\r"},
         {"3 x 2, to the last pixel byte", resized(whole, 75), test::convert(whole).text},
         {"3 x 2, one byte short of it", resized(whole, 74), TRUNCATED},
     };
@@ -176,8 +162,7 @@ TEST(Convert, ZeroAndNegativeDimensionsGiveAnEmptyArray) {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
         const auto result = test::convert(test::bmp_header(c.width, c.height));
         EXPECT_EQ(result.status, 0);
-        EXPECT_EQ(result.text,
-                  comment(std::to_string(c.width), std::to_string(c.height)) + "    };\n\r");
+        EXPECT_EQ(result.text, comment(c.width, c.height) + "    };\n\r");
         tivrano::TextOptions coloured;
         coloured.colour.gamma_milli[1] = 2800;
         coloured.colour.max_current_ma = 1;
@@ -343,64 +328,73 @@ TEST(Colour, Gamma28IsTheGamma8Table) {
     }
 }
 
-// With a limit, the image draws at most that much by the model, and less by no more than one
-// step of each value: the factor is the largest that meets it. An image within the limit is
-// left as it is.
+// With a limit, the frames share the largest factor at which each draws at most that much by
+// the model, and the comment says so. The figures were worked out apart, by trying every factor
+// from 0 to 65536 in Python: the largest that fits, what the brightest frame then draws in mA
+// rounded up, and the factor in percent rounded down, in tenths below 10 %.
 TEST(Colour, CurrentLimitIsMetByTheLargestFactor) {
-    std::mt19937 random(22);
-    std::vector<Bgr> noise(35);
-    for (Bgr& pixel : noise) {
-        pixel = {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
-                 static_cast<std::uint8_t>(random())};
-    }
     struct Case {
-        Bytes image;
+        std::vector<Bytes> frames;
         std::uint64_t limit_ma;
+        std::uint32_t scale; // in 65536ths
+        std::string current; // the comment's line, for one frame
         std::uint32_t gamma_milli = 1000;
         std::uint32_t led_ua[4] = {16000, 11000, 15000, 1000};
     };
     const Bytes white = test::bmp_file(16, 16, std::vector<Bgr>(256, {255, 255, 255}));
-    const Bytes random_7x5 = test::bmp_file(7, 5, noise);
+    const Bytes counting = test::bmp_file(7, 5, test::counting_pixels(35));
+    const Bytes counting_2x2 = test::bmp_file(2, 2, test::counting_pixels(4));
+    const Bytes white_2x2 = test::bmp_file(2, 2, std::vector<Bgr>(4, {255, 255, 255}));
     const std::vector<Case> cases = {
-        {white, 11008},
-        {white, 11007},
-        {white, 2000},
-        {white, 257},
-        {white, 256},
-        {random_7x5, 1000},
-        {random_7x5, 300},
-        {random_7x5, 100, 2200},
-        {random_7x5, 36, 1000, {20000, 20000, 20000, 0}},
+        {{white}, 11008, 65536, "11008 mA (limit 11008 mA, scaled to 100 %)"},
+        {{white}, 11007, 65535, "10966 mA (limit 11007 mA, scaled to 99 %)"},
+        {{white}, 2000, 10794, "1985 mA (limit 2000 mA, scaled to 16 %)"},
+        {{white}, 300, 514, "299 mA (limit 300 mA, scaled to 0.7 %)"},
+        {{white}, 256, 257, "256 mA (limit 256 mA, scaled to 0.3 %)"},
+        {{counting}, 1000, 65536, "724 mA (limit 1000 mA, scaled to 100 %)"},
+        {{counting}, 300, 25504, "300 mA (limit 300 mA, scaled to 38 %)"},
+        {{counting}, 100, 9455, "100 mA (limit 100 mA, scaled to 14 %)", 2200},
+        {{counting},
+         36,
+         2705,
+         "36 mA (limit 36 mA, scaled to 4.1 %)",
+         1000,
+         {20000, 20000, 20000, 0}},
+        {{counting_2x2, white_2x2}, 60, 22102, ""},
+        {{counting_2x2, white_2x2}, 9, 2056, ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.limit_ma) + " mA, gamma " + std::to_string(c.gamma_milli));
+        SCOPED_TRACE(std::to_string(c.limit_ma) + " mA, " + std::to_string(c.frames.size()) +
+                     " frames");
         tivrano::TextOptions options;
         options.colour.max_current_ma = c.limit_ma;
         std::copy(std::begin(c.led_ua), std::end(c.led_ua), options.colour.led_current_ua);
-        options.colour.gamma_milli[0] = options.colour.gamma_milli[1] = c.gamma_milli;
-        options.colour.gamma_milli[2] = c.gamma_milli;
-        tivrano::TextOptions unlimited = options;
-        unlimited.colour.max_current_ma = 0;
-        const std::vector<int> values = values_of(converted(c.image, options));
-        const std::vector<int> before = values_of(converted(c.image, unlimited));
-        // By the model, in 255ths of a microampere: green, red, blue as the text holds them.
-        const std::uint64_t per_value[3] = {c.led_ua[1], c.led_ua[0], c.led_ua[2]};
-        std::uint64_t draw = 0;
-        std::uint64_t before_draw = 0;
-        std::uint64_t steps = 0;
-        for (std::size_t k = 0; k < values.size(); ++k) {
-            draw += per_value[k % 3] * static_cast<std::uint64_t>(values[k]) +
-                    (k % 3 == 0 ? 255 * std::uint64_t{c.led_ua[3]} : 0);
-            before_draw += per_value[k % 3] * static_cast<std::uint64_t>(before[k]) +
-                           (k % 3 == 0 ? 255 * std::uint64_t{c.led_ua[3]} : 0);
-            steps += per_value[k % 3];
+        std::fill(std::begin(options.colour.gamma_milli), std::end(options.colour.gamma_milli),
+                  c.gamma_milli);
+        tivrano::Frames frames;
+        for (const Bytes& image : c.frames) {
+            const tivrano::BmpHeader header = tivrano::read_bmp_header(image);
+            frames.width = *header.width;
+            frames.height = *header.height;
+            tivrano::append_values(header, image, options.layout, frames.values);
         }
-        const std::uint64_t limit = c.limit_ma * 1000 * 255;
-        EXPECT_LE(draw, limit);
-        if (before_draw <= limit) {
-            EXPECT_EQ(values, before);
-        } else {
-            EXPECT_GT(draw + steps, limit);
+        EXPECT_EQ(tivrano::colour_frames(options.colour, options.layout, frames).scale, c.scale);
+        // Each frame's draw from the values written, green, red and blue, in 255ths of a uA.
+        for (std::size_t k = 0; k < frames.count(); ++k) {
+            std::uint64_t draw = 0;
+            for (std::size_t at = 0; at < frames.frame_size(); ++at) {
+                const std::uint64_t value = frames.frame(k)[at];
+                draw += value * c.led_ua[at % 3 == 0   ? 1
+                                         : at % 3 == 1 ? 0
+                                                       : 2] +
+                        (at % 3 == 0 ? 255 * std::uint64_t{c.led_ua[3]} : 0);
+            }
+            EXPECT_LE(draw, c.limit_ma * 1000 * 255) << "frame " << k;
+        }
+        if (c.frames.size() == 1) {
+            const std::string text = converted(c.frames[0], options);
+            EXPECT_NE(text.find("\r\nCurrent: at most " + c.current + "\r\n"), std::string::npos)
+                << text;
         }
     }
 }

@@ -13,11 +13,7 @@ namespace {
 std::string formatted(std::int32_t width, std::int32_t height,
                       const std::vector<test::Bgr>& pixels) {
     char line[64];
-    std::snprintf(line, sizeof line, "Breite: %ld, Hoehe: %ld", static_cast<long>(width),
-                  static_cast<long>(height));
-    std::string text = std::string("/*\r\n") + line +
-                       "\r\n3 bytes / pixel, GRB Reihenfolge\r\nBeschreibung: hier eintragen\r\n"
-                       "*/\r\nconst uint8_t animationX[] = {\r\n    ";
+    std::string text = test::comment(width, height) + "    ";
     int count = 0;
     for (const test::Bgr& pixel : pixels) {
         std::snprintf(line, sizeof line, "%3d, %3d, %3d, ", pixel.g, pixel.r, pixel.b);
