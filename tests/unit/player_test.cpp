@@ -70,6 +70,8 @@ struct Player {
 
 const Player PLAYERS[] = {
     {"C99", c99_count, c99_width, c99_delay_ms, c99_frame, c99_player_start, c99_player_next},
+    {"C99, reads of its own", c99_read_count, c99_read_width, c99_read_delay_ms, c99_read_frame,
+     c99_read_player_start, c99_read_player_next},
     {"C++", tivrano_count, tivrano_width, tivrano_delay_ms, tivrano_frame, tivrano_player_start,
      tivrano_player_next},
 };
@@ -133,9 +135,13 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
                 << packed.stored << " of " << plain.stored;
             std::vector<const std::uint8_t*> records;
             const tivrano_animation played = animation_of(frames, *packed.packed, records);
+            c99_reads = 0;
             for (const Player& player : PLAYERS) {
                 expect_played(player, played, frames);
             }
+            // Reads through the macros only: frames of triples, played twice round and once
+            // each, read every value three times.
+            EXPECT_GE(c99_reads, animation.name == "as-they-are" ? 3 * frames.values.size() : 1);
         }
     }
 }
