@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 #include "animation.hpp"
@@ -44,10 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     frames.delay_ms.assign(count, 100);
     const tivrano::Storage storage = tivrano::store(frames, true);
     const tivrano::Packed& packed = *storage.packed;
-    std::size_t records_bytes = packed.palette.size();
-    for (const auto& record : packed.records) {
-        records_bytes += record.size();
-    }
+    const std::size_t records_bytes =
+        std::accumulate(packed.records.begin(), packed.records.end(), packed.palette.size(),
+                        [](std::size_t sum, const auto& record) { return sum + record.size(); });
     require(records_bytes <= frames.values.size() + count);
 
     std::vector<const std::uint8_t*> records(packed.frame_record.size());
