@@ -61,7 +61,7 @@ while read -r name group count; do
     leds=$(( ${size% x*} * ${size#* x } ))
     mcu=atmega328p
     [ "$leds" -le 256 ] || mcu=atmega2560
-    avr-gcc -mmcu=$mcu -Os -std=c99 -I. -I"$OLDPWD/include" -DLEDS=$leds \
+    avr-gcc -mmcu=$mcu -Os -std=c99 -I. -I"$OLDPWD/include" \
         "$OLDPWD/tests/support/avr_player.c" animation.c -o player.elf
     cycles=$(simavr -m $mcu -f 16000000 player.elf 2>&1 | sed -n 's/.*most \([0-9]*\) mean \([0-9]*\).*/\1 \/ \2/p')
     cd "$OLDPWD"

@@ -1,10 +1,11 @@
 // libFuzzer harness: frames made of any bytes, packed, and played by tivrano_player.h, which must
 // give every frame back exactly: in order twice round, and each on its own. Beyond the
-// sanitizers' checks it aborts when a frame differs, or packing stores more than a byte a frame
-// beyond the frames as they are.
+// sanitizers' checks it aborts when a frame differs, or the palette and records take more than a
+// byte a frame beyond the frames as they are.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 #include "animation.hpp"
@@ -44,7 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     frames.delay_ms.assign(count, 100);
     const tivrano::Storage storage = tivrano::store(frames, true);
     const tivrano::Packed& packed = *storage.packed;
-    require(storage.stored <= frames.values.size() + count);
+    const std::size_t records_bytes =
+        std::accumulate(packed.records.begin(), packed.records.end(), packed.palette.size(),
+                        [](std::size_t sum, const auto& record) { return sum + record.size(); });
+    require(records_bytes <= frames.values.size() + count);
 
     std::vector<const std::uint8_t*> records(packed.frame_record.size());
     std::transform(packed.frame_record.begin(), packed.frame_record.end(), records.begin(),

@@ -1,4 +1,5 @@
 /* tivrano_player.h: plays animations that `tivrano --pack` stored packed, on any chip.
+   Player format 1 (TIVRANO_PLAYER_FORMAT).
 
    One C99 header, for C and C++. It allocates nothing and keeps no state of its own: a frame
    goes straight into the firmware's LED buffer, 3 bytes an LED in the order the text was made
@@ -21,6 +22,10 @@
          buffer between frames (some LED libraries scale it in place) calls tivrano_frame, or
          tivrano_player_start again, instead.
 
+   A text declares its animation, `const struct tivrano_animation NAME`, and the LEDs of a
+   frame as `enum { NAME_leds = width * height }`, for the buffer:
+
+     static uint8_t leds[3 * walk_leds];
      struct tivrano_player player;
      tivrano_player_start(&player, &walk);
      for (;;) {
@@ -29,7 +34,29 @@
          wait(ms);
      }
 
+   Reading from program memory
+
+   On an AVR the animation is placed with TIVRANO_FLASH, where the linker puts data that must
+   lie in the first 64 KiB of flash, and read with pgm_read_byte, pgm_read_word and
+   pgm_read_ptr; elsewhere TIVRANO_FLASH is empty and the reads are plain. A chip that keeps
+   constants in a memory of its own (an ESP8266, whose flash takes only aligned 4-byte reads,
+   or an 8051) defines any of these before including the header:
+
+     TIVRANO_FLASH        where the animation's objects go, written after their names
+     TIVRANO_BYTE(p)      the uint8_t at p
+     TIVRANO_WORD(p)      the uint16_t at p
+     TIVRANO_POINTER(p)   the pointer at p, as a const void*
+
+     #define TIVRANO_FLASH PROGMEM
+     #define TIVRANO_BYTE(p) pgm_read_byte(p)
+     #define TIVRANO_WORD(p) pgm_read_word(p)
+     #define TIVRANO_POINTER(p) pgm_read_ptr(p)
+     #include "tivrano_player.h"
+
    Format
+
+   The format has a number, TIVRANO_PLAYER_FORMAT, which changes whenever what follows does. A
+   text tivrano made checks it and stops the build, saying so, when this header plays another.
 
    An animation holds a palette of up to 256 colours, 3 bytes each as the LEDs take them, and a
    record for each frame; frames that are alike share a record. A record starts with its kind:
@@ -47,7 +74,11 @@
          first byte: ceil(n * bits / 8) bytes
      11  3 * n bytes: n LEDs as they are
 
-   Commands follow each other until every LED of the frame is covered.
+   Commands follow each other until every LED of the frame is covered. Besides the palette and
+   the records, an animation has a table of each frame's record, the delays, and the struct:
+   on an AVR 4 bytes a frame and 13 more, which the "bytes stored" of the text's comment and
+   --max-bytes count; with 4-byte pointers 2 more a frame and 7 more, and any padding the
+   compiler adds to align the arrays.
 
    Limits
 
@@ -63,18 +94,46 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* The format of the animations this header plays: a text made for another refuses to build. */
+#define TIVRANO_PLAYER_FORMAT 1
+
 #ifdef __AVR__
 #include <avr/pgmspace.h>
+#endif
+
+#ifndef TIVRANO_FLASH
+#ifdef __AVR__
 /* In flash, where the linker puts data that must lie in the first 64 KiB, ahead of the rest. */
 #define TIVRANO_FLASH __attribute__((__section__(".progmem.gcc_tivrano")))
-#define TIVRANO_BYTE(p) pgm_read_byte(p)
-#define TIVRANO_WORD(p) pgm_read_word(p)
-#define TIVRANO_POINTER(p) pgm_read_ptr(p)
 #else
 #define TIVRANO_FLASH
+#endif
+#endif
+
+#ifndef TIVRANO_BYTE
+#ifdef __AVR__
+#define TIVRANO_BYTE(p) pgm_read_byte(p)
+/* The reads are the AVR's own, so an LED's bytes can be copied with lpm (tivrano_put). */
+#define TIVRANO_AVR_LPM 1
+#else
 #define TIVRANO_BYTE(p) (*(p))
+#endif
+#endif
+
+#ifndef TIVRANO_WORD
+#ifdef __AVR__
+#define TIVRANO_WORD(p) pgm_read_word(p)
+#else
 #define TIVRANO_WORD(p) (*(p))
+#endif
+#endif
+
+#ifndef TIVRANO_POINTER
+#ifdef __AVR__
+#define TIVRANO_POINTER(p) pgm_read_ptr(p)
+#else
 #define TIVRANO_POINTER(p) ((const void*)*(p))
+#endif
 #endif
 
 #ifdef __cplusplus
@@ -119,7 +178,7 @@ static inline const uint8_t* tivrano_record(const struct tivrano_animation* a, u
 }
 
 /* Copies an LED's 3 bytes from the animation into leds, and returns where the next goes. */
-#ifdef __AVR__
+#ifdef TIVRANO_AVR_LPM
 static inline uint8_t* tivrano_put(uint8_t* leds, const uint8_t* from) {
     __asm__ volatile("lpm __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
                      "lpm __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
@@ -131,9 +190,9 @@ static inline uint8_t* tivrano_put(uint8_t* leds, const uint8_t* from) {
 }
 #else
 static inline uint8_t* tivrano_put(uint8_t* leds, const uint8_t* from) {
-    leds[0] = from[0];
-    leds[1] = from[1];
-    leds[2] = from[2];
+    leds[0] = TIVRANO_BYTE(from);
+    leds[1] = TIVRANO_BYTE(from + 1);
+    leds[2] = TIVRANO_BYTE(from + 2);
     return leds + 3;
 }
 #endif

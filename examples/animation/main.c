@@ -30,9 +30,9 @@ static void show_animation(const char* name, const uint8_t* const* frames, size_
     }
 }
 
-/* The frames of a packed animation as the player writes them into the LEDs, one after another. */
-static void play_packed(const char* name, const struct tivrano_animation* animation) {
-    static uint8_t leds[3 * 64 * 64];
+/* The frames of a packed animation as the player writes them into leds, one after another. */
+static void play_packed(const char* name, const struct tivrano_animation* animation,
+                        uint8_t* leds) {
     const uint16_t count = tivrano_count(animation);
     const int32_t width = tivrano_width(animation);
     const int32_t height = tivrano_height(animation);
@@ -52,11 +52,12 @@ static void play_packed(const char* name, const struct tivrano_animation* animat
 }
 
 int main(void) {
+    static uint8_t leds[3 * beat_leds]; /* beat's LEDs, as beat.h declares them */
     show("heart", heart, heart_size, heart_width, heart_height);
     show("arrow", arrow, arrow_size, arrow_width, arrow_height);
     show("wave", wave, wave_size, wave_width, wave_height);
     show_animation("pulse", pulse, pulse_count, pulse_width, pulse_height, pulse_delay_ms);
-    play_packed("beat", &beat);
+    play_packed("beat", &beat, leds);
     printf("table: %lu frames, %s\n", (unsigned long)frames_count,
            frames[0] == heart && frames[1] == arrow && frames[2] == wave ? "in order"
                                                                          : "OUT OF ORDER");

@@ -16,6 +16,25 @@ namespace {
 using text::put;
 using text::put_number;
 
+// The bytes a text's objects take beside the frames' own (the palette and records, or the
+// distinct frames): so many a frame, and so many once.
+struct Objects {
+    std::uint64_t per_frame;
+    std::uint64_t once;
+};
+
+// On an AVR, where pointers and size_t take 2 bytes and nothing is padded. Packed: a record's
+// pointer and a delay a frame; the struct, of 3 uint16_t, a uint8_t and 3 pointers. As arrays:
+// a frame's pointer, its delay, its _size (size_t), _width and _height (int32_t); NAME_count
+// (size_t), NAME_width and NAME_height (int32_t).
+constexpr Objects PACKED_OBJECTS = {2 + 2, 3 * 2 + 1 + 3 * 2};
+constexpr Objects ARRAYS_OBJECTS = {2 + 2 + 2 + 4 + 4, 2 + 4 + 4};
+// What 4-byte pointers and size_t add to that, before any padding that aligns the arrays: a
+// pointer a frame and the struct's 3, with a byte to align them; as arrays, a pointer and a
+// _size a frame, and NAME_count.
+constexpr Objects PACKED_WIDE_MORE = {2, 3 * 2 + 1};
+constexpr Objects ARRAYS_WIDE_MORE = {2 + 2, 2};
+
 // A name with a suffix, such as NAME_3 for frame 3 or NAME_record_3.
 class Name {
   public:
@@ -73,6 +92,9 @@ void put_declarations(text::Writer& out, const Storage& storage, std::string_vie
     put(out, text::C_LINKAGE);
     if (storage.packed) {
         put_named(out, "extern const struct tivrano_animation ", name, ";\r\n");
+        put_named(out, "enum { ", name, "_leds = ");
+        put_number(out, storage.leds);
+        put(out, " };\r\n");
     } else {
         for (std::size_t k = 0; k < storage.same_as.size(); ++k) {
             const Name frame(name, "_", k);
@@ -144,22 +166,31 @@ void put_packed(text::Writer& out, const Frames& frames, const Packed& packed,
     put_named(out, "static const uint16_t ", name, "_delay_ms[]");
     put(out, FLASH);
     put_list(out, frames.count(), [&](std::size_t k) { put_number(out, frames.delay_ms[k]); });
-    put_named(out, "const struct tivrano_animation ", name, " TIVRANO_FLASH = {");
+    put_named(out, "const struct tivrano_animation ", name, " TIVRANO_FLASH = {\r\n    .count = ");
     put_number(out, frames.count());
-    put(out, ", ");
+    put(out, ", .width = ");
     put_number(out, frames.width);
-    put(out, ", ");
+    put(out, ", .height = ");
     put_number(out, frames.height);
-    put(out, ", ");
+    put(out, ", .bits = ");
     put_number(out, packed.bits);
-    put(out, ", ");
+    put(out, ",\r\n    .palette = ");
     if (packed.palette.empty()) {
         put(out, "NULL");
     } else {
         put_named(out, "", name, "_palette");
     }
-    put_named(out, ", ", name, "_frames");
-    put_named(out, ", ", name, "_delay_ms};\r\n");
+    put_named(out, ", .frames = ", name, "_frames");
+    put_named(out, ", .delay_ms = ", name, "_delay_ms,\r\n};\r\n");
+}
+
+// The player's format this text is made for: another header stops the build, saying why.
+void put_format_check(text::Writer& out, std::string_view name) {
+    put(out, "#if !defined(TIVRANO_PLAYER_FORMAT) || TIVRANO_PLAYER_FORMAT != ");
+    put_number(out, PLAYER_FORMAT);
+    put_named(out, "\r\n#error \"", name, ": this text was made by tivrano for player format ");
+    put_number(out, PLAYER_FORMAT);
+    put(out, "; use the tivrano_player.h of the same version\"\r\n#endif\r\n");
 }
 
 // An AVR holds no object over 32767 bytes; a text with one stops the build there, saying so.
@@ -184,11 +215,11 @@ void put_object_limit(text::Writer& out, const Frames& frames, const Storage& st
 }
 
 std::string summary(const Storage& storage, std::size_t count) {
-    std::string line = "Animation: " + std::to_string(count) +
-                       (count == 1 ? " frame, " : " frames, ") +
-                       std::to_string(storage.value_bytes) + " bytes as triples, " +
-                       std::to_string(storage.stored) + " bytes stored";
-    return line + (storage.packed ? ", packed\r\n" : "\r\n");
+    return "Animation: " + std::to_string(count) + (count == 1 ? " frame, " : " frames, ") +
+           std::to_string(storage.value_bytes) + " bytes as triples, " +
+           std::to_string(storage.stored) + " bytes stored on an AVR, " +
+           std::to_string(storage.stored + storage.wide_more) + " or more with 4-byte pointers" +
+           (storage.packed ? ", packed\r\n" : "\r\n");
 }
 
 } // namespace
@@ -196,12 +227,16 @@ std::string summary(const Storage& storage, std::size_t count) {
 Storage store(const Frames& frames, bool packed) {
     Storage storage;
     storage.value_bytes = frames.values.size();
+    storage.leds = frames.frame_size() / 3;
+    const std::uint64_t count = frames.count();
     if (packed) {
         storage.packed = pack(frames);
         storage.stored = storage.packed->palette.size();
         for (const auto& record : storage.packed->records) {
             storage.stored += record.size();
         }
+        storage.stored += PACKED_OBJECTS.per_frame * count + PACKED_OBJECTS.once;
+        storage.wide_more = PACKED_WIDE_MORE.per_frame * count + PACKED_WIDE_MORE.once;
         return storage;
     }
     std::unordered_multimap<std::uint64_t, std::uint16_t> seen;
@@ -222,6 +257,8 @@ Storage store(const Frames& frames, bool packed) {
         }
         storage.same_as.push_back(same);
     }
+    storage.stored += ARRAYS_OBJECTS.per_frame * count + ARRAYS_OBJECTS.once;
+    storage.wide_more = ARRAYS_WIDE_MORE.per_frame * count + ARRAYS_WIDE_MORE.once;
     return storage;
 }
 
@@ -233,6 +270,9 @@ int write_animation(const Frames& frames, const Storage& storage, const TextOpti
                       summary(storage, frames.count()));
     put(out, storage.packed ? "#include \"tivrano_player.h\"\r\n"
                             : "#include <stddef.h>\r\n#include <stdint.h>\r\n");
+    if (storage.packed) {
+        put_format_check(out, options.name);
+    }
     put_object_limit(out, frames, storage, options.name);
     put_declarations(out, storage, options.name);
     if (storage.packed) {
@@ -253,6 +293,9 @@ int write_animation_header(const Storage& storage, const TextOptions& options, S
     put_named(out, "#define TIVRANO_ANIMATION_", options.name, "_H\r\n");
     put(out, storage.packed ? "#include \"tivrano_player.h\"\r\n"
                             : "#include <stddef.h>\r\n#include <stdint.h>\r\n");
+    if (storage.packed) {
+        put_format_check(out, options.name);
+    }
     put_declarations(out, storage, options.name);
     put(out, "#endif\r\n");
     text::flush(out);

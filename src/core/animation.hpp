@@ -18,8 +18,11 @@ struct Storage {
     std::optional<Packed> packed;
     std::vector<std::uint16_t> same_as;
     std::uint64_t value_bytes = 0; // every frame's values, three bytes an LED
-    std::uint64_t stored = 0;      // the bytes stored for them: the distinct frames, or the palette
-                                   // and the records
+    std::uint64_t leds = 0;        // a frame's
+    // The bytes every object of the text takes on an AVR: the distinct frames, or the palette
+    // and the records, and the tables, the delays and the rest beside them.
+    std::uint64_t stored = 0;
+    std::uint64_t wide_more = 0; // what 4-byte pointers add to that, before any padding
 };
 
 Storage store(const Frames& frames, bool packed);

@@ -8,6 +8,9 @@
 
 namespace tivrano {
 
+// The format of what pack makes, as tivrano_player.h numbers it in TIVRANO_PLAYER_FORMAT.
+inline constexpr int PLAYER_FORMAT = 1;
+
 // The frames packed as tivrano_player.h plays them: a palette, the records, and each frame's
 // record.
 struct Packed {

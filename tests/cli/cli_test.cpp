@@ -228,11 +228,11 @@ TEST(Cli, StandardErrorSaysWhy) {
                 "tivrano: --delay-ms=70000: " + delay),
         refused("--name=w --delay-ms=1,x a.bmp b.bmp", USAGE, "tivrano: --delay-ms=1,x: " + delay),
         refused("--name=w --max-bytes=10 a.bmp b.bmp", "BMP data refused by --max-bytes!\n",
-                "tivrano: w: 24 bytes stored, more than --max-bytes=10 allows; as triples the "
-                "frames take 24, stored once each 100 % of that; --pack may store fewer\n"),
+                "tivrano: w: 62 bytes stored, more than --max-bytes=10 allows; as triples the "
+                "frames take 24, stored once each 258 % of that; --pack may store fewer\n"),
         refused("--name=w --pack --max-bytes=10 a.bmp b.bmp", "BMP data refused by --max-bytes!\n",
-                "tivrano: w: 22 bytes stored, more than --max-bytes=10 allows; as triples the "
-                "frames take 24, packed 91 % of that\n"),
+                "tivrano: w: 43 bytes stored, more than --max-bytes=10 allows; as triples the "
+                "frames take 24, packed 179 % of that\n"),
         refused("--max-bytes=10 a.bmp", "BMP data refused by --max-bytes!\n",
                 "tivrano: a.bmp: 12 bytes stored, more than --max-bytes=10 allows; --name with "
                 "--pack may store fewer\n"),

@@ -291,7 +291,7 @@ find_package(tivrano 1.6 REQUIRED)
 add_executable(app main.c)
 file(GLOB frames CONFIGURE_DEPENDS frames/f*.png)
 tivrano_add_animation(app NAME seq SOURCE ${frames} DELAY_MS 40)
-tivrano_add_animation(app NAME dim SOURCE ${frames} PACKED MAX_BYTES 100 GAMMA 2.8 MAX_CURRENT_MA 20)
+tivrano_add_animation(app NAME dim SOURCE ${frames} PACKED MAX_BYTES 200 GAMMA 2.8 MAX_CURRENT_MA 20)
 EOF
 rm -rf "$checks/build"
 configure || fail "PNG frames: $log"
@@ -306,7 +306,7 @@ echo "PNG frames f1 ... f12 from a glob come in the order of their numbers; f13 
 # The same frames packed, with the colours corrected and one current factor for all.
 grep -q 'Current: at most [0-9]* mA (limit 20 mA, scaled to [0-9]* %)' \
     "$checks/build/tivrano_app/dim.c" || fail "MAX_CURRENT_MA: no current line in dim.c"
-sed -i 's/MAX_BYTES 100/MAX_BYTES 50/' "$checks/CMakeLists.txt"
+sed -i 's/MAX_BYTES 200/MAX_BYTES 50/' "$checks/CMakeLists.txt"
 ! build "$checks/build" || fail "MAX_BYTES 50 built"
 grep -q 'BMP data refused by --max-bytes!' <<<"$log" &&
     grep -q 'tivrano: dim: [0-9]* bytes stored, more than --max-bytes=50 allows' <<<"$log" ||

@@ -1,8 +1,8 @@
 /* Plays an animation that tivrano packed, as firmware would, on an AVR under simavr: every frame
    twice round, with tivrano_player_next. It prints on the UART the FNV-1a checksum of the
    frames of the first round, the most and the mean cycles a frame took to decode, and the size
-   of the player's state, then stops. The animation is `animation`, declared in animation.h;
-   LEDS is its LEDs a frame. */
+   of the player's state, then stops. The animation is `animation`, declared in animation.h
+   with its LEDs a frame, animation_leds. */
 #include <avr/interrupt.h>
 #include <avr/io.h>
 #include <avr/sleep.h>
@@ -20,7 +20,7 @@ static int put(char c, FILE* stream) {
 
 static FILE uart = FDEV_SETUP_STREAM(put, NULL, _FDEV_SETUP_WRITE);
 static volatile uint16_t overflows;
-static uint8_t leds[3 * LEDS];
+static uint8_t leds[3 * animation_leds];
 
 ISR(TIMER1_OVF_vect) {
     ++overflows;

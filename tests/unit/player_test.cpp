@@ -1,201 +1,200 @@
-// Animations packed by the tool and played by tivrano_player.h give back every frame as the
-// unpacked text holds it: on the host, as C and as C++, in order, twice round and backwards;
-// and on an AVR, in simavr, from flash, against the frames' own pixels.
-#include <iomanip>
-#include <random>
-#include <sstream>
+// Animations packed and played by tivrano_player.h give back every frame as the unpacked text
+// holds it, in this process, through the header compiled as C99 and as C++: in order, twice
+// round and backwards. Small animations take the bytes they took, and the tables beside them.
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "process.hpp"
+#include "animation.hpp"
+#include "frames_builder.hpp"
+#include "player_c.h"
 
 namespace {
 
 using test::Bgr;
-
-// A program that plays `packed` and checks each frame against `plain`, the same frames
-// unpacked, and says "ok" or what differs.
-const std::string CHECK = R"(#include <stdio.h>
-#include <string.h>
-#include "packed.h"
-#include "plain.h"
-int main(void) {
-    static uint8_t leds[3 * 65535];
-    const size_t size = (size_t)plain_width * (size_t)plain_height * 3;
-    struct tivrano_player player;
-    int bad = tivrano_count(&packed) != plain_count || tivrano_width(&packed) != plain_width ||
-              tivrano_height(&packed) != plain_height;
-    tivrano_player_start(&player, &packed);
-    for (size_t k = 0; k < 2 * plain_count; ++k) {
-        const size_t i = k % plain_count;
-        const uint16_t ms = tivrano_player_next(&player, leds);
-        if (memcmp(leds, plain[i], size) != 0 || ms != plain_delay_ms[i] ||
-            tivrano_delay_ms(&packed, (uint16_t)i) != ms) {
-            printf("frame %u differs as played\n", (unsigned)i);
-            bad = 1;
-        }
-    }
-    for (size_t i = plain_count; i-- > 0;) {
-        memset(leds, 0xAA, size);
-        tivrano_frame(&packed, (uint16_t)i, leds);
-        if (memcmp(leds, plain[i], size) != 0) {
-            printf("frame %u differs on its own\n", (unsigned)i);
-            bad = 1;
-        }
-    }
-    puts(bad ? "FAILED" : "ok");
-    return bad;
-}
-)";
+using test::colour;
+using test::frames_of;
+using test::Pattern;
 
 struct Animation {
     std::string name;
     int width;
     int height;
     std::vector<std::vector<Bgr>> frames;
+    int bits = 0;    // of the indices it must pack into; 0: any
+    int share = 100; // the most it may take packed, in percent of the same frames as arrays
 };
 
-// Frames of `colours` colours, a block of one moving over a background of another, with a
-// pattern of the rest; `noise` frames of random pixels.
-std::vector<std::vector<Bgr>> frames_of(int width, int height, int colours, int count,
-                                        bool noise = false) {
-    std::mt19937 random(static_cast<unsigned>(width * 1000 + colours));
-    const auto colour = [](int k) {
-        return Bgr{static_cast<std::uint8_t>(k * 37), static_cast<std::uint8_t>(k * 11),
-                   static_cast<std::uint8_t>(k / 2)};
-    };
-    std::vector<std::vector<Bgr>> frames;
-    for (int f = 0; f < count; ++f) {
-        std::vector<Bgr> pixels;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                if (noise) {
-                    pixels.push_back({static_cast<std::uint8_t>(random()),
-                                      static_cast<std::uint8_t>(random()),
-                                      static_cast<std::uint8_t>(random())});
-                } else if (x >= f && x < f + 3 && y >= 1 && y < 3) {
-                    pixels.push_back(colour(1));
-                } else if (colours > 2 && (x * 7 + y * 3) % 5 == 0) {
-                    pixels.push_back(colour(2 + (x + y * width) % (colours - 2)));
-                } else {
-                    pixels.push_back(colour(0));
-                }
-            }
-        }
-        frames.push_back(pixels);
+// The frames as the tool reads them from BMP files, each with a delay of its own.
+tivrano::Frames read_frames(const Animation& animation, const tivrano::Layout& layout) {
+    tivrano::Frames frames;
+    frames.width = animation.width;
+    frames.height = animation.height;
+    for (const auto& pixels : animation.frames) {
+        const test::Bytes bmp = test::bmp_file(animation.width, animation.height, pixels);
+        tivrano::append_values(tivrano::read_bmp_header(bmp), bmp, layout, frames.values);
+        frames.delay_ms.push_back(static_cast<std::uint16_t>(10 * frames.delay_ms.size() + 7));
     }
     return frames;
 }
 
-// The bytes stored, as the text's comment gives them.
-std::uint64_t stored(const std::string& text) {
-    const std::size_t at = text.find(" bytes stored");
-    const std::size_t from = text.rfind(", ", at) + 2;
-    return std::stoull(text.substr(from, at - from));
+// The animation as a text defines it, pointing into `packed`; `records` holds the table.
+tivrano_animation animation_of(const tivrano::Frames& frames, const tivrano::Packed& packed,
+                               std::vector<const std::uint8_t*>& records) {
+    records.clear();
+    for (const std::uint16_t record : packed.frame_record) {
+        records.push_back(packed.records.at(record).data());
+    }
+    return {.count = static_cast<std::uint16_t>(frames.count()),
+            .width = static_cast<std::uint16_t>(frames.width),
+            .height = static_cast<std::uint16_t>(frames.height),
+            .bits = packed.bits,
+            .palette = packed.palette.empty() ? nullptr : packed.palette.data(),
+            .frames = records.data(),
+            .delay_ms = frames.delay_ms.data()};
+}
+
+// The player's functions, from the header compiled as C99 (player_c.c) or as C++ (here).
+struct Player {
+    const char* language;
+    std::uint16_t (*count)(const tivrano_animation*);
+    std::uint16_t (*width)(const tivrano_animation*);
+    std::uint16_t (*delay_ms)(const tivrano_animation*, std::uint16_t);
+    void (*frame)(const tivrano_animation*, std::uint16_t, std::uint8_t*);
+    void (*start)(tivrano_player*, const tivrano_animation*);
+    std::uint16_t (*next)(tivrano_player*, std::uint8_t*);
+};
+
+const Player PLAYERS[] = {
+    {"C99", c99_count, c99_width, c99_delay_ms, c99_frame, c99_player_start, c99_player_next},
+    {"C99, reads of its own", c99_read_count, c99_read_width, c99_read_delay_ms, c99_read_frame,
+     c99_read_player_start, c99_read_player_next},
+    {"C++", tivrano_count, tivrano_width, tivrano_delay_ms, tivrano_frame, tivrano_player_start,
+     tivrano_player_next},
+};
+
+// Plays every frame twice round, then each on its own from last to first, against `frames`.
+void expect_played(const Player& player, const tivrano_animation& animation,
+                   const tivrano::Frames& frames) {
+    SCOPED_TRACE(player.language);
+    EXPECT_EQ(player.count(&animation), frames.count());
+    EXPECT_EQ(player.width(&animation), frames.width);
+    std::vector<std::uint8_t> leds(frames.frame_size());
+    tivrano_player state{};
+    player.start(&state, &animation);
+    for (std::size_t k = 0; k < 2 * frames.count(); ++k) {
+        const std::size_t i = k % frames.count();
+        EXPECT_EQ(player.next(&state, leds.data()), frames.delay_ms[i]) << "frame " << i;
+        EXPECT_TRUE(std::memcmp(leds.data(), frames.frame(i).data(), leds.size()) == 0)
+            << "frame " << i << " as played";
+    }
+    for (std::size_t i = frames.count(); i-- > 0;) {
+        std::memset(leds.data(), 0xAA, leds.size());
+        player.frame(&animation, static_cast<std::uint16_t>(i), leds.data());
+        EXPECT_TRUE(std::memcmp(leds.data(), frames.frame(i).data(), leds.size()) == 0)
+            << "frame " << i << " on its own";
+        EXPECT_EQ(player.delay_ms(&animation, static_cast<std::uint16_t>(i)), frames.delay_ms[i]);
+    }
 }
 
 TEST(Player, GivesBackEveryFrameOfEveryForm) {
     std::vector<Animation> animations = {
-        {"one-bit", 9, 4, frames_of(9, 4, 2, 6)},
-        {"two-bits", 7, 5, frames_of(7, 5, 4, 5)},
-        {"four-bits", 8, 6, frames_of(8, 6, 12, 4)},
-        {"eight-bits", 20, 15, frames_of(20, 15, 300, 3)},
-        {"as-they-are", 6, 5, frames_of(6, 5, 0, 3, true)},
-        {"long-commands", 40, 20, frames_of(40, 20, 3, 4)},
+        {"one-bit", 9, 4, frames_of(9, 4, 2, 6), 1, 25},
+        {"two-bits", 7, 5, frames_of(7, 5, 4, 5), 2, 25},
+        {"four-bits", 8, 6, frames_of(8, 6, 12, 4, Pattern::spread), 4, 30},
+        {"over-256-colours", 20, 15, frames_of(20, 15, 300, 3), 0, 25},
+        {"eight-bit-spans", 16, 16, frames_of(16, 16, 200, 3, Pattern::spread), 8, 65},
+        {"forty-colours", 40, 20, frames_of(40, 20, 40, 4, Pattern::spread), 8, 40},
+        {"as-they-are", 6, 5, frames_of(6, 5, 0, 3, Pattern::noise)},
+        {"long-commands", 40, 20, frames_of(40, 20, 3, 4), 0, 25},
     };
     // Frames that come again: alone (A B A) and after the same frame (B C B C).
-    Animation again{"again", 8, 6, {}};
     const auto abc = frames_of(8, 6, 5, 3);
-    again.frames = {abc[0], abc[1], abc[0], abc[2], abc[1], abc[2], abc[1], abc[2]};
-    animations.push_back(again);
-    const std::string dir = "cd " + test::quote(test::scratch()) + " && ";
-    test::write_file("check.c", {CHECK.begin(), CHECK.end()});
-    const std::string include = " -I" + test::quote(std::string(TIVRANO_SOURCE_DIR) + "/include");
+    animations.push_back(
+        {"again", 8, 6, {abc[0], abc[1], abc[0], abc[2], abc[1], abc[2], abc[1], abc[2]}, 0, 25});
+    tivrano::Layout wired;
+    ASSERT_TRUE(tivrano::set_order(wired, "rgb") && tivrano::set_start(wired, "bottom-right"));
+    wired.serpentine = true;
     for (const Animation& animation : animations) {
-        for (const std::string options : {"", " --serpentine --start=bottom-right --order=rgb"}) {
-            SCOPED_TRACE(animation.name + options);
-            std::string files;
-            for (std::size_t k = 0; k < animation.frames.size(); ++k) {
-                const std::string file = animation.name + std::to_string(k) + ".bmp";
-                test::write_file(
-                    file, test::bmp_file(animation.width, animation.height, animation.frames[k]));
-                files += " " + file;
+        for (const auto& [layout, label] :
+             {std::pair{tivrano::Layout{}, ""}, std::pair{wired, " serpentine rgb bottom-right"}}) {
+            SCOPED_TRACE(animation.name + label);
+            const tivrano::Frames frames = read_frames(animation, layout);
+            const tivrano::Storage packed = tivrano::store(frames, true);
+            const tivrano::Storage plain = tivrano::store(frames, false);
+            if (animation.bits != 0) {
+                EXPECT_EQ(packed.packed->bits, animation.bits);
             }
-            const test::Run made = test::run_shell(
-                dir + test::TOOL + options + " --name=plain --header=plain.h -o plain.c" + files +
-                " && " + test::TOOL + options +
-                " --name=packed --pack --header=packed.h -o packed.c" + files);
-            ASSERT_EQ(made.status, 0) << made.err;
-            // Packing never stores more than a byte a frame beyond the frames as they are, and
+            // Packing never stores more than a byte a frame beyond the frames as arrays, and
             // stores frames of few colours in a small part of that.
-            const std::uint64_t plain = stored(test::read_file(test::scratch() / "plain.c"));
-            const std::uint64_t packed = stored(test::read_file(test::scratch() / "packed.c"));
-            EXPECT_LE(packed, plain + animation.frames.size());
-            if (animation.name != "as-they-are" && animation.name != "eight-bits") {
-                EXPECT_LT(packed * 4, plain) << packed << " of " << plain;
+            EXPECT_LE(packed.stored, plain.stored + frames.count());
+            EXPECT_LE(packed.stored * 100, plain.stored * static_cast<unsigned>(animation.share))
+                << packed.stored << " of " << plain.stored;
+            std::vector<const std::uint8_t*> records;
+            const tivrano_animation played = animation_of(frames, *packed.packed, records);
+            c99_reads = 0;
+            for (const Player& player : PLAYERS) {
+                expect_played(player, played, frames);
             }
-            for (const std::string& compiler :
-                 {std::string(C_COMPILER) + " -x c -std=c99 -Wconversion",
-                  std::string(CXX_COMPILER) + " -x c++ -std=c++11"}) {
-                const test::Run built =
-                    test::run_shell(dir + compiler + " -Wall -Wextra -Werror" + include +
-                                    " check.c plain.c packed.c -o check");
-                ASSERT_EQ(built.status, 0) << built.err;
-                const test::Run played =
-                    test::run_shell(test::target_program(test::scratch() / "check"));
-                EXPECT_EQ(played.out, "ok\n");
-            }
+            // Reads through the macros only: frames of triples, played twice round and once
+            // each, read every value three times.
+            EXPECT_GE(c99_reads, animation.name == "as-they-are" ? 3 * frames.values.size() : 1);
         }
     }
 }
 
-// On an ATmega328P at 16 MHz, in simavr: the firmware plays the frames from flash, and the
-// checksum of what it wrote is that of the frames' own pixels. An array over the 32767 bytes an
-// AVR holds stops the build with the reason.
-TEST(Player, PlaysOnAnAvrFromFlash) {
-    if (!test::has_program("avr-gcc") || !test::has_program("simavr")) {
-        GTEST_SKIP() << "avr-gcc or simavr is missing (gcc-avr, avr-libc, simavr)";
-    }
-    const auto frames = frames_of(16, 16, 6, 12);
-    std::string files;
-    std::uint32_t hash = 2166136261U;
-    for (std::size_t k = 0; k < frames.size(); ++k) {
-        test::write_file("avr" + std::to_string(k) + ".bmp", test::bmp_file(16, 16, frames[k]));
-        files += " avr" + std::to_string(k) + ".bmp";
-        for (const Bgr& pixel : frames[k]) {
-            for (const std::uint8_t value : {pixel.g, pixel.r, pixel.b}) {
-                hash = (hash ^ value) * 16777619U;
+// What small animations take packed: the palette and records, as version 1.7.0 counted them,
+// and every object of the text on an AVR (the figure its comment gives and --max-bytes counts),
+// 4 bytes a frame and 13 more; with 4-byte pointers 2 more a frame and 7 more.
+TEST(Player, PackedSizes) {
+    static_assert(TIVRANO_PLAYER_FORMAT == tivrano::PLAYER_FORMAT);
+    const auto indexed = [](int colours, std::vector<int> changed) {
+        std::vector<Bgr> first;
+        for (int k = 0; k < 64; ++k) {
+            first.push_back(colour(k % colours));
+        }
+        std::vector<std::vector<Bgr>> frames = {first};
+        if (!changed.empty()) {
+            frames.push_back(first);
+            for (std::size_t k = 0; k < changed.size(); ++k) {
+                frames[1][static_cast<std::size_t>(changed[k])] = colour(200 + static_cast<int>(k));
             }
         }
+        return frames;
+    };
+    std::vector<Bgr> checkerboard;
+    for (int k = 0; k < 64; ++k) {
+        checkerboard.push_back(colour((k % 8 + k / 8) % 2));
     }
-    const std::string include = " -I" + test::quote(std::string(TIVRANO_SOURCE_DIR) + "/include");
-    const std::string avr_gcc =
-        "avr-gcc -mmcu=atmega328p -Os -std=c99 -Wall -Wextra -Werror -I." + include;
-    const test::Run built = test::run_shell(
-        "cd " + test::quote(test::scratch()) + " && " + test::TOOL +
-        " --name=animation --pack --header=animation.h -o animation.c" + files + " && " + avr_gcc +
-        " -DLEDS=256 " + test::quote(std::string(TIVRANO_SOURCE_DIR) + "/tests/support/avr_player.c") +
-        " animation.c -o player.elf && avr-nm player.elf | grep ' animation$'");
-    ASSERT_EQ(built.status, 0) << built.err;
-    EXPECT_LT(std::stoul(built.out.substr(0, 8), nullptr, 16), 0x800000U) << "not in flash";
-    const test::Run played = test::run_shell(
-        "simavr -m atmega328p -f 16000000 " + test::quote(test::scratch() / "player.elf"), 60);
-    std::ostringstream expected;
-    expected << "frames 12 fnv1a " << std::hex << std::setw(8) << std::setfill('0') << hash;
-    EXPECT_NE((played.out + played.err).find(expected.str()), std::string::npos)
-        << played.out << played.err;
-
-    test::write_file("big.bmp", test::bmp_file(110, 100, frames_of(110, 100, 0, 1, true)[0]));
-    const test::Run refused =
-        test::run_shell("cd " + test::quote(test::scratch()) + " && " + test::TOOL +
-                        " --name=big --pack -o big.c big.bmp && " + avr_gcc + " -c big.c -o big.o");
-    EXPECT_NE(refused.status, 0);
-    EXPECT_NE(refused.err.find("big: an array of 33001 bytes, and an AVR holds no object over "
-                               "32767 bytes"),
-              std::string::npos)
-        << refused.err;
+    struct Case {
+        Animation animation;
+        std::uint64_t records; // and the palette
+        std::uint64_t avr;
+        std::uint64_t wide;
+    };
+    const std::vector<Case> cases = {
+        {{"one colour", 20, 15, {std::vector<Bgr>(300, colour(5))}}, 7, 24, 33},
+        {{"3 colours, one LED changes", 8, 8, indexed(3, {10})}, 36, 57, 68},
+        {{"20 colours, two LEDs change", 8, 8, indexed(20, {10, 40})}, 136, 157, 168},
+        {{"checkerboard", 8, 8, {checkerboard}, 1}, 17, 34, 43},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.animation.name);
+        const tivrano::Storage storage = tivrano::store(read_frames(row.animation, {}), true);
+        std::uint64_t records = storage.packed->palette.size();
+        for (const auto& record : storage.packed->records) {
+            records += record.size();
+        }
+        EXPECT_EQ(records, row.records);
+        EXPECT_EQ(storage.stored, row.avr);
+        EXPECT_EQ(storage.stored + storage.wide_more, row.wide);
+        if (row.animation.bits != 0) {
+            EXPECT_EQ(storage.packed->bits, row.animation.bits);
+        }
+    }
 }
 
 } // namespace

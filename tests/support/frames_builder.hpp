@@ -1,0 +1,58 @@
+// Frames of animations for the tests, built in code: of a few colours or many, moving or random.
+#pragma once
+
+#include <random>
+#include <vector>
+
+#include "bmp_builder.hpp"
+
+namespace test {
+
+enum class Pattern {
+    block,  // a block of one colour moving over a background of another, a pattern of the rest
+    noise,  // random pixels
+    spread, // LED k of frame f of colour (13 k + f) % colours: every colour in every frame
+};
+
+// Colour k of an animation: distinct for k up to 511.
+inline Bgr colour(int k) {
+    return Bgr{static_cast<std::uint8_t>(k * 37), static_cast<std::uint8_t>(k * 11),
+               static_cast<std::uint8_t>(k / 2)};
+}
+
+// The pixel at x, y of frame f.
+inline Bgr pixel_of(Pattern pattern, std::mt19937& random, int x, int y, int width, int colours,
+                    int f) {
+    if (pattern == Pattern::noise) {
+        return {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
+                static_cast<std::uint8_t>(random())};
+    }
+    if (pattern == Pattern::spread) {
+        return colour(((x + y * width) * 13 + f) % colours);
+    }
+    if (x >= f && x < f + 3 && y >= 1 && y < 3) {
+        return colour(1);
+    }
+    if (colours > 2 && (x * 7 + y * 3) % 5 == 0) {
+        return colour(2 + (x + y * width) % (colours - 2));
+    }
+    return colour(0);
+}
+
+// `count` frames of `colours` colours, their pixels top row first.
+inline std::vector<std::vector<Bgr>> frames_of(int width, int height, int colours, int count,
+                                               Pattern pattern = Pattern::block) {
+    std::mt19937 random(static_cast<unsigned>(width * 1000 + colours));
+    std::vector<std::vector<Bgr>> frames(static_cast<std::size_t>(count));
+    for (int f = 0; f < count; ++f) {
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                frames[static_cast<std::size_t>(f)].push_back(
+                    pixel_of(pattern, random, x, y, width, colours, f));
+            }
+        }
+    }
+    return frames;
+}
+
+} // namespace test

@@ -1,0 +1,34 @@
+/* tivrano_player.h compiled as C99 (player_c.c), for the C++ tests to call: the same functions
+   under a prefix of their own; with c99_read_, compiled with reads from the animation of their
+   own (player_read.c), which count them in c99_reads. */
+#ifndef TIVRANO_TEST_PLAYER_C_H
+#define TIVRANO_TEST_PLAYER_C_H
+
+#include "tivrano_player.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+uint16_t c99_count(const struct tivrano_animation* a);
+uint16_t c99_width(const struct tivrano_animation* a);
+uint16_t c99_height(const struct tivrano_animation* a);
+uint16_t c99_delay_ms(const struct tivrano_animation* a, uint16_t i);
+void c99_frame(const struct tivrano_animation* a, uint16_t i, uint8_t* leds);
+void c99_player_start(struct tivrano_player* p, const struct tivrano_animation* a);
+uint16_t c99_player_next(struct tivrano_player* p, uint8_t* leds);
+
+extern unsigned long c99_reads;
+uint16_t c99_read_count(const struct tivrano_animation* a);
+uint16_t c99_read_width(const struct tivrano_animation* a);
+uint16_t c99_read_height(const struct tivrano_animation* a);
+uint16_t c99_read_delay_ms(const struct tivrano_animation* a, uint16_t i);
+void c99_read_frame(const struct tivrano_animation* a, uint16_t i, uint8_t* leds);
+void c99_read_player_start(struct tivrano_player* p, const struct tivrano_animation* a);
+uint16_t c99_read_player_next(struct tivrano_player* p, uint8_t* leds);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
