@@ -274,9 +274,11 @@ done <<'EOF'
 'tivrano_add_frames(app FRAMES frames/arrow.bmp LED_CURRENT 16,11)'|tivrano_add_frames(app): {--led-current=16,11}
 'tivrano_add_animation(app NAME one SOURCE frames/big.gif PACKED MAX_BYTES 0)'|tivrano_add_animation(app): {--pack --max-bytes=0}
 'tivrano_add_animation(app NAME one SOURCE frames/big.gif MAX_BYTES 10)'|tivrano_add_animation(app): MAX_BYTES is for a PACKED animation
+'set(CMAKE_CROSSCOMPILING ON)' 'get_filename_component(bin "${tivrano_DIR}/../../../bin" ABSOLUTE)' 'string(REPLACE ":" ";" CMAKE_IGNORE_PATH "$ENV{PATH}:${bin}")' 'tivrano_add_animation(app NAME one SOURCE frames/dot.png)'|tivrano_add_animation(app): no tivrano for the build machine
 EOF
 echo "bad names, ORDER, START, colour values and delays, with the tool's reasons, frames of two"
-echo "  sizes, a GIF too large, an empty SOURCE and a NAME taken stop the configure"
+echo "  sizes, a GIF too large, an empty SOURCE, a NAME taken and no tool for the build machine"
+echo "  stop the configure"
 
 # ORDER on the host: the figures are Pillow's pixels in red, green, blue order.
 frames_project "FRAMES frames/heart.bmp ORDER rgb" heart
