@@ -5,7 +5,8 @@
 #                    [LED_CURRENT <r,g,b,idle>] [ALLOW_WARNINGS])
 #
 # Converts each BMP frame with tivrano at build time and adds the result to <target>, where it
-# compiles with the target's own flags (a cross-compiler's too). For a frame named NAME:
+# compiles with the target's own flags (a cross-compiler's too; an INTERFACE library passes the
+# sources and the header's folder on to the targets that link it). For a frame named NAME:
 #
 #   const uint8_t NAME[];            the tool's array, pixels as green, red, blue, top row first
 #   const size_t NAME_size;          the bytes in NAME
@@ -14,8 +15,8 @@
 # FRAMES      the BMP files; relative paths are taken from CMAKE_CURRENT_SOURCE_DIR.
 # NAMES       one C identifier a frame, unique across the build; by default each file's name
 #             without its last extension, made an identifier ("walk-1.bmp" and "walk.1.bmp" are
-#             walk_1). Keywords of C and C++, the names of <stdint.h> and <stddef.h>, main and
-#             reserved names are refused.
+#             walk_1). The tool refuses keywords of C and C++, the names of <stdint.h> and
+#             <stddef.h>, main and reserved names.
 # HEADER      declares everything above, with extern "C" for C++; <target>_frames.h by default,
 #             in OUTPUT_DIR unless absolute. Its folder is put on <target>'s include path.
 # TABLE       also defines `const uint8_t *const TABLE[]` (the frames, in FRAMES order) and
@@ -39,6 +40,11 @@
 #             converts a frame that tivrano converts only with a warning (not a plain 24-bit
 #             BMP, top-down, no pixels); without it, such a frame stops the build.
 #
+# The tool checks the values and names as it would take them (tivrano --check), and its reason
+# names the keyword: an installed tool, or one TIVRANO_EXECUTABLE names, at configure time, which
+# stops there; a tool built by this build (add_subdirectory) as the build's first step, which
+# stops the build before any frame is converted. The functions keep no copy of these rules.
+#
 # A frame is converted again when its BMP, the tool or this package changes, and only then. A
 # refused frame stops the build with the tool's message and reasons and writes no output, so
 # the next build stops the same way. The converter runs on the build machine: the cache
@@ -61,7 +67,8 @@
 #   const uint16_t NAME_delay_ms[];           how long each frame is shown, in milliseconds
 #
 # or with PACKED, `const struct tivrano_animation NAME`, stored packed, which tivrano_player.h
-# plays (it is put on <target>'s include path); on an AVR it is in flash memory.
+# plays (it is put on <target>'s include path); on an AVR it is in flash memory. An animation of
+# one frame (one PNG, or a GIF of one frame) defines the same.
 #
 # SOURCE      one GIF, or PNG files of one size; relative paths are taken from
 #             CMAKE_CURRENT_SOURCE_DIR. The GIF's frames are taken whole, as a browser shows
@@ -110,7 +117,7 @@ function(tivrano_add_frames target)
     if(NOT arg_FRAMES)
         message(FATAL_ERROR "${caller}: no FRAMES given")
     endif()
-    _tivrano_tool_options(options "${caller}" arg)
+    _tivrano_tool_options(options arg)
     if(NOT arg_ALLOW_WARNINGS)
         list(APPEND options --strict)
     endif()
@@ -120,11 +127,6 @@ function(tivrano_add_frames target)
         foreach(frame IN LISTS arg_FRAMES)
             get_filename_component(stem "${frame}" NAME_WLE)
             string(MAKE_C_IDENTIFIER "${stem}" name)
-            _tivrano_identifier_problem(problem "${name}")
-            if(problem)
-                message(FATAL_ERROR "${caller}: the file name of ${frame} makes the C name "
-                    "\"${name}\", which ${problem}; give the frame a name with NAMES")
-            endif()
             list(APPEND names ${name})
         endforeach()
     endif()
@@ -141,31 +143,42 @@ function(tivrano_add_frames target)
         list(APPEND absolute "${bmp}")
     endforeach()
 
-    # Every identifier the frames define, checked before anything is generated, each with
-    # where it comes from.
-    foreach(frame name IN ZIP_LISTS arg_FRAMES names)
-        _tivrano_identifier_problem(problem "${name}")
-        if(problem)
-            message(FATAL_ERROR "${caller}: the name \"${name}\" of frame ${frame} ${problem}; "
-                "name it with NAMES")
+    # The tool checks the options and every name, as each frame's conversion would, before
+    # anything is generated.
+    _tivrano_converter("${caller}")
+    list(TRANSFORM names PREPEND "--name=" OUTPUT_VARIABLE name_options)
+    if(arg_TABLE)
+        list(APPEND name_options "--name=${arg_TABLE}")
+    endif()
+    _tivrano_check_options(said checked "${caller}" ${options} ${name_options})
+    if(said MATCHES "^NAME ([^:]*):")
+        # Which frame the name is of, or the TABLE.
+        list(FIND names "${CMAKE_MATCH_1}" k)
+        if(k GREATER_EQUAL 0)
+            list(GET arg_FRAMES ${k} frame)
+            string(APPEND said " (the name of frame ${frame}")
+            if(NOT arg_NAMES)
+                string(APPEND said ", made from its file name; give the frame a name with NAMES")
+            endif()
+            string(APPEND said ")")
+        elseif(arg_TABLE)
+            string(REGEX REPLACE "^NAME" "TABLE" said "${said}")
         endif()
+    endif()
+    if(said)
+        message(FATAL_ERROR "${caller}: ${said}")
+    endif()
+    foreach(frame name IN ZIP_LISTS arg_FRAMES names)
         foreach(identifier ${name} ${name}_size ${name}_width ${name}_height)
             _tivrano_claim_identifier("${caller}" "${identifier}" "${frame}")
         endforeach()
     endforeach()
-    if(arg_TABLE)
-        _tivrano_identifier_problem(problem "${arg_TABLE}")
-        if(problem)
-            message(FATAL_ERROR "${caller}: the TABLE name \"${arg_TABLE}\" ${problem}")
-        endif()
-        foreach(identifier ${arg_TABLE} ${arg_TABLE}_count)
-            _tivrano_claim_identifier("${caller}" "${identifier}" "its TABLE")
-        endforeach()
-    endif()
+    foreach(identifier ${arg_TABLE} ${arg_TABLE}_count)
+        _tivrano_claim_identifier("${caller}" "${identifier}" "its TABLE")
+    endforeach()
     _tivrano_places("${caller}" "${target}" "${arg_OUTPUT_DIR}" "${arg_HEADER}"
         "${target}_frames.h")
 
-    _tivrano_converter(tool tool_depends)
     set(declarations)
     set(sources)
     file(MAKE_DIRECTORY "${output_dir}")
@@ -176,7 +189,7 @@ function(tivrano_add_frames target)
         add_custom_command(
             OUTPUT "${source}"
             COMMAND "${tool}" ${options} "--name=${name}" -o "${source}" "${bmp}"
-            DEPENDS "${bmp}" ${tool_depends}
+            DEPENDS "${bmp}" ${tool_depends} ${checked}
             COMMENT "tivrano: converting ${frame} into ${name}"
             VERBATIM)
         list(APPEND sources "${source}")
@@ -213,8 +226,7 @@ const size_t ${arg_TABLE}_count = sizeof ${arg_TABLE} / sizeof ${arg_TABLE}[0];
     _tivrano_write_header("${header}" "${header_include}"
         "Frames converted by tivrano for ${target}.${where} Generated by tivrano_add_frames; do
    not edit." "" "${declarations}")
-    target_sources(${target} PRIVATE ${sources})
-    target_include_directories(${target} PUBLIC "${include_dir}")
+    _tivrano_add_sources(${target} "${sources}" "${include_dir}")
 endfunction()
 
 function(tivrano_add_animation target)
@@ -231,44 +243,44 @@ function(tivrano_add_animation target)
             "glob that matched nothing gives none)")
     endif()
     set(name "${arg_NAME}")
-    _tivrano_identifier_problem(problem "${name}")
-    if(problem)
-        message(FATAL_ERROR "${caller}: the NAME \"${name}\" ${problem}; choose another NAME")
-    endif()
     get_property(owner GLOBAL PROPERTY "TIVRANO_IDENTIFIER_${name}")
     if(owner)
         message(FATAL_ERROR "${caller}: the NAME ${name} is taken by ${owner}; choose another "
             "NAME")
     endif()
-    _tivrano_tool_options(options "${caller}" arg)
-    list(APPEND options --strict "--name=${name}")
+    _tivrano_tool_options(options arg)
+    list(APPEND options --strict)
     if(arg_PACKED)
         list(APPEND options --pack)
     endif()
     if(DEFINED arg_MAX_BYTES)
-        if(NOT arg_PACKED OR NOT arg_MAX_BYTES MATCHES "^[1-9][0-9]*$")
-            message(FATAL_ERROR "${caller}: MAX_BYTES is a whole number of bytes, 1 or more, "
-                "for a PACKED animation")
+        if(NOT arg_PACKED)
+            message(FATAL_ERROR "${caller}: MAX_BYTES is for a PACKED animation")
         endif()
         list(APPEND options "--max-bytes=${arg_MAX_BYTES}")
     endif()
 
     _tivrano_animation_sources("${caller}" sources origin is_gif ${arg_SOURCE})
     set(delay_ms "${arg_DELAY_MS}")
+    set(delay_option)
     if(is_gif AND NOT delay_ms STREQUAL "")
         message(FATAL_ERROR "${caller}: DELAY_MS is for PNG frames; the GIF ${origin} holds its "
             "own delays")
     elseif(delay_ms STREQUAL "")
         set(delay_ms 100)
-    elseif(NOT delay_ms MATCHES "^[0-9]+$" OR delay_ms GREATER 65535)
-        message(FATAL_ERROR "${caller}: DELAY_MS ${delay_ms} is not a whole number of "
-            "milliseconds from 0 to 65535")
+    else()
+        set(delay_option "--delay-ms=${delay_ms}")
     endif()
     set(background black)
     if(arg_BACKGROUND)
         set(background "${arg_BACKGROUND}")
     endif()
 
+    _tivrano_converter("${caller}")
+    _tivrano_check_options(said checked "${caller}" ${options} "--name=${name}" ${delay_option})
+    if(said)
+        message(FATAL_ERROR "${caller}: ${said}")
+    endif()
     _tivrano_places("${caller}" "${target}" "${arg_OUTPUT_DIR}" "${arg_HEADER}" "${name}.h")
     set(source "${output_dir}/${name}.${extension}")
     _tivrano_split_animation("${caller}" "${name}" "${origin}" "${is_gif}" "${background}"
@@ -287,60 +299,82 @@ function(tivrano_add_animation target)
         _tivrano_claim_identifier("${caller}" "${identifier}" "the animation of ${origin}")
     endforeach()
 
-    list(JOIN delays "," delay_list)
-    _tivrano_converter(tool tool_depends)
-    # The tool writes both files whole or not at all, and leaves them as they were when it
-    # refuses the animation, so that the next build tries again.
-    add_custom_command(
-        OUTPUT "${source}" "${header}"
-        COMMAND "${tool}" ${options} "--delay-ms=${delay_list}" "--header=${header}" -o
-            "${source}" ${frames}
-        DEPENDS ${frames} ${tool_depends}
-        COMMENT "tivrano: converting the ${frame_count} frames of ${origin} into ${name}"
-        VERBATIM)
-    target_sources(${target} PRIVATE "${source}" "${header}")
-    target_include_directories(${target} PUBLIC "${include_dir}")
+    if(frame_count EQUAL 1 AND NOT arg_PACKED)
+        _tivrano_one_frame("${caller}" "${name}" "${origin}" "${arg_PROGMEM}" ${options})
+    else()
+        list(JOIN delays "," delay_list)
+        # The tool writes both files whole or not at all, and leaves them as they were when it
+        # refuses the animation, so that the next build tries again.
+        add_custom_command(
+            OUTPUT "${source}" "${header}"
+            COMMAND "${tool}" ${options} "--name=${name}" "--delay-ms=${delay_list}"
+                "--header=${header}" -o "${source}" ${frames}
+            DEPENDS ${frames} ${tool_depends} ${checked}
+            COMMENT "tivrano: converting the ${frame_count} frames of ${origin} into ${name}"
+            VERBATIM)
+        set(sources "${source}" "${header}")
+    endif()
+    set(include_dirs "${include_dir}")
     if(arg_PACKED)
         get_property(player GLOBAL PROPERTY TIVRANO_PLAYER_DIR)
-        target_include_directories(${target} PUBLIC "${player}")
+        list(APPEND include_dirs "${player}")
     endif()
+    _tivrano_add_sources(${target} "${sources}" "${include_dirs}")
 endfunction()
 
+# An animation of one frame, which the tool converts as a frame (it takes delays and a header
+# only for two frames or more): sets `sources` in the caller to the frame's source, written at
+# build time, and the animation's own, which defines the table, the size and the delay as the
+# tool does for more frames, and writes the header, which declares them alike. The frame is
+# `frames`, of `width` x `height` pixels and shown `delays` ms, and goes where `header`,
+# `source`, `output_dir` and `extension` say, as the caller has them.
+function(_tivrano_one_frame caller name origin progmem)
+    set(options ${ARGN})
+    set(frame_source "${output_dir}/${name}_0.${extension}")
+    add_custom_command(
+        OUTPUT "${frame_source}"
+        COMMAND "${tool}" ${options} "--name=${name}_0" -o "${frame_source}" ${frames}
+        DEPENDS ${frames} ${tool_depends} ${checked}
+        COMMENT "tivrano: converting the one frame of ${origin} into ${name}"
+        VERBATIM)
+    if(checked)
+        # Its delay is compiled only once the tool took the options.
+        set_source_files_properties("${source}" PROPERTIES OBJECT_DEPENDS "${checked}")
+    endif()
+    _tivrano_progmem("${progmem}" prologue placement)
+    file(CONFIGURE OUTPUT "${source}" CONTENT
+"/* The animation ${name} of one frame, ${name}_0. Generated by tivrano_add_animation; do not
+   edit. */
+#include \"${header_include}\"
+${prologue}
+const uint8_t *const ${name}[]${placement} = {
+    ${name}_0,
+};
+const size_t ${name}_count = 1;
+const int32_t ${name}_width = ${width}, ${name}_height = ${height};
+const uint16_t ${name}_delay_ms[]${placement} = {
+    ${delays},
+};
+")
+    _tivrano_write_header("${header}" "${header_include}"
+        "The animation ${name} of one frame. Generated by tivrano_add_animation; do not edit."
+        "" "extern const uint8_t ${name}_0[];
+extern const size_t ${name}_0_size;
+extern const int32_t ${name}_0_width, ${name}_0_height;
+extern const uint8_t *const ${name}[];
+extern const size_t ${name}_count;
+extern const int32_t ${name}_width, ${name}_height;
+extern const uint16_t ${name}_delay_ms[];
+")
+    set(sources "${frame_source}" "${source}" "${header}" PARENT_SCOPE)
+endfunction()
 
-# The tool's options for the layout keywords parsed with `prefix`, which are checked here, so
-# that a typo stops the configure and not every frame's conversion.
-function(_tivrano_tool_options out_var caller prefix)
+# The tool's options for the layout and colour keywords parsed with `prefix`, as given: the
+# tool checks them (_tivrano_check_options).
+function(_tivrano_tool_options out_var prefix)
     set(options)
-    set(order "${${prefix}_ORDER}")
-    if(NOT order STREQUAL "")
-        string(TOLOWER "${order}" lower)
-        if(NOT lower MATCHES "^(grb|rgb|brg|bgr|rbg|gbr)$")
-            message(FATAL_ERROR "${caller}: ORDER ${order} is not an order of the three "
-                "channels: grb, rgb, brg, bgr, rbg or gbr")
-        endif()
-        list(APPEND options "--order=${order}")
-    endif()
-    set(start "${${prefix}_START}")
-    if(NOT start STREQUAL "")
-        if(NOT start MATCHES "^(top|bottom)-(left|right)$")
-            message(FATAL_ERROR "${caller}: START ${start} is not a corner: top-left, "
-                "top-right, bottom-left or bottom-right")
-        endif()
-        list(APPEND options "--start=${start}")
-    endif()
-    set(number "[0-9]+([.][0-9]?[0-9]?[0-9]?)?")
-    _tivrano_check_value("${caller}" GAMMA "${${prefix}_GAMMA}"
-        "^${number}(,${number},${number})?$" 0.1 5
-        "a number from 0.1 to 5.0, or three of them for red, green and blue: 2.8 or 2.6,2.2,2.5")
-    _tivrano_check_value("${caller}" BRIGHTNESS "${${prefix}_BRIGHTNESS}" "^[0-9]+%?$" 1 100
-        "a whole percent from 1 to 100")
-    _tivrano_check_value("${caller}" MAX_CURRENT_MA "${${prefix}_MAX_CURRENT_MA}" "^[0-9]+$" 1
-        100000000 "a whole number of milliamperes, 1 or more")
-    _tivrano_check_value("${caller}" LED_CURRENT "${${prefix}_LED_CURRENT}"
-        "^${number},${number},${number},${number}$" 0 10000
-        "four numbers of milliamperes up to 10000, for red, green and blue at full and a dark LED: 16,11,15,1")
-    set(keywords GAMMA BRIGHTNESS MAX_CURRENT_MA LED_CURRENT)
-    set(names gamma brightness max-current led-current)
+    set(keywords ORDER START GAMMA BRIGHTNESS MAX_CURRENT_MA LED_CURRENT)
+    set(names order start gamma brightness max-current led-current)
     foreach(keyword option IN ZIP_LISTS keywords names)
         if(NOT "${${prefix}_${keyword}}" STREQUAL "")
             list(APPEND options "--${option}=${${prefix}_${keyword}}")
@@ -355,23 +389,66 @@ function(_tivrano_tool_options out_var caller prefix)
     set(${out_var} ${options} PARENT_SCOPE)
 endfunction()
 
-
-# Stops the configure, naming the call, unless `value` is empty or matches `pattern` with every
-# number in it from `least` to `most`.
-function(_tivrano_check_value caller keyword value pattern least most what)
-    if(value STREQUAL "")
-        return()
-    endif()
-    string(REPLACE "," ";" numbers "${value}")
-    string(REPLACE "%" "" numbers "${numbers}")
-    set(fits TRUE)
-    foreach(number IN LISTS numbers)
-        if(number LESS least OR number GREATER most)
-            set(fits FALSE)
+# Has the tool check the options after `caller`, names among them, as a conversion would take
+# them (tivrano --check), so that the rules for values and names live in the tool alone. With
+# a tool that exists now (the installed package's, TIVRANO_EXECUTABLE, a cross build's), it
+# runs here: `said_var` gets the tool's reason, which names the keyword, without "tivrano: ", or
+# nothing. With a tool this build makes (add_subdirectory), it is the build's first step:
+# `checked_var` gets the file written once the check passed, on which every conversion of the
+# call depends, so that bad options fail the build with the tool's reason and nothing written.
+# Uses `tool`, `tool_depends` and `program` from _tivrano_converter, as the caller has them.
+function(_tivrano_check_options said_var checked_var caller)
+    set(said "")
+    set(checked "")
+    if(program)
+        execute_process(COMMAND "${program}" --check ${ARGN}
+            RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE said)
+        if(status EQUAL 0)
+            set(said "")
+        else()
+            string(REGEX REPLACE "(^|\n)tivrano: " "\\1" said "${said}")
+            string(STRIP "${said}" said)
+            if(said STREQUAL "")
+                set(said "${program} --check ended with status ${status}")
+            endif()
         endif()
-    endforeach()
-    if(NOT fits OR NOT value MATCHES "${pattern}")
-        message(FATAL_ERROR "${caller}: ${keyword} ${value} is not ${what}")
+    else()
+        get_property(calls GLOBAL PROPERTY TIVRANO_CHECKS)
+        math(EXPR calls "${calls} + 1")
+        set_property(GLOBAL PROPERTY TIVRANO_CHECKS ${calls})
+        set(checked "${CMAKE_CURRENT_BINARY_DIR}/tivrano_checked/${calls}")
+        # Rewritten only when the options change, so that make, which does not compare
+        # commands, checks them again.
+        string(REPLACE ";" "\n" given "${ARGN}")
+        set(given_file "${checked}.options")
+        if(EXISTS "${given_file}")
+            file(READ "${given_file}" before)
+        endif()
+        if(NOT EXISTS "${given_file}" OR NOT before STREQUAL given)
+            file(WRITE "${given_file}" "${given}")
+        endif()
+        add_custom_command(
+            OUTPUT "${checked}"
+            COMMAND "${tool}" --check ${ARGN}
+            COMMAND "${CMAKE_COMMAND}" -E touch "${checked}"
+            DEPENDS "${given_file}" ${tool_depends}
+            COMMENT "tivrano: checking the options of ${caller}"
+            VERBATIM)
+    endif()
+    set(${said_var} "${said}" PARENT_SCOPE)
+    set(${checked_var} "${checked}" PARENT_SCOPE)
+endfunction()
+
+# Adds the generated `sources` to `target` and `include_dirs` to its include path, and to those
+# of the targets that link it; an INTERFACE library passes both on to them.
+function(_tivrano_add_sources target sources include_dirs)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "INTERFACE_LIBRARY")
+        target_sources(${target} PRIVATE ${sources} INTERFACE ${sources})
+        target_include_directories(${target} INTERFACE ${include_dirs})
+    else()
+        target_sources(${target} PRIVATE ${sources})
+        target_include_directories(${target} PUBLIC ${include_dirs})
     endif()
 endfunction()
 
@@ -499,23 +576,22 @@ function(_tivrano_split_animation caller name origin is_gif background delay_ms 
             set(height ${frame_height})
         endif()
         if(NOT frame_width EQUAL width OR NOT frame_height EQUAL height)
-            set(problem "${source} is ${frame_width} x ${frame_height} pixels, the frames "
-                "before it ${width} x ${height}; every frame needs the same size")
+            string(CONCAT problem "${source}: ${frame_width} x ${frame_height} pixels, the "
+                "frames before it ${width} x ${height}; every frame needs the same size")
         elseif(bmp_size GREATER 1000000)
-            set(problem "${source} is ${width} x ${height} pixels, a BMP of ${bmp_size} "
-                "bytes, more than the 1000000 tivrano reads; scale the animation down")
+            string(CONCAT problem "${source} is ${width} x ${height} pixels, a BMP of "
+                "${bmp_size} bytes, more than the 1000000 tivrano reads; scale the animation down")
         elseif(is_gif)
             # GIF delays are in hundredths of a second.
             list(GET description 2 ticks)
             math(EXPR delay_ms "${ticks} * 10")
             if(delay_ms GREATER 65535)
-                set(problem "${source} is shown for ${delay_ms} ms, more than the 65535 that "
-                    "${name}_delay_ms (uint16_t) holds")
+                string(CONCAT problem "${source} is shown for ${delay_ms} ms, more than the "
+                    "65535 that ${name}_delay_ms (uint16_t) holds")
             endif()
         endif()
         if(problem)
             file(REMOVE_RECURSE ${made})
-            string(CONCAT problem ${problem})
             message(FATAL_ERROR "${caller}: ${problem}")
         endif()
         list(APPEND delays ${delay_ms})
@@ -584,59 +660,6 @@ function(_tivrano_progmem progmem prologue_var placement_var)
     set(${placement_var} "${placement}" PARENT_SCOPE)
 endfunction()
 
-# The names no frame or animation may take, as the tool refuses them too: keywords of C23 and
-# C++20 (the alternative tokens such as `and` among them), and the names <stdint.h> and
-# <stddef.h> define, which the generated sources include.
-function(_tivrano_reserved_names out_var)
-    set(names
-        alignas alignof and and_eq asm auto bitand bitor bool break case catch char char8_t
-        char16_t char32_t class co_await co_return co_yield compl concept const const_cast
-        consteval constexpr constinit continue decltype default delete do double dynamic_cast
-        else enum explicit export extern false float for friend goto if inline int long mutable
-        namespace new noexcept not not_eq nullptr operator or or_eq private protected public
-        register reinterpret_cast requires restrict return short signed sizeof static
-        static_assert static_cast struct switch template this thread_local throw true try
-        typedef typeid typename typeof typeof_unqual union unsigned using virtual void volatile
-        wchar_t while xor xor_eq
-        NULL max_align_t nullptr_t offsetof ptrdiff_t size_t unreachable
-        intptr_t uintptr_t intmax_t uintmax_t INTPTR_MIN INTPTR_MAX UINTPTR_MAX INTMAX_MIN
-        INTMAX_MAX UINTMAX_MAX PTRDIFF_MIN PTRDIFF_MAX SIG_ATOMIC_MIN SIG_ATOMIC_MAX SIZE_MAX
-        WCHAR_MIN WCHAR_MAX WINT_MIN WINT_MAX INTPTR_WIDTH UINTPTR_WIDTH INTMAX_WIDTH
-        UINTMAX_WIDTH PTRDIFF_WIDTH SIG_ATOMIC_WIDTH SIZE_WIDTH WCHAR_WIDTH WINT_WIDTH INTMAX_C
-        UINTMAX_C)
-    foreach(bits 8 16 32 64)
-        foreach(kind IN ITEMS "" _least _fast)
-            string(TOUPPER "${kind}" KIND)
-            list(APPEND names int${kind}${bits}_t uint${kind}${bits}_t INT${KIND}${bits}_MIN
-                INT${KIND}${bits}_MAX UINT${KIND}${bits}_MAX INT${KIND}${bits}_WIDTH
-                UINT${KIND}${bits}_WIDTH)
-        endforeach()
-        list(APPEND names INT${bits}_C UINT${bits}_C)
-    endforeach()
-    set(${out_var} ${names} PARENT_SCOPE)
-endfunction()
-
-# Why `identifier` cannot name a frame or an animation, or nothing if it can: it must be a C
-# identifier of at most 200 characters, none of the reserved names, not main, and none that
-# the compiler reserves.
-function(_tivrano_identifier_problem out_var identifier)
-    _tivrano_reserved_names(reserved)
-    string(LENGTH "${identifier}" length)
-    set(problem "")
-    if(NOT identifier MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
-        set(problem "is not a C identifier")
-    elseif(length GREATER 200)
-        set(problem "is longer than 200 characters")
-    elseif(identifier IN_LIST reserved)
-        set(problem "is a keyword of C or C++, or a name of <stdint.h> or <stddef.h>")
-    elseif(identifier STREQUAL "main")
-        set(problem "is the program's entry point")
-    elseif(identifier MATCHES "^(__|_[A-Z])")
-        set(problem "is reserved for the compiler (it starts with __ or _ and a capital)")
-    endif()
-    set(${out_var} "${problem}" PARENT_SCOPE)
-endfunction()
-
 # Records that `identifier` is defined for `frame`, or stops naming both files when another
 # frame (or table) defines it already.
 function(_tivrano_claim_identifier caller identifier frame)
@@ -650,11 +673,17 @@ function(_tivrano_claim_identifier caller identifier frame)
     set_property(GLOBAL PROPERTY "TIVRANO_IDENTIFIER_${identifier}" "${claim}")
 endfunction()
 
-# The converter's command, and what a conversion depends on for it.
-function(_tivrano_converter command_var depends_var)
+# Sets in the caller `tool`, the converter's command, `tool_depends`, what a conversion depends
+# on for it, and `program`, the converter's path when it exists now (for _tivrano_check_options),
+# or nothing when this build makes it.
+function(_tivrano_converter caller)
+    set(program "")
     if(TIVRANO_EXECUTABLE)
         set(command "${TIVRANO_EXECUTABLE}")
         set(depends "${TIVRANO_EXECUTABLE}")
+        if(EXISTS "${TIVRANO_EXECUTABLE}" AND NOT IS_DIRECTORY "${TIVRANO_EXECUTABLE}")
+            set(program "${TIVRANO_EXECUTABLE}")
+        endif()
     elseif(TARGET tivrano::tivrano AND NOT CMAKE_CROSSCOMPILING)
         get_target_property(built tivrano::tivrano ALIASED_TARGET)
         set(command "$<TARGET_FILE:tivrano::tivrano>")
@@ -662,6 +691,7 @@ function(_tivrano_converter command_var depends_var)
             set(depends ${built})
         else()
             set(depends "$<TARGET_FILE:tivrano::tivrano>")
+            get_target_property(program tivrano::tivrano LOCATION)
         endif()
     else()
         # A cross build: the converter must be one for the build machine, never one from the
@@ -678,14 +708,16 @@ function(_tivrano_converter command_var depends_var)
         find_program(TIVRANO_EXECUTABLE tivrano HINTS ${hints} NO_CMAKE_FIND_ROOT_PATH
             DOC "The tivrano converter that runs on the build machine")
         if(NOT TIVRANO_EXECUTABLE)
-            message(FATAL_ERROR "tivrano_add_frames: no tivrano for the build machine; install "
-                "it there, or set TIVRANO_EXECUTABLE to its path")
+            message(FATAL_ERROR "${caller}: no tivrano for the build machine; install it "
+                "there, or set TIVRANO_EXECUTABLE to its path")
         endif()
         set(command "${TIVRANO_EXECUTABLE}")
         set(depends "${TIVRANO_EXECUTABLE}")
+        set(program "${TIVRANO_EXECUTABLE}")
     endif()
-    set(${command_var} "${command}" PARENT_SCOPE)
-    set(${depends_var} "${depends}" PARENT_SCOPE)
+    set(tool "${command}" PARENT_SCOPE)
+    set(tool_depends "${depends}" PARENT_SCOPE)
+    set(program "${program}" PARENT_SCOPE)
 endfunction()
 
 # ImageMagick on the build machine, never in a cross-compiler's sysroot: magick (7) or convert

@@ -6,16 +6,18 @@
 # build with the tool's message twice in a row and writes no output, and a name used twice
 # fails at configure time. Then what a frame may not get past: ImageMagick's default BMP stops
 # the build (ALLOW_WARNINGS lets it through); names that are keywords, main, a name of
-# <stdint.h> or no identifier at all, a bad ORDER or START, a GIF too large, an empty SOURCE and
-# a NAME taken stop the configure; walk.1.bmp and walk.2.bmp get names of their own. The layout
+# <stdint.h> or no identifier at all, a bad ORDER, START, GAMMA (2. or 5.5) or DELAY_MS, with
+# the reason tivrano --check gives, frames of two sizes, a GIF too large, an empty SOURCE and a
+# NAME taken stop the configure; walk.1.bmp and walk.2.bmp get names of their own. The layout
 # keywords: ORDER on the host, and SERPENTINE with PROGMEM for an AVR, whose flash holds the
 # frame as laid out. The animation: the example's GIF, then one made here (a first frame that
 # leaves part uncovered, a partial update, a transparent pixel) and edited to four frames, each
 # build against Pillow's decoding as a browser shows it; PNG frames f1 ... f12 from a glob, in
-# the order of their numbers, and a thirteenth added; the TABLE, the animation's table and the
-# delays in an AVR's flash.
-# Also from the source tree with add_subdirectory, and cross-compiled for Windows when
-# MinGW-w64 and Wine are here.
+# the order of their numbers, and a thirteenth added; animations of one frame (a PNG, a GIF),
+# and frames, on an INTERFACE library; the TABLE, the animation's table and the delays in an
+# AVR's flash, built with the package's AVR toolchain file. Also from the source tree with
+# add_subdirectory, where a bad GAMMA fails the build first with the tool's reason, and
+# cross-compiled for Windows when MinGW-w64 and Wine are here.
 #   consumer_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$(cd "$1" && pwd)
@@ -236,30 +238,47 @@ cp "$checks/frames/heart.bmp" "$checks/frames/size_t.bmp"
 cp "$checks/frames/heart.bmp" "$checks/frames/ä.bmp"
 cp "$checks/frames/heart.bmp" "$checks/frames/friend.bmp"
 "$magick" -size 600x600 xc:red xc:blue "$checks/frames/big.gif"
+"$magick" -size 2x2 xc:red "$checks/frames/dot.png"
+"$magick" -size 3x2 xc:red "$checks/frames/wide.png"
+# A message {OPTIONS} stands for the reason tivrano --check OPTIONS gives, which must be one.
 while IFS='|' read -r calls message; do
     frames_project "FRAMES frames/heart.bmp" heart
     eval "printf '%s\n' $calls" >>"$checks/CMakeLists.txt"
+    if [[ $message =~ \{(.*)\} ]]; then
+        ! said=$("$prefix/bin/tivrano" --check ${BASH_REMATCH[1]} 2>&1) ||
+            fail "tivrano --check ${BASH_REMATCH[1]} took it"
+        message=${message/"${BASH_REMATCH[0]}"/"${said#tivrano: }"}
+    fi
     ! configure || fail "configured: $calls"
-    tr -s ' \n' '  ' <<<"$log" | grep -qF "$message" || fail "$calls: $log"
+    tr -s ' \n' '  ' <<<"$log" | grep -qF "$message" || fail "$calls: no \"$message\" in $log"
 done <<'EOF'
-'tivrano_add_frames(app FRAMES frames/friend.bmp)'|tivrano_add_frames(app): the file name of frames/friend.bmp makes the C name "friend", which is a keyword
-'tivrano_add_frames(app FRAMES frames/size_t.bmp)'|the C name "size_t", which is a keyword of C or C++, or a name of <stdint.h> or <stddef.h>; give the frame a name with NAMES
-'tivrano_add_frames(app FRAMES frames/ä.bmp)'|the file name of frames/ä.bmp makes the C name "__", which is reserved for the compiler
-'tivrano_add_frames(app FRAMES frames/arrow.bmp NAMES main)'|the name "main" of frame frames/arrow.bmp is the program's entry point
-'tivrano_add_frames(app FRAMES frames/arrow.bmp ORDER rgbw)'|tivrano_add_frames(app): ORDER rgbw is not an order of the three channels
-'tivrano_add_frames(app FRAMES frames/arrow.bmp START left)'|START left is not a corner: top-left, top-right, bottom-left or bottom-right
+'tivrano_add_frames(app FRAMES frames/friend.bmp)'|tivrano_add_frames(app): NAME friend: a keyword of C or C++ (the name of frame frames/friend.bmp, made from its file name; give the frame a name with NAMES)
+'tivrano_add_frames(app FRAMES frames/size_t.bmp)'|tivrano_add_frames(app): {--name=size_t} (the name of frame frames/size_t.bmp, made from its file name
+'tivrano_add_frames(app FRAMES frames/ä.bmp)'|tivrano_add_frames(app): {--name=__} (the name of frame frames/ä.bmp, made from its file name
+'tivrano_add_frames(app FRAMES frames/arrow.bmp NAMES main)'|tivrano_add_frames(app): {--name=main} (the name of frame frames/arrow.bmp)
+'tivrano_add_frames(app FRAMES frames/arrow.bmp NAMES arrow TABLE int)'|tivrano_add_frames(app): TABLE int: a keyword of C or C++
+'tivrano_add_animation(app NAME 3d SOURCE frames/big.gif)'|tivrano_add_animation(app): {--name=3d}
+'tivrano_add_frames(app FRAMES frames/arrow.bmp ORDER rgbw)'|tivrano_add_frames(app): {--order=rgbw}
+'tivrano_add_frames(app FRAMES frames/arrow.bmp START left)'|tivrano_add_frames(app): {--start=left}
+'tivrano_add_frames(app FRAMES frames/arrow.bmp GAMMA 2.)'|tivrano_add_frames(app): {--gamma=2.}
+'tivrano_add_animation(app NAME one SOURCE frames/big.gif PACKED GAMMA 5.5)'|tivrano_add_animation(app): {--gamma=5.5}
+'tivrano_add_animation(app NAME one SOURCE frames/dot.png DELAY_MS 70000)'|tivrano_add_animation(app): {--delay-ms=70000}
+'tivrano_add_animation(app NAME pair SOURCE frames/dot.png frames/wide.png)'|checks/frames/wide.png: 3 x 2 pixels, the frames before it 2 x 2; every frame needs the same size
 'tivrano_add_animation(app NAME one SOURCE frames/big.gif)'|tivrano_add_animation(app): frame 0 of frames/big.gif is 600 x 600 pixels, a BMP of 1080054 bytes, more than the 1000000 tivrano reads
 'file(GLOB none frames/none*.png)' 'tivrano_add_animation(app NAME none SOURCE ${none})'|tivrano_add_animation(app): SOURCE names no file
 'tivrano_add_animation(app NAME heart SOURCE frames/big.gif)'|tivrano_add_animation(app): the NAME heart is taken by frames/heart.bmp (tivrano_add_frames(app)); choose another NAME
-'tivrano_add_frames(app FRAMES frames/arrow.bmp GAMMA 0)'|tivrano_add_frames(app): GAMMA 0 is not a number from 0.1 to 5.0
-'tivrano_add_frames(app FRAMES frames/arrow.bmp GAMMA 2.2,2.8)'|GAMMA 2.2,2.8 is not a number from 0.1 to 5.0
-'tivrano_add_frames(app FRAMES frames/arrow.bmp BRIGHTNESS 101)'|BRIGHTNESS 101 is not a whole percent from 1 to 100
-'tivrano_add_frames(app FRAMES frames/arrow.bmp MAX_CURRENT_MA 0)'|MAX_CURRENT_MA 0 is not a whole number of milliamperes
-'tivrano_add_frames(app FRAMES frames/arrow.bmp LED_CURRENT 16,11)'|LED_CURRENT 16,11 is not four numbers of milliamperes
-'tivrano_add_animation(app NAME one SOURCE frames/big.gif MAX_BYTES 10)'|MAX_BYTES is a whole number of bytes, 1 or more, for a PACKED animation
+'tivrano_add_frames(app FRAMES frames/arrow.bmp GAMMA 0)'|tivrano_add_frames(app): {--gamma=0}
+'tivrano_add_frames(app FRAMES frames/arrow.bmp GAMMA 2.2,2.8)'|tivrano_add_frames(app): {--gamma=2.2,2.8}
+'tivrano_add_frames(app FRAMES frames/arrow.bmp BRIGHTNESS 101)'|tivrano_add_frames(app): {--brightness=101}
+'tivrano_add_frames(app FRAMES frames/arrow.bmp MAX_CURRENT_MA 0)'|tivrano_add_frames(app): {--max-current=0}
+'tivrano_add_frames(app FRAMES frames/arrow.bmp LED_CURRENT 16,11)'|tivrano_add_frames(app): {--led-current=16,11}
+'tivrano_add_animation(app NAME one SOURCE frames/big.gif PACKED MAX_BYTES 0)'|tivrano_add_animation(app): {--pack --max-bytes=0}
+'tivrano_add_animation(app NAME one SOURCE frames/big.gif MAX_BYTES 10)'|tivrano_add_animation(app): MAX_BYTES is for a PACKED animation
+'set(CMAKE_CROSSCOMPILING ON)' 'get_filename_component(bin "${tivrano_DIR}/../../../bin" ABSOLUTE)' 'string(REPLACE ":" ";" CMAKE_IGNORE_PATH "$ENV{PATH}:${bin}")' 'tivrano_add_animation(app NAME one SOURCE frames/dot.png)'|tivrano_add_animation(app): no tivrano for the build machine
 EOF
-echo "bad names, ORDER, START, colour values, a GIF too large, an empty SOURCE and a NAME taken stop"
-echo "  the configure"
+echo "bad names, ORDER, START, colour values and delays, with the tool's reasons, frames of two"
+echo "  sizes, a GIF too large, an empty SOURCE, a NAME taken and no tool for the build machine"
+echo "  stop the configure"
 
 # ORDER on the host: the figures are Pillow's pixels in red, green, blue order.
 frames_project "FRAMES frames/heart.bmp ORDER rgb" heart
@@ -276,12 +295,21 @@ for k in $(seq 1 13); do
 done
 "$magick" -size 3x2 "${pngs[@]}" -scene 1 +adjoin "$checks/frames/f%d.png"
 mv "$checks/frames/f13.png" "$work/f13.png"
+# Animations of one frame, a PNG and a GIF, and a frame, all on an INTERFACE library.
+"$magick" -delay 25 -size 3x2 gradient:navy-orange "$checks/frames/still.gif"
 {
     echo '#include <stdio.h>'
+    echo '#include "art_frames.h"'
+    echo '#include "one.h"'
     echo '#include "seq.h"'
+    echo '#include "still.h"'
     sed -n '/^static void show/,/^}/p' "$project/main.c"
     echo 'int main(void) {'
     echo '    show_animation("seq", seq, seq_count, seq_width, seq_height, seq_delay_ms);'
+    echo '    show_animation("one", one, one_count, one_width, one_height, one_delay_ms);'
+    echo '    show("heart", heart, heart_size, heart_width, heart_height);'
+    echo '    show_animation("still", still, still_count, still_width, still_height, still_delay_ms);'
+    echo '    show("still_0", still_0, still_0_size, still_0_width, still_0_height);'
     echo '}'
 } >"$checks/main.c"
 cat >"$checks/CMakeLists.txt" <<'EOF'
@@ -292,17 +320,27 @@ add_executable(app main.c)
 file(GLOB frames CONFIGURE_DEPENDS frames/f*.png)
 tivrano_add_animation(app NAME seq SOURCE ${frames} DELAY_MS 40)
 tivrano_add_animation(app NAME dim SOURCE ${frames} PACKED MAX_BYTES 200 GAMMA 2.8 MAX_CURRENT_MA 20)
+add_library(art INTERFACE)
+target_link_libraries(app PRIVATE art)
+tivrano_add_animation(art NAME one SOURCE frames/f1.png DELAY_MS 40)
+tivrano_add_frames(art FRAMES frames/heart.bmp)
+tivrano_add_animation(art NAME still SOURCE frames/still.gif)
 EOF
 rm -rf "$checks/build"
 configure || fail "PNG frames: $log"
 for count in 12 13; do
     build "$checks/build" || fail "PNG frames: $log"
     sequence=$(for k in $(seq 1 $count); do printf '%s' "$checks/frames/f$k.png:"; done)
-    [ "$("$checks/build/app")" = "$(figures --delay-ms=40 "seq=${sequence%:}")" ] ||
+    [ "$("$checks/build/app")" = "$(figures --delay-ms=40 "seq=${sequence%:}" \
+        "one=$checks/frames/f1.png" "heart=$checks/frames/heart.bmp" \
+        "still=$checks/frames/still.gif" && figures "still_0=$checks/frames/still.gif" |
+        sed -n 's/^still_0\[0\]/still_0/p')" ] ||
         fail "PNG frames ($count): the program printed $("$checks/build/app")"
     [ $count = 13 ] || mv "$work/f13.png" "$checks/frames/f13.png"
 done
-echo "PNG frames f1 ... f12 from a glob come in the order of their numbers; f13 added is taken"
+echo "PNG frames f1 ... f12 from a glob come in the order of their numbers; f13 added is taken;"
+echo "  a PNG and a GIF of one frame are animations of one, frames and animations fit an"
+echo "  INTERFACE library"
 # The same frames packed, with the colours corrected and one current factor for all.
 grep -q 'Current: at most [0-9]* mA (limit 20 mA, scaled to [0-9]* %)' \
     "$checks/build/tivrano_app/dim.c" || fail "MAX_CURRENT_MA: no current line in dim.c"
@@ -315,12 +353,6 @@ echo "a PACKED animation over MAX_BYTES stops the build, saying how large it is"
 
 # An AVR: the frame, wired serpentine from the bottom left, lies in flash as laid out.
 if command -v avr-gcc >/dev/null && command -v avr-objcopy >/dev/null; then
-    cat >"$work/avr.cmake" <<'EOF'
-set(CMAKE_SYSTEM_NAME Generic)
-set(CMAKE_C_COMPILER avr-gcc)
-set(CMAKE_C_FLAGS_INIT "-mmcu=atmega328p -Os")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-mmcu=atmega328p")
-EOF
     frames_project "FRAMES frames/heart.bmp TABLE all SERPENTINE START bottom-left PROGMEM" heart
     cp "$source_dir/examples/animation/frames/pulse.gif" "$checks/frames/"
     {
@@ -349,7 +381,8 @@ int main(void) {
     return 0;
 }
 EOF
-    configure --toolchain "$work/avr.cmake" && build "$checks/build" || fail "AVR: $log"
+    configure --toolchain "$prefix/lib/cmake/tivrano/avr-gcc.cmake" && build "$checks/build" ||
+        fail "AVR: $log"
     elf="$checks/build/app"
     read -r address size < <(avr-nm -S "$elf" | awk '$4 == "heart" { print $1, $2 }')
     avr-objcopy -O binary -j .text "$elf" "$work/flash.bin"
@@ -389,6 +422,19 @@ cmake -S "$project" -B "$b" -G Ninja -DTIVRANO_SOURCE_DIR="$source_dir" >/dev/nu
 build "$b" || fail "add_subdirectory: $log"
 check_figures "$b"
 echo "built with tivrano's source tree pulled in by add_subdirectory, figures match"
+# There the tool is built with the project, and checks the options as the build's first step.
+cp "$project/CMakeLists.txt" "$work/CMakeLists.txt"
+for gamma in 2. 5.5; do
+    echo "tivrano_add_frames(animation FRAMES frames/heart.bmp NAMES odd HEADER odd.h GAMMA $gamma)" \
+        >>"$project/CMakeLists.txt"
+    ! build "$b" || fail "add_subdirectory: GAMMA $gamma built"
+    ! said=$("$b/tivrano/tivrano" --check --gamma=$gamma 2>&1) || fail "--gamma=$gamma taken"
+    grep -qF "$said" <<<"$log" || fail "add_subdirectory: GAMMA $gamma: no \"$said\" in $log"
+    [ ! -e "$b/tivrano_animation/odd.c" ] || fail "add_subdirectory: GAMMA $gamma wrote odd.c"
+    cp "$work/CMakeLists.txt" "$project/CMakeLists.txt"
+done
+build "$b" || fail "add_subdirectory, the GAMMA taken out: $log"
+echo "  where GAMMA 2. and 5.5 fail the build first, with the tool's reason, writing no frame"
 
 wine=/usr/lib/wine/wine64
 if command -v x86_64-w64-mingw32-gcc-posix >/dev/null && [ -x "$wine" ]; then

@@ -24,6 +24,9 @@ its check. The kinds:
     cmake       a project around the snippet, with the next c-app block as its main.c (and a
                 main of its own if there is none), built against the package installed into a
                 scratch prefix, and run
+    avr-cmake   run with bash in the project of the cmake block before it, with the scratch
+                prefix for /usr/local, where the README installs the package; it must succeed
+                with nothing on standard error
     output      the text the tool writes for the image the document describes
     install, uninstall
                 run as they stand (into /usr/local), in the current folder, only with --kind,
@@ -42,6 +45,7 @@ is missing outside CI. The last line counts them.
 import os
 import pathlib
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -117,6 +121,7 @@ class Runner:
         self.seen = {}
         self.prefix = None
         self.app_main = None
+        self.app_snippet = None
         tools = tempfile.mkdtemp(prefix="tivrano doc tools ")
         os.symlink(self.tool, os.path.join(tools, "tivrano"))
         # The tool, then ImageMagick's folder, before any stand-in of the same name.
@@ -210,6 +215,8 @@ class Runner:
             return self.check_c(kind, text, folder)
         if kind == "cmake":
             return self.cmake_project(text, folder)
+        if kind == "avr-cmake":
+            return self.avr_cmake(text, folder)
         if kind == "output":
             done = subprocess.run([str(self.tool), "one.bmp"], cwd=folder, capture_output=True)
             written = done.stdout.decode().replace("\r\n", "\n").replace("};\n\r", "};\n")
@@ -285,7 +292,8 @@ class Runner:
                 problems.append(f"{compiler[0]}: {done.stderr.strip()}")
         return problems
 
-    def cmake_project(self, snippet, folder):
+    def cmake_files(self, snippet, folder):
+        """The package installed into the scratch prefix, and a project around the snippet."""
         if self.prefix is None:
             self.prefix = pathlib.Path(tempfile.mkdtemp(prefix="tivrano doc prefix "))
             build = self.tool.parent
@@ -298,6 +306,26 @@ class Runner:
         (folder / "CMakeLists.txt").write_text(
             "cmake_minimum_required(VERSION 3.20)\nproject(app LANGUAGES C)\n"
             "add_executable(app main.c)\n" + snippet)
+
+    def avr_cmake(self, text, folder):
+        if shutil.which("avr-gcc") is None:
+            if os.environ.get("CI"):
+                return ["avr-gcc is missing, in CI"]
+            print("  skipped: avr-gcc is missing (gcc-avr, avr-libc)")
+            return None
+        if self.app_snippet is None:
+            return ["no cmake block before it"]
+        self.cmake_files(self.app_snippet, folder)
+        # find_package looks in /usr/local by itself, and in the scratch prefix when told.
+        script = text.replace("/usr/local", shlex.quote(str(self.prefix)))
+        done = subprocess.run(
+            ["bash", "-e", "-o", "pipefail", "-c", script], cwd=folder,
+            env=dict(self.env, CMAKE_PREFIX_PATH=str(self.prefix)), capture_output=True, text=True)
+        problems = [f"status {done.returncode}: {done.stdout}"] if done.returncode != 0 else []
+        return problems + ([f"standard error: {done.stderr.strip()}"] if done.stderr else [])
+
+    def cmake_project(self, snippet, folder):
+        self.cmake_files(snippet, folder)
         for command in (["cmake", "-S", ".", "-B", "build", f"-DCMAKE_PREFIX_PATH={self.prefix}"],
                         ["cmake", "--build", "build"], ["./build/app"]):
             done = self.run(command, folder)
@@ -380,6 +408,7 @@ def main(argv):
             if kind == "cmake":
                 following = found[index + 1] if index + 1 < len(found) else None
                 runner.app_main = following[2] if following and following[1] == "c-app" else None
+                runner.app_snippet = text
             runner.example(where, kind, text, kinds)
     print(f"{runner.passed} passed, {runner.failed} failed, {runner.skipped} skipped")
     shutil.rmtree(runner.template, ignore_errors=True)
