@@ -136,9 +136,12 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
     if (request.check) {
         return 0; // the files and how they go together are the caller's
     }
-    // Several files with a name, or one with --pack, are the frames of an animation.
+    // Several files with a name are the frames of an animation, and so is one with --pack,
+    // --delay-ms or --header: an animation of one frame.
     const int files = argc - optind;
-    const bool animation = !request.text.name.empty() && (files > 1 || request.pack);
+    const bool animated = request.pack || request.delay_given != nullptr ||
+                          request.header_path != nullptr;
+    const bool animation = !request.text.name.empty() && (files > 1 || animated);
     if (files < 1 || (files > 1 && !animation)) {
         return refuse_arguments(standard, files);
     }
@@ -150,7 +153,7 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
             line_of("%s%s", request.delay_given != nullptr ? "--delay-ms=" : "--header=",
                     request.delay_given != nullptr ? request.delay_given : request.header_path);
         return refuse_option(standard, {given.text, given.size - 1},
-                             "it is for an animation: --name with two or more files, or --pack");
+                             "it is for an animation, which --name names");
     }
     if (animation) {
         return convert_animation({argv + optind, static_cast<std::size_t>(files)}, request,

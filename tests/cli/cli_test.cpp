@@ -223,6 +223,11 @@ TEST(Cli, StandardErrorSaysWhy) {
                 "tivrano: --delay-ms=1,2,3: 3 delays for 2 frames; give one for all, or one for "
                 "each" +
                     see_help),
+        // One file with --delay-ms is an animation of one frame.
+        refused("--name=w --delay-ms=1,2 a.bmp", USAGE,
+                "tivrano: --delay-ms=1,2: 2 delays for 1 frames; give one for all, or one for "
+                "each" +
+                    see_help),
         refused("--name=w --delay-ms=70000 a.bmp b.bmp", USAGE,
                 "tivrano: --delay-ms=70000: " + delay),
         refused("--name=w --delay-ms=1,x a.bmp b.bmp", USAGE, "tivrano: --delay-ms=1,x: " + delay),
@@ -238,9 +243,7 @@ TEST(Cli, StandardErrorSaysWhy) {
         refused("--pack a.bmp", USAGE,
                 "tivrano: --pack: it needs --name, the animation's name" + see_help),
         refused("--delay-ms=5 a.bmp", USAGE,
-                "tivrano: --delay-ms=5: it is for an animation: --name with two or more files, or "
-                "--pack" +
-                    see_help),
+                "tivrano: --delay-ms=5: it is for an animation, which --name names" + see_help),
         {"--max-current=3 plain.bmp", "plain.bmp", plain, "BMP file refused by --max-current!\n",
          FAILED,
          "tivrano: plain.bmp: 4 LEDs draw 4 mA even when dark, by the model, more than "
