@@ -74,17 +74,6 @@ int add_frame(const char* path, const Request& request, Sink standard, Frames& f
     return result;
 }
 
-// Each frame's delay: the one given for all, one given for each, or 100 ms.
-bool assign_delays(const Request& request, Frames& frames) {
-    const std::vector<std::uint16_t>& given = request.delay_ms;
-    if (given.size() > 1) {
-        frames.delay_ms = given;
-    } else {
-        frames.delay_ms.assign(frames.count(), given.empty() ? 100 : given[0]);
-    }
-    return frames.delay_ms.size() == frames.count();
-}
-
 } // namespace
 
 int convert_animation(std::span<char* const> paths, const Request& request, Outputs& outputs) {
@@ -103,7 +92,7 @@ int convert_animation(std::span<char* const> paths, const Request& request, Outp
         })) {
         return FAILED;
     }
-    if (!assign_delays(request, frames)) {
+    if (!assign_delays(request.delay_ms, frames)) {
         Line given;
         add(given, "--delay-ms=");
         add(given, request.delay_given);
