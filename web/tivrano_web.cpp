@@ -106,8 +106,8 @@ struct Shown {
     Preview preview{};
 };
 
-// Loads the files as the frames of `shown`; false for one that is refused, or does not match
-// the frames before it.
+// Loads the files as the frames; false for one that is refused, or does not match the frames
+// before it.
 bool load_frames(std::span<char* const> paths, const Layout& layout, Frames& frames) {
     std::vector<std::uint8_t> bytes;
     for (const char* path : paths) {
@@ -125,6 +125,20 @@ bool load_frames(std::span<char* const> paths, const Layout& layout, Frames& fra
         append_values(header, bytes, layout, frames.values);
     }
     return !frames.values.empty();
+}
+
+// Where each LED lies, y * width + x from the top left: its pixel's offset in a file of these
+// dimensions, from the strip's walk, back to its place in the picture.
+std::vector<std::int32_t> led_places(const Layout& layout, std::int32_t width,
+                                     std::int32_t height) {
+    std::vector<std::int32_t> places;
+    const auto stride = static_cast<std::int64_t>(line_size(width));
+    walk_strip(plan_strip(layout, width, height), [&](std::int64_t offset) {
+        const std::int64_t at = offset - PIXEL_DATA_OFFSET;
+        const std::int64_t y = height - 1 - at / stride;
+        places.push_back(static_cast<std::int32_t>(y * width + at % stride / 3));
+    });
+    return places;
 }
 
 std::uint32_t address(const void* data) {
@@ -182,13 +196,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE const Preview* tivrano_preview(const char* argum
         !colour_frames(request.text.colour, layout, frames).met) {
         return nullptr;
     }
-    // Each LED's pixel, from its offset in a file of these dimensions back to its place.
-    const auto stride = static_cast<std::int64_t>(line_size(frames.width));
-    walk_strip(plan_strip(layout, frames.width, frames.height), [&](std::int64_t offset) {
-        const std::int64_t at = offset - PIXEL_DATA_OFFSET;
-        const std::int64_t y = frames.height - 1 - at / stride;
-        shown.places.push_back(static_cast<std::int32_t>(y * frames.width + at % stride / 3));
-    });
+    shown.places = led_places(layout, frames.width, frames.height);
     Preview& preview = shown.preview;
     preview.width = frames.width;
     preview.height = frames.height;
