@@ -175,11 +175,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE const Preview* tivrano_preview(const char* argum
         }
     }
     words.pop_back(); // after the last zero byte
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv(words.size() + 1);
+    std::transform(words.begin(), words.end(), argv.begin(),
+                   [](std::string& word) { return word.data(); });
     Request request;
     const int argc = static_cast<int>(words.size());
     if (take_options(argc, argv.data(), Sink{discard, nullptr}, request) != 0) {
