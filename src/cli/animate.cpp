@@ -64,17 +64,6 @@ int add_frame(const char* path, const Request& request, Sink standard, Frames& f
     return result;
 }
 
-// Each frame's delay: the one given for all, one given for each, or the default.
-bool assign_delays(const Request& request, Frames& frames) {
-    const std::vector<std::uint16_t>& given = request.delay_ms;
-    if (given.size() > 1) {
-        frames.delay_ms = given;
-    } else {
-        frames.delay_ms.assign(frames.count(), given.empty() ? DEFAULT_DELAY_MS : given[0]);
-    }
-    return frames.delay_ms.size() == frames.count();
-}
-
 } // namespace
 
 int convert_animation(std::span<char* const> paths, const Request& request, Outputs& outputs) {
@@ -93,7 +82,7 @@ int convert_animation(std::span<char* const> paths, const Request& request, Outp
         })) {
         return FAILED;
     }
-    if (!assign_delays(request, frames)) {
+    if (!assign_delays(request.delay_ms, frames)) {
         const Phrase given = phrase("--delay-ms=%s", request.delay_given);
         const Phrase problem =
             phrase("%zu delays for %zu frames; give one for all, or one for each",

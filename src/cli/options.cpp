@@ -307,12 +307,8 @@ void add_help(std::string& help, const OptionInfo& option) {
     constexpr std::size_t HELP_COLUMN = 22;
     std::string column = help_column(option);
     column.append(column.size() + 2 <= HELP_COLUMN ? HELP_COLUMN - column.size() : 2, ' ');
-    std::string text(option.help);
-    if (const auto unset = text.find("{unset}"); unset != std::string::npos) {
-        text.replace(unset, 7, option.unset);
-    }
     help += column;
-    for (const char c : text) {
+    for (const char c : option_help(option)) {
         help += c;
         if (c == '\n') {
             help.append(HELP_COLUMN, ' ');
@@ -325,6 +321,14 @@ void add_help(std::string& help, const OptionInfo& option) {
 
 std::span<const OptionInfo> option_table() {
     return OPTIONS;
+}
+
+std::string option_help(const OptionInfo& option) {
+    std::string text(option.help);
+    if (const auto unset = text.find("{unset}"); unset != std::string::npos) {
+        text.replace(unset, 7, option.unset);
+    }
+    return text;
 }
 
 int print_help(Sink sink) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "request.hpp"
@@ -50,6 +51,9 @@ struct OptionInfo {
 
 // Every option, in the order --help lists them.
 std::span<const OptionInfo> option_table();
+
+// An option's help as --help words it, with its `unset` in place, its lines parted by "\n".
+std::string option_help(const OptionInfo& option);
 
 // Takes the options into `request`; a wrong one gets the usage message on standard output and
 // what is wrong on standard error, or with --check only the latter, worded with the CMake

@@ -16,19 +16,21 @@ std::span<const std::uint8_t> Frames::frame(std::size_t k) const {
 
 void append_values(const BmpHeader& header, std::span<const std::uint8_t> bmpdata,
                    const Layout& layout, std::vector<std::uint8_t>& values) {
-    const StripPlan plan = plan_strip(layout, *header.width, *header.height);
-    const std::int64_t back = (plan.length - std::int64_t{1}) * plan.along;
-    std::int64_t start = plan.first;
-    for (std::int32_t k = 0; k < plan.lines; ++k, start += plan.across) {
-        const bool reversed = plan.serpentine && k % 2 == 1;
-        const std::int64_t step = reversed ? -plan.along : plan.along;
-        std::int64_t offset = reversed ? start + back : start;
-        for (std::int32_t i = 0; i < plan.length; ++i, offset += step) {
-            const std::uint8_t* const pixel = bmpdata.data() + offset;
-            values.insert(values.end(), {pixel[layout.channel[0]], pixel[layout.channel[1]],
-                                         pixel[layout.channel[2]]});
-        }
+    const std::uint8_t* const bmp = bmpdata.data();
+    walk_strip(plan_strip(layout, *header.width, *header.height), [&](std::int64_t offset) {
+        const std::uint8_t* const pixel = bmp + offset;
+        values.insert(values.end(), {pixel[layout.channel[0]], pixel[layout.channel[1]],
+                                     pixel[layout.channel[2]]});
+    });
+}
+
+bool assign_delays(std::span<const std::uint16_t> given, Frames& frames) {
+    if (given.size() > 1) {
+        frames.delay_ms.assign(given.begin(), given.end());
+    } else {
+        frames.delay_ms.assign(frames.count(), given.empty() ? DEFAULT_DELAY_MS : given[0]);
     }
+    return frames.delay_ms.size() == frames.count();
 }
 
 ColourPlan colour_frames(const Colour& colour, const Layout& layout, Frames& frames) {

@@ -50,6 +50,10 @@ inline bool same_bytes(std::span<const std::uint8_t> a, std::span<const std::uin
 void append_values(const BmpHeader& header, std::span<const std::uint8_t> bmpdata,
                    const Layout& layout, std::vector<std::uint8_t>& values);
 
+// Each frame's delay: the one given for all, one given for each, or 100 ms; false when there
+// are more than one, but not one for each.
+bool assign_delays(std::span<const std::uint16_t> given, Frames& frames);
+
 // Applies the colour options to every frame, with one factor for all; with a limit that cannot
 // be met the values stay as they are and the plan says so.
 ColourPlan colour_frames(const Colour& colour, const Layout& layout, Frames& frames);

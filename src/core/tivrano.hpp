@@ -159,6 +159,31 @@ struct StripPlan {
 
 StripPlan plan_strip(const Layout& layout, std::int32_t width, std::int32_t height);
 
+// The walk along the strip, one line at a time: visit(first, step) for each strip line in
+// order, with the byte offset of its first LED's pixel and the step to the next one's, until
+// `visit` returns false. Every walk of the strip goes through here, the conversion's included.
+template <typename Visit> void walk_strip_lines(const StripPlan& plan, Visit visit) {
+    const std::int64_t back = (plan.length - std::int64_t{1}) * plan.along;
+    std::int64_t start = plan.first;
+    for (std::int32_t k = 0; k < plan.lines; ++k, start += plan.across) {
+        const bool reversed = plan.serpentine && k % 2 == 1;
+        if (!visit(reversed ? start + back : start, reversed ? -plan.along : plan.along)) {
+            return;
+        }
+    }
+}
+
+// The same, one LED at a time: visit(offset) with the byte offset of each LED's pixel, from the
+// strip's first LED to its last.
+template <typename Visit> void walk_strip(const StripPlan& plan, Visit visit) {
+    walk_strip_lines(plan, [&](std::int64_t first, std::int64_t step) {
+        for (std::int32_t i = 0; i < plan.length; ++i, first += step) {
+            visit(first);
+        }
+        return true;
+    });
+}
+
 // Converts a whole BMP file. Writes to `sink` either the complete text or, for a file it
 // refuses, exactly one message line and nothing else. Returns 0 after a conversion, -1 if the
 // file was refused or the sink failed; -1 without a word for a name that name_problem refuses.

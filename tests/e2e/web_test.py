@@ -7,6 +7,8 @@
   standard error, on the fuzzer's seed images and the heart, under a few sets of options, and
   on animations;
 - the file input, #output and #download on the heart;
+- the preview of the heart, wired serpentine from a corner: LED n's dot stands where the wiring
+  puts it, and has the pixel's colour, or the values the tool wrote for it;
 - a PNG with transparent pixels comes out as ImageMagick lays it on black;
 - an animated GIF comes out as its frames, as ImageMagick composes them, with their delays;
 - a canvas that alters what it gives back makes the page refuse decoded images;
@@ -25,7 +27,8 @@ import sys
 import tempfile
 import time
 
-ROOT = pathlib.Path(__file__).resolve().parents[2]
+HERE = pathlib.Path(__file__).resolve().parent
+ROOT = HERE.parent.parent
 sys.path.insert(0, str(ROOT / "fuzz"))
 from make_corpus import seeds  # noqa: E402
 from doc_examples import markdown_examples  # noqa: E402
@@ -198,6 +201,78 @@ def check_file_input(browser, page, tool, scratch):
     return failures
 
 
+def wired_place(n, width, height, start, columns):
+    """Where LED n of a serpentine strip lies, (x, y) from the top left: the strip runs along
+    rows (or columns) from the corner `start`, every second one back."""
+    length = height if columns else width
+    line, along = divmod(n, length)
+    if line % 2 == 1:
+        along = length - 1 - along
+    x, y = (line, along) if columns else (along, line)
+    if "right" in start:
+        x = width - 1 - x
+    if "bottom" in start:
+        y = height - 1 - y
+    return x, y
+
+
+# For points of the preview canvas: the text #hover gives there, and the canvas's colour.
+PROBE = """
+const canvas = document.getElementById("preview");
+const bounds = canvas.getBoundingClientRect();
+const pixels = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
+return arguments[0].map(([x, y]) => {
+  canvas.dispatchEvent(new MouseEvent("mousemove", {
+    clientX: bounds.left + (x + 0.5) * bounds.width / canvas.width,
+    clientY: bounds.top + (y + 0.5) * bounds.height / canvas.height }));
+  const at = 4 * (y * canvas.width + x);
+  return [document.getElementById("hover").textContent, Array.from(pixels.slice(at, at + 3))];
+});
+"""
+
+
+def check_preview(browser, page, tool):
+    """The heart's LEDs in the preview: where LED n must be by the wiring, #hover names LED n
+    with the values the tool wrote for it (the pixel's own, without colour options), and its
+    dot has the pixel's colour, or those values through the order."""
+    from PIL import Image
+
+    picture = Image.open(HEART).convert("RGB")
+    width, height = picture.size
+    cases = [{"serpentine": True, "start": "bottom-right"},
+             {"serpentine": True, "start": "top-right", "columns": True, "order": "brg",
+              "brightness": "40"}]
+    failures = []
+    for options in cases:
+        fragment = "&".join(k + "=" + ("1" if v is True else v) for k, v in options.items())
+        load(browser, page, "#" + fragment)
+        choose(browser, HEART)
+        text = native(tool, HEART.parent, [HEART.name], options)[0].decode()
+        array = text.split("{", 1)[1].split("}", 1)[0]
+        written = [int(v) for v in array.split(",") if v.strip()]
+        order = options.get("order", "grb").upper()
+        # The page draws a cell of the canvas for each pixel, centred (as its geometry() does).
+        cell = max(2, min(48, min((640 - 20) // width, (400 - 20) // height)))
+        left, top = (640 - cell * width) / 2, (400 - cell * height) / 2
+        leds = [0, 1, 7, 8, 9, 19, 30, 37, width * height - 1]
+        places = [wired_place(n, width, height, options["start"], "columns" in options)
+                  for n in leds]
+        points = [[int(left + (x + 0.5) * cell), int(top + (y + 0.5) * cell)] for x, y in places]
+        for n, (x, y), (hover, drawn) in zip(leds, places, browser.execute_script(PROBE, points)):
+            values = dict(zip(order, written[3 * n:3 * n + 3]))
+            if "brightness" not in options and values != dict(zip("RGB", picture.getpixel((x, y)))):
+                failures.append(f"{fragment}: the tool wrote {values} for LED {n}, not the "
+                                f"pixel's {picture.getpixel((x, y))}")
+            expected = f"LED {n} at x {x}, y {y}: " + ", ".join(f"{c} {values[c]}" for c in order)
+            if hover != expected:
+                failures.append(f"{fragment}: #hover at LED {n}'s place says {hover!r}, not "
+                                f"{expected!r}")
+            if drawn != [values[c] for c in "RGB"]:
+                failures.append(f"{fragment}: LED {n}'s dot at x {x}, y {y} is {drawn}, not "
+                                f"{[values[c] for c in 'RGB']}")
+    return failures
+
+
 def check_decoded(browser, page, tool, scratch, magick):
     """A PNG with transparency, and an animated GIF, against ImageMagick's reading of them."""
     from PIL import Image
@@ -287,6 +362,7 @@ def main():
             load(browser, page)
             failures, count = check_convert(browser, tool, scratch)
             failures += check_file_input(browser, page, tool, scratch)
+            failures += check_preview(browser, page, tool)
             failures += check_decoded(browser, page, tool, scratch, magick)
             failures += check_requests(browser, page)
             failures += check_altered_canvas(browser, page, scratch)
