@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <string>
-#include <unordered_map>
 
 #include "names.hpp"
 #include "text.hpp"
@@ -203,7 +203,7 @@ Storage store(const Frames& frames, bool packed) {
         }
         return storage;
     }
-    std::unordered_multimap<std::uint64_t, std::uint16_t> seen;
+    std::multimap<std::uint64_t, std::uint16_t> seen;
     for (std::size_t k = 0; k < frames.count(); ++k) {
         const auto frame = frames.frame(k);
         const std::uint64_t hash = fnv1a(frame);
