@@ -10,6 +10,7 @@
 #   - in-process throughput and time per frame (Google Benchmark).
 # CPU figures are task-clock medians over ROUNDS rounds; each round runs every command once, in
 # turn, so that drift of the machine hits them all alike. Exit status 1 if a target is missed.
+# bench/startup.sh measures start-up alone: libraries loaded, size, instructions, an earlier version.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${ROUNDS:-101}

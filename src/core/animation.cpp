@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <string>
-#include <unordered_map>
 
 #include "names.hpp"
 #include "text.hpp"
@@ -239,7 +239,7 @@ Storage store(const Frames& frames, bool packed) {
         storage.wide_more = PACKED_WIDE_MORE.per_frame * count + PACKED_WIDE_MORE.once;
         return storage;
     }
-    std::unordered_multimap<std::uint64_t, std::uint16_t> seen;
+    std::multimap<std::uint64_t, std::uint16_t> seen;
     for (std::size_t k = 0; k < frames.count(); ++k) {
         const auto frame = frames.frame(k);
         const std::uint64_t hash = fnv1a(frame);

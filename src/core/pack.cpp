@@ -11,7 +11,6 @@
 #include <limits>
 #include <map>
 #include <numeric>
-#include <unordered_map>
 #include <utility>
 
 namespace tivrano {
@@ -280,9 +279,9 @@ Packed pack_with(const Frames& frames, const Palette& palette) {
         packed.palette.push_back(static_cast<std::uint8_t>(colour));
     }
     // The records so far, by a hash of their bytes.
-    std::unordered_multimap<std::uint64_t, std::uint16_t> known;
+    std::multimap<std::uint64_t, std::uint16_t> known;
     // The frames that stand alone, by a hash of their values.
-    std::unordered_multimap<std::uint64_t, std::size_t> alone_frames;
+    std::multimap<std::uint64_t, std::size_t> alone_frames;
     std::vector<std::int16_t> index(frames.frame_size() / 3);
     for (std::size_t k = 0; k < frames.count(); ++k) {
         const auto frame = frames.frame(k);

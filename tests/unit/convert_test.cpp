@@ -1,6 +1,7 @@
 // The conversion on files built in memory, with the expected text written out in full.
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -326,6 +327,29 @@ TEST(Colour, Gamma28IsTheGamma8Table) {
         EXPECT_EQ(values[3 * k + 1], gamma8[k]) << "red " << k;
         EXPECT_EQ(values[3 * k + 2], gamma8[k]) << "blue " << k;
     }
+}
+
+// The tool raises to the gamma without the maths library: for every gamma the options take, in
+// every channel, the table is the one std::pow gives.
+TEST(Colour, EveryGammaGivesTheTableOfStdPow) {
+    tivrano::Colour colour;
+    std::size_t differences = 0;
+    for (std::uint32_t milli = 100; milli <= 5000; ++milli) {
+        colour.gamma_milli[0] = colour.gamma_milli[1] = colour.gamma_milli[2] = milli;
+        const tivrano::ColourPlan plan = tivrano::plan_colour(colour, {});
+        const double gamma = milli / 1000.0;
+        for (std::size_t value = 0; value < 256; ++value) {
+            const double expected =
+                std::floor(255.0 * std::pow(static_cast<double>(value) / 255.0, gamma) + 0.5);
+            for (const auto& channel : plan.table) {
+                if (channel[value] != expected && ++differences <= 10) {
+                    ADD_FAILURE() << "gamma " << gamma << ", value " << value << ": "
+                                  << int{channel[value]} << ", std::pow gives " << expected;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(differences, 0U);
 }
 
 // With a limit, the frames share the largest factor at which each draws at most that much by
