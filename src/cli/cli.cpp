@@ -139,8 +139,8 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
     // Several files with a name are the frames of an animation, and so is one with --pack,
     // --delay-ms or --header: an animation of one frame.
     const int files = argc - optind;
-    const bool animated = request.pack || request.delay_given != nullptr ||
-                          request.header_path != nullptr;
+    const bool animated =
+        request.pack || request.delay_given != nullptr || request.header_path != nullptr;
     const bool animation = !request.text.name.empty() && (files > 1 || animated);
     if (files < 1 || (files > 1 && !animation)) {
         return refuse_arguments(standard, files);

@@ -80,7 +80,9 @@ constexpr OptionInfo OPTIONS[] = {
      "check the options and convert nothing; a reason names\nthe CMake functions' keyword", "", "",
      ""},
     {"delay-ms", OPT_DELAY_MS, "MS", Group::animation,
-     "every frame's delay, or one for each: 80 or 80,80,200;\nwith one file, an animation of one frame", "DELAY_MS", "", DELAY_UNSET.view()},
+     "every frame's delay, or one for each: 80 or 80,80,200;\nwith one file, an animation of one "
+     "frame",
+     "DELAY_MS", "", DELAY_UNSET.view()},
     {"pack", OPT_PACK, "", Group::animation,
      "store the frames packed, for tivrano_player.h, which plays\nthem on any chip (on an AVR "
      "from flash)",
