@@ -43,7 +43,7 @@ int add_frame(const char* path, const Request& request, Sink standard, Frames& f
     const char* const name = piped ? "standard input" : path;
     Line cut_short;
     platform::Input input;
-    if (load_input(piped ? nullptr : path, name, standard, cut_short, input) != 0) {
+    if (load_input(piped ? nullptr : path, standard, name, cut_short, input) != 0) {
         return FAILED;
     }
     const BmpHeader header = read_bmp_header(input.bytes);

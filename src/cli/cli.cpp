@@ -27,7 +27,7 @@ int convert_file(const char* path, const char* name, const Request& request, Out
     const Sink standard{write_to, &outputs.standard};
     Line cut_short;
     platform::Input input;
-    if (load_input(path, name, standard, cut_short, input) != 0) {
+    if (load_input(path, standard, name, cut_short, input) != 0) {
         return FAILED;
     }
     // A file that is refused gets its message on standard output, never in the output file;
@@ -85,7 +85,7 @@ int refuse(Sink sink, std::string_view message) {
     return FAILED;
 }
 
-int load_input(const char* path, const char* name, Sink standard, Line& cut_short,
+int load_input(const char* path, Sink standard, const char* name, Line& cut_short,
                platform::Input& input) {
     cut_short = line_of("tivrano: %s: the file was cut short by another program while it was "
                         "converted",

@@ -11,9 +11,10 @@ namespace tivrano {
 
 #if defined(__MINGW_PRINTF_FORMAT) // MinGW's own printf, which knows %llu
 #define TIVRANO_PRINTF(format_index)                                                               \
-    __attribute__((format(__MINGW_PRINTF_FORMAT, format_index, format_index + 1)))
+    __attribute__((format(__MINGW_PRINTF_FORMAT, format_index, (format_index) + 1)))
 #elif defined(__GNUC__) || defined(__clang__)
-#define TIVRANO_PRINTF(format_index) __attribute__((format(printf, format_index, format_index + 1)))
+#define TIVRANO_PRINTF(format_index)                                                               \
+    __attribute__((format(printf, format_index, (format_index) + 1)))
 #else
 #define TIVRANO_PRINTF(format_index)
 #endif

@@ -39,10 +39,10 @@ enum OptionId : int {
 enum class Group : std::uint8_t { conversion, animation, alone };
 
 struct OptionInfo {
-    std::string_view name;  // the long option, without "--"
-    int id;                 // OptionId
-    std::string_view value; // what its value is called in --help ("ORDER"); empty: a flag
+    std::string_view name; // the long option, without "--"
+    int id;                // OptionId
     Group group;
+    std::string_view value;   // what its value is called in --help ("ORDER"); empty: a flag
     std::string_view help;    // its lines in --help, parted by "\n"
     std::string_view keyword; // the CMake functions' keyword for it; empty: none
     std::string_view choices; // the values it takes, parted by "|", for a choice

@@ -61,7 +61,7 @@ int refuse(Sink sink, std::string_view message);
 // if it cannot be, writes the message to `standard` and the reasons to standard error, and
 // returns FAILED. `cut_short` gets the line for a file cut short later, while it is converted,
 // and must live until `input` is released.
-int load_input(const char* path, const char* name, Sink standard, Line& cut_short,
+int load_input(const char* path, Sink standard, const char* name, Line& cut_short,
                platform::Input& input);
 
 // The usage message for an option that is wrong, and a line on what is wrong with it; no
