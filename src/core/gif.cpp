@@ -31,7 +31,6 @@ constexpr std::size_t IMAGE_DESCRIPTOR_SIZE = 9; // after the image separator
 constexpr std::size_t GRAPHIC_CONTROL_SIZE = 4;
 constexpr std::uint8_t EXTENSION_INTRODUCER = 0x21;
 constexpr std::uint8_t IMAGE_SEPARATOR = 0x2C;
-constexpr std::uint8_t TRAILER = 0x3B;
 constexpr std::uint8_t GRAPHIC_CONTROL_LABEL = 0xF9;
 constexpr std::uint8_t COLOUR_TABLE_FLAG = 0x80;
 constexpr std::uint8_t COLOUR_TABLE_SIZE_BITS = 0x07;
@@ -175,7 +174,7 @@ Failure read_blocks(std::span<const std::uint8_t> bytes, std::size_t at,
             frames.push_back(next);
             next = FrameRecord{};
         } else {
-            break; // the trailer, or a byte that starts no block
+            break; // the trailer, 0x3B, or a byte that starts no block
         }
         if (failure.status != DecodeStatus::decoded) {
             return failure;

@@ -33,6 +33,12 @@ def save_pillow_gifs(folder):
     frames[0].save(folder / "pillow_disposals.gif", save_all=True, append_images=frames[1:],
                    transparency=0, disposal=[0, 1, 2, 3, 2], duration=[10, 20, 30, 40, 50],
                    loop=0, comment=b"made by Pillow")
+    # Every disposal without a transparent index, where browsers clear to transparent.
+    frames = [Image.new("RGB", (9, 7), colour) for colour in ("red", "blue", "lime", "white")]
+    for k, image in enumerate(frames):
+        image.paste((255, 255, 0), (k, k + 1, k + 3, k + 4))
+    frames[0].save(folder / "pillow_opaque_disposals.gif", save_all=True,
+                   append_images=frames[1:], disposal=[2, 3, 2, 1], duration=[0, 10, 0, 250])
     # Pillow interlaces frames of 16 pixels and more on each side.
     frames = [frame((17, 23), [((0, 0, 17, 23), 5), ((3, y, 15, y + 1), 1 + y % 4)])
               for y in range(0, 23, 5)]
