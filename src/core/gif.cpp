@@ -1,7 +1,7 @@
 // GIF87a and GIF89a, decoded into whole frames as browsers show them. The file is read twice:
-// once over its blocks, which finds every frame, its colours and where its LZW data lies, and
-// checks the limits before anything is allocated; then once more to decode each frame's LZW data
-// onto one canvas. The rules where files and browsers differ:
+// once over its blocks, which finds every frame, its colours and where its LZW data lies, so
+// that the limits are checked before any pixel is allocated; then once more to decode each
+// frame's LZW data onto one canvas. The rules where files and browsers differ:
 // - The screen grows to hold the first frame, as Chromium and Pillow make it; later frames are
 //   clipped to the screen. A screen that is still 0 pixels wide or high is broken.
 // - A file that ends between blocks, without the trailer, holds the frames before; one that ends
@@ -10,18 +10,23 @@
 //   it is full are ignored. A code past the table, or a first code that is not a colour, is
 //   broken.
 // - A colour index past the colour table (or with no table at all) draws opaque black, as
-//   Chromium does: its decoder fills the palette's unused entries so.
+//   Chromium draws it (tried in Chromium 156, through its ImageDecoder).
 // - Disposal 2 clears the frame's rectangle to transparent, 3 restores what was under it, and
 //   others (0, 1, and the unassigned 4 to 7) leave the frame in place.
 #include <algorithm>
 #include <array>
 #include <memory>
 
-#include "image.hpp"
+#include "gif_lzw.hpp"
 
 namespace tivrano {
 
 namespace {
+
+using gif::Canvas;
+using gif::Failure;
+using gif::FrameRecord;
+using gif::Rgba;
 
 constexpr std::size_t SCREEN_DESCRIPTOR_END = 13; // the signature and the screen descriptor
 constexpr std::size_t SCREEN_WIDTH_OFFSET = 6;
@@ -43,33 +48,8 @@ constexpr unsigned DISPOSE_TO_PREVIOUS = 3;
 constexpr std::uint32_t MS_PER_CENTISECOND = 10;
 constexpr unsigned LEAST_MIN_CODE_SIZE = 2;
 constexpr unsigned MOST_MIN_CODE_SIZE = 8;
-constexpr unsigned MAX_CODE_SIZE = 12;
-constexpr std::size_t TABLE_SIZE = std::size_t{1} << MAX_CODE_SIZE;
-constexpr std::size_t PALETTE_SIZE = 256;
-constexpr std::uint8_t OPAQUE = 255;
-
-struct Rgba {
-    std::uint8_t r = 0, g = 0, b = 0, a = 0;
-};
-
-struct Failure {
-    DecodeStatus status = DecodeStatus::decoded; // decoded: no failure
-    const char* reason = "";
-};
 
 constexpr Failure CUT_SHORT = {DecodeStatus::cut_short, "the file ends inside a block"};
-
-// A frame as its blocks give it, its numbers checked to lie inside the file.
-struct FrameRecord {
-    std::uint64_t left = 0, top = 0, width = 0, height = 0;
-    bool interlaced = false;
-    std::span<const std::uint8_t> colours; // 3 bytes an entry: the local table, or the global
-    int transparent = -1;                  // the transparent index, or -1
-    unsigned disposal = 0;
-    std::uint32_t delay_ms = 0;
-    unsigned min_code_size = 0;
-    std::size_t data = 0; // the first sub-block of the LZW data
-};
 
 struct Survey {
     std::uint64_t width = 0, height = 0;
@@ -227,190 +207,29 @@ Failure check_limits(const Survey& found, const DecodeLimits& limits) {
     return {};
 }
 
-// Reads the LZW data's codes across its sub-blocks, whose chain the survey found whole.
-class CodeReader {
-  public:
-    CodeReader(std::span<const std::uint8_t> bytes, std::size_t at) : bytes_(bytes), at_(at) {}
-
-    // The next code of `size` bits; false at the end of the data.
-    bool next(unsigned size, std::uint32_t& code) {
-        while (bits_ < size) {
-            if (left_ == 0 && !open_sub_block()) {
-                return false;
-            }
-            buffer_ |= std::uint32_t{bytes_[at_++]} << bits_;
-            bits_ += 8;
-            --left_;
-        }
-        code = buffer_ & ((1U << size) - 1U);
-        buffer_ >>= size;
-        bits_ -= size;
-        return true;
-    }
-
-  private:
-    bool open_sub_block() {
-        ended_ = ended_ || !fits(bytes_, at_, 1) || bytes_[at_] == 0 ||
-                 !fits(bytes_, at_ + 1, bytes_[at_]);
-        if (!ended_) {
-            left_ = bytes_[at_++];
-        }
-        return !ended_;
-    }
-
-    std::span<const std::uint8_t> bytes_;
-    std::size_t at_;
-    std::size_t left_ = 0; // bytes left in the current sub-block
-    bool ended_ = false;
-    std::uint32_t buffer_ = 0;
-    unsigned bits_ = 0;
-};
-
-// Lays a frame's pixels, in the order the file gives them, on the canvas.
-class Painter {
-  public:
-    Painter(const FrameRecord& frame, const Survey& screen, std::vector<Rgba>& canvas)
-        : frame_(frame), screen_(screen), canvas_(canvas), left_(frame.width * frame.height) {
-        const std::size_t entries = frame.colours.size() / 3;
-        for (std::size_t k = 0; k < PALETTE_SIZE; ++k) {
-            palette_[k] = k < entries ? Rgba{frame.colours[3 * k], frame.colours[3 * k + 1],
-                                             frame.colours[3 * k + 2], OPAQUE}
-                                      : Rgba{0, 0, 0, OPAQUE};
-        }
-        if (frame.transparent >= 0) {
-            palette_[static_cast<std::size_t>(frame.transparent)].a = 0;
-        }
-    }
-
-    bool full() const { return left_ == 0; }
-
-    void put(std::span<const std::uint8_t> indices) {
-        for (const std::uint8_t index : indices) {
-            if (left_ == 0) {
-                return;
-            }
-            const Rgba colour = palette_[index];
-            const std::uint64_t x = frame_.left + column_;
-            const std::uint64_t y = frame_.top + row_;
-            if (colour.a != 0 && x < screen_.width && y < screen_.height) {
-                canvas_[static_cast<std::size_t>(y * screen_.width + x)] = colour;
-            }
-            --left_;
-            if (++column_ == frame_.width) {
-                column_ = 0;
-                next_row();
-            }
-        }
-    }
-
-  private:
-    static constexpr std::array<std::uint64_t, 4> PASS_START = {0, 4, 2, 1};
-    static constexpr std::array<std::uint64_t, 4> PASS_STEP = {8, 8, 4, 2};
-
-    void next_row() {
-        if (!frame_.interlaced) {
-            ++row_;
-            return;
-        }
-        row_ += PASS_STEP[pass_];
-        while (row_ >= frame_.height && pass_ + 1 < PASS_START.size()) {
-            row_ = PASS_START[++pass_];
-        }
-    }
-
-    const FrameRecord& frame_;
-    const Survey& screen_;
-    std::vector<Rgba>& canvas_;
-    std::array<Rgba, PALETTE_SIZE> palette_{};
-    std::uint64_t left_; // pixels still to come
-    std::uint64_t column_ = 0, row_ = 0;
-    std::size_t pass_ = 0;
-};
-
-// The string table: each code's last index, the code before it, its first index and length.
-struct LzwTable {
-    std::array<std::uint16_t, TABLE_SIZE> prefix{};
-    std::array<std::uint8_t, TABLE_SIZE> suffix{};
-    std::array<std::uint8_t, TABLE_SIZE> first{};
-    std::array<std::uint16_t, TABLE_SIZE> length{};
-    std::array<std::uint8_t, TABLE_SIZE> string{};
-};
-
-constexpr Failure PAST_THE_TABLE = {DecodeStatus::broken,
-                                    "the LZW data holds a code past the table"};
-
-// Decodes one frame's LZW data onto the canvas.
-Failure decode_frame(std::span<const std::uint8_t> bytes, const FrameRecord& frame, LzwTable& table,
-                     Painter& painter) {
-    const std::uint32_t clear = 1U << frame.min_code_size;
-    for (std::uint32_t code = 0; code < clear; ++code) {
-        table.suffix[code] = table.first[code] = static_cast<std::uint8_t>(code);
-        table.length[code] = 1;
-    }
-    CodeReader reader(bytes, frame.data);
-    unsigned size = frame.min_code_size + 1;
-    std::uint32_t next = clear + 2;
-    std::uint32_t previous = TABLE_SIZE; // none since the last clear
-    std::uint32_t code = 0;
-    while (!painter.full() && reader.next(size, code) && code != clear + 1) {
-        if (code == clear) {
-            size = frame.min_code_size + 1;
-            next = clear + 2;
-            previous = TABLE_SIZE;
-            continue;
-        }
-        if (code > next) {
-            return PAST_THE_TABLE;
-        }
-        if (previous == TABLE_SIZE && code >= clear) {
-            return {DecodeStatus::broken, "the LZW data starts with a code that is not a colour"};
-        }
-        if (previous != TABLE_SIZE && next < TABLE_SIZE) {
-            // The new entry: the previous string and the first index of this one, which is
-            // the previous string's own first index when the code is the entry being made.
-            table.prefix[next] = static_cast<std::uint16_t>(previous);
-            table.first[next] = table.first[previous];
-            table.suffix[next] = code == next ? table.first[previous] : table.first[code];
-            table.length[next] = static_cast<std::uint16_t>(table.length[previous] + 1);
-            ++next;
-            if (next == (1U << size) && size < MAX_CODE_SIZE) {
-                ++size;
-            }
-        }
-        const std::size_t length = table.length[code];
-        std::uint32_t at = code;
-        for (std::size_t k = length; k > 0; --k) {
-            table.string[k - 1] = table.suffix[at];
-            at = table.prefix[at];
-        }
-        painter.put(std::span(table.string).first(length));
-        previous = code;
-    }
-    return {};
-}
-
-void dispose(const FrameRecord& frame, const Survey& screen, const std::vector<Rgba>& before,
-             std::vector<Rgba>& canvas) {
+// After the frame is shown: 2 clears its rectangle to transparent, 3 puts back what was under
+// it; the others leave it.
+void dispose(const FrameRecord& frame, const std::vector<Rgba>& before, Canvas& canvas) {
     if (frame.disposal != DISPOSE_TO_TRANSPARENT && frame.disposal != DISPOSE_TO_PREVIOUS) {
         return;
     }
-    const std::uint64_t right = std::min(screen.width, frame.left + frame.width);
-    const std::uint64_t bottom = std::min(screen.height, frame.top + frame.height);
+    const std::uint64_t right = std::min(canvas.width, frame.left + frame.width);
+    const std::uint64_t bottom = std::min(canvas.height, frame.top + frame.height);
     for (std::uint64_t y = frame.top; y < bottom; ++y) {
         for (std::uint64_t x = frame.left; x < right; ++x) {
-            const auto at = static_cast<std::size_t>(y * screen.width + x);
-            canvas[at] = frame.disposal == DISPOSE_TO_PREVIOUS ? before[at] : Rgba{};
+            const auto at = static_cast<std::size_t>(y * canvas.width + x);
+            canvas.pixels[at] = frame.disposal == DISPOSE_TO_PREVIOUS ? before[at] : Rgba{};
         }
     }
 }
 
-std::vector<std::uint8_t> lay_on(const std::vector<Rgba>& canvas, Rgb background) {
+std::vector<std::uint8_t> lay_on(const Canvas& canvas, Rgb background) {
     const auto red = static_cast<std::uint8_t>(background >> 16U);
     const auto green = static_cast<std::uint8_t>(background >> 8U);
     const auto blue = static_cast<std::uint8_t>(background);
-    std::vector<std::uint8_t> rgb(3 * canvas.size());
+    std::vector<std::uint8_t> rgb(3 * canvas.pixels.size());
     std::size_t at = 0;
-    for (const Rgba& pixel : canvas) {
+    for (const Rgba& pixel : canvas.pixels) {
         rgb[at++] = over(pixel.r, pixel.a, red);
         rgb[at++] = over(pixel.g, pixel.a, green);
         rgb[at++] = over(pixel.b, pixel.a, blue);
@@ -420,21 +239,21 @@ std::vector<std::uint8_t> lay_on(const std::vector<Rgba>& canvas, Rgb background
 
 Failure decode_frames(std::span<const std::uint8_t> bytes, const Survey& found, Rgb background,
                       std::vector<ImageFrame>& frames) {
-    std::vector<Rgba> canvas(static_cast<std::size_t>(found.width * found.height));
+    Canvas canvas{found.width, found.height,
+                  std::vector<Rgba>(static_cast<std::size_t>(found.width * found.height))};
     std::vector<Rgba> before;
-    const auto table = std::make_unique<LzwTable>();
+    const auto table = std::make_unique<gif::LzwTable>();
     frames.reserve(found.frames.size());
     for (const FrameRecord& frame : found.frames) {
         if (frame.disposal == DISPOSE_TO_PREVIOUS) {
-            before = canvas;
+            before = canvas.pixels;
         }
-        Painter painter(frame, found, canvas);
-        const Failure failure = decode_frame(bytes, frame, *table, painter);
+        const Failure failure = gif::draw_frame(bytes, frame, *table, canvas);
         if (failure.status != DecodeStatus::decoded) {
             return failure;
         }
         frames.push_back({lay_on(canvas, background), frame.delay_ms});
-        dispose(frame, found, before, canvas);
+        dispose(frame, before, canvas);
     }
     return {};
 }
