@@ -26,7 +26,6 @@ namespace {
 using gif::Canvas;
 using gif::Failure;
 using gif::FrameRecord;
-using gif::Rgba;
 
 constexpr std::size_t SCREEN_DESCRIPTOR_END = 13; // the signature and the screen descriptor
 constexpr std::size_t SCREEN_WIDTH_OFFSET = 6;
@@ -207,9 +206,10 @@ Failure check_limits(const Survey& found, const DecodeLimits& limits) {
     return {};
 }
 
-// After the frame is shown: 2 clears its rectangle to transparent, 3 puts back what was under
-// it; the others leave it.
-void dispose(const FrameRecord& frame, const std::vector<Rgba>& before, Canvas& canvas) {
+// After the frame is shown: 2 clears its rectangle to transparent, that is to the background,
+// 3 puts back what was under it; the others leave it.
+void dispose(const FrameRecord& frame, const Canvas& before, std::span<const std::uint8_t> laid,
+             Canvas& canvas) {
     if (frame.disposal != DISPOSE_TO_TRANSPARENT && frame.disposal != DISPOSE_TO_PREVIOUS) {
         return;
     }
@@ -217,43 +217,41 @@ void dispose(const FrameRecord& frame, const std::vector<Rgba>& before, Canvas& 
     const std::uint64_t bottom = std::min(canvas.height, frame.top + frame.height);
     for (std::uint64_t y = frame.top; y < bottom; ++y) {
         for (std::uint64_t x = frame.left; x < right; ++x) {
-            const auto at = static_cast<std::size_t>(y * canvas.width + x);
-            canvas.pixels[at] = frame.disposal == DISPOSE_TO_PREVIOUS ? before[at] : Rgba{};
+            const auto at = static_cast<std::size_t>(3 * (y * canvas.width + x));
+            const auto from =
+                frame.disposal == DISPOSE_TO_PREVIOUS ? std::span(before.rgb).subspan(at, 3) : laid;
+            std::copy(from.begin(), from.end(),
+                      canvas.rgb.begin() + static_cast<std::ptrdiff_t>(at));
         }
     }
 }
 
-std::vector<std::uint8_t> lay_on(const Canvas& canvas, Rgb background) {
-    const auto red = static_cast<std::uint8_t>(background >> 16U);
-    const auto green = static_cast<std::uint8_t>(background >> 8U);
-    const auto blue = static_cast<std::uint8_t>(background);
-    std::vector<std::uint8_t> rgb(3 * canvas.pixels.size());
-    std::size_t at = 0;
-    for (const Rgba& pixel : canvas.pixels) {
-        rgb[at++] = over(pixel.r, pixel.a, red);
-        rgb[at++] = over(pixel.g, pixel.a, green);
-        rgb[at++] = over(pixel.b, pixel.a, blue);
-    }
-    return rgb;
-}
-
 Failure decode_frames(std::span<const std::uint8_t> bytes, const Survey& found, Rgb background,
                       std::vector<ImageFrame>& frames) {
-    Canvas canvas{found.width, found.height,
-                  std::vector<Rgba>(static_cast<std::size_t>(found.width * found.height))};
-    std::vector<Rgba> before;
+    // over() lays a transparent pixel, alpha 0, on the background as the background itself.
+    const std::array<std::uint8_t, 3> laid = {
+        over(0, 0, static_cast<std::uint8_t>(background >> 16U)),
+        over(0, 0, static_cast<std::uint8_t>(background >> 8U)),
+        over(0, 0, static_cast<std::uint8_t>(background))};
+    Canvas canvas{found.width, found.height, {}};
+    const auto pixels = static_cast<std::size_t>(found.width * found.height);
+    canvas.rgb.reserve(3 * pixels);
+    for (std::size_t k = 0; k < pixels; ++k) {
+        canvas.rgb.insert(canvas.rgb.end(), laid.begin(), laid.end());
+    }
+    Canvas before;
     const auto table = std::make_unique<gif::LzwTable>();
     frames.reserve(found.frames.size());
     for (const FrameRecord& frame : found.frames) {
         if (frame.disposal == DISPOSE_TO_PREVIOUS) {
-            before = canvas.pixels;
+            before.rgb = canvas.rgb;
         }
         const Failure failure = gif::draw_frame(bytes, frame, *table, canvas);
         if (failure.status != DecodeStatus::decoded) {
             return failure;
         }
-        frames.push_back({lay_on(canvas, background), frame.delay_ms});
-        dispose(frame, before, canvas);
+        frames.push_back({canvas.rgb, frame.delay_ms});
+        dispose(frame, before, laid, canvas);
     }
     return {};
 }

@@ -5,6 +5,8 @@
 // is bounded by the canvas as well as by the data.
 #include "gif_lzw.hpp"
 
+#include <algorithm>
+
 namespace tivrano::gif {
 
 namespace {
@@ -58,10 +60,19 @@ struct Painter {
     const FrameRecord& frame;
     Canvas& canvas;
     std::array<Rgba, PALETTE_SIZE> palette{};
-    std::uint64_t left = 0; // pixels still to come
     std::uint64_t column = 0, row = 0;
     std::size_t pass = 0;
+    bool finished = false; // no more of the frame's pixels can land on the canvas
 };
+
+// Finished: the rows are done, or the rest lie right of the canvas or, in the last pass, below.
+void check_finished(Painter& painter) {
+    const FrameRecord& frame = painter.frame;
+    const bool last_pass = !frame.interlaced || painter.pass + 1 == PASS_START.size();
+    painter.finished = frame.width == 0 || frame.left >= painter.canvas.width ||
+                       (last_pass && (painter.row >= frame.height ||
+                                      frame.top + painter.row >= painter.canvas.height));
+}
 
 void prepare(Painter& painter) {
     const std::span<const std::uint8_t> colours = painter.frame.colours;
@@ -73,45 +84,50 @@ void prepare(Painter& painter) {
     if (painter.frame.transparent >= 0) {
         painter.palette[static_cast<std::size_t>(painter.frame.transparent)].a = 0;
     }
-    painter.left = painter.frame.width * painter.frame.height;
-}
-
-// Whether no more of the frame's pixels can land on the canvas: none are left, or the rest lie
-// right of it or, in the last pass, below it.
-bool done(const Painter& painter) {
-    const FrameRecord& frame = painter.frame;
-    const bool last_pass = !frame.interlaced || painter.pass + 1 == PASS_START.size();
-    return painter.left == 0 || frame.left >= painter.canvas.width ||
-           (last_pass && frame.top + painter.row >= painter.canvas.height);
+    check_finished(painter);
 }
 
 void next_row(Painter& painter) {
+    painter.column = 0;
     if (!painter.frame.interlaced) {
         ++painter.row;
-        return;
+    } else {
+        painter.row += PASS_STEP[painter.pass];
+        while (painter.row >= painter.frame.height && painter.pass + 1 < PASS_START.size()) {
+            painter.row = PASS_START[++painter.pass];
+        }
     }
-    painter.row += PASS_STEP[painter.pass];
-    while (painter.row >= painter.frame.height && painter.pass + 1 < PASS_START.size()) {
-        painter.row = PASS_START[++painter.pass];
-    }
+    check_finished(painter);
 }
 
+// Draws the indices along the rows, a row's span at a time: of each span, the part on the
+// canvas.
 void paint(Painter& painter, std::span<const std::uint8_t> indices) {
     const FrameRecord& frame = painter.frame;
     Canvas& canvas = painter.canvas;
-    for (const std::uint8_t index : indices) {
-        if (painter.left == 0) {
-            return;
-        }
-        const Rgba colour = painter.palette[index];
+    while (!indices.empty() && !painter.finished) {
+        const std::size_t span = static_cast<std::size_t>(
+            std::min<std::uint64_t>(indices.size(), frame.width - painter.column));
         const std::uint64_t x = frame.left + painter.column;
         const std::uint64_t y = frame.top + painter.row;
-        if (colour.a != 0 && x < canvas.width && y < canvas.height) {
-            canvas.pixels[static_cast<std::size_t>(y * canvas.width + x)] = colour;
+        if (y < canvas.height && x < canvas.width) {
+            const auto visible =
+                static_cast<std::size_t>(std::min<std::uint64_t>(span, canvas.width - x));
+            const auto out =
+                std::span(canvas.rgb)
+                    .subspan(static_cast<std::size_t>(3 * (y * canvas.width + x)), 3 * visible);
+            for (std::size_t k = 0; k < visible; ++k) {
+                const Rgba colour = painter.palette[indices[k]];
+                if (colour.a != 0) {
+                    out[3 * k] = colour.r;
+                    out[3 * k + 1] = colour.g;
+                    out[3 * k + 2] = colour.b;
+                }
+            }
         }
-        --painter.left;
-        if (++painter.column == frame.width) {
-            painter.column = 0;
+        indices = indices.subspan(span);
+        painter.column += span;
+        if (painter.column == frame.width) {
             next_row(painter);
         }
     }
@@ -173,7 +189,7 @@ Failure draw_frame(std::span<const std::uint8_t> bytes, const FrameRecord& frame
     prepare(painter);
     CodeReader reader{bytes, frame.data};
     std::uint32_t code = 0;
-    while (!done(painter) && next_code(reader, lzw.size, code) && code != lzw.clear + 1) {
+    while (!painter.finished && next_code(reader, lzw.size, code) && code != lzw.clear + 1) {
         if (code == lzw.clear) {
             clear_table(lzw, frame.min_code_size);
             continue;

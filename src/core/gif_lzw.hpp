@@ -14,8 +14,9 @@ namespace tivrano::gif {
 constexpr unsigned MAX_CODE_SIZE = 12;
 constexpr std::size_t TABLE_SIZE = std::size_t{1} << MAX_CODE_SIZE;
 
+// A colour table's entry, and whether the entry draws (a is 255) or is transparent (a is 0).
 struct Rgba {
-    std::uint8_t r = 0, g = 0, b = 0, a = 0; // a: 0 transparent, 255 opaque
+    std::uint8_t r = 0, g = 0, b = 0, a = 0;
 };
 
 struct Failure {
@@ -35,10 +36,11 @@ struct FrameRecord {
     std::size_t data = 0;       // the first sub-block of the LZW data, whose chain is whole
 };
 
-// The canvas: the screen's pixels, rows from the top.
+// The canvas, laid on the background as it is drawn: a transparent pixel is the background
+// itself, and so stays through the frames that draw over it and the disposals that clear it.
 struct Canvas {
     std::uint64_t width = 0, height = 0;
-    std::vector<Rgba> pixels;
+    std::vector<std::uint8_t> rgb; // 3 bytes a pixel, rows from the top
 };
 
 // The string table: each code's last index, the code before it, its first index and length;
