@@ -15,7 +15,7 @@
 //   others (0, 1, and the unassigned 4 to 7) leave the frame in place.
 #include <algorithm>
 #include <array>
-#include <memory>
+#include <vector>
 
 #include "gif_lzw.hpp"
 
@@ -240,13 +240,15 @@ Failure decode_frames(std::span<const std::uint8_t> bytes, const Survey& found, 
         canvas.rgb.insert(canvas.rgb.end(), laid.begin(), laid.end());
     }
     Canvas before;
-    const auto table = std::make_unique<gif::LzwTable>();
+    // On the heap, once: 24 KiB is much for a stack (Emscripten's is 64 KiB). <memory> is not
+    // used, for libstdc++ 12's will not compile with the headers limited to POSIX.
+    std::vector<gif::LzwTable> table(1);
     frames.reserve(found.frames.size());
     for (const FrameRecord& frame : found.frames) {
         if (frame.disposal == DISPOSE_TO_PREVIOUS) {
             before.rgb = canvas.rgb;
         }
-        const Failure failure = gif::draw_frame(bytes, frame, *table, canvas);
+        const Failure failure = gif::draw_frame(bytes, frame, table.front(), canvas);
         if (failure.status != DecodeStatus::decoded) {
             return failure;
         }
