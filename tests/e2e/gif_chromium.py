@@ -1,0 +1,135 @@
+#!/usr/bin/env python3
+"""Holds the GIF decoder against Chromium: every frame of GIFs saved by Pillow (every disposal,
+with and without a transparent index, interlaced), as Chromium's ImageDecoder draws it on a
+canvas and as gif_frames decodes it, laid on magenta.
+
+    gif_chromium.py GIF_FRAMES
+
+Exit status 77, with the reason, when Chromium, its driver, Selenium or Pillow is missing
+(outside CI; in CI that fails).
+"""
+import base64
+import os
+import pathlib
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = pathlib.Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE.parent / "support"))
+
+FRAMES = """
+const [b64, done] = arguments;
+(async () => {
+  try {
+    const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+    const decoder = new ImageDecoder({data: bytes, type: "image/gif"});
+    await decoder.tracks.ready;
+    const frames = [];
+    for (let k = 0; k < decoder.tracks.selectedTrack.frameCount; k++) {
+      const {image} = await decoder.decode({frameIndex: k});
+      const canvas = new OffscreenCanvas(image.displayWidth, image.displayHeight);
+      const context = canvas.getContext("2d");
+      context.drawImage(image, 0, 0);
+      const rgba = context.getImageData(0, 0, canvas.width, canvas.height).data;
+      let binary = "";
+      for (const value of rgba) binary += String.fromCharCode(value);
+      frames.push([canvas.width, canvas.height, btoa(binary)]);
+    }
+    done(frames);
+  } catch (error) {
+    done(String(error));
+  }
+})();
+"""
+
+
+def skip(reason):
+    if os.environ.get("CI"):
+        print("FAILED, in CI: " + reason)
+        sys.exit(1)
+    print("skipped: " + reason)
+    sys.exit(77)
+
+
+def start_browser(scratch):
+    try:
+        from selenium import webdriver
+        from selenium.webdriver.chrome.options import Options
+        from selenium.webdriver.chrome.service import Service
+    except ImportError:
+        skip("Selenium is missing (apt-get install python3-selenium)")
+    browser = shutil.which("chromium") or "/usr/bin/chromium"
+    driver = shutil.which("chromedriver") or "/usr/bin/chromedriver"
+    if not os.path.exists(browser) or not os.path.exists(driver):
+        skip("Chromium or its driver is missing (apt-get install chromium chromium-driver)")
+    options = Options()
+    options.binary_location = browser
+    # --no-sandbox: CI runs as root, where Chromium's sandbox will not start.
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                     "--disable-background-networking", "--disable-component-update",
+                     f"--user-data-dir={scratch / 'profile'}"):
+        options.add_argument(argument)
+    return webdriver.Chrome(service=Service(driver), options=options)
+
+
+def ours(gif_frames, path):
+    done = subprocess.run([gif_frames, str(path)], capture_output=True, check=True)
+    head, pixels = done.stdout.split(b"\n", 1)
+    width, height, count = map(int, head.split())
+    size = 3 * width * height
+    return [(width, height, pixels[k * size:(k + 1) * size]) for k in range(count)]
+
+
+MAGENTA = (255, 0, 255)
+
+
+def on_magenta(rgba):
+    """Chromium's RGBA laid on magenta, as gif_frames lays transparent pixels."""
+    laid = bytearray()
+    for at in range(0, len(rgba), 4):
+        alpha = rgba[at + 3]
+        laid += bytes((rgba[at + c] * alpha + MAGENTA[c] * (255 - alpha) + 127) // 255
+                      for c in range(3))
+    return bytes(laid)
+
+
+def main():
+    try:
+        from pillow_gifs import save_pillow_gifs
+    except ImportError:
+        skip("Pillow is missing (apt-get install python3-pil)")
+    with tempfile.TemporaryDirectory() as folder:
+        scratch = pathlib.Path(folder)
+        save_pillow_gifs(scratch)
+        (scratch / "blank.html").write_text("<!doctype html><title>GIF frames</title>\n")
+        browser = start_browser(scratch)
+        failures = 0
+        try:
+            # ImageDecoder needs a secure context, which a file:// page is.
+            browser.get((scratch / "blank.html").as_uri())
+            for path in sorted(scratch.glob("*.gif")):
+                theirs = browser.execute_async_script(
+                    FRAMES, base64.b64encode(path.read_bytes()).decode())
+                if isinstance(theirs, str):
+                    print(f"{path.name}: Chromium: {theirs}")
+                    failures += 1
+                    continue
+                mine = ours(sys.argv[1], path)
+                if len(mine) != len(theirs):
+                    print(f"{path.name}: {len(mine)} frames, Chromium {len(theirs)}")
+                    failures += 1
+                for k, ((width, height, rgb), (c_width, c_height, rgba)) in enumerate(
+                        zip(mine, theirs)):
+                    same = (width, height) == (c_width, c_height) and \
+                        rgb == on_magenta(base64.b64decode(rgba))
+                    print(f"{path.name} frame {k}: {'same' if same else 'DIFFERENT'}")
+                    failures += not same
+        finally:
+            browser.quit()
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
