@@ -76,6 +76,9 @@ constexpr OptionInfo OPTIONS[] = {
     {"led-current", OPT_LED_CURRENT, "R,G,B,IDLE", Group::conversion,
      "the model: milliamperes at full red, green and\nblue, and for an LED when dark ({unset})",
      "LED_CURRENT", "", LED_CURRENT_UNSET.view()},
+    {"background", OPT_BACKGROUND, "RRGGBB", Group::conversion,
+     "lay a PNG's or GIF's transparency on this colour, in hex:\n{unset} (black) by default",
+     "BACKGROUND", "", "000000"},
     {"check", OPT_CHECK, "", Group::conversion,
      "check the options and convert nothing; a reason names\nthe CMake functions' keyword", "", "",
      ""},
@@ -201,6 +204,27 @@ const char* parse_delays(std::string_view text, Request& request) {
     }
 }
 
+// Six hex digits, red, green and blue, after an optional "#".
+bool parse_colour(std::string_view text, Rgb& colour) {
+    if (text.starts_with('#')) {
+        text.remove_prefix(1);
+    }
+    if (text.size() != 6) {
+        return false;
+    }
+    Rgb value = 0;
+    for (const char c : text) {
+        const auto digit = std::string_view("0123456789abcdef")
+                               .find(static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c));
+        if (digit == std::string_view::npos) {
+            return false;
+        }
+        value = value << 4U | static_cast<Rgb>(digit);
+    }
+    colour = value;
+    return true;
+}
+
 // Takes one option, with its value if it has one, into the request; returns what is wrong with
 // it, or nullptr.
 const char* take_option(int option, const char* value, Request& request) {
@@ -254,6 +278,11 @@ const char* take_option(int option, const char* value, Request& request) {
     case OPT_CHECK:
         request.check = true;
         return nullptr;
+    case OPT_BACKGROUND:
+        return parse_colour(text, request.background)
+                   ? nullptr
+                   : "the background is a colour of six hex digits, red, green and blue, such as "
+                     "000000 or 1a2b3c";
     case OPT_HELP:
     case OPT_VERSION:
         return "it stands alone, without a file";
