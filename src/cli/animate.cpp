@@ -26,6 +26,9 @@ bool frame_refused(const char* name, const BmpHeader& header, const Frames& fram
         say("tivrano: %s: %ld x %ld pixels, the frames before it %ld x %ld; every frame needs the "
             "same size",
             name, width, height, static_cast<long>(frames.width), static_cast<long>(frames.height));
+    } else if (frames.count() >= MAX_FRAMES) {
+        say("tivrano: %s: a frame past the %llu an animation holds", name,
+            static_cast<unsigned long long>(MAX_FRAMES));
     } else if (frames.values.size() + 3 * leds > MAX_ANIMATION_VALUES) {
         say("tivrano: %s: %ld x %ld pixels; with the frames before it, more than the %llu bytes of "
             "values an animation holds",
@@ -36,20 +39,14 @@ bool frame_refused(const char* name, const BmpHeader& header, const Frames& fram
     return true;
 }
 
-// Loads one file and adds its values to `frames`; a refused file gets its message on standard
-// output and its reasons on standard error, and FAILED is returned.
-int add_frame(const char* path, const Request& request, Sink standard, Frames& frames) {
-    const bool piped = std::string_view(path) == "-";
-    const char* const name = piped ? "standard input" : path;
-    Line cut_short;
-    platform::Input input;
-    if (load_input(piped ? nullptr : path, standard, name, cut_short, input) != 0) {
-        return FAILED;
-    }
-    const BmpHeader header = read_bmp_header(input.bytes);
+// Adds one BMP in memory to `frames`, shown for `delay_ms`; a refused one gets its message on
+// standard output and its reasons on standard error, and FAILED is returned.
+int add_bmp(const char* name, std::span<const std::uint8_t> bytes, std::uint16_t delay_ms,
+            const Request& request, Sink standard, Frames& frames) {
+    const BmpHeader header = read_bmp_header(bytes);
     int result = 0;
     if (header.verdict != Verdict::accepted) {
-        result = convert_bmp(header, input.bytes, standard, request.text);
+        result = convert_bmp(header, bytes, standard, request.text);
     } else if (request.strict && !is_plain_bmp(header)) {
         result = refuse(standard, NOT_STRICT);
     } else if (frame_refused(name, header, frames)) {
@@ -57,12 +54,54 @@ int add_frame(const char* path, const Request& request, Sink standard, Frames& f
     } else {
         frames.width = *header.width;
         frames.height = *header.height;
-        append_values(header, input.bytes, request.text.layout, frames.values);
+        append_values(header, bytes, request.text.layout, frames.values);
+        frames.delay_ms.push_back(delay_ms);
     }
-    explain(name, input.bytes, header, request.strict, Colour{});
+    explain(name, bytes, header, request.strict, Colour{});
+    return result;
+}
+
+// A decoded image's frames, each as the BMP of its pixels; a GIF's delays as the file gives
+// them, up to the 65535 ms the player counts.
+int add_decoded(const char* name, const DecodedImage& image, const Request& request, Sink standard,
+                Frames& frames) {
+    return std::any_of(image.frames.begin(), image.frames.end(),
+                       [&](const ImageFrame& frame) {
+                           const auto delay = static_cast<std::uint16_t>(
+                               image.frames.size() > 1
+                                   ? std::min<std::uint32_t>(frame.delay_ms, 65535)
+                                   : DEFAULT_DELAY_MS);
+                           return add_bmp(name, bmp_of(image.width, image.height, frame.rgb), delay,
+                                          request, standard, frames) != 0;
+                       })
+               ? FAILED
+               : 0;
+}
+
+// Loads one file and adds its frames to `frames`.
+int add_file(const char* path, const Request& request, Sink standard, Frames& frames) {
+    const bool piped = std::string_view(path) == "-";
+    const char* const name = piped ? "standard input" : path;
+    Line cut_short;
+    platform::Input input;
+    if (load_input(piped ? nullptr : path, standard, name, cut_short, input) != 0) {
+        return FAILED;
+    }
+    int result = 0;
+    if (const ImageFormat format = image_format(input.bytes);
+        format == ImageFormat::png || format == ImageFormat::gif) {
+        DecodedImage image;
+        result = decode_input(name, input.bytes, format, request, standard, image);
+        result = result != 0 ? result : add_decoded(name, image, request, standard, frames);
+    } else {
+        result = add_bmp(name, input.bytes, DEFAULT_DELAY_MS, request, standard, frames);
+    }
     platform::release(input);
     return result;
 }
+
+// The frames taken, through to the text.
+int convert_frames(Frames& frames, const Request& request, Outputs& outputs);
 
 } // namespace
 
@@ -78,10 +117,27 @@ int convert_animation(std::span<char* const> paths, const Request& request, Outp
     Frames frames;
     // The files in order, up to the first one refused.
     if (std::any_of(paths.begin(), paths.end(), [&](const char* path) {
-            return add_frame(path, request, standard, frames) != 0;
+            return add_file(path, request, standard, frames) != 0;
         })) {
         return FAILED;
     }
+    return convert_frames(frames, request, outputs);
+}
+
+int convert_animation(const char* name, const DecodedImage& image, const Request& request,
+                      Outputs& outputs) {
+    Frames frames;
+    if (add_decoded(name, image, request, {write_to, &outputs.standard}, frames) != 0) {
+        return FAILED;
+    }
+    return convert_frames(frames, request, outputs);
+}
+
+namespace {
+
+int convert_frames(Frames& frames, const Request& request, Outputs& outputs) {
+    const Sink standard{write_to, &outputs.standard};
+    const char* const name = request.text.name.data(); // from the command line: it ends in a 0
     if (!assign_delays(request.delay_ms, frames)) {
         const Phrase given = phrase("--delay-ms=%s", request.delay_given);
         const Phrase problem =
@@ -125,4 +181,5 @@ int convert_animation(std::span<char* const> paths, const Request& request, Outp
     });
 }
 
+} // namespace
 } // namespace tivrano

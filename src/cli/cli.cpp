@@ -23,16 +23,13 @@ namespace tivrano {
 namespace {
 
 constexpr std::string_view VERSION = "tivrano " TIVRANO_VERSION "\n";
-int convert_file(const char* path, const char* name, const Request& request, Outputs& outputs) {
+// Converts one BMP in memory: its text to standard output or the file of -o. A file that is
+// refused gets its message on standard output, never in the output file; so does one --strict
+// refuses, and one over --max-bytes.
+int convert_bytes(const char* name, std::span<const std::uint8_t> bytes, const Request& request,
+                  Outputs& outputs) {
     const Sink standard{write_to, &outputs.standard};
-    Line cut_short;
-    platform::Input input;
-    if (load_input(path, standard, name, cut_short, input) != 0) {
-        return FAILED;
-    }
-    // A file that is refused gets its message on standard output, never in the output file;
-    // so does one --strict refuses, and one over --max-bytes.
-    const BmpHeader header = read_bmp_header(input.bytes);
+    const BmpHeader header = read_bmp_header(bytes);
     const bool accepted = header.verdict == Verdict::accepted;
     const std::uint64_t stored = 3 * pixel_count(header);
     int result = FAILED;
@@ -45,13 +42,45 @@ int convert_file(const char* path, const char* name, const Request& request, Out
             name, static_cast<unsigned long long>(stored),
             static_cast<unsigned long long>(*request.max_bytes));
     } else if (!accepted || !within_reach(pixel_count(header), request.text.colour)) {
-        result = convert_bmp(header, input.bytes, standard, request.text);
+        result = convert_bmp(header, bytes, standard, request.text);
     } else {
-        result = deliver(standard, request.output_path, outputs.file, [&](Sink sink) {
-            return convert_bmp(header, input.bytes, sink, request.text);
-        });
+        result = deliver(standard, request.output_path, outputs.file,
+                         [&](Sink sink) { return convert_bmp(header, bytes, sink, request.text); });
     }
-    explain(name, input.bytes, header, request.strict, request.text.colour);
+    explain(name, bytes, header, request.strict, request.text.colour);
+    return result;
+}
+
+// A PNG or GIF: its image converted as a BMP of its pixels would be. An animated GIF with a
+// name is an animation; without one, its first frame is converted.
+int convert_decoded(const char* name, std::span<const std::uint8_t> bytes, ImageFormat format,
+                    const Request& request, Outputs& outputs) {
+    DecodedImage image;
+    if (decode_input(name, bytes, format, request, {write_to, &outputs.standard}, image) != 0) {
+        return FAILED;
+    }
+    if (image.frames.size() > 1 && !request.text.name.empty()) {
+        return convert_animation(name, image, request, outputs);
+    }
+    if (image.frames.size() > 1) {
+        say("tivrano: %s: an animated GIF of %zu frames: the first is converted; with --name, "
+            "all of them are, as an animation",
+            name, image.frames.size());
+    }
+    const std::vector<std::uint8_t> bmp = bmp_of(image.width, image.height, image.frames[0].rgb);
+    return convert_bytes(name, bmp, request, outputs);
+}
+
+int convert_file(const char* path, const char* name, const Request& request, Outputs& outputs) {
+    Line cut_short;
+    platform::Input input;
+    if (load_input(path, {write_to, &outputs.standard}, name, cut_short, input) != 0) {
+        return FAILED;
+    }
+    const ImageFormat format = image_format(input.bytes);
+    const int result = format == ImageFormat::png || format == ImageFormat::gif
+                           ? convert_decoded(name, input.bytes, format, request, outputs)
+                           : convert_bytes(name, input.bytes, request, outputs);
     platform::release(input);
     return result;
 }

@@ -76,6 +76,9 @@ constexpr OptionInfo OPTIONS[] = {
     {"led-current", OPT_LED_CURRENT, Group::conversion, "R,G,B,IDLE",
      "the model: milliamperes at full red, green and\nblue, and for an LED when dark ({unset})",
      "LED_CURRENT", "", LED_CURRENT_UNSET.view()},
+    {"background", OPT_BACKGROUND, Group::conversion, "RRGGBB",
+     "lay a PNG's or GIF's transparency on this colour, in hex:\n{unset} (black) by default",
+     "BACKGROUND", "", "000000"},
     {"check", OPT_CHECK, Group::conversion, "",
      "check the options and convert nothing; a reason names\nthe CMake functions' keyword", "", "",
      ""},
@@ -203,6 +206,27 @@ const char* parse_delays(std::string_view text, Request& request) {
     }
 }
 
+// Six hex digits, red, green and blue, after an optional "#".
+bool parse_colour(std::string_view text, Rgb& colour) {
+    if (text.starts_with('#')) {
+        text.remove_prefix(1);
+    }
+    if (text.size() != 6) {
+        return false;
+    }
+    Rgb value = 0;
+    for (const char c : text) {
+        const auto digit = std::string_view("0123456789abcdef")
+                               .find(static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c));
+        if (digit == std::string_view::npos) {
+            return false;
+        }
+        value = value << 4U | static_cast<Rgb>(digit);
+    }
+    colour = value;
+    return true;
+}
+
 // Takes one option, with its value if it has one, into the request; returns what is wrong with
 // it, or nullptr.
 const char* take_option(int option, const char* value, Request& request) {
@@ -256,6 +280,11 @@ const char* take_option(int option, const char* value, Request& request) {
     case OPT_CHECK:
         request.check = true;
         return nullptr;
+    case OPT_BACKGROUND:
+        return parse_colour(text, request.background)
+                   ? nullptr
+                   : "the background is a colour of six hex digits, red, green and blue, such as "
+                     "000000 or 1a2b3c";
     case OPT_HELP:
     case OPT_VERSION:
         return "it stands alone, without a file";
@@ -342,7 +371,8 @@ int print_help(Sink sink) {
                        "Turns an uncompressed 24-bit BMP image into C source text: a comment "
                        "with its\nwidth and height, and the array animationX holding every "
                        "pixel as green, red,\nblue values, top row first, eight pixels to a "
-                       "line.\n\nFILE.bmp is read whole, at most ";
+                       "line.\nA PNG or GIF is read as the BMP of its pixels; an animated GIF "
+                       "with --name\nis an animation.\n\nFILE.bmp is read whole, at most ";
     help += std::to_string(MAX_FILE_SIZE);
     help += " bytes; - reads standard input. The\n"
             "text goes to standard output, and the exit status is 0. On failure, standard\n"

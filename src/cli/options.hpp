@@ -32,6 +32,7 @@ enum OptionId : int {
     OPT_MAX_BYTES,
     OPT_HEADER,
     OPT_CHECK,
+    OPT_BACKGROUND,
     OPT_VERSION,
 };
 

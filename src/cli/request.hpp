@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "image.hpp"
 #include "messages.hpp"
 #include "platform.hpp"
 #include "tivrano.hpp"
@@ -33,8 +34,9 @@ struct Request {
     bool check = false; // --check: the options only, worded for the CMake functions
     bool pack = false;
     std::optional<std::uint64_t> max_bytes;
-    std::vector<std::uint16_t> delay_ms; // none: 100 each; one: the same for each
+    std::vector<std::uint16_t> delay_ms; // none: each frame's own; one: the same for each
     const char* delay_given = nullptr;   // --delay-ms's value as given
+    Rgb background = 0;                  // what a PNG's or GIF's transparency is laid on
 };
 
 // Where text goes: standard output, or a file; and the error of its first failed write (0
@@ -92,5 +94,14 @@ int deliver(Sink standard, const char* path, Output& output, Write write) {
 
 // The frames of an animation, from these files, through to its text (animate.cpp).
 int convert_animation(std::span<char* const> paths, const Request& request, Outputs& outputs);
+
+// The frames of an animated GIF that was loaded and decoded already, through to its text.
+int convert_animation(const char* name, const DecodedImage& image, const Request& request,
+                      Outputs& outputs);
+
+// Decodes a PNG or GIF; if it cannot be, writes the message to `standard` and the reason to
+// standard error, and returns FAILED (decode.cpp).
+int decode_input(const char* name, std::span<const std::uint8_t> bytes, ImageFormat format,
+                 const Request& request, Sink standard, DecodedImage& image);
 
 } // namespace tivrano

@@ -27,8 +27,10 @@ void append_values(const BmpHeader& header, std::span<const std::uint8_t> bmpdat
 bool assign_delays(std::span<const std::uint16_t> given, Frames& frames) {
     if (given.size() > 1) {
         frames.delay_ms.assign(given.begin(), given.end());
+    } else if (given.size() == 1) {
+        frames.delay_ms.assign(frames.count(), given[0]);
     } else {
-        frames.delay_ms.assign(frames.count(), given.empty() ? DEFAULT_DELAY_MS : given[0]);
+        frames.delay_ms.resize(frames.count(), DEFAULT_DELAY_MS); // each frame's own, if it has one
     }
     return frames.delay_ms.size() == frames.count();
 }

@@ -50,8 +50,8 @@ inline bool same_bytes(std::span<const std::uint8_t> a, std::span<const std::uin
 void append_values(const BmpHeader& header, std::span<const std::uint8_t> bmpdata,
                    const Layout& layout, std::vector<std::uint8_t>& values);
 
-// Each frame's delay: the one given for all, one given for each, or 100 ms; false when there
-// are more than one, but not one for each.
+// Each frame's delay: the one given for all, one given for each, or its own (a GIF's), else
+// DEFAULT_DELAY_MS; false when more than one are given, but not one for each.
 bool assign_delays(std::span<const std::uint16_t> given, Frames& frames);
 
 // Applies the colour options to every frame, with one factor for all; with a limit that cannot

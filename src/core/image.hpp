@@ -53,6 +53,11 @@ constexpr std::uint8_t over(std::uint8_t value, std::uint8_t alpha, std::uint8_t
         (unsigned{value} * alpha + unsigned{background} * (255U - alpha) + 127U) / 255U);
 }
 
+// A plain 24-bit BMP of these pixels (3 bytes each, red, green, blue, top row first), which the
+// conversion reads as it reads any: an image from PNG or GIF becomes text as that BMP would.
+std::vector<std::uint8_t> bmp_of(std::int32_t width, std::int32_t height,
+                                 std::span<const std::uint8_t> rgb);
+
 DecodedImage decode_png(std::span<const std::uint8_t> bytes, Rgb background,
                         const DecodeLimits& limits = {});
 DecodedImage decode_gif(std::span<const std::uint8_t> bytes, Rgb background,

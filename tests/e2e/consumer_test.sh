@@ -101,11 +101,11 @@ for generator in "Unix Makefiles" Ninja; do
     [ "$(converted)" = "$all" ] || fail "$generator: a changed tool converted $(converted)"
     echo "$generator: a changed tool converts every frame again"
 
-    printf 'GIF89a, not a bitmap' >"$project/frames/arrow.bmp"
+    printf '\377\330\377, a JPEG, not a bitmap' >"$project/frames/arrow.bmp"
     for attempt in 1 2; do
         ! build "$b" || fail "$generator: a bad frame built (attempt $attempt)"
         grep -q 'BM header not found!' <<<"$log" || fail "$generator: no tool message: $log"
-        grep -q 'tivrano: .*arrow.bmp: not a BMP file.*GIF image' <<<"$log" ||
+        grep -q 'tivrano: .*arrow.bmp: not a BMP file.*JPEG image' <<<"$log" ||
             fail "$generator: no reason from the tool: $log"
         [ "$b/tivrano_animation/arrow.c" -ot "$project/frames/arrow.bmp" ] ||
             fail "$generator: a failed conversion wrote arrow.c"

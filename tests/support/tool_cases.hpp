@@ -46,8 +46,14 @@ inline std::vector<ToolCase> tool_cases() {
          "tivrano: over.bmp: 1000001 bytes, over the limit of 1000000\n"},
         {"", "-", over, too_big, 255,
          "tivrano: standard input: more than 1000000 bytes, the limit\n"},
-        {"", "in.png", png, "BM header not found!\r\n", 255,
-         "tivrano: in.png: not a BMP file, which starts with \"BM\"; it starts like a PNG image\n"},
+        // PNG and GIF are decoded; other formats are told apart by their first bytes.
+        {"", "in.png", png, "PNG file truncated!\n", 255,
+         "tivrano: in.png: the file ends inside the PNG header\n"},
+        {"", "in.gif", {'G', 'I', 'F', '8', '9', 'a'}, "GIF file truncated!\n", 255,
+         "tivrano: in.gif: the file ends inside a block\n"},
+        {"", "in.jpg", {0xff, 0xd8, 0xff, 0xe0}, "BM header not found!\r\n", 255,
+         "tivrano: in.jpg: not a BMP file, which starts with \"BM\"; it starts like a JPEG "
+         "image\n"},
         {"", "short.bmp", Bytes(plain.begin(), plain.end() - 2), "BMP file truncated!\n", 255,
          "tivrano: short.bmp: the file ends early: 5 x 3 pixels of 3 bytes need 101 bytes, the "
          "file has 100\n"},

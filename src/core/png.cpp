@@ -1,0 +1,141 @@
+// PNG through stb_image, PNG alone and from memory: every colour type, palettes with tRNS,
+// 16-bit channels (their high byte kept), interlaced files. Colour management is left out:
+// gAMA, iCCP, sRGB and cHRM are not applied. The chunks are walked first, so that a file cut
+// short is told from a broken one, and the size is checked before anything is decoded.
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "image.hpp"
+
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#define STBI_NO_THREAD_LOCALS
+#define STBI_MAX_DIMENSIONS 16384
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
+
+namespace tivrano {
+namespace {
+
+constexpr std::size_t SIGNATURE_SIZE = 8;
+constexpr std::size_t CHUNK_FRAME = 12; // length, type and CRC around a chunk's data
+constexpr std::size_t IHDR_END = 24;    // signature, IHDR's length and type, width, height
+
+std::uint32_t big_endian(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return std::uint32_t{bytes[at]} << 24U | std::uint32_t{bytes[at + 1]} << 16U |
+           std::uint32_t{bytes[at + 2]} << 8U | bytes[at + 3];
+}
+
+// Whether the chunks end before IEND does.
+bool cut_short(std::span<const std::uint8_t> bytes) {
+    std::uint64_t at = SIGNATURE_SIZE;
+    while (at + CHUNK_FRAME <= bytes.size()) {
+        const std::uint64_t length = big_endian(bytes, at);
+        const bool end = big_endian(bytes, at + 4) == 0x49454E44U; // IEND
+        at += CHUNK_FRAME + length;
+        if (end) {
+            return at > bytes.size();
+        }
+    }
+    return true;
+}
+
+// The file without its empty IDAT chunks, which hold no data, and which stb_image would copy
+// from a null pointer; nothing when it has none.
+std::vector<std::uint8_t> without_empty_data(std::span<const std::uint8_t> bytes) {
+    std::vector<std::uint8_t> kept;
+    std::uint64_t at = SIGNATURE_SIZE;
+    while (at + CHUNK_FRAME <= bytes.size()) {
+        const std::uint64_t length = big_endian(bytes, at);
+        if (length == 0 && big_endian(bytes, at + 4) == 0x49444154U) { // IDAT
+            if (kept.empty()) {
+                kept.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+            }
+        } else if (!kept.empty()) {
+            const std::uint64_t end =
+                std::min<std::uint64_t>(at + CHUNK_FRAME + length, bytes.size());
+            kept.insert(kept.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                        bytes.begin() + static_cast<std::ptrdiff_t>(end));
+        }
+        at += CHUNK_FRAME + length;
+    }
+    if (!kept.empty() && at < bytes.size()) {
+        kept.insert(kept.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end());
+    }
+    return kept;
+}
+
+DecodedImage failed(DecodeStatus status, std::string reason) {
+    DecodedImage image;
+    image.status = status;
+    image.reason = std::move(reason);
+    return image;
+}
+
+} // namespace
+
+DecodedImage decode_png(std::span<const std::uint8_t> bytes, Rgb background,
+                        const DecodeLimits& limits) {
+    if (bytes.size() < IHDR_END) {
+        return failed(DecodeStatus::cut_short, "the file ends inside the PNG header");
+    }
+    const std::uint64_t width = big_endian(bytes, 16);
+    const std::uint64_t height = big_endian(bytes, 20);
+    if (width == 0 || height == 0) {
+        return failed(DecodeStatus::broken, "the PNG header gives no pixels");
+    }
+    if (width > limits.max_side || height > limits.max_side ||
+        width * height > limits.max_frame_pixels || 3 * width * height > limits.max_total_bytes) {
+        return failed(DecodeStatus::too_large,
+                      std::to_string(width) + " x " + std::to_string(height) +
+                          " pixels, more than the " + std::to_string(limits.max_frame_pixels) +
+                          " (at most " + std::to_string(limits.max_side) +
+                          " a side) an image may have");
+    }
+    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
+        return failed(DecodeStatus::too_large, "the file is too long");
+    }
+    const bool short_file = cut_short(bytes);
+    const std::vector<std::uint8_t> filtered = without_empty_data(bytes);
+    if (!filtered.empty()) {
+        bytes = filtered;
+    }
+    int got_width = 0;
+    int got_height = 0;
+    int channels = 0;
+    const std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
+        stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &got_width, &got_height,
+                              &channels, 4),
+        stbi_image_free);
+    if (!pixels || static_cast<std::uint64_t>(got_width) != width ||
+        static_cast<std::uint64_t>(got_height) != height) {
+        const char* const why = stbi_failure_reason();
+        return short_file
+                   ? failed(DecodeStatus::cut_short, "the file ends before the image does")
+                   : failed(DecodeStatus::broken, std::string("not a valid PNG image (") +
+                                                      (why != nullptr ? why : "unknown") + ")");
+    }
+    DecodedImage image;
+    image.status = DecodeStatus::decoded;
+    image.width = static_cast<std::int32_t>(width);
+    image.height = static_cast<std::int32_t>(height);
+    ImageFrame& frame = image.frames.emplace_back();
+    frame.rgb.resize(3 * width * height);
+    const std::uint8_t ground[3] = {static_cast<std::uint8_t>(background >> 16U),
+                                    static_cast<std::uint8_t>(background >> 8U),
+                                    static_cast<std::uint8_t>(background)};
+    const stbi_uc* from = pixels.get();
+    for (std::size_t k = 0; k < frame.rgb.size(); k += 3, from += 4) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            frame.rgb[k + c] = over(from[c], from[3], ground[c]);
+        }
+    }
+    return image;
+}
+
+} // namespace tivrano

@@ -1,0 +1,127 @@
+// What PNG and GIF decoding share: the format by its first bytes, the rule for transparency,
+// the BMP an image becomes, and PNGs built here that stb_image once mishandled. Every kind of
+// PNG is compared with Pillow's decoding by tests/e2e/png_test.py.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "image.hpp"
+#include "tivrano.hpp"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes bytes_of(std::string_view text) {
+    return {text.begin(), text.end()};
+}
+
+void put32(Bytes& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> static_cast<unsigned>(shift)));
+    }
+}
+
+std::uint32_t crc32(const Bytes& bytes, std::size_t from) {
+    std::uint32_t crc = 0xFFFFFFFFU;
+    for (std::size_t k = from; k < bytes.size(); ++k) {
+        crc ^= bytes[k];
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1U) ^ (0xEDB88320U & (0U - (crc & 1U)));
+        }
+    }
+    return ~crc;
+}
+
+void chunk(Bytes& png, std::string_view type, const Bytes& data) {
+    put32(png, static_cast<std::uint32_t>(data.size()));
+    const std::size_t start = png.size();
+    png.insert(png.end(), type.begin(), type.end());
+    png.insert(png.end(), data.begin(), data.end());
+    put32(png, crc32(png, start));
+}
+
+// An 8-bit RGB PNG of one row, its data in a stored (uncompressed) deflate block, with an empty
+// IDAT chunk first when asked.
+Bytes rgb_png(const Bytes& row, bool empty_idat_first) {
+    Bytes png = bytes_of("\x89PNG\r\n\x1a\n");
+    Bytes header;
+    put32(header, static_cast<std::uint32_t>(row.size() / 3));
+    put32(header, 1);
+    header.insert(header.end(), {8, 2, 0, 0, 0});
+    chunk(png, "IHDR", header);
+    Bytes raw = {0}; // filter: none
+    raw.insert(raw.end(), row.begin(), row.end());
+    const auto size = static_cast<std::uint16_t>(raw.size());
+    Bytes z = {0x78,
+               0x01,
+               1,
+               static_cast<std::uint8_t>(size),
+               static_cast<std::uint8_t>(size >> 8U),
+               static_cast<std::uint8_t>(~size),
+               static_cast<std::uint8_t>(~size >> 8U)};
+    z.insert(z.end(), raw.begin(), raw.end());
+    std::uint32_t a = 1;
+    std::uint32_t b = 0;
+    for (const std::uint8_t byte : raw) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    put32(z, b << 16U | a);
+    if (empty_idat_first) {
+        chunk(png, "IDAT", {});
+    }
+    chunk(png, "IDAT", z);
+    chunk(png, "IEND", {});
+    return png;
+}
+
+TEST(Image, FormatByItsFirstBytes) {
+    const struct {
+        std::string_view start;
+        tivrano::ImageFormat format;
+    } cases[] = {
+        {"BM", tivrano::ImageFormat::bmp},
+        {"\x89PNG\r\n\x1a\n", tivrano::ImageFormat::png},
+        {"\x89PNG\r\n", tivrano::ImageFormat::other},
+        {"GIF87a", tivrano::ImageFormat::gif},
+        {"GIF89a", tivrano::ImageFormat::gif},
+        {"GIF88a", tivrano::ImageFormat::other},
+        {"", tivrano::ImageFormat::other},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(tivrano::image_format(bytes_of(c.start)), c.format) << c.start;
+    }
+}
+
+TEST(Image, TransparencyIsLaidOnTheBackgroundRoundingHalvesUp) {
+    EXPECT_EQ(tivrano::over(200, 255, 7), 200);
+    EXPECT_EQ(tivrano::over(200, 0, 7), 7);
+    EXPECT_EQ(tivrano::over(255, 128, 0), 128); // 32640 / 255 = 128 exactly
+    EXPECT_EQ(tivrano::over(1, 128, 0), 1);     // 128.5 / 255 rounds to 1
+    EXPECT_EQ(tivrano::over(0, 1, 255), 254);   // 254 / 255 * 255
+}
+
+// The BMP of an image converts as a BMP of those pixels, whose rows are stored bottom-up.
+TEST(Image, PngsBecomeTheBmpOfTheirPixels) {
+    const Bytes row = {10, 20, 30, 40, 50, 60, 70, 80, 90};
+    for (const bool empty_idat_first : {false, true}) {
+        const tivrano::DecodedImage image = tivrano::decode_png(rgb_png(row, empty_idat_first), 0);
+        ASSERT_EQ(image.status, tivrano::DecodeStatus::decoded) << image.reason;
+        ASSERT_EQ(image.frames.size(), 1U);
+        EXPECT_EQ(image.frames[0].rgb, row);
+        const Bytes bmp = tivrano::bmp_of(image.width, image.height, image.frames[0].rgb);
+        const tivrano::BmpHeader header = tivrano::read_bmp_header(bmp);
+        EXPECT_TRUE(tivrano::is_plain_bmp(header));
+        EXPECT_EQ(Bytes(bmp.begin() + 54, bmp.begin() + 63),
+                  Bytes({30, 20, 10, 60, 50, 40, 90, 80, 70}));
+    }
+    tivrano::DecodeLimits small;
+    small.max_frame_pixels = 2;
+    EXPECT_EQ(tivrano::decode_png(rgb_png(row, false), 0, small).status,
+              tivrano::DecodeStatus::too_large);
+}
+
+} // namespace
