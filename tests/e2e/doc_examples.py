@@ -34,7 +34,7 @@ its check. The kinds:
     ci          commands .ci/run runs as they stand: each line must be one of its lines
     cmd         run under Wine by cmd, only with --exe
     page        JavaScript for the page's console, run by tests/e2e/web_test.py
-    powershell, bench
+    powershell, bench, platformio
                 not run; the reason is printed
 
 The source of a BMP an example makes is the PNG of the same name, frame N of anim.gif for
@@ -58,6 +58,8 @@ SKIPPED_KINDS = {
     "uninstall": "it removes from /usr/local: .ci/run runs it with --kind uninstall",
     "cmd": "it needs tivrano.exe and Wine: .ci/run runs it with --exe in its Windows step",
     "page": "it runs in the page, with an image chosen: tests/e2e/web_test.py runs it",
+    "platformio": "PlatformIO is not in Debian: tests/e2e/arduino_test.py checks the library.json "
+                  "it reads, and compiles the examples with arduino-builder",
 }
 ONE_PIXEL = bytes(b"BM") + bytes(8) + (54).to_bytes(4, "little") + (40).to_bytes(4, "little") + \
     (1).to_bytes(4, "little") * 2 + (1).to_bytes(2, "little") + (24).to_bytes(2, "little") + \
