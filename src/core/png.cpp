@@ -4,20 +4,12 @@
 // short is told from a broken one, and the size is checked before anything is decoded.
 #include <algorithm>
 #include <cstdlib>
-#include <memory>
 #include <vector>
 
-#include "image.hpp"
-
-#define STBI_ONLY_PNG
-#define STBI_NO_STDIO
-#define STBI_NO_LINEAR
-#define STBI_NO_HDR
-#define STBI_NO_THREAD_LOCALS
-#define STBI_MAX_DIMENSIONS 16384
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
+
+#include "image.hpp"
+#include "stb_image_options.h"
 
 namespace tivrano {
 namespace {
@@ -70,6 +62,16 @@ std::vector<std::uint8_t> without_empty_data(std::span<const std::uint8_t> bytes
     return kept;
 }
 
+// The pixels stb_image gives, freed with them. (<memory> does not compile under strict POSIX
+// headers with libstdc++ 12.)
+struct StbPixels {
+    stbi_uc* data;
+    explicit StbPixels(stbi_uc* pixels) : data(pixels) {}
+    StbPixels(const StbPixels&) = delete;
+    StbPixels& operator=(const StbPixels&) = delete;
+    ~StbPixels() { stbi_image_free(data); }
+};
+
 DecodedImage failed(DecodeStatus status, std::string reason) {
     DecodedImage image;
     image.status = status;
@@ -108,11 +110,9 @@ DecodedImage decode_png(std::span<const std::uint8_t> bytes, Rgb background,
     int got_width = 0;
     int got_height = 0;
     int channels = 0;
-    const std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
-        stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &got_width, &got_height,
-                              &channels, 4),
-        stbi_image_free);
-    if (!pixels || static_cast<std::uint64_t>(got_width) != width ||
+    const StbPixels pixels{stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()),
+                                                 &got_width, &got_height, &channels, 4)};
+    if (pixels.data == nullptr || static_cast<std::uint64_t>(got_width) != width ||
         static_cast<std::uint64_t>(got_height) != height) {
         const char* const why = stbi_failure_reason();
         return short_file
@@ -129,7 +129,7 @@ DecodedImage decode_png(std::span<const std::uint8_t> bytes, Rgb background,
     const std::uint8_t ground[3] = {static_cast<std::uint8_t>(background >> 16U),
                                     static_cast<std::uint8_t>(background >> 8U),
                                     static_cast<std::uint8_t>(background)};
-    const stbi_uc* from = pixels.get();
+    const stbi_uc* from = pixels.data;
     for (std::size_t k = 0; k < frame.rgb.size(); k += 3, from += 4) {
         for (std::size_t c = 0; c < 3; ++c) {
             frame.rgb[k + c] = over(from[c], from[3], ground[c]);
