@@ -71,11 +71,12 @@ echo
 echo "| Core | Player's code (nm -S) | Firmware's code and constants (size) |"
 echo "|---|---|---|"
 cd "$work/ghost"
-for core in m0plus m3 rv32imc; do
+for core in Cortex-M0+:m0plus Cortex-M3:m3 RV32IMC:rv32imc; do
+    label=${core%:*} core=${core#*:}
     nm=arm-none-eabi-nm size=arm-none-eabi-size
     [ "$core" != rv32imc ] || { nm=llvm-nm; size=llvm-size; }
     player=$("$nm" -S --radix=d "firmware-$core.elf" |
         awk '$4 ~ /^(player_next|player_frame|tivrano_.*)$/ { sum += $2 } END { print sum }')
     text=$("$size" "firmware-$core.elf" | awk 'NR == 2 { print $1 }')
-    echo "| $core | $player bytes | $text bytes (ghost, $(grep -o '[0-9]* bytes stored on an AVR' animation.c | cut -d' ' -f1) of them stored) |"
+    echo "| $label | $player bytes | $text bytes (ghost, $(grep -o '[0-9]* bytes stored on an AVR' animation.c | cut -d' ' -f1) of them stored) |"
 done
