@@ -103,8 +103,8 @@ const bytes = (b64) => Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
 """
 
 
-def check_convert(browser, tool, scratch):
-    """The API against the tool on every case; returns the failures and the count of images."""
+def convert_cases():
+    """The cases of window.tivrano.convert, [files, options], which the Firefox test shares."""
     images = [(name, content) for name, content in seeds()] + [("heart", HEART.read_bytes())]
     cases = [([content], options) for _, content in images for options in OPTION_SETS]
     by_name = dict(images)
@@ -118,6 +118,12 @@ def check_convert(browser, tool, scratch):
         (["heart"], {"gamma": "0"}),
     ]
     cases += [([by_name[n] for n in names], options) for names, options in animations]
+    return cases
+
+
+def check_convert(browser, tool, scratch):
+    """The API against the tool on every case; returns the failures and the count of images."""
+    cases = convert_cases()
     browser.set_script_timeout(300)
     got = browser.execute_async_script(
         CONVERT, [[[base64.b64encode(f).decode() for f in files], options]
