@@ -2,10 +2,12 @@
 // and the man page list the same options with the same values, and --check words reasons as a
 // conversion does.
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -110,6 +112,32 @@ TEST(Options, CheckWordsTheReasonsOfAConversion) {
         "--check --order=RGB --gamma=2.6,2.2,2.5 --name=Anim --pack --delay-ms=80,80 missing.bmp");
     EXPECT_EQ(good.status, 0);
     EXPECT_EQ(good.out + good.err, "");
+}
+
+} // namespace
+
+namespace {
+
+// The CMake functions hand their layout and colour keywords to the tool as its options, by a
+// list of pairs in tivranoFunctions.cmake; the tool's --check names each option's keyword, so
+// the two must agree, pair by pair.
+TEST(Options, TheCMakeKeywordsAreTheTools) {
+    const std::string functions = read_text(TIVRANO_SOURCE_DIR "/cmake/tivranoFunctions.cmake");
+    std::smatch found;
+    ASSERT_TRUE(std::regex_search(functions, found,
+                                  std::regex(R"(set\(keywords ([^)]*)\)\s*set\(names ([^)]*)\))")));
+    const auto words = [](const std::string& text) {
+        std::istringstream in(text);
+        return std::vector<std::string>(std::istream_iterator<std::string>(in), {});
+    };
+    const std::vector<std::string> keywords = words(found[1].str());
+    const std::vector<std::string> names = words(found[2].str());
+    ASSERT_EQ(keywords.size(), names.size());
+    ASSERT_GE(keywords.size(), 6U);
+    for (std::size_t k = 0; k < keywords.size(); ++k) {
+        const test::Run check = test::run_tool("--check --" + names[k] + "=x,");
+        EXPECT_TRUE(check.err.starts_with("tivrano: " + keywords[k] + " x,: ")) << check.err;
+    }
 }
 
 } // namespace
