@@ -303,6 +303,7 @@ function(tivrano_add_animation target)
             "the animation of ${origin} (${caller})")
     endif()
 
+    file(MAKE_DIRECTORY "${output_dir}" "${include_dir}")
     # The tool reads the GIF or the PNGs as they are, and with --header makes an animation even
     # of one frame. It writes both files whole or not at all, and leaves them as they were when
     # it refuses the animation, so that the next build tries again.
