@@ -1,10 +1,10 @@
-# tivrano_add_frames(<target> FRAMES <bmp>... [NAMES <ident>...] [HEADER <file.h>]
+# tivrano_add_frames(<target> FRAMES <image>... [NAMES <ident>...] [HEADER <file.h>]
 #                    [TABLE <ident>] [OUTPUT_DIR <dir>]
 #                    [ORDER <order>] [START <corner>] [COLUMNS] [SERPENTINE] [PROGMEM]
 #                    [GAMMA <g>|<r,g,b>] [BRIGHTNESS <percent>] [MAX_CURRENT_MA <ma>]
 #                    [LED_CURRENT <r,g,b,idle>] [ALLOW_WARNINGS])
 #
-# Converts each BMP frame with tivrano at build time and adds the result to <target>, where it
+# Converts each frame, a BMP, PNG or GIF, with tivrano at build time and adds the result to <target>, where it
 # compiles with the target's own flags (a cross-compiler's too; an INTERFACE library passes the
 # sources and the header's folder on to the targets that link it). For a frame named NAME:
 #
@@ -12,7 +12,10 @@
 #   const size_t NAME_size;          the bytes in NAME
 #   const int32_t NAME_width, NAME_height;   as the file's header holds them
 #
-# FRAMES      the BMP files; relative paths are taken from CMAKE_CURRENT_SOURCE_DIR.
+# FRAMES      the BMP, PNG or GIF files; relative paths are taken from CMAKE_CURRENT_SOURCE_DIR.
+#             A PNG or GIF is taken as the tool reads it, its transparency laid on black; of an
+#             animated GIF only the first frame is taken (tivrano --first-frame), as the command
+#             line converts it without --name: tivrano_add_animation takes all of them.
 # NAMES       one C identifier a frame, unique across the build; by default each file's name
 #             without its last extension, made an identifier ("walk-1.bmp" and "walk.1.bmp" are
 #             walk_1). The tool refuses keywords of C and C++, the names of <stdint.h> and
@@ -52,7 +55,7 @@
 # cross-compiling, a tivrano found among the build machine's programs.
 #
 # tivrano_add_animation(<target> NAME <ident> SOURCE <file.gif> | SOURCE <png>...
-#                       [HEADER <file.h>] [BACKGROUND <colour>] [DELAY_MS <ms>]
+#                       [HEADER <file.h>] [BACKGROUND <rrggbb>] [DELAY_MS <ms>]
 #                       [PACKED [MAX_BYTES <n>]] [OUTPUT_DIR <dir>] [ORDER <order>]
 #                       [START <corner>] [COLUMNS] [SERPENTINE] [PROGMEM] [GAMMA ...]
 #                       [BRIGHTNESS ...] [MAX_CURRENT_MA ...] [LED_CURRENT ...])
@@ -73,13 +76,17 @@
 # SOURCE      one GIF, or PNG files of one size; relative paths are taken from
 #             CMAKE_CURRENT_SOURCE_DIR. The GIF's frames are taken whole, as a browser shows
 #             them (its partial updates and disposal applied, what no frame covered yet
-#             transparent), with its delays. PNGs are taken in the order given, except that a
+#             transparent), with its delays (one past 65535 ms is held at 65535). The frames
+#             must have one size, and the tool's limits apply; a file it refuses stops the
+#             build with its message. PNGs are taken in the order given, except that a
 #             list in plain text order, as file(GLOB) gives it, is put in the order of the
 #             numbers in the names: f9 before f10.
 # HEADER      declares everything above; NAME.h by default, in OUTPUT_DIR unless absolute.
-# BACKGROUND  what transparent pixels are laid on: an ImageMagick colour (black, #102030,
-#             rgb(16,32,48)); black, an unlit LED, by default.
-# DELAY_MS    each PNG frame's delay, 0 to 65535; 100 by default. A GIF has its own.
+# BACKGROUND  what transparent pixels are laid on, six hex digits of red, green and blue
+#             (tivrano --background): 102030, or #102030; 000000, black, an unlit LED, by
+#             default. Colour names such as black are not taken.
+# DELAY_MS    each frame's delay, 0 to 65535, or one for each, parted by commas (80,80,200);
+#             by default a GIF's own delays, and 100 for PNG frames and a GIF of one frame.
 # PACKED      stores the frames packed (tivrano --pack); MAX_BYTES stops the build if they
 #             take more than that many bytes.
 # OUTPUT_DIR, ORDER, START, COLUMNS, SERPENTINE, PROGMEM, GAMMA, BRIGHTNESS, LED_CURRENT
@@ -89,11 +96,10 @@
 #             as for tivrano_add_frames, with one factor for every frame, the one the brightest
 #             needs, so that the frames keep their brightness to each other.
 #
-# ImageMagick splits the animation at configure time into plain 24-bit BMPs in OUTPUT_DIR, and
-# at build time tivrano converts them in one call into the source and the header. The sources
-# are configure dependencies: editing one re-runs the configure on the next build, and the
-# animation is converted again when a frame changed. ImageMagick runs on the build machine; the
-# cache variable TIVRANO_IMAGEMAGICK names its magick (7) or convert (6) outright.
+# The tool reads the GIF or the PNGs as they are, at build time, in one call that writes the
+# source and the header; the animation is converted again when a file of SOURCE changes. The
+# frames' names NAME_0, NAME_1 ... are the animation's, however many it has: no other call may
+# take one.
 include_guard(GLOBAL)
 if(CMAKE_VERSION VERSION_LESS 3.18)
     message(FATAL_ERROR "tivrano_add_frames and tivrano_add_animation need CMake 3.18 or later")
@@ -117,7 +123,9 @@ function(tivrano_add_frames target)
     if(NOT arg_FRAMES)
         message(FATAL_ERROR "${caller}: no FRAMES given")
     endif()
+    # A frame of an animated GIF is its first: --name alone would make the GIF an animation.
     _tivrano_tool_options(options arg)
+    list(APPEND options --first-frame)
     if(NOT arg_ALLOW_WARNINGS)
         list(APPEND options --strict)
     endif()
@@ -139,8 +147,8 @@ function(tivrano_add_frames target)
 
     set(absolute)
     foreach(frame IN LISTS arg_FRAMES)
-        get_filename_component(bmp "${frame}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
-        list(APPEND absolute "${bmp}")
+        get_filename_component(path "${frame}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+        list(APPEND absolute "${path}")
     endforeach()
 
     # The tool checks the options and every name, as each frame's conversion would, before
@@ -173,23 +181,25 @@ function(tivrano_add_frames target)
             _tivrano_claim_identifier("${caller}" "${identifier}" "${frame}")
         endforeach()
     endforeach()
-    foreach(identifier ${arg_TABLE} ${arg_TABLE}_count)
-        _tivrano_claim_identifier("${caller}" "${identifier}" "its TABLE")
-    endforeach()
+    if(arg_TABLE)
+        foreach(identifier ${arg_TABLE} ${arg_TABLE}_count)
+            _tivrano_claim_identifier("${caller}" "${identifier}" "its TABLE")
+        endforeach()
+    endif()
     _tivrano_places("${caller}" "${target}" "${arg_OUTPUT_DIR}" "${arg_HEADER}"
         "${target}_frames.h")
 
     set(declarations)
     set(sources)
     file(MAKE_DIRECTORY "${output_dir}")
-    foreach(bmp frame name IN ZIP_LISTS absolute arg_FRAMES names)
+    foreach(path frame name IN ZIP_LISTS absolute arg_FRAMES names)
         set(source "${output_dir}/${name}.${extension}")
         # The tool writes the source whole or not at all, and leaves it as it was when it
         # refuses the frame: older than the frame, so the next build tries again.
         add_custom_command(
             OUTPUT "${source}"
-            COMMAND "${tool}" ${options} "--name=${name}" -o "${source}" "${bmp}"
-            DEPENDS "${bmp}" ${tool_depends} ${checked}
+            COMMAND "${tool}" ${options} "--name=${name}" -o "${source}" "${path}"
+            DEPENDS "${path}" ${tool_depends} ${checked}
             COMMENT "tivrano: converting ${frame} into ${name}"
             VERBATIM)
         list(APPEND sources "${source}")
@@ -260,113 +270,56 @@ function(tivrano_add_animation target)
         list(APPEND options "--max-bytes=${arg_MAX_BYTES}")
     endif()
 
-    _tivrano_animation_sources("${caller}" sources origin is_gif ${arg_SOURCE})
-    set(delay_ms "${arg_DELAY_MS}")
-    set(delay_option)
-    if(is_gif AND NOT delay_ms STREQUAL "")
-        message(FATAL_ERROR "${caller}: DELAY_MS is for PNG frames; the GIF ${origin} holds its "
-            "own delays")
-    elseif(delay_ms STREQUAL "")
-        set(delay_ms 100)
-    else()
-        set(delay_option "--delay-ms=${delay_ms}")
+    _tivrano_animation_sources("${caller}" sources origin ${arg_SOURCE})
+    if(NOT "${arg_DELAY_MS}" STREQUAL "")
+        list(APPEND options "--delay-ms=${arg_DELAY_MS}")
     endif()
-    set(background black)
-    if(arg_BACKGROUND)
-        set(background "${arg_BACKGROUND}")
+    if(NOT "${arg_BACKGROUND}" STREQUAL "")
+        list(APPEND options "--background=${arg_BACKGROUND}")
     endif()
 
     _tivrano_converter("${caller}")
-    _tivrano_check_options(said checked "${caller}" ${options} "--name=${name}" ${delay_option})
+    _tivrano_check_options(said checked "${caller}" ${options} "--name=${name}")
     if(said)
         message(FATAL_ERROR "${caller}: ${said}")
     endif()
     _tivrano_places("${caller}" "${target}" "${arg_OUTPUT_DIR}" "${arg_HEADER}" "${name}.h")
     set(source "${output_dir}/${name}.${extension}")
-    _tivrano_split_animation("${caller}" "${name}" "${origin}" "${is_gif}" "${background}"
-        "${delay_ms}" "${output_dir}" "${header};${source}" ${sources})
-    list(LENGTH frames frame_count)
+    # The frames' names, NAME_0 on, are claimed as a family: how many a GIF holds is known only
+    # once the tool has read it, at build time.
     set(defined ${name})
+    set(frame_names)
     if(NOT arg_PACKED)
         list(APPEND defined ${name}_count ${name}_width ${name}_height ${name}_delay_ms)
-        math(EXPR last "${frame_count} - 1")
-        foreach(k RANGE ${last})
-            list(APPEND defined ${name}_${k} ${name}_${k}_size ${name}_${k}_width
-                ${name}_${k}_height)
-        endforeach()
+        get_property(frame_names GLOBAL PROPERTY TIVRANO_IDENTIFIERS)
+        list(FILTER frame_names INCLUDE REGEX "^${name}_[0-9]+(_size|_width|_height)?$")
     endif()
-    foreach(identifier IN LISTS defined)
+    # A frame name claimed already stops here, naming its owner.
+    foreach(identifier IN LISTS defined frame_names)
         _tivrano_claim_identifier("${caller}" "${identifier}" "the animation of ${origin}")
     endforeach()
-
-    if(frame_count EQUAL 1 AND NOT arg_PACKED)
-        _tivrano_one_frame("${caller}" "${name}" "${origin}" "${arg_PROGMEM}" ${options})
-    else()
-        list(JOIN delays "," delay_list)
-        # The tool writes both files whole or not at all, and leaves them as they were when it
-        # refuses the animation, so that the next build tries again.
-        add_custom_command(
-            OUTPUT "${source}" "${header}"
-            COMMAND "${tool}" ${options} "--name=${name}" "--delay-ms=${delay_list}"
-                "--header=${header}" -o "${source}" ${frames}
-            DEPENDS ${frames} ${tool_depends} ${checked}
-            COMMENT "tivrano: converting the ${frame_count} frames of ${origin} into ${name}"
-            VERBATIM)
-        set(sources "${source}" "${header}")
+    if(NOT arg_PACKED)
+        set_property(GLOBAL PROPERTY "TIVRANO_FRAMES_OF_${name}"
+            "the animation of ${origin} (${caller})")
     endif()
+
+    file(MAKE_DIRECTORY "${output_dir}" "${include_dir}")
+    # The tool reads the GIF or the PNGs as they are, and with --header makes an animation even
+    # of one frame. It writes both files whole or not at all, and leaves them as they were when
+    # it refuses the animation, so that the next build tries again.
+    add_custom_command(
+        OUTPUT "${source}" "${header}"
+        COMMAND "${tool}" ${options} "--name=${name}" "--header=${header}" -o "${source}"
+            ${sources}
+        DEPENDS ${sources} ${tool_depends} ${checked}
+        COMMENT "tivrano: converting the animation ${origin} into ${name}"
+        VERBATIM)
     set(include_dirs "${include_dir}")
     if(arg_PACKED)
         get_property(player GLOBAL PROPERTY TIVRANO_PLAYER_DIR)
         list(APPEND include_dirs "${player}")
     endif()
-    _tivrano_add_sources(${target} "${sources}" "${include_dirs}")
-endfunction()
-
-# An animation of one frame, which the tool converts as a frame (it takes delays and a header
-# only for two frames or more): sets `sources` in the caller to the frame's source, written at
-# build time, and the animation's own, which defines the table, the size and the delay as the
-# tool does for more frames, and writes the header, which declares them alike. The frame is
-# `frames`, of `width` x `height` pixels and shown `delays` ms, and goes where `header`,
-# `source`, `output_dir` and `extension` say, as the caller has them.
-function(_tivrano_one_frame caller name origin progmem)
-    set(options ${ARGN})
-    set(frame_source "${output_dir}/${name}_0.${extension}")
-    add_custom_command(
-        OUTPUT "${frame_source}"
-        COMMAND "${tool}" ${options} "--name=${name}_0" -o "${frame_source}" ${frames}
-        DEPENDS ${frames} ${tool_depends} ${checked}
-        COMMENT "tivrano: converting the one frame of ${origin} into ${name}"
-        VERBATIM)
-    if(checked)
-        # Its delay is compiled only once the tool took the options.
-        set_source_files_properties("${source}" PROPERTIES OBJECT_DEPENDS "${checked}")
-    endif()
-    _tivrano_progmem("${progmem}" prologue placement)
-    file(CONFIGURE OUTPUT "${source}" CONTENT
-"/* The animation ${name} of one frame, ${name}_0. Generated by tivrano_add_animation; do not
-   edit. */
-#include \"${header_include}\"
-${prologue}
-const uint8_t *const ${name}[]${placement} = {
-    ${name}_0,
-};
-const size_t ${name}_count = 1;
-const int32_t ${name}_width = ${width}, ${name}_height = ${height};
-const uint16_t ${name}_delay_ms[]${placement} = {
-    ${delays},
-};
-")
-    _tivrano_write_header("${header}" "${header_include}"
-        "The animation ${name} of one frame. Generated by tivrano_add_animation; do not edit."
-        "" "extern const uint8_t ${name}_0[];
-extern const size_t ${name}_0_size;
-extern const int32_t ${name}_0_width, ${name}_0_height;
-extern const uint8_t *const ${name}[];
-extern const size_t ${name}_count;
-extern const int32_t ${name}_width, ${name}_height;
-extern const uint16_t ${name}_delay_ms[];
-")
-    set(sources "${frame_source}" "${source}" "${header}" PARENT_SCOPE)
+    _tivrano_add_sources(${target} "${source};${header}" "${include_dirs}")
 endfunction()
 
 # The tool's options for the layout and colour keywords parsed with `prefix`, as given: the
@@ -454,7 +407,7 @@ endfunction()
 
 # The animation's sources as absolute paths in the order they are taken, checked: one GIF, or
 # PNG files. `origin` says where the frames come from, for messages.
-function(_tivrano_animation_sources caller sources_var origin_var is_gif_var)
+function(_tivrano_animation_sources caller sources_var origin_var)
     set(sources)
     foreach(source IN LISTS ARGN)
         get_filename_component(path "${source}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
@@ -474,7 +427,6 @@ function(_tivrano_animation_sources caller sources_var origin_var is_gif_var)
                 "were given with ${first}")
         endif()
         set(origin "${first}")
-        set(is_gif TRUE)
     else()
         foreach(source suffix IN ZIP_LISTS sources suffixes)
             if(NOT suffix STREQUAL ".png")
@@ -488,130 +440,15 @@ function(_tivrano_animation_sources caller sources_var origin_var is_gif_var)
         if(text_order STREQUAL sources)
             list(SORT sources COMPARE NATURAL)
         endif()
-        list(GET sources 0 first)
-        set(origin "${count} PNG files, ${first} first")
-        set(is_gif FALSE)
+        if(count GREATER 1)
+            list(GET sources 0 first)
+            set(origin "${count} PNG files, ${first} first")
+        else()
+            set(origin "${first}")
+        endif()
     endif()
     set(${sources_var} ${sources} PARENT_SCOPE)
     set(${origin_var} "${origin}" PARENT_SCOPE)
-    set(${is_gif_var} ${is_gif} PARENT_SCOPE)
-endfunction()
-
-# Splits the animation into plain 24-bit BMPs in `output_dir`/NAME_frames, NAME_0.bmp on, with
-# ImageMagick, and sets in the caller `frames` (their paths), `width`, `height` and `delays`
-# (milliseconds: the GIF's, or `delay_ms` each). The split goes to a folder of its own, and the
-# frames folder gets only what changed, so that an unchanged frame keeps its time and is not
-# converted again. A failed split leaves neither folder, nor the files in `generated` or those
-# of an earlier split.
-function(_tivrano_split_animation caller name origin is_gif background delay_ms output_dir
-        generated)
-    set(sources ${ARGN})
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${sources})
-    _tivrano_imagemagick("${caller}" magick)
-    if(NOT background STREQUAL "black")
-        # ImageMagick only warns about a colour it does not know, and lays the pixels on white.
-        execute_process(COMMAND "${magick}" -size 1x1 "xc:${background}" info:
-            RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
-        if(NOT status EQUAL 0)
-            message(FATAL_ERROR "${caller}: BACKGROUND ${background} is not a colour "
-                "ImageMagick knows, such as black, #102030 or rgb(16,32,48)")
-        endif()
-    endif()
-    set(frames_dir "${output_dir}/${name}_frames")
-    set(split_dir "${output_dir}/${name}_split")
-    set(made "${frames_dir}" "${split_dir}" ${generated})
-    file(REMOVE_RECURSE "${split_dir}")
-    file(MAKE_DIRECTORY "${split_dir}")
-    # A GIF's frames as a browser shows them: updates and disposal applied, and what no frame
-    # has covered yet transparent, not the GIF's background colour.
-    set(whole)
-    if(is_gif)
-        set(whole -set background none -coalesce)
-    endif()
-    execute_process(
-        COMMAND "${magick}" ${sources} ${whole} -background "${background}" -alpha remove
-            -alpha off +repage -depth 8 -type TrueColor -format "%w %h %T\\n" -identify +adjoin
-            "BMP3:${split_dir}/frame_%d.bmp"
-        RESULT_VARIABLE status OUTPUT_VARIABLE described ERROR_VARIABLE complaints)
-    string(STRIP "${complaints}" complaints)
-    file(GLOB split "${split_dir}/frame_*.bmp")
-    list(SORT split COMPARE NATURAL)
-    string(REGEX MATCHALL "[^\n]+" described "${described}")
-    list(LENGTH split frame_count)
-    list(LENGTH described described_count)
-    list(LENGTH sources source_count)
-    set(problem)
-    if(NOT status EQUAL 0)
-        set(problem "status ${status}")
-    elseif(frame_count EQUAL 0 OR NOT frame_count EQUAL described_count)
-        set(problem "${frame_count} frames written, ${described_count} described")
-    elseif(NOT is_gif AND NOT frame_count EQUAL source_count)
-        set(problem "${frame_count} frames from ${source_count} PNG files")
-    endif()
-    if(problem)
-        file(REMOVE_RECURSE ${made})
-        message(FATAL_ERROR "${caller}: ImageMagick (${magick}) could not split ${origin} "
-            "into frames (${problem}); it says:\n${complaints}")
-    endif()
-    if(complaints)
-        message(WARNING "${caller}: ImageMagick, reading ${origin}, says:\n${complaints}")
-    endif()
-
-    # Every frame has the animation's size, one the tool reads, and a delay that fits a
-    # uint16_t.
-    set(delays)
-    math(EXPR last "${frame_count} - 1")
-    foreach(k RANGE ${last})
-        list(GET described ${k} description)
-        separate_arguments(description UNIX_COMMAND "${description}")
-        list(GET description 0 frame_width)
-        list(GET description 1 frame_height)
-        set(source "frame ${k} of ${origin}")
-        if(NOT is_gif)
-            list(GET sources ${k} source)
-        endif()
-        math(EXPR bmp_size "54 + (${frame_width} * 3 + 3) / 4 * 4 * ${frame_height}")
-        if(k EQUAL 0)
-            set(width ${frame_width})
-            set(height ${frame_height})
-        endif()
-        if(NOT frame_width EQUAL width OR NOT frame_height EQUAL height)
-            string(CONCAT problem "${source}: ${frame_width} x ${frame_height} pixels, the "
-                "frames before it ${width} x ${height}; every frame needs the same size")
-        elseif(bmp_size GREATER 1000000)
-            string(CONCAT problem "${source} is ${width} x ${height} pixels, a BMP of "
-                "${bmp_size} bytes, more than the 1000000 tivrano reads; scale the animation down")
-        elseif(is_gif)
-            # GIF delays are in hundredths of a second.
-            list(GET description 2 ticks)
-            math(EXPR delay_ms "${ticks} * 10")
-            if(delay_ms GREATER 65535)
-                string(CONCAT problem "${source} is shown for ${delay_ms} ms, more than the "
-                    "65535 that ${name}_delay_ms (uint16_t) holds")
-            endif()
-        endif()
-        if(problem)
-            file(REMOVE_RECURSE ${made})
-            message(FATAL_ERROR "${caller}: ${problem}")
-        endif()
-        list(APPEND delays ${delay_ms})
-    endforeach()
-
-    set(frames)
-    file(MAKE_DIRECTORY "${frames_dir}")
-    foreach(k RANGE ${last})
-        list(GET split ${k} new)
-        set(frame "${frames_dir}/${name}_${k}.bmp")
-        _tivrano_replace_if_different("${new}" "${frame}")
-        list(APPEND frames "${frame}")
-    endforeach()
-    # What is left there is from an animation with more frames.
-    file(GLOB stale "${frames_dir}/*")
-    list(REMOVE_ITEM stale ${frames})
-    file(REMOVE_RECURSE "${split_dir}" ${stale})
-    foreach(variable frames width height delays)
-        set(${variable} "${${variable}}" PARENT_SCOPE)
-    endforeach()
 endfunction()
 
 # Writes a header that declares `declarations` with C linkage, under an include guard made from
@@ -661,16 +498,21 @@ function(_tivrano_progmem progmem prologue_var placement_var)
 endfunction()
 
 # Records that `identifier` is defined for `frame`, or stops naming both files when another
-# frame (or table) defines it already.
+# frame (or table) defines it already, or it is a name of the frames of an animation, NAME_0,
+# NAME_0_size and so on, which that animation owns whatever its count.
 function(_tivrano_claim_identifier caller identifier frame)
     set(claim "${frame} (${caller})")
     get_property(owner GLOBAL PROPERTY "TIVRANO_IDENTIFIER_${identifier}")
+    if(NOT owner AND identifier MATCHES "^(.+)_[0-9]+(_size|_width|_height)?$")
+        get_property(owner GLOBAL PROPERTY "TIVRANO_FRAMES_OF_${CMAKE_MATCH_1}")
+    endif()
     if(owner)
         message(FATAL_ERROR "${caller}: the name ${identifier} is "
             "already defined for ${owner}, and again for ${claim}; every frame and animation "
             "needs a name of its own (NAMES, or an animation's NAME)")
     endif()
     set_property(GLOBAL PROPERTY "TIVRANO_IDENTIFIER_${identifier}" "${claim}")
+    set_property(GLOBAL APPEND PROPERTY TIVRANO_IDENTIFIERS "${identifier}")
 endfunction()
 
 # Sets in the caller `tool`, the converter's command, `tool_depends`, what a conversion depends
@@ -720,33 +562,6 @@ function(_tivrano_converter caller)
     set(program "${program}" PARENT_SCOPE)
 endfunction()
 
-# ImageMagick on the build machine, never in a cross-compiler's sysroot: magick (7) or convert
-# (6), or what TIVRANO_IMAGEMAGICK names. On Windows only magick, since convert.exe there is the
-# system's disk converter.
-function(_tivrano_imagemagick caller command_var)
-    if(CMAKE_HOST_WIN32)
-        set(names magick)
-    else()
-        set(names magick convert)
-    endif()
-    find_program(TIVRANO_IMAGEMAGICK NAMES ${names} NO_CMAKE_FIND_ROOT_PATH
-        DOC "ImageMagick's magick or convert, which splits animations for tivrano")
-    if(NOT TIVRANO_IMAGEMAGICK)
-        message(FATAL_ERROR "${caller}: ImageMagick reads the animation, and neither magick "
-            "nor convert is on this machine. Install it (Debian and Ubuntu: apt install "
-            "imagemagick; macOS: brew install imagemagick; Windows: the installer from "
-            "imagemagick.org, with its folder on the PATH), or set TIVRANO_IMAGEMAGICK to its "
-            "magick or convert.")
-    endif()
-    execute_process(COMMAND "${TIVRANO_IMAGEMAGICK}" -version
-        RESULT_VARIABLE status OUTPUT_VARIABLE version ERROR_QUIET)
-    if(NOT status EQUAL 0 OR NOT version MATCHES "ImageMagick")
-        message(FATAL_ERROR "${caller}: ${TIVRANO_IMAGEMAGICK} is not ImageMagick; install "
-            "ImageMagick, or set TIVRANO_IMAGEMAGICK to its magick or convert")
-    endif()
-    set(${command_var} "${TIVRANO_IMAGEMAGICK}" PARENT_SCOPE)
-endfunction()
-
 # Stops a call given arguments it does not take, or a target that does not exist.
 function(_tivrano_check_call caller target unparsed)
     if(unparsed)
@@ -794,16 +609,4 @@ function(_tivrano_places caller target output_dir header default_header)
     foreach(variable output_dir header header_include include_dir extension)
         set(${variable} "${${variable}}" PARENT_SCOPE)
     endforeach()
-endfunction()
-
-# Moves `new` to `old` unless `old` holds the same bytes already; then `old` keeps its time.
-function(_tivrano_replace_if_different new old)
-    if(EXISTS "${old}")
-        file(SHA256 "${new}" new_hash)
-        file(SHA256 "${old}" old_hash)
-        if(new_hash STREQUAL old_hash)
-            return()
-        endif()
-    endif()
-    file(RENAME "${new}" "${old}")
 endfunction()

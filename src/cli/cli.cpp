@@ -52,17 +52,17 @@ int convert_bytes(const char* name, std::span<const std::uint8_t> bytes, const R
 }
 
 // A PNG or GIF: its image converted as a BMP of its pixels would be. An animated GIF with a
-// name is an animation; without one, its first frame is converted.
+// name is an animation; without one, or with --first-frame, its first frame is converted.
 int convert_decoded(const char* name, std::span<const std::uint8_t> bytes, ImageFormat format,
                     const Request& request, Outputs& outputs) {
     DecodedImage image;
     if (decode_input(name, bytes, format, request, {write_to, &outputs.standard}, image) != 0) {
         return FAILED;
     }
-    if (image.frames.size() > 1 && !request.text.name.empty()) {
+    if (image.frames.size() > 1 && !request.text.name.empty() && !request.first_frame) {
         return convert_animation(name, image, request, outputs);
     }
-    if (image.frames.size() > 1) {
+    if (image.frames.size() > 1 && !request.first_frame) {
         say("tivrano: %s: an animated GIF of %zu frames: the first is converted; with --name, "
             "all of them are, as an animation",
             name, image.frames.size());

@@ -79,6 +79,8 @@ constexpr OptionInfo OPTIONS[] = {
     {"background", OPT_BACKGROUND, Group::conversion, "RRGGBB",
      "lay a PNG's or GIF's transparency on this colour, in hex:\n{unset} (black) by default",
      "BACKGROUND", "", "000000"},
+    {"first-frame", OPT_FIRST_FRAME, Group::conversion, "",
+     "of an animated GIF, take the first frame alone, with --name\ntoo", "", "", ""},
     {"check", OPT_CHECK, Group::conversion, "",
      "check the options and convert nothing; a reason names\nthe CMake functions' keyword", "", "",
      ""},
@@ -285,6 +287,9 @@ const char* take_option(int option, const char* value, Request& request) {
                    ? nullptr
                    : "the background is a colour of six hex digits, red, green and blue, such as "
                      "000000 or 1a2b3c";
+    case OPT_FIRST_FRAME:
+        request.first_frame = true;
+        return nullptr;
     case OPT_HELP:
     case OPT_VERSION:
         return "it stands alone, without a file";

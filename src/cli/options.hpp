@@ -33,6 +33,7 @@ enum OptionId : int {
     OPT_HEADER,
     OPT_CHECK,
     OPT_BACKGROUND,
+    OPT_FIRST_FRAME,
     OPT_VERSION,
 };
 

@@ -33,6 +33,7 @@ struct Request {
     bool strict = false;
     bool check = false; // --check: the options only, worded for the CMake functions
     bool pack = false;
+    bool first_frame = false; // --first-frame: of an animated GIF, its first frame alone
     std::optional<std::uint64_t> max_bytes;
     std::vector<std::uint16_t> delay_ms; // none: each frame's own; one: the same for each
     const char* delay_given = nullptr;   // --delay-ms's value as given

@@ -7,17 +7,20 @@
 # fails at configure time. Then what a frame may not get past: ImageMagick's default BMP stops
 # the build (ALLOW_WARNINGS lets it through); names that are keywords, main, a name of
 # <stdint.h> or no identifier at all, a bad ORDER, START, GAMMA (2. or 5.5) or DELAY_MS, with
-# the reason tivrano --check gives, frames of two sizes, a GIF too large, an empty SOURCE and a
-# NAME taken stop the configure; walk.1.bmp and walk.2.bmp get names of their own. The layout
-# keywords: ORDER on the host, and SERPENTINE with PROGMEM for an AVR, whose flash holds the
-# frame as laid out. The animation: the example's GIF, then one made here (a first frame that
-# leaves part uncovered, a partial update, a transparent pixel) and edited to four frames, each
-# build against Pillow's decoding as a browser shows it; PNG frames f1 ... f12 from a glob, in
-# the order of their numbers, and a thirteenth added; animations of one frame (a PNG, a GIF),
-# and frames, on an INTERFACE library; the TABLE, the animation's table and the delays in an
-# AVR's flash, built with the package's AVR toolchain file. Also from the source tree with
-# add_subdirectory, where a bad GAMMA fails the build first with the tool's reason, and
-# cross-compiled for Windows when MinGW-w64 and Wine are here.
+# the reason tivrano --check gives, an empty SOURCE and a NAME taken stop the configure; frames
+# of two sizes and a GIF too large stop the build with the tool's reasons; walk.1.bmp and
+# walk.2.bmp get names of their own. The layout keywords: ORDER on the host, and SERPENTINE with
+# PROGMEM for an AVR, whose flash holds the frame as laid out. The animation: the example's GIF,
+# then one made here (a first frame that leaves part uncovered, a partial update, a transparent
+# pixel) and edited to four frames, each build against Pillow's decoding as a browser shows it,
+# and a broken one that stops the build; PNG frames f1 ... f12 from a glob, in the order of
+# their numbers, and a thirteenth added; animations of one frame (a PNG, a GIF), a GIF with
+# transparency on a BACKGROUND, and frames of a BMP, a PNG and a GIF, on an INTERFACE library;
+# the TABLE, the animation's table and the delays in an AVR's flash, built with the package's
+# AVR toolchain file. Also from the source tree with add_subdirectory, where a bad GAMMA fails
+# the build first with the tool's reason, and cross-compiled for Windows when MinGW-w64 and
+# Wine are here. All of it with ImageMagick out of the package's reach: the magick and convert
+# on the PATH are stand-ins that fail, and the test ends by checking that none was run.
 #   consumer_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$(cd "$1" && pwd)
@@ -39,6 +42,16 @@ done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tivrano consumer.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# The package needs no ImageMagick: what it would find on the PATH (before the system's folders,
+# where find_program looks last) fails and leaves a mark. The test makes its images with
+# $magick, by its full path.
+mkdir "$work/no-imagemagick"
+for decoy in magick convert; do
+    printf '#!/bin/sh\necho "$0 $*" >>"%s/imagemagick-ran"\necho "%s: not here" >&2\nexit 127\n' \
+        "$work" "$decoy" >"$work/no-imagemagick/$decoy"
+    chmod +x "$work/no-imagemagick/$decoy"
+done
+export PATH="$work/no-imagemagick:$PATH"
 prefix="$work/installed (v1)"
 project="$work/animation (copy)"
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
@@ -139,12 +152,17 @@ for generator in "Unix Makefiles" Ninja; do
     "$b/animation" | tr -d '\r' | grep '^pulse\|^beat' | sed 's/^/    /'
 
     printf 'GIF89a, cut short' >"$project/frames/pulse.gif"
-    ! build "$b" || fail "$generator: a broken GIF built"
-    tr -s ' \n' '  ' <<<"$log" |
-        grep -q 'could not split frames/pulse.gif into frames (status 1); it says: .*pulse.gif' ||
-        fail "$generator: no message from ImageMagick: $log"
-    ! ls "$b/tivrano_animation" | grep -q pulse || fail "$generator: a failed split left files"
-    echo "$generator: a broken GIF stops the configure with ImageMagick's message, leaving nothing"
+    for attempt in 1 2; do
+        ! build "$b" || fail "$generator: a broken GIF built (attempt $attempt)"
+        grep -q '^GIF file broken!' <<<"$log" &&
+            grep -q 'tivrano: .*pulse.gif: the GIF holds no frames' <<<"$log" ||
+            fail "$generator: no message from the tool for a broken GIF: $log"
+        for made in pulse.c pulse.h beat.c beat.h; do
+            [ "$b/tivrano_animation/$made" -ot "$project/frames/pulse.gif" ] ||
+                fail "$generator: a broken GIF wrote $made"
+        done
+    done
+    echo "$generator: a broken GIF stops the build with the tool's message, twice, writing nothing"
     cp "$source_dir/examples/animation/frames/pulse.gif" "$project/frames/pulse.gif"
 done
 
@@ -263,8 +281,9 @@ done <<'EOF'
 'tivrano_add_frames(app FRAMES frames/arrow.bmp GAMMA 2.)'|tivrano_add_frames(app): {--gamma=2.}
 'tivrano_add_animation(app NAME one SOURCE frames/big.gif PACKED GAMMA 5.5)'|tivrano_add_animation(app): {--gamma=5.5}
 'tivrano_add_animation(app NAME one SOURCE frames/dot.png DELAY_MS 70000)'|tivrano_add_animation(app): {--delay-ms=70000}
-'tivrano_add_animation(app NAME pair SOURCE frames/dot.png frames/wide.png)'|checks/frames/wide.png: 3 x 2 pixels, the frames before it 2 x 2; every frame needs the same size
-'tivrano_add_animation(app NAME one SOURCE frames/big.gif)'|tivrano_add_animation(app): frame 0 of frames/big.gif is 600 x 600 pixels, a BMP of 1080054 bytes, more than the 1000000 tivrano reads
+'tivrano_add_animation(app NAME one SOURCE frames/dot.png BACKGROUND black)'|tivrano_add_animation(app): {--background=black}
+'tivrano_add_frames(app FRAMES frames/arrow.bmp NAMES one_0 HEADER other.h)' 'tivrano_add_animation(app NAME one SOURCE frames/dot.png)'|tivrano_add_animation(app): the name one_0 is already defined for frames/arrow.bmp (tivrano_add_frames(app))
+'tivrano_add_animation(app NAME one SOURCE frames/dot.png)' 'tivrano_add_frames(app FRAMES frames/arrow.bmp NAMES one_12_size HEADER other.h)'|tivrano_add_frames(app): the name one_12_size is already defined for the animation of frames/dot.png (tivrano_add_animation(app))
 'file(GLOB none frames/none*.png)' 'tivrano_add_animation(app NAME none SOURCE ${none})'|tivrano_add_animation(app): SOURCE names no file
 'tivrano_add_animation(app NAME heart SOURCE frames/big.gif)'|tivrano_add_animation(app): the NAME heart is taken by frames/heart.bmp (tivrano_add_frames(app)); choose another NAME
 'tivrano_add_frames(app FRAMES frames/arrow.bmp GAMMA 0)'|tivrano_add_frames(app): {--gamma=0}
@@ -276,9 +295,23 @@ done <<'EOF'
 'tivrano_add_animation(app NAME one SOURCE frames/big.gif MAX_BYTES 10)'|tivrano_add_animation(app): MAX_BYTES is for a PACKED animation
 'set(CMAKE_CROSSCOMPILING ON)' 'get_filename_component(bin "${tivrano_DIR}/../../../bin" ABSOLUTE)' 'string(REPLACE ":" ";" CMAKE_IGNORE_PATH "$ENV{PATH}:${bin}")' 'tivrano_add_animation(app NAME one SOURCE frames/dot.png)'|tivrano_add_animation(app): no tivrano for the build machine
 EOF
-echo "bad names, ORDER, START, colour values and delays, with the tool's reasons, frames of two"
-echo "  sizes, a GIF too large, an empty SOURCE, a NAME taken and no tool for the build machine"
-echo "  stop the configure"
+echo "bad names, ORDER, START, colour values, delays and BACKGROUND, with the tool's reasons, an"
+echo "  empty SOURCE, a NAME or a frame's name taken and no tool for the build machine stop the"
+echo "  configure"
+
+# What only reading the frames shows stops the build, with the tool's message and reason.
+while IFS='|' read -r call message reason; do
+    frames_project "FRAMES frames/heart.bmp" heart
+    echo "$call" >>"$checks/CMakeLists.txt"
+    configure || fail "$call: configure: $log"
+    ! build "$checks/build" || fail "built: $call"
+    grep -qx "$message" <<<"$log" && grep -qF "tivrano: $checks/$reason" <<<"$log" ||
+        fail "$call: no \"$message\" and \"$reason\" in $log"
+done <<'EOF'
+tivrano_add_animation(app NAME pair SOURCE frames/dot.png frames/wide.png)|BMP frames refused!|frames/wide.png: 3 x 2 pixels, the frames before it 2 x 2; every frame needs the same size
+tivrano_add_animation(app NAME big SOURCE frames/big.gif)|BMP frames refused!|frames/big.gif: 600 x 600 pixels, more LEDs than the 65535 a frame of an animation holds
+EOF
+echo "frames of two sizes and a GIF too large stop the build with the tool's reasons"
 
 # ORDER on the host: the figures are Pillow's pixels in red, green, blue order.
 frames_project "FRAMES frames/heart.bmp ORDER rgb" heart
@@ -295,11 +328,19 @@ for k in $(seq 1 13); do
 done
 "$magick" -size 3x2 "${pngs[@]}" -scene 1 +adjoin "$checks/frames/f%d.png"
 mv "$checks/frames/f13.png" "$work/f13.png"
-# Animations of one frame, a PNG and a GIF, and a frame, all on an INTERFACE library.
+# Animations of one frame, a PNG and a GIF, and frames, all on an INTERFACE library. A GIF whose
+# first frame leaves the top row and the left column uncovered, transparent, and whose second
+# has a transparent pixel over the first: an animation on a BACKGROUND, and the first frame as
+# a frame. (Over an uncovered pixel, Pillow would show the GIF's background colour where
+# browsers, and the tool, show transparency.)
 "$magick" -delay 25 -size 3x2 gradient:navy-orange "$checks/frames/still.gif"
+"$magick" -dispose none -delay 10 \( -size 3x2 gradient:red-blue -repage 4x3+1+1 \) -delay 20 \
+    \( -size 2x1 xc:yellow -alpha set -region 1x1+1+0 -alpha transparent +region \
+    -repage 4x3+2+1 \) -loop 0 "$checks/frames/ghost.gif"
 {
     echo '#include <stdio.h>'
     echo '#include "art_frames.h"'
+    echo '#include "ghost.h"'
     echo '#include "one.h"'
     echo '#include "seq.h"'
     echo '#include "still.h"'
@@ -310,6 +351,9 @@ mv "$checks/frames/f13.png" "$work/f13.png"
     echo '    show("heart", heart, heart_size, heart_width, heart_height);'
     echo '    show_animation("still", still, still_count, still_width, still_height, still_delay_ms);'
     echo '    show("still_0", still_0, still_0_size, still_0_width, still_0_height);'
+    echo '    show_animation("ghost", ghost, ghost_count, ghost_width, ghost_height, ghost_delay_ms);'
+    echo '    show("png_frame", png_frame, png_frame_size, png_frame_width, png_frame_height);'
+    echo '    show("gif_frame", gif_frame, gif_frame_size, gif_frame_width, gif_frame_height);'
     echo '}'
 } >"$checks/main.c"
 cat >"$checks/CMakeLists.txt" <<'EOF'
@@ -323,24 +367,35 @@ tivrano_add_animation(app NAME dim SOURCE ${frames} PACKED MAX_BYTES 200 GAMMA 2
 add_library(art INTERFACE)
 target_link_libraries(app PRIVATE art)
 tivrano_add_animation(art NAME one SOURCE frames/f1.png DELAY_MS 40)
-tivrano_add_frames(art FRAMES frames/heart.bmp)
+tivrano_add_frames(art FRAMES frames/heart.bmp frames/f2.png frames/ghost.gif
+    NAMES heart png_frame gif_frame)
 tivrano_add_animation(art NAME still SOURCE frames/still.gif)
+tivrano_add_animation(app NAME ghost SOURCE frames/ghost.gif BACKGROUND 102030)
 EOF
 rm -rf "$checks/build"
+first() { # name, file: the figures of the file's first frame, named so
+    figures "$1=$2" | sed -n "s/^$1\[0\]/$1/p"
+}
 configure || fail "PNG frames: $log"
 for count in 12 13; do
     build "$checks/build" || fail "PNG frames: $log"
     sequence=$(for k in $(seq 1 $count); do printf '%s' "$checks/frames/f$k.png:"; done)
+    # A GIF of one frame is a still picture, whose delay browsers ignore: the tool gives it
+    # 100 ms, as a PNG, where Pillow reads the file's 250.
     [ "$("$checks/build/app")" = "$(figures --delay-ms=40 "seq=${sequence%:}" \
         "one=$checks/frames/f1.png" "heart=$checks/frames/heart.bmp" \
-        "still=$checks/frames/still.gif" && figures "still_0=$checks/frames/still.gif" |
-        sed -n 's/^still_0\[0\]/still_0/p')" ] ||
+        "still=$checks/frames/still.gif" | sed 's/^still: 1 frames, delays 250 ms$/still: 1 frames, delays 100 ms/'
+        first still_0 "$checks/frames/still.gif"
+        figures --background=102030 "ghost=$checks/frames/ghost.gif"
+        first png_frame "$checks/frames/f2.png"
+        first gif_frame "$checks/frames/ghost.gif")" ] ||
         fail "PNG frames ($count): the program printed $("$checks/build/app")"
     [ $count = 13 ] || mv "$work/f13.png" "$checks/frames/f13.png"
 done
 echo "PNG frames f1 ... f12 from a glob come in the order of their numbers; f13 added is taken;"
-echo "  a PNG and a GIF of one frame are animations of one, frames and animations fit an"
-echo "  INTERFACE library"
+echo "  a PNG and a GIF of one frame are animations of one, a GIF with transparency is laid on"
+echo "  its BACKGROUND, a PNG and a GIF are frames (the GIF's first), frames and animations fit"
+echo "  an INTERFACE library"
 # The same frames packed, with the colours corrected and one current factor for all.
 grep -q 'Current: at most [0-9]* mA (limit 20 mA, scaled to [0-9]* %)' \
     "$checks/build/tivrano_app/dim.c" || fail "MAX_CURRENT_MA: no current line in dim.c"
@@ -450,3 +505,6 @@ else
     [ -z "${CI:-}" ] || fail "no MinGW-w64 or Wine for the cross build, in CI"
     echo "skipped the cross build: no MinGW-w64 or Wine"
 fi
+
+[ ! -e "$work/imagemagick-ran" ] || fail "ImageMagick was run: $(cat "$work/imagemagick-ran")"
+echo "no configure or build ran ImageMagick, whose magick and convert on the PATH were stand-ins"

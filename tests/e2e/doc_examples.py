@@ -13,9 +13,6 @@ its check. The kinds:
                 must succeed with nothing on standard error, and every BMP it makes must be
                 plain (tivrano --strict) and hold its source's pixels as Pillow decodes them
     python      the same, run with Python
-    recipe, recipe-python
-                the same, once for each kind of picture as in.png: a photo, one with alpha, a
-                palette image and a grey one
     make        the rule as a Makefile: it makes sources the C compiler takes, and a refused
                 frame stops make twice, leaving nothing
     c, avr-c    compiled as C and C++, or with avr-gcc for an ATmega328P, beside the frames
@@ -37,8 +34,7 @@ its check. The kinds:
     powershell, bench, platformio
                 not run; the reason is printed
 
-The source of a BMP an example makes is the PNG of the same name, frame N of anim.gif for
-frame_N.bmp, or in.png. ImageMagick is TIVRANO_MAGICK and a python3 with Pillow TIVRANO_PYTHON,
+The source of a BMP an example makes is the PNG or JPEG of the same name, or in.png. ImageMagick is TIVRANO_MAGICK and a python3 with Pillow TIVRANO_PYTHON,
 as CMake found them (its cache holds both). Exit status 1 if any example fails, 77 when either
 is missing outside CI. The last line counts them.
 """
@@ -64,7 +60,6 @@ SKIPPED_KINDS = {
 ONE_PIXEL = bytes(b"BM") + bytes(8) + (54).to_bytes(4, "little") + (40).to_bytes(4, "little") + \
     (1).to_bytes(4, "little") * 2 + (1).to_bytes(2, "little") + (24).to_bytes(2, "little") + \
     bytes(24) + bytes([16, 32, 48, 0])
-PICTURES = ("in.png", "sprite.png", "palette.png", "grey.png")
 
 
 class Unclosed(Exception):
@@ -144,13 +139,12 @@ class Runner:
         self.run(make_bmp + ["random", "16", "16", "frame.bmp", "5"], folder, check=True)
         shutil.copytree(self.source / "examples" / "animation" / "frames", folder / "frames")
         magick = self.magick
-        # A photo (RGB), a picture with transparency (RGBA), a palette image and a grey one.
+        # A photo (RGB), a picture with transparency (RGBA), and the photo as a JPEG.
         self.run([magick, "-seed", "7", "-size", "13x7", "plasma:fractal", "-depth", "8",
                   "PNG24:in.png"], folder, check=True)
         self.run([magick, "in.png", "-alpha", "set", "-channel", "A", "-fx", "i/w", "+channel",
                   "PNG32:sprite.png"], folder, check=True)
-        self.run([magick, "in.png", "-colors", "5", "palette.png"], folder, check=True)
-        self.run([magick, "in.png", "-colorspace", "Gray", "grey.png"], folder, check=True)
+        self.run([magick, "in.png", "photo.jpg"], folder, check=True)
         self.run([magick, "-size", "9x6", "xc:navy", "(", "-size", "4x3", "xc:orange",
                   "-repage", "+2+1", ")", "(", "-size", "3x2", "xc:lime", "-repage", "+5+3",
                   ")", "-set", "dispose", "none", "anim.gif"], folder, check=True)
@@ -166,13 +160,8 @@ class Runner:
     def source_pixels(self, folder, bmp):
         """The pixels the BMP must hold, as Pillow decodes its source, in green, red, blue."""
         from PIL import Image
-        from frame_figures import gif_frames
-        frame = re.fullmatch(r"frame_(\d+)", bmp.stem)
-        png = bmp.with_suffix(".png")
-        if frame:
-            image = gif_frames(folder / "anim.gif")[int(frame.group(1))][0]
-        else:
-            image = Image.open(png if png.exists() else folder / "in.png")
+        same = [bmp.with_suffix(s) for s in (".png", ".jpg") if bmp.with_suffix(s).exists()]
+        image = Image.open(same[0] if same else folder / "in.png")
         return [v for r, g, b in image.convert("RGB").getdata() for v in (g, r, b)]
 
     def made_bmps(self, folder, before):
@@ -202,15 +191,6 @@ class Runner:
         """The problems found with one example, or None if it was skipped."""
         if kind in ("sh", "python"):
             return self.run_script(kind, text, folder)
-        if kind in ("recipe", "recipe-python"):
-            problems = []
-            fixture = set(folder.rglob("*.bmp"))
-            for picture in PICTURES:
-                for made in set(folder.rglob("*.bmp")) - fixture:
-                    made.unlink()
-                shutil.copy(self.template / picture, folder / "in.png")
-                problems += [f"{picture}: {p}" for p in self.run_script(kind, text, folder)]
-            return problems
         if kind == "make":
             return self.check_make(text, folder)
         if kind in ("c", "avr-c", "avr-player"):

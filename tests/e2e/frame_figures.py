@@ -2,15 +2,15 @@
 """Prints what examples/animation prints for its frames, from Pillow's own decoding of them.
 
     frame_figures.py [--order=ORDER] [--start=CORNER] [--columns] [--serpentine] [--hex]
-                     [--delay-ms=MS] NAME=FILE.bmp | NAME=FILE.gif | NAME=FILE.png:FILE.png...
+                     [--delay-ms=MS] [--background=RRGGBB] NAME=FILE.bmp | NAME=FILE.gif | NAME=FILE.png:FILE.png...
                      ...
 
 Each frame: its bytes, by default in green, red, blue order, top row first, their count, the
 width and height, and their 32-bit FNV-1a checksum; then the line on the table of the BMP
 frames. The options lay the bytes out as tivrano's do; --hex prints each frame's bytes in hex
 instead. A GIF, or PNG files joined by colons, is an animation: a line with its frame count and
-delays (the GIF's own, or --delay-ms, 100 by default), then each frame, laid on black where it
-is transparent, as NAME[K].
+delays (the GIF's own, or --delay-ms, 100 by default), then each frame, laid on black (or
+--background) where it is transparent, as NAME[K].
 """
 import sys
 
@@ -92,9 +92,10 @@ def main(argv):
         if "hex" not in options:
             delays = " ".join(str(delay) for _, delay in shown)
             print(f"{name}: {len(shown)} frames, delays {delays} ms")
+        under = tuple(bytes.fromhex(options.get("background", "000000"))) + (255,)
         for k, (frame, _) in enumerate(shown):
-            black = Image.new("RGBA", frame.size, (0, 0, 0, 255))
-            show(f"{name}[{k}]", Image.alpha_composite(black, frame), options)
+            ground = Image.new("RGBA", frame.size, under)
+            show(f"{name}[{k}]", Image.alpha_composite(ground, frame), options)
     if "hex" not in options:
         print(f"table: {bmps} frames, in order")
 
