@@ -86,7 +86,7 @@
 #             (tivrano --background): 102030, or #102030; 000000, black, an unlit LED, by
 #             default. Colour names such as black are not taken.
 # DELAY_MS    each frame's delay, 0 to 65535, or one for each, parted by commas (80,80,200);
-#             by default a GIF's own delays, and 100 for PNG frames and a GIF of one frame.
+#             by default a GIF's own delays, and 100 for PNG frames.
 # PACKED      stores the frames packed (tivrano --pack); MAX_BYTES stops the build if they
 #             take more than that many bytes.
 # OUTPUT_DIR, ORDER, START, COLUMNS, SERPENTINE, PROGMEM, GAMMA, BRIGHTNESS, LED_CURRENT

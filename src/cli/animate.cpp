@@ -62,16 +62,16 @@ int add_bmp(const char* name, std::span<const std::uint8_t> bytes, std::uint16_t
 }
 
 // A decoded image's frames (with --first-frame, its first), each as the BMP of its pixels; a
-// GIF's delays as the file gives them, up to the 65535 ms the player counts.
+// GIF's delays as the file gives them (a GIF of one frame too), up to the 65535 ms the player
+// counts.
 int add_decoded(const char* name, const DecodedImage& image, const Request& request, Sink standard,
                 Frames& frames) {
     const auto taken = request.first_frame ? image.frames.begin() + 1 : image.frames.end();
     return std::any_of(image.frames.begin(), taken,
                        [&](const ImageFrame& frame) {
                            const auto delay = static_cast<std::uint16_t>(
-                               taken - image.frames.begin() > 1
-                                   ? std::min<std::uint32_t>(frame.delay_ms, 65535)
-                                   : DEFAULT_DELAY_MS);
+                               image.timed ? std::min<std::uint32_t>(frame.delay_ms, 65535)
+                                           : DEFAULT_DELAY_MS);
                            return add_bmp(name, bmp_of(image.width, image.height, frame.rgb), delay,
                                           request, standard, frames) != 0;
                        })

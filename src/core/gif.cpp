@@ -278,6 +278,7 @@ DecodedImage decode_gif(std::span<const std::uint8_t> bytes, Rgb background,
         return image;
     }
     image.status = DecodeStatus::decoded;
+    image.timed = true;
     image.width = static_cast<std::int32_t>(found.width);
     image.height = static_cast<std::int32_t>(found.height);
     return image;

@@ -40,6 +40,7 @@ struct DecodedImage {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::vector<ImageFrame> frames; // every frame, whole, as a browser shows it
+    bool timed = false;             // the frames carry their delays (a GIF's)
     std::string reason;             // for a failure: what is wrong, in a few words
 };
 

@@ -380,11 +380,9 @@ configure || fail "PNG frames: $log"
 for count in 12 13; do
     build "$checks/build" || fail "PNG frames: $log"
     sequence=$(for k in $(seq 1 $count); do printf '%s' "$checks/frames/f$k.png:"; done)
-    # A GIF of one frame is a still picture, whose delay browsers ignore: the tool gives it
-    # 100 ms, as a PNG, where Pillow reads the file's 250.
     [ "$("$checks/build/app")" = "$(figures --delay-ms=40 "seq=${sequence%:}" \
         "one=$checks/frames/f1.png" "heart=$checks/frames/heart.bmp" \
-        "still=$checks/frames/still.gif" | sed 's/^still: 1 frames, delays 250 ms$/still: 1 frames, delays 100 ms/'
+        "still=$checks/frames/still.gif"
         first still_0 "$checks/frames/still.gif"
         figures --background=102030 "ghost=$checks/frames/ghost.gif"
         first png_frame "$checks/frames/f2.png"
