@@ -11,18 +11,21 @@
 #include <limits>
 #include <map>
 #include <numeric>
+#include <optional>
 #include <unordered_map>
 #include <utility>
+
+#include "copies.hpp"
 
 namespace tivrano {
 namespace {
 
 enum RecordKind : std::uint8_t { STANDS_ALONE = 0, CHANGES = 1, AS_THEY_ARE = 2 };
-enum Op : std::uint8_t { SKIP = 0, RUN = 1, INDICES = 2, TRIPLES = 3 };
+enum Op : std::uint8_t { SKIP = 0, RUN = 1, INDICES = 2, TRIPLES = 3, COPY = 4 };
+constexpr unsigned OP_SHIFT = 5;
 
-// The LEDs one command covers: up to 63 with a one-byte header, up to 319 with two.
-constexpr std::size_t SHORT_COUNT = 63;
-constexpr std::size_t LONG_COUNT = 319;
+// The LEDs one command covers: up to 31 with a one-byte header, up to 287 with two.
+constexpr std::size_t SHORT_COUNT = 31;
 constexpr std::int16_t NO_INDEX = -1;
 constexpr std::int64_t NONE = std::numeric_limits<std::int64_t>::max() / 4;
 
@@ -71,8 +74,8 @@ Palette make_palette(const std::vector<std::pair<std::uint32_t, std::uint64_t>>&
     return palette;
 }
 
-void put_header(std::vector<std::uint8_t>& record, Op op, std::size_t n) {
-    const std::size_t what = std::size_t{op} << 6U;
+void put_header(std::vector<std::uint8_t>& record, std::uint8_t op, std::size_t n) {
+    const std::size_t what = std::size_t{op} << OP_SHIFT;
     if (n <= SHORT_COUNT) {
         record.push_back(static_cast<std::uint8_t>(what | (n - 1)));
     } else {
@@ -81,10 +84,11 @@ void put_header(std::vector<std::uint8_t>& record, Op op, std::size_t n) {
     }
 }
 
-// One command of a frame's record, and the LEDs it covers.
+// One command of a frame's record, the LEDs it covers, and for a copy the LEDs back it reads.
 struct Command {
-    Op op;
+    std::uint8_t op;
     std::size_t count;
+    std::uint16_t d;
 };
 
 // The shortest commands for frame k, over every LED (STANDS_ALONE) or over those that changed
@@ -98,12 +102,13 @@ class ShortestPath {
 
   public:
     ShortestPath(const Frames& frames, std::size_t k, RecordKind kind,
-                 const std::vector<std::int16_t>& index, std::size_t per_byte)
+                 const std::vector<std::int16_t>& index, std::size_t per_byte, const Copies& copies)
         : frame_(frames.frame(k)), previous_(kind == CHANGES ? frames.frame(k - 1) : Bytes{}),
           index_(index), per_byte_(per_byte), best_(index.size() + 1, NONE),
-          step_(index.size() + 1, {SKIP, 0}), indices_(2 * per_byte) {
+          step_(index.size() + 1, {SKIP, 0, 0}), indices_(2 * per_byte) {
         best_[0] = 0;
         for (std::size_t end = 1; end < best_.size(); ++end) {
+            offer_copies(end - 1, copies[end - 1]);
             push(end - 1, 0);
             if (end > SHORT_COUNT) {
                 push(end - SHORT_COUNT - 1, 1);
@@ -118,7 +123,7 @@ class ShortestPath {
     std::vector<Command> commands() const {
         std::vector<Command> path;
         for (std::size_t end = step_.size() - 1; end > 0; end = step_[end].from) {
-            path.push_back({step_[end].op, end - step_[end].from});
+            path.push_back({step_[end].op, end - step_[end].from, step_[end].d});
         }
         std::reverse(path.begin(), path.end());
         return path;
@@ -126,9 +131,22 @@ class ShortestPath {
 
   private:
     struct Step {
-        Op op;
+        std::uint8_t op;
         std::size_t from;
+        std::uint16_t d;
     };
+
+    // Offers the copies that start at `start`, of each count up to the longest.
+    void offer_copies(std::size_t start, const Copy& longest) {
+        for (std::size_t n = 1; n <= longest.count; ++n) {
+            const std::size_t end = start + n;
+            const std::int64_t cost = best_[start] + (n > SHORT_COUNT ? 4 : 3);
+            if (cost < best_[end]) {
+                best_[end] = cost;
+                step_[end] = {COPY, start, longest.d};
+            }
+        }
+    }
 
     // A command may start at `start`, with a header of 1 + `window` bytes.
     void push(std::size_t start, std::size_t window) {
@@ -177,7 +195,7 @@ class ShortestPath {
     void offer(std::int64_t cost, Op op, std::size_t from, std::size_t end) {
         if (cost < best_[end]) {
             best_[end] = cost;
-            step_[end] = {op, from};
+            step_[end] = {op, from, 0};
         }
     }
 
@@ -226,7 +244,10 @@ std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& pa
     for (const Command& command : path) {
         const std::size_t n = command.count;
         put_header(record, command.op, n);
-        if (command.op == RUN) {
+        if (command.op == COPY) {
+            record.push_back(static_cast<std::uint8_t>(command.d >> 8U));
+            record.push_back(static_cast<std::uint8_t>(command.d));
+        } else if (command.op == RUN) {
             record.push_back(static_cast<std::uint8_t>(index[led]));
         } else if (command.op == INDICES) {
             put_indices(record, std::span(index).subspan(led, n), bits);
@@ -239,39 +260,76 @@ std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& pa
     return record;
 }
 
-// The smallest record for frame k: its values as they are, commands over every LED, or
-// commands over the LEDs that changed since the frame before. `index` is scratch room.
-std::vector<std::uint8_t> smallest_record(const Frames& frames, std::size_t k,
-                                          const Palette& palette,
-                                          std::vector<std::int16_t>& index) {
+// The records frame k may take: standing alone (its values as they are, or commands over every
+// LED, whichever is smaller) and, after the first frame, commands after the previous frame.
+struct Candidates {
+    std::vector<std::uint8_t> alone;
+    std::vector<std::uint8_t> changes; // none for the first frame
+};
+
+// The copies each frame may make, alone and after the previous frame, for every palette.
+struct FrameCopies {
+    std::vector<Copies> alone;
+    std::vector<Copies> changes;
+};
+
+Candidates candidates(const Frames& frames, std::size_t k, const Palette& palette,
+                      const FrameCopies& copies, std::vector<std::int16_t>& index) {
     const auto frame = frames.frame(k);
-    std::vector<std::uint8_t> record{AS_THEY_ARE};
-    record.insert(record.end(), frame.begin(), frame.end());
-    if (palette.bits == 0) {
-        return record;
-    }
+    Candidates made;
+    made.alone = {AS_THEY_ARE};
+    made.alone.insert(made.alone.end(), frame.begin(), frame.end());
     for (std::size_t led = 0; led < index.size(); ++led) {
         const auto found = palette.index.find(colour_at(frame, led));
         index[led] = found == palette.index.end() ? NO_INDEX : found->second;
     }
-    const auto commands = [&](RecordKind kind) {
-        const ShortestPath path(frames, k, kind, index, 8U / palette.bits);
+    const std::size_t per_byte = palette.bits == 0 ? 1 : 8U / palette.bits;
+    const auto commands = [&](RecordKind kind, const Copies& from) {
+        const ShortestPath path(frames, k, kind, index, per_byte, from);
         return encode(kind, path.commands(), frame, index, palette.bits);
     };
-    if (auto alone = commands(STANDS_ALONE); alone.size() <= record.size()) {
-        record = std::move(alone);
+    if (auto alone = commands(STANDS_ALONE, copies.alone[k]); alone.size() <= made.alone.size()) {
+        made.alone = std::move(alone);
     }
-    if (k == 0) {
-        return record;
+    if (k > 0) {
+        made.changes = commands(CHANGES, copies.changes[k]);
     }
-    if (auto changes = commands(CHANGES); changes.size() < record.size()) {
-        record = std::move(changes);
-    }
-    return record;
+    return made;
 }
 
-// Every frame's record with one palette, records alike stored once.
-Packed pack_with(const Frames& frames, const Palette& palette) {
+// The cycles an AVR takes to play a record, as tivrano_player.h's loop spends them: for the
+// record, each command, and each LED by what writes it.
+std::uint64_t cycles_of(std::span<const std::uint8_t> record, std::size_t leds, std::uint8_t bits) {
+    constexpr std::uint64_t RECORD = 200;
+    constexpr std::uint64_t COMMAND = 40;
+    constexpr std::uint64_t PER_LED[] = {3, 22, 30, 24, 22};
+    if (record[0] == AS_THEY_ARE) {
+        return RECORD + COMMAND + PER_LED[TRIPLES] * leds;
+    }
+    std::uint64_t cycles = RECORD;
+    for (std::size_t at = 1, led = 0; led < leds;) {
+        const std::uint8_t op = record[at] >> OP_SHIFT;
+        std::size_t n = (record[at] & SHORT_COUNT) + std::size_t{1};
+        at += n > SHORT_COUNT ? 2U : 1U;
+        n += n > SHORT_COUNT ? record[at - 1] : 0U;
+        const std::size_t bytes[] = {0, 1, (n * bits + 7) / 8, 3 * n, 2};
+        at += bytes[op];
+        cycles += COMMAND + PER_LED[op] * n + (bits < 8 ? 8 * n : 0);
+        led += n;
+    }
+    return cycles;
+}
+
+// How many times the cycles of the longest frame in order a frame on its own may take:
+// tivrano_frame plays from the last frame that stands alone, so the packer makes frames stand
+// alone often enough. Below 4, as the cycles are reckoned, not counted.
+constexpr std::uint64_t SEEK_TIMES = 3;
+
+// Every frame's record with one palette, records alike stored once: the smaller of a frame's
+// candidates, unless playing it after the last frame that stands alone would take more than
+// `bound` cycles; then it stands alone.
+Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::size_t leds,
+              std::uint64_t bound, std::uint64_t& longest) {
     Packed packed;
     packed.bits = palette.bits == 0 ? 8 : palette.bits;
     for (const std::uint32_t colour : palette.colours) {
@@ -281,38 +339,44 @@ Packed pack_with(const Frames& frames, const Palette& palette) {
     }
     // The records so far, by a hash of their bytes.
     std::unordered_multimap<std::uint64_t, std::uint16_t> known;
-    // The frames that stand alone, by a hash of their values.
-    std::unordered_multimap<std::uint64_t, std::size_t> alone_frames;
-    std::vector<std::int16_t> index(frames.frame_size() / 3);
-    for (std::size_t k = 0; k < frames.count(); ++k) {
-        const auto frame = frames.frame(k);
-        // A frame like an earlier one that stands alone shares its record.
-        const std::uint64_t hash = fnv1a(frame);
-        const auto [first, last] = alone_frames.equal_range(hash);
-        const auto earlier = std::find_if(first, last, [&](const auto& entry) {
-            return same_bytes(frames.frame(entry.second), frame);
-        });
-        const std::vector<std::uint8_t> record =
-            earlier != last ? packed.records[packed.frame_record[earlier->second]]
-                            : smallest_record(frames, k, palette, index);
-        const std::uint64_t record_hash = fnv1a(record);
-        const auto [same, end] = known.equal_range(record_hash);
-        const auto stored = std::find_if(same, end, [&](const auto& entry) {
+    const auto stored = [&](const std::vector<std::uint8_t>& record) {
+        const auto [same, end] = known.equal_range(fnv1a(record));
+        const auto found = std::find_if(same, end, [&](const auto& entry) {
             return same_bytes(packed.records[entry.second], record);
         });
-        auto at = static_cast<std::uint16_t>(packed.records.size());
-        if (stored != end) {
-            at = stored->second;
-        } else {
-            known.emplace(record_hash, at);
+        return found == end ? std::optional<std::uint16_t>{} : found->second;
+    };
+    std::uint64_t chain = 0;
+    longest = 0;
+    for (const Candidates& frame : made) {
+        const std::uint64_t changes =
+            frame.changes.empty() ? NONE : cycles_of(frame.changes, leds, packed.bits);
+        const bool alone = frame.changes.empty() || stored(frame.alone) ||
+                           frame.alone.size() <= frame.changes.size() || chain + changes > bound;
+        const std::vector<std::uint8_t>& record = alone ? frame.alone : frame.changes;
+        const std::uint64_t cycles = alone ? cycles_of(record, leds, packed.bits) : changes;
+        chain = alone ? cycles : chain + cycles;
+        longest = std::max(longest, cycles);
+        std::optional<std::uint16_t> at = stored(record);
+        if (!at) {
+            at = static_cast<std::uint16_t>(packed.records.size());
+            known.emplace(fnv1a(record), *at);
             packed.records.push_back(record);
         }
-        packed.frame_record.push_back(at);
-        if (record[0] != CHANGES) {
-            alone_frames.emplace(hash, k);
-        }
+        packed.frame_record.push_back(*at);
     }
     return packed;
+}
+
+Packed pack_with(const Frames& frames, const Palette& palette, const FrameCopies& copies) {
+    std::vector<std::int16_t> index(frames.frame_size() / 3);
+    std::vector<Candidates> made;
+    for (std::size_t k = 0; k < frames.count(); ++k) {
+        made.push_back(candidates(frames, k, palette, copies, index));
+    }
+    std::uint64_t longest = 0;
+    choose(made, palette, index.size(), NONE, longest);
+    return choose(made, palette, index.size(), SEEK_TIMES * longest, longest);
 }
 
 std::uint64_t size_of(const Packed& packed) {
@@ -334,6 +398,11 @@ Packed pack(const Frames& frames) {
     std::vector<std::pair<std::uint32_t, std::uint64_t>> by_count(counts.begin(), counts.end());
     std::stable_sort(by_count.begin(), by_count.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });
+    FrameCopies copies;
+    for (std::size_t k = 0; k < frames.count(); ++k) {
+        copies.alone.push_back(find_copies(frames, k, false));
+        copies.changes.push_back(k == 0 ? Copies{} : find_copies(frames, k, true));
+    }
     std::optional<Packed> smallest;
     std::size_t held = 0; // the colours the last palette held
     for (const std::uint8_t bits :
@@ -341,7 +410,7 @@ Packed pack(const Frames& frames) {
         if (held >= by_count.size() && bits > 1) {
             break; // more bits would only make the indices longer
         }
-        Packed packed = pack_with(frames, make_palette(by_count, bits));
+        Packed packed = pack_with(frames, make_palette(by_count, bits), copies);
         held = packed.palette.size() / 3;
         if (!smallest || size_of(packed) < size_of(*smallest)) {
             smallest = std::move(packed);

@@ -146,7 +146,7 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
     }
 }
 
-// What small animations take packed: the palette and records, as version 1.7.0 counted them,
+// What small animations take packed: the palette and records, as player format 2 has them,
 // and every object of the text on an AVR (the figure its comment gives and --max-bytes counts),
 // 4 bytes a frame and 13 more; with 4-byte pointers 2 more a frame and 7 more.
 TEST(Player, PackedSizes) {
@@ -176,10 +176,10 @@ TEST(Player, PackedSizes) {
         std::uint64_t wide;
     };
     const std::vector<Case> cases = {
-        {{"one colour", 20, 15, {std::vector<Bgr>(300, colour(5))}}, 7, 24, 33},
-        {{"3 colours, one LED changes", 8, 8, indexed(3, {10})}, 36, 57, 68},
-        {{"20 colours, two LEDs change", 8, 8, indexed(20, {10, 40})}, 136, 157, 168},
-        {{"checkerboard", 8, 8, {checkerboard}, 1}, 17, 34, 43},
+        {{"one colour", 20, 15, {std::vector<Bgr>(300, colour(5))}}, 9, 26, 35},
+        {{"3 colours, one LED changes", 8, 8, indexed(3, {10})}, 23, 44, 55},
+        {{"20 colours, two LEDs change", 8, 8, indexed(20, {10, 40})}, 78, 99, 110},
+        {{"checkerboard", 8, 8, {checkerboard}, 1}, 14, 31, 40},
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.animation.name);

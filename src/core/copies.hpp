@@ -1,0 +1,28 @@
+// Where each LED of a frame can copy from, for the packer: the LEDs that tivrano_player.h has
+// in the buffer when it writes that LED.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "frames.hpp"
+
+namespace tivrano {
+
+// The most LEDs one command covers.
+inline constexpr std::size_t LONG_COUNT = 287;
+
+// The longest copy that starts at an LED: `count` LEDs (0: none), each from the LED `d` before
+// it, counting round from the first LED to the last.
+struct Copy {
+    std::uint16_t count = 0;
+    std::uint16_t d = 0;
+};
+using Copies = std::vector<Copy>;
+
+// The copies for frame k: from the LEDs it has already written (`after_previous` false, a frame
+// that stands alone), or from those and the previous frame's LEDs not yet overwritten.
+Copies find_copies(const Frames& frames, std::size_t k, bool after_previous);
+
+} // namespace tivrano
