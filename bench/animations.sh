@@ -126,5 +126,6 @@ flash() {
         "$work/animation.c" -o "$work/size.elf" -ffunction-sections -fdata-sections -Wl,--gc-sections
     avr-size -A "$work/size.elf" | awk '$1 == ".text" { print $2 }'
 }
-cd "$work" && "$tool" --name=animation --pack --header=animation.h -o animation.c frames/ghost/*.bmp && cd "$OLDPWD"
-echo "player: $(( $(flash -DPLAY) - $(flash) )) bytes of AVR flash (tivrano_player_start, tivrano_player_next, tivrano_frame, tivrano_count)"
+first=$(head -n 1 "$work/list" | cut -d ' ' -f 1)
+cd "$work" && "$tool" --name=animation --pack --header=animation.h -o animation.c "$source_dir/$first"/*.bmp && cd "$OLDPWD"
+echo "player: $(( $(flash -DPLAY) - $(flash) )) bytes of AVR flash (tivrano_player_start, tivrano_player_next, tivrano_frame, tivrano_count), on $first"

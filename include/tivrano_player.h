@@ -66,18 +66,18 @@
      1  commands write the frame over the previous one, which leds still hold
      2  the frame stands alone: 3 bytes an LED follow, as they are
 
-   A command is one byte, three bits of what it does and five of a count c: n = c + 1 LEDs, or
-   for c = 31, n = 32 + the next byte (32 to 287). Then, by its top three bits:
+   A command is one byte, two bits of what it does and six of a count c: n = c + 1 LEDs, or for
+   c = 63, n = 64 + the next byte (64 to 319). Then, by its top two bits:
 
-     000  skip n LEDs, which keep their values
-     001  one byte, a palette index: n LEDs of that colour
-     010  n palette indices of `bits` bits each (1, 2, 4 or 8), the first in the top bits of the
-          first byte: ceil(n * bits / 8) bytes
-     011  3 * n bytes: n LEDs as they are
-     100  two bytes, d (1 to the LEDs less 1), high byte first: n LEDs, each copied from the LED
-          d before it in the buffer, counting round from the first LED to the last. An LED this
-          record has written holds the new frame; one it has not yet reached, the previous
-          frame, which only a record of kind 1 may read
+     00  skip n LEDs, which keep their values
+     01  one byte, a palette index: n LEDs of that colour
+     10  n palette indices of `bits` bits each (1, 2, 4 or 8), the first in the top bits of the
+         first byte: ceil(n * bits / 8) bytes
+     11  two bytes, d, high byte first. For d = 0, 3 * n bytes: n LEDs as they are. Otherwise
+         n LEDs, each copied from the LED d before it in the buffer, counting round from the
+         first LED to the last (d is less than the LEDs of a frame). The LEDs this record has
+         written hold the new frame, the others the previous one: only a record of kind 1
+         reads those, and a copy that starts among them ends at the last LED.
 
    Commands follow each other until every LED of the frame is covered. Besides the palette and
    the records, an animation has a table of each frame's record, the delays, and the struct:
@@ -207,7 +207,6 @@ static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_
                                  uint8_t* leds) {
     const uint16_t total = (uint16_t)((unsigned)tivrano_width(a) * tivrano_height(a));
     uint8_t* const first = leds;
-    const uint8_t* const end = leds + 3u * total;
     uint16_t left = total;
     const uint8_t* palette = (const uint8_t*)TIVRANO_POINTER(&a->palette);
     const uint8_t bits = TIVRANO_BYTE(&a->bits);
@@ -218,66 +217,66 @@ static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_
         const uint16_t at = (uint16_t)(total - left);
         uint8_t op = 3;
         uint16_t n = left;
+        uint16_t d = 0;
         if (kind != 2) {
             op = TIVRANO_BYTE(r++);
-            n = (uint16_t)((op & 31u) + 1u);
-            if (n == 32) {
+            n = (uint16_t)((op & 63u) + 1u);
+            if (n == 64) {
                 n = (uint16_t)(n + TIVRANO_BYTE(r++));
             }
-            op >>= 5;
+            op >>= 6;
+            if (op == 3) {
+                d = (uint16_t)(TIVRANO_BYTE(r) << 8 | TIVRANO_BYTE(r + 1));
+                r += 2;
+            }
         }
         left = (uint16_t)(left - n);
         if (op == 0) {
             leds += 3u * n;
-        } else if (op == 2) {
-            uint8_t byte = 0;
-            uint8_t have = 0;
-            do {
-                uint8_t index;
-                if (have == 0) {
-                    byte = TIVRANO_BYTE(r++);
-                    have = 8;
-                }
-                index = byte;
-                if (bits != 8) {
-                    const uint16_t product = (uint16_t)((uint16_t)byte * scale);
-                    index = (uint8_t)(product >> 8);
-                    byte = (uint8_t)product;
-                }
-                have = (uint8_t)(have - bits);
-                leds = tivrano_put(leds, palette + 3u * index);
-            } while (--n != 0);
-        } else if (op == 3) {
-            do {
-                leds = tivrano_put(leds, r);
-                r += 3;
-            } while (--n != 0);
-        } else {
-            /* A run writes its first LED, then copies it; a copy reads the LED d before,
-               counting round from the first LED to the last. */
-            uint16_t d = 0;
-            uint16_t from_led;
+        } else if (d != 0) {
+            /* Each LED from the one d before, counting round from the first LED to the last: a
+               copy that starts in the previous frame ends before the last LED. */
+            uint16_t from_led = (uint16_t)(at - d);
             const uint8_t* from;
-            if (op == 1) {
-                leds = tivrano_put(leds, palette + 3u * TIVRANO_BYTE(r++));
-                --n;
-            } else {
-                d = (uint16_t)(TIVRANO_BYTE(r++) << 8);
-                d = (uint16_t)(d | TIVRANO_BYTE(r++));
-            }
-            from_led = (uint16_t)(at - d);
             if (at < d) {
                 from_led = (uint16_t)(from_led + total);
             }
             from = first + 3u * from_led;
-            for (; n != 0; --n) {
-                if (from == end) {
-                    from = first;
-                }
+            do {
                 *leds++ = *from++;
                 *leds++ = *from++;
                 *leds++ = *from++;
+            } while (--n != 0);
+        } else {
+            /* From the animation: a colour of the palette, indices into it, or values. */
+            uint8_t index = 0;
+            uint8_t byte = 0;
+            uint8_t have = 0;
+            if (op == 1) {
+                index = TIVRANO_BYTE(r++);
             }
+            do {
+                const uint8_t* from = r;
+                if (op == 3) {
+                    r += 3;
+                } else {
+                    if (op == 2) {
+                        if (have == 0) {
+                            byte = TIVRANO_BYTE(r++);
+                            have = 8;
+                        }
+                        index = byte;
+                        if (bits != 8) {
+                            const uint16_t product = (uint16_t)((uint16_t)byte * scale);
+                            index = (uint8_t)(product >> 8);
+                            byte = (uint8_t)product;
+                        }
+                        have = (uint8_t)(have - bits);
+                    }
+                    from = palette + 3u * index;
+                }
+                leds = tivrano_put(leds, from);
+            } while (--n != 0);
         }
     }
 }

@@ -35,6 +35,8 @@ Copies find_copies(const Frames& frames, std::size_t k, bool after_previous) {
         std::size_t run = 0;
         for (std::size_t led = leds; led-- > 0;) {
             run = to[led] == from[led] ? std::min(run + 1, LONG_COUNT) : 0;
+            // A copy that starts in the previous frame stops at its last LED.
+            run = led < d ? std::min(run, d - led) : run;
             if (run > copies[led].count) {
                 copies[led] = {static_cast<std::uint16_t>(run), static_cast<std::uint16_t>(d)};
             }

@@ -1,9 +1,10 @@
 // Packs an animation's frames as tivrano_player.h reads them (its format is written up at the
-// top of that header). Each frame's record is the smallest of: commands over every LED, commands
-// over the LEDs that changed since the previous frame, or the values as they are; the commands
-// are chosen by a shortest path over the LEDs, so that no other sequence of commands is
-// shorter. The palette takes the most common colours, at as many index bits as make the whole
-// smallest.
+// top of that header). Each frame's record is the smaller of: standing alone (commands over every
+// LED, or the values as they are), or commands over the previous frame, which may skip its LEDs
+// and copy those not yet overwritten; the commands are chosen by a shortest path over the LEDs,
+// so that no other sequence of commands (with the longest copy at each LED) is shorter. Frames
+// stand alone often enough that tivrano_frame's cycles stay bounded. The palette takes the most
+// common colours, at as many index bits as make the whole smallest.
 #include "pack.hpp"
 
 #include <algorithm>
@@ -21,11 +22,12 @@ namespace tivrano {
 namespace {
 
 enum RecordKind : std::uint8_t { STANDS_ALONE = 0, CHANGES = 1, AS_THEY_ARE = 2 };
+// What a command does. A copy is written as TRIPLES with a d that is not 0.
 enum Op : std::uint8_t { SKIP = 0, RUN = 1, INDICES = 2, TRIPLES = 3, COPY = 4 };
-constexpr unsigned OP_SHIFT = 5;
+constexpr unsigned OP_SHIFT = 6;
 
-// The LEDs one command covers: up to 31 with a one-byte header, up to 287 with two.
-constexpr std::size_t SHORT_COUNT = 31;
+// The LEDs one command covers: up to 63 with a one-byte header, up to 319 (LONG_COUNT) with two.
+constexpr std::size_t SHORT_COUNT = 63;
 constexpr std::int16_t NO_INDEX = -1;
 constexpr std::int64_t NONE = std::numeric_limits<std::int64_t>::max() / 4;
 
@@ -189,7 +191,7 @@ class ShortestPath {
             }
         }
         const auto [from, value] = triples_[window].from(low);
-        offer(value + header + 3 * static_cast<std::int64_t>(end), TRIPLES, from, end);
+        offer(value + header + 2 + 3 * static_cast<std::int64_t>(end), TRIPLES, from, end);
     }
 
     void offer(std::int64_t cost, Op op, std::size_t from, std::size_t end) {
@@ -243,7 +245,7 @@ std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& pa
     std::size_t led = 0;
     for (const Command& command : path) {
         const std::size_t n = command.count;
-        put_header(record, command.op, n);
+        put_header(record, command.op == COPY ? std::uint8_t{TRIPLES} : command.op, n);
         if (command.op == COPY) {
             record.push_back(static_cast<std::uint8_t>(command.d >> 8U));
             record.push_back(static_cast<std::uint8_t>(command.d));
@@ -252,6 +254,8 @@ std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& pa
         } else if (command.op == INDICES) {
             put_indices(record, std::span(index).subspan(led, n), bits);
         } else if (command.op == TRIPLES) {
+            record.push_back(0);
+            record.push_back(0);
             const auto values = frame.subspan(3 * led, 3 * n);
             record.insert(record.end(), values.begin(), values.end());
         }
@@ -301,20 +305,24 @@ Candidates candidates(const Frames& frames, std::size_t k, const Palette& palett
 // record, each command, and each LED by what writes it.
 std::uint64_t cycles_of(std::span<const std::uint8_t> record, std::size_t leds, std::uint8_t bits) {
     constexpr std::uint64_t RECORD = 200;
-    constexpr std::uint64_t COMMAND = 40;
-    constexpr std::uint64_t PER_LED[] = {3, 22, 30, 24, 22};
+    constexpr std::uint64_t COMMAND = 50;
+    constexpr std::uint64_t PER_LED[] = {3, 30, 40, 30, 17};
     if (record[0] == AS_THEY_ARE) {
         return RECORD + COMMAND + PER_LED[TRIPLES] * leds;
     }
     std::uint64_t cycles = RECORD;
     for (std::size_t at = 1, led = 0; led < leds;) {
-        const std::uint8_t op = record[at] >> OP_SHIFT;
+        std::uint8_t op = record[at] >> OP_SHIFT;
         std::size_t n = (record[at] & SHORT_COUNT) + std::size_t{1};
         at += n > SHORT_COUNT ? 2U : 1U;
         n += n > SHORT_COUNT ? record[at - 1] : 0U;
-        const std::size_t bytes[] = {0, 1, (n * bits + 7) / 8, 3 * n, 2};
+        if (op == TRIPLES) {
+            op = record[at] == 0 && record[at + 1] == 0 ? TRIPLES : COPY;
+            at += 2;
+        }
+        const std::size_t bytes[] = {0, 1, (n * bits + 7) / 8, 3 * n, 0};
         at += bytes[op];
-        cycles += COMMAND + PER_LED[op] * n + (bits < 8 ? 8 * n : 0);
+        cycles += COMMAND + PER_LED[op] * n + (op == INDICES && bits < 8 ? 6 * n : 0);
         led += n;
     }
     return cycles;

@@ -176,10 +176,10 @@ TEST(Player, PackedSizes) {
         std::uint64_t wide;
     };
     const std::vector<Case> cases = {
-        {{"one colour", 20, 15, {std::vector<Bgr>(300, colour(5))}}, 9, 26, 35},
+        {{"one colour", 20, 15, {std::vector<Bgr>(300, colour(5))}}, 7, 24, 33},
         {{"3 colours, one LED changes", 8, 8, indexed(3, {10})}, 23, 44, 55},
-        {{"20 colours, two LEDs change", 8, 8, indexed(20, {10, 40})}, 78, 99, 110},
-        {{"checkerboard", 8, 8, {checkerboard}, 1}, 14, 31, 40},
+        {{"20 colours, two LEDs change", 8, 8, indexed(20, {10, 40})}, 83, 104, 115},
+        {{"checkerboard", 8, 8, {checkerboard}, 1}, 13, 30, 39},
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.animation.name);
