@@ -21,9 +21,10 @@ void require(bool holds) {
 
 } // namespace
 
-// The first bytes choose the size, the frame count and how many colours the pixels take; the
-// rest are the pixels, as indices into colours the bytes also give, so that frames share
-// colours, runs and unchanged spans as real ones do.
+// The first bytes choose the size, the frame count, how many colours the pixels take, and how
+// far every second frame moves the one before it round the LEDs (0: not at all); the rest are
+// the pixels, as indices into colours the bytes also give, so that frames share colours, runs,
+// unchanged spans and moved LEDs, which the player copies, as real ones do.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 4) {
         return 0;
@@ -40,6 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t channel = 0; channel < 3; ++channel) {
             const std::size_t from = 4 + (3 * pick + channel) % (size - 3);
             frames.values.push_back(static_cast<std::uint8_t>(data[from - 1] + pick * 17));
+        }
+    }
+    const std::size_t moved = data[2] / 8 % leds;
+    for (std::size_t k = 1; moved != 0 && k < count; k += 2) {
+        for (std::size_t value = 0; value < 3 * leds; ++value) {
+            frames.values[3 * leds * k + value] =
+                frames.values[3 * leds * (k - 1) + (value + 3 * moved) % (3 * leds)];
         }
     }
     frames.delay_ms.assign(count, 100);

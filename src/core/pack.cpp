@@ -328,16 +328,49 @@ std::uint64_t cycles_of(std::span<const std::uint8_t> record, std::size_t leds, 
     return cycles;
 }
 
-// How many times the cycles of the longest frame in order a frame on its own may take:
-// tivrano_frame plays from the last frame that stands alone, so the packer makes frames stand
-// alone often enough. Below 4, as the cycles are reckoned, not counted.
-constexpr std::uint64_t SEEK_TIMES = 3;
+// How many times the cycles of the longest frame in order a frame on its own may take, in
+// halves: tivrano_frame plays from the last frame that stands alone, so the packer makes frames
+// stand alone often enough. Below 4, as the cycles are reckoned here, not counted.
+constexpr std::uint64_t SEEK_HALVES = 7;
+
+// Which frames stand alone: of the ways to choose them such that playing from one through the
+// frames up to the next takes at most `bound` cycles, the one of fewest bytes, where best[k] is
+// the fewest for the frames before k when frame k stands alone (k = the count: the end).
+std::vector<bool> standing_alone(const std::vector<Candidates>& made, std::size_t leds,
+                                 std::uint8_t bits, std::uint64_t bound) {
+    const std::size_t count = made.size();
+    std::vector<std::uint64_t> best(count + 1, NONE);
+    std::vector<std::size_t> from(count + 1, 0);
+    best[0] = 0;
+    for (std::size_t start = 0; start < count; ++start) {
+        std::uint64_t bytes = best[start] + made[start].alone.size();
+        std::uint64_t cycles = cycles_of(made[start].alone, leds, bits);
+        for (std::size_t next = start + 1;; ++next) {
+            if (bytes < best[next]) {
+                best[next] = bytes;
+                from[next] = start;
+            }
+            if (next == count) {
+                break;
+            }
+            cycles += cycles_of(made[next].changes, leds, bits);
+            bytes += made[next].changes.size();
+            if (cycles > bound) {
+                break;
+            }
+        }
+    }
+    std::vector<bool> alone(count, false);
+    for (std::size_t k = count; k > 0; k = from[k]) {
+        alone[from[k]] = true;
+    }
+    return alone;
+}
 
 // Every frame's record with one palette, records alike stored once: the smaller of a frame's
-// candidates, unless playing it after the last frame that stands alone would take more than
-// `bound` cycles; then it stands alone.
+// candidates, unless it is to stand alone.
 Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::size_t leds,
-              std::uint64_t bound, std::uint64_t& longest) {
+              const std::vector<bool>& alone_anyway, std::uint64_t& longest) {
     Packed packed;
     packed.bits = palette.bits == 0 ? 8 : palette.bits;
     for (const std::uint32_t colour : palette.colours) {
@@ -354,17 +387,13 @@ Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::
         });
         return found == end ? std::optional<std::uint16_t>{} : found->second;
     };
-    std::uint64_t chain = 0;
     longest = 0;
-    for (const Candidates& frame : made) {
-        const std::uint64_t changes =
-            frame.changes.empty() ? NONE : cycles_of(frame.changes, leds, packed.bits);
-        const bool alone = frame.changes.empty() || stored(frame.alone) ||
-                           frame.alone.size() <= frame.changes.size() || chain + changes > bound;
+    for (std::size_t k = 0; k < made.size(); ++k) {
+        const Candidates& frame = made[k];
+        const bool alone = alone_anyway[k] || frame.changes.empty() || stored(frame.alone) ||
+                           frame.alone.size() <= frame.changes.size();
         const std::vector<std::uint8_t>& record = alone ? frame.alone : frame.changes;
-        const std::uint64_t cycles = alone ? cycles_of(record, leds, packed.bits) : changes;
-        chain = alone ? cycles : chain + cycles;
-        longest = std::max(longest, cycles);
+        longest = std::max(longest, cycles_of(record, leds, packed.bits));
         std::optional<std::uint16_t> at = stored(record);
         if (!at) {
             at = static_cast<std::uint16_t>(packed.records.size());
@@ -377,14 +406,16 @@ Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::
 }
 
 Packed pack_with(const Frames& frames, const Palette& palette, const FrameCopies& copies) {
-    std::vector<std::int16_t> index(frames.frame_size() / 3);
+    const std::size_t leds = frames.frame_size() / 3;
+    std::vector<std::int16_t> index(leds);
     std::vector<Candidates> made;
     for (std::size_t k = 0; k < frames.count(); ++k) {
         made.push_back(candidates(frames, k, palette, copies, index));
     }
     std::uint64_t longest = 0;
-    choose(made, palette, index.size(), NONE, longest);
-    return choose(made, palette, index.size(), SEEK_TIMES * longest, longest);
+    const Packed smallest = choose(made, palette, leds, std::vector<bool>(made.size()), longest);
+    const auto alone = standing_alone(made, leds, smallest.bits, SEEK_HALVES * longest / 2);
+    return choose(made, palette, leds, alone, longest);
 }
 
 std::uint64_t size_of(const Packed& packed) {

@@ -1,6 +1,7 @@
 // Animations packed and played by tivrano_player.h give back every frame as the unpacked text
 // holds it, in this process, through the header compiled as C99 and as C++: in order, twice
 // round and backwards. Small animations take the bytes they took, and the tables beside them.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -104,7 +105,7 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
     std::vector<Animation> animations = {
         {"one-bit", 9, 4, frames_of(9, 4, 2, 6), 1, 25},
         {"two-bits", 7, 5, frames_of(7, 5, 4, 5), 2, 25},
-        {"four-bits", 8, 6, frames_of(8, 6, 12, 4, Pattern::spread), 4, 30},
+        {"four-bits", 8, 6, frames_of(8, 6, 12, 4, Pattern::drawn), 4, 30},
         {"over-256-colours", 20, 15, frames_of(20, 15, 300, 3), 0, 25},
         {"eight-bit-spans", 16, 16, frames_of(16, 16, 200, 3, Pattern::spread), 8, 65},
         {"forty-colours", 40, 20, frames_of(40, 20, 40, 4, Pattern::spread), 8, 40},
@@ -115,6 +116,13 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
     const auto abc = frames_of(8, 6, 5, 3);
     animations.push_back(
         {"again", 8, 6, {abc[0], abc[1], abc[0], abc[2], abc[1], abc[2], abc[1], abc[2]}, 0, 25});
+    // Frames that move up two rows, round, which the player copies from the frame before.
+    auto moved = frames_of(16, 8, 40, 1, Pattern::drawn);
+    for (int k = 1; k < 6; ++k) {
+        moved.push_back(moved.back());
+        std::rotate(moved.back().begin(), moved.back().begin() + 32, moved.back().end());
+    }
+    animations.push_back({"moved", 16, 8, moved, 8, 40});
     tivrano::Layout wired;
     ASSERT_TRUE(tivrano::set_order(wired, "rgb") && tivrano::set_start(wired, "bottom-right"));
     wired.serpentine = true;
