@@ -18,27 +18,41 @@ std::uint32_t colour_of(std::span<const std::uint8_t> frame, std::size_t led) {
 
 } // namespace
 
-Copies find_copies(const Frames& frames, std::size_t k, bool after_previous) {
+FrameCopies find_copies(const Frames& frames, std::size_t k) {
     const std::size_t leds = frames.frame_size() / 3;
     // The previous frame's LEDs (unknown to a frame that stands alone), then the frame's own.
     std::vector<std::uint32_t> seen(2 * leds, UNKNOWN);
     for (std::size_t led = 0; led < leds; ++led) {
         seen[leds + led] = colour_of(frames.frame(k), led);
-        if (after_previous) {
+        if (k > 0) {
             seen[led] = colour_of(frames.frame(k - 1), led);
         }
     }
-    Copies copies(leds);
+    FrameCopies copies{Copies(leds), Copies(leds)};
+    const std::uint32_t* to = seen.data() + leds;
     for (std::size_t d = 1; d < leds; ++d) {
-        const std::uint32_t* to = seen.data() + leds;
         const std::uint32_t* from = to - d;
-        std::size_t run = 0;
-        for (std::size_t led = leds; led-- > 0;) {
-            run = to[led] == from[led] ? std::min(run + 1, LONG_COUNT) : 0;
-            // A copy that starts in the previous frame stops at its last LED.
-            run = led < d ? std::min(run, d - led) : run;
-            if (run > copies[led].count) {
-                copies[led] = {static_cast<std::uint16_t>(run), static_cast<std::uint16_t>(d)};
+        // From LED d on, the copy reads LEDs this frame has written.
+        std::uint16_t run = 0;
+        for (std::size_t led = leds; led-- > d;) {
+            run = to[led] == from[led]
+                      ? static_cast<std::uint16_t>(std::min<std::size_t>(run + 1U, LONG_COUNT))
+                      : 0;
+            if (run > copies.changes[led].count) {
+                copies.changes[led] = {run, static_cast<std::uint16_t>(d)};
+            }
+            if (run > copies.alone[led].count) {
+                copies.alone[led] = {run, static_cast<std::uint16_t>(d)};
+            }
+        }
+        // Before it, the previous frame's, and a copy stops at its last LED.
+        run = 0;
+        for (std::size_t led = d; k > 0 && led-- > 0;) {
+            run = to[led] == from[led]
+                      ? static_cast<std::uint16_t>(std::min<std::size_t>(run + 1U, LONG_COUNT))
+                      : 0;
+            if (run > copies.changes[led].count) {
+                copies.changes[led] = {run, static_cast<std::uint16_t>(d)};
             }
         }
     }

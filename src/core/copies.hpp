@@ -21,8 +21,13 @@ struct Copy {
 };
 using Copies = std::vector<Copy>;
 
-// The copies for frame k: from the LEDs it has already written (`after_previous` false, a frame
-// that stands alone), or from those and the previous frame's LEDs not yet overwritten.
-Copies find_copies(const Frames& frames, std::size_t k, bool after_previous);
+// The copies for frame k: from the LEDs it has already written, as a frame that stands alone
+// makes them (`alone`), and from those and the previous frame's LEDs not yet overwritten
+// (`changes`; for the first frame, the same as `alone`).
+struct FrameCopies {
+    Copies alone;
+    Copies changes;
+};
+FrameCopies find_copies(const Frames& frames, std::size_t k);
 
 } // namespace tivrano

@@ -271,14 +271,8 @@ struct Candidates {
     std::vector<std::uint8_t> changes; // none for the first frame
 };
 
-// The copies each frame may make, alone and after the previous frame, for every palette.
-struct FrameCopies {
-    std::vector<Copies> alone;
-    std::vector<Copies> changes;
-};
-
 Candidates candidates(const Frames& frames, std::size_t k, const Palette& palette,
-                      const FrameCopies& copies, std::vector<std::int16_t>& index) {
+                      const std::vector<FrameCopies>& copies, std::vector<std::int16_t>& index) {
     const auto frame = frames.frame(k);
     Candidates made;
     made.alone = {AS_THEY_ARE};
@@ -292,11 +286,11 @@ Candidates candidates(const Frames& frames, std::size_t k, const Palette& palett
         const ShortestPath path(frames, k, kind, index, per_byte, from);
         return encode(kind, path.commands(), frame, index, palette.bits);
     };
-    if (auto alone = commands(STANDS_ALONE, copies.alone[k]); alone.size() <= made.alone.size()) {
+    if (auto alone = commands(STANDS_ALONE, copies[k].alone); alone.size() <= made.alone.size()) {
         made.alone = std::move(alone);
     }
     if (k > 0) {
-        made.changes = commands(CHANGES, copies.changes[k]);
+        made.changes = commands(CHANGES, copies[k].changes);
     }
     return made;
 }
@@ -405,7 +399,8 @@ Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::
     return packed;
 }
 
-Packed pack_with(const Frames& frames, const Palette& palette, const FrameCopies& copies) {
+Packed pack_with(const Frames& frames, const Palette& palette,
+                 const std::vector<FrameCopies>& copies) {
     const std::size_t leds = frames.frame_size() / 3;
     std::vector<std::int16_t> index(leds);
     std::vector<Candidates> made;
@@ -437,10 +432,9 @@ Packed pack(const Frames& frames) {
     std::vector<std::pair<std::uint32_t, std::uint64_t>> by_count(counts.begin(), counts.end());
     std::stable_sort(by_count.begin(), by_count.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });
-    FrameCopies copies;
+    std::vector<FrameCopies> copies;
     for (std::size_t k = 0; k < frames.count(); ++k) {
-        copies.alone.push_back(find_copies(frames, k, false));
-        copies.changes.push_back(k == 0 ? Copies{} : find_copies(frames, k, true));
+        copies.push_back(find_copies(frames, k));
     }
     std::optional<Packed> smallest;
     std::size_t held = 0; // the colours the last palette held
