@@ -1,7 +1,7 @@
 // libFuzzer harness: frames made of any bytes, packed, and played by tivrano_player.h, which must
 // give every frame back exactly: in order twice round, and each on its own. Beyond the
-// sanitizers' checks it aborts when a frame differs, or the palette and records take more than a
-// byte a frame beyond the frames as they are.
+// sanitizers' checks it aborts when a frame differs, or the palette and records take more than
+// 4 bytes a frame for each 319 LEDs (a command of values) beyond the frames as they are.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t records_bytes =
         std::accumulate(packed.records.begin(), packed.records.end(), packed.palette.size(),
                         [](std::size_t sum, const auto& record) { return sum + record.size(); });
-    require(records_bytes <= frames.values.size() + count);
+    require(records_bytes <= frames.values.size() + 4 * count * ((leds + 318) / 319));
 
     std::vector<const std::uint8_t*> records(packed.frame_record.size());
     std::transform(packed.frame_record.begin(), packed.frame_record.end(), records.begin(),

@@ -60,24 +60,23 @@
    text tivrano made checks it and stops the build, saying so, when this header plays another.
 
    An animation holds a palette of up to 256 colours, 3 bytes each as the LEDs take them, and a
-   record for each frame; frames that are alike share a record. A record starts with its kind:
-
-     0  the frame stands alone: commands write every LED
-     1  commands write the frame over the previous one, which leds still hold
-     2  the frame stands alone: 3 bytes an LED follow, as they are
+   record for each frame; frames that are alike share a record. A record is commands, one after
+   the other, that write the frame over the previous one, which leds still hold. One that
+   starts with a skip (a first byte below 64) reads the previous frame; any other stands alone,
+   and tivrano_frame plays from it.
 
    A command is one byte, two bits of what it does and six of a count c: n = c + 1 LEDs, or for
    c = 63, n = 64 + the next byte (64 to 319). Then, by its top two bits:
 
-     00  skip n LEDs, which keep their values
+     00  skip n - 1 LEDs (0 to 318), which keep their values
      01  one byte, a palette index: n LEDs of that colour
      10  n palette indices of `bits` bits each (1, 2, 4 or 8), the first in the top bits of the
          first byte: ceil(n * bits / 8) bytes
      11  two bytes, d, high byte first. For d = 0, 3 * n bytes: n LEDs as they are. Otherwise
          n LEDs, each copied from the LED d before it in the buffer, counting round from the
-         first LED to the last (d is less than the LEDs of a frame). The LEDs this record has
-         written hold the new frame, the others the previous one: only a record of kind 1
-         reads those, and a copy that starts among them ends at the last LED.
+         first LED to the last (d is less than the LEDs of a frame). The LEDs the record has
+         written hold the new frame, the others the previous one: only a record that starts
+         with a skip reads those, and a copy that starts among them ends at the last LED.
 
    Commands follow each other until every LED of the frame is covered. Besides the palette and
    the records, an animation has a table of each frame's record, the delays, and the struct:
@@ -212,30 +211,27 @@ static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_
     const uint8_t bits = TIVRANO_BYTE(&a->bits);
     /* Times 2^bits, the indices left in a byte give the next (high byte) and the rest (low). */
     const uint8_t scale = bits == 1 ? 2 : bits == 2 ? 4 : 16;
-    const uint8_t kind = TIVRANO_BYTE(r++);
     while (left != 0) {
         const uint16_t at = (uint16_t)(total - left);
-        uint8_t op = 3;
-        uint16_t n = left;
+        uint8_t op = TIVRANO_BYTE(r++);
+        uint16_t n = (uint16_t)((op & 63u) + 1u);
         uint16_t d = 0;
-        if (kind != 2) {
-            op = TIVRANO_BYTE(r++);
-            n = (uint16_t)((op & 63u) + 1u);
-            if (n == 64) {
-                n = (uint16_t)(n + TIVRANO_BYTE(r++));
-            }
-            op >>= 6;
-            if (op == 3) {
-                d = (uint16_t)(TIVRANO_BYTE(r) << 8 | TIVRANO_BYTE(r + 1));
-                r += 2;
-            }
+        if (n == 64) {
+            n = (uint16_t)(n + TIVRANO_BYTE(r++));
+        }
+        op >>= 6;
+        if (op == 3) {
+            d = (uint16_t)(TIVRANO_BYTE(r) << 8 | TIVRANO_BYTE(r + 1));
+            r += 2;
         }
         left = (uint16_t)(left - n);
         if (op == 0) {
-            leds += 3u * n;
+            /* A skip covers one LED less than the count: it may skip none. */
+            ++left;
+            leds += 3u * (uint16_t)(n - 1u);
         } else if (d != 0) {
             /* Each LED from the one d before, counting round from the first LED to the last: a
-               copy that starts in the previous frame ends before the last LED. */
+               copy that starts in the previous frame ends at the last LED. */
             uint16_t from_led = (uint16_t)(at - d);
             const uint8_t* from;
             if (at < d) {
@@ -283,7 +279,7 @@ static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_
 
 static inline void tivrano_frame(const struct tivrano_animation* a, uint16_t i, uint8_t* leds) {
     uint16_t k = i;
-    while (k != 0 && TIVRANO_BYTE(tivrano_record(a, k)) == 1) {
+    while (k != 0 && TIVRANO_BYTE(tivrano_record(a, k)) < 64) {
         --k;
     }
     for (;;) {

@@ -21,7 +21,9 @@
 namespace tivrano {
 namespace {
 
-enum RecordKind : std::uint8_t { STANDS_ALONE = 0, CHANGES = 1, AS_THEY_ARE = 2 };
+// A record stands alone, or follows the previous frame and starts with a skip (of 0 LEDs or
+// more), by which tivrano_frame tells them apart.
+enum RecordKind : std::uint8_t { STANDS_ALONE = 0, CHANGES = 1 };
 // What a command does. A copy is written as TRIPLES with a d that is not 0.
 enum Op : std::uint8_t { SKIP = 0, RUN = 1, INDICES = 2, TRIPLES = 3, COPY = 4 };
 constexpr unsigned OP_SHIFT = 6;
@@ -176,7 +178,10 @@ class ShortestPath {
     void offer_all(std::size_t end, std::size_t window, std::size_t low) {
         const std::int64_t header = 1 + static_cast<std::int64_t>(window);
         if (unchanged_) {
-            const auto [from, value] = skip_[window].from(std::max(low, unchanged_from_));
+            // A skip's count is its LEDs, not one less: it covers one LED less than the rest.
+            const std::size_t most = window == 0 ? SHORT_COUNT - 1 : LONG_COUNT - 1;
+            const std::size_t skip_low = std::max(low, end > most ? end - most : 0);
+            const auto [from, value] = skip_[window].from(std::max(skip_low, unchanged_from_));
             offer(value + header, SKIP, from, end);
         }
         if (index_[end - 1] != NO_INDEX) {
@@ -237,14 +242,23 @@ void put_indices(std::vector<std::uint8_t>& record, std::span<const std::int16_t
     }
 }
 
-// The record of a frame of this kind: the kind, then each command's header and bytes.
+// The record of a frame of this kind: each command's header and bytes, after the previous frame
+// from a skip, of no LED if need be.
 std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& path,
                                  std::span<const std::uint8_t> frame,
                                  const std::vector<std::int16_t>& index, std::uint8_t bits) {
-    std::vector<std::uint8_t> record{kind};
+    std::vector<std::uint8_t> record;
+    if (kind == CHANGES && (path.empty() || path.front().op != SKIP)) {
+        record.push_back(SKIP); // of no LED
+    }
     std::size_t led = 0;
     for (const Command& command : path) {
         const std::size_t n = command.count;
+        if (command.op == SKIP) {
+            put_header(record, SKIP, n + 1);
+            led += n;
+            continue;
+        }
         put_header(record, command.op == COPY ? std::uint8_t{TRIPLES} : command.op, n);
         if (command.op == COPY) {
             record.push_back(static_cast<std::uint8_t>(command.d >> 8U));
@@ -275,8 +289,6 @@ Candidates candidates(const Frames& frames, std::size_t k, const Palette& palett
                       const std::vector<FrameCopies>& copies, std::vector<std::int16_t>& index) {
     const auto frame = frames.frame(k);
     Candidates made;
-    made.alone = {AS_THEY_ARE};
-    made.alone.insert(made.alone.end(), frame.begin(), frame.end());
     for (std::size_t led = 0; led < index.size(); ++led) {
         const auto found = palette.index.find(colour_at(frame, led));
         index[led] = found == palette.index.end() ? NO_INDEX : found->second;
@@ -286,9 +298,7 @@ Candidates candidates(const Frames& frames, std::size_t k, const Palette& palett
         const ShortestPath path(frames, k, kind, index, per_byte, from);
         return encode(kind, path.commands(), frame, index, palette.bits);
     };
-    if (auto alone = commands(STANDS_ALONE, copies[k].alone); alone.size() <= made.alone.size()) {
-        made.alone = std::move(alone);
-    }
+    made.alone = commands(STANDS_ALONE, copies[k].alone);
     if (k > 0) {
         made.changes = commands(CHANGES, copies[k].changes);
     }
@@ -301,11 +311,8 @@ std::uint64_t cycles_of(std::span<const std::uint8_t> record, std::size_t leds, 
     constexpr std::uint64_t RECORD = 200;
     constexpr std::uint64_t COMMAND = 50;
     constexpr std::uint64_t PER_LED[] = {3, 30, 40, 30, 17};
-    if (record[0] == AS_THEY_ARE) {
-        return RECORD + COMMAND + PER_LED[TRIPLES] * leds;
-    }
     std::uint64_t cycles = RECORD;
-    for (std::size_t at = 1, led = 0; led < leds;) {
+    for (std::size_t at = 0, led = 0; led < leds;) {
         std::uint8_t op = record[at] >> OP_SHIFT;
         std::size_t n = (record[at] & SHORT_COUNT) + std::size_t{1};
         at += n > SHORT_COUNT ? 2U : 1U;
@@ -316,6 +323,7 @@ std::uint64_t cycles_of(std::span<const std::uint8_t> record, std::size_t leds, 
         }
         const std::size_t bytes[] = {0, 1, (n * bits + 7) / 8, 3 * n, 0};
         at += bytes[op];
+        n -= op == SKIP ? 1 : 0;
         cycles += COMMAND + PER_LED[op] * n + (op == INDICES && bits < 8 ? 6 * n : 0);
         led += n;
     }

@@ -191,7 +191,7 @@ TEST(PlayerBuild, PlaysOnAnAvrFromFlash) {
                                               test::TOOL + " --name=big --pack -o big.c" + big +
                                               " && " + avr_gcc + " -c big.c -o big.o");
     EXPECT_NE(refused.status, 0);
-    EXPECT_NE(refused.err.find("big: an array of 33001 bytes, and an AVR holds no object over "
+    EXPECT_NE(refused.err.find("big: an array of 33140 bytes, and an AVR holds no object over "
                                "32767 bytes"),
               std::string::npos)
         << refused.err;
