@@ -7,11 +7,9 @@
 #include <vector>
 
 #include "frames.hpp"
+#include "records.hpp"
 
 namespace tivrano {
-
-// The most LEDs one command covers.
-inline constexpr std::size_t LONG_COUNT = 319;
 
 // The longest copy that starts at an LED: `count` LEDs (0: none), each from the LED `d` before
 // it, counting round from the first LED to the last.

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "copies.hpp"
+#include "records.hpp"
 
 namespace tivrano {
 namespace {
@@ -24,12 +25,6 @@ namespace {
 // A record stands alone, or follows the previous frame and starts with a skip (of 0 LEDs or
 // more), by which tivrano_frame tells them apart.
 enum RecordKind : std::uint8_t { STANDS_ALONE = 0, CHANGES = 1 };
-// What a command does. A copy is written as TRIPLES with a d that is not 0.
-enum Op : std::uint8_t { SKIP = 0, RUN = 1, INDICES = 2, TRIPLES = 3, COPY = 4 };
-constexpr unsigned OP_SHIFT = 6;
-
-// The LEDs one command covers: up to 63 with a one-byte header, up to 319 (LONG_COUNT) with two.
-constexpr std::size_t SHORT_COUNT = 63;
 constexpr std::int16_t NO_INDEX = -1;
 constexpr std::int64_t NONE = std::numeric_limits<std::int64_t>::max() / 4;
 
@@ -78,7 +73,7 @@ Palette make_palette(const std::vector<std::pair<std::uint32_t, std::uint64_t>>&
     return palette;
 }
 
-void put_header(std::vector<std::uint8_t>& record, std::uint8_t op, std::size_t n) {
+void put_header(std::vector<std::uint8_t>& record, Op op, std::size_t n) {
     const std::size_t what = std::size_t{op} << OP_SHIFT;
     if (n <= SHORT_COUNT) {
         record.push_back(static_cast<std::uint8_t>(what | (n - 1)));
@@ -90,7 +85,7 @@ void put_header(std::vector<std::uint8_t>& record, std::uint8_t op, std::size_t 
 
 // One command of a frame's record, the LEDs it covers, and for a copy the LEDs back it reads.
 struct Command {
-    std::uint8_t op;
+    Op op;
     std::size_t count;
     std::uint16_t d;
 };
@@ -135,7 +130,7 @@ class ShortestPath {
 
   private:
     struct Step {
-        std::uint8_t op;
+        Op op;
         std::size_t from;
         std::uint16_t d;
     };
@@ -259,7 +254,7 @@ std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& pa
             led += n;
             continue;
         }
-        put_header(record, command.op == COPY ? std::uint8_t{TRIPLES} : command.op, n);
+        put_header(record, command.op == COPY ? TRIPLES : command.op, n);
         if (command.op == COPY) {
             record.push_back(static_cast<std::uint8_t>(command.d >> 8U));
             record.push_back(static_cast<std::uint8_t>(command.d));
@@ -277,13 +272,6 @@ std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& pa
     }
     return record;
 }
-
-// The records frame k may take: standing alone (its values as they are, or commands over every
-// LED, whichever is smaller) and, after the first frame, commands after the previous frame.
-struct Candidates {
-    std::vector<std::uint8_t> alone;
-    std::vector<std::uint8_t> changes; // none for the first frame
-};
 
 Candidates candidates(const Frames& frames, std::size_t k, const Palette& palette,
                       const std::vector<FrameCopies>& copies, std::vector<std::int16_t>& index) {
@@ -303,70 +291,6 @@ Candidates candidates(const Frames& frames, std::size_t k, const Palette& palett
         made.changes = commands(CHANGES, copies[k].changes);
     }
     return made;
-}
-
-// The cycles an AVR takes to play a record, as tivrano_player.h's loop spends them: for the
-// record, each command, and each LED by what writes it.
-std::uint64_t cycles_of(std::span<const std::uint8_t> record, std::size_t leds, std::uint8_t bits) {
-    constexpr std::uint64_t RECORD = 200;
-    constexpr std::uint64_t COMMAND = 50;
-    constexpr std::uint64_t PER_LED[] = {3, 30, 40, 30, 17};
-    std::uint64_t cycles = RECORD;
-    for (std::size_t at = 0, led = 0; led < leds;) {
-        std::uint8_t op = record[at] >> OP_SHIFT;
-        std::size_t n = (record[at] & SHORT_COUNT) + std::size_t{1};
-        at += n > SHORT_COUNT ? 2U : 1U;
-        n += n > SHORT_COUNT ? record[at - 1] : 0U;
-        if (op == TRIPLES) {
-            op = record[at] == 0 && record[at + 1] == 0 ? TRIPLES : COPY;
-            at += 2;
-        }
-        const std::size_t bytes[] = {0, 1, (n * bits + 7) / 8, 3 * n, 0};
-        at += bytes[op];
-        n -= op == SKIP ? 1 : 0;
-        cycles += COMMAND + PER_LED[op] * n + (op == INDICES && bits < 8 ? 6 * n : 0);
-        led += n;
-    }
-    return cycles;
-}
-
-// How many times the cycles of the longest frame in order a frame on its own may take, in
-// halves: tivrano_frame plays from the last frame that stands alone, so the packer makes frames
-// stand alone often enough. Below 4, as the cycles are reckoned here, not counted.
-constexpr std::uint64_t SEEK_HALVES = 7;
-
-// Which frames stand alone: of the ways to choose them such that playing from one through the
-// frames up to the next takes at most `bound` cycles, the one of fewest bytes, where best[k] is
-// the fewest for the frames before k when frame k stands alone (k = the count: the end).
-std::vector<bool> standing_alone(const std::vector<Candidates>& made, std::size_t leds,
-                                 std::uint8_t bits, std::uint64_t bound) {
-    const std::size_t count = made.size();
-    std::vector<std::uint64_t> best(count + 1, NONE);
-    std::vector<std::size_t> from(count + 1, 0);
-    best[0] = 0;
-    for (std::size_t start = 0; start < count; ++start) {
-        std::uint64_t bytes = best[start] + made[start].alone.size();
-        std::uint64_t cycles = cycles_of(made[start].alone, leds, bits);
-        for (std::size_t next = start + 1;; ++next) {
-            if (bytes < best[next]) {
-                best[next] = bytes;
-                from[next] = start;
-            }
-            if (next == count) {
-                break;
-            }
-            cycles += cycles_of(made[next].changes, leds, bits);
-            bytes += made[next].changes.size();
-            if (cycles > bound) {
-                break;
-            }
-        }
-    }
-    std::vector<bool> alone(count, false);
-    for (std::size_t k = count; k > 0; k = from[k]) {
-        alone[from[k]] = true;
-    }
-    return alone;
 }
 
 // Every frame's record with one palette, records alike stored once: the smaller of a frame's
@@ -395,7 +319,7 @@ Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::
         const bool alone = alone_anyway[k] || frame.changes.empty() || stored(frame.alone) ||
                            frame.alone.size() <= frame.changes.size();
         const std::vector<std::uint8_t>& record = alone ? frame.alone : frame.changes;
-        longest = std::max(longest, cycles_of(record, leds, packed.bits));
+        longest = std::max(longest, cycles_of(record, {leds, packed.bits}));
         std::optional<std::uint16_t> at = stored(record);
         if (!at) {
             at = static_cast<std::uint16_t>(packed.records.size());
@@ -417,7 +341,7 @@ Packed pack_with(const Frames& frames, const Palette& palette,
     }
     std::uint64_t longest = 0;
     const Packed smallest = choose(made, palette, leds, std::vector<bool>(made.size()), longest);
-    const auto alone = standing_alone(made, leds, smallest.bits, SEEK_HALVES * longest / 2);
+    const auto alone = standing_alone(made, {leds, smallest.bits}, SEEK_HALVES * longest / 2);
     return choose(made, palette, leds, alone, longest);
 }
 
