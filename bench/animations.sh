@@ -6,9 +6,14 @@
 #   - the cycles tivrano_player_next takes for a frame on an AVR at 16 MHz, in simavr, the most
 #     and the mean over every frame twice round (an ATmega328P for 16 x 16 frames, whose LED
 #     buffer fits its 2 KiB of RAM; an ATmega2560 for the larger ones);
+#   - the same frames as zlib -9 stores them (python3's zlib, of the frames as the text's arrays
+#     hold them, one after the other), as a share of the triples;
+#   - the cycles tivrano_frame takes for a frame on its own, the most over every frame;
 #   - the flash the player's code takes on an ATmega328P, and the RAM of its state.
 # Every animation is also played back on the build machine against its unpacked text.
-# Needs python3, gcc-avr, avr-libc and simavr; `ROUNDS=1` for a quicker run.
+# Needs python3, gcc-avr, avr-libc and simavr; `ROUNDS=1` for a quicker run. FRAMES=DIR measures
+# frames made elsewhere instead: DIR/list names them, a line `NAME GROUP COUNT` for each
+# DIR/NAME/*.bmp.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-release}
@@ -28,21 +33,40 @@ int main(void) {
     static uint8_t leds[3 * 65535];
     struct tivrano_player player;
     int bad = 0;
+    FILE* raw = fopen("raw.bin", "wb");
     tivrano_player_start(&player, &packed);
     for (size_t k = 0; k < 2 * plain_count; ++k) {
         tivrano_player_next(&player, leds);
         bad |= memcmp(leds, plain[k % plain_count], 3u * plain_width * plain_height) != 0;
+        if (k < plain_count) {
+            fwrite(plain[k], 1, 3u * plain_width * plain_height, raw);
+        }
     }
-    return bad;
+    for (size_t k = plain_count; k-- > 0;) {
+        memset(leds, 0xAA, 3u * plain_width * plain_height);
+        tivrano_frame(&packed, (uint16_t)k, leds);
+        bad |= memcmp(leds, plain[k], 3u * plain_width * plain_height) != 0;
+    }
+    return fclose(raw) != 0 || bad;
 }
 EOF
 
-echo "| Animation | Frames | Size | As triples | Packed | Share | Time to pack | AVR cycles a frame, most / mean |"
-echo "|---|---|---|---|---|---|---|---|"
-declare -A triples stored
-python3 bench/animations.py "$work/frames" >"$work/list"
+share() { # part whole: as a percentage with one decimal
+    echo "$(( $1 * 1000 / $2 / 10 )).$(( $1 * 1000 / $2 % 10 )) %"
+}
+echo "| Animation | Frames | Size | As triples | Packed | Share | zlib -9 | Time to pack | AVR cycles a frame, most / mean | Any frame on its own, most |"
+echo "|---|---|---|---|---|---|---|---|---|---|"
+declare -A triples stored zipped
+groups=()
+if [ -n "${FRAMES:-}" ]; then
+    source_dir=$(cd "$FRAMES" && pwd)
+    cp "$source_dir/list" "$work/list"
+else
+    source_dir=$work/frames
+    python3 bench/animations.py "$work/frames" >"$work/list"
+fi
 while read -r name group count; do
-    frames=("$work/frames/$name"/*.bmp)
+    frames=("$source_dir/$name"/*.bmp)
     cd "$work"
     "$tool" --name=plain --header=plain.h -o plain.c "${frames[@]}"
     best=""
@@ -56,6 +80,7 @@ while read -r name group count; do
     sed 's/\banimation\b/packed/g' animation.h >packed.h
     cc -O2 -I"$OLDPWD/include" check.c plain.c packed.c -o check && ./check ||
         { echo "$name: the player does not give back the frames"; exit 1; }
+    zlib_bytes=$(python3 -c 'import sys, zlib; print(len(zlib.compress(open("raw.bin", "rb").read(), 9)))')
     read -r raw packed_bytes < <(sed -n 's/^Animation: [0-9]* frames\?, \([0-9]*\) bytes as triples, \([0-9]*\) bytes stored.*/\1 \2/p' animation.c)
     size=$(sed -n 's/^Breite: \([0-9]*\), Hoehe: \([0-9]*\).*/\1 x \2/p' animation.c)
     leds=$(( ${size% x*} * ${size#* x } ))
@@ -63,16 +88,19 @@ while read -r name group count; do
     [ "$leds" -le 256 ] || mcu=atmega2560
     avr-gcc -mmcu=$mcu -Os -std=c99 -I. -I"$OLDPWD/include" \
         "$OLDPWD/tests/support/avr_player.c" animation.c -o player.elf
-    cycles=$(simavr -m $mcu -f 16000000 player.elf 2>&1 | sed -n 's/.*most \([0-9]*\) mean \([0-9]*\).*/\1 \/ \2/p')
+    played=$(simavr -m $mcu -f 16000000 player.elf 2>&1)
+    cycles=$(sed -n 's/.*most \([0-9]*\) mean \([0-9]*\).*/\1 \/ \2/p' <<<"$played")
+    seek=$(sed -n 's/.*seek \([0-9]*\).*/\1/p' <<<"$played")
     cd "$OLDPWD"
+    [ -n "${triples[$group]:-}" ] || groups+=("$group")
     triples[$group]=$(( ${triples[$group]:-0} + raw ))
     stored[$group]=$(( ${stored[$group]:-0} + packed_bytes ))
-    echo "| $name | $count | $size | $raw | $packed_bytes | $(( packed_bytes * 1000 / raw / 10 )).$(( packed_bytes * 1000 / raw % 10 )) % | $best ms | $cycles ($mcu) |"
+    zipped[$group]=$(( ${zipped[$group]:-0} + zlib_bytes ))
+    echo "| $name | $count | $size | $raw | $packed_bytes | $(share "$packed_bytes" "$raw") | $(share "$zlib_bytes" "$raw") | $best ms | $cycles ($mcu) | $seek, $(( seek * 10 / ${cycles%% *} / 10 )).$(( seek * 10 / ${cycles%% *} % 10 )) times |"
 done <"$work/list"
 echo
-for group in pixel16 matrix photo; do
-    share=$(( stored[$group] * 1000 / triples[$group] ))
-    echo "$group: ${stored[$group]} of ${triples[$group]} bytes, $(( share / 10 )).$(( share % 10 )) %"
+for group in "${groups[@]}"; do
+    echo "$group: ${stored[$group]} of ${triples[$group]} bytes, $(share "${stored[$group]}" "${triples[$group]}"); zlib -9: ${zipped[$group]}, $(share "${zipped[$group]}" "${triples[$group]}")"
 done
 
 # The player's code: a program that plays an animation, against one that only reads a byte of it.
@@ -98,5 +126,6 @@ flash() {
         "$work/animation.c" -o "$work/size.elf" -ffunction-sections -fdata-sections -Wl,--gc-sections
     avr-size -A "$work/size.elf" | awk '$1 == ".text" { print $2 }'
 }
-cd "$work" && "$tool" --name=animation --pack --header=animation.h -o animation.c frames/ghost/*.bmp && cd "$OLDPWD"
-echo "player: $(( $(flash -DPLAY) - $(flash) )) bytes of AVR flash (tivrano_player_start, tivrano_player_next, tivrano_frame, tivrano_count)"
+first=$(head -n 1 "$work/list" | cut -d ' ' -f 1)
+cd "$work" && "$tool" --name=animation --pack --header=animation.h -o animation.c "$source_dir/$first"/*.bmp && cd "$OLDPWD"
+echo "player: $(( $(flash -DPLAY) - $(flash) )) bytes of AVR flash (tivrano_player_start, tivrano_player_next, tivrano_frame, tivrano_count), on $first"

@@ -1,7 +1,7 @@
 // libFuzzer harness: frames made of any bytes, packed, and played by tivrano_player.h, which must
 // give every frame back exactly: in order twice round, and each on its own. Beyond the
-// sanitizers' checks it aborts when a frame differs, or the palette and records take more than a
-// byte a frame beyond the frames as they are.
+// sanitizers' checks it aborts when a frame differs, or the palette and records take more than
+// 4 bytes a frame for each 319 LEDs (a command of values) beyond the frames as they are.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -21,9 +21,10 @@ void require(bool holds) {
 
 } // namespace
 
-// The first bytes choose the size, the frame count and how many colours the pixels take; the
-// rest are the pixels, as indices into colours the bytes also give, so that frames share
-// colours, runs and unchanged spans as real ones do.
+// The first bytes choose the size, the frame count, how many colours the pixels take, and how
+// far every second frame moves the one before it round the LEDs (0: not at all); the rest are
+// the pixels, as indices into colours the bytes also give, so that frames share colours, runs,
+// unchanged spans and moved LEDs, which the player copies, as real ones do.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 4) {
         return 0;
@@ -42,13 +43,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             frames.values.push_back(static_cast<std::uint8_t>(data[from - 1] + pick * 17));
         }
     }
+    const std::size_t moved = data[2] / 8 % leds;
+    for (std::size_t k = 1; moved != 0 && k < count; k += 2) {
+        for (std::size_t value = 0; value < 3 * leds; ++value) {
+            frames.values[3 * leds * k + value] =
+                frames.values[3 * leds * (k - 1) + (value + 3 * moved) % (3 * leds)];
+        }
+    }
     frames.delay_ms.assign(count, 100);
     const tivrano::Storage storage = tivrano::store(frames, true);
     const tivrano::Packed& packed = *storage.packed;
     const std::size_t records_bytes =
         std::accumulate(packed.records.begin(), packed.records.end(), packed.palette.size(),
                         [](std::size_t sum, const auto& record) { return sum + record.size(); });
-    require(records_bytes <= frames.values.size() + count);
+    require(records_bytes <= frames.values.size() + 4 * count * ((leds + 318) / 319));
 
     std::vector<const std::uint8_t*> records(packed.frame_record.size());
     std::transform(packed.frame_record.begin(), packed.frame_record.end(), records.begin(),

@@ -1,5 +1,5 @@
 /* tivrano_player.h: plays animations that `tivrano --pack` stored packed, on any chip.
-   Player format 1 (TIVRANO_PLAYER_FORMAT).
+   Player format 2 (TIVRANO_PLAYER_FORMAT).
 
    One C99 header, for C and C++. It allocates nothing and keeps no state of its own: a frame
    goes straight into the firmware's LED buffer, 3 bytes an LED in the order the text was made
@@ -13,8 +13,9 @@
      uint16_t tivrano_delay_ms(a, i)
          how long frame i is shown, in milliseconds.
      void tivrano_frame(a, i, leds)
-         writes frame i, 3 * width * height bytes, into leds, whatever they held; it may decode
-         from an earlier frame that stands alone to get there.
+         writes frame i, 3 * width * height bytes, into leds, whatever they held. It plays from
+         the last frame at or before i that stands alone, and tivrano places those so that this
+         takes at most about 4 times the cycles of the longest frame played in order.
      void tivrano_player_start(p, a)
      uint16_t tivrano_player_next(p, leds)
          writes the next frame into leds, from the first after the last, and returns its delay.
@@ -59,20 +60,23 @@
    text tivrano made checks it and stops the build, saying so, when this header plays another.
 
    An animation holds a palette of up to 256 colours, 3 bytes each as the LEDs take them, and a
-   record for each frame; frames that are alike share a record. A record starts with its kind:
-
-     0  the frame stands alone: commands write every LED
-     1  commands write the LEDs that changed since the previous frame; the rest stay
-     2  the frame stands alone: 3 bytes an LED follow, as they are
+   record for each frame; frames that are alike share a record. A record is commands, one after
+   the other, that write the frame over the previous one, which leds still hold. One that
+   starts with a skip (a first byte below 64) reads the previous frame; any other stands alone,
+   and tivrano_frame plays from it.
 
    A command is one byte, two bits of what it does and six of a count c: n = c + 1 LEDs, or for
    c = 63, n = 64 + the next byte (64 to 319). Then, by its top two bits:
 
-     00  skip n LEDs, which keep their values
+     00  skip n - 1 LEDs (0 to 318), which keep their values
      01  one byte, a palette index: n LEDs of that colour
      10  n palette indices of `bits` bits each (1, 2, 4 or 8), the first in the top bits of the
          first byte: ceil(n * bits / 8) bytes
-     11  3 * n bytes: n LEDs as they are
+     11  two bytes, d, high byte first. For d = 0, 3 * n bytes: n LEDs as they are. Otherwise
+         n LEDs, each copied from the LED d before it in the buffer, counting round from the
+         first LED to the last (d is less than the LEDs of a frame). The LEDs the record has
+         written hold the new frame, the others the previous one: only a record that starts
+         with a skip reads those, and a copy that starts among them ends at the last LED.
 
    Commands follow each other until every LED of the frame is covered. Besides the palette and
    the records, an animation has a table of each frame's record, the delays, and the struct:
@@ -95,7 +99,7 @@
 #include <stdint.h>
 
 /* The format of the animations this header plays: a text made for another refuses to build. */
-#define TIVRANO_PLAYER_FORMAT 1
+#define TIVRANO_PLAYER_FORMAT 2
 
 #ifdef __AVR__
 #include <avr/pgmspace.h>
@@ -200,57 +204,74 @@ static inline uint8_t* tivrano_put(uint8_t* leds, const uint8_t* from) {
 /* Applies one frame's record to leds. */
 static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_t* r,
                                  uint8_t* leds) {
-    uint16_t left = (uint16_t)((unsigned)tivrano_width(a) * tivrano_height(a));
+    const uint16_t total = (uint16_t)((unsigned)tivrano_width(a) * tivrano_height(a));
+    uint8_t* const first = leds;
+    uint16_t left = total;
     const uint8_t* palette = (const uint8_t*)TIVRANO_POINTER(&a->palette);
     const uint8_t bits = TIVRANO_BYTE(&a->bits);
     /* Times 2^bits, the indices left in a byte give the next (high byte) and the rest (low). */
     const uint8_t scale = bits == 1 ? 2 : bits == 2 ? 4 : 16;
-    const uint8_t kind = TIVRANO_BYTE(r++);
     while (left != 0) {
-        uint8_t op = 192;
-        uint16_t n = left;
-        if (kind != 2) {
-            op = TIVRANO_BYTE(r++);
-            n = (uint16_t)((op & 63u) + 1u);
-            if (n == 64) {
-                n = (uint16_t)(n + TIVRANO_BYTE(r++));
-            }
+        const uint16_t at = (uint16_t)(total - left);
+        uint8_t op = TIVRANO_BYTE(r++);
+        uint16_t n = (uint16_t)((op & 63u) + 1u);
+        uint16_t d = 0;
+        if (n == 64) {
+            n = (uint16_t)(n + TIVRANO_BYTE(r++));
+        }
+        op >>= 6;
+        if (op == 3) {
+            d = (uint16_t)(TIVRANO_BYTE(r) << 8 | TIVRANO_BYTE(r + 1));
+            r += 2;
         }
         left = (uint16_t)(left - n);
-        if (op < 64) {
-            leds += 3u * n;
-        } else if (op < 128) {
-            const uint8_t* colour = palette + 3u * TIVRANO_BYTE(r++);
-            const uint8_t c0 = TIVRANO_BYTE(colour);
-            const uint8_t c1 = TIVRANO_BYTE(colour + 1);
-            const uint8_t c2 = TIVRANO_BYTE(colour + 2);
+        if (op == 0) {
+            /* A skip covers one LED less than the count: it may skip none. */
+            ++left;
+            leds += 3u * (uint16_t)(n - 1u);
+        } else if (d != 0) {
+            /* Each LED from the one d before, counting round from the first LED to the last: a
+               copy that starts in the previous frame ends at the last LED. */
+            uint16_t from_led = (uint16_t)(at - d);
+            const uint8_t* from;
+            if (at < d) {
+                from_led = (uint16_t)(from_led + total);
+            }
+            from = first + 3u * from_led;
             do {
-                *leds++ = c0;
-                *leds++ = c1;
-                *leds++ = c2;
-            } while (--n != 0);
-        } else if (op < 192) {
-            uint8_t byte = 0;
-            uint8_t have = 0;
-            do {
-                uint8_t index;
-                if (have == 0) {
-                    byte = TIVRANO_BYTE(r++);
-                    have = 8;
-                }
-                index = byte;
-                if (bits != 8) {
-                    const uint16_t product = (uint16_t)((uint16_t)byte * scale);
-                    index = (uint8_t)(product >> 8);
-                    byte = (uint8_t)product;
-                }
-                have = (uint8_t)(have - bits);
-                leds = tivrano_put(leds, palette + 3u * index);
+                *leds++ = *from++;
+                *leds++ = *from++;
+                *leds++ = *from++;
             } while (--n != 0);
         } else {
+            /* From the animation: a colour of the palette, indices into it, or values. */
+            uint8_t index = 0;
+            uint8_t byte = 0;
+            uint8_t have = 0;
+            if (op == 1) {
+                index = TIVRANO_BYTE(r++);
+            }
             do {
-                leds = tivrano_put(leds, r);
-                r += 3;
+                const uint8_t* from = r;
+                if (op == 3) {
+                    r += 3;
+                } else {
+                    if (op == 2) {
+                        if (have == 0) {
+                            byte = TIVRANO_BYTE(r++);
+                            have = 8;
+                        }
+                        index = byte;
+                        if (bits != 8) {
+                            const uint16_t product = (uint16_t)((uint16_t)byte * scale);
+                            index = (uint8_t)(product >> 8);
+                            byte = (uint8_t)product;
+                        }
+                        have = (uint8_t)(have - bits);
+                    }
+                    from = palette + 3u * index;
+                }
+                leds = tivrano_put(leds, from);
             } while (--n != 0);
         }
     }
@@ -258,7 +279,7 @@ static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_
 
 static inline void tivrano_frame(const struct tivrano_animation* a, uint16_t i, uint8_t* leds) {
     uint16_t k = i;
-    while (k != 0 && TIVRANO_BYTE(tivrano_record(a, k)) == 1) {
+    while (k != 0 && TIVRANO_BYTE(tivrano_record(a, k)) < 64) {
         --k;
     }
     for (;;) {

@@ -1,9 +1,10 @@
 // Packs an animation's frames as tivrano_player.h reads them (its format is written up at the
-// top of that header). Each frame's record is the smallest of: commands over every LED, commands
-// over the LEDs that changed since the previous frame, or the values as they are; the commands
-// are chosen by a shortest path over the LEDs, so that no other sequence of commands is
-// shorter. The palette takes the most common colours, at as many index bits as make the whole
-// smallest.
+// top of that header). Each frame's record is the smaller of: standing alone (commands over every
+// LED, or the values as they are), or commands over the previous frame, which may skip its LEDs
+// and copy those not yet overwritten; the commands are chosen by a shortest path over the LEDs,
+// so that no other sequence of commands (with the longest copy at each LED) is shorter. Frames
+// stand alone often enough that tivrano_frame's cycles stay bounded. The palette takes the most
+// common colours, at as many index bits as make the whole smallest.
 #include "pack.hpp"
 
 #include <algorithm>
@@ -11,17 +12,18 @@
 #include <limits>
 #include <map>
 #include <numeric>
+#include <optional>
 #include <utility>
+
+#include "copies.hpp"
+#include "records.hpp"
 
 namespace tivrano {
 namespace {
 
-enum RecordKind : std::uint8_t { STANDS_ALONE = 0, CHANGES = 1, AS_THEY_ARE = 2 };
-enum Op : std::uint8_t { SKIP = 0, RUN = 1, INDICES = 2, TRIPLES = 3 };
-
-// The LEDs one command covers: up to 63 with a one-byte header, up to 319 with two.
-constexpr std::size_t SHORT_COUNT = 63;
-constexpr std::size_t LONG_COUNT = 319;
+// A record stands alone, or follows the previous frame and starts with a skip (of 0 LEDs or
+// more), by which tivrano_frame tells them apart.
+enum RecordKind : std::uint8_t { STANDS_ALONE = 0, CHANGES = 1 };
 constexpr std::int16_t NO_INDEX = -1;
 constexpr std::int64_t NONE = std::numeric_limits<std::int64_t>::max() / 4;
 
@@ -71,7 +73,7 @@ Palette make_palette(const std::vector<std::pair<std::uint32_t, std::uint64_t>>&
 }
 
 void put_header(std::vector<std::uint8_t>& record, Op op, std::size_t n) {
-    const std::size_t what = std::size_t{op} << 6U;
+    const std::size_t what = std::size_t{op} << OP_SHIFT;
     if (n <= SHORT_COUNT) {
         record.push_back(static_cast<std::uint8_t>(what | (n - 1)));
     } else {
@@ -80,10 +82,11 @@ void put_header(std::vector<std::uint8_t>& record, Op op, std::size_t n) {
     }
 }
 
-// One command of a frame's record, and the LEDs it covers.
+// One command of a frame's record, the LEDs it covers, and for a copy the LEDs back it reads.
 struct Command {
     Op op;
     std::size_t count;
+    std::uint16_t d;
 };
 
 // The shortest commands for frame k, over every LED (STANDS_ALONE) or over those that changed
@@ -97,12 +100,13 @@ class ShortestPath {
 
   public:
     ShortestPath(const Frames& frames, std::size_t k, RecordKind kind,
-                 const std::vector<std::int16_t>& index, std::size_t per_byte)
+                 const std::vector<std::int16_t>& index, std::size_t per_byte, const Copies& copies)
         : frame_(frames.frame(k)), previous_(kind == CHANGES ? frames.frame(k - 1) : Bytes{}),
           index_(index), per_byte_(per_byte), best_(index.size() + 1, NONE),
-          step_(index.size() + 1, {SKIP, 0}), indices_(2 * per_byte) {
+          step_(index.size() + 1, {SKIP, 0, 0}), indices_(2 * per_byte) {
         best_[0] = 0;
         for (std::size_t end = 1; end < best_.size(); ++end) {
+            offer_copies(end - 1, copies[end - 1]);
             push(end - 1, 0);
             if (end > SHORT_COUNT) {
                 push(end - SHORT_COUNT - 1, 1);
@@ -117,7 +121,7 @@ class ShortestPath {
     std::vector<Command> commands() const {
         std::vector<Command> path;
         for (std::size_t end = step_.size() - 1; end > 0; end = step_[end].from) {
-            path.push_back({step_[end].op, end - step_[end].from});
+            path.push_back({step_[end].op, end - step_[end].from, step_[end].d});
         }
         std::reverse(path.begin(), path.end());
         return path;
@@ -127,7 +131,20 @@ class ShortestPath {
     struct Step {
         Op op;
         std::size_t from;
+        std::uint16_t d;
     };
+
+    // Offers the copies that start at `start`, of each count up to the longest.
+    void offer_copies(std::size_t start, const Copy& longest) {
+        for (std::size_t n = 1; n <= longest.count; ++n) {
+            const std::size_t end = start + n;
+            const std::int64_t cost = best_[start] + (n > SHORT_COUNT ? 4 : 3);
+            if (cost < best_[end]) {
+                best_[end] = cost;
+                step_[end] = {COPY, start, longest.d};
+            }
+        }
+    }
 
     // A command may start at `start`, with a header of 1 + `window` bytes.
     void push(std::size_t start, std::size_t window) {
@@ -155,7 +172,10 @@ class ShortestPath {
     void offer_all(std::size_t end, std::size_t window, std::size_t low) {
         const std::int64_t header = 1 + static_cast<std::int64_t>(window);
         if (unchanged_) {
-            const auto [from, value] = skip_[window].from(std::max(low, unchanged_from_));
+            // A skip's count is its LEDs, not one less: it covers one LED less than the rest.
+            const std::size_t most = window == 0 ? SHORT_COUNT - 1 : LONG_COUNT - 1;
+            const std::size_t skip_low = std::max(low, end > most ? end - most : 0);
+            const auto [from, value] = skip_[window].from(std::max(skip_low, unchanged_from_));
             offer(value + header, SKIP, from, end);
         }
         if (index_[end - 1] != NO_INDEX) {
@@ -170,13 +190,13 @@ class ShortestPath {
             }
         }
         const auto [from, value] = triples_[window].from(low);
-        offer(value + header + 3 * static_cast<std::int64_t>(end), TRIPLES, from, end);
+        offer(value + header + 2 + 3 * static_cast<std::int64_t>(end), TRIPLES, from, end);
     }
 
     void offer(std::int64_t cost, Op op, std::size_t from, std::size_t end) {
         if (cost < best_[end]) {
             best_[end] = cost;
-            step_[end] = {op, from};
+            step_[end] = {op, from, 0};
         }
     }
 
@@ -216,20 +236,34 @@ void put_indices(std::vector<std::uint8_t>& record, std::span<const std::int16_t
     }
 }
 
-// The record of a frame of this kind: the kind, then each command's header and bytes.
+// The record of a frame of this kind: each command's header and bytes, after the previous frame
+// from a skip, of no LED if need be.
 std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& path,
                                  std::span<const std::uint8_t> frame,
                                  const std::vector<std::int16_t>& index, std::uint8_t bits) {
-    std::vector<std::uint8_t> record{kind};
+    std::vector<std::uint8_t> record;
+    if (kind == CHANGES && (path.empty() || path.front().op != SKIP)) {
+        record.push_back(SKIP); // of no LED
+    }
     std::size_t led = 0;
     for (const Command& command : path) {
         const std::size_t n = command.count;
-        put_header(record, command.op, n);
-        if (command.op == RUN) {
+        if (command.op == SKIP) {
+            put_header(record, SKIP, n + 1);
+            led += n;
+            continue;
+        }
+        put_header(record, command.op == COPY ? TRIPLES : command.op, n);
+        if (command.op == COPY) {
+            record.push_back(static_cast<std::uint8_t>(command.d >> 8U));
+            record.push_back(static_cast<std::uint8_t>(command.d));
+        } else if (command.op == RUN) {
             record.push_back(static_cast<std::uint8_t>(index[led]));
         } else if (command.op == INDICES) {
             put_indices(record, std::span(index).subspan(led, n), bits);
         } else if (command.op == TRIPLES) {
+            record.push_back(0);
+            record.push_back(0);
             const auto values = frame.subspan(3 * led, 3 * n);
             record.insert(record.end(), values.begin(), values.end());
         }
@@ -238,39 +272,30 @@ std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& pa
     return record;
 }
 
-// The smallest record for frame k: its values as they are, commands over every LED, or
-// commands over the LEDs that changed since the frame before. `index` is scratch room.
-std::vector<std::uint8_t> smallest_record(const Frames& frames, std::size_t k,
-                                          const Palette& palette,
-                                          std::vector<std::int16_t>& index) {
+Candidates candidates(const Frames& frames, std::size_t k, const Palette& palette,
+                      const std::vector<FrameCopies>& copies, std::vector<std::int16_t>& index) {
     const auto frame = frames.frame(k);
-    std::vector<std::uint8_t> record{AS_THEY_ARE};
-    record.insert(record.end(), frame.begin(), frame.end());
-    if (palette.bits == 0) {
-        return record;
-    }
+    Candidates made;
     for (std::size_t led = 0; led < index.size(); ++led) {
         const auto found = palette.index.find(colour_at(frame, led));
         index[led] = found == palette.index.end() ? NO_INDEX : found->second;
     }
-    const auto commands = [&](RecordKind kind) {
-        const ShortestPath path(frames, k, kind, index, 8U / palette.bits);
+    const std::size_t per_byte = palette.bits == 0 ? 1 : 8U / palette.bits;
+    const auto commands = [&](RecordKind kind, const Copies& from) {
+        const ShortestPath path(frames, k, kind, index, per_byte, from);
         return encode(kind, path.commands(), frame, index, palette.bits);
     };
-    if (auto alone = commands(STANDS_ALONE); alone.size() <= record.size()) {
-        record = std::move(alone);
+    made.alone = commands(STANDS_ALONE, copies[k].alone);
+    if (k > 0) {
+        made.changes = commands(CHANGES, copies[k].changes);
     }
-    if (k == 0) {
-        return record;
-    }
-    if (auto changes = commands(CHANGES); changes.size() < record.size()) {
-        record = std::move(changes);
-    }
-    return record;
+    return made;
 }
 
-// Every frame's record with one palette, records alike stored once.
-Packed pack_with(const Frames& frames, const Palette& palette) {
+// Every frame's record with one palette, records alike stored once: the smaller of a frame's
+// candidates, unless it is to stand alone.
+Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::size_t leds,
+              const std::vector<bool>& alone_anyway, std::uint64_t& longest) {
     Packed packed;
     packed.bits = palette.bits == 0 ? 8 : palette.bits;
     for (const std::uint32_t colour : palette.colours) {
@@ -280,38 +305,43 @@ Packed pack_with(const Frames& frames, const Palette& palette) {
     }
     // The records so far, by a hash of their bytes.
     std::multimap<std::uint64_t, std::uint16_t> known;
-    // The frames that stand alone, by a hash of their values.
-    std::multimap<std::uint64_t, std::size_t> alone_frames;
-    std::vector<std::int16_t> index(frames.frame_size() / 3);
-    for (std::size_t k = 0; k < frames.count(); ++k) {
-        const auto frame = frames.frame(k);
-        // A frame like an earlier one that stands alone shares its record.
-        const std::uint64_t hash = fnv1a(frame);
-        const auto [first, last] = alone_frames.equal_range(hash);
-        const auto earlier = std::find_if(first, last, [&](const auto& entry) {
-            return same_bytes(frames.frame(entry.second), frame);
-        });
-        const std::vector<std::uint8_t> record =
-            earlier != last ? packed.records[packed.frame_record[earlier->second]]
-                            : smallest_record(frames, k, palette, index);
-        const std::uint64_t record_hash = fnv1a(record);
-        const auto [same, end] = known.equal_range(record_hash);
-        const auto stored = std::find_if(same, end, [&](const auto& entry) {
+    const auto stored = [&](const std::vector<std::uint8_t>& record) {
+        const auto [same, end] = known.equal_range(fnv1a(record));
+        const auto found = std::find_if(same, end, [&](const auto& entry) {
             return same_bytes(packed.records[entry.second], record);
         });
-        auto at = static_cast<std::uint16_t>(packed.records.size());
-        if (stored != end) {
-            at = stored->second;
-        } else {
-            known.emplace(record_hash, at);
+        return found == end ? std::optional<std::uint16_t>{} : found->second;
+    };
+    longest = 0;
+    for (std::size_t k = 0; k < made.size(); ++k) {
+        const Candidates& frame = made[k];
+        const bool alone = alone_anyway[k] || frame.changes.empty() || stored(frame.alone) ||
+                           frame.alone.size() <= frame.changes.size();
+        const std::vector<std::uint8_t>& record = alone ? frame.alone : frame.changes;
+        longest = std::max(longest, cycles_of(record, {leds, packed.bits}));
+        std::optional<std::uint16_t> at = stored(record);
+        if (!at) {
+            at = static_cast<std::uint16_t>(packed.records.size());
+            known.emplace(fnv1a(record), *at);
             packed.records.push_back(record);
         }
-        packed.frame_record.push_back(at);
-        if (record[0] != CHANGES) {
-            alone_frames.emplace(hash, k);
-        }
+        packed.frame_record.push_back(*at);
     }
     return packed;
+}
+
+Packed pack_with(const Frames& frames, const Palette& palette,
+                 const std::vector<FrameCopies>& copies) {
+    const std::size_t leds = frames.frame_size() / 3;
+    std::vector<std::int16_t> index(leds);
+    std::vector<Candidates> made;
+    for (std::size_t k = 0; k < frames.count(); ++k) {
+        made.push_back(candidates(frames, k, palette, copies, index));
+    }
+    std::uint64_t longest = 0;
+    const Packed smallest = choose(made, palette, leds, std::vector<bool>(made.size()), longest);
+    const auto alone = standing_alone(made, {leds, smallest.bits}, SEEK_HALVES * longest / 2);
+    return choose(made, palette, leds, alone, longest);
 }
 
 std::uint64_t size_of(const Packed& packed) {
@@ -333,6 +363,10 @@ Packed pack(const Frames& frames) {
     std::vector<std::pair<std::uint32_t, std::uint64_t>> by_count(counts.begin(), counts.end());
     std::stable_sort(by_count.begin(), by_count.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::vector<FrameCopies> copies;
+    for (std::size_t k = 0; k < frames.count(); ++k) {
+        copies.push_back(find_copies(frames, k));
+    }
     std::optional<Packed> smallest;
     std::size_t held = 0; // the colours the last palette held
     for (const std::uint8_t bits :
@@ -340,7 +374,7 @@ Packed pack(const Frames& frames) {
         if (held >= by_count.size() && bits > 1) {
             break; // more bits would only make the indices longer
         }
-        Packed packed = pack_with(frames, make_palette(by_count, bits));
+        Packed packed = pack_with(frames, make_palette(by_count, bits), copies);
         held = packed.palette.size() / 3;
         if (!smallest || size_of(packed) < size_of(*smallest)) {
             smallest = std::move(packed);

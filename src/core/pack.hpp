@@ -9,7 +9,7 @@
 namespace tivrano {
 
 // The format of what pack makes, as tivrano_player.h numbers it in TIVRANO_PLAYER_FORMAT.
-inline constexpr int PLAYER_FORMAT = 1;
+inline constexpr int PLAYER_FORMAT = 2;
 
 // The frames packed as tivrano_player.h plays them: a palette, the records, and each frame's
 // record.

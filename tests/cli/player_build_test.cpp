@@ -89,7 +89,7 @@ void check_row(const Case& row) {
     if (row.then == Then::refuse) {
         EXPECT_NE(built.status, 0);
         EXPECT_NE(built.err.find("#error \"animation: this text was made by tivrano for player "
-                                 "format 1; use the tivrano_player.h of the same version\""),
+                                 "format 2; use the tivrano_player.h of the same version\""),
                   std::string::npos)
             << built.err;
         return;
@@ -126,7 +126,7 @@ TEST(PlayerBuild, AnimationsThatMustCompile) {
         {"packed, C++20", packed, again, cxx20 + include + " check.c animation.c plain.c -o check",
          Then::play},
         {"packed, with a player of another format", "--pack", again,
-         "mkdir -p other && sed 's/FORMAT 1$/FORMAT 2/' " + test::quote(header) +
+         "mkdir -p other && sed 's/FORMAT 2$/FORMAT 3/' " + test::quote(header) +
              " >other/tivrano_player.h && " + c99 + " -Iother -c animation.c -o animation.o",
          Then::refuse},
         {"packed, an object of 33001 bytes, on the host", "--pack", big,
@@ -191,7 +191,7 @@ TEST(PlayerBuild, PlaysOnAnAvrFromFlash) {
                                               test::TOOL + " --name=big --pack -o big.c" + big +
                                               " && " + avr_gcc + " -c big.c -o big.o");
     EXPECT_NE(refused.status, 0);
-    EXPECT_NE(refused.err.find("big: an array of 33001 bytes, and an AVR holds no object over "
+    EXPECT_NE(refused.err.find("big: an array of 33140 bytes, and an AVR holds no object over "
                                "32767 bytes"),
               std::string::npos)
         << refused.err;

@@ -12,6 +12,7 @@ enum class Pattern {
     block,  // a block of one colour moving over a background of another, a pattern of the rest
     noise,  // random pixels
     spread, // LED k of frame f of colour (13 k + f) % colours: every colour in every frame
+    drawn,  // each LED of a colour drawn at random from `colours`: nothing to copy
 };
 
 // Colour k of an animation: distinct for k up to 511.
@@ -26,6 +27,9 @@ inline Bgr pixel_of(Pattern pattern, std::mt19937& random, int x, int y, int wid
     if (pattern == Pattern::noise) {
         return {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
                 static_cast<std::uint8_t>(random())};
+    }
+    if (pattern == Pattern::drawn) {
+        return colour(static_cast<int>(random() % static_cast<unsigned>(colours)));
     }
     if (pattern == Pattern::spread) {
         return colour(((x + y * width) * 13 + f) % colours);

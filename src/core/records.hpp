@@ -1,0 +1,46 @@
+// The records of tivrano_player.h as the packer makes them (the header writes their format up):
+// the commands, what a record costs an AVR to play, and which frames stand alone.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace tivrano {
+
+// What a command does. A copy is written as TRIPLES with a d that is not 0.
+enum Op : std::uint8_t { SKIP = 0, RUN = 1, INDICES = 2, TRIPLES = 3, COPY = 4 };
+inline constexpr unsigned OP_SHIFT = 6;
+
+// The LEDs one command covers: up to 63 with a one-byte header, up to 319 (LONG_COUNT) with two.
+inline constexpr std::size_t SHORT_COUNT = 63;
+inline constexpr std::size_t LONG_COUNT = 319;
+
+// The records frame k may take: standing alone (commands over every LED) and, after the first
+// frame, commands after the previous frame.
+struct Candidates {
+    std::vector<std::uint8_t> alone;
+    std::vector<std::uint8_t> changes; // none for the first frame
+};
+
+// What a record's cycles depend on beyond its bytes: the LEDs of a frame and the bits of an index.
+struct RecordShape {
+    std::size_t leds;
+    std::uint8_t bits;
+};
+
+// The cycles an AVR takes to play a record, as the player's loop spends them.
+std::uint64_t cycles_of(std::span<const std::uint8_t> record, RecordShape shape);
+
+// How many times the cycles of the longest frame in order a frame on its own may take, in
+// halves: tivrano_frame plays from the last frame that stands alone, so the packer makes frames
+// stand alone often enough. Below 4, as the cycles are reckoned here, not counted.
+inline constexpr std::uint64_t SEEK_HALVES = 7;
+
+// Which frames stand alone, for the fewest bytes, such that playing from one through the frames
+// up to the next takes at most `bound` cycles.
+std::vector<bool> standing_alone(const std::vector<Candidates>& made, RecordShape shape,
+                                 std::uint64_t bound);
+
+} // namespace tivrano
