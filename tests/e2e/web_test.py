@@ -32,6 +32,7 @@ ROOT = HERE.parent.parent
 sys.path.insert(0, str(ROOT / "fuzz"))
 from make_corpus import seeds  # noqa: E402
 from doc_examples import markdown_examples  # noqa: E402
+from web_decoded import check_decoded_images, save_pillow_gifs  # noqa: E402
 
 HEART = ROOT / "examples" / "heart.bmp"
 # Sets of options, as the page's API takes them; every image is converted under each.
@@ -107,6 +108,20 @@ def check_convert(browser, tool, scratch):
     """The API against the tool on every case; returns the failures and the count of images."""
     images = [(name, content) for name, content in seeds()] + [("heart", HEART.read_bytes())]
     cases = [([content], options) for _, content in images for options in OPTION_SETS]
+    # GIFs and a PNG, which the tool decodes in the page as on the command line.
+    folder = scratch / "gifs"
+    folder.mkdir()
+    save_pillow_gifs(folder)
+    for path in sorted(folder.glob("*.gif")):
+        cases += [([path.read_bytes()], {}), ([path.read_bytes()], {"name": "anim", "pack": True}),
+                  ([path.read_bytes()], {"background": "ff00ff", "start": "top-right"})]
+    from PIL import Image
+
+    sprite = Image.new("RGBA", (7, 5))
+    sprite.putdata([(250 - 9 * k, 7 * k, 40, (k * 47) % 256) for k in range(35)])
+    sprite.save(folder / "alpha.png")
+    cases += [([(folder / "alpha.png").read_bytes()], options)
+              for options in ({}, {"background": "102030", "order": "bgr"}, {"background": "x"})]
     by_name = dict(images)
     animations = [
         (["image_3x2", "exact_end_3x2", "image_3x2"], {"name": "walk", "pack": True,
@@ -159,10 +174,13 @@ def wait_for(browser, condition, seconds=30):
 
 
 def choose(browser, *paths):
-    """Gives the file input these files and waits for the page to convert them."""
-    browser.execute_script("document.getElementById('status').textContent = ''")
+    """Gives the file input these files, in place of any before, and waits for the page to
+    convert them."""
+    browser.execute_script("document.getElementById('status').textContent = '';"
+                           "document.getElementById('file').value = ''")
     browser.find_element("id", "file").send_keys("\n".join(str(p) for p in paths))
-    wait_for(browser, lambda: browser.find_element("id", "status").text)
+    wait_for(browser, lambda: browser.find_element("id", "status").text not in ("", "Converting…")
+             and not browser.find_element("id", "status").text.startswith("Converting "), 60)
     return browser.find_element("id", "output").get_property("value")
 
 
@@ -309,7 +327,10 @@ def check_decoded(browser, page, tool, scratch, magick):
 
 
 def check_altered_canvas(browser, page, scratch):
-    """A canvas that adds noise, as privacy settings do, stops decoded images."""
+    """A canvas that adds noise, as privacy settings do, stops the images the browser decodes."""
+    from PIL import Image
+
+    Image.new("RGB", (4, 3), (200, 100, 50)).save(scratch / "altered.jpg")
     browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": """
         const read = CanvasRenderingContext2D.prototype.getImageData;
         CanvasRenderingContext2D.prototype.getImageData = function (...args) {
@@ -318,7 +339,7 @@ def check_altered_canvas(browser, page, scratch):
           return image;
         };"""})
     load(browser, page)
-    shown = choose(browser, scratch / "sprite.png")
+    shown = choose(browser, scratch / "altered.jpg")
     errors = browser.find_element("id", "errors").text
     if shown or "changes what pages read from a canvas" not in errors:
         return [f"an altered canvas gave {shown!r}, with {errors!r}"]
@@ -365,7 +386,9 @@ def main():
             failures += check_preview(browser, page, tool)
             failures += check_decoded(browser, page, tool, scratch, magick)
             failures += check_requests(browser, page)
-            failures += check_altered_canvas(browser, page, scratch)
+            failures += check_decoded_images(browser, page, tool, scratch, sys.modules[__name__],
+                                             HEART)
+            failures += check_altered_canvas(browser, page, scratch)  # last: it alters the canvas
         finally:
             browser.quit()
     for failure in failures:
