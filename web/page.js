@@ -4,6 +4,10 @@
   const form = $("options");
   const TEXT = new TextDecoder("latin1");
   const MAX_DRAWN = 16384;
+  // The most of a text the box shows: a text area takes some 5 ms a kilobyte to lay out, and a
+  // long animation's text of tens of megabytes would hold the page up for minutes. Copy and
+  // Download give it whole.
+  const MAX_SHOWN = 1 << 16;
   // The options the page offers, from the tool's table once it is loaded: their long names, a
   // flag's and a value's apart.
   const FLAGS = [];
@@ -349,8 +353,11 @@
     const result = results[index];
     const good = Boolean(result) && result.status === 0;
     for (const id of ["copy", "download"]) $(id).disabled = !good;
-    const text = good ? TEXT.decode(result.output) : "";
+    const text = good ? TEXT.decode(result.output.subarray(0, MAX_SHOWN)) : "";
     $("output").value = text;
+    $("cut").textContent = good && result.output.length > MAX_SHOWN
+      ? "The box shows the first " + MAX_SHOWN + " bytes; Copy and Download give all " +
+        result.output.length + "." : "";
     $("errors").textContent = result ? shownErrors(result.errors) : "";
     $("download-header").hidden = !good || !result.header;
     const stored = /(\d+) bytes stored/.exec(text);

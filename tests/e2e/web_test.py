@@ -9,9 +9,12 @@
 - the file input, #output and #download on the heart;
 - the preview of the heart, wired serpentine from a corner: LED n's dot stands where the wiring
   puts it, and has the pixel's colour, or the values the tool wrote for it;
+- PNG and GIF files, which the tool decodes in the page, through the API and the file input
+  (web_decoded.py), as the tool converts them, and failures, batches, typing and a long
+  animation as web_decoded.py says;
 - a PNG with transparent pixels comes out as ImageMagick lays it on black;
 - an animated GIF comes out as its frames, as ImageMagick composes them, with their delays;
-- a canvas that alters what it gives back makes the page refuse decoded images;
+- a canvas that alters what it gives back makes the page refuse the images the browser decodes;
 - and no request leaves the page, which its Content-Security-Policy would report.
 
 Exit status 77, with the reason, when the page is not built, or, outside CI, when Chromium,
