@@ -198,6 +198,14 @@
       throw new Error("this browser changes what pages read from a canvas (a privacy setting does " +
                       "that), so images it decodes would come out wrong; convert BMP, PNG or GIF " +
                       "files, or allow canvas reading for this page");
+    try {
+      return await decodedByBrowser(file, bytes);
+    } catch (e) {
+      throw new Error("this browser cannot decode it (" + e.message + ")");
+    }
+  }
+
+  async function decodedByBrowser(file, bytes) {
     const background = backgroundColour();
     const type = file.type || "image/" + (file.name.split(".").pop() || "").toLowerCase();
     const browser = "decoded by this browser, which may decode it differently from another";
@@ -291,7 +299,7 @@
     const conversion = ++conversions;
     const current = () => conversion === conversions;
     $("status").textContent = "Converting…";
-    $("result").setAttribute("aria-busy", "true");
+    $("output").setAttribute("aria-busy", "true");
     const progress = (frames) => {
       if (current()) $("status").textContent = "Converting " + frames + (frames === 1 ? " frame…" : " frames…");
     };
@@ -305,7 +313,32 @@
       }
     }
     if (!current()) return; // a later choice is being converted
-    const browser = decoded.filter((d) => d.browser).map((d) => d.file.name + ": " + d.note);
+    made.push(...await conversionsOf(decoded, options, progress, current));
+    if (!current()) return;
+    results = made.sort((a, b) => natural({ name: a.title }, { name: b.title }));
+    $("output").removeAttribute("aria-busy");
+    const list = $("result");
+    list.replaceChildren(...results.map((r, k) =>
+      new Option((r.status !== 0 ? "✗ " : "") + r.title + (r.status !== 0 ? " (not converted)" : ""),
+                 String(k))));
+    list.hidden = results.length < 2;
+    const failures = results.filter((r) => r.status !== 0);
+    const outcome = !failures.length ? "Converted."
+      : results.length === 1 ? "Not converted: " + failure(results[0])
+      : failures.length + " of " + results.length + " not converted (marked ✗): " +
+        failures.map((r) => r.title).join(", ") + ".";
+    $("status").textContent = outcome;
+    // The first converted result, else the first.
+    const first = Math.max(0, results.findIndex((r) => r.status === 0));
+    list.value = String(first);
+    show(first);
+  }
+
+  // The files' conversions, each file alone, or with a name all of them as one animation.
+  async function conversionsOf(decoded, options, progress, current) {
+    const made = [];
+    const byBrowser = (list) => list.filter((d) => d.browser).map((d) => d.file.name + ": " + d.note)
+      .join("\n");
     const animated = decoded.length === 1 && decoded[0].inputs.length > 1;
     if (options.name && decoded.length && (decoded.length > 1 || animated || options.pack ||
                                            decoded[0].gif)) {
@@ -319,33 +352,19 @@
       const one = call.header ? {} : { headerWhenAnimated: header };
       const result = await ask({ kind: "convert", inputs, options: call, preview: true,
                                  maxDrawn: MAX_DRAWN, ...one }, progress);
-      made.push({ title: options.name, ...result });
+      made.push({ title: options.name, ...result, byBrowser: byBrowser(decoded) });
     } else {
       for (const d of decoded) {
         const result = await ask({ kind: "convert", inputs: d.inputs.slice(0, 1), options,
                                    preview: true, maxDrawn: MAX_DRAWN }, progress);
-        if (!current()) return;
+        if (!current()) return [];
         const notes = d.inputs.length > 1 ? "tivrano: " + d.file.name + ": an animation of " + d.inputs.length +
           " frames: the first is converted; with --name, all of them are, as an animation\n" : "";
-        made.push({ title: d.file.name, ...result, errors: notes + result.errors });
+        made.push({ title: d.file.name, ...result, errors: notes + result.errors,
+                    byBrowser: byBrowser([d]) });
       }
     }
-    if (!current()) return;
-    results = made;
-    $("result").removeAttribute("aria-busy");
-    const list = $("result");
-    list.replaceChildren(...results.map((r, k) =>
-      new Option((r.status !== 0 ? "✗ " : "") + r.title + (r.status !== 0 ? " (not converted)" : ""),
-                 String(k))));
-    list.hidden = results.length < 2;
-    $("decoded-by").textContent = browser.length ? browser.join("\n") : "";
-    const failures = results.filter((r) => r.status !== 0);
-    const outcome = !failures.length ? "Converted."
-      : results.length === 1 ? "Not converted: " + failure(results[0])
-      : failures.length + " of " + results.length + " not converted (marked ✗): " +
-        failures.map((r) => r.title).join(", ") + ".";
-    $("status").textContent = outcome;
-    show(0);
+    return made;
   }
 
   // The result chosen, or none: a failure leaves the text, its size and the preview empty.
@@ -359,6 +378,7 @@
       ? "The box shows the first " + MAX_SHOWN + " bytes; Copy and Download give all " +
         result.output.length + "." : "";
     $("errors").textContent = result ? shownErrors(result.errors) : "";
+    $("decoded-by").textContent = result && result.byBrowser || "";
     $("download-header").hidden = !good || !result.header;
     const stored = /(\d+) bytes stored/.exec(text);
     const size = /Breite: (-?\d+), Hoehe: (-?\d+)/.exec(text);

@@ -11,6 +11,7 @@
   stays responsive (the converter runs in a Worker).
 """
 import pathlib
+import re
 import sys
 import time
 
@@ -53,6 +54,12 @@ def check_files(browser, page, tool, scratch, web):
         output, _, errors = web.native(tool, folder, [name], call)
         if shown != web.as_shown(output) or text_of(browser, "errors") != shown_errors(errors):
             failures.append(f"{name}, #{fragment}: the page shows other text than the tool's")
+        # The preview decodes the file as the tool does: as many frames as its text holds.
+        frames = re.search(r"Animation: (\d+) frames", output.decode())
+        drawn = text_of(browser, "frame")
+        if frames and not drawn.startswith(f"frame 1 of {frames[1]}, "):
+            failures.append(f"{name}, #{fragment}: the preview says {drawn!r}, the text "
+                            f"{frames[0]!r}")
     return failures
 
 
@@ -103,17 +110,21 @@ def check_batch(browser, page, tool, scratch, web, heart):
     (scratch / "bad.jpg").write_bytes(b"\xff\xd8\xff\xe0 not a JPEG at all")
     Image.new("RGB", (4, 3), (200, 100, 50)).save(scratch / "good.jpg")
     web.load(browser, page)
-    shown = web.choose(browser, heart, scratch / "bad.jpg")
+    web.choose(browser, heart, scratch / "bad.jpg")
     entries = browser.execute_script(
         "return [...document.getElementById('result').options].map((o) => o.text)")
     failures = []
-    if shown or entries != ["✗ bad.jpg (not converted)", heart.name]:
+    if entries != ["✗ bad.jpg (not converted)", heart.name]:
         failures.append(f"a bad JPEG with the heart: the list is {entries}")
-    browser.execute_script("const r = document.getElementById('result'); r.value = '1';"
-                           "r.dispatchEvent(new Event('change'));")
+    # The heart is shown, the first that was converted; the JPEG, chosen, says why it was not.
     if text_of(browser, "output") != web.as_shown(web.native(tool, heart.parent, [heart.name],
                                                              {})[0]):
         failures.append("a bad JPEG with the heart: the heart is not shown converted")
+    browser.execute_script("const r = document.getElementById('result'); r.value = '0';"
+                           "r.dispatchEvent(new Event('change'));")
+    said = text_of(browser, "status")
+    if not said.startswith("bad.jpg: not converted: tivrano: bad.jpg: this browser cannot decode"):
+        failures.append(f"the bad JPEG, chosen in the list: the status says {said!r}")
     web.load(browser, page)
     web.choose(browser, scratch / "good.jpg")
     if "good.jpg: decoded by this browser" not in text_of(browser, "decoded-by"):
