@@ -7,17 +7,18 @@
 // Messages: {id, kind: "options"} answers {id, options}, the tool's table of options; {id,
 // kind: "convert", inputs: [{name, bytes}], options, preview, maxDrawn, headerWhenAnimated}
 // answers {id, progress: frames} once the frames are known, then {id, result: {output, status,
-// errors, header, preview, options}}.
+// errors, header, preview, options}}. A module that fails to start answers {failed: why}.
 // eslint-disable-next-line no-unused-vars
 function tivranoConverter(post) {
   let module = null;
+  let broken = null; // why the module did not start
   let out = [];
   let err = [];
   // Started afresh should a run ever stop it, so that no later run inherits what that one left.
   const start = () => createTivrano({
     stdout: (c) => out.push(c),
     stderr: (c) => err.push(c),
-  }).then((m) => { module = m; });
+  }).then((m) => { module = m; }, (e) => { broken = String(e); post({ failed: broken }); });
   let ready = start();
 
   // Writes the inputs under their names (so that the tool's messages name them as the user
@@ -103,8 +104,9 @@ function tivranoConverter(post) {
   }
 
   return async (message) => {
-    while (!module) await ready;
-    if (message.kind === "options")
+    while (!module && !broken) await ready;
+    if (broken) post({ id: message.id, failed: broken });
+    else if (message.kind === "options")
       post({ id: message.id, options: JSON.parse(module.ccall("tivrano_options", "string", [], [])) });
     else convert(message);
   };

@@ -19,7 +19,16 @@
   const pending = new Map();
   let asked = 0;
   let send = null;
+  let started = null; // how the converter runs: "worker", or "page"
   function receive(message) {
+    if (message.failed) {
+      if (started !== "worker") {
+        $("status").textContent = "tivrano: the converter did not start: " + message.failed;
+        return;
+      }
+      fallBack();
+      return;
+    }
     const call = pending.get(message.id);
     if (!call) return;
     if ("progress" in message) { call.progress(message.progress); return; }
@@ -27,8 +36,16 @@
     call.resolve(message.result || message.options);
   }
   function inPage() {
+    started = "page";
     const take = tivranoConverter(receive);
     send = (message) => { take(message); };
+  }
+  let worker = null;
+  // A Worker that fails to start hands what it was asked to the page.
+  function fallBack() {
+    worker.terminate();
+    inPage();
+    for (const { message } of pending.values()) send(message);
   }
   const self = document.currentScript;
   function startWorker() {
@@ -36,16 +53,14 @@
     const source = module.textContent + "\n" + tivranoConverter.toString() +
       "\nconst take = tivranoConverter((m) => postMessage(m));\nonmessage = (e) => take(e.data);\n";
     const url = URL.createObjectURL(new Blob([source], { type: "text/javascript" }));
-    const made = new Worker(url);
-    made.onmessage = (event) => receive(event.data);
-    // A Worker that fails to start hands what it was asked to the page.
-    made.onerror = (event) => {
+    worker = new Worker(url);
+    started = "worker";
+    worker.onmessage = (event) => receive(event.data);
+    worker.onerror = (event) => {
       event.preventDefault();
-      made.terminate();
-      inPage();
-      for (const { message } of pending.values()) send(message);
+      if (started === "worker") fallBack();
     };
-    send = (message) => made.postMessage(message);
+    send = (message) => worker.postMessage(message);
   }
   try {
     startWorker();

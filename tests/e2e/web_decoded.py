@@ -8,7 +8,7 @@
 - one file the browser cannot decode leaves the others converted, and is marked;
 - the tool's ImageMagick hint said as an image editor's step; JPEG said to be the browser's;
 - a typed value is taken without Enter; a long animation shows its frames' count while the page
-  stays responsive (the converter runs in a Worker).
+  stays responsive (the converter runs in a Worker); without a Worker, the page converts.
 """
 import pathlib
 import re
@@ -184,9 +184,24 @@ def check_long_animation(browser, page, scratch, web):
     return failures
 
 
+def check_without_worker(browser, page, tool, web, heart):
+    """Where no Worker starts, the page runs the converter itself."""
+    script = browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                     {"source": "window.Worker = undefined;"})
+    try:
+        web.load(browser, page, "#name=heart")
+        shown = web.choose(browser, heart)
+    finally:
+        browser.execute_cdp_cmd("Page.removeScriptToEvaluateOnNewDocument", script)
+    if shown != web.as_shown(web.native(tool, heart.parent, [heart.name], {"name": "heart"})[0]):
+        return ["without a Worker, the page does not show the tool's text"]
+    return []
+
+
 def check_decoded_images(browser, page, tool, scratch, web, heart):
     return (check_files(browser, page, tool, scratch, web) +
             check_failures(browser, page, tool, scratch, web, heart) +
             check_batch(browser, page, tool, scratch, web, heart) +
             check_typing(browser, page, web, heart) +
+            check_without_worker(browser, page, tool, web, heart) +
             check_long_animation(browser, page, scratch, web))
