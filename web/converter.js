@@ -2,7 +2,8 @@
 // The converter's side of the page: the tool's module, run on files in memory as the command
 // line runs it (its main, through callMain, on MEMFS). It runs in a Worker, whose script is the
 // module's and this function's, so that a long conversion leaves the page free; or in the page
-// itself where no Worker starts. `post` sends a message back; the returned function takes one.
+// itself where no Worker starts. `post` sends a message back, with the buffers it hands over;
+// the returned function takes one.
 //
 // Messages: {id, kind: "options"} answers {id, options}, the tool's table of options; {id,
 // kind: "convert", inputs: [{name, bytes}], options, preview, maxDrawn, headerWhenAnimated}
@@ -12,11 +13,22 @@
 function tivranoConverter(post) {
   let module = null;
   let broken = null; // why the module did not start
-  let out = [];
+  // Standard output, a byte at a time, into a buffer that doubles when full: a long animation's
+  // text runs to tens of megabytes.
+  let out = new Uint8Array(1 << 16);
+  let used = 0;
+  const write = (c) => {
+    if (used === out.length) {
+      const larger = new Uint8Array(2 * out.length);
+      larger.set(out);
+      out = larger;
+    }
+    out[used++] = c;
+  };
   let err = [];
   // Started afresh should a run ever stop it, so that no later run inherits what that one left.
   const start = () => createTivrano({
-    stdout: (c) => out.push(c),
+    stdout: write,
     stderr: (c) => err.push(c),
   }).then((m) => { module = m; }, (e) => { broken = String(e); post({ failed: broken }); });
   let ready = start();
@@ -49,7 +61,7 @@ function tivranoConverter(post) {
   }
 
   function run(args, header) {
-    out = [];
+    used = 0;
     err = [];
     let status;
     try {
@@ -64,7 +76,7 @@ function tivranoConverter(post) {
       }
     }
     const written = header && module && module.FS.analyzePath(header).exists;
-    return { output: new Uint8Array(out), status: status === 0 ? 0 : -1,
+    return { output: out.slice(0, used), status: status === 0 ? 0 : -1,
              errors: new TextDecoder().decode(new Uint8Array(err)),
              header: written ? module.FS.readFile(header) : null };
   }
@@ -100,7 +112,10 @@ function tivranoConverter(post) {
     if (shown) post({ id, progress: shown.count });
     const result = run(args, call.header);
     if (result.status !== 0) shown = null;
-    post({ id, result: { ...result, preview: shown, options: call } });
+    // The bytes are handed over, not copied: a long animation's run to tens of megabytes.
+    const moved = [result.output, shown && shown.values, shown && shown.places, result.header];
+    post({ id, result: { ...result, preview: shown, options: call } },
+         moved.filter(Boolean).map((array) => array.buffer));
   }
 
   return async (message) => {

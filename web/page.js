@@ -51,7 +51,7 @@
   function startWorker() {
     const module = [...document.scripts].find((s) => s !== self && s.textContent.includes("createTivrano"));
     const source = module.textContent + "\n" + tivranoConverter.toString() +
-      "\nconst take = tivranoConverter((m) => postMessage(m));\nonmessage = (e) => take(e.data);\n";
+      "\nconst take = tivranoConverter((m, moved) => postMessage(m, moved || []));\nonmessage = (e) => take(e.data);\n";
     const url = URL.createObjectURL(new Blob([source], { type: "text/javascript" }));
     worker = new Worker(url);
     started = "worker";
