@@ -122,7 +122,8 @@ function tivranoConverter(post) {
     while (!module && !broken) await ready;
     if (broken) post({ id: message.id, failed: broken });
     else if (message.kind === "options")
-      post({ id: message.id, options: JSON.parse(module.ccall("tivrano_options", "string", [], [])) });
+      post({ id: message.id,
+             options: JSON.parse(module.ccall("tivrano_options", "string", [], [])) });
     else convert(message);
   };
 }

@@ -49,9 +49,11 @@
   }
   const self = document.currentScript;
   function startWorker() {
-    const module = [...document.scripts].find((s) => s !== self && s.textContent.includes("createTivrano"));
+    const module = [...document.scripts].find((s) => s !== self &&
+                                              s.textContent.includes("createTivrano"));
     const source = module.textContent + "\n" + tivranoConverter.toString() +
-      "\nconst take = tivranoConverter((m, moved) => postMessage(m, moved || []));\nonmessage = (e) => take(e.data);\n";
+      "\nconst take = tivranoConverter((m, moved) => postMessage(m, moved || []));" +
+      "\nonmessage = (e) => take(e.data);\n";
     const url = URL.createObjectURL(new Blob([source], { type: "text/javascript" }));
     worker = new Worker(url);
     started = "worker";
@@ -316,7 +318,8 @@
     $("status").textContent = "Converting…";
     $("output").setAttribute("aria-busy", "true");
     const progress = (frames) => {
-      if (current()) $("status").textContent = "Converting " + frames + (frames === 1 ? " frame…" : " frames…");
+      if (current())
+        $("status").textContent = "Converting " + frames + (frames === 1 ? " frame…" : " frames…");
     };
     const made = [];
     const decoded = [];
@@ -333,9 +336,8 @@
     results = made.sort((a, b) => natural({ name: a.title }, { name: b.title }));
     $("output").removeAttribute("aria-busy");
     const list = $("result");
-    list.replaceChildren(...results.map((r, k) =>
-      new Option((r.status !== 0 ? "✗ " : "") + r.title + (r.status !== 0 ? " (not converted)" : ""),
-                 String(k))));
+    list.replaceChildren(...results.map((r, k) => new Option(
+      r.status !== 0 ? "✗ " + r.title + " (not converted)" : r.title, String(k))));
     list.hidden = results.length < 2;
     const failures = results.filter((r) => r.status !== 0);
     const outcome = !failures.length ? "Converted."
@@ -352,8 +354,8 @@
   // The files' conversions, each file alone, or with a name all of them as one animation.
   async function conversionsOf(decoded, options, progress, current) {
     const made = [];
-    const byBrowser = (list) => list.filter((d) => d.browser).map((d) => d.file.name + ": " + d.note)
-      .join("\n");
+    const byBrowser = (list) => list.filter((d) => d.browser)
+      .map((d) => d.file.name + ": " + d.note).join("\n");
     const animated = decoded.length === 1 && decoded[0].inputs.length > 1;
     if (options.name && decoded.length && (decoded.length > 1 || animated || options.pack ||
                                            decoded[0].gif)) {
@@ -373,8 +375,9 @@
         const result = await ask({ kind: "convert", inputs: d.inputs.slice(0, 1), options,
                                    preview: true, maxDrawn: MAX_DRAWN }, progress);
         if (!current()) return [];
-        const notes = d.inputs.length > 1 ? "tivrano: " + d.file.name + ": an animation of " + d.inputs.length +
-          " frames: the first is converted; with --name, all of them are, as an animation\n" : "";
+        const notes = d.inputs.length < 2 ? "" : "tivrano: " + d.file.name + ": an animation of " +
+          d.inputs.length + " frames: the first is converted; with --name, all of them are, as " +
+          "an animation\n";
         made.push({ title: d.file.name, ...result, errors: notes + result.errors,
                     byBrowser: byBrowser([d]) });
       }

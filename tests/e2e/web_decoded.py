@@ -147,10 +147,15 @@ def check_typing(browser, page, web, heart):
 # Notes every status the page shows, and how late a timer tick of 20 ms comes at most.
 WATCH = """
 window.seen = []; window.late = 0;
-new MutationObserver(() => seen.push(document.getElementById("status").textContent))
-  .observe(document.getElementById("status"), { childList: true, characterData: true, subtree: true });
+const status = document.getElementById("status");
+new MutationObserver(() => seen.push(status.textContent))
+  .observe(status, { childList: true, characterData: true, subtree: true });
 let last = performance.now();
-setInterval(() => { const now = performance.now(); late = Math.max(late, now - last); last = now; }, 20);
+setInterval(() => {
+  const now = performance.now();
+  late = Math.max(late, now - last);
+  last = now;
+}, 20);
 """
 
 
