@@ -4,25 +4,82 @@
   const form = $("options");
   const TEXT = new TextDecoder("latin1");
   const MAX_DRAWN = 16384;
+  // The most of a text the box shows: a text area takes some 5 ms a kilobyte to lay out, and a
+  // long animation's text of tens of megabytes would hold the page up for minutes. Copy and
+  // Download give it whole.
+  const MAX_SHOWN = 1 << 16;
   // The options the page offers, from the tool's table once it is loaded: their long names, a
-  // flag's and a value's apart. "background" is the page's own, for decoded images.
-  let FLAGS = [];
-  let VALUES = [];
+  // flag's and a value's apart.
+  const FLAGS = [];
+  const VALUES = [];
 
-  let module = null;
-  let out = [];
-  let err = [];
-  let canvasAltered = null;
-  // The converter; started afresh should a run ever stop it, so that no later run inherits
-  // what that one left behind.
-  const start = () => createTivrano({
-    stdout: (c) => out.push(c),
-    stderr: (c) => err.push(c),
-  }).then((m) => { module = m; return m; });
-  let ready = start();
-  const loaded = async () => {
-    while (!module) await ready;
-    if (!FLAGS.length && !VALUES.length) drawControls();
+  // The converter runs in a Worker made from the module's script and tivranoConverter (from
+  // converter.js), both inside this page, so that the page opens from file:// too; where no
+  // Worker starts, it runs in the page.
+  const pending = new Map();
+  let asked = 0;
+  let send = null;
+  let started = null; // how the converter runs: "worker", or "page"
+  function receive(message) {
+    if (message.failed) {
+      if (started !== "worker") {
+        $("status").textContent = "tivrano: the converter did not start: " + message.failed;
+        return;
+      }
+      fallBack();
+      return;
+    }
+    const call = pending.get(message.id);
+    if (!call) return;
+    if ("progress" in message) { call.progress(message.progress); return; }
+    pending.delete(message.id);
+    call.resolve(message.result || message.options);
+  }
+  function inPage() {
+    started = "page";
+    const take = tivranoConverter(receive);
+    send = (message) => { take(message); };
+  }
+  let worker = null;
+  // A Worker that fails to start hands what it was asked to the page.
+  function fallBack() {
+    worker.terminate();
+    inPage();
+    for (const { message } of pending.values()) send(message);
+  }
+  const self = document.currentScript;
+  function startWorker() {
+    const module = [...document.scripts].find((s) => s !== self &&
+                                              s.textContent.includes("createTivrano"));
+    const source = module.textContent + "\n" + tivranoConverter.toString() +
+      "\nconst take = tivranoConverter((m, moved) => postMessage(m, moved || []));" +
+      "\nonmessage = (e) => take(e.data);\n";
+    const url = URL.createObjectURL(new Blob([source], { type: "text/javascript" }));
+    worker = new Worker(url);
+    started = "worker";
+    worker.onmessage = (event) => receive(event.data);
+    worker.onerror = (event) => {
+      event.preventDefault();
+      if (started === "worker") fallBack();
+    };
+    send = (message) => worker.postMessage(message);
+  }
+  try {
+    startWorker();
+  } catch (e) {
+    inPage();
+  }
+  function ask(message, progress = () => {}) {
+    const id = ++asked;
+    return new Promise((resolve) => {
+      pending.set(id, { resolve, progress, message: { ...message, id } });
+      send({ ...message, id });
+    });
+  }
+  let ready = null;
+  const loaded = () => {
+    ready = ready || ask({ kind: "options" }).then(drawControls);
+    return ready;
   };
 
   const GROUPS = { conversion: "Every conversion", animation: "Animations: a name, and several " +
@@ -32,8 +89,7 @@
   // long option: a check box for a flag, a list for a choice (the tool's default unnamed, so
   // that it passes no option), a text field for any other value, showing what the tool does
   // without it; the help, as --help words it, is the control's tooltip.
-  function drawControls() {
-    const options = JSON.parse(module.ccall("tivrano_options", "string", [], []));
+  function drawControls(options) {
     const sets = [];
     for (const option of options) {
       let set = sets.find((s) => s.dataset.group === option.group);
@@ -71,70 +127,21 @@
     loadFragment();
   }
 
-  // Runs the tool on files in memory, as the command line runs it: `inputs` are {name, bytes},
-  // written under their names so that the tool's messages name them as the user does.
-  // The tool's arguments: the options, true for a flag, then the files in /in.
-  function argumentsOf(inputs, options) {
-    const FS = module.FS;
-    for (const dir of ["/in", "/out"]) {
-      if (!FS.analyzePath(dir).exists) FS.mkdir(dir);
-      for (const name of FS.readdir(dir)) if (name !== "." && name !== "..") FS.unlink(dir + "/" + name);
-    }
-    FS.chdir("/in");
-    const args = [];
-    for (const [key, value] of Object.entries(options || {})) {
-      if (value === true) args.push("--" + key);
-      else if (value !== false && value !== undefined && value !== null && value !== "")
-        args.push("--" + key + "=" + value);
-    }
-    args.push("--");
-    const taken = new Set([".", ".."]);
-    for (const { name, bytes } of inputs) {
-      let path = name.replaceAll("/", "_");
-      for (let k = 2; taken.has(path); ++k) path = name + " (" + k + ")";
-      taken.add(path);
-      FS.writeFile(path, bytes);
-      args.push(path);
-    }
-    return args;
-  }
-
-  function run(inputs, options) {
-    const FS = module.FS;
-    const args = argumentsOf(inputs, options);
-    out = [];
-    err = [];
-    let status;
-    try {
-      status = module.callMain(args);
-    } catch (e) {
-      status = e && typeof e.status === "number" ? e.status : -1;
-      if (status === -1) {
-        err.push(...new TextEncoder().encode("tivrano: the converter stopped (" + e +
-                                             "); please report this, with the image\n"));
-        module = null;
-        ready = start();
-      }
-    }
-    let header = null;
-    if (options && options.header && FS.analyzePath(options.header).exists)
-      header = FS.readFile(options.header);
-    return { output: new Uint8Array(out), status: status === 0 ? 0 : -1,
-             errors: new TextDecoder().decode(new Uint8Array(err)), header };
-  }
-
   // window.tivrano.convert(bytes, options): bytes a Uint8Array, or an array of them for the
   // frames of an animation (named image.bmp, or frame1.bmp, frame2.bmp... in the tool's
-  // messages); options an object of long option names, true for a flag.
+  // messages, whatever the images are); options an object of long option names, true for a
+  // flag. Resolves to the tool's {output, status, errors}.
   window.tivrano = {
-    convert: (bytes, options) => loaded().then(() => {
+    convert: (bytes, options) => loaded().then(async () => {
       const inputs = Array.isArray(bytes)
         ? bytes.map((b, k) => ({ name: "frame" + (k + 1) + ".bmp", bytes: b }))
         : [{ name: "image.bmp", bytes }];
-      const result = run(inputs, options);
+      const result = await ask({ kind: "convert", inputs, options });
       return { output: result.output, status: result.status, errors: result.errors };
     }),
   };
+
+  let canvasAltered = null;
 
   // A plain 24-bit BMP of RGBA pixels laid on `background`, rows bottom-up, padded to 4 bytes.
   function bmp(width, height, rgba, background) {
@@ -185,49 +192,63 @@
     return read.every((value, k) => value === known[k]);
   }
 
+  // The colour --background names, for the images the browser decodes; black for none.
   function backgroundColour() {
-    const hex = form.elements.background.value || "#000000";
-    return [1, 3, 5].map((k) => parseInt(hex.slice(k, k + 2), 16));
+    const hex = /^#?([0-9a-f]{6})$/i.exec(form.elements.background.value.trim());
+    return [0, 2, 4].map((k) => (hex ? parseInt(hex[1].slice(k, k + 2), 16) : 0));
   }
 
-  // Each frame of a file as a named BMP, with its delay: BMPs as they are; other images decoded by
-  // the browser without colour conversion, every frame of an animated one where the browser
-  // has ImageDecoder.
-  async function framesOf(file) {
+  const isBmp = (b) => b[0] === 0x42 && b[1] === 0x4d;
+  const isPng = (b) => [0x89, 0x50, 0x4e, 0x47].every((v, k) => b[k] === v);
+  const isGif = (b) => [0x47, 0x49, 0x46, 0x38].every((v, k) => b[k] === v);
+
+  // What the tool is given for a file: BMP, PNG and GIF files as they are, which the tool
+  // decodes itself; other images (JPEG, WebP) decoded by the browser without colour
+  // conversion into BMPs, every frame of an animated one where the browser has ImageDecoder,
+  // with its delays.
+  async function inputsOf(file) {
     const bytes = new Uint8Array(await file.arrayBuffer());
-    if (bytes[0] === 66 && bytes[1] === 77)
-      return { frames: [{ name: file.name, bytes }], delays: [], note: "" };
+    if (isBmp(bytes) || isPng(bytes) || isGif(bytes))
+      return { inputs: [{ name: file.name, bytes }], delays: [], gif: isGif(bytes), note: "" };
     if (canvasAltered === null) canvasAltered = !(await canvasIsTrue());
     if (canvasAltered)
       throw new Error("this browser changes what pages read from a canvas (a privacy setting does " +
-                      "that), so decoded images would come out wrong; convert BMP files, or " +
-                      "allow canvas reading for this page");
+                      "that), so images it decodes would come out wrong; convert BMP, PNG or GIF " +
+                      "files, or allow canvas reading for this page");
+    try {
+      return await decodedByBrowser(file, bytes);
+    } catch (e) {
+      throw new Error("this browser cannot decode it (" + e.message + ")");
+    }
+  }
+
+  async function decodedByBrowser(file, bytes) {
     const background = backgroundColour();
     const type = file.type || "image/" + (file.name.split(".").pop() || "").toLowerCase();
+    const browser = "decoded by this browser, which may decode it differently from another";
     if ("ImageDecoder" in window && await ImageDecoder.isTypeSupported(type)) {
       const decoder = new ImageDecoder({ data: bytes, type, colorSpaceConversion: "none",
                                          premultiplyAlpha: "none" });
       await decoder.tracks.ready;
       const count = decoder.tracks.selectedTrack.frameCount;
-      const frames = [], delays = [];
+      const inputs = [], delays = [];
       for (let k = 0; k < count; ++k) {
         const { image } = await decoder.decode({ frameIndex: k });
         const width = image.displayWidth, height = image.displayHeight;
-        frames.push({ name: count > 1 ? file.name + ", frame " + (k + 1) : file.name,
+        inputs.push({ name: count > 1 ? file.name + ", frame " + (k + 1) : file.name,
                       bytes: bmp(width, height, pixels(image, width, height), background) });
         delays.push(Math.round((image.duration || 0) / 1000));
         image.close();
       }
       decoder.close();
-      return { frames, delays: count > 1 ? delays : [], note: "" };
+      return { inputs, delays: count > 1 ? delays : [], browser: true, note: browser };
     }
     const bitmap = await createImageBitmap(new Blob([bytes]),
                                            { colorSpaceConversion: "none", premultiplyAlpha: "none" });
-    const note = /gif|png|webp/.test(type)
-      ? "this browser has no ImageDecoder: only the first frame of an animation is converted" : "";
     const bytesOfBmp = bmp(bitmap.width, bitmap.height,
                            pixels(bitmap, bitmap.width, bitmap.height), background);
-    return { frames: [{ name: file.name, bytes: bytesOfBmp }], delays: [], note };
+    return { inputs: [{ name: file.name, bytes: bytesOfBmp }], delays: [], browser: true,
+             note: browser + (/webp/.test(type) ? "; only its first frame (no ImageDecoder here)" : "") };
   }
 
   function chosen() {
@@ -241,9 +262,9 @@
   function saveFragment() {
     const state = new URLSearchParams();
     for (const key of FLAGS) if (form.elements[key].checked) state.set(key, "1");
-    for (const key of VALUES.concat(["background"])) {
+    for (const key of VALUES) {
       const value = form.elements[key].value.trim();
-      if (value && !(key === "background" && value === "#000000")) state.set(key, value);
+      if (value) state.set(key, value);
     }
     history.replaceState(null, "", "#" + state.toString());
   }
@@ -251,8 +272,7 @@
   function loadFragment() {
     const state = new URLSearchParams(location.hash.slice(1));
     for (const key of FLAGS) form.elements[key].checked = state.get(key) === "1";
-    for (const key of VALUES.concat(["background"]))
-      if (state.has(key)) form.elements[key].value = state.get(key);
+    for (const key of VALUES) if (state.has(key)) form.elements[key].value = state.get(key);
   }
 
   // Orders file names by the numbers in them: f9 before f10.
@@ -261,85 +281,134 @@
   }
 
   let files = [];
+  let chosenAt = 0; // which choice of files `files` is
   let results = [];
   let conversions = 0;
+  let lastAsked = "";
+
+  // The tool's words for a failure, for the status line: its line on standard output, or for
+  // its usage text, which says only that the call was wrong, the reason on standard error.
+  function failure(result) {
+    const line = TEXT.decode(result.output).trim();
+    return !line.includes("\n") && line ? line
+      : result.errors.split("\n").find((l) => l.startsWith("tivrano: ")) || line;
+  }
+
+  // The tool's standard error as the page shows it: its hint at an ImageMagick command said as
+  // an image editor's step.
+  function shownErrors(errors) {
+    return errors.replace(/^tivrano: hint: magick .*$/m, "tivrano: hint: open it in your image " +
+                          "editor and save it as a 24-bit BMP, or as PNG, and choose that file");
+  }
+
+  function failed(title, message) {
+    return { title, output: new Uint8Array(), status: -1, errors: "tivrano: " + message + "\n",
+             header: null, preview: null, options: {} };
+  }
 
   async function convertAll() {
     await loaded();
     saveFragment();
-    if (!files.length) return;
-    const conversion = ++conversions;
     const options = chosen();
-    $("errors").textContent = "";
-    const notes = [];
-    results = [];
-    try {
-      const decoded = [];
-      for (const file of [...files].sort(natural)) {
-        try {
-          decoded.push({ file, ...(await framesOf(file)) });
-        } catch (e) {
-          throw new Error(file.name + ": " + e.message);
-        }
+    const asking = JSON.stringify([chosenAt, options]);
+    if (!files.length || asking === lastAsked) return;
+    lastAsked = asking;
+    const conversion = ++conversions;
+    const current = () => conversion === conversions;
+    $("status").textContent = "Converting…";
+    $("output").setAttribute("aria-busy", "true");
+    const progress = (frames) => {
+      if (current())
+        $("status").textContent = "Converting " + frames + (frames === 1 ? " frame…" : " frames…");
+    };
+    const made = [];
+    const decoded = [];
+    for (const file of [...files].sort(natural)) {
+      try {
+        decoded.push({ file, ...(await inputsOf(file)) });
+      } catch (e) {
+        made.push(failed(file.name, file.name + ": " + e.message));
       }
-      if (conversion !== conversions) return; // a later choice is being converted
-      for (const d of decoded) if (d.note) notes.push(d.file.name + ": " + d.note);
-      const animated = decoded.length === 1 && decoded[0].frames.length > 1;
-      if (options.name && (decoded.length > 1 || animated || options.pack)) {
-        const frames = decoded.flatMap((d) => d.frames);
-        const delays = decoded.flatMap((d) => d.delays);
-        const call = { ...options };
-        if (!call["delay-ms"] && delays.length === frames.length) call["delay-ms"] = delays.join(",");
-        call.header = "/out/" + options.name + ".h";
-        await loaded();
-        results.push({ title: options.name, ...run(frames, call), frames, call });
-      } else {
-        for (const d of decoded) {
-          const call = { ...options };
-          if (d.frames.length > 1) notes.push(d.file.name + ": its first frame alone; give a " +
-                                              "name to make its " + d.frames.length +
-                                              " frames an animation");
-          await loaded();
-          results.push({ title: d.file.name, ...run([d.frames[0]], call), frames: [d.frames[0]],
-                         call });
-        }
-      }
-    } catch (e) {
-      $("errors").textContent = "tivrano: " + e.message;
-      notes.push("Not converted: the reason is below.");
     }
+    if (!current()) return; // a later choice is being converted
+    made.push(...await conversionsOf(decoded, options, progress, current));
+    if (!current()) return;
+    results = made.sort((a, b) => natural({ name: a.title }, { name: b.title }));
+    $("output").removeAttribute("aria-busy");
     const list = $("result");
-    list.replaceChildren(...results.map((r, k) => new Option(r.title, String(k))));
+    list.replaceChildren(...results.map((r, k) => new Option(
+      r.status !== 0 ? "✗ " + r.title + " (not converted)" : r.title, String(k))));
     list.hidden = results.length < 2;
-    const failed = results.filter((r) => r.status !== 0).length;
-    const outcome = !results.length ? [] : !failed ? ["Converted."]
-      : results.length === 1 ? ["Not converted (status -1): the reason is below."]
-      : [failed + " of " + results.length + " not converted (status -1): each one says why."];
-    $("status").textContent = notes.concat(outcome).join("\n");
-    show(0);
+    const failures = results.filter((r) => r.status !== 0);
+    const outcome = !failures.length ? "Converted."
+      : results.length === 1 ? "Not converted: " + failure(results[0])
+      : failures.length + " of " + results.length + " not converted (marked ✗): " +
+        failures.map((r) => r.title).join(", ") + ".";
+    $("status").textContent = outcome;
+    // The first converted result, else the first.
+    const first = Math.max(0, results.findIndex((r) => r.status === 0));
+    list.value = String(first);
+    show(first);
   }
 
+  // The files' conversions, each file alone, or with a name all of them as one animation.
+  async function conversionsOf(decoded, options, progress, current) {
+    const made = [];
+    const byBrowser = (list) => list.filter((d) => d.browser)
+      .map((d) => d.file.name + ": " + d.note).join("\n");
+    const animated = decoded.length === 1 && decoded[0].inputs.length > 1;
+    if (options.name && decoded.length && (decoded.length > 1 || animated || options.pack ||
+                                           decoded[0].gif)) {
+      const inputs = decoded.flatMap((d) => d.inputs);
+      const delays = decoded.flatMap((d) => d.delays);
+      const call = { ...options };
+      if (!call["delay-ms"] && delays.length === inputs.length) call["delay-ms"] = delays.join(",");
+      const header = "/out/" + options.name + ".h";
+      // One GIF is an animation when it has frames, which the converter finds out.
+      if (decoded.length > 1 || animated || options.pack) call.header = header;
+      const one = call.header ? {} : { headerWhenAnimated: header };
+      const result = await ask({ kind: "convert", inputs, options: call, preview: true,
+                                 maxDrawn: MAX_DRAWN, ...one }, progress);
+      made.push({ title: options.name, ...result, byBrowser: byBrowser(decoded) });
+    } else {
+      for (const d of decoded) {
+        const result = await ask({ kind: "convert", inputs: d.inputs.slice(0, 1), options,
+                                   preview: true, maxDrawn: MAX_DRAWN }, progress);
+        if (!current()) return [];
+        const notes = d.inputs.length < 2 ? "" : "tivrano: " + d.file.name + ": an animation of " +
+          d.inputs.length + " frames: the first is converted; with --name, all of them are, as " +
+          "an animation\n";
+        made.push({ title: d.file.name, ...result, errors: notes + result.errors,
+                    byBrowser: byBrowser([d]) });
+      }
+    }
+    return made;
+  }
+
+  // The result chosen, or none: a failure leaves the text, its size and the preview empty.
   function show(index) {
     const result = results[index];
-    const has = Boolean(result);
-    for (const id of ["copy", "download"]) $(id).disabled = !has || result.status !== 0;
-    if (!has) return;
-    const text = TEXT.decode(result.output);
+    const good = Boolean(result) && result.status === 0;
+    for (const id of ["copy", "download"]) $(id).disabled = !good;
+    const text = good ? TEXT.decode(result.output.subarray(0, MAX_SHOWN)) : "";
     $("output").value = text;
-    $("errors").textContent = result.errors;
-    $("download-header").hidden = !result.header;
+    $("cut").textContent = good && result.output.length > MAX_SHOWN
+      ? "The box shows the first " + MAX_SHOWN + " bytes; Copy and Download give all " +
+        result.output.length + "." : "";
+    $("errors").textContent = result ? shownErrors(result.errors) : "";
+    $("decoded-by").textContent = result && result.byBrowser || "";
+    $("download-header").hidden = !good || !result.header;
     const stored = /(\d+) bytes stored/.exec(text);
     const size = /Breite: (-?\d+), Hoehe: (-?\d+)/.exec(text);
-    $("size").textContent = result.output.length + " bytes of text" + (stored
+    $("size").textContent = !good ? "" : result.output.length + " bytes of text" + (stored
       ? ", " + stored[1] + " bytes in flash"
-      : size && result.status === 0 ? ", " + 3 * Math.max(0, size[1]) * Math.max(0, size[2]) +
-        " bytes in flash" : "");
-    preview(result);
+      : size ? ", " + 3 * Math.max(0, size[1]) * Math.max(0, size[2]) + " bytes in flash" : "");
+    preview(good ? result.preview : null);
   }
 
   // NAME.c for a named array, else the image's own name with .c.
   function fileName(result) {
-    return (result.call.name || result.title.replace(/\.[^.]*$/, "") || "animationX") + ".c";
+    return (result.options.name || result.title.replace(/\.[^.]*$/, "") || "animationX") + ".c";
   }
 
   function download(bytes, name) {
@@ -351,49 +420,29 @@
     setTimeout(() => { URL.revokeObjectURL(link.href); link.remove(); }, 1000);
   }
 
-  // The preview reads the values back through the order and wiring, from an unpacked text of
-  // the same frames and options.
+  // The preview: the LEDs the tool lights, from what the converter read back of the same
+  // frames under the same options (their places through the wiring, their values through the
+  // order).
   let shown = null;
   let frameIndex = 0;
   let timer = null;
 
-  // What the tool makes of these frames under these options, from the tool itself: the
-  // dimensions, where each LED lies, and each frame's values and delay; null for what it
-  // refuses.
-  function previewOf(frames, options) {
-    const args = argumentsOf(frames, options);
-    const bytes = new TextEncoder().encode(args.map((a) => a + "\0").join(""));
-    const at = module.ccall("tivrano_preview", "number", ["array", "number"], [bytes, bytes.length]);
-    if (!at) return null;
-    const [width, height, count, places, values, delays] = module.HEAP32.subarray(at >> 2, (at >> 2) + 6);
-    const leds = width * height;
-    const all = module.HEAPU8.slice(values, values + 3 * leds * count);
-    return {
-      width, height,
-      order: TEXT.decode(module.HEAPU8.subarray(at + 24, at + 27)),
-      places: Int32Array.from(module.HEAP32.subarray(places >> 2, (places >> 2) + leds)),
-      frames: Array.from({ length: count }, (_, k) => all.subarray(3 * leds * k, 3 * leds * (k + 1))),
-      delays: Array.from(module.HEAPU16.subarray(delays >> 1, (delays >> 1) + count)),
-    };
-  }
-
-  function preview(result) {
+  function preview(made) {
     clearTimeout(timer);
     timer = null;
     $("play").textContent = "Play";
     $("player").hidden = true;
     $("frame").textContent = "";
+    $("hover").textContent = "";
     shown = null;
     const canvas = $("preview");
     const context = canvas.getContext("2d");
     context.fillStyle = "#101014";
     context.fillRect(0, 0, canvas.width, canvas.height);
-    if (result.status !== 0 || !module) return;
-    const made = previewOf(result.frames, result.call);
     if (!made) return;
     // Drawn one dot each, a few thousand LEDs fit the panel; a photo's worth would not.
     const leds = made.width * made.height;
-    if (leds > MAX_DRAWN) {
+    if (!made.places) {
       context.fillStyle = "#ccc";
       context.font = "16px system-ui, sans-serif";
       context.fillText("The preview draws up to " + MAX_DRAWN + " LEDs; this image has " + leds +
@@ -403,7 +452,9 @@
     // Which LED lies at each place.
     const ledAt = [];
     made.places.forEach((place, led) => { ledAt[place] = led; });
-    shown = { ...made, ledAt };
+    const frames = Array.from({ length: made.count },
+                              (_, k) => made.values.subarray(3 * leds * k, 3 * leds * (k + 1)));
+    shown = { ...made, frames, ledAt };
     frameIndex = 0;
     $("player").hidden = shown.frames.length < 2;
     draw();
@@ -486,7 +537,12 @@
     $("play").textContent = "Pause";
     timer = setTimeout(play, Math.max(20, shown.delays[frameIndex] || 100));
   });
-  $("result").addEventListener("change", () => show(Number($("result").value)));
+  $("result").addEventListener("change", () => {
+    const result = results[Number($("result").value)];
+    show(Number($("result").value));
+    $("status").textContent = result.status === 0 ? "Converted."
+      : result.title + ": not converted: " + failure(result);
+  });
   // The tool's text as it is, \r\n and all, which the text area's value would not keep.
   $("copy").addEventListener("click", () => {
     const result = results[Number($("result").value || 0)];
@@ -500,10 +556,18 @@
   });
   $("download-header").addEventListener("click", () => {
     const result = results[Number($("result").value || 0)];
-    download(result.header, result.call.name + ".h");
+    download(result.header, result.options.name + ".h");
   });
-  $("file").addEventListener("change", () => { files = [...$("file").files]; convertAll(); });
+  const choose = (list) => { files = [...list]; ++chosenAt; convertAll(); };
+  $("file").addEventListener("change", () => choose($("file").files));
   form.addEventListener("change", convertAll);
+  // Typed values take effect as they are typed, once typing pauses.
+  let typing = null;
+  form.addEventListener("input", (event) => {
+    if (event.target.type !== "text") return;
+    clearTimeout(typing);
+    typing = setTimeout(convertAll, 300);
+  });
   form.addEventListener("submit", (event) => event.preventDefault());
   const drop = $("drop");
   for (const name of ["dragenter", "dragover"])
@@ -512,8 +576,7 @@
   document.addEventListener("drop", (event) => {
     event.preventDefault();
     drop.classList.remove("over");
-    files = [...event.dataTransfer.files];
-    convertAll();
+    choose(event.dataTransfer.files);
   });
   loaded().then(() => { $("status").textContent = "Ready: choose or drop images."; });
 })();

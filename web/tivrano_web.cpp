@@ -2,7 +2,8 @@
 // runs it (main, in the POSIX layer, on files in memory): the options, from the table the
 // command line parses with, for the page's controls; and for the preview, where each LED lies
 // and what values it gets, from the same walk along the strip and the same colour options as
-// the conversion.
+// the conversion. PNG and GIF files are decoded here, by the tool's own decoders, as the command
+// line decodes them.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <getopt.h>
 
 #include "frames.hpp"
+#include "image.hpp"
 #include "options.hpp"
 #include "request.hpp"
 #include "tivrano.hpp"
@@ -106,23 +108,59 @@ struct Shown {
     Preview preview{};
 };
 
+// Adds a BMP's values to the frames, shown for `delay_ms`; false for one that is refused, or does
+// not match the frames before it.
+bool add_frame(std::span<const std::uint8_t> bmp, std::uint16_t delay_ms, const Layout& layout,
+               Frames& frames) {
+    const BmpHeader header = read_bmp_header(bmp);
+    const bool first = frames.values.empty();
+    if (header.verdict != Verdict::accepted || pixel_count(header) == 0 ||
+        (!first && (*header.width != frames.width || *header.height != frames.height))) {
+        return false;
+    }
+    frames.width = *header.width;
+    frames.height = *header.height;
+    append_values(header, bmp, layout, frames.values);
+    frames.delay_ms.push_back(delay_ms);
+    return true;
+}
+
+// A PNG's or GIF's frames, decoded as the command line decodes them: every frame of an animation,
+// with its own delay, or the first alone when the request names no animation.
+bool add_decoded(std::span<const std::uint8_t> bytes, ImageFormat format, const Request& request,
+                 Frames& frames) {
+    const DecodedImage image = format == ImageFormat::png ? decode_png(bytes, request.background)
+                                                          : decode_gif(bytes, request.background);
+    if (image.status != DecodeStatus::decoded) {
+        return false;
+    }
+    const bool animated = image.frames.size() > 1 && !request.text.name.empty();
+    const std::size_t count = animated ? image.frames.size() : 1;
+    for (std::size_t k = 0; k < count; ++k) {
+        const auto delay = static_cast<std::uint16_t>(
+            animated ? std::min<std::uint32_t>(image.frames[k].delay_ms, 65535) : DEFAULT_DELAY_MS);
+        if (!add_frame(bmp_of(image.width, image.height, image.frames[k].rgb), delay,
+                       request.text.layout, frames)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Loads the files as the frames; false for one that is refused, or does not match the frames
 // before it.
-bool load_frames(std::span<char* const> paths, const Layout& layout, Frames& frames) {
+bool load_frames(std::span<char* const> paths, const Request& request, Frames& frames) {
     std::vector<std::uint8_t> bytes;
     for (const char* path : paths) {
         if (!read_file(path, bytes)) {
             return false;
         }
-        const BmpHeader header = read_bmp_header(bytes);
-        const bool first = frames.values.empty();
-        if (header.verdict != Verdict::accepted || pixel_count(header) == 0 ||
-            (!first && (*header.width != frames.width || *header.height != frames.height))) {
+        const ImageFormat format = image_format(bytes);
+        if (format == ImageFormat::png || format == ImageFormat::gif
+                ? !add_decoded(bytes, format, request, frames)
+                : !add_frame(bytes, DEFAULT_DELAY_MS, request.text.layout, frames)) {
             return false;
         }
-        frames.width = *header.width;
-        frames.height = *header.height;
-        append_values(header, bytes, layout, frames.values);
     }
     return !frames.values.empty();
 }
@@ -185,7 +223,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE const Preview* tivrano_preview(const char* argum
     }
     const Layout& layout = request.text.layout;
     Frames& frames = shown.frames;
-    if (!load_frames({argv.data() + optind, static_cast<std::size_t>(argc - optind)}, layout,
+    if (!load_frames({argv.data() + optind, static_cast<std::size_t>(argc - optind)}, request,
                      frames) ||
         !assign_delays(request.delay_ms, frames)) {
         return nullptr;

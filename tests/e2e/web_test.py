@@ -9,9 +9,12 @@
 - the file input, #output and #download on the heart;
 - the preview of the heart, wired serpentine from a corner: LED n's dot stands where the wiring
   puts it, and has the pixel's colour, or the values the tool wrote for it;
+- PNG and GIF files, which the tool decodes in the page, through the API and the file input
+  (web_decoded.py), as the tool converts them, and failures, batches, typing and a long
+  animation as web_decoded.py says;
 - a PNG with transparent pixels comes out as ImageMagick lays it on black;
 - an animated GIF comes out as its frames, as ImageMagick composes them, with their delays;
-- a canvas that alters what it gives back makes the page refuse decoded images;
+- a canvas that alters what it gives back makes the page refuse the images the browser decodes;
 - and no request leaves the page, which its Content-Security-Policy would report.
 
 Exit status 77, with the reason, when the page is not built, or, outside CI, when Chromium,
@@ -32,6 +35,7 @@ ROOT = HERE.parent.parent
 sys.path.insert(0, str(ROOT / "fuzz"))
 from make_corpus import seeds  # noqa: E402
 from doc_examples import markdown_examples  # noqa: E402
+from web_decoded import check_decoded_images, save_pillow_gifs  # noqa: E402
 
 HEART = ROOT / "examples" / "heart.bmp"
 # Sets of options, as the page's API takes them; every image is converted under each.
@@ -107,6 +111,20 @@ def convert_cases():
     """The cases of window.tivrano.convert, [files, options], which the Firefox test shares."""
     images = [(name, content) for name, content in seeds()] + [("heart", HEART.read_bytes())]
     cases = [([content], options) for _, content in images for options in OPTION_SETS]
+    # GIFs and a PNG, which the tool decodes in the page as on the command line.
+    folder = scratch / "gifs"
+    folder.mkdir()
+    save_pillow_gifs(folder)
+    for path in sorted(folder.glob("*.gif")):
+        cases += [([path.read_bytes()], {}), ([path.read_bytes()], {"name": "anim", "pack": True}),
+                  ([path.read_bytes()], {"background": "ff00ff", "start": "top-right"})]
+    from PIL import Image
+
+    sprite = Image.new("RGBA", (7, 5))
+    sprite.putdata([(250 - 9 * k, 7 * k, 40, (k * 47) % 256) for k in range(35)])
+    sprite.save(folder / "alpha.png")
+    cases += [([(folder / "alpha.png").read_bytes()], options)
+              for options in ({}, {"background": "102030", "order": "bgr"}, {"background": "x"})]
     by_name = dict(images)
     animations = [
         (["image_3x2", "exact_end_3x2", "image_3x2"], {"name": "walk", "pack": True,
@@ -165,10 +183,13 @@ def wait_for(browser, condition, seconds=30):
 
 
 def choose(browser, *paths):
-    """Gives the file input these files and waits for the page to convert them."""
-    browser.execute_script("document.getElementById('status').textContent = ''")
+    """Gives the file input these files, in place of any before, and waits for the page to
+    convert them."""
+    browser.execute_script("document.getElementById('status').textContent = '';"
+                           "document.getElementById('file').value = ''")
     browser.find_element("id", "file").send_keys("\n".join(str(p) for p in paths))
-    wait_for(browser, lambda: browser.find_element("id", "status").text)
+    wait_for(browser, lambda: browser.find_element("id", "status").text not in ("", "Converting…")
+             and not browser.find_element("id", "status").text.startswith("Converting "), 60)
     return browser.find_element("id", "output").get_property("value")
 
 
@@ -315,7 +336,10 @@ def check_decoded(browser, page, tool, scratch, magick):
 
 
 def check_altered_canvas(browser, page, scratch):
-    """A canvas that adds noise, as privacy settings do, stops decoded images."""
+    """A canvas that adds noise, as privacy settings do, stops the images the browser decodes."""
+    from PIL import Image
+
+    Image.new("RGB", (4, 3), (200, 100, 50)).save(scratch / "altered.jpg")
     browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": """
         const read = CanvasRenderingContext2D.prototype.getImageData;
         CanvasRenderingContext2D.prototype.getImageData = function (...args) {
@@ -324,7 +348,7 @@ def check_altered_canvas(browser, page, scratch):
           return image;
         };"""})
     load(browser, page)
-    shown = choose(browser, scratch / "sprite.png")
+    shown = choose(browser, scratch / "altered.jpg")
     errors = browser.find_element("id", "errors").text
     if shown or "changes what pages read from a canvas" not in errors:
         return [f"an altered canvas gave {shown!r}, with {errors!r}"]
@@ -371,7 +395,9 @@ def main():
             failures += check_preview(browser, page, tool)
             failures += check_decoded(browser, page, tool, scratch, magick)
             failures += check_requests(browser, page)
-            failures += check_altered_canvas(browser, page, scratch)
+            failures += check_decoded_images(browser, page, tool, scratch, sys.modules[__name__],
+                                             HEART)
+            failures += check_altered_canvas(browser, page, scratch)  # last: it alters the canvas
         finally:
             browser.quit()
     for failure in failures:
