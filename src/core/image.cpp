@@ -24,7 +24,7 @@ std::vector<std::uint8_t> bmp_of(std::int32_t width, std::int32_t height,
                                  std::span<const std::uint8_t> rgb) {
     const std::uint64_t row = line_size(width);
     const auto rows = static_cast<std::uint64_t>(height);
-    std::vector<std::uint8_t> bmp(PIXEL_DATA_OFFSET + row * rows);
+    std::vector<std::uint8_t> bmp(static_cast<std::size_t>(PIXEL_DATA_OFFSET + row * rows));
     const auto put32 = [&bmp](std::size_t at, std::uint64_t value) {
         for (std::size_t k = 0; k < 4; ++k) {
             bmp[at + k] = static_cast<std::uint8_t>(value >> (8 * k));

@@ -27,8 +27,8 @@ std::uint32_t big_endian(std::span<const std::uint8_t> bytes, std::size_t at) {
 bool cut_short(std::span<const std::uint8_t> bytes) {
     std::uint64_t at = SIGNATURE_SIZE;
     while (at + CHUNK_FRAME <= bytes.size()) {
-        const std::uint64_t length = big_endian(bytes, at);
-        const bool end = big_endian(bytes, at + 4) == 0x49454E44U; // IEND
+        const std::uint64_t length = big_endian(bytes, static_cast<std::size_t>(at));
+        const bool end = big_endian(bytes, static_cast<std::size_t>(at + 4)) == 0x49454E44U; // IEND
         at += CHUNK_FRAME + length;
         if (end) {
             return at > bytes.size();
@@ -43,8 +43,9 @@ std::vector<std::uint8_t> without_empty_data(std::span<const std::uint8_t> bytes
     std::vector<std::uint8_t> kept;
     std::uint64_t at = SIGNATURE_SIZE;
     while (at + CHUNK_FRAME <= bytes.size()) {
-        const std::uint64_t length = big_endian(bytes, at);
-        if (length == 0 && big_endian(bytes, at + 4) == 0x49444154U) { // IDAT
+        const std::uint64_t length = big_endian(bytes, static_cast<std::size_t>(at));
+        if (length == 0 &&
+            big_endian(bytes, static_cast<std::size_t>(at + 4)) == 0x49444154U) { // IDAT
             if (kept.empty()) {
                 kept.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
             }
@@ -125,7 +126,7 @@ DecodedImage decode_png(std::span<const std::uint8_t> bytes, Rgb background,
     image.width = static_cast<std::int32_t>(width);
     image.height = static_cast<std::int32_t>(height);
     ImageFrame& frame = image.frames.emplace_back();
-    frame.rgb.resize(3 * width * height);
+    frame.rgb.resize(static_cast<std::size_t>(3 * width * height)); // within the limits
     const std::uint8_t ground[3] = {static_cast<std::uint8_t>(background >> 16U),
                                     static_cast<std::uint8_t>(background >> 8U),
                                     static_cast<std::uint8_t>(background)};
