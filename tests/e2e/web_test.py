@@ -107,13 +107,9 @@ const bytes = (b64) => Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
 """
 
 
-def convert_cases():
-    """The cases of window.tivrano.convert, [files, options], which the Firefox test shares."""
-    images = [(name, content) for name, content in seeds()] + [("heart", HEART.read_bytes())]
-    cases = [([content], options) for _, content in images for options in OPTION_SETS]
-    # GIFs and a PNG, which the tool decodes in the page as on the command line.
-    folder = scratch / "gifs"
-    folder.mkdir()
+def decoded_cases(folder):
+    """GIFs with every disposal, transparency and interlace, and a PNG with alpha."""
+    cases = []
     save_pillow_gifs(folder)
     for path in sorted(folder.glob("*.gif")):
         cases += [([path.read_bytes()], {}), ([path.read_bytes()], {"name": "anim", "pack": True}),
@@ -125,6 +121,17 @@ def convert_cases():
     sprite.save(folder / "alpha.png")
     cases += [([(folder / "alpha.png").read_bytes()], options)
               for options in ({}, {"background": "102030", "order": "bgr"}, {"background": "x"})]
+    return cases
+
+
+def convert_cases():
+    """The cases of window.tivrano.convert, [files, options], which the Firefox test shares."""
+    images = [(name, content) for name, content in seeds()] + [("heart", HEART.read_bytes())]
+    cases = [([content], options) for _, content in images for options in OPTION_SETS]
+    # GIFs and a PNG, which the tool decodes in the page as on the command line, made in a
+    # folder of their own, which is gone once they are read.
+    with tempfile.TemporaryDirectory() as made:
+        cases += decoded_cases(pathlib.Path(made))
     by_name = dict(images)
     animations = [
         (["image_3x2", "exact_end_3x2", "image_3x2"], {"name": "walk", "pack": True,
