@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tivrano::DecodeLimits limits;
     limits.max_side = 512;
     limits.max_frame_pixels = 65536;
-    limits.max_total_bytes = 3 * 65536;
+    limits.max_total_bytes = std::uint64_t{3} * 65536;
     const tivrano::DecodedImage image = tivrano::decode_png({data, size}, 0x102030, limits);
     if (image.status == tivrano::DecodeStatus::decoded) {
         const auto pixels =
