@@ -9,14 +9,14 @@ Exit status 77, with the reason, when Chromium, its driver, Selenium or Pillow i
 (outside CI; in CI that fails).
 """
 import base64
-import os
 import pathlib
-import shutil
 import subprocess
 import sys
 import tempfile
 
 HERE = pathlib.Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+from web_test import skip, start_browser  # noqa: E402  (the page test starts Chromium so)
 sys.path.insert(0, str(HERE.parent / "support"))
 
 FRAMES = """
@@ -43,35 +43,6 @@ const [b64, done] = arguments;
   }
 })();
 """
-
-
-def skip(reason):
-    if os.environ.get("CI"):
-        print("FAILED, in CI: " + reason)
-        sys.exit(1)
-    print("skipped: " + reason)
-    sys.exit(77)
-
-
-def start_browser(scratch):
-    try:
-        from selenium import webdriver
-        from selenium.webdriver.chrome.options import Options
-        from selenium.webdriver.chrome.service import Service
-    except ImportError:
-        skip("Selenium is missing (apt-get install python3-selenium)")
-    browser = shutil.which("chromium") or "/usr/bin/chromium"
-    driver = shutil.which("chromedriver") or "/usr/bin/chromedriver"
-    if not os.path.exists(browser) or not os.path.exists(driver):
-        skip("Chromium or its driver is missing (apt-get install chromium chromium-driver)")
-    options = Options()
-    options.binary_location = browser
-    # --no-sandbox: CI runs as root, where Chromium's sandbox will not start.
-    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
-                     "--disable-background-networking", "--disable-component-update",
-                     f"--user-data-dir={scratch / 'profile'}"):
-        options.add_argument(argument)
-    return webdriver.Chrome(service=Service(driver), options=options)
 
 
 def ours(gif_frames, path):
