@@ -2,7 +2,6 @@
 // 16-bit channels (their high byte kept), interlaced files. Colour management is left out:
 // gAMA, iCCP, sRGB and cHRM are not applied. The chunks are walked first, so that a file cut
 // short is told from a broken one, and the size is checked before anything is decoded.
-#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -23,42 +22,57 @@ std::uint32_t big_endian(std::span<const std::uint8_t> bytes, std::size_t at) {
            std::uint32_t{bytes[at + 2]} << 8U | bytes[at + 3];
 }
 
-// Whether the chunks end before IEND does.
-bool cut_short(std::span<const std::uint8_t> bytes) {
+constexpr std::uint32_t IDAT = 0x49444154U;
+constexpr std::uint32_t IEND = 0x49454E44U;
+
+struct Chunk {
+    std::uint64_t at; // where its length is
+    std::uint64_t length;
+    std::uint32_t type;
+};
+
+// Calls visit(chunk) for each chunk whose length and type are in the file, until it
+// returns false; returns where the chunks end, which is past the file's end for one cut short.
+template <typename Visit>
+std::uint64_t walk_chunks(std::span<const std::uint8_t> bytes, Visit visit) {
     std::uint64_t at = SIGNATURE_SIZE;
     while (at + CHUNK_FRAME <= bytes.size()) {
         const std::uint64_t length = big_endian(bytes, static_cast<std::size_t>(at));
-        const bool end = big_endian(bytes, static_cast<std::size_t>(at + 4)) == 0x49454E44U; // IEND
-        at += CHUNK_FRAME + length;
-        if (end) {
-            return at > bytes.size();
+        const std::uint32_t type = big_endian(bytes, static_cast<std::size_t>(at + 4));
+        const std::uint64_t next = at + CHUNK_FRAME + length;
+        if (!visit(Chunk{at, length, type})) {
+            return next;
         }
+        at = next;
     }
-    return true;
+    return at;
+}
+
+// Whether the chunks end before IEND does.
+bool cut_short(std::span<const std::uint8_t> bytes) {
+    bool ended = false;
+    const std::uint64_t end = walk_chunks(bytes, [&ended](const Chunk& chunk) {
+        ended = chunk.type == IEND;
+        return !ended;
+    });
+    return !ended || end > bytes.size();
 }
 
 // The file without its empty IDAT chunks, which hold no data, and which stb_image would copy
 // from a null pointer; nothing when it has none.
 std::vector<std::uint8_t> without_empty_data(std::span<const std::uint8_t> bytes) {
     std::vector<std::uint8_t> kept;
-    std::uint64_t at = SIGNATURE_SIZE;
-    while (at + CHUNK_FRAME <= bytes.size()) {
-        const std::uint64_t length = big_endian(bytes, static_cast<std::size_t>(at));
-        if (length == 0 &&
-            big_endian(bytes, static_cast<std::size_t>(at + 4)) == 0x49444154U) { // IDAT
-            if (kept.empty()) {
-                kept.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
-            }
-        } else if (!kept.empty()) {
-            const std::uint64_t end =
-                std::min<std::uint64_t>(at + CHUNK_FRAME + length, bytes.size());
-            kept.insert(kept.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                        bytes.begin() + static_cast<std::ptrdiff_t>(end));
+    std::uint64_t copied = 0; // the bytes before this are in `kept`, but for empty IDAT chunks
+    walk_chunks(bytes, [&](const Chunk& chunk) {
+        if (chunk.length == 0 && chunk.type == IDAT) {
+            kept.insert(kept.end(), bytes.begin() + static_cast<std::ptrdiff_t>(copied),
+                        bytes.begin() + static_cast<std::ptrdiff_t>(chunk.at));
+            copied = chunk.at + CHUNK_FRAME;
         }
-        at += CHUNK_FRAME + length;
-    }
-    if (!kept.empty() && at < bytes.size()) {
-        kept.insert(kept.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end());
+        return true;
+    });
+    if (copied != 0) {
+        kept.insert(kept.end(), bytes.begin() + static_cast<std::ptrdiff_t>(copied), bytes.end());
     }
     return kept;
 }
