@@ -137,10 +137,8 @@ bool add_decoded(std::span<const std::uint8_t> bytes, ImageFormat format, const 
     const bool animated = image.frames.size() > 1 && !request.text.name.empty();
     const std::size_t count = animated ? image.frames.size() : 1;
     for (std::size_t k = 0; k < count; ++k) {
-        const auto delay = static_cast<std::uint16_t>(
-            animated ? std::min<std::uint32_t>(image.frames[k].delay_ms, 65535) : DEFAULT_DELAY_MS);
-        if (!add_frame(bmp_of(image.width, image.height, image.frames[k].rgb), delay,
-                       request.text.layout, frames)) {
+        if (!add_frame(bmp_of(image.width, image.height, image.frames[k].rgb),
+                       delay_of(image, image.frames[k]), request.text.layout, frames)) {
             return false;
         }
     }

@@ -69,11 +69,8 @@ int add_decoded(const char* name, const DecodedImage& image, const Request& requ
     const auto taken = request.first_frame ? image.frames.begin() + 1 : image.frames.end();
     return std::any_of(image.frames.begin(), taken,
                        [&](const ImageFrame& frame) {
-                           const auto delay = static_cast<std::uint16_t>(
-                               image.timed ? std::min<std::uint32_t>(frame.delay_ms, 65535)
-                                           : DEFAULT_DELAY_MS);
-                           return add_bmp(name, bmp_of(image.width, image.height, frame.rgb), delay,
-                                          request, standard, frames) != 0;
+                           return add_bmp(name, bmp_of(image.width, image.height, frame.rgb),
+                                          delay_of(image, frame), request, standard, frames) != 0;
                        })
                ? FAILED
                : 0;

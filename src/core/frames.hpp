@@ -9,12 +9,20 @@
 #include <span>
 #include <vector>
 
+#include "image.hpp"
 #include "tivrano.hpp"
 
 namespace tivrano {
 
 // How long a frame is shown when no delay is given.
 inline constexpr std::uint16_t DEFAULT_DELAY_MS = 100;
+
+// How long a decoded frame is shown: a GIF's delay as the file gives it (a GIF of one frame
+// too), up to the 65535 ms the player counts; a PNG's, the default.
+inline std::uint16_t delay_of(const DecodedImage& image, const ImageFrame& frame) {
+    return image.timed ? static_cast<std::uint16_t>(std::min<std::uint32_t>(frame.delay_ms, 65535))
+                       : DEFAULT_DELAY_MS;
+}
 
 // The player counts frames, and a frame's LEDs, in 16 bits.
 inline constexpr std::uint64_t MAX_FRAMES = 65535;
