@@ -1,0 +1,17 @@
+// A packed animation as one file, which tivrano_player.h's stream player reads through a
+// function the firmware supplies: from an SD card, a flash file system or SPI flash.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "frames.hpp"
+#include "pack.hpp"
+
+namespace tivrano {
+
+// The file's bytes: a header (a magic number, the player's format, width, height, frame count,
+// each frame's delay, where each record starts), then the palette and the records as in flash.
+std::vector<std::uint8_t> packed_file(const Frames& frames, const Packed& packed);
+
+} // namespace tivrano
