@@ -1,60 +1,198 @@
-// Finds, for each LED of a frame, the longest copy that the player can make there:
-// with the frame before it and the frame itself one after the other, the LED at i of the frame
-// reads the one d places earlier, for every d the forms allow.
+// Finds, for each LED of a frame, the longest copy that the player can make there: with the frame
+// before it and the frame itself one after the other, the LED at i of the frame reads the one d
+// places earlier, for any d the forms allow. The places to try are found as a compressor finds
+// them: first the distances of the last copies found, as a moving picture copies many LEDs from
+// one distance; then chains of the earlier places where the same two colours follow one another,
+// only so many of them; for a copy of one LED, the nearest place of its colour. Within a long
+// copy, the next LED takes the rest of it and looks no further.
 #include "copies.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 
 namespace tivrano {
 namespace {
 
 // No LED has this colour: its 24 bits are never all of a value.
 constexpr std::uint32_t UNKNOWN = 0xFF000000U;
+// No place: the end of a chain.
+constexpr std::uint32_t NOWHERE = 0xFFFFFFFFU;
+// The places of a chain tried for each LED, at most.
+constexpr int TRIES = 32;
+// The distances of the last copies found, tried first.
+constexpr std::size_t RECENT = 4;
+// A copy this long, taken on from the LED before, is not looked beyond.
+constexpr std::size_t LONG_ENOUGH = 32;
 
-std::uint32_t colour_of(std::span<const std::uint8_t> frame, std::size_t led) {
-    return std::uint32_t{frame[3 * led]} << 16U | std::uint32_t{frame[3 * led + 1]} << 8U |
-           frame[3 * led + 2];
-}
+// Places by a key, the last added first (and, while the first, that one may be taken out):
+// heads by the key's hash, and for each place the one added before it with the same hash.
+class Chains {
+  public:
+    // For `count` places, all below `end`.
+    Chains(std::size_t count, std::size_t end)
+        : shift_(64 - static_cast<int>(std::bit_width(count | 1U))),
+          heads_(std::size_t{1} << (64 - shift_), NOWHERE), next_(end, NOWHERE) {}
+
+    void clear() { std::fill(heads_.begin(), heads_.end(), NOWHERE); }
+    void add(std::uint64_t key, std::uint32_t place) {
+        std::uint32_t& head = heads_[bucket(key)];
+        next_[place] = head;
+        head = place;
+    }
+    // Takes out the place last added of those with this key's hash.
+    void drop(std::uint64_t key) {
+        std::uint32_t& head = heads_[bucket(key)];
+        head = next_[head];
+    }
+    std::uint32_t first(std::uint64_t key) const { return heads_[bucket(key)]; }
+    std::uint32_t after(std::uint32_t place) const { return next_[place]; }
+
+  private:
+    std::size_t bucket(std::uint64_t key) const {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> shift_);
+    }
+
+    int shift_;
+    std::vector<std::uint32_t> heads_;
+    std::vector<std::uint32_t> next_;
+};
+
+// The places of the previous frame (PREVIOUS) and of the frame itself (OWN): the frame's own
+// nearest first, those of the previous frame from the lowest not yet overwritten, apart, so that
+// neither uses up the other's tries.
+enum Source : std::uint8_t { PREVIOUS = 0, OWN = 1 };
+
+class Finder {
+  public:
+    explicit Finder(std::size_t leds)
+        : leds_(leds), seen_(2 * leds, UNKNOWN), pairs_{Chains(leds, leds), Chains(leds, 2 * leds)},
+          singles_{Chains(leds, leds), Chains(leds, 2 * leds)} {}
+
+    FrameCopies find(const Frames& frames, std::size_t k) {
+        const auto frame = frames.frame(k);
+        const auto previous = k > 0 ? frames.frame(k - 1) : frame;
+        for (std::size_t led = 0; led < leds_; ++led) {
+            seen_[leds_ + led] = colour_of(frame, led);
+            seen_[led] = k > 0 ? colour_of(previous, led) : UNKNOWN;
+        }
+        for (Chains& chains : pairs_) {
+            chains.clear();
+        }
+        for (Chains& chains : singles_) {
+            chains.clear();
+        }
+        recent_ = {};
+        for (std::size_t place = leds_; k > 0 && place-- > 0;) {
+            if (place + 1 < leds_) { // a copy from there stops at its last LED
+                pairs_[PREVIOUS].add(pair(place), static_cast<std::uint32_t>(place));
+            }
+            singles_[PREVIOUS].add(seen_[place], static_cast<std::uint32_t>(place));
+        }
+        FrameCopies copies{Copies(leds_), Copies(leds_)};
+        for (std::size_t led = 0; led < leds_; ++led) {
+            const std::size_t at = leds_ + led;
+            if (led > 0) {
+                pairs_[OWN].add(pair(at - 1), static_cast<std::uint32_t>(at - 1));
+                singles_[OWN].add(seen_[at - 1], static_cast<std::uint32_t>(at - 1));
+            }
+            if (k > 0) { // this LED of the previous frame is overwritten now
+                if (led + 1 < leds_) {
+                    pairs_[PREVIOUS].drop(pair(led));
+                }
+                singles_[PREVIOUS].drop(seen_[led]);
+            }
+            copies.alone[led] = search(led, OWN, led > 0 ? copies.alone[led - 1] : Copy{}, {});
+            copies.changes[led] =
+                k == 0 ? copies.alone[led]
+                       : search(led, PREVIOUS, led > 0 ? copies.changes[led - 1] : Copy{},
+                                copies.alone[led]);
+        }
+        return copies;
+    }
+
+  private:
+    static std::uint32_t colour_of(std::span<const std::uint8_t> frame, std::size_t led) {
+        return std::uint32_t{frame[3 * led]} << 16U | std::uint32_t{frame[3 * led + 1]} << 8U |
+               frame[3 * led + 2];
+    }
+    std::uint64_t pair(std::size_t place) const {
+        return std::uint64_t{seen_[place]} << 32U | seen_[place + 1];
+    }
+
+    // The longest copy at `led` from the places of `source`, or `found` if none is longer; `before`
+    // is the copy found at the LED before.
+    Copy search(std::size_t led, Source source, Copy before, Copy found) {
+        const std::size_t at = leds_ + led;
+        const std::size_t most = std::min(LONG_COUNT, leds_ - led);
+        // How far a copy from `place` may go: from the previous frame, up to its last LED.
+        const auto reach = [&](std::size_t place) {
+            return place >= leds_ ? most : std::min(most, leds_ - place);
+        };
+        // A copy from `place`, of which the first `known` LEDs are known to match.
+        const auto extend = [&](std::size_t place, std::size_t known) {
+            std::size_t count = known;
+            while (count < reach(place) && seen_[place + count] == seen_[at + count]) {
+                ++count;
+            }
+            if (count > found.count) {
+                found = {static_cast<std::uint16_t>(count), static_cast<std::uint16_t>(at - place)};
+            }
+        };
+        // A place is worth comparing whole only if it matches one LED further than the longest.
+        const auto try_place = [&](std::size_t place) {
+            const std::size_t known = found.count;
+            if (known < reach(place) && seen_[place + known] == seen_[at + known] &&
+                std::equal(&seen_[place], &seen_[place + known], &seen_[at])) {
+                extend(place, known + 1);
+            }
+        };
+        if (before.count > 1 && before.count - 1U > found.count) {
+            extend(at - before.d, before.count - 1U);
+        }
+        if (found.count >= LONG_ENOUGH) {
+            return found;
+        }
+        const Copy first = found;
+        for (const std::uint16_t d : recent_[source]) {
+            const std::size_t place = at - d;
+            if (d != 0 && place > led && (place >= leds_) == (source == OWN)) {
+                try_place(place);
+            }
+        }
+        int tries = TRIES;
+        for (std::uint32_t place = most > 1 ? pairs_[source].first(pair(at)) : NOWHERE;
+             place != NOWHERE && found.count < most && tries-- > 0;
+             place = pairs_[source].after(place)) {
+            try_place(place);
+        }
+        for (std::uint32_t place = singles_[source].first(seen_[at]);
+             found.count == 0 && place != NOWHERE; place = singles_[source].after(place)) {
+            if (seen_[place] == seen_[at]) {
+                found = {1, static_cast<std::uint16_t>(at - place)};
+            }
+        }
+        if (found.count > 1 && found.d != first.d && recent_[source][0] != found.d) {
+            std::rotate(recent_[source].begin(), recent_[source].end() - 1, recent_[source].end());
+            recent_[source][0] = found.d;
+        }
+        return found;
+    }
+
+    std::size_t leds_;
+    std::vector<std::uint32_t> seen_; // the previous frame's LEDs, then the frame's own
+    Chains pairs_[2];
+    Chains singles_[2];
+    std::array<std::array<std::uint16_t, RECENT>, 2> recent_{};
+};
 
 } // namespace
 
-FrameCopies find_copies(const Frames& frames, std::size_t k) {
-    const std::size_t leds = frames.frame_size() / 3;
-    // The previous frame's LEDs (unknown to a frame that stands alone), then the frame's own.
-    std::vector<std::uint32_t> seen(2 * leds, UNKNOWN);
-    for (std::size_t led = 0; led < leds; ++led) {
-        seen[leds + led] = colour_of(frames.frame(k), led);
-        if (k > 0) {
-            seen[led] = colour_of(frames.frame(k - 1), led);
-        }
-    }
-    FrameCopies copies{Copies(leds), Copies(leds)};
-    const std::uint32_t* to = seen.data() + leds;
-    for (std::size_t d = 1; d < leds; ++d) {
-        const std::uint32_t* from = to - d;
-        // From LED d on, the copy reads LEDs this frame has written.
-        std::uint16_t run = 0;
-        for (std::size_t led = leds; led-- > d;) {
-            run = to[led] == from[led]
-                      ? static_cast<std::uint16_t>(std::min<std::size_t>(run + 1U, LONG_COUNT))
-                      : 0;
-            if (run > copies.changes[led].count) {
-                copies.changes[led] = {run, static_cast<std::uint16_t>(d)};
-            }
-            if (run > copies.alone[led].count) {
-                copies.alone[led] = {run, static_cast<std::uint16_t>(d)};
-            }
-        }
-        // Before it, the previous frame's, and a copy stops at its last LED.
-        run = 0;
-        for (std::size_t led = d; k > 0 && led-- > 0;) {
-            run = to[led] == from[led]
-                      ? static_cast<std::uint16_t>(std::min<std::size_t>(run + 1U, LONG_COUNT))
-                      : 0;
-            if (run > copies.changes[led].count) {
-                copies.changes[led] = {run, static_cast<std::uint16_t>(d)};
-            }
-        }
+std::vector<FrameCopies> find_copies(const Frames& frames) {
+    Finder finder(frames.frame_size() / 3);
+    std::vector<FrameCopies> copies;
+    for (std::size_t k = 0; k < frames.count(); ++k) {
+        copies.push_back(finder.find(frames, k));
     }
     return copies;
 }

@@ -11,7 +11,7 @@
 
 namespace tivrano {
 
-// The longest copy that starts at an LED: `count` LEDs (0: none), each from the LED `d` before
+// A copy that starts at an LED: `count` LEDs (0: none), each from the LED `d` before
 // it, counting round from the first LED to the last.
 struct Copy {
     std::uint16_t count = 0;
@@ -19,13 +19,14 @@ struct Copy {
 };
 using Copies = std::vector<Copy>;
 
-// The copies for frame k: from the LEDs it has already written, as a frame that stands alone
+// The copies for a frame: from the LEDs it has already written, as a frame that stands alone
 // makes them (`alone`), and from those and the previous frame's LEDs not yet overwritten
 // (`changes`; for the first frame, the same as `alone`).
 struct FrameCopies {
     Copies alone;
     Copies changes;
 };
-FrameCopies find_copies(const Frames& frames, std::size_t k);
+// Each frame's copies: for each LED a long copy, if not always the longest.
+std::vector<FrameCopies> find_copies(const Frames& frames);
 
 } // namespace tivrano

@@ -8,7 +8,8 @@
 #include "pack.hpp"
 
 #include <algorithm>
-#include <deque>
+#include <array>
+#include <bit>
 #include <limits>
 #include <map>
 #include <numeric>
@@ -25,6 +26,8 @@ namespace {
 // more), by which tivrano_frame tells them apart.
 enum RecordKind : std::uint8_t { STANDS_ALONE = 0, CHANGES = 1 };
 constexpr std::int16_t NO_INDEX = -1;
+// An animation of more LEDs than this in all its frames chooses its palette by its first frames.
+constexpr std::size_t SAMPLE_LEDS = 8192;
 constexpr std::int64_t NONE = std::numeric_limits<std::int64_t>::max() / 4;
 
 std::uint32_t colour_at(std::span<const std::uint8_t> frame, std::size_t led) {
@@ -33,25 +36,44 @@ std::uint32_t colour_at(std::span<const std::uint8_t> frame, std::size_t led) {
 }
 
 // The smallest value among those pushed at an index from some lower bound on, as both the
-// pushed indices and the bounds only grow.
+// pushed indices and the bounds only grow, and a bound is never more than LONG_COUNT below the
+// last index pushed.
 class WindowMin {
   public:
+    static constexpr std::size_t CAPACITY = 512; // above LONG_COUNT + 1, a power of two
+
     void push(std::size_t index, std::int64_t value) {
-        while (!entries_.empty() && entries_.back().second >= value) {
-            entries_.pop_back();
+        while (end_ != begin_ && at(end_ - 1).value >= value) {
+            --end_;
         }
-        entries_.emplace_back(index, value);
+        if (end_ - begin_ == CAPACITY) {
+            ++begin_; // below any bound to come, which is at most LONG_COUNT below `index`
+        }
+        at(end_++) = {value, index};
     }
     std::pair<std::size_t, std::int64_t> from(std::size_t low) {
-        while (!entries_.empty() && entries_.front().first < low) {
-            entries_.pop_front();
+        while (end_ != begin_ && at(begin_).index < low) {
+            ++begin_;
         }
-        return entries_.empty() ? std::pair<std::size_t, std::int64_t>{0, NONE} : entries_.front();
+        if (end_ == begin_) {
+            return {0, NONE};
+        }
+        return {at(begin_).index, at(begin_).value};
     }
 
   private:
-    std::deque<std::pair<std::size_t, std::int64_t>> entries_;
+    struct Entry {
+        std::int64_t value;
+        std::size_t index;
+    };
+    Entry& at(std::size_t i) { return entries_[i & (CAPACITY - 1)]; }
+
+    std::array<Entry, CAPACITY> entries_;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
 };
+
+static_assert(WindowMin::CAPACITY > LONG_COUNT + 1);
 
 // The palette at one index width: the colours that fit it, most common first.
 struct Palette {
@@ -89,12 +111,21 @@ struct Command {
     std::uint16_t d;
 };
 
+// What a command costs the shortest path: its bytes first, then, among commands of as many bytes,
+// the cycles it takes to play, so that the packer keeps frames quick where it can.
+constexpr std::int64_t BYTE = std::int64_t{1} << 32;
+
+constexpr std::int64_t cycles(std::uint64_t count) {
+    return static_cast<std::int64_t>(count);
+}
+
 // The shortest commands for frame k, over every LED (STANDS_ALONE) or over those that changed
-// since the frame before (CHANGES): a shortest path over the LEDs, where best_[end] is the fewest
-// bytes that give the first `end` LEDs and step_[end] the command that ends there. Each kind of
-// command that may end at an LED starts at the cheapest place its count allows, which a sliding
-// minimum keeps for each header length (and, for spans of indices, for each place a start takes in
-// a byte).
+// since the frame before (CHANGES): a shortest path over the LEDs, where best_[end] is the least
+// cost of the first `end` LEDs and step_[end] the command that ends there. Each kind of command
+// that may end at an LED starts at the cheapest place its count allows, which a sliding minimum
+// keeps for each header length (and, for spans of indices, for each place a start takes in a
+// byte); as a command's cost grows with its LEDs by the same amount wherever it starts, each
+// place is kept at its cost less that of its LEDs before it.
 class ShortestPath {
     using Bytes = std::span<const std::uint8_t>;
 
@@ -102,8 +133,13 @@ class ShortestPath {
     ShortestPath(const Frames& frames, std::size_t k, RecordKind kind,
                  const std::vector<std::int16_t>& index, std::size_t per_byte, const Copies& copies)
         : frame_(frames.frame(k)), previous_(kind == CHANGES ? frames.frame(k - 1) : Bytes{}),
-          index_(index), per_byte_(per_byte), best_(index.size() + 1, NONE),
-          step_(index.size() + 1, {SKIP, 0, 0}), indices_(2 * per_byte) {
+          index_(index), per_byte_(per_byte), per_byte_shift_(std::countr_zero(per_byte)),
+          // A record of changes that starts with another command starts with a skip of none.
+          lead_(kind == CHANGES ? BYTE + cycles(COMMAND_CYCLES) : 0),
+          per_index_(cycles(LED_CYCLES[INDICES] + (per_byte > 1 ? UNPACK_CYCLES : 0))),
+          best_(index.size() + 1, NONE), step_(index.size() + 1, {SKIP, 0, 0}), indices_(2),
+          // LEDs as they are take more bytes than the same LEDs as indices.
+          all_indexed_(std::find(index.begin(), index.end(), NO_INDEX) == index.end()) {
         best_[0] = 0;
         for (std::size_t end = 1; end < best_.size(); ++end) {
             offer_copies(end - 1, copies[end - 1]);
@@ -134,32 +170,42 @@ class ShortestPath {
         std::uint16_t d;
     };
 
-    // Offers the copies that start at `start`, of each count up to the longest.
+    // The cost of the LEDs before `start`, for a command other than a skip that starts there.
+    std::int64_t before(std::size_t start) const { return best_[start] + (start == 0 ? lead_ : 0); }
+
+    // Offers the copies that start at `start`: the longest, and the longest with a one-byte
+    // header. No shorter one saves a byte, as the LEDs after a copy cost no more for starting
+    // further on (a command trimmed at its front costs no more).
     void offer_copies(std::size_t start, const Copy& longest) {
-        for (std::size_t n = 1; n <= longest.count; ++n) {
-            const std::size_t end = start + n;
-            const std::int64_t cost = best_[start] + (n > SHORT_COUNT ? 4 : 3);
-            if (cost < best_[end]) {
-                best_[end] = cost;
-                step_[end] = {COPY, start, longest.d};
+        const std::size_t short_count = std::min<std::size_t>(longest.count, SHORT_COUNT);
+        for (const std::size_t n : {short_count, std::size_t{longest.count}}) {
+            const std::int64_t cost = before(start) + (n > SHORT_COUNT ? 4 : 3) * BYTE +
+                                      cycles(COMMAND_CYCLES + LED_CYCLES[COPY] * n);
+            if (n > 0 && cost < best_[start + n]) {
+                best_[start + n] = cost;
+                step_[start + n] = {COPY, start, longest.d};
             }
         }
     }
 
     // A command may start at `start`, with a header of 1 + `window` bytes.
     void push(std::size_t start, std::size_t window) {
-        const std::int64_t value = best_[start];
-        const auto place = static_cast<std::int64_t>(start / per_byte_);
-        skip_[window].push(start, value);
-        run_[window].push(start, value);
-        triples_[window].push(start, value - 3 * static_cast<std::int64_t>(start));
-        indices_[2 * (start % per_byte_) + window].push(start, value - place);
+        const auto at = static_cast<std::int64_t>(start);
+        const auto byte = static_cast<std::int64_t>(start >> per_byte_shift_);
+        skip_[window].push(start, best_[start] - cycles(LED_CYCLES[SKIP]) * at);
+        run_[window].push(start, before(start) - cycles(LED_CYCLES[RUN]) * at);
+        if (!all_indexed_) {
+            triples_[window].push(start,
+                                  before(start) - (3 * BYTE + cycles(LED_CYCLES[TRIPLES])) * at);
+        }
+        indices_[window].push(start, before(start) - byte * BYTE - per_index_ * at);
     }
 
     // Where the stretches that end at `led` begin: unchanged LEDs, one colour, indexed colours.
     void track(std::size_t led) {
-        unchanged_ = !previous_.empty() &&
-                     same_bytes(frame_.subspan(3 * led, 3), previous_.subspan(3 * led, 3));
+        unchanged_ = !previous_.empty() && frame_[3 * led] == previous_[3 * led] &&
+                     frame_[3 * led + 1] == previous_[3 * led + 1] &&
+                     frame_[3 * led + 2] == previous_[3 * led + 2];
         if (!unchanged_) {
             unchanged_from_ = led + 1;
         }
@@ -170,27 +216,32 @@ class ShortestPath {
 
     // Offers each command that ends at `end`, starting no lower than `low`.
     void offer_all(std::size_t end, std::size_t window, std::size_t low) {
-        const std::int64_t header = 1 + static_cast<std::int64_t>(window);
+        const std::int64_t header =
+            (1 + static_cast<std::int64_t>(window)) * BYTE + cycles(COMMAND_CYCLES);
+        const auto at = static_cast<std::int64_t>(end);
         if (unchanged_) {
             // A skip's count is its LEDs, not one less: it covers one LED less than the rest.
             const std::size_t most = window == 0 ? SHORT_COUNT - 1 : LONG_COUNT - 1;
             const std::size_t skip_low = std::max(low, end > most ? end - most : 0);
             const auto [from, value] = skip_[window].from(std::max(skip_low, unchanged_from_));
-            offer(value + header, SKIP, from, end);
+            offer(value + header + cycles(LED_CYCLES[SKIP]) * at, SKIP, from, end);
         }
         if (index_[end - 1] != NO_INDEX) {
             const auto [from, value] = run_[window].from(std::max(low, same_from_));
-            offer(value + header + 1, RUN, from, end);
-            for (std::size_t place = 0; place < per_byte_; ++place) {
-                const auto [start, least] =
-                    indices_[2 * place + window].from(std::max(low, indexed_from_));
-                const auto bytes =
-                    static_cast<std::int64_t>((end + per_byte_ - 1 - place) / per_byte_);
-                offer(least + header + bytes, INDICES, start, end);
-            }
+            offer(value + header + BYTE + cycles(LED_CYCLES[RUN]) * at, RUN, from, end);
+            // Indices from a start at `place` in its byte to `end` fill the bytes up to that of
+            // `end`, and one more if `end` falls after `place` in its byte.
+            const auto whole = static_cast<std::int64_t>(end >> per_byte_shift_);
+            const std::size_t end_place = end & (per_byte_ - 1);
+            const auto [start, least] = indices_[window].from(std::max(low, indexed_from_));
+            const std::int64_t bytes = whole + ((start & (per_byte_ - 1)) < end_place ? 1 : 0);
+            offer(least + header + bytes * BYTE + per_index_ * at, INDICES, start, end);
         }
-        const auto [from, value] = triples_[window].from(low);
-        offer(value + header + 2 + 3 * static_cast<std::int64_t>(end), TRIPLES, from, end);
+        if (!all_indexed_) {
+            const auto [from, value] = triples_[window].from(low);
+            offer(value + header + 2 * BYTE + (3 * BYTE + cycles(LED_CYCLES[TRIPLES])) * at,
+                  TRIPLES, from, end);
+        }
     }
 
     void offer(std::int64_t cost, Op op, std::size_t from, std::size_t end) {
@@ -203,13 +254,17 @@ class ShortestPath {
     Bytes frame_;
     Bytes previous_; // none for STANDS_ALONE
     const std::vector<std::int16_t>& index_;
-    std::size_t per_byte_;
+    std::size_t per_byte_; // indices in a byte: 1, 2, 4 or 8
+    int per_byte_shift_;
+    std::int64_t lead_;      // for a command other than a skip at the first LED
+    std::int64_t per_index_; // the cycles of an LED in a span of indices
     std::vector<std::int64_t> best_;
     std::vector<Step> step_;
     WindowMin skip_[2];
     WindowMin run_[2];
     WindowMin triples_[2];
     std::vector<WindowMin> indices_;
+    bool all_indexed_;
     bool unchanged_ = false;
     std::size_t unchanged_from_ = 0;
     std::size_t same_from_ = 0;
@@ -273,7 +328,7 @@ std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& pa
 }
 
 Candidates candidates(const Frames& frames, std::size_t k, const Palette& palette,
-                      const std::vector<FrameCopies>& copies, std::vector<std::int16_t>& index) {
+                      std::span<const FrameCopies> copies, std::vector<std::int16_t>& index) {
     const auto frame = frames.frame(k);
     Candidates made;
     for (std::size_t led = 0; led < index.size(); ++led) {
@@ -331,7 +386,7 @@ Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::
 }
 
 Packed pack_with(const Frames& frames, const Palette& palette,
-                 const std::vector<FrameCopies>& copies) {
+                 std::span<const FrameCopies> copies) {
     const std::size_t leds = frames.frame_size() / 3;
     std::vector<std::int16_t> index(leds);
     std::vector<Candidates> made;
@@ -363,19 +418,42 @@ Packed pack(const Frames& frames) {
     std::vector<std::pair<std::uint32_t, std::uint64_t>> by_count(counts.begin(), counts.end());
     std::stable_sort(by_count.begin(), by_count.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });
-    std::vector<FrameCopies> copies;
-    for (std::size_t k = 0; k < frames.count(); ++k) {
-        copies.push_back(find_copies(frames, k));
+    const std::vector<FrameCopies> copies = find_copies(frames);
+    // The index widths to try: the one that holds every colour (or 8 bits, of the commonest
+    // 256); the one below it, which leaves the rarest colours out but may be smaller when they
+    // are rare; and none, for colours that hardly repeat. On the animations we measure, no
+    // other width is ever smaller than all of these, and with two colours or fewer, 1 bit is
+    // always smallest.
+    std::uint8_t bits = 1;
+    while (bits < 8 && std::size_t{1} << bits < by_count.size()) {
+        bits = static_cast<std::uint8_t>(2 * bits);
+    }
+    std::vector<std::uint8_t> widths = {bits};
+    if (bits > 1) {
+        widths.push_back(static_cast<std::uint8_t>(bits / 2));
+        widths.push_back(0);
+    }
+    // A long animation is packed whole only once, at the width that packs its first frames
+    // smallest.
+    const std::size_t leds = frames.frame_size() / 3;
+    const std::size_t sample =
+        std::max<std::size_t>(2, SAMPLE_LEDS / std::max<std::size_t>(leds, 1));
+    if (widths.size() > 1 && frames.count() > sample) {
+        Frames first = frames;
+        first.values.resize(sample * frames.frame_size());
+        first.delay_ms.resize(sample);
+        std::optional<std::pair<std::uint64_t, std::uint8_t>> best;
+        for (const std::uint8_t width : widths) {
+            const Packed packed =
+                pack_with(first, make_palette(by_count, width), std::span(copies).first(sample));
+            best = std::min(best.value_or(std::pair{size_of(packed), width}),
+                            std::pair{size_of(packed), width});
+        }
+        widths = {best->second};
     }
     std::optional<Packed> smallest;
-    std::size_t held = 0; // the colours the last palette held
-    for (const std::uint8_t bits :
-         {std::uint8_t{0}, std::uint8_t{1}, std::uint8_t{2}, std::uint8_t{4}, std::uint8_t{8}}) {
-        if (held >= by_count.size() && bits > 1) {
-            break; // more bits would only make the indices longer
-        }
-        Packed packed = pack_with(frames, make_palette(by_count, bits), copies);
-        held = packed.palette.size() / 3;
+    for (const std::uint8_t width : widths) {
+        Packed packed = pack_with(frames, make_palette(by_count, width), copies);
         if (!smallest || size_of(packed) < size_of(*smallest)) {
             smallest = std::move(packed);
         }

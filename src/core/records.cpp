@@ -10,15 +10,10 @@ constexpr std::uint64_t NONE = std::numeric_limits<std::uint64_t>::max() / 4;
 
 } // namespace
 
-// The cycles an AVR takes to play a record, as tivrano_player.h's loop spends them: for the
-// record, each command, and each LED by what writes it.
 std::uint64_t cycles_of(std::span<const std::uint8_t> record, RecordShape shape) {
     const std::size_t leds = shape.leds;
     const std::uint8_t bits = shape.bits;
-    constexpr std::uint64_t RECORD = 200;
-    constexpr std::uint64_t COMMAND = 50;
-    constexpr std::uint64_t PER_LED[] = {3, 30, 40, 30, 17};
-    std::uint64_t cycles = RECORD;
+    std::uint64_t cycles = RECORD_CYCLES;
     for (std::size_t at = 0, led = 0; led < leds;) {
         auto op = static_cast<Op>(record[at] >> OP_SHIFT);
         std::size_t n = (record[at] & SHORT_COUNT) + std::size_t{1};
@@ -31,7 +26,8 @@ std::uint64_t cycles_of(std::span<const std::uint8_t> record, RecordShape shape)
         const std::size_t bytes[] = {0, 1, (n * bits + 7) / 8, 3 * n, 0};
         at += bytes[op];
         n -= op == SKIP ? 1 : 0;
-        cycles += COMMAND + PER_LED[op] * n + (op == INDICES && bits < 8 ? 6 * n : 0);
+        cycles += COMMAND_CYCLES + LED_CYCLES[op] * n +
+                  (op == INDICES && bits < 8 ? UNPACK_CYCLES * n : 0);
         led += n;
     }
     return cycles;

@@ -30,7 +30,13 @@ struct RecordShape {
     std::uint8_t bits;
 };
 
-// The cycles an AVR takes to play a record, as the player's loop spends them.
+// The cycles an AVR takes to play a record, as the player's loop spends them: for the record,
+// for each command, and for each LED by what writes it (an index of fewer than 8 bits costs
+// UNPACK_CYCLES more, to take it out of its byte).
+inline constexpr std::uint64_t RECORD_CYCLES = 200;
+inline constexpr std::uint64_t COMMAND_CYCLES = 50;
+inline constexpr std::uint64_t LED_CYCLES[] = {3, 30, 40, 30, 17}; // by Op
+inline constexpr std::uint64_t UNPACK_CYCLES = 6;
 std::uint64_t cycles_of(std::span<const std::uint8_t> record, RecordShape shape);
 
 // How many times the cycles of the longest frame in order a frame on its own may take, in
