@@ -419,26 +419,34 @@ Packed pack(const Frames& frames) {
     std::stable_sort(by_count.begin(), by_count.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });
     const std::vector<FrameCopies> copies = find_copies(frames);
-    // The index widths to try: the one that holds every colour (or 8 bits, of the commonest
-    // 256); the one below it, which leaves the rarest colours out but may be smaller when they
-    // are rare; and none, for colours that hardly repeat. On the animations we measure, no
-    // other width is ever smaller than all of these, and with two colours or fewer, 1 bit is
-    // always smallest.
+    // The index widths to try. For a short animation, each: none, and 1 bit up to the width
+    // that holds every colour (or 8 bits, of the commonest 256). For a long one, that width;
+    // the one below it, which leaves the rarest colours out but may be smaller when they are
+    // rare (not when they are half the LEDs); and none, for colours that hardly repeat or are
+    // copied more than indexed: the animation is packed whole only once, at the width that
+    // packs its first frames smallest. With two colours or fewer, 1 bit is always smallest.
     std::uint8_t bits = 1;
     while (bits < 8 && std::size_t{1} << bits < by_count.size()) {
         bits = static_cast<std::uint8_t>(2 * bits);
     }
-    std::vector<std::uint8_t> widths = {bits};
-    if (bits > 1) {
-        widths.push_back(static_cast<std::uint8_t>(bits / 2));
-        widths.push_back(0);
-    }
-    // A long animation is packed whole only once, at the width that packs its first frames
-    // smallest.
     const std::size_t leds = frames.frame_size() / 3;
     const std::size_t sample =
         std::max<std::size_t>(2, SAMPLE_LEDS / std::max<std::size_t>(leds, 1));
-    if (widths.size() > 1 && frames.count() > sample) {
+    std::vector<std::uint8_t> widths = {bits};
+    if (bits > 1 && frames.count() <= sample) {
+        for (std::uint8_t width = bits / 2; width > 0; width /= 2) {
+            widths.push_back(width);
+        }
+        widths.push_back(0);
+    } else if (bits > 1) {
+        std::uint64_t left_out = 0;
+        for (std::size_t c = std::size_t{1} << (bits / 2); c < by_count.size(); ++c) {
+            left_out += by_count[c].second;
+        }
+        if (2 * left_out < frames.values.size() / 3) {
+            widths.push_back(static_cast<std::uint8_t>(bits / 2));
+        }
+        widths.push_back(0);
         Frames first = frames;
         first.values.resize(sample * frames.frame_size());
         first.delay_ms.resize(sample);
