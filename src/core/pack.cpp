@@ -2,9 +2,9 @@
 // top of that header). Each frame's record is the smaller of: standing alone (commands over every
 // LED, or the values as they are), or commands over the previous frame, which may skip its LEDs
 // and copy those not yet overwritten; the commands are chosen by a shortest path over the LEDs,
-// so that no other sequence of commands (with the longest copy at each LED) is shorter. Frames
-// stand alone often enough that tivrano_frame's cycles stay bounded. The palette takes the most
-// common colours, at as many index bits as make the whole smallest.
+// so that hardly any other sequence of commands (with the copy found at each LED) is shorter.
+// Frames stand alone often enough that tivrano_frame's cycles stay bounded. The palette takes
+// the most common colours, at the index width that makes the whole smallest of those tried.
 #include "pack.hpp"
 
 #include <algorithm>
@@ -123,9 +123,10 @@ constexpr std::int64_t cycles(std::uint64_t count) {
 // since the frame before (CHANGES): a shortest path over the LEDs, where best_[end] is the least
 // cost of the first `end` LEDs and step_[end] the command that ends there. Each kind of command
 // that may end at an LED starts at the cheapest place its count allows, which a sliding minimum
-// keeps for each header length (and, for spans of indices, for each place a start takes in a
-// byte); as a command's cost grows with its LEDs by the same amount wherever it starts, each
-// place is kept at its cost less that of its LEDs before it.
+// keeps for each header length; as a command's cost grows with its LEDs by the same amount
+// wherever it starts, each place is kept at its cost less that of its LEDs before it. (A span of
+// indices costs a byte more where its start's place in a byte leaves the last byte part-filled:
+// the cheapest start is taken whatever its place, which now and then costs a byte a span.)
 class ShortestPath {
     using Bytes = std::span<const std::uint8_t>;
 
