@@ -138,7 +138,7 @@ class ShortestPath {
           // A record of changes that starts with another command starts with a skip of none.
           lead_(kind == CHANGES ? BYTE + cycles(COMMAND_CYCLES) : 0),
           per_index_(cycles(LED_CYCLES[INDICES] + (per_byte > 1 ? UNPACK_CYCLES : 0))),
-          best_(index.size() + 1, NONE), step_(index.size() + 1, {SKIP, 0, 0}), indices_(2),
+          best_(index.size() + 1, NONE), step_(index.size() + 1, {SKIP, 0, 0}),
           // LEDs as they are take more bytes than the same LEDs as indices.
           all_indexed_(std::find(index.begin(), index.end(), NO_INDEX) == index.end()) {
         best_[0] = 0;
@@ -199,7 +199,9 @@ class ShortestPath {
             triples_[window].push(start,
                                   before(start) - (3 * BYTE + cycles(LED_CYCLES[TRIPLES])) * at);
         }
-        indices_[window].push(start, before(start) - byte * BYTE - per_index_ * at);
+        if (window == 0) {
+            indices_.push(start, before(start) - byte * BYTE - per_index_ * at);
+        }
     }
 
     // Where the stretches that end at `led` begin: unchanged LEDs, one colour, indexed colours.
@@ -230,11 +232,14 @@ class ShortestPath {
         if (index_[end - 1] != NO_INDEX) {
             const auto [from, value] = run_[window].from(std::max(low, same_from_));
             offer(value + header + BYTE + cycles(LED_CYCLES[RUN]) * at, RUN, from, end);
-            // Indices from a start at `place` in its byte to `end` fill the bytes up to that of
-            // `end`, and one more if `end` falls after `place` in its byte.
+        }
+        // Indices from a start at `place` in its byte to `end` fill the bytes up to that of `end`,
+        // and one more if `end` falls after `place` in its byte. Only spans of a one-byte header:
+        // a longer span saves at most a byte over two, and often none.
+        if (index_[end - 1] != NO_INDEX && window == 0) {
             const auto whole = static_cast<std::int64_t>(end >> per_byte_shift_);
             const std::size_t end_place = end & (per_byte_ - 1);
-            const auto [start, least] = indices_[window].from(std::max(low, indexed_from_));
+            const auto [start, least] = indices_.from(std::max(low, indexed_from_));
             const std::int64_t bytes = whole + ((start & (per_byte_ - 1)) < end_place ? 1 : 0);
             offer(least + header + bytes * BYTE + per_index_ * at, INDICES, start, end);
         }
@@ -264,7 +269,7 @@ class ShortestPath {
     WindowMin skip_[2];
     WindowMin run_[2];
     WindowMin triples_[2];
-    std::vector<WindowMin> indices_;
+    WindowMin indices_;
     bool all_indexed_;
     bool unchanged_ = false;
     std::size_t unchanged_from_ = 0;
