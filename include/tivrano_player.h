@@ -38,10 +38,11 @@
 
    Playing from a file
 
-   `tivrano --binary --pack` writes the animation as one file (laid out as "Files" says below),
-   for firmware that keeps it on an SD card, a flash file system or SPI flash. The stream player
-   reads it through the firmware's function, a few bytes at a time; its state is the caller's
-   `struct tivrano_stream`, at most 64 bytes (22 on an AVR), and it keeps no frame beside leds.
+   `tivrano --name=NAME --pack --binary -o FILE FRAMES...` writes the animation as one file (laid
+   out as "Files" says below), for firmware that keeps it on an SD card, a flash file system or
+   SPI flash. The stream player reads it through the firmware's function, a few bytes at a
+   time; its state is the caller's `struct tivrano_stream`, at most 64 bytes (22 on an AVR),
+   and it keeps no frame beside leds.
 
      typedef size_t (*tivrano_read)(void* context, uint32_t offset, uint8_t* to, size_t count)
          the firmware's: reads count bytes of the file from offset into to, and returns how many
@@ -67,10 +68,10 @@
                                     palette.
 
    No bytes of the file are trusted: each number is checked before it is used, and nothing is
-   written outside the 3 * width * height bytes at leds, whatever the file holds. Once a stream
-   has failed, tivrano_stream_open failing or tivrano_stream_next, tivrano_stream_next writes
-   nothing more and returns 0, until tivrano_stream_open starts it again (from the first
-   frame); the frame it failed in may be partly written. A delay of 0 can be a frame's own: to
+   written outside the 3 * width * height bytes at leds, whatever the file holds. Once the
+   stream has failed, in tivrano_stream_open or in tivrano_stream_next, tivrano_stream_next
+   writes nothing more and returns 0 until tivrano_stream_open starts it again, from the first
+   frame; the frame it failed in may be partly written. A delay of 0 can be a frame's own: to
    tell a failure, test tivrano_stream_error.
 
      static size_t read_file(void* context, uint32_t offset, uint8_t* to, size_t count) {
@@ -97,7 +98,8 @@
    bytes at a time (16), and values as they are straight into leds; the palette once a frame
    when it has at most TIVRANO_STREAM_COLOURS colours (16), else a colour for each LED. The
    chunk and that palette lie on the stack of tivrano_stream_next, which takes about 120 bytes
-   of it on an AVR; either number may be defined before the header is included.
+   of it on an AVR, besides the read function; either number may be defined before the header
+   is included, from 1 to 255 and to 256.
 
    Reading from program memory
 
@@ -150,7 +152,7 @@
 
    Files
 
-   The file `tivrano --binary --pack` writes, which the stream player plays, holds the animation
+   The file `tivrano --pack --binary` writes, which the stream player plays, holds the animation
    as follows. Every number in it is little-endian; an offset counts from the file's first byte.
 
      offset  bytes               what
@@ -442,6 +444,10 @@ struct tivrano_stream {
 #endif
 #ifndef TIVRANO_STREAM_COLOURS
 #define TIVRANO_STREAM_COLOURS 16
+#endif
+#if TIVRANO_STREAM_CHUNK < 1 || TIVRANO_STREAM_CHUNK > 255 || TIVRANO_STREAM_COLOURS < 1 ||        \
+    TIVRANO_STREAM_COLOURS > 256
+#error "TIVRANO_STREAM_CHUNK is from 1 to 255, TIVRANO_STREAM_COLOURS from 1 to 256"
 #endif
 
 static inline uint16_t tivrano_le16(const uint8_t* b) {
