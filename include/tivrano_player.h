@@ -84,6 +84,31 @@
    --max-bytes count; with 4-byte pointers 2 more a frame and 7 more, and any padding the
    compiler adds to align the arrays.
 
+   Files
+
+   `tivrano --binary --pack` writes an animation as one file, for firmware that reads it from an
+   SD card, a flash file system or SPI flash with the stream player below. Every number in it is
+   little-endian; an offset counts from the file's first byte.
+
+     offset  bytes               what
+     0       4                   "TIVP", the magic number
+     4       1                   the format, TIVRANO_PLAYER_FORMAT
+     5       1                   bits, of an index: 1, 2, 4 or 8
+     6       2                   width
+     8       2                   height, width * height at most 65,535
+     10      2                   count, of frames, at least 1
+     12      2                   colours, of the palette: at most 2^bits
+     14      2                   records, at least 1 and at most count
+     16      4 * count           each frame's delay in milliseconds (2), then its record (2)
+             4 * (records + 1)   where each record starts, and where the last ends: the file's
+                                 size (4 each)
+             3 * colours         the palette
+                                 the records, one after the other, the first where the palette
+                                 ends
+
+   The palette and the records are the bytes an animation holds in flash, as the format above
+   says: a record's commands cover every LED of a frame and end where the next record starts.
+
    Limits
 
    65,535 frames, of 65,535 LEDs each. On an AVR, avr-gcc places no object over 32,767 bytes:

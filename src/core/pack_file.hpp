@@ -10,8 +10,9 @@
 
 namespace tivrano {
 
-// The file's bytes: a header (a magic number, the player's format, width, height, frame count,
-// each frame's delay, where each record starts), then the palette and the records as in flash.
+// The file's bytes, laid out as tivrano_player.h writes up under "Files": a header (a magic
+// number, the player's format, width, height, frame count, each frame's delay and record, where
+// each record starts), then the palette and the records as in flash.
 std::vector<std::uint8_t> packed_file(const Frames& frames, const Packed& packed);
 
 } // namespace tivrano

@@ -1,0 +1,57 @@
+// The packed file, laid out as tivrano_player.h's stream player reads it (its layout is written
+// up at the top of that header): every number little-endian, whatever the host's order.
+#include "pack_file.hpp"
+
+#include <array>
+
+namespace tivrano {
+namespace {
+
+constexpr std::array<std::uint8_t, 4> FILE_MAGIC = {'T', 'I', 'V', 'P'};
+// The header's bytes; then 4 a frame (its delay and its record's number), 4 a record and 4 more
+// (where each starts, and where the last ends), the palette and the records.
+constexpr std::size_t FILE_HEADER_SIZE = 16;
+constexpr std::size_t FRAME_ENTRY_SIZE = 4;
+constexpr std::size_t RECORD_START_SIZE = 4;
+
+void put16(std::vector<std::uint8_t>& file, std::size_t value) {
+    file.push_back(static_cast<std::uint8_t>(value));
+    file.push_back(static_cast<std::uint8_t>(value >> 8U));
+}
+
+void put32(std::vector<std::uint8_t>& file, std::size_t value) {
+    put16(file, value & 0xFFFFU);
+    put16(file, value >> 16U);
+}
+
+} // namespace
+
+std::vector<std::uint8_t> packed_file(const Frames& frames, const Packed& packed) {
+    std::vector<std::uint8_t> file(FILE_MAGIC.begin(), FILE_MAGIC.end());
+    file.push_back(static_cast<std::uint8_t>(PLAYER_FORMAT));
+    file.push_back(packed.bits);
+    put16(file, static_cast<std::size_t>(frames.width));
+    put16(file, static_cast<std::size_t>(frames.height));
+    put16(file, frames.count());
+    put16(file, packed.palette.size() / 3);
+    put16(file, packed.records.size());
+    for (std::size_t k = 0; k < frames.count(); ++k) {
+        put16(file, frames.delay_ms[k]);
+        put16(file, packed.frame_record[k]);
+    }
+    // Within MAX_ANIMATION_VALUES and the headers of its commands: far below 4 GiB.
+    std::size_t start = FILE_HEADER_SIZE + FRAME_ENTRY_SIZE * frames.count() +
+                        RECORD_START_SIZE * (packed.records.size() + 1) + packed.palette.size();
+    for (const auto& record : packed.records) {
+        put32(file, start);
+        start += record.size();
+    }
+    put32(file, start);
+    file.insert(file.end(), packed.palette.begin(), packed.palette.end());
+    for (const auto& record : packed.records) {
+        file.insert(file.end(), record.begin(), record.end());
+    }
+    return file;
+}
+
+} // namespace tivrano
