@@ -1,5 +1,6 @@
 #include "formats.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tivrano {
@@ -30,8 +31,14 @@ std::uint64_t image_bytes(const TextOptions& options, std::int32_t width, std::i
 }
 
 bool set_format(Format& format, std::string_view name) {
+    const auto same = [name](std::string_view known) {
+        return name.size() == known.size() &&
+               std::equal(name.begin(), name.end(), known.begin(), [](char a, char b) {
+                   return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+               });
+    };
     for (std::size_t k = 0; k < std::size(FORMAT_NAMES); ++k) {
-        if (name == FORMAT_NAMES[k]) {
+        if (same(FORMAT_NAMES[k])) {
             format = static_cast<Format>(k);
             return true;
         }

@@ -23,8 +23,8 @@ std::uint64_t line_bytes(Format format, std::uint64_t length);
 // The bytes of an image's array in the format, for positive dimensions.
 std::uint64_t image_bytes(const TextOptions& options, std::int32_t width, std::int32_t height);
 
-// The format's name in the options (grb, rgb565, mono); false for any other, leaving `format`
-// as it was.
+// The format by its name, grb, rgb565 or mono, in any case; false for any other, leaving
+// `format` as it was.
 bool set_format(Format& format, std::string_view name);
 std::string_view format_name(Format format);
 
