@@ -72,8 +72,10 @@ void encode(const Encoder& encoder, const std::uint8_t* triples, std::size_t led
     if (encoder.format == Format::rgb565) {
         const std::size_t low = encoder.swap_bytes ? 1 : 0;
         for (std::size_t k = 0; k < leds; ++k, triples += 3) {
-            const unsigned value = (triples[0] >> 3U) << 11U | (triples[1] >> 2U) << 5U |
-                                   static_cast<unsigned>(triples[2] >> 3U);
+            const unsigned first = triples[0];
+            const unsigned second = triples[1];
+            const unsigned third = triples[2];
+            const unsigned value = (first >> 3U) << 11U | (second >> 2U) << 5U | third >> 3U;
             out[2 * k + low] = static_cast<std::uint8_t>(value & 0xFFU);
             out[2 * k + 1 - low] = static_cast<std::uint8_t>(value >> 8U);
         }
