@@ -130,16 +130,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (format == tivrano::Format::rgb565) {
             require(tivrano::set_order(formatted.layout, size / 16 % 2 == 1 ? "bgr" : "rgb"));
         }
-        std::string values;
+        std::string written;
         std::string bytes;
-        require(tivrano::convert_bmp({data, size}, {collect, &values}, formatted) == 0);
+        require(tivrano::convert_bmp({data, size}, {collect, &written}, formatted) == 0);
         formatted.binary = true;
         require(tivrano::convert_bmp({data, size}, {collect, &bytes}, formatted) == 0);
         const std::int32_t width = le32(data + 18);
         const std::int32_t height = le32(data + 22);
         require(bytes.size() ==
                 (width > 0 && height > 0 ? tivrano::image_bytes(formatted, width, height) : 0));
-        require(hex_values(values) == bytes);
+        require(hex_values(written) == bytes);
     }
     // The colour options change values, never the text's length after the comment, whatever
     // the dimensions; a limit is met or refused.

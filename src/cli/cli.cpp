@@ -153,6 +153,18 @@ int print(Sink sink, std::string_view text) {
     return sink.write(sink.context, text.data(), text.size()) ? 0 : FAILED;
 }
 
+// Bytes are never written to a terminal, standard output or the file of -o.
+int refuse_terminal(Sink standard, const Request& request) {
+    if (!request.text.binary || !platform::is_terminal(request.output_path)) {
+        return 0;
+    }
+    return refuse_option(standard, "--binary",
+                         request.output_path != nullptr
+                             ? "the output file is a terminal, and the values are bytes"
+                             : "standard output is a terminal, and the values are bytes: "
+                               "redirect it into a file, or give -o FILE");
+}
+
 int dispatch(int argc, char** argv, Outputs& outputs) {
     const Sink standard{write_to, &outputs.standard};
     const std::string_view only = argc == 2 ? argv[1] : "";
@@ -181,12 +193,8 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
     if (request.pack && request.text.name.empty()) {
         return refuse_option(standard, "--pack", "it needs --name, the animation's name");
     }
-    if (request.text.binary && platform::is_terminal(request.output_path)) {
-        return refuse_option(standard, "--binary",
-                             request.output_path != nullptr
-                                 ? "the output file is a terminal, and the values are bytes"
-                                 : "standard output is a terminal, and the values are bytes: "
-                                   "redirect it into a file, or give -o FILE");
+    if (refuse_terminal(standard, request) != 0) {
+        return FAILED;
     }
     if (!animation && (request.delay_given != nullptr || request.header_path != nullptr)) {
         const Line given =

@@ -30,13 +30,15 @@ constexpr std::size_t COMPRESSION_OFFSET = 30;
 constexpr std::uint64_t BYTES_PER_PIXEL = 3;
 
 // Each value as it is: the colour table of no colour options.
-constexpr std::array<std::uint8_t, 256> IDENTITY = [] {
+constexpr std::array<std::uint8_t, 256> make_identity() {
     std::array<std::uint8_t, 256> table{};
     for (std::size_t value = 0; value < table.size(); ++value) {
         table[value] = static_cast<std::uint8_t>(value);
     }
     return table;
-}();
+}
+
+constexpr std::array<std::uint8_t, 256> IDENTITY = make_identity();
 
 constexpr std::string_view NO_SIGNATURE = "BM header not found!\r\n";
 constexpr std::string_view TRUNCATED = "BMP file truncated!\n";
