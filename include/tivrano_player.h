@@ -4,7 +4,8 @@
    One C99 header, for C and C++. It allocates nothing and keeps no state of its own: a frame
    goes straight into the firmware's LED buffer, 3 bytes an LED in the order the text was made
    for, and the only state is the caller's `struct tivrano_player`. On an AVR the animation
-   lives in flash and is read with pgm_read_*; elsewhere it is plain constant data.
+   lives in flash and is read with pgm_read_*; elsewhere it is plain constant data. The stream
+   player plays the same animation from a file, through a read function of the firmware's.
 
    API
 
@@ -34,6 +35,71 @@
          show(leds);
          wait(ms);
      }
+
+   Playing from a file
+
+   `tivrano --name=NAME --pack --binary -o FILE FRAMES...` writes the animation as one file (laid
+   out as "Files" says below), for firmware that keeps it on an SD card, a flash file system or
+   SPI flash. The stream player reads it through the firmware's function, a few bytes at a
+   time; its state is the caller's `struct tivrano_stream`, at most 64 bytes (22 on an AVR),
+   and it keeps no frame beside leds.
+
+     typedef size_t (*tivrano_read)(void* context, uint32_t offset, uint8_t* to, size_t count)
+         the firmware's: reads count bytes of the file from offset into to, and returns how many
+         it read. context is what the firmware gave tivrano_stream_open.
+     int tivrano_stream_open(s, read, context)
+         reads the file's header and checks it: 0, or -1 when the file cannot be played.
+     uint16_t tivrano_stream_count(s), tivrano_stream_width(s), tivrano_stream_height(s)
+         the frames, and the LEDs of a frame across and down; 0 after a failed open. The
+         firmware checks that its buffer holds 3 * width * height bytes: the file says how many
+         LEDs a frame has, and the player writes that many.
+     uint16_t tivrano_stream_next(s, leds)
+         writes the next frame into leds and returns its delay, as tivrano_player_next does,
+         from the first frame after the last; it too relies on leds holding the frame it wrote
+         last.
+     uint8_t tivrano_stream_error(s)
+         why the stream stopped, or TIVRANO_STREAM_OK (0):
+         TIVRANO_STREAM_SHORT_READ  the read function gave fewer bytes than asked for: the card
+                                    failed, or the file is cut short;
+         TIVRANO_STREAM_BAD_FILE    not such a file, or of another format: a wrong magic number
+                                    or format, sizes that do not agree, a frame's record that is
+                                    not there, a record that runs past its end or on after its
+                                    commands, commands past the LEDs of the frame or past the
+                                    palette.
+
+   No bytes of the file are trusted: each number is checked before it is used, and nothing is
+   written outside the 3 * width * height bytes at leds, whatever the file holds. Once the
+   stream has failed, in tivrano_stream_open or in tivrano_stream_next, tivrano_stream_next
+   writes nothing more and returns 0 until tivrano_stream_open starts it again, from the first
+   frame; the frame it failed in may be partly written. A delay of 0 can be a frame's own: to
+   tell a failure, test tivrano_stream_error.
+
+     static size_t read_file(void* context, uint32_t offset, uint8_t* to, size_t count) {
+         FILE* file = context;
+         return fseek(file, (long)offset, SEEK_SET) == 0 ? fread(to, 1, count, file) : 0;
+     }
+
+     static uint8_t leds[3 * 256];
+     struct tivrano_stream stream;
+     if (tivrano_stream_open(&stream, read_file, file) != 0 ||
+         (uint32_t)tivrano_stream_width(&stream) * tivrano_stream_height(&stream) > 256) {
+         stop();
+     }
+     for (;;) {
+         uint16_t ms = tivrano_stream_next(&stream, leds);
+         if (tivrano_stream_error(&stream) != TIVRANO_STREAM_OK) {
+             stop();
+         }
+         show(leds);
+         wait(ms);
+     }
+
+   For each frame it reads its entry in the file's tables, then its record TIVRANO_STREAM_CHUNK
+   bytes at a time (16), and values as they are straight into leds; the palette once a frame
+   when it has at most TIVRANO_STREAM_COLOURS colours (16), else a colour for each LED. The
+   chunk and that palette lie on the stack of tivrano_stream_next, which takes about 120 bytes
+   of it on an AVR, besides the read function; either number may be defined before the header
+   is included, from 1 to 255 and to 256.
 
    Reading from program memory
 
@@ -86,9 +152,8 @@
 
    Files
 
-   `tivrano --binary --pack` writes an animation as one file, for firmware that reads it from an
-   SD card, a flash file system or SPI flash with the stream player below. Every number in it is
-   little-endian; an offset counts from the file's first byte.
+   The file `tivrano --pack --binary` writes, which the stream player plays, holds the animation
+   as follows. Every number in it is little-endian; an offset counts from the file's first byte.
 
      offset  bytes               what
      0       4                   "TIVP", the magic number
@@ -226,6 +291,39 @@ static inline uint8_t* tivrano_put(uint8_t* leds, const uint8_t* from) {
 }
 #endif
 
+/* Times 2^bits, the indices left in a byte give the next (high byte) and the rest (low). */
+static inline uint8_t tivrano_scale(uint8_t bits) {
+    return bits == 1 ? 2 : bits == 2 ? 4 : 16;
+}
+
+/* The next index in a byte of indices, from its top bits: *byte keeps the rest, moved up. */
+static inline uint8_t tivrano_index(uint8_t* byte, uint8_t bits, uint8_t scale) {
+    uint8_t index = *byte;
+    if (bits != 8) {
+        const uint16_t product = (uint16_t)((uint16_t)*byte * scale);
+        index = (uint8_t)(product >> 8);
+        *byte = (uint8_t)product;
+    }
+    return index;
+}
+
+/* The LED that a copy at LED `at` reads first: d before it, counting round from the first LED to
+   the last. */
+static inline uint16_t tivrano_copied_led(uint16_t at, uint16_t d, uint16_t total) {
+    return (uint16_t)(at < d ? at + total - d : at - d);
+}
+
+/* Copies n LEDs (at least 1) from `from` to leds, the first first, and returns where the next
+   goes: from one LED before leds, it repeats that LED. */
+static inline uint8_t* tivrano_copy(uint8_t* leds, const uint8_t* from, uint16_t n) {
+    do {
+        *leds++ = *from++;
+        *leds++ = *from++;
+        *leds++ = *from++;
+    } while (--n != 0);
+    return leds;
+}
+
 /* Applies one frame's record to leds. */
 static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_t* r,
                                  uint8_t* leds) {
@@ -234,8 +332,7 @@ static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_
     uint16_t left = total;
     const uint8_t* palette = (const uint8_t*)TIVRANO_POINTER(&a->palette);
     const uint8_t bits = TIVRANO_BYTE(&a->bits);
-    /* Times 2^bits, the indices left in a byte give the next (high byte) and the rest (low). */
-    const uint8_t scale = bits == 1 ? 2 : bits == 2 ? 4 : 16;
+    const uint8_t scale = tivrano_scale(bits);
     while (left != 0) {
         const uint16_t at = (uint16_t)(total - left);
         uint8_t op = TIVRANO_BYTE(r++);
@@ -255,19 +352,8 @@ static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_
             ++left;
             leds += 3u * (uint16_t)(n - 1u);
         } else if (d != 0) {
-            /* Each LED from the one d before, counting round from the first LED to the last: a
-               copy that starts in the previous frame ends at the last LED. */
-            uint16_t from_led = (uint16_t)(at - d);
-            const uint8_t* from;
-            if (at < d) {
-                from_led = (uint16_t)(from_led + total);
-            }
-            from = first + 3u * from_led;
-            do {
-                *leds++ = *from++;
-                *leds++ = *from++;
-                *leds++ = *from++;
-            } while (--n != 0);
+            /* A copy that starts in the previous frame ends at the last LED. */
+            leds = tivrano_copy(leds, first + 3u * tivrano_copied_led(at, d, total), n);
         } else {
             /* From the animation: a colour of the palette, indices into it, or values. */
             uint8_t index = 0;
@@ -286,12 +372,7 @@ static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_
                             byte = TIVRANO_BYTE(r++);
                             have = 8;
                         }
-                        index = byte;
-                        if (bits != 8) {
-                            const uint16_t product = (uint16_t)((uint16_t)byte * scale);
-                            index = (uint8_t)(product >> 8);
-                            byte = (uint8_t)product;
-                        }
+                        index = tivrano_index(&byte, bits, scale);
                         have = (uint8_t)(have - bits);
                     }
                     from = palette + 3u * index;
@@ -327,6 +408,316 @@ static inline uint16_t tivrano_player_next(struct tivrano_player* p, uint8_t* le
     tivrano_apply(a, tivrano_record(a, i), leds);
     p->next = (uint16_t)(i + 1u == tivrano_count(a) ? 0u : i + 1u);
     return tivrano_delay_ms(a, i);
+}
+
+/* The stream player: a packed file read through the firmware's function, in small pieces. */
+
+typedef size_t (*tivrano_read)(void* context, uint32_t offset, uint8_t* to, size_t count);
+
+struct tivrano_stream {
+    tivrano_read read;
+    void* context;
+    uint32_t size; /* of the file, where its last record ends */
+    uint16_t count;
+    uint16_t width;
+    uint16_t height;
+    uint16_t colours;
+    uint16_t records;
+    uint16_t next;
+    uint8_t bits;
+    uint8_t error;
+};
+
+/* What tivrano_stream_error says. */
+#define TIVRANO_STREAM_OK 0
+#define TIVRANO_STREAM_SHORT_READ 1
+#define TIVRANO_STREAM_BAD_FILE 2
+
+/* "TIVP", the file's first 4 bytes, read as a little-endian number. */
+#define TIVRANO_FILE_MAGIC 0x50564954u
+#define TIVRANO_FILE_HEADER 16u
+
+/* On the stack of tivrano_stream_next: the bytes of a record it reads at a time, and the
+   colours a palette may have for it to read the palette once a frame, not once an LED. */
+#ifndef TIVRANO_STREAM_CHUNK
+#define TIVRANO_STREAM_CHUNK 16
+#endif
+#ifndef TIVRANO_STREAM_COLOURS
+#define TIVRANO_STREAM_COLOURS 16
+#endif
+#if TIVRANO_STREAM_CHUNK < 1 || TIVRANO_STREAM_CHUNK > 255 || TIVRANO_STREAM_COLOURS < 1 ||        \
+    TIVRANO_STREAM_COLOURS > 256
+#error "TIVRANO_STREAM_CHUNK is from 1 to 255, TIVRANO_STREAM_COLOURS from 1 to 256"
+#endif
+
+static inline uint16_t tivrano_le16(const uint8_t* b) {
+    return (uint16_t)((unsigned)b[1] << 8 | b[0]);
+}
+
+static inline uint32_t tivrano_le32(const uint8_t* b) {
+    return (uint32_t)tivrano_le16(b + 2) << 16 | tivrano_le16(b);
+}
+
+/* Says why the stream stopped, and returns 0. */
+static inline uint8_t tivrano_stream_fail(struct tivrano_stream* s, uint8_t error) {
+    s->error = error;
+    return 0;
+}
+
+/* Reads count bytes of the file at offset into to: 1, or 0 when fewer came. */
+static inline uint8_t tivrano_stream_get(struct tivrano_stream* s, uint32_t offset, uint8_t* to,
+                                         size_t count) {
+    return s->read(s->context, offset, to, count) == count
+               ? 1
+               : tivrano_stream_fail(s, TIVRANO_STREAM_SHORT_READ);
+}
+
+/* Where the file's table of record starts begins, and where its palette does. */
+static inline uint32_t tivrano_stream_starts(const struct tivrano_stream* s) {
+    return TIVRANO_FILE_HEADER + 4u * (uint32_t)s->count;
+}
+
+static inline uint32_t tivrano_stream_palette(const struct tivrano_stream* s) {
+    return tivrano_stream_starts(s) + 4u * ((uint32_t)s->records + 1u);
+}
+
+static inline int tivrano_stream_open(struct tivrano_stream* s, tivrano_read read, void* context) {
+    uint8_t h[TIVRANO_FILE_HEADER];
+    uint32_t records_at;
+    s->read = read;
+    s->context = context;
+    s->error = TIVRANO_STREAM_OK;
+    s->next = 0;
+    if (tivrano_stream_get(s, 0, h, sizeof h)) {
+        const uint32_t leds = (uint32_t)tivrano_le16(h + 6) * tivrano_le16(h + 8);
+        s->bits = h[5];
+        s->width = tivrano_le16(h + 6);
+        s->height = tivrano_le16(h + 8);
+        s->count = tivrano_le16(h + 10);
+        s->colours = tivrano_le16(h + 12);
+        s->records = tivrano_le16(h + 14);
+        /* The records start where the palette ends; the file's last byte is there to read. */
+        records_at = tivrano_stream_palette(s) + 3u * s->colours;
+        if (tivrano_le32(h) != TIVRANO_FILE_MAGIC || h[4] != TIVRANO_PLAYER_FORMAT ||
+            (s->bits != 1 && s->bits != 2 && s->bits != 4 && s->bits != 8) || leds == 0 ||
+            leds > 65535u || s->count == 0 || s->colours > 1u << s->bits) {
+            tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+        } else if (tivrano_stream_get(s, tivrano_stream_starts(s), h, 4) &&
+                   tivrano_stream_get(s, tivrano_stream_palette(s) - 4u, h + 4, 4)) {
+            s->size = tivrano_le32(h + 4);
+            if (tivrano_le32(h) != records_at || s->size <= records_at) {
+                tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+            } else {
+                tivrano_stream_get(s, s->size - 1u, h, 1);
+            }
+        }
+    }
+    if (s->error != TIVRANO_STREAM_OK) {
+        s->count = s->width = s->height = 0;
+        return -1;
+    }
+    return 0;
+}
+
+static inline uint16_t tivrano_stream_count(const struct tivrano_stream* s) {
+    return s->count;
+}
+
+static inline uint16_t tivrano_stream_width(const struct tivrano_stream* s) {
+    return s->width;
+}
+
+static inline uint16_t tivrano_stream_height(const struct tivrano_stream* s) {
+    return s->height;
+}
+
+static inline uint8_t tivrano_stream_error(const struct tivrano_stream* s) {
+    return s->error;
+}
+
+/* What tivrano_stream_next keeps on its stack while it plays a frame: where it is in the record,
+   whose bytes bytes[used] to bytes[have - 1], read ahead, come from just before `at`, and which
+   ends at `end`; and the palette, which lies at `palette` in the file, and in `colours` too when
+   it has at most TIVRANO_STREAM_COLOURS colours (`held`). */
+struct tivrano_stream_frame {
+    uint32_t at;
+    uint32_t end;
+    uint32_t palette;
+    uint8_t used;
+    uint8_t have;
+    uint8_t held;
+    uint8_t bytes[TIVRANO_STREAM_CHUNK];
+    uint8_t colours[3 * TIVRANO_STREAM_COLOURS];
+};
+
+/* The record's next byte; 0, the stream failed, past its end. */
+static inline uint8_t tivrano_stream_byte(struct tivrano_stream* s,
+                                          struct tivrano_stream_frame* f) {
+    if (f->used == f->have) {
+        const uint32_t left = f->end - f->at;
+        const uint8_t ahead = left < TIVRANO_STREAM_CHUNK ? (uint8_t)left : TIVRANO_STREAM_CHUNK;
+        if (ahead == 0) {
+            return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+        }
+        if (!tivrano_stream_get(s, f->at, f->bytes, ahead)) {
+            return 0;
+        }
+        f->at += ahead;
+        f->have = ahead;
+        f->used = 0;
+    }
+    return f->bytes[f->used++];
+}
+
+/* Reads the record's next count bytes into to, those read ahead and then the rest straight: 1, or
+   0 when the stream failed. */
+static inline uint8_t tivrano_stream_bytes(struct tivrano_stream* s, struct tivrano_stream_frame* f,
+                                           uint8_t* to, uint16_t count) {
+    for (; count != 0 && f->used != f->have; --count) {
+        *to++ = f->bytes[f->used++];
+    }
+    if (count == 0) {
+        return 1;
+    }
+    if (count > f->end - f->at) {
+        return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+    }
+    f->at += count;
+    return tivrano_stream_get(s, f->at - count, to, count);
+}
+
+/* Puts the palette's colour `index`, if the stream has not failed reading it, into the LED at
+   leds: 1, or 0 when the stream failed. */
+static inline uint8_t tivrano_stream_colour(struct tivrano_stream* s,
+                                            struct tivrano_stream_frame* f, uint8_t index,
+                                            uint8_t* leds) {
+    if (s->error != TIVRANO_STREAM_OK) {
+        return 0;
+    }
+    if (index >= s->colours) {
+        return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+    }
+    if (f->held) {
+        const uint8_t* from = f->colours + 3u * index;
+        leds[0] = from[0];
+        leds[1] = from[1];
+        leds[2] = from[2];
+        return 1;
+    }
+    return tivrano_stream_get(s, f->palette + 3u * index, leds, 3);
+}
+
+/* Applies the frame's record to leds, as tivrano_apply does, checking every count against the
+   LEDs left and every byte against the record's end: 1, or 0 when the stream failed. */
+static inline uint8_t tivrano_stream_apply(struct tivrano_stream* s, struct tivrano_stream_frame* f,
+                                           uint8_t* leds) {
+    const uint16_t total = (uint16_t)((unsigned)s->width * s->height);
+    const uint8_t scale = tivrano_scale(s->bits);
+    uint8_t* const first = leds;
+    uint16_t left = total;
+    while (left != 0) {
+        const uint16_t at = (uint16_t)(total - left);
+        uint8_t op = tivrano_stream_byte(s, f);
+        uint16_t n = (uint16_t)((op & 63u) + 1u);
+        uint16_t d = 0;
+        if (n == 64) {
+            n = (uint16_t)(n + tivrano_stream_byte(s, f));
+        }
+        op >>= 6;
+        if (op == 3) {
+            d = (uint16_t)(tivrano_stream_byte(s, f) << 8);
+            d = (uint16_t)(d | tivrano_stream_byte(s, f));
+        }
+        if (s->error != TIVRANO_STREAM_OK) {
+            return 0;
+        }
+        if ((op == 0 ? n - 1u : n) > left) {
+            return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+        }
+        if (op == 0) {
+            left = (uint16_t)(left - (n - 1u));
+            leds += 3u * (uint16_t)(n - 1u);
+            continue;
+        }
+        left = (uint16_t)(left - n);
+        if (d != 0) {
+            const uint16_t from = tivrano_copied_led(at, d, total);
+            if (d >= total || (at < d && n > total - from)) {
+                return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+            }
+            leds = tivrano_copy(leds, first + 3u * from, n);
+        } else if (op == 3) {
+            if (!tivrano_stream_bytes(s, f, leds, (uint16_t)(3u * n))) {
+                return 0;
+            }
+            leds += 3u * n;
+        } else {
+            /* A colour of the palette, or indices into it: a run puts its colour into its first
+               LED, and copies that into the others. */
+            uint8_t index = 0;
+            uint8_t byte = 0;
+            uint8_t have = 0;
+            uint16_t again = 0;
+            if (op == 1) {
+                index = tivrano_stream_byte(s, f);
+                again = (uint16_t)(n - 1u);
+                n = 1;
+            }
+            do {
+                if (op == 2) {
+                    if (have == 0) {
+                        byte = tivrano_stream_byte(s, f);
+                        have = 8;
+                    }
+                    index = tivrano_index(&byte, s->bits, scale);
+                    have = (uint8_t)(have - s->bits);
+                }
+                if (!tivrano_stream_colour(s, f, index, leds)) {
+                    return 0;
+                }
+                leds += 3;
+            } while (--n != 0);
+            if (again != 0) {
+                leds = tivrano_copy(leds, leds - 3, again);
+            }
+        }
+    }
+    /* The commands end where the record does. */
+    return f->used == f->have && f->at == f->end ? 1
+                                                 : tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+}
+
+static inline uint16_t tivrano_stream_next(struct tivrano_stream* s, uint8_t* leds) {
+    uint8_t entry[8];
+    struct tivrano_stream_frame f;
+    uint16_t delay;
+    uint16_t record;
+    if (s->error != TIVRANO_STREAM_OK ||
+        !tivrano_stream_get(s, TIVRANO_FILE_HEADER + 4u * (uint32_t)s->next, entry, 4)) {
+        return 0;
+    }
+    delay = tivrano_le16(entry);
+    record = tivrano_le16(entry + 2);
+    if (record >= s->records) {
+        return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+    }
+    if (!tivrano_stream_get(s, tivrano_stream_starts(s) + 4u * record, entry, 8)) {
+        return 0;
+    }
+    f.at = tivrano_le32(entry);
+    f.end = tivrano_le32(entry + 4);
+    f.palette = tivrano_stream_palette(s);
+    f.used = f.have = 0;
+    f.held = s->colours != 0 && s->colours <= TIVRANO_STREAM_COLOURS;
+    if (f.at < f.palette + 3u * s->colours || f.end < f.at || f.end > s->size) {
+        return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+    }
+    if ((f.held && !tivrano_stream_get(s, f.palette, f.colours, 3u * s->colours)) ||
+        !tivrano_stream_apply(s, &f, leds)) {
+        return 0;
+    }
+    s->next = (uint16_t)(s->next + 1u == s->count ? 0u : s->next + 1u);
+    return delay;
 }
 
 #ifdef __cplusplus

@@ -1,7 +1,8 @@
 // The texts the tool writes for animations compile where firmware compiles them: packed, with
 // tivrano_player.h, as C99 and as C++20, and played against the same frames unpacked; refused,
 // with the reason, by a player of another format; on an AVR, where they take the bytes their
-// comment says; and on an AVR, in simavr, the frames play from flash as the pixels were.
+// comment says; and on an AVR, in simavr, the frames play from flash as the pixels were, from
+// the text and from the packed file through the stream player.
 #include <iomanip>
 #include <sstream>
 #include <string>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "frames_builder.hpp"
+#include "pack_file.hpp"
 #include "process.hpp"
 
 namespace {
@@ -49,6 +51,25 @@ std::uint64_t stored(const std::string& text) {
     const std::size_t at = text.find(" bytes stored");
     const std::size_t from = text.rfind(", ", at) + 2;
     return std::stoull(text.substr(from, at - from));
+}
+
+// The FNV-1a checksum of the frames' LED bytes, in the tool's default order (G, R, B).
+std::uint32_t checksum(const std::vector<std::vector<Bgr>>& frames) {
+    std::uint32_t hash = 2166136261U;
+    for (const auto& frame : frames) {
+        for (const Bgr& pixel : frame) {
+            for (const std::uint8_t value : {pixel.g, pixel.r, pixel.b}) {
+                hash = (hash ^ value) * 16777619U;
+            }
+        }
+    }
+    return hash;
+}
+
+std::string hex(std::uint32_t value) {
+    std::ostringstream text;
+    text << std::hex << std::setw(8) << std::setfill('0') << value;
+    return text.str();
 }
 
 // Writes the frames as BMP files and returns their names.
@@ -160,14 +181,6 @@ TEST(PlayerBuild, PlaysOnAnAvrFromFlash) {
     }
     const auto frames = frames_of(16, 16, 6, 12);
     const std::string files = write_frames("avr", 16, 16, frames);
-    std::uint32_t hash = 2166136261U;
-    for (const auto& frame : frames) {
-        for (const Bgr& pixel : frame) {
-            for (const std::uint8_t value : {pixel.g, pixel.r, pixel.b}) {
-                hash = (hash ^ value) * 16777619U;
-            }
-        }
-    }
     const std::string include = " -I" + test::quote(std::string(TIVRANO_SOURCE_DIR) + "/include");
     const std::string avr_gcc =
         "avr-gcc -mmcu=atmega328p -Os -std=c99 -Wall -Wextra -Werror -I." + include;
@@ -180,9 +193,8 @@ TEST(PlayerBuild, PlaysOnAnAvrFromFlash) {
     EXPECT_LT(std::stoul(built.out.substr(0, 8), nullptr, 16), 0x800000U) << "not in flash";
     const test::Run played = test::run_shell(
         "simavr -m atmega328p -f 16000000 " + test::quote(test::scratch() / "player.elf"), 60);
-    std::ostringstream expected;
-    expected << "frames 12 fnv1a " << std::hex << std::setw(8) << std::setfill('0') << hash;
-    EXPECT_NE((played.out + played.err).find(expected.str()), std::string::npos)
+    EXPECT_NE((played.out + played.err).find("frames 12 fnv1a " + hex(checksum(frames))),
+              std::string::npos)
         << played.out << played.err;
 
     const std::string big =
@@ -195,6 +207,60 @@ TEST(PlayerBuild, PlaysOnAnAvrFromFlash) {
                                "32767 bytes"),
               std::string::npos)
         << refused.err;
+}
+
+// In simavr, the packed file in flash, played by the stream player through the firmware's read
+// function: 16 x 16 frames of a palette it holds on an ATmega328P, and 32 x 32 frames of one it
+// reads a colour at a time on an ATmega2560, give back the frames' own pixels, in a state of at
+// most 64 bytes.
+TEST(PlayerBuild, PlaysAFileOnAnAvr) {
+    if (!test::has_program("avr-gcc") || !test::has_program("simavr")) {
+        GTEST_SKIP() << "avr-gcc or simavr is missing (gcc-avr, avr-libc, simavr)";
+    }
+    struct Row {
+        std::string mcu;
+        int width;
+        int height;
+        std::vector<std::vector<Bgr>> frames;
+    };
+    const std::vector<Row> rows = {
+        {"atmega328p", 16, 16, frames_of(16, 16, 6, 12)},
+        {"atmega2560", 32, 32, frames_of(32, 32, 40, 6, test::Pattern::spread)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.mcu);
+        tivrano::Frames frames;
+        frames.width = row.width;
+        frames.height = row.height;
+        for (const auto& frame : row.frames) {
+            for (const Bgr& pixel : frame) {
+                frames.values.insert(frames.values.end(), {pixel.g, pixel.r, pixel.b});
+            }
+        }
+        frames.delay_ms.assign(row.frames.size(), 100);
+        const auto file = tivrano::packed_file(frames, tivrano::pack(frames));
+        test::write_file("stream/animation.bin", {file.begin(), file.end()});
+        const test::Run built = test::run_shell(
+            "cd " + test::quote(test::scratch() / "stream") + " && avr-gcc -mmcu=" + row.mcu +
+            " -Os -std=c99 -Wall -Wextra -Werror -DSTREAM -DLEDS=" +
+            std::to_string(row.width * row.height) + " -I" +
+            test::quote(std::string(TIVRANO_SOURCE_DIR) + "/include") + " " +
+            test::quote(std::string(TIVRANO_SOURCE_DIR) + "/tests/support/avr_player.c") +
+            " -o stream.elf");
+        ASSERT_EQ(built.status, 0) << built.err;
+        const test::Run played =
+            test::run_shell("simavr -m " + row.mcu + " -f 16000000 " +
+                                test::quote(test::scratch() / "stream/stream.elf"),
+                            60);
+        const std::string said = played.out + played.err;
+        EXPECT_NE(said.find("error 0 frames " + std::to_string(row.frames.size()) + " fnv1a " +
+                            hex(checksum(row.frames))),
+                  std::string::npos)
+            << said;
+        const std::size_t state = said.find(" state ");
+        ASSERT_NE(state, std::string::npos) << said;
+        EXPECT_LE(std::stoul(said.substr(state + 7)), 64U);
+    }
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #ifndef C99_NAME
 #define C99_NAME(f) c99_##f
+/* The stream player reads through its own function, not the macros: compiled here only. */
+#define C99_STREAM
 #endif
 
 uint16_t C99_NAME(count)(const struct tivrano_animation* a) {
@@ -33,3 +35,29 @@ void C99_NAME(player_start)(struct tivrano_player* p, const struct tivrano_anima
 uint16_t C99_NAME(player_next)(struct tivrano_player* p, uint8_t* leds) {
     return tivrano_player_next(p, leds);
 }
+
+#ifdef C99_STREAM
+int C99_NAME(stream_open)(struct tivrano_stream* s, tivrano_read read, void* context) {
+    return tivrano_stream_open(s, read, context);
+}
+
+uint16_t C99_NAME(stream_count)(const struct tivrano_stream* s) {
+    return tivrano_stream_count(s);
+}
+
+uint16_t C99_NAME(stream_width)(const struct tivrano_stream* s) {
+    return tivrano_stream_width(s);
+}
+
+uint16_t C99_NAME(stream_height)(const struct tivrano_stream* s) {
+    return tivrano_stream_height(s);
+}
+
+uint16_t C99_NAME(stream_next)(struct tivrano_stream* s, uint8_t* leds) {
+    return tivrano_stream_next(s, leds);
+}
+
+uint8_t C99_NAME(stream_error)(const struct tivrano_stream* s) {
+    return tivrano_stream_error(s);
+}
+#endif

@@ -17,6 +17,12 @@ uint16_t c99_delay_ms(const struct tivrano_animation* a, uint16_t i);
 void c99_frame(const struct tivrano_animation* a, uint16_t i, uint8_t* leds);
 void c99_player_start(struct tivrano_player* p, const struct tivrano_animation* a);
 uint16_t c99_player_next(struct tivrano_player* p, uint8_t* leds);
+int c99_stream_open(struct tivrano_stream* s, tivrano_read read, void* context);
+uint16_t c99_stream_count(const struct tivrano_stream* s);
+uint16_t c99_stream_width(const struct tivrano_stream* s);
+uint16_t c99_stream_height(const struct tivrano_stream* s);
+uint16_t c99_stream_next(struct tivrano_stream* s, uint8_t* leds);
+uint8_t c99_stream_error(const struct tivrano_stream* s);
 
 extern unsigned long c99_reads;
 uint16_t c99_read_count(const struct tivrano_animation* a);

@@ -1,6 +1,7 @@
 // Animations packed and played by tivrano_player.h give back every frame as the unpacked text
 // holds it, in this process, through the header compiled as C99 and as C++: in order, twice
-// round and backwards. Small animations take the bytes they took, and the tables beside them.
+// round and backwards, and from the packed file through the stream player, twice round. Small
+// animations take the bytes they took, and the tables beside them.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -11,7 +12,9 @@
 
 #include "animation.hpp"
 #include "frames_builder.hpp"
+#include "pack_file.hpp"
 #include "player_c.h"
+#include "stream_file.hpp"
 
 namespace {
 
@@ -101,7 +104,28 @@ void expect_played(const Player& player, const tivrano_animation& animation,
     }
 }
 
+// Plays the packed file twice round through the stream player, against `frames`.
+void expect_streamed(const test::Stream& stream, std::span<const std::uint8_t> file,
+                     const tivrano::Frames& frames) {
+    SCOPED_TRACE(stream.language);
+    test::MemoryFile memory{file};
+    tivrano_stream state{};
+    ASSERT_EQ(stream.open(&state, test::read_memory, &memory), 0);
+    EXPECT_EQ(stream.count(&state), frames.count());
+    EXPECT_EQ(stream.width(&state), frames.width);
+    EXPECT_EQ(stream.height(&state), frames.height);
+    std::vector<std::uint8_t> leds(frames.frame_size());
+    for (std::size_t k = 0; k < 2 * frames.count(); ++k) {
+        const std::size_t i = k % frames.count();
+        EXPECT_EQ(stream.next(&state, leds.data()), frames.delay_ms[i]) << "frame " << i;
+        EXPECT_TRUE(std::memcmp(leds.data(), frames.frame(i).data(), leds.size()) == 0)
+            << "frame " << i << " streamed";
+    }
+    EXPECT_EQ(stream.error(&state), TIVRANO_STREAM_OK);
+}
+
 TEST(Player, GivesBackEveryFrameOfEveryForm) {
+    static_assert(sizeof(tivrano_stream) <= 64, "the stream player's state");
     std::vector<Animation> animations = {
         {"one-bit", 9, 4, frames_of(9, 4, 2, 6), 1, 25},
         {"two-bits", 7, 5, frames_of(7, 5, 4, 5), 2, 25},
@@ -147,6 +171,10 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
             c99_reads = 0;
             for (const Player& player : PLAYERS) {
                 expect_played(player, played, frames);
+            }
+            const auto file = tivrano::packed_file(frames, *packed.packed);
+            for (const test::Stream& stream : test::STREAMS) {
+                expect_streamed(stream, file, frames);
             }
             // Reads through the macros only: frames of triples, played twice round and once
             // each, read every value three times.
