@@ -2,7 +2,8 @@
 #                    [TABLE <ident>] [OUTPUT_DIR <dir>]
 #                    [ORDER <order>] [START <corner>] [COLUMNS] [SERPENTINE] [PROGMEM]
 #                    [GAMMA <g>|<r,g,b>] [BRIGHTNESS <percent>] [MAX_CURRENT_MA <ma>]
-#                    [LED_CURRENT <r,g,b,idle>] [ALLOW_WARNINGS])
+#                    [LED_CURRENT <r,g,b,idle>] [FORMAT <format>] [SWAP_BYTES]
+#                    [THRESHOLD <t>] [ALLOW_WARNINGS])
 #
 # Converts each frame, a BMP, PNG or GIF, with tivrano at build time and adds the result to <target>, where it
 # compiles with the target's own flags (a cross-compiler's too; an INTERFACE library passes the
@@ -39,6 +40,13 @@
 #             gamma from 0.1 to 5.0, or three for red, green and blue; a whole percent from 1
 #             to 100; a limit in milliamperes; the model's milliamperes at full red, green and
 #             blue and for a dark LED. Each frame of tivrano_add_frames is scaled on its own.
+# FORMAT, SWAP_BYTES, THRESHOLD
+#             what the array holds for an LED (tivrano --format, --swap-bytes, --threshold):
+#             grb, the default, its three values; rgb565, `const uint16_t NAME[]`, a 16-bit
+#             value, its bytes swapped with SWAP_BYTES (and BGR565 with ORDER bgr); mono, a
+#             bit an LED, lit from the brightness THRESHOLD (1 to 255, 128 by default) on,
+#             each line of the strip padded to whole bytes. The header and TABLE declare the
+#             frames as `const uint16_t` for rgb565.
 # ALLOW_WARNINGS
 #             converts a frame that tivrano converts only with a warning (not a plain 24-bit
 #             BMP, top-down, no pixels); without it, such a frame stops the build.
@@ -58,7 +66,8 @@
 #                       [HEADER <file.h>] [BACKGROUND <rrggbb>] [DELAY_MS <ms>]
 #                       [PACKED [MAX_BYTES <n>]] [OUTPUT_DIR <dir>] [ORDER <order>]
 #                       [START <corner>] [COLUMNS] [SERPENTINE] [PROGMEM] [GAMMA ...]
-#                       [BRIGHTNESS ...] [MAX_CURRENT_MA ...] [LED_CURRENT ...])
+#                       [BRIGHTNESS ...] [MAX_CURRENT_MA ...] [LED_CURRENT ...]
+#                       [FORMAT ...] [SWAP_BYTES] [THRESHOLD ...] [BINARY <file>])
 #
 # Adds an animation as a pixel editor wrote it, an animated GIF or PNG frames, to <target>:
 #
@@ -89,12 +98,22 @@
 #             by default a GIF's own delays, and 100 for PNG frames.
 # PACKED      stores the frames packed (tivrano --pack); MAX_BYTES stops the build if they
 #             take more than that many bytes.
-# OUTPUT_DIR, ORDER, START, COLUMNS, SERPENTINE, PROGMEM, GAMMA, BRIGHTNESS, LED_CURRENT
+# OUTPUT_DIR, ORDER, START, COLUMNS, SERPENTINE, PROGMEM, GAMMA, BRIGHTNESS, LED_CURRENT,
+# FORMAT, SWAP_BYTES, THRESHOLD
 #             as for tivrano_add_frames; with PROGMEM, NAME[] and NAME_delay_ms[] are in flash
-#             memory too: read them with pgm_read_ptr and pgm_read_word.
+#             memory too: read them with pgm_read_ptr and pgm_read_word. FORMAT rgb565 makes
+#             the frames `const uint16_t`; PACKED takes grb alone.
 # MAX_CURRENT_MA
 #             as for tivrano_add_frames, with one factor for every frame, the one the brightest
 #             needs, so that the frames keep their brightness to each other.
+# BINARY      writes the animation as a file instead of C source (tivrano --binary), for a
+#             board's data folder, which Arduino and PlatformIO upload to LittleFS: with PACKED
+#             the packed file, which tivrano_player.h's stream player plays (its folder is put
+#             on <target>'s include path); otherwise every frame's bytes, one after another.
+#             A relative path is taken from CMAKE_CURRENT_SOURCE_DIR, where data/ lies. The
+#             file is written before <target> is built; nothing is compiled into it, and
+#             HEADER and OUTPUT_DIR, which are for the C source, are refused; MAX_BYTES
+#             counts the file's bytes.
 #
 # The tool reads the GIF or the PNGs as they are, at build time, in one call that writes the
 # source and the header; the animation is converted again when a file of SOURCE changes. The
@@ -115,8 +134,8 @@ foreach(_tivrano_dir "${CMAKE_CURRENT_LIST_DIR}/../../../include" "${CMAKE_CURRE
 endforeach()
 
 function(tivrano_add_frames target)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "COLUMNS;SERPENTINE;PROGMEM;ALLOW_WARNINGS"
-        "ORDER;START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;HEADER;TABLE;OUTPUT_DIR"
+    cmake_parse_arguments(PARSE_ARGV 1 arg "COLUMNS;SERPENTINE;PROGMEM;SWAP_BYTES;ALLOW_WARNINGS"
+        "ORDER;START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;FORMAT;THRESHOLD;HEADER;TABLE;OUTPUT_DIR"
         "FRAMES;NAMES")
     set(caller "tivrano_add_frames(${target})")
     _tivrano_check_call("${caller}" "${target}" "${arg_UNPARSED_ARGUMENTS}")
@@ -189,6 +208,12 @@ function(tivrano_add_frames target)
     _tivrano_places("${caller}" "${target}" "${arg_OUTPUT_DIR}" "${arg_HEADER}"
         "${target}_frames.h")
 
+    # The tool's array type for the format, which the tool checked: uint16_t for rgb565.
+    set(type uint8_t)
+    string(TOLOWER "${arg_FORMAT}" format)
+    if(format STREQUAL "rgb565")
+        set(type uint16_t)
+    endif()
     set(declarations)
     set(sources)
     file(MAKE_DIRECTORY "${output_dir}")
@@ -204,7 +229,7 @@ function(tivrano_add_frames target)
             VERBATIM)
         list(APPEND sources "${source}")
         string(APPEND declarations
-            "extern const uint8_t ${name}[];\n"
+            "extern const ${type} ${name}[];\n"
             "extern const size_t ${name}_size;\n"
             "extern const int32_t ${name}_width, ${name}_height;\n")
     endforeach()
@@ -218,13 +243,13 @@ function(tivrano_add_frames target)
 "/* Generated by tivrano_add_frames; do not edit. */
 #include \"${header_include}\"
 ${prologue}
-const uint8_t *const ${arg_TABLE}[]${placement} = {${members}};
+const ${type} *const ${arg_TABLE}[]${placement} = {${members}};
 const size_t ${arg_TABLE}_count = sizeof ${arg_TABLE} / sizeof ${arg_TABLE}[0];
 ")
         list(APPEND sources "${table_source}")
         string(APPEND declarations
             "\n/* The frames in the order given. */\n"
-            "extern const uint8_t *const ${arg_TABLE}[];\n"
+            "extern const ${type} *const ${arg_TABLE}[];\n"
             "extern const size_t ${arg_TABLE}_count;\n")
     endif()
     if(arg_PROGMEM AND arg_TABLE)
@@ -240,8 +265,8 @@ const size_t ${arg_TABLE}_count = sizeof ${arg_TABLE} / sizeof ${arg_TABLE}[0];
 endfunction()
 
 function(tivrano_add_animation target)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "COLUMNS;SERPENTINE;PROGMEM;PACKED"
-        "ORDER;START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;NAME;HEADER;BACKGROUND;DELAY_MS;MAX_BYTES;OUTPUT_DIR"
+    cmake_parse_arguments(PARSE_ARGV 1 arg "COLUMNS;SERPENTINE;PROGMEM;SWAP_BYTES;PACKED"
+        "ORDER;START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;FORMAT;THRESHOLD;NAME;HEADER;BACKGROUND;DELAY_MS;MAX_BYTES;OUTPUT_DIR;BINARY"
         "SOURCE")
     set(caller "tivrano_add_animation(${target})")
     _tivrano_check_call("${caller}" "${target}" "${arg_UNPARSED_ARGUMENTS}")
@@ -254,7 +279,7 @@ function(tivrano_add_animation target)
     endif()
     set(name "${arg_NAME}")
     get_property(owner GLOBAL PROPERTY "TIVRANO_IDENTIFIER_${name}")
-    if(owner)
+    if(owner AND NOT arg_BINARY)
         message(FATAL_ERROR "${caller}: the NAME ${name} is taken by ${owner}; choose another "
             "NAME")
     endif()
@@ -277,11 +302,39 @@ function(tivrano_add_animation target)
     if(NOT "${arg_BACKGROUND}" STREQUAL "")
         list(APPEND options "--background=${arg_BACKGROUND}")
     endif()
+    if(arg_BINARY)
+        foreach(keyword HEADER OUTPUT_DIR)
+            if(arg_${keyword})
+                message(FATAL_ERROR "${caller}: ${keyword} is for the C source, and BINARY "
+                    "writes a file instead")
+            endif()
+        endforeach()
+        list(APPEND options --binary)
+    endif()
 
     _tivrano_converter("${caller}")
     _tivrano_check_options(said checked "${caller}" ${options} "--name=${name}")
     if(said)
         message(FATAL_ERROR "${caller}: ${said}")
+    endif()
+    if(arg_BINARY)
+        # The file, whole or not at all, for the board's data folder; it defines no names.
+        get_filename_component(binary "${arg_BINARY}" ABSOLUTE
+            BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+        get_filename_component(folder "${binary}" DIRECTORY)
+        file(MAKE_DIRECTORY "${folder}")
+        add_custom_command(
+            OUTPUT "${binary}"
+            COMMAND "${tool}" ${options} "--name=${name}" -o "${binary}" ${sources}
+            DEPENDS ${sources} ${tool_depends} ${checked}
+            COMMENT "tivrano: writing the animation ${origin} into ${binary}"
+            VERBATIM)
+        set(include_dirs)
+        if(arg_PACKED)
+            get_property(include_dirs GLOBAL PROPERTY TIVRANO_PLAYER_DIR)
+        endif()
+        _tivrano_add_sources(${target} "${binary}" "${include_dirs}")
+        return()
     endif()
     _tivrano_places("${caller}" "${target}" "${arg_OUTPUT_DIR}" "${arg_HEADER}" "${name}.h")
     set(source "${output_dir}/${name}.${extension}")
@@ -326,16 +379,17 @@ endfunction()
 # tool checks them (_tivrano_check_options).
 function(_tivrano_tool_options out_var prefix)
     set(options)
-    set(keywords ORDER START GAMMA BRIGHTNESS MAX_CURRENT_MA LED_CURRENT)
-    set(names order start gamma brightness max-current led-current)
+    set(keywords ORDER START GAMMA BRIGHTNESS MAX_CURRENT_MA LED_CURRENT FORMAT THRESHOLD)
+    set(names order start gamma brightness max-current led-current format threshold)
     foreach(keyword option IN ZIP_LISTS keywords names)
         if(NOT "${${prefix}_${keyword}}" STREQUAL "")
             list(APPEND options "--${option}=${${prefix}_${keyword}}")
         endif()
     endforeach()
-    foreach(flag COLUMNS SERPENTINE PROGMEM)
+    foreach(flag COLUMNS SERPENTINE PROGMEM SWAP_BYTES)
         if(${prefix}_${flag})
             string(TOLOWER "--${flag}" option)
+            string(REPLACE "_" "-" option "${option}")
             list(APPEND options ${option})
         endif()
     endforeach()
@@ -398,10 +452,13 @@ function(_tivrano_add_sources target sources include_dirs)
     get_target_property(type ${target} TYPE)
     if(type STREQUAL "INTERFACE_LIBRARY")
         target_sources(${target} PRIVATE ${sources} INTERFACE ${sources})
-        target_include_directories(${target} INTERFACE ${include_dirs})
+        set(scope INTERFACE)
     else()
         target_sources(${target} PRIVATE ${sources})
-        target_include_directories(${target} PUBLIC ${include_dirs})
+        set(scope PUBLIC)
+    endif()
+    if(include_dirs)
+        target_include_directories(${target} ${scope} ${include_dirs})
     endif()
 endfunction()
 

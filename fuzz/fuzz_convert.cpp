@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "formats.hpp"
 #include "tivrano.hpp"
 
 namespace {
@@ -63,6 +64,23 @@ std::uint64_t value_sum(std::string_view values) {
     return sum + value;
 }
 
+// The bytes of the hex values after the array's opening brace, a 4-digit value's low byte
+// first.
+std::string hex_values(std::string_view text) {
+    std::string bytes;
+    for (std::size_t at = text.find("0x", text.find('{')); at != std::string_view::npos;
+         at = text.find("0x", at + 2)) {
+        const std::size_t digits = text.find(',', at) - at - 2;
+        const unsigned long value =
+            std::stoul(std::string(text.substr(at + 2, digits)), nullptr, 16);
+        bytes += static_cast<char>(value & 0xFFU);
+        if (digits == 4) {
+            bytes += static_cast<char>(value >> 8U);
+        }
+    }
+    return bytes;
+}
+
 bool is_message(std::string_view text) {
     return text == "BM header not found!\r\n" || text == "BMP file truncated!\n";
 }
@@ -101,6 +119,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t laid_out_values = laid_out.find('{');
         require(laid_out.size() - laid_out_values == text.size() - values);
         require(value_sum(laid_out.substr(laid_out_values)) == value_sum(text.substr(values)));
+    }
+    // In every format the bytes --binary writes are the text's values, a 16-bit value's low
+    // byte first, as many as the dimensions and the layout give.
+    for (const tivrano::Format format : {tivrano::Format::rgb565, tivrano::Format::mono}) {
+        tivrano::TextOptions formatted = options;
+        formatted.format = format;
+        formatted.swap_bytes = size / 32 % 2 == 1;
+        formatted.threshold = static_cast<std::uint8_t>(1 + size % 255);
+        if (format == tivrano::Format::rgb565) {
+            require(tivrano::set_order(formatted.layout, size / 16 % 2 == 1 ? "bgr" : "rgb"));
+        }
+        std::string written;
+        std::string bytes;
+        require(tivrano::convert_bmp({data, size}, {collect, &written}, formatted) == 0);
+        formatted.binary = true;
+        require(tivrano::convert_bmp({data, size}, {collect, &bytes}, formatted) == 0);
+        const std::int32_t width = le32(data + 18);
+        const std::int32_t height = le32(data + 22);
+        require(bytes.size() ==
+                (width > 0 && height > 0 ? tivrano::image_bytes(formatted, width, height) : 0));
+        require(hex_values(written) == bytes);
     }
     // The colour options change values, never the text's length after the comment, whatever
     // the dimensions; a limit is met or refused.

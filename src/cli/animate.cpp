@@ -6,6 +6,8 @@
 
 #include "animation.hpp"
 #include "explain.hpp"
+#include "formats.hpp"
+#include "pack_file.hpp"
 #include "request.hpp"
 
 namespace tivrano {
@@ -133,6 +135,28 @@ int convert_animation(const char* name, const DecodedImage& image, const Request
 
 namespace {
 
+// The frames' bytes one after another, or with --pack the packed file, to standard output or the
+// file of -o.
+int write_binary(const Frames& frames, const Storage& storage, const Request& request,
+                 Outputs& outputs) {
+    const Sink standard{write_to, &outputs.standard};
+    const std::vector<std::uint8_t> file =
+        storage.packed ? packed_file(frames, *storage.packed) : std::vector<std::uint8_t>{};
+    const std::span<const std::uint8_t> bytes = storage.packed ? file : frames.values;
+    if (request.max_bytes && bytes.size() > *request.max_bytes) {
+        const int refused = refuse(standard, OVER_MAX_BYTES);
+        say("tivrano: %s: a file of %zu bytes, more than --max-bytes=%llu allows%s",
+            request.text.name.data(), bytes.size(),
+            static_cast<unsigned long long>(*request.max_bytes),
+            storage.packed || request.text.format != Format::grb ? "" : "; --pack may store fewer");
+        return refused;
+    }
+    return deliver(standard, request.output_path, outputs.file, [&](Sink sink) {
+        const auto* const data = reinterpret_cast<const char*>(bytes.data());
+        return sink.write(sink.context, data, bytes.size()) ? 0 : FAILED;
+    });
+}
+
 int convert_frames(Frames& frames, const Request& request, Outputs& outputs) {
     const Sink standard{write_to, &outputs.standard};
     const char* const name = request.text.name.data(); // from the command line: it ends in a 0
@@ -152,13 +176,18 @@ int convert_frames(Frames& frames, const Request& request, Outputs& outputs) {
             return refused;
         }
     }
+    encode_frames(request.text, frames);
     const Storage storage = store(frames, request.pack);
+    if (request.text.binary) {
+        return write_binary(frames, storage, request, outputs);
+    }
     if (request.max_bytes && storage.stored > *request.max_bytes) {
         const int refused = refuse(standard, OVER_MAX_BYTES);
-        say("tivrano: %s: %llu bytes stored, more than --max-bytes=%llu allows; as triples the "
+        say("tivrano: %s: %llu bytes stored, more than --max-bytes=%llu allows; as %s the "
             "frames take %llu, %s %llu %% of that%s",
             name, static_cast<unsigned long long>(storage.stored),
             static_cast<unsigned long long>(*request.max_bytes),
+            values_name(request.text.format).data(),
             static_cast<unsigned long long>(storage.value_bytes),
             storage.packed ? "packed" : "stored once each",
             static_cast<unsigned long long>(storage.stored * 100 / storage.value_bytes),

@@ -13,6 +13,7 @@
 #include <getopt.h>
 
 #include "explain.hpp"
+#include "formats.hpp"
 #include "messages.hpp"
 #include "options.hpp"
 #include "platform.hpp"
@@ -31,16 +32,19 @@ int convert_bytes(const char* name, std::span<const std::uint8_t> bytes, const R
     const Sink standard{write_to, &outputs.standard};
     const BmpHeader header = read_bmp_header(bytes);
     const bool accepted = header.verdict == Verdict::accepted;
-    const std::uint64_t stored = 3 * pixel_count(header);
+    const std::uint64_t stored =
+        pixel_count(header) == 0 ? 0 : image_bytes(request.text, *header.width, *header.height);
     int result = FAILED;
     if (accepted && request.strict && !is_plain_bmp(header)) {
         result = refuse(standard, NOT_STRICT);
     } else if (accepted && request.max_bytes && stored > *request.max_bytes) {
         result = refuse(standard, OVER_MAX_BYTES);
-        say("tivrano: %s: %llu bytes stored, more than --max-bytes=%llu allows; --name with --pack "
-            "may store fewer",
-            name, static_cast<unsigned long long>(stored),
-            static_cast<unsigned long long>(*request.max_bytes));
+        say("tivrano: %s: %llu bytes stored, more than --max-bytes=%llu allows%s", name,
+            static_cast<unsigned long long>(stored),
+            static_cast<unsigned long long>(*request.max_bytes),
+            request.text.format == Format::grb && !request.text.binary
+                ? "; --name with --pack may store fewer"
+                : "");
     } else if (!accepted || !within_reach(pixel_count(header), request.text.colour)) {
         result = convert_bmp(header, bytes, standard, request.text);
     } else {
@@ -149,6 +153,18 @@ int print(Sink sink, std::string_view text) {
     return sink.write(sink.context, text.data(), text.size()) ? 0 : FAILED;
 }
 
+// Bytes are never written to a terminal, standard output or the file of -o.
+int refuse_terminal(Sink standard, const Request& request) {
+    if (!request.text.binary || !platform::is_terminal(request.output_path)) {
+        return 0;
+    }
+    return refuse_option(standard, "--binary",
+                         request.output_path != nullptr
+                             ? "the output file is a terminal, and the values are bytes"
+                             : "standard output is a terminal, and the values are bytes: "
+                               "redirect it into a file, or give -o FILE");
+}
+
 int dispatch(int argc, char** argv, Outputs& outputs) {
     const Sink standard{write_to, &outputs.standard};
     const std::string_view only = argc == 2 ? argv[1] : "";
@@ -176,6 +192,9 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
     }
     if (request.pack && request.text.name.empty()) {
         return refuse_option(standard, "--pack", "it needs --name, the animation's name");
+    }
+    if (refuse_terminal(standard, request) != 0) {
+        return FAILED;
     }
     if (!animation && (request.delay_given != nullptr || request.header_path != nullptr)) {
         const Line given =

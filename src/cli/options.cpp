@@ -6,6 +6,7 @@
 
 #include <getopt.h>
 
+#include "formats.hpp"
 #include "frames.hpp"
 #include "messages.hpp"
 #include "names.hpp"
@@ -28,6 +29,7 @@ constexpr Range BRIGHTNESS_RANGE = {1, 100};
 constexpr Range MAX_CURRENT_RANGE = {1, 100000000};
 constexpr Range DELAY_RANGE = {0, 65535};
 constexpr Range MAX_BYTES_RANGE = {1, std::uint64_t{1} << 62U};
+constexpr Range THRESHOLD_RANGE = {1, 255};
 
 // What the options' defaults are, in their own words, made from the numbers the core uses.
 constexpr Colour DEFAULT_COLOUR{};
@@ -36,6 +38,8 @@ constexpr NumberText BRIGHTNESS_UNSET = whole_text(DEFAULT_COLOUR.brightness);
 constexpr NumberText LED_CURRENT_UNSET =
     NumberText{}.thousandths(std::span<const std::uint32_t>(DEFAULT_COLOUR.led_current_ua));
 constexpr NumberText DELAY_UNSET = whole_text(DEFAULT_DELAY_MS);
+constexpr TextOptions DEFAULT_TEXT{};
+constexpr NumberText THRESHOLD_UNSET = whole_text(DEFAULT_TEXT.threshold);
 
 // In --help, "{unset}" in an option's help stands for the option's `unset`.
 constexpr OptionInfo OPTIONS[] = {
@@ -53,6 +57,20 @@ constexpr OptionInfo OPTIONS[] = {
      "the LED strip runs along columns instead of rows", "COLUMNS", "", ""},
     {"serpentine", OPT_SERPENTINE, Group::conversion, "",
      "every second row (or column) runs the other way", "SERPENTINE", "", ""},
+    {"format", OPT_FORMAT, Group::conversion, "FORMAT",
+     "what the array holds for an LED: {unset} (the default), its\nthree values; rgb565, a "
+     "16-bit value (red or, with\n--order=bgr, blue in the top bits); mono, a bit",
+     "FORMAT", "grb|rgb565|mono", "grb"},
+    {"swap-bytes", OPT_SWAP_BYTES, Group::conversion, "",
+     "with rgb565, swap the two bytes of every value", "SWAP_BYTES", "", ""},
+    {"threshold", OPT_THRESHOLD, Group::conversion, "T",
+     "with mono, light an LED whose brightness,\n(299 R + 587 G + 114 B + 500) / 1000, is T "
+     "or more:\n1 to 255, {unset} by default",
+     "THRESHOLD", "", THRESHOLD_UNSET.view()},
+    {"binary", OPT_BINARY, Group::conversion, "",
+     "write the array's bytes instead of C text, rgb565\nlittle-endian; with --pack, a packed "
+     "file for the\nstream player",
+     "BINARY", "", ""},
     {"name", OPT_NAME, Group::conversion, "NAME",
      "name the array NAME, and make the text a source file that\ndefines NAME, NAME_size, "
      "NAME_width and NAME_height",
@@ -239,8 +257,25 @@ const char* take_option(int option, const char* value, Request& request) {
         request.output_path = text;
         return nullptr;
     case OPT_ORDER:
+        request.order_given = text;
         return set_order(layout, text) ? nullptr
                                        : "the order is one of grb, rgb, brg, bgr, rbg and gbr";
+    case OPT_FORMAT:
+        return set_format(request.text.format, text) ? nullptr
+                                                     : "the format is one of grb, rgb565 and mono";
+    case OPT_SWAP_BYTES:
+        request.text.swap_bytes = true;
+        return nullptr;
+    case OPT_THRESHOLD:
+        request.threshold_given = text;
+        if (const auto threshold = decimal(text, THRESHOLD_RANGE, 0)) {
+            request.text.threshold = static_cast<std::uint8_t>(*threshold);
+            return nullptr;
+        }
+        return "the threshold is a whole number from 1 to 255";
+    case OPT_BINARY:
+        request.text.binary = true;
+        return nullptr;
     case OPT_START:
         return set_start(layout, text) ? nullptr
                                        : "the corner is one of top-left, top-right, "
@@ -298,22 +333,23 @@ const char* take_option(int option, const char* value, Request& request) {
     }
 }
 
-// Says what is wrong with an option as given: "--start=left" for "--start left" too, or with
-// --check the CMake keyword, "START left". A short option is the argument as it stands.
-int refuse_given(Sink standard, const Request& request, const OptionInfo* option,
+// Says what is wrong with an option as given, with its value or none: "--start=left" for
+// "--start left" too, or with --check the CMake keyword, "START left". An option not in the
+// table is named by the argument as it stands.
+int refuse_given(Sink standard, const Request& request, const OptionInfo* option, const char* value,
                  const char* argument, const char* problem) {
-    const char* const value = optarg != nullptr ? optarg : "";
     if (option == nullptr) {
         return refuse_option(standard, argument, problem);
     }
+    const char* const shown = value != nullptr ? value : "";
     if (request.check && !option->keyword.empty()) {
         say("tivrano: %.*s%s%s: %s", static_cast<int>(option->keyword.size()),
-            option->keyword.data(), *value != '\0' ? " " : "", value, problem);
+            option->keyword.data(), *shown != '\0' ? " " : "", shown, problem);
         return FAILED;
     }
     std::string given("--");
     given.append(option->name);
-    if (optarg != nullptr) {
+    if (value != nullptr) {
         given.append("=").append(value);
     }
     if (request.check) {
@@ -321,6 +357,44 @@ int refuse_given(Sink standard, const Request& request, const OptionInfo* option
         return FAILED;
     }
     return refuse_option(standard, given, problem);
+}
+
+// Options right on their own that do not go together are refused as the one that does not
+// fit; rgb565 without an order takes rgb.
+int take_together(Sink standard, Request& request) {
+    TextOptions& text = request.text;
+    const std::string_view order = text.layout.order_name;
+    const char* const format = format_name(text.format).data(); // ends in a 0
+    const char* const other_format = text.format == Format::grb ? "grb (the default)" : format;
+    const auto refused = [&](int id, const char* value, const char* problem) {
+        return refuse_given(standard, request, &info(id), value, nullptr, problem);
+    };
+    if (text.format == Format::rgb565 && request.order_given == nullptr) {
+        set_order(text.layout, "rgb");
+    } else if (text.format == Format::rgb565 && order != "RGB" && order != "BGR") {
+        return refused(OPT_ORDER, request.order_given,
+                       "rgb565 values take the order rgb (the default) or bgr");
+    }
+    if (text.format != Format::grb && request.pack) {
+        return refused(OPT_FORMAT, format, "a packed animation holds grb values alone");
+    }
+    if (text.swap_bytes && text.format != Format::rgb565) {
+        const Phrase problem =
+            phrase("it swaps the two bytes of rgb565 values, and the format is %s", other_format);
+        return refused(OPT_SWAP_BYTES, nullptr, problem.text);
+    }
+    if (request.threshold_given != nullptr && text.format != Format::mono) {
+        const Phrase problem = phrase("it is for mono, and the format is %s", other_format);
+        return refused(OPT_THRESHOLD, request.threshold_given, problem.text);
+    }
+    if (text.binary && request.header_path != nullptr) {
+        return refused(OPT_HEADER, request.header_path,
+                       "binary output has no text for a header to declare");
+    }
+    if (text.binary && text.progmem) {
+        return refused(OPT_PROGMEM, nullptr, "binary output has no array to put in flash memory");
+    }
+    return 0;
 }
 
 // The option's first column in --help: "  -o, --output=FILE", "      --columns".
@@ -428,11 +502,11 @@ int take_options(int argc, char** argv, Sink standard, Request& request) {
             return refuse_option(standard, optopt != 0 ? letter : argv[optind - 1], {});
         }
         if (const char* problem = take_option(got, optarg, request); problem != nullptr) {
-            return refuse_given(standard, request, index >= 0 ? &OPTIONS[index] : nullptr,
+            return refuse_given(standard, request, index >= 0 ? &OPTIONS[index] : nullptr, optarg,
                                 argv[optind - 1], problem);
         }
     }
-    return 0;
+    return take_together(standard, request);
 }
 
 } // namespace tivrano

@@ -34,6 +34,10 @@ enum OptionId : int {
     OPT_CHECK,
     OPT_BACKGROUND,
     OPT_FIRST_FRAME,
+    OPT_FORMAT,
+    OPT_SWAP_BYTES,
+    OPT_THRESHOLD,
+    OPT_BINARY,
     OPT_VERSION,
 };
 

@@ -73,6 +73,9 @@ bool commit_file(OutputFile& file, int& error);
 // Removes the new file if it was not put in place, and frees what the file holds.
 void discard_file(OutputFile& file);
 
+// Whether the file at `path`, or standard output for nullptr, is a terminal, which takes text.
+bool is_terminal(const char* path);
+
 // Writes one line of text for people to standard error; failures are ignored.
 void write_error(std::string_view line);
 

@@ -349,6 +349,24 @@ void discard_file(OutputFile& file) {
     }
 }
 
+bool is_terminal(const char* path) {
+    if (path == nullptr) {
+        return isatty(STDOUT_FILENO) != 0;
+    }
+    struct stat status {};
+    if (stat(path, &status) != 0 || !S_ISCHR(status.st_mode)) {
+        return false;
+    }
+    // Opened only to ask, without becoming the controlling terminal or waiting on a line.
+    const int fd = open(path, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool terminal = isatty(fd) != 0;
+    close(fd);
+    return terminal;
+}
+
 void write_error(std::string_view line) {
     int ignored = 0;
     write_all(STDERR_FILENO, line.data(), line.size(), ignored);

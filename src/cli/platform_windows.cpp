@@ -381,6 +381,27 @@ void discard_file(OutputFile& file) {
 }
 
 // A console shows UTF-16; anything else gets the bytes, UTF-8.
+bool is_terminal(const char* path) {
+    if (path == nullptr) {
+        return is_console(GetStdHandle(STD_OUTPUT_HANDLE));
+    }
+    wchar_t* const wide_path = widened(path, -1);
+    if (wide_path == nullptr) {
+        return false;
+    }
+    // Opened only to ask: a console answers GetConsoleMode, read access granted.
+    const HANDLE handle =
+        CreateFileW(wide_path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::free(wide_path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool console = is_console(handle);
+    CloseHandle(handle);
+    return console;
+}
+
 void write_error(std::string_view line) {
     const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
     DWORD ignored = 0;

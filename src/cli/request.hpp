@@ -35,9 +35,11 @@ struct Request {
     bool pack = false;
     bool first_frame = false; // --first-frame: of an animated GIF, its first frame alone
     std::optional<std::uint64_t> max_bytes;
-    std::vector<std::uint16_t> delay_ms; // none: each frame's own; one: the same for each
-    const char* delay_given = nullptr;   // --delay-ms's value as given
-    Rgb background = 0;                  // what a PNG's or GIF's transparency is laid on
+    std::vector<std::uint16_t> delay_ms;   // none: each frame's own; one: the same for each
+    const char* delay_given = nullptr;     // --delay-ms's value as given
+    const char* order_given = nullptr;     // --order's
+    const char* threshold_given = nullptr; // --threshold's
+    Rgb background = 0;                    // what a PNG's or GIF's transparency is laid on
 };
 
 // Where text goes: standard output, or a file; and the error of its first failed write (0

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "formats.hpp"
 #include "names.hpp"
 #include "text.hpp"
 
@@ -87,8 +88,25 @@ void put_array(text::Writer& out, std::string_view opening, std::string_view nam
     put(out, text::NAMED_ARRAY_CLOSING);
 }
 
+// A frame's array in the options' format; a strip line takes `bytes_a_line` of its bytes.
+void put_frame(text::Writer& out, std::string_view name, std::string_view placement,
+               std::span<const std::uint8_t> bytes, const TextOptions& options,
+               std::uint64_t bytes_a_line) {
+    if (options.format == Format::grb) {
+        put_array(out, text::ARRAY_TYPE, name, placement, bytes);
+        return;
+    }
+    put_named(out, text::array_type(options.format), name, "[]");
+    put(out, placement);
+    put(out, " = {\r\n    ");
+    std::uint64_t count = 0;
+    text::put_encoded(out, options.format, bytes, bytes_a_line, count);
+    put(out, text::NAMED_ARRAY_CLOSING);
+}
+
 // What the text defines, declared for the text itself and for its header.
-void put_declarations(text::Writer& out, const Storage& storage, std::string_view name) {
+void put_declarations(text::Writer& out, const Storage& storage, std::string_view name,
+                      Format format) {
     put(out, text::C_LINKAGE);
     if (storage.packed) {
         put_named(out, "extern const struct tivrano_animation ", name, ";\r\n");
@@ -99,7 +117,7 @@ void put_declarations(text::Writer& out, const Storage& storage, std::string_vie
         for (std::size_t k = 0; k < storage.same_as.size(); ++k) {
             const Name frame(name, "_", k);
             if (storage.same_as[k] == k) {
-                text::put_frame_declarations(out, frame.view());
+                text::put_frame_declarations(out, frame.view(), format);
                 continue;
             }
             put_named(out, "#define ", frame.view(), " ");
@@ -108,7 +126,9 @@ void put_declarations(text::Writer& out, const Storage& storage, std::string_vie
             put_named(out, "extern const int32_t ", frame.view(), "_width, ");
             put_named(out, "", frame.view(), "_height;\r\n");
         }
-        put_named(out, "extern const uint8_t *const ", name, "[];\r\n");
+        put(out, "extern ");
+        put(out, text::array_type(format));
+        put_named(out, "*const ", name, "[];\r\n");
         put_named(out, "extern const size_t ", name, "_count;\r\n");
         put_named(out, "extern const int32_t ", name, "_width, ");
         put_named(out, "", name, "_height;\r\n");
@@ -125,14 +145,18 @@ void put_frames(text::Writer& out, const Frames& frames, const Storage& storage,
     if (options.progmem) {
         put(out, text::PROGMEM_PROLOGUE);
     }
+    const StripPlan plan = plan_strip(options.layout, frames.width, frames.height);
+    const std::uint64_t bytes_a_line =
+        line_bytes(options.format, static_cast<std::uint64_t>(plan.length));
     for (std::size_t k = 0; k < frames.count(); ++k) {
         const Name frame(name, "_", k);
         if (storage.same_as[k] == k) {
-            put_array(out, text::ARRAY_TYPE, frame.view(), placement, frames.frame(k));
+            put_frame(out, frame.view(), placement, frames.frame(k), options, bytes_a_line);
         }
         text::put_frame_definitions(out, frame.view(), frames.width, frames.height);
     }
-    put_named(out, "const uint8_t *const ", name, "[]");
+    put(out, text::array_type(options.format));
+    put_named(out, "*const ", name, "[]");
     put(out, placement);
     put_list(out, frames.count(), [&](std::size_t k) { put(out, Name(name, "_", k).view()); });
     put_named(out, "const size_t ", name, "_count = ");
@@ -214,10 +238,10 @@ void put_object_limit(text::Writer& out, const Frames& frames, const Storage& st
     }
 }
 
-std::string summary(const Storage& storage, std::size_t count) {
+std::string summary(const Storage& storage, std::size_t count, Format format) {
     return "Animation: " + std::to_string(count) + (count == 1 ? " frame, " : " frames, ") +
-           std::to_string(storage.value_bytes) + " bytes as triples, " +
-           std::to_string(storage.stored) + " bytes stored on an AVR, " +
+           std::to_string(storage.value_bytes) + " bytes as " + std::string(values_name(format)) +
+           ", " + std::to_string(storage.stored) + " bytes stored on an AVR, " +
            std::to_string(storage.stored + storage.wide_more) + " or more with 4-byte pointers" +
            (storage.packed ? ", packed\r\n" : "\r\n");
 }
@@ -227,7 +251,8 @@ std::string summary(const Storage& storage, std::size_t count) {
 Storage store(const Frames& frames, bool packed) {
     Storage storage;
     storage.value_bytes = frames.values.size();
-    storage.leds = frames.frame_size() / 3;
+    storage.leds =
+        static_cast<std::uint64_t>(frames.width) * static_cast<std::uint64_t>(frames.height);
     const std::uint64_t count = frames.count();
     if (packed) {
         storage.packed = pack(frames);
@@ -267,14 +292,14 @@ int write_animation(const Frames& frames, const Storage& storage, const TextOpti
     text::Writer out; // its buffer is left uninitialised: it is written before it is read
     out.sink = sink;
     text::put_comment(out, frames.width, frames.height, options, plan,
-                      summary(storage, frames.count()));
+                      summary(storage, frames.count(), options.format));
     put(out, storage.packed ? "#include \"tivrano_player.h\"\r\n"
                             : "#include <stddef.h>\r\n#include <stdint.h>\r\n");
     if (storage.packed) {
         put_format_check(out, options.name);
     }
     put_object_limit(out, frames, storage, options.name);
-    put_declarations(out, storage, options.name);
+    put_declarations(out, storage, options.name, options.format);
     if (storage.packed) {
         put_packed(out, frames, *storage.packed, options.name);
     } else {
@@ -296,7 +321,7 @@ int write_animation_header(const Storage& storage, const TextOptions& options, S
     if (storage.packed) {
         put_format_check(out, options.name);
     }
-    put_declarations(out, storage, options.name);
+    put_declarations(out, storage, options.name, options.format);
     put(out, "#endif\r\n");
     text::flush(out);
     return out.failed ? -1 : 0;

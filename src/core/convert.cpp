@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "formats.hpp"
 #include "names.hpp"
 #include "text.hpp"
 #include "tivrano.hpp"
@@ -27,6 +28,17 @@ constexpr std::size_t HEADER_FIELDS_END = 26;
 constexpr std::size_t BITS_PER_PIXEL_OFFSET = 28;
 constexpr std::size_t COMPRESSION_OFFSET = 30;
 constexpr std::uint64_t BYTES_PER_PIXEL = 3;
+
+// Each value as it is: the colour table of no colour options.
+constexpr std::array<std::uint8_t, 256> make_identity() {
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t value = 0; value < table.size(); ++value) {
+        table[value] = static_cast<std::uint8_t>(value);
+    }
+    return table;
+}
+
+constexpr std::array<std::uint8_t, 256> IDENTITY = make_identity();
 
 constexpr std::string_view NO_SIGNATURE = "BM header not found!\r\n";
 constexpr std::string_view TRUNCATED = "BMP file truncated!\n";
@@ -178,6 +190,47 @@ void convert_pixels(Conversion& c) {
     });
 }
 
+// Walks the strip over an image of positive dimensions, whose every pixel byte lies in the file,
+// for a format other than grb's text: each strip line in pieces, as triples in the layout's
+// order, coloured, then encoded, then written as values or, for --binary, as they are.
+void convert_encoded(Conversion& c) {
+    const TextOptions& options = *c.options;
+    const StripPlan plan = plan_strip(options.layout, c.width, c.height);
+    const Encoder encoder = make_encoder(options);
+    const auto length = static_cast<std::uint64_t>(plan.length);
+    const std::uint64_t bytes_a_line = line_bytes(options.format, length);
+    const std::uint8_t* tables[3] = {};
+    for (std::size_t k = 0; k < 3; ++k) {
+        tables[k] = c.colour != nullptr ? c.colour->table[options.layout.channel[k]].data()
+                                        : IDENTITY.data();
+    }
+    const std::uint8_t* const bmp = c.bmpdata.data();
+    const std::uint8_t* const channel = options.layout.channel;
+    std::uint64_t count = 0;
+    walk_strip_lines(plan, [&](std::int64_t first, std::int64_t step) {
+        std::uint8_t triples[3 * PIECE_LEDS];
+        std::uint8_t bytes[3 * PIECE_LEDS];
+        std::int64_t offset = first;
+        for (std::uint64_t done = 0; done < length && !c.out.failed; done += PIECE_LEDS) {
+            const std::size_t leds = std::min<std::uint64_t>(PIECE_LEDS, length - done);
+            for (std::size_t k = 0; k < leds; ++k, offset += step) {
+                const std::uint8_t* const pixel = bmp + offset;
+                triples[3 * k] = tables[0][pixel[channel[0]]];
+                triples[3 * k + 1] = tables[1][pixel[channel[1]]];
+                triples[3 * k + 2] = tables[2][pixel[channel[2]]];
+            }
+            encode(encoder, triples, leds, bytes);
+            const std::span<const std::uint8_t> piece(bytes, line_bytes(options.format, leds));
+            if (options.binary) {
+                text::put_bytes(c.out, piece);
+            } else {
+                text::put_encoded(c.out, options.format, piece, bytes_a_line, count);
+            }
+        }
+        return !c.out.failed;
+    });
+}
+
 // The corners by name, in the order of Corner.
 constexpr std::string_view CORNERS[] = {"top-left", "top-right", "bottom-left", "bottom-right"};
 
@@ -208,18 +261,22 @@ void put_text(Conversion& c) {
     if (!options.name.empty()) {
         put(c.out, "#include <stddef.h>\r\n#include <stdint.h>\r\n");
         put(c.out, text::C_LINKAGE);
-        text::put_frame_declarations(c.out, name);
+        text::put_frame_declarations(c.out, name, options.format);
         put(c.out, text::C_LINKAGE_END);
     }
     if (options.progmem) {
         put(c.out, text::PROGMEM_PROLOGUE);
     }
-    put(c.out, text::ARRAY_TYPE);
+    put(c.out, text::array_type(options.format));
     put(c.out, name);
     put(c.out, options.progmem ? text::PROGMEM_ARRAY_OPENING : text::ARRAY_OPENING);
     // With no pixels in a row there is nothing to walk, however many rows there are.
     if (c.width > 0 && c.height > 0) {
-        convert_pixels(c);
+        if (options.format == Format::grb) {
+            convert_pixels(c);
+        } else {
+            convert_encoded(c);
+        }
     }
     if (options.name.empty()) {
         put(c.out, text::ARRAY_CLOSING);
@@ -366,7 +423,12 @@ int convert_bmp(const BmpHeader& header, std::span<const std::uint8_t> bmpdata, 
     if (status == 0 && !is_neutral(options.colour)) {
         status = plan_colours(c, plan);
     }
-    if (status == 0) {
+    if (status == 0 && options.binary) {
+        // With no pixels there are no bytes.
+        if (c.width > 0 && c.height > 0) {
+            convert_encoded(c);
+        }
+    } else if (status == 0) {
         put_text(c);
     }
     text::flush(c.out);

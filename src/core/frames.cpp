@@ -1,9 +1,15 @@
 #include "frames.hpp"
 
+#include <utility>
+
+#include "formats.hpp"
+
 namespace tivrano {
 
 std::size_t Frames::frame_size() const {
-    return 3 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    return encoded_size != 0
+               ? encoded_size
+               : 3 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
 }
 
 std::size_t Frames::count() const {
@@ -22,6 +28,26 @@ void append_values(const BmpHeader& header, std::span<const std::uint8_t> bmpdat
         values.insert(values.end(), {pixel[layout.channel[0]], pixel[layout.channel[1]],
                                      pixel[layout.channel[2]]});
     });
+}
+
+void encode_frames(const TextOptions& options, Frames& frames) {
+    if (options.format == Format::grb || frames.count() == 0) {
+        return;
+    }
+    // Every frame's values lie along the strip already: its lines follow one another.
+    const StripPlan plan = plan_strip(options.layout, frames.width, frames.height);
+    const auto length = static_cast<std::size_t>(plan.length);
+    const auto bytes_a_line = static_cast<std::size_t>(line_bytes(options.format, length));
+    const Encoder encoder = make_encoder(options);
+    std::vector<std::uint8_t> encoded(frames.count() * static_cast<std::size_t>(plan.lines) *
+                                      bytes_a_line);
+    std::uint8_t* out = encoded.data();
+    for (std::size_t line = 0; line < encoded.size() / bytes_a_line; ++line) {
+        encode(encoder, frames.values.data() + 3 * length * line, length, out);
+        out += bytes_a_line;
+    }
+    frames.encoded_size = static_cast<std::size_t>(plan.lines) * bytes_a_line;
+    frames.values = std::move(encoded);
 }
 
 bool assign_delays(std::span<const std::uint16_t> given, Frames& frames) {

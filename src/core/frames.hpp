@@ -35,6 +35,8 @@ struct Frames {
     std::int32_t height = 0;
     std::vector<std::uint8_t> values;    // each frame's 3 * width * height values, in order
     std::vector<std::uint16_t> delay_ms; // one a frame
+    // The bytes of a frame once encode_frames put the values in another format; 0 before.
+    std::size_t encoded_size = 0;
 
     std::size_t frame_size() const;
     std::size_t count() const;
@@ -57,6 +59,10 @@ inline bool same_bytes(std::span<const std::uint8_t> a, std::span<const std::uin
 // strip in the layout's channel order, as the text would hold them without colour options.
 void append_values(const BmpHeader& header, std::span<const std::uint8_t> bmpdata,
                    const Layout& layout, std::vector<std::uint8_t>& values);
+
+// Puts every frame's values, laid out and coloured, in the format of `options`: each frame's
+// bytes then are those of its array (see formats.hpp). Frames of grb stay as they are.
+void encode_frames(const TextOptions& options, Frames& frames);
 
 // Each frame's delay: the one given for all, one given for each, or its own (a GIF's), else
 // DEFAULT_DELAY_MS; false when more than one are given, but not one for each.

@@ -1,5 +1,7 @@
 #include "text.hpp"
 
+#include <algorithm>
+
 #include "numbers.hpp"
 
 namespace tivrano::text {
@@ -12,6 +14,22 @@ constexpr std::string_view COMMENT_ORDER = "\r\n3 bytes / pixel, ";
 constexpr std::string_view COMMENT_ORDER_END = " Reihenfolge\r\n";
 constexpr std::string_view COMMENT_WIRING = "Wiring: first LED ";
 constexpr std::string_view COMMENT_END = "Beschreibung: hier eintragen\r\n*/\r\n";
+
+// The line that says what the array holds for each LED, "3 bytes / pixel, GRB Reihenfolge"
+// for grb.
+void put_format(Writer& out, const TextOptions& options) {
+    if (options.format == Format::mono) {
+        put(out, "\r\n1 bit / pixel, mono, lit from brightness ");
+        put_number(out, unsigned{options.threshold});
+        put(out, "\r\n");
+        return;
+    }
+    const bool wide = options.format == Format::rgb565;
+    put(out, wide ? "\r\n2 bytes / pixel, " : COMMENT_ORDER);
+    put(out, options.layout.order_name);
+    put(out, wide ? "565" : "");
+    put(out, wide && options.swap_bytes ? " Reihenfolge, bytes swapped\r\n" : COMMENT_ORDER_END);
+}
 
 bool is_default_wiring(const Layout& layout) {
     return layout.start == Corner::top_left && !layout.columns && !layout.serpentine;
@@ -96,9 +114,7 @@ void put_comment(Writer& out, std::int32_t width, std::int32_t height, const Tex
     put_number(out, width);
     put(out, COMMENT_HEIGHT);
     put_number(out, height);
-    put(out, COMMENT_ORDER);
-    put(out, options.layout.order_name);
-    put(out, COMMENT_ORDER_END);
+    put_format(out, options);
     if (!is_default_wiring(options.layout)) {
         put_wiring(out, options.layout);
     }
@@ -109,8 +125,9 @@ void put_comment(Writer& out, std::int32_t width, std::int32_t height, const Tex
     put(out, COMMENT_END);
 }
 
-void put_frame_declarations(Writer& out, std::string_view name) {
-    put(out, "extern const uint8_t ");
+void put_frame_declarations(Writer& out, std::string_view name, Format format) {
+    put(out, "extern ");
+    put(out, array_type(format));
     put(out, name);
     put(out, "[];\r\nextern const size_t ");
     put(out, name);
@@ -154,6 +171,49 @@ void put_values(Writer& out, std::span<const std::uint8_t> bytes, int& j) {
                 out.used += LINE_BREAK.size();
             }
         }
+    }
+}
+
+void put_encoded(Writer& out, Format format, std::span<const std::uint8_t> bytes,
+                 std::uint64_t line_bytes, std::uint64_t& count) {
+    constexpr std::size_t ROOM = 8 + LINE_BREAK.size(); // "0xF800, " and a line break
+    const bool wide = format == Format::rgb565;
+    const std::size_t step = wide ? 2 : 1;
+    for (std::size_t at = 0; at + step <= bytes.size(); at += step, ++count) {
+        if (OUTPUT_BUFFER_SIZE - out.used < ROOM) {
+            flush(out);
+        }
+        const bool starts_line =
+            wide ? count % PIXEL_PER_LINE == 0 : count % line_bytes % MONO_BYTES_PER_LINE == 0;
+        if (count != 0 && starts_line) {
+            std::memcpy(out.buffer + out.used, LINE_BREAK.data(), LINE_BREAK.size());
+            out.used += LINE_BREAK.size();
+        }
+        char* const pos = out.buffer + out.used;
+        pos[0] = '0';
+        pos[1] = 'x';
+        // A value's high byte first: the second of its bytes in memory.
+        const std::array<char, 2>& first = HEX_TEXT[bytes[wide ? at + 1 : at]];
+        std::memcpy(pos + 2, first.data(), 2);
+        if (wide) {
+            std::memcpy(pos + 4, HEX_TEXT[bytes[at]].data(), 2);
+        }
+        const std::size_t digits = wide ? 4 : 2;
+        pos[2 + digits] = ',';
+        pos[3 + digits] = ' ';
+        out.used += 4 + digits;
+    }
+}
+
+void put_bytes(Writer& out, std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        if (out.used == OUTPUT_BUFFER_SIZE) {
+            flush(out);
+        }
+        const std::size_t size = std::min(bytes.size(), OUTPUT_BUFFER_SIZE - out.used);
+        std::memcpy(out.buffer + out.used, bytes.data(), size);
+        out.used += size;
+        bytes = bytes.subspan(size);
     }
 }
 

@@ -16,6 +16,12 @@
 namespace tivrano::text {
 
 constexpr std::string_view ARRAY_TYPE = "const uint8_t ";
+constexpr std::string_view WIDE_ARRAY_TYPE = "const uint16_t ";
+
+// The type of the array's elements for the format: ARRAY_TYPE, or WIDE_ARRAY_TYPE for rgb565.
+constexpr std::string_view array_type(Format format) {
+    return format == Format::rgb565 ? WIDE_ARRAY_TYPE : ARRAY_TYPE;
+}
 constexpr std::string_view DEFAULT_NAME = "animationX";
 constexpr std::string_view ARRAY_OPENING = "[] = {\r\n    ";
 constexpr std::string_view PROGMEM_ARRAY_OPENING = "[] PROGMEM = {\r\n    ";
@@ -53,6 +59,18 @@ constexpr std::array<ValueSlot, 256> make_value_text() {
 }
 
 inline constexpr std::array<ValueSlot, 256> VALUE_TEXT = make_value_text();
+
+// Every byte value as two upper-case hex digits.
+constexpr std::array<std::array<char, 2>, 256> make_hex_text() {
+    std::array<std::array<char, 2>, 256> table{};
+    constexpr std::string_view DIGITS = "0123456789ABCDEF";
+    for (std::size_t value = 0; value < table.size(); ++value) {
+        table[value] = {DIGITS[value / 16], DIGITS[value % 16]};
+    }
+    return table;
+}
+
+inline constexpr std::array<std::array<char, 2>, 256> HEX_TEXT = make_hex_text();
 
 // Buffer room one pixel may take: its triple, a line break after it, and the overhang of the
 // last slot copy, which the line break covers.
@@ -97,12 +115,24 @@ void put_comment(Writer& out, std::int32_t width, std::int32_t height, const Tex
 
 // The declarations of a frame's four names, ahead of their definitions, so that they get
 // external linkage, with C linkage when compiled as C++, as a header declaring them expects.
-void put_frame_declarations(Writer& out, std::string_view name);
+void put_frame_declarations(Writer& out, std::string_view name, Format format);
 void put_frame_definitions(Writer& out, std::string_view name, std::int32_t width,
                            std::int32_t height);
 
 // Bytes as the values of an array, PIXEL_PER_LINE triples a line, each line after the opening
 // started by LINE_BREAK; `j` counts the triples since the last line break.
 void put_values(Writer& out, std::span<const std::uint8_t> bytes, int& j);
+
+// Values of rgb565 or mono from the bytes `encode` makes: rgb565 as 16-bit values in hex
+// ("0xF800, "), PIXEL_PER_LINE a line; mono as bytes in hex ("0x3C, "), each strip line of
+// `line_bytes` bytes starting a line of its own, at most MONO_BYTES_PER_LINE a line. A line
+// break comes between two lines, after the opening's first; `count` counts the values of the
+// array written so far.
+inline constexpr std::uint64_t MONO_BYTES_PER_LINE = 16;
+void put_encoded(Writer& out, Format format, std::span<const std::uint8_t> bytes,
+                 std::uint64_t line_bytes, std::uint64_t& count);
+
+// The bytes themselves, for --binary.
+void put_bytes(Writer& out, std::span<const std::uint8_t> bytes);
 
 } // namespace tivrano::text

@@ -93,14 +93,28 @@ struct ColourPlan {
 // The plan for images of these histograms, which share one factor.
 ColourPlan plan_colour(const Colour& colour, std::span<const Histogram> images);
 
+// What the array holds for each LED, its values taken after the layout and colour options:
+// grb, the three values in the layout's order; rgb565, the 16-bit value
+// ((R >> 3) << 11) | ((G >> 2) << 5) | (B >> 3), with the layout's order (rgb or bgr) from the
+// top bits down; mono, one bit, set when the LED's brightness (299 R + 587 G + 114 B + 500) / 1000
+// reaches the threshold, the bits of each strip line from the top bit of its first byte on,
+// the line padded to whole bytes.
+enum class Format : std::uint8_t { grb, rgb565, mono };
+
 // What the text is written as. With a name, the text is a source file of its own: it includes
 // what it needs and defines NAME, NAME_size, NAME_width and NAME_height with C linkage. With
-// `progmem` the array goes to flash memory on an AVR, and stays a plain array elsewhere.
+// `progmem` the array goes to flash memory on an AVR, and stays a plain array elsewhere. With
+// `binary`, the array's bytes are written instead of the text, as they lie in memory on a
+// little-endian chip.
 struct TextOptions {
     Layout layout;
     Colour colour;
     std::string_view name; // empty: the array is animationX, for an #include; see name_problem
     bool progmem = false;
+    Format format = Format::grb;
+    bool swap_bytes = false;      // rgb565: the two bytes of each value change places
+    std::uint8_t threshold = 128; // mono: the brightness, 1 to 255, from which an LED is lit
+    bool binary = false;
 };
 
 // Where the text goes. `write` takes one chunk and returns false if it could not be written;

@@ -425,6 +425,111 @@ TEST(Cli, LayoutOptionsPutEachPixelOnItsLed) {
     }
 }
 
+// Each format's values, worked out by hand from its formula for a 3 x 2 image: rgb565 is
+// ((R >> 3) << 11) | ((G >> 2) << 5) | (B >> 3); mono lights an LED when
+// (299 R + 587 G + 114 B + 500) / 1000 >= T, the first LED of each strip line in the top bit.
+// --binary writes the same values' bytes, as a little-endian chip holds the array.
+TEST(Cli, FormatsWriteEachLedAsTheFormulaSays) {
+    // Top row red, green and blue (brightness 76, 150 and 29); below it red 200, green 100,
+    // blue 0 (119, from exactly 118.5), grey 128 (128) and white (255).
+    const std::string image = file_of("formats.bmp", test::bmp_file(3, 2,
+                                                                    {{0, 0, 255},
+                                                                     {0, 255, 0},
+                                                                     {255, 0, 0},
+                                                                     {0, 100, 200},
+                                                                     {128, 128, 128},
+                                                                     {255, 255, 255}}));
+    struct Case {
+        std::string options;
+        std::string lines; // the comment's format line, and what other options add
+        std::string values;
+    };
+    const std::string rgb565 = "2 bytes / pixel, RGB565 Reihenfolge\r\n";
+    const std::string swapped = "2 bytes / pixel, RGB565 Reihenfolge, bytes swapped\r\n";
+    const std::string columns = "Wiring: first LED top-left, along columns\r\n";
+    const std::string mono = "1 bit / pixel, mono, lit from brightness ";
+    const std::vector<Case> cases = {
+        {"--format=rgb565", rgb565, "0xF800, 0x07E0, 0x001F, 0xCB20, 0x8410, 0xFFFF, "},
+        {"--format=RGB565 --swap-bytes", swapped,
+         "0x00F8, 0xE007, 0x1F00, 0x20CB, 0x1084, 0xFFFF, "},
+        {"--format=rgb565 --columns", rgb565 + columns,
+         "0xF800, 0xCB20, 0x07E0, 0x8410, 0x001F, 0xFFFF, "},
+        {"--format=rgb565 --columns --swap-bytes", swapped + columns,
+         "0x00F8, 0x20CB, 0xE007, 0x1084, 0x1F00, 0xFFFF, "},
+        {"--format=rgb565 --order=bgr", "2 bytes / pixel, BGR565 Reihenfolge\r\n",
+         "0x001F, 0x07E0, 0xF800, 0x0339, 0x8410, 0xFFFF, "},
+        // Halved first, (v 50 + 50) / 100: 255 is 128, 200 is 100, 128 is 64, 100 is 50.
+        {"--brightness=50 --format=rgb565", rgb565 + "Brightness: 50 %\r\n",
+         "0x8000, 0x0400, 0x0010, 0x6180, 0x4208, 0x8410, "},
+        {"--format=mono", mono + "128\r\n", "0x40, \r\n    0x60, "},
+        {"--format=mono --columns", mono + "128\r\n" + columns,
+         "0x00, \r\n    0xC0, \r\n    0x40, "},
+        {"--format=mono --threshold=119", mono + "119\r\n", "0x40, \r\n    0xE0, "},
+        {"--format=mono --threshold=255 --columns", mono + "255\r\n" + columns,
+         "0x00, \r\n    0x00, \r\n    0x40, "},
+        {"--format=mono --threshold=125 --start=bottom-right --serpentine",
+         mono + "125\r\nWiring: first LED bottom-right, along rows, serpentine\r\n",
+         "0xC0, \r\n    0x40, "},
+        // Halved first: 38, 75, 15; 59, 64, 128.
+        {"--format=mono --threshold=59 --brightness=50", mono + "59\r\nBrightness: 50 %\r\n",
+         "0x40, \r\n    0xE0, "},
+        {"--format=mono --threshold=60 --brightness=50", mono + "60\r\nBrightness: 50 %\r\n",
+         "0x40, \r\n    0x60, "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        const bool wide = c.options.find("rgb565") != std::string::npos ||
+                          c.options.find("RGB565") != std::string::npos;
+        const test::Run run = run_tool(c.options + " " + image);
+        EXPECT_EQ(run.out, "/*\r\nBreite: 3, Hoehe: 2\r\n" + c.lines +
+                               "Beschreibung: hier eintragen\r\n*/\r\nconst " +
+                               (wide ? "uint16_t" : "uint8_t") + " animationX[] = {\r\n    " +
+                               c.values + "};\n\r");
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, "");
+        // The values' bytes, a 16-bit value's low byte first.
+        std::string bytes;
+        for (std::size_t at = c.values.find("0x"); at != std::string::npos;
+             at = c.values.find("0x", at + 2)) {
+            const unsigned long value =
+                std::stoul(c.values.substr(at + 2, wide ? 4 : 2), nullptr, 16);
+            bytes += static_cast<char>(value & 0xFFU);
+            if (wide) {
+                bytes += static_cast<char>(value >> 8U);
+            }
+        }
+        const test::Run binary = run_tool("--binary " + c.options + " " + image);
+        EXPECT_EQ(binary.out, bytes);
+        EXPECT_EQ(binary.status, 0);
+    }
+    // An animation's bytes are its frames', one after another; packed, the packed file, which
+    // starts with its magic number and counts the frames at byte 10.
+    EXPECT_EQ(run_tool("--name=two --binary --format=mono " + image + " " + image).out,
+              "\x40\x60\x40\x60");
+    const std::string packed = run_tool("--name=two --binary --pack " + image + " " + image).out;
+    EXPECT_TRUE(packed.starts_with("TIVP") && packed.substr(10, 2) == std::string("\2\0", 2));
+    // Bytes never go to a terminal, standard output or -o's.
+    if (test::run_shell("script --version | grep util-linux").status != 0) {
+        std::cout << "skipped the terminal rows: they need util-linux's script\n";
+        return;
+    }
+    const std::string usage =
+        "Ungueltige Anzahl der Parameter\r\nNutzung:  tivrano bmpfile >csoure\r\n";
+    for (const auto& [output, reason] :
+         {std::pair<std::string, std::string>{"", "standard output is a terminal, and the values "
+                                                  "are bytes: redirect it into a file, or give "
+                                                  "-o FILE"},
+          {"-o /dev/tty ", "the output file is a terminal, and the values are bytes"}}) {
+        SCOPED_TRACE(output);
+        const test::Run terminal = test::run_shell(
+            "script -qec " + test::quote(test::TOOL + " --binary " + output + image) + " /dev/null",
+            20);
+        EXPECT_EQ(terminal.out,
+                  usage + "tivrano: --binary: " + reason + "; see tivrano --help\r\n");
+        EXPECT_EQ(terminal.status, FAILED);
+    }
+}
+
 // A name is checked at the edges of the rules for characters, reserved beginnings and length,
 // and of the lists of reserved names, kept in names.cpp: a keyword of either language, a name
 // of either header, and the same in another case. The CMake functions ask the tool

@@ -92,6 +92,14 @@ TEST(Options, CheckWordsTheReasonsOfAConversion) {
         {"--name=ok --name=int", "--name=int", "NAME int"},
         {"--max-bytes=0", "--max-bytes=0", "MAX_BYTES 0"},
         {"--delay-ms=80,x", "--delay-ms=80,x", "DELAY_MS 80,x"},
+        {"--format=rgb888", "--format=rgb888", "FORMAT rgb888"},
+        {"--format=mono --threshold=256", "--threshold=256", "THRESHOLD 256"},
+        // Options that do not go together: the one that does not fit is named.
+        {"--format=rgb565 --order=gbr", "--order=gbr", "ORDER gbr"},
+        {"--swap-bytes --format=mono", "--swap-bytes", "SWAP_BYTES"},
+        {"--format=rgb565 --pack", "--format=rgb565", "FORMAT rgb565"},
+        {"--threshold=9", "--threshold=9", "THRESHOLD 9"},
+        {"--progmem --binary", "--progmem", "PROGMEM"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options);
@@ -112,6 +120,12 @@ TEST(Options, CheckWordsTheReasonsOfAConversion) {
         "--check --order=RGB --gamma=2.6,2.2,2.5 --name=Anim --pack --delay-ms=80,80 missing.bmp");
     EXPECT_EQ(good.status, 0);
     EXPECT_EQ(good.out + good.err, "");
+    for (const std::string options :
+         {"--format=Rgb565 --order=BGR --swap-bytes --binary", "--format=mono --threshold=1"}) {
+        const test::Run taken = test::run_tool("--check " + options);
+        EXPECT_EQ(taken.status, 0) << options;
+        EXPECT_EQ(taken.out + taken.err, "") << options;
+    }
 }
 
 } // namespace

@@ -1,4 +1,6 @@
-// The generated text compiles as C and as C++, and the array holds the image's pixels.
+// The generated text compiles as C and as C++, and the array holds the image's pixels, in
+// every format as --binary writes them.
+#include <bit>
 #include <random>
 #include <string>
 
@@ -74,12 +76,12 @@ TEST(RoundTrip, TheTextCompilesAndHoldsThePixelsInGreenRedBlueOrderTopRowFirst) 
         {"--name=frame --progmem", linked(c, c)}, {"--name=frame --progmem", linked(cxx, cxx)},
     };
     const std::string dir = "cd " + test::quote(test::scratch()) + " && ";
-    for (const Case& row : cases) {
+    const auto run_case = [&](const Case& row, const std::string& held) {
         SCOPED_TRACE(row.options + ": " + row.build);
         const test::Run converted = test::run_tool(row.options + " " + test::quote(image));
         ASSERT_EQ(converted.status, 0) << converted.err;
         std::string program = converted.out;
-        if (row.options.empty()) {
+        if (row.options.find("--name") == std::string::npos) {
             program = INCLUDED;
             program.replace(program.find("TEXT"), 4, converted.out);
         }
@@ -88,7 +90,37 @@ TEST(RoundTrip, TheTextCompilesAndHoldsThePixelsInGreenRedBlueOrderTopRowFirst) 
         ASSERT_EQ(build.status, 0) << build.err;
         const test::Run run = test::run_shell(test::target_program(test::scratch() / "round"));
         EXPECT_EQ(run.status, 0);
-        EXPECT_TRUE(run.out == expected);
+        EXPECT_TRUE(run.out == held);
+    };
+    for (const Case& row : cases) {
+        run_case(row, expected);
+    }
+    // The other formats' arrays hold what --binary writes: the same bytes, but on a big-endian
+    // machine each 16-bit value's the other way round.
+    const std::vector<Case> formats = {
+        {"--format=rgb565", c + " frame.src -o round"},
+        {"--format=rgb565 --swap-bytes --columns --name=frame", linked(c, cxx)},
+        {"--format=rgb565 --order=bgr --name=frame --progmem", linked(cxx, c)},
+        {"--format=mono --threshold=100 --columns", cxx + " frame.src -o round"},
+        {"--format=mono --serpentine --name=frame", linked(c, c)},
+    };
+    for (const Case& row : formats) {
+        const bool wide = row.options.find("rgb565") != std::string::npos;
+        std::string user = USER;
+        if (wide) {
+            user.replace(user.find("uint8_t frame[]"), 7, "uint16_t");
+        }
+        test::write_file("user.src", {user.begin(), user.end()});
+        const test::Run binary =
+            test::run_tool("--binary " + row.options.substr(0, row.options.find(" --name")) + " " +
+                           test::quote(image));
+        ASSERT_EQ(binary.status, 0) << binary.err;
+        std::string held = binary.out;
+        for (std::size_t at = 0;
+             wide && std::endian::native == std::endian::big && at < held.size(); at += 2) {
+            std::swap(held[at], held[at + 1]);
+        }
+        run_case(row, "13 x 7\n" + held);
     }
 }
 

@@ -10,7 +10,10 @@
 # the reason tivrano --check gives, an empty SOURCE and a NAME taken stop the configure; frames
 # of two sizes and a GIF too large stop the build with the tool's reasons; walk.1.bmp and
 # walk.2.bmp get names of their own. The layout keywords: ORDER on the host, and SERPENTINE with
-# PROGMEM for an AVR, whose flash holds the frame as laid out. The animation: the example's GIF,
+# PROGMEM for an AVR, whose flash holds the frame as laid out. FORMAT rgb565 with SWAP_BYTES,
+# declared 16-bit, and BINARY files, packed in a data folder and mono in the build folder, each
+# holding what the tool writes; FORMAT values, and what does not go together (PACKED with
+# rgb565, PROGMEM or HEADER with BINARY), stop the configure. The animation: the example's GIF,
 # then one made here (a first frame that leaves part uncovered, a partial update, a transparent
 # pixel) and edited to four frames, each build against Pillow's decoding as a browser shows it,
 # and a broken one that stops the build; PNG frames f1 ... f12 from a glob, in the order of
@@ -293,11 +296,18 @@ done <<'EOF'
 'tivrano_add_frames(app FRAMES frames/arrow.bmp LED_CURRENT 16,11)'|tivrano_add_frames(app): {--led-current=16,11}
 'tivrano_add_animation(app NAME one SOURCE frames/big.gif PACKED MAX_BYTES 0)'|tivrano_add_animation(app): {--pack --max-bytes=0}
 'tivrano_add_animation(app NAME one SOURCE frames/big.gif MAX_BYTES 10)'|tivrano_add_animation(app): MAX_BYTES is for a PACKED animation
+'tivrano_add_frames(app FRAMES frames/arrow.bmp FORMAT rgb888)'|tivrano_add_frames(app): {--format=rgb888}
+'tivrano_add_frames(app FRAMES frames/arrow.bmp FORMAT rgb565 ORDER grb)'|tivrano_add_frames(app): {--order=grb --format=rgb565}
+'tivrano_add_frames(app FRAMES frames/arrow.bmp SWAP_BYTES)'|tivrano_add_frames(app): {--swap-bytes}
+'tivrano_add_frames(app FRAMES frames/arrow.bmp FORMAT mono THRESHOLD 0)'|tivrano_add_frames(app): {--format=mono --threshold=0}
+'tivrano_add_animation(app NAME one SOURCE frames/dot.png PACKED FORMAT rgb565)'|tivrano_add_animation(app): {--pack --format=rgb565}
+'tivrano_add_animation(app NAME one SOURCE frames/dot.png BINARY data/one.bin PROGMEM)'|tivrano_add_animation(app): {--binary --progmem}
+'tivrano_add_animation(app NAME one SOURCE frames/dot.png BINARY data/one.bin HEADER one.h)'|tivrano_add_animation(app): HEADER is for the C source, and BINARY writes a file instead
 'set(CMAKE_CROSSCOMPILING ON)' 'get_filename_component(bin "${tivrano_DIR}/../../../bin" ABSOLUTE)' 'string(REPLACE ":" ";" CMAKE_IGNORE_PATH "$ENV{PATH}:${bin}")' 'tivrano_add_animation(app NAME one SOURCE frames/dot.png)'|tivrano_add_animation(app): no tivrano for the build machine
 EOF
-echo "bad names, ORDER, START, colour values, delays and BACKGROUND, with the tool's reasons, an"
-echo "  empty SOURCE, a NAME or a frame's name taken and no tool for the build machine stop the"
-echo "  configure"
+echo "bad names, ORDER, START, colour values, delays, BACKGROUND, FORMAT and what does not go"
+echo "  with it, with the tool's reasons, an empty SOURCE, a NAME or a frame's name taken, HEADER"
+echo "  with BINARY and no tool for the build machine stop the configure"
 
 # What only reading the frames shows stops the build, with the tool's message and reason.
 while IFS='|' read -r call message reason; do
@@ -320,6 +330,37 @@ configure && build "$checks/build" || fail "ORDER rgb: $log"
 [ "$("$checks/build/app")" = "$(figures --order=rgb "heart=$checks/frames/heart.bmp")" ] ||
     fail "ORDER rgb: wrong figures"
 echo "ORDER rgb: the figures match Pillow's pixels in red, green, blue order"
+
+# FORMAT on the host: the frame holds what tivrano --binary writes, and the header and the TABLE
+# declare it 16-bit. BINARY writes the packed file into the data folder beside the sources, and
+# the frames of a mono animation where an absolute path says; a second build does nothing.
+frames_project "FRAMES frames/heart.bmp FORMAT rgb565 SWAP_BYTES TABLE all" heart
+cp "$source_dir/examples/animation/frames/pulse.gif" "$checks/frames/"
+cat >>"$checks/CMakeLists.txt" <<'EOF'
+tivrano_add_animation(app NAME beat SOURCE frames/pulse.gif PACKED BINARY data/beat.bin)
+tivrano_add_animation(app NAME raw SOURCE frames/pulse.gif FORMAT mono THRESHOLD 60
+    BINARY ${CMAKE_BINARY_DIR}/raw.bin)
+EOF
+cat >"$checks/main.c" <<'EOF'
+#include <stdio.h>
+#include "app_frames.h"
+_Static_assert(sizeof heart[0] == 2, "an rgb565 frame is declared 16-bit");
+int main(void) {
+    fwrite(heart, 1, heart_size, stdout);
+    return all[0] != heart;
+}
+EOF
+configure && build "$checks/build" || fail "FORMAT and BINARY: $log"
+tool="$prefix/bin/tivrano"
+cmp -s <("$checks/build/app") <("$tool" --format=rgb565 --swap-bytes --binary \
+    "$checks/frames/heart.bmp") || fail "FORMAT rgb565 SWAP_BYTES: the frame differs"
+cmp -s "$checks/data/beat.bin" <("$tool" --name=beat --pack --binary "$checks/frames/pulse.gif") ||
+    fail "BINARY: data/beat.bin is not the packed file"
+cmp -s "$checks/build/raw.bin" <("$tool" --name=raw --format=mono --threshold=60 --binary \
+    "$checks/frames/pulse.gif") || fail "BINARY: raw.bin is not the mono frames"
+build "$checks/build" && grep -q 'ninja: no work to do' <<<"$log" ||
+    fail "an unchanged build with BINARY did work: $log"
+echo "FORMAT rgb565 with SWAP_BYTES, and BINARY files packed and mono, hold what the tool writes"
 
 # PNG frames from a glob, which lists f10 before f2; a thirteenth is taken by the next build.
 pngs=()

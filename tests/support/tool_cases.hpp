@@ -89,6 +89,31 @@ inline std::vector<ToolCase> tool_cases() {
         {"--max-current=1023", "dark.bmp", bmp_file(32, 32, std::vector<Bgr>(1024)), not_met, 255,
          "tivrano: dark.bmp: 1024 LEDs draw 1024 mA even when dark, by the model, more than "
          "--max-current=1023 allows\n"},
+        // Red 128, green 64, blue 200: (16 << 11) | (16 << 5) | 25, its low byte first; its
+        // brightness (299 * 128 + 587 * 64 + 114 * 200 + 500) / 1000 is 99.
+        {"--format=rgb565 --binary", "pixel.bmp", pixel, "\x19\x82", 0, ""},
+        {"--format=mono --threshold=99 --binary", "pixel.bmp", pixel, "\x80", 0, ""},
+        {"--format=mono --threshold=100 --binary", "pixel.bmp", pixel, std::string(1, '\0'), 0, ""},
+        {"--format=rgb565 --order=grb",
+         "x.bmp",
+         {},
+         usage,
+         255,
+         "tivrano: --order=grb: rgb565 values take the order rgb (the default) or bgr; see "
+         "tivrano --help\n"},
+        {"--name=x --pack --format=mono",
+         "x.bmp",
+         {},
+         usage,
+         255,
+         "tivrano: --format=mono: a packed animation holds grb values alone; see tivrano --help\n"},
+        {"--threshold=100",
+         "x.bmp",
+         {},
+         usage,
+         255,
+         "tivrano: --threshold=100: it is for mono, and the format is grb (the default); see "
+         "tivrano --help\n"},
         {"--name=INT8_MAX",
          "x.bmp",
          {},
