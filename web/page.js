@@ -311,7 +311,7 @@
 
   function failed(title, message) {
     return { title, output: new Uint8Array(), status: -1, errors: "tivrano: " + message + "\n",
-             header: null, preview: null, options: {} };
+             header: null, preview: null, options: {}, inputs: [] };
   }
 
   async function convertAll() {
@@ -377,16 +377,17 @@
       const one = call.header ? {} : { headerWhenAnimated: header };
       const result = await ask({ kind: "convert", inputs, options: call, preview: true,
                                  maxDrawn: MAX_DRAWN, ...one }, progress);
-      made.push({ title: options.name, ...result, byBrowser: byBrowser(decoded) });
+      made.push({ title: options.name, ...result, inputs, byBrowser: byBrowser(decoded) });
     } else {
       for (const d of decoded) {
-        const result = await ask({ kind: "convert", inputs: d.inputs.slice(0, 1), options,
-                                   preview: true, maxDrawn: MAX_DRAWN }, progress);
+        const inputs = d.inputs.slice(0, 1);
+        const result = await ask({ kind: "convert", inputs, options, preview: true,
+                                   maxDrawn: MAX_DRAWN }, progress);
         if (!current()) return [];
         const notes = d.inputs.length < 2 ? "" : "tivrano: " + d.file.name + ": an animation of " +
           d.inputs.length + " frames: the first is converted; with --name, all of them are, as " +
           "an animation\n";
-        made.push({ title: d.file.name, ...result, errors: notes + result.errors,
+        made.push({ title: d.file.name, ...result, inputs, errors: notes + result.errors,
                     byBrowser: byBrowser([d]) });
       }
     }
@@ -397,7 +398,7 @@
   function show(index) {
     const result = results[index];
     const good = Boolean(result) && result.status === 0;
-    for (const id of ["copy", "download"]) $(id).disabled = !good;
+    for (const id of ["copy", "download", "download-binary"]) $(id).disabled = !good;
     const text = good ? TEXT.decode(result.output.subarray(0, MAX_SHOWN)) : "";
     $("output").value = text;
     $("cut").textContent = good && result.output.length > MAX_SHOWN
@@ -415,9 +416,10 @@
     preview(good ? result.preview : null);
   }
 
-  // NAME.c for a named array, else the image's own name with .c.
-  function fileName(result) {
-    return (result.options.name || result.title.replace(/\.[^.]*$/, "") || "animationX") + ".c";
+  // NAME.c, or another extension, for a named array, else the image's own name with it.
+  function fileName(result, extension = ".c") {
+    return (result.options.name || result.title.replace(/\.[^.]*$/, "") || "animationX") +
+      extension;
   }
 
   function download(bytes, name) {
@@ -577,6 +579,23 @@
   $("download-header").addEventListener("click", () => {
     const result = results[Number($("result").value || 0)];
     download(result.header, result.options.name + ".h");
+  });
+  // The file --binary writes for the result shown, from the same images under the same
+  // options: with no header, which binary output has no text for, and without --progmem,
+  // which places an array of text and has no bearing on its bytes.
+  $("download-binary").addEventListener("click", async () => {
+    const result = results[Number($("result").value || 0)];
+    const call = { ...result.options, binary: true };
+    delete call.header;
+    delete call.progmem;
+    const at = conversions;
+    $("status").textContent = "Writing the binary file…";
+    const made = await ask({ kind: "convert", inputs: result.inputs, options: call });
+    if (made.status === 0) download(made.output, fileName(result, ".bin"));
+    if (at !== conversions) return; // the page converts something else by now
+    $("status").textContent = made.status === 0 ? "Binary file: " + made.output.length + " bytes."
+      : "Binary file not written: " + failure(made);
+    if (made.status !== 0) $("errors").textContent = shownErrors(made.errors);
   });
   const choose = (list) => { files = [...list]; ++chosenAt; convertAll(); };
   $("file").addEventListener("change", () => choose($("file").files));

@@ -6,7 +6,8 @@
 - window.tivrano.convert writes what the tool writes, byte for byte, with its status and its
   standard error, on the fuzzer's seed images and the heart, under a few sets of options (each
   format, and --binary among them), and on animations;
-- the file input, #output and #download on the heart;
+- the file input, #output and #download on the heart; #download-binary saves what --binary
+  writes, for an image, a packed animation and a GIF, or says why the tool refuses;
 - the controls: the format a choice, --swap-bytes a check box, number fields with the tool's
   ranges, and no --binary;
 - the preview of the heart, wired serpentine from a corner: LED n's dot stands where the wiring
@@ -255,6 +256,63 @@ def check_file_input(browser, page, tool, scratch):
     return failures
 
 
+def check_binary_download(browser, page, tool, scratch):
+    """#download-binary saves what --binary writes for the result shown: an image's array with
+    --progmem ticked, a packed animation of frames, a GIF's frames in mono; where --binary
+    refuses what the text takes, the page says the tool's line and saves nothing."""
+    from PIL import Image
+
+    folder = scratch / "binaries"
+    folder.mkdir()
+    browser.execute_cdp_cmd("Browser.setDownloadBehavior",
+                            {"behavior": "allow", "downloadPath": str(folder)})
+    frames = scratch / "frames"
+    frames.mkdir()
+    for k in range(2):
+        frame = Image.new("RGB", (9, 4), (20, 200 - 90 * k, 7))
+        frame.putpixel((k + 3, 2), (255, 255, 255))
+        frame.save(frames / f"walk{k + 1}.bmp")
+        (frames / f"beat{k + 1}.bmp").write_bytes(HEART.read_bytes())
+    gif = ROOT / "examples" / "animation" / "frames" / "pulse.gif"
+    # (fragment, files, the file saved, the tool's options for it)
+    cases = [("format=rgb565&swap-bytes=1&progmem=1", [HEART], "heart.bin",
+              {"format": "rgb565", "swap-bytes": True}),
+             ("name=walk&pack=1&delay-ms=80", [frames / "walk1.bmp", frames / "walk2.bmp"],
+              "walk.bin", {"name": "walk", "pack": True, "delay-ms": "80"}),
+             ("name=pulse&format=mono&threshold=60", [gif], "pulse.bin",
+              {"name": "pulse", "format": "mono", "threshold": "60"}),
+             ("name=beat&pack=1&max-bytes=40", [frames / "beat1.bmp", frames / "beat2.bmp"],
+              "beat.bin", {"name": "beat", "pack": True, "max-bytes": "40"})]
+    failures = []
+    for fragment, files, name, options in cases:
+        load(browser, page, "#" + fragment)
+        choose(browser, *files)
+        expected, status, _ = native(tool, files[0].parent, [f.name for f in files],
+                                     dict(options, binary=True))
+        browser.find_element("id", "download-binary").click()
+        saved = folder / name
+        wait_for(browser, lambda: browser.find_element("id", "status").text.startswith(
+            "Binary file"))
+        said = browser.find_element("id", "status").text
+        if status != 0:
+            line = f"Binary file not written: {expected.decode().strip()}"
+            text_status = native(tool, files[0].parent, [f.name for f in files], options)[1]
+            if text_status != 0 or said != line or saved.exists():
+                failures.append(f"#{fragment}: the text's status {text_status}; the page says "
+                                f"{said!r}, not {line!r}, and saved {os.listdir(folder)}")
+            continue
+        try:
+            wait_for(browser, saved.exists, 10)
+            time.sleep(0.2)
+            if saved.read_bytes() != expected or said != f"Binary file: {len(expected)} bytes.":
+                failures.append(f"#{fragment}: {name} holds other bytes than --binary writes, "
+                                f"and the page says {said!r}")
+        except TimeoutError:
+            failures.append(f"#{fragment}: no {name} saved, the page saying {said!r}; the "
+                            f"folder holds {os.listdir(folder)}")
+    return failures
+
+
 # Options the tool takes only beside others: what --check needs to take a number field's value.
 NEEDS = {"threshold": ["--format=mono"]}
 
@@ -495,6 +553,7 @@ def main():
             load(browser, page)
             failures, count = check_convert(browser, tool, scratch)
             failures += check_file_input(browser, page, tool, scratch)
+            failures += check_binary_download(browser, page, tool, scratch)
             failures += check_controls(browser, page, tool)
             failures += check_preview(browser, page, tool, scratch)
             failures += check_decoded(browser, page, tool, scratch, magick)
