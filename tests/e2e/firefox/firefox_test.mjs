@@ -179,13 +179,16 @@ function asShown(bytes) {
   return bytes.toString("latin1").replace(/\r\n/g, "\n").replace(/\r/g, "\n");
 }
 
-// Gives the file input this file and waits for the page to convert it; returns #output.
+// Gives the file input this file and waits for the page to convert it (a status other than
+// "Converting…"); returns #output.
 async function choose(page, file) {
   await page.evaluate(() => { document.getElementById("status").textContent = ""; });
   const input = await page.$("#file");
   await input.uploadFile(file);
-  await page.waitForFunction(() => document.getElementById("status").textContent,
-                             { timeout: 30000 });
+  await page.waitForFunction(() => {
+    const status = document.getElementById("status").textContent;
+    return status && !status.startsWith("Converting");
+  }, { timeout: 60000 });
   return page.$eval("#output", (output) => output.value);
 }
 
