@@ -82,20 +82,24 @@ function tivranoConverter(post) {
   }
 
   // What the tool makes of these frames under these options, from the tool itself: the
-  // dimensions, where each LED lies, and each frame's values and delay (values and places only
-  // up to `maxDrawn` LEDs); null for what it refuses.
+  // dimensions, the format and a frame's bytes in it, where each LED lies, and each frame's
+  // LEDs as they light, what the array holds for them, and its delay (LEDs and places only up
+  // to `maxDrawn` LEDs); null for what it refuses.
   function previewOf(args, maxDrawn) {
     const bytes = new TextEncoder().encode(args.map((a) => a + "\0").join(""));
     const at = module.ccall("tivrano_preview", "number", ["array", "number"], [bytes, bytes.length]);
     if (!at) return null;
-    const [width, height, count, places, values, delays] = module.HEAP32.subarray(at >> 2, (at >> 2) + 6);
+    const [width, height, count, format, frameBytes, places, shown, held, delays] =
+      module.HEAP32.subarray(at >> 2, (at >> 2) + 9);
     const leds = width * height;
     const drawn = leds <= maxDrawn;
     return {
-      width, height, count,
-      order: new TextDecoder("latin1").decode(module.HEAPU8.subarray(at + 24, at + 27)),
+      width, height, count, frameBytes,
+      format: ["grb", "rgb565", "mono"][format],
+      order: new TextDecoder("latin1").decode(module.HEAPU8.subarray(at + 36, at + 39)),
       places: drawn ? module.HEAP32.slice(places >> 2, (places >> 2) + leds) : null,
-      values: drawn ? module.HEAPU8.slice(values, values + 3 * leds * count) : null,
+      shown: drawn ? module.HEAPU8.slice(shown, shown + 3 * leds * count) : null,
+      held: drawn && format !== 0 ? module.HEAPU16.slice(held >> 1, (held >> 1) + leds * count) : null,
       delays: Array.from(module.HEAPU16.subarray(delays >> 1, (delays >> 1) + count)),
     };
   }
@@ -113,7 +117,8 @@ function tivranoConverter(post) {
     const result = run(args, call.header);
     if (result.status !== 0) shown = null;
     // The bytes are handed over, not copied: a long animation's run to tens of megabytes.
-    const moved = [result.output, shown && shown.values, shown && shown.places, result.header];
+    const moved = [result.output, shown && shown.shown, shown && shown.held, shown && shown.places,
+                   result.header];
     post({ id, result: { ...result, preview: shown, options: call } },
          moved.filter(Boolean).map((array) => array.buffer));
   }

@@ -87,8 +87,9 @@
 
   // A form control for each option the tool's table holds and the page offers, named after the
   // long option: a check box for a flag, a list for a choice (the tool's default unnamed, so
-  // that it passes no option), a text field for any other value, showing what the tool does
-  // without it; the help, as --help words it, is the control's tooltip.
+  // that it passes no option), a number field for one whole number in a range, a text field for
+  // any other value, the last two showing what the tool does without it; the help, as --help
+  // words it, is the control's tooltip.
   function drawControls(options) {
     const sets = [];
     for (const option of options) {
@@ -112,6 +113,12 @@
         for (const choice of option.choices)
           control.append(new Option(choice, choice === option.unset ? "" : choice));
         VALUES.push(option.name);
+      } else if (option.range) {
+        control = Object.assign(document.createElement("input"),
+                                { type: "number", min: option.range[0], max: option.range[1],
+                                  step: 1, placeholder: option.unset || option.value });
+        control.setAttribute("aria-label", "--" + option.name + "=" + option.value);
+        VALUES.push(option.name);
       } else {
         control = Object.assign(document.createElement("input"),
                                 { type: "text", placeholder: option.unset || option.value });
@@ -130,7 +137,8 @@
   // window.tivrano.convert(bytes, options): bytes a Uint8Array, or an array of them for the
   // frames of an animation (named image.bmp, or frame1.bmp, frame2.bmp... in the tool's
   // messages, whatever the images are); options an object of long option names, true for a
-  // flag. Resolves to the tool's {output, status, errors}.
+  // flag. Resolves to the tool's {output, status, errors}; with binary: true, output is the
+  // file --binary writes.
   window.tivrano = {
     convert: (bytes, options) => loaded().then(async () => {
       const inputs = Array.isArray(bytes)
@@ -303,7 +311,7 @@
 
   function failed(title, message) {
     return { title, output: new Uint8Array(), status: -1, errors: "tivrano: " + message + "\n",
-             header: null, preview: null, options: {} };
+             header: null, preview: null, options: {}, inputs: [] };
   }
 
   async function convertAll() {
@@ -369,16 +377,17 @@
       const one = call.header ? {} : { headerWhenAnimated: header };
       const result = await ask({ kind: "convert", inputs, options: call, preview: true,
                                  maxDrawn: MAX_DRAWN, ...one }, progress);
-      made.push({ title: options.name, ...result, byBrowser: byBrowser(decoded) });
+      made.push({ title: options.name, ...result, inputs, byBrowser: byBrowser(decoded) });
     } else {
       for (const d of decoded) {
-        const result = await ask({ kind: "convert", inputs: d.inputs.slice(0, 1), options,
-                                   preview: true, maxDrawn: MAX_DRAWN }, progress);
+        const inputs = d.inputs.slice(0, 1);
+        const result = await ask({ kind: "convert", inputs, options, preview: true,
+                                   maxDrawn: MAX_DRAWN }, progress);
         if (!current()) return [];
         const notes = d.inputs.length < 2 ? "" : "tivrano: " + d.file.name + ": an animation of " +
           d.inputs.length + " frames: the first is converted; with --name, all of them are, as " +
           "an animation\n";
-        made.push({ title: d.file.name, ...result, errors: notes + result.errors,
+        made.push({ title: d.file.name, ...result, inputs, errors: notes + result.errors,
                     byBrowser: byBrowser([d]) });
       }
     }
@@ -389,7 +398,7 @@
   function show(index) {
     const result = results[index];
     const good = Boolean(result) && result.status === 0;
-    for (const id of ["copy", "download"]) $(id).disabled = !good;
+    for (const id of ["copy", "download", "download-binary"]) $(id).disabled = !good;
     const text = good ? TEXT.decode(result.output.subarray(0, MAX_SHOWN)) : "";
     $("output").value = text;
     $("cut").textContent = good && result.output.length > MAX_SHOWN
@@ -398,17 +407,19 @@
     $("errors").textContent = result ? shownErrors(result.errors) : "";
     $("decoded-by").textContent = result && result.byBrowser || "";
     $("download-header").hidden = !good || !result.header;
+    // An animation's text says what it stores; an image stores its array, a frame's bytes.
     const stored = /(\d+) bytes stored/.exec(text);
-    const size = /Breite: (-?\d+), Hoehe: (-?\d+)/.exec(text);
+    const made = good && result.preview;
     $("size").textContent = !good ? "" : result.output.length + " bytes of text" + (stored
       ? ", " + stored[1] + " bytes in flash"
-      : size ? ", " + 3 * Math.max(0, size[1]) * Math.max(0, size[2]) + " bytes in flash" : "");
+      : made ? ", " + made.frameBytes * made.count + " bytes in flash" : "");
     preview(good ? result.preview : null);
   }
 
-  // NAME.c for a named array, else the image's own name with .c.
-  function fileName(result) {
-    return (result.options.name || result.title.replace(/\.[^.]*$/, "") || "animationX") + ".c";
+  // NAME.c, or another extension, for a named array, else the image's own name with it.
+  function fileName(result, extension = ".c") {
+    return (result.options.name || result.title.replace(/\.[^.]*$/, "") || "animationX") +
+      extension;
   }
 
   function download(bytes, name) {
@@ -421,8 +432,9 @@
   }
 
   // The preview: the LEDs the tool lights, from what the converter read back of the same
-  // frames under the same options (their places through the wiring, their values through the
-  // order).
+  // frames under the same options (their places through the wiring, their colours as the
+  // array's values light them: grb's through the order, rgb565's as a panel shows them, mono's
+  // lit white or dark).
   let shown = null;
   let frameIndex = 0;
   let timer = null;
@@ -452,8 +464,10 @@
     // Which LED lies at each place.
     const ledAt = [];
     made.places.forEach((place, led) => { ledAt[place] = led; });
-    const frames = Array.from({ length: made.count },
-                              (_, k) => made.values.subarray(3 * leds * k, 3 * leds * (k + 1)));
+    const frames = Array.from({ length: made.count }, (_, k) => ({
+      rgb: made.shown.subarray(3 * leds * k, 3 * leds * (k + 1)),
+      held: made.held && made.held.subarray(leds * k, leds * (k + 1)),
+    }));
     shown = { ...made, frames, ledAt };
     frameIndex = 0;
     $("player").hidden = shown.frames.length < 2;
@@ -475,7 +489,7 @@
     const { cell, left, top } = geometry();
     context.fillStyle = "#101014";
     context.fillRect(0, 0, canvas.width, canvas.height);
-    const values = shown.frames[frameIndex] || [];
+    const { rgb } = shown.frames[frameIndex];
     const leds = shown.places.length;
     context.beginPath();
     for (let led = 0; led < leds; ++led) {
@@ -489,10 +503,9 @@
     for (let led = 0; led < leds; ++led) {
       const at = shown.places[led];
       const x = left + (at % shown.width + 0.5) * cell, y = top + (Math.floor(at / shown.width) + 0.5) * cell;
-      const rgb = ["R", "G", "B"].map((c) => values[3 * led + shown.order.indexOf(c)] || 0);
       context.beginPath();
       context.arc(x, y, Math.max(1, cell * 0.38), 0, 2 * Math.PI);
-      context.fillStyle = "rgb(" + rgb.join(",") + ")";
+      context.fillStyle = "rgb(" + rgb.subarray(3 * led, 3 * led + 3).join(",") + ")";
       context.fill();
       if (led === 0) {
         context.strokeStyle = "#fff";
@@ -526,10 +539,19 @@
     const x = Math.floor((px - left) / cell), y = Math.floor((py - top) / cell);
     if (x < 0 || y < 0 || x >= shown.width || y >= shown.height) { $("hover").textContent = ""; return; }
     const led = shown.ledAt[y * shown.width + x];
-    const values = shown.frames[frameIndex] || [];
-    $("hover").textContent = "LED " + led + " at x " + x + ", y " + y + ": " +
-      [...shown.order].map((c, k) => c + " " + values[3 * led + k]).join(", ");
+    $("hover").textContent = "LED " + led + " at x " + x + ", y " + y + ": " + ledWords(led);
   });
+  // What the array holds for an LED: grb's values in their order ("G 10, R 20, B 30"); an
+  // rgb565 value as the text writes it, with the colour a panel shows for it; mono's bit.
+  function ledWords(led) {
+    const { rgb, held } = shown.frames[frameIndex];
+    const colour = (c) => c + " " + rgb[3 * led + "RGB".indexOf(c)];
+    if (shown.format === "rgb565")
+      return "0x" + held[led].toString(16).toUpperCase().padStart(4, "0") + " (" +
+        [...shown.order].map(colour).join(", ") + " on a panel)";
+    if (shown.format === "mono") return held[led] ? "1, lit" : "0, unlit";
+    return [...shown.order].map(colour).join(", ");
+  }
   $("previous").addEventListener("click", () => step(-1));
   $("next").addEventListener("click", () => step(1));
   $("play").addEventListener("click", () => {
@@ -558,13 +580,30 @@
     const result = results[Number($("result").value || 0)];
     download(result.header, result.options.name + ".h");
   });
+  // The file --binary writes for the result shown, from the same images under the same
+  // options: with no header, which binary output has no text for, and without --progmem,
+  // which places an array of text and has no bearing on its bytes.
+  $("download-binary").addEventListener("click", async () => {
+    const result = results[Number($("result").value || 0)];
+    const call = { ...result.options, binary: true };
+    delete call.header;
+    delete call.progmem;
+    const at = conversions;
+    $("status").textContent = "Writing the binary file…";
+    const made = await ask({ kind: "convert", inputs: result.inputs, options: call });
+    if (made.status === 0) download(made.output, fileName(result, ".bin"));
+    if (at !== conversions) return; // the page converts something else by now
+    $("status").textContent = made.status === 0 ? "Binary file: " + made.output.length + " bytes."
+      : "Binary file not written: " + failure(made);
+    if (made.status !== 0) $("errors").textContent = shownErrors(made.errors);
+  });
   const choose = (list) => { files = [...list]; ++chosenAt; convertAll(); };
   $("file").addEventListener("change", () => choose($("file").files));
   form.addEventListener("change", convertAll);
   // Typed values take effect as they are typed, once typing pauses.
   let typing = null;
   form.addEventListener("input", (event) => {
-    if (event.target.type !== "text") return;
+    if (event.target.type !== "text" && event.target.type !== "number") return;
     clearTimeout(typing);
     typing = setTimeout(convertAll, 300);
   });

@@ -1,9 +1,9 @@
 // What the page needs of the tool beyond the tool itself, which it runs as the command line
 // runs it (main, in the POSIX layer, on files in memory): the options, from the table the
 // command line parses with, for the page's controls; and for the preview, where each LED lies
-// and what values it gets, from the same walk along the strip and the same colour options as
-// the conversion. PNG and GIF files are decoded here, by the tool's own decoders, as the command
-// line decodes them.
+// and what values it gets, from the same walk along the strip, the same colour options and the
+// same encoding into the format as the conversion. PNG and GIF files are decoded here, by the
+// tool's own decoders, as the command line decodes them.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +14,7 @@
 #include <emscripten.h>
 #include <getopt.h>
 
+#include "formats.hpp"
 #include "frames.hpp"
 #include "image.hpp"
 #include "options.hpp"
@@ -25,10 +26,21 @@ namespace {
 
 // The page offers the options that shape the text, as form controls. It leaves out those that
 // stand alone (--help, --version), those that name a file to write (the page offers its texts
-// to download instead), and --check, which converts nothing.
+// to download instead), --check, which converts nothing, and --binary, whose file the page
+// offers to download beside the text.
 bool offered(const OptionInfo& option) {
-    return option.group != Group::alone && option.value != "FILE" && option.id != OPT_CHECK;
+    return option.group != Group::alone && option.value != "FILE" && option.id != OPT_CHECK &&
+           option.id != OPT_BINARY;
 }
+
+// The options whose value is one whole number, which the page offers as number fields, with
+// the range the tool takes (web_test.py checks them against the tool).
+struct NumberField {
+    int id;
+    int least;
+    int most;
+};
+constexpr NumberField NUMBER_FIELDS[] = {{OPT_BRIGHTNESS, 1, 100}, {OPT_THRESHOLD, 1, 255}};
 
 void add_string(std::string& json, std::string_view text) {
     json += '"';
@@ -68,6 +80,12 @@ std::string options_json() {
         }
         json += "],\"unset\":";
         add_string(json, option.unset);
+        for (const NumberField& field : NUMBER_FIELDS) {
+            if (field.id == option.id) {
+                json += ",\"range\":[" + std::to_string(field.least) + "," +
+                        std::to_string(field.most) + "]";
+            }
+        }
         json += '}';
     }
     return json + "]";
@@ -91,20 +109,27 @@ bool discard(void*, const char*, std::size_t) {
 }
 
 // The preview of the files of `argv` under its options, as the page reads it from memory: the
-// dimensions, the frames' count, and where the LEDs, values and delays lie.
+// dimensions, the frames' count, the format, and where the LEDs, their colours, the values the
+// array holds for them and the delays lie.
 struct Preview {
     std::int32_t width;
     std::int32_t height;
     std::int32_t frames;
-    std::uint32_t places; // an int32 a LED: where LED k lies, y * width + x from the top left
-    std::uint32_t values; // each frame's values, three a LED in strip order, as the text has them
+    std::int32_t format;      // as Format: 0 grb, 1 rgb565, 2 mono
+    std::int32_t frame_bytes; // the bytes of a frame's array
+    std::uint32_t places;     // an int32 a LED: where LED k lies, y * width + x from the top left
+    std::uint32_t shown;  // each frame's LEDs in strip order, red, green, blue each, as they light
+    std::uint32_t held;   // rgb565 and mono: each frame's LEDs in strip order, a uint16 each, the
+                          // value as the text writes it, or the bit
     std::uint32_t delays; // a uint16 a frame, in milliseconds
-    char order[4];        // the values' order: "GRB", ...
+    char order[4];        // the order of grb's values, or of rgb565's from the top bits: "GRB", ...
 };
 
 struct Shown {
     Frames frames;
     std::vector<std::int32_t> places;
+    std::vector<std::uint8_t> shown;
+    std::vector<std::uint16_t> held;
     Preview preview{};
 };
 
@@ -177,6 +202,50 @@ std::vector<std::int32_t> led_places(const Layout& layout, std::int32_t width,
     return places;
 }
 
+// A 5- or 6-bit field of an rgb565 value as the panel's 8 bits: its top bits repeated below it.
+std::uint8_t widened(unsigned field, unsigned bits) {
+    return static_cast<std::uint8_t>(field << (8U - bits) | field >> (2U * bits - 8U));
+}
+
+// Each LED of the frames, whose values are laid out and coloured, as it lights: its red, green
+// and blue, and for rgb565 and mono what the array holds for it, from the tool's own encoding of
+// the LED alone. A panel takes an rgb565 value with its bytes unswapped, its fields widened to
+// 8 bits; a lit bit is white.
+void light(const TextOptions& options, const Frames& frames, Shown& shown) {
+    const Encoder encoder = make_encoder(options);
+    Encoder unswapped = encoder;
+    unswapped.swap_bytes = false;
+    const std::uint8_t* const channel = options.layout.channel; // 0 blue, 1 green, 2 red
+    const std::size_t leds = frames.values.size() / 3;
+    shown.shown.resize(3 * leds);
+    shown.held.resize(options.format == Format::grb ? 0 : leds);
+    for (std::size_t led = 0; led < leds; ++led) {
+        const std::uint8_t* const values = frames.values.data() + 3 * led;
+        std::uint8_t* const rgb = shown.shown.data() + 3 * led;
+        std::uint8_t held[3] = {};
+        std::uint8_t panel[3] = {};
+        encode(encoder, values, 1, held);
+        encode(unswapped, values, 1, panel);
+        if (options.format == Format::rgb565) {
+            shown.held[led] = static_cast<std::uint16_t>(held[1] << 8U | held[0]); // little-endian
+            const unsigned value = static_cast<unsigned>(panel[1]) << 8U | panel[0];
+            const std::uint8_t fields[3] = {widened(value >> 11U, 5), widened(value >> 5U & 63U, 6),
+                                            widened(value & 31U, 5)};
+            for (std::size_t k = 0; k < 3; ++k) {
+                rgb[2 - channel[k]] = fields[k];
+            }
+        } else if (options.format == Format::mono) {
+            const bool lit = (held[0] & 0x80U) != 0; // the first LED takes the top bit
+            shown.held[led] = lit ? 1 : 0;
+            std::fill(rgb, rgb + 3, static_cast<std::uint8_t>(lit ? 255 : 0));
+        } else {
+            for (std::size_t k = 0; k < 3; ++k) {
+                rgb[2 - channel[k]] = values[k];
+            }
+        }
+    }
+}
+
 std::uint32_t address(const void* data) {
     return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(data));
 }
@@ -196,7 +265,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* tivrano_options() {
 
 // The preview of a conversion: `arguments` are those the page gives the tool, options then
 // files, each ended by a zero byte, `size` bytes in all. The files are read as the frames of an
-// animation, their values laid along the strip and coloured as the tool colours them. Returns
+// animation, their values laid along the strip, coloured and encoded as the tool does. Returns
 // the Preview, which lives until the next call, or 0 for what the tool would refuse.
 extern "C" EMSCRIPTEN_KEEPALIVE const Preview* tivrano_preview(const char* arguments,
                                                                std::int32_t size) {
@@ -231,12 +300,17 @@ extern "C" EMSCRIPTEN_KEEPALIVE const Preview* tivrano_preview(const char* argum
         return nullptr;
     }
     shown.places = led_places(layout, frames.width, frames.height);
+    light(request.text, frames, shown);
     Preview& preview = shown.preview;
     preview.width = frames.width;
     preview.height = frames.height;
     preview.frames = static_cast<std::int32_t>(frames.count());
+    preview.format = static_cast<std::int32_t>(request.text.format);
+    preview.frame_bytes =
+        static_cast<std::int32_t>(image_bytes(request.text, frames.width, frames.height));
     preview.places = address(shown.places.data());
-    preview.values = address(frames.values.data());
+    preview.shown = address(shown.shown.data());
+    preview.held = address(shown.held.data());
     preview.delays = address(frames.delay_ms.data());
     std::copy(layout.order_name, layout.order_name + 4, preview.order);
     return &preview;

@@ -7,7 +7,7 @@
   text, its size and the preview of the one before;
 - one file the browser cannot decode leaves the others converted, and is marked;
 - the tool's ImageMagick hint said as an image editor's step; JPEG said to be the browser's;
-- a typed value is taken without Enter; a long animation shows its frames' count while the page
+- a typed value, text or number, is taken without Enter; a long animation shows its frames' count while the page
   stays responsive (the converter runs in a Worker); without a Worker, the page converts.
 """
 import pathlib
@@ -133,15 +133,19 @@ def check_batch(browser, page, tool, scratch, web, heart):
 
 
 def check_typing(browser, page, web, heart):
-    """A name typed, without Enter, is taken once typing pauses."""
-    web.load(browser, page)
-    web.choose(browser, heart)
-    browser.find_element("css selector", "input[name=name]").send_keys("typed")
-    try:
-        web.wait_for(browser, lambda: "typed[" in text_of(browser, "output"), 5)
-    except TimeoutError:
-        return ["a typed name is not taken without Enter"]
-    return []
+    """A name, and a number, typed, without Enter, are taken once typing pauses."""
+    failures = []
+    for fragment, field, typed, shown in [("", "name", "typed", "typed["),
+                                          ("#format=mono", "threshold", "77",
+                                           "lit from brightness 77")]:
+        web.load(browser, page, fragment)
+        web.choose(browser, heart)
+        browser.find_element("css selector", f"input[name={field}]").send_keys(typed)
+        try:
+            web.wait_for(browser, lambda: shown in text_of(browser, "output"), 5)
+        except TimeoutError:
+            failures.append(f"a typed {field} is not taken without Enter")
+    return failures
 
 
 # Notes every status the page shows, and how late a timer tick of 20 ms comes at most.

@@ -4,11 +4,15 @@
     web_test.py PAGE TIVRANO
 
 - window.tivrano.convert writes what the tool writes, byte for byte, with its status and its
-  standard error, on the fuzzer's seed images and the heart, under a few sets of options, and
-  on animations;
-- the file input, #output and #download on the heart;
+  standard error, on the fuzzer's seed images and the heart, under a few sets of options (each
+  format, and --binary among them), and on animations;
+- the file input, #output and #download on the heart; #download-binary saves what --binary
+  writes, for an image, a packed animation and a GIF, or says why the tool refuses;
+- the controls: the format a choice, --swap-bytes a check box, number fields with the tool's
+  ranges, and no --binary;
 - the preview of the heart, wired serpentine from a corner: LED n's dot stands where the wiring
-  puts it, and has the pixel's colour, or the values the tool wrote for it;
+  puts it, and has the pixel's colour, or the values the tool wrote for it; for rgb565 the
+  colour a panel shows for its value, for mono white or dark by its bit;
 - PNG and GIF files, which the tool decodes in the page, through the API and the file input
   (web_decoded.py), as the tool converts them, and failures, batches, typing and a long
   animation as web_decoded.py says;
@@ -44,6 +48,9 @@ OPTION_SETS = [
     {"order": "rgb", "serpentine": True, "name": "heart"},
     {"start": "bottom-right", "columns": True, "progmem": True, "strict": True},
     {"gamma": "2.8", "brightness": "40", "max-current": "150"},
+    {"format": "rgb565", "order": "bgr", "swap-bytes": True, "columns": True, "serpentine": True},
+    {"format": "mono", "threshold": "90", "start": "top-right", "serpentine": True},
+    {"format": "rgb565", "start": "bottom-left", "binary": True},
 ]
 
 
@@ -141,6 +148,20 @@ def convert_cases():
         (["heart", "heart"], {"name": "beat", "pack": True, "max-bytes": "10"}),
         (["heart"], {"order": "xyz"}),
         (["heart"], {"gamma": "0"}),
+        # The formats, --binary, and what the tool refuses of them.
+        (["heart"], {"format": "mono", "threshold": "200", "columns": True, "name": "bits"}),
+        (["image_5x3"], {"format": "mono", "threshold": "1", "binary": True}),
+        (["heart", "heart"], {"format": "rgb565", "swap-bytes": True, "name": "wide",
+                              "delay-ms": "30"}),
+        (["image_4x3", "image_4x3"], {"format": "mono", "name": "blink", "binary": True}),
+        (["image_3x2", "exact_end_3x2", "image_3x2"], {"name": "walk", "pack": True,
+                                                       "binary": True, "delay-ms": "100,200,300"}),
+        (["heart", "heart"], {"name": "beat", "pack": True, "binary": True, "max-bytes": "40"}),
+        (["heart"], {"format": "rgb565", "order": "grb"}),
+        (["heart"], {"swap-bytes": True}),
+        (["heart"], {"format": "mono", "threshold": "256"}),
+        (["heart", "heart"], {"format": "mono", "name": "beat", "pack": True}),
+        (["heart"], {"binary": True, "progmem": True}),
     ]
     cases += [([by_name[n] for n in names], options) for names, options in animations]
     return cases
@@ -235,12 +256,105 @@ def check_file_input(browser, page, tool, scratch):
     return failures
 
 
-def wired_place(n, width, height, start, columns):
-    """Where LED n of a serpentine strip lies, (x, y) from the top left: the strip runs along
-    rows (or columns) from the corner `start`, every second one back."""
+def check_binary_download(browser, page, tool, scratch):
+    """#download-binary saves what --binary writes for the result shown: an image's array with
+    --progmem ticked, a packed animation of frames, a GIF's frames in mono; where --binary
+    refuses what the text takes, the page says the tool's line and saves nothing."""
+    from PIL import Image
+
+    folder = scratch / "binaries"
+    folder.mkdir()
+    browser.execute_cdp_cmd("Browser.setDownloadBehavior",
+                            {"behavior": "allow", "downloadPath": str(folder)})
+    frames = scratch / "frames"
+    frames.mkdir()
+    for k in range(2):
+        frame = Image.new("RGB", (9, 4), (20, 200 - 90 * k, 7))
+        frame.putpixel((k + 3, 2), (255, 255, 255))
+        frame.save(frames / f"walk{k + 1}.bmp")
+        (frames / f"beat{k + 1}.bmp").write_bytes(HEART.read_bytes())
+    gif = ROOT / "examples" / "animation" / "frames" / "pulse.gif"
+    # (fragment, files, the file saved, the tool's options for it)
+    cases = [("format=rgb565&swap-bytes=1&progmem=1", [HEART], "heart.bin",
+              {"format": "rgb565", "swap-bytes": True}),
+             ("name=walk&pack=1&delay-ms=80", [frames / "walk1.bmp", frames / "walk2.bmp"],
+              "walk.bin", {"name": "walk", "pack": True, "delay-ms": "80"}),
+             ("name=pulse&format=mono&threshold=60", [gif], "pulse.bin",
+              {"name": "pulse", "format": "mono", "threshold": "60"}),
+             ("name=beat&pack=1&max-bytes=40", [frames / "beat1.bmp", frames / "beat2.bmp"],
+              "beat.bin", {"name": "beat", "pack": True, "max-bytes": "40"})]
+    failures = []
+    for fragment, files, name, options in cases:
+        load(browser, page, "#" + fragment)
+        choose(browser, *files)
+        expected, status, _ = native(tool, files[0].parent, [f.name for f in files],
+                                     dict(options, binary=True))
+        browser.find_element("id", "download-binary").click()
+        saved = folder / name
+        wait_for(browser, lambda: browser.find_element("id", "status").text.startswith(
+            "Binary file"))
+        said = browser.find_element("id", "status").text
+        if status != 0:
+            line = f"Binary file not written: {expected.decode().strip()}"
+            text_status = native(tool, files[0].parent, [f.name for f in files], options)[1]
+            if text_status != 0 or said != line or saved.exists():
+                failures.append(f"#{fragment}: the text's status {text_status}; the page says "
+                                f"{said!r}, not {line!r}, and saved {os.listdir(folder)}")
+            continue
+        try:
+            wait_for(browser, saved.exists, 10)
+            time.sleep(0.2)
+            if saved.read_bytes() != expected or said != f"Binary file: {len(expected)} bytes.":
+                failures.append(f"#{fragment}: {name} holds other bytes than --binary writes, "
+                                f"and the page says {said!r}")
+        except TimeoutError:
+            failures.append(f"#{fragment}: no {name} saved, the page saying {said!r}; the "
+                            f"folder holds {os.listdir(folder)}")
+    return failures
+
+
+# Options the tool takes only beside others: what --check needs to take a number field's value.
+NEEDS = {"threshold": ["--format=mono"]}
+
+
+def check_controls(browser, page, tool):
+    """The controls drawn from the tool's options: the format a choice of grb (the default,
+    passing nothing), rgb565 and mono; --swap-bytes a check box; no --binary, which the page
+    offers as a download; and each number field's range the one the tool takes."""
+    load(browser, page)
+    controls = {name: (kind, low, high, choices) for name, kind, low, high, choices in
+                browser.execute_script(
+        "return [...document.getElementById('options').elements].filter((e) => e.name)"
+        ".map((e) => [e.name, e.type, e.min, e.max,"
+        "             e.options ? [...e.options].map((o) => o.value) : null]);")}
+    failures = []
+    for name, kind, choices in [("format", "select-one", ["", "rgb565", "mono"]),
+                                ("swap-bytes", "checkbox", None), ("threshold", "number", None),
+                                ("brightness", "number", None)]:
+        if name not in controls or controls[name][0] != kind or controls[name][3] != choices:
+            failures.append(f"--{name}: the control is {controls.get(name)}, not a {kind} "
+                            f"of {choices}")
+    if "binary" in controls:
+        failures.append("--binary is offered as a control")
+    for name, (kind, low, high, _) in controls.items():
+        if kind != "number":
+            continue
+        for value, taken in [(int(low), True), (int(high), True), (int(low) - 1, False),
+                             (int(high) + 1, False)]:
+            done = subprocess.run([tool, "--check", *NEEDS.get(name, []), f"--{name}={value}"],
+                                  capture_output=True, check=False)
+            if (done.returncode == 0) != taken:
+                failures.append(f"--{name}: the page's field runs from {low} to {high}, but the "
+                                f"tool {'refuses' if taken else 'takes'} {value}")
+    return failures
+
+
+def wired_place(n, width, height, start, columns, serpentine):
+    """Where LED n of a strip lies, (x, y) from the top left: the strip runs along rows (or
+    columns) from the corner `start`, serpentine every second one back."""
     length = height if columns else width
     line, along = divmod(n, length)
-    if line % 2 == 1:
+    if serpentine and line % 2 == 1:
         along = length - 1 - along
     x, y = (line, along) if columns else (along, line)
     if "right" in start:
@@ -265,45 +379,85 @@ return arguments[0].map(([x, y]) => {
 """
 
 
-def check_preview(browser, page, tool):
-    """The heart's LEDs in the preview: where LED n must be by the wiring, #hover names LED n
-    with the values the tool wrote for it (the pixel's own, without colour options), and its
-    dot has the pixel's colour, or those values through the order."""
+def expected_led(n, text, options, length, pixel):
+    """What LED n, lying along a strip line of `length` LEDs at a pixel of colour `pixel`, shows
+    by the tool's text for it: #hover's words, its dot's colour, and whatever the text's value
+    for it gets wrong of the pixel, worked out here from the pixel and the format's rule."""
+    array = text.split("{", 1)[1].split("}", 1)[0]
+    written = [int(v, 0) for v in array.split(",") if v.strip()]
+    order = options.get("order", "rgb" if options.get("format") == "rgb565" else "grb").upper()
+    mine = dict(zip("RGB", pixel))
+    plain = not {"brightness", "gamma", "max-current"} & options.keys()
+    if options.get("format") == "rgb565":
+        value = written[n]
+        fields = value if "swap-bytes" not in options else (value & 255) << 8 | value >> 8
+        fields = [fields >> 11, fields >> 5 & 63, fields & 31]
+        # A panel widens each field to 8 bits, its top bits repeated below it.
+        widened = dict(zip(order, [f << 3 | f >> 2 if k != 1 else f << 2 | f >> 4
+                                   for k, f in enumerate(fields)]))
+        wrong = plain and fields != [mine[order[0]] >> 3, mine["G"] >> 2, mine[order[2]] >> 3]
+        words = f"0x{value:04X} (" + ", ".join(f"{c} {widened[c]}" for c in order) + " on a panel)"
+        return words, [widened[c] for c in "RGB"], wrong
+    if options.get("format") == "mono":
+        line, along = divmod(n, length)
+        bit = written[line * ((length + 7) // 8) + along // 8] >> (7 - along % 8) & 1
+        lit = (299 * mine["R"] + 587 * mine["G"] + 114 * mine["B"] + 500) // 1000 >= int(
+            options.get("threshold", "128"))
+        return ("1, lit" if bit else "0, unlit"), [255 * bit] * 3, plain and bit != lit
+    values = dict(zip(order, written[3 * n:3 * n + 3]))
+    words = ", ".join(f"{c} {values[c]}" for c in order)
+    return words, [values[c] for c in "RGB"], plain and values != mine
+
+
+def check_preview(browser, page, tool, scratch):
+    """LEDs in the preview: where LED n must be by the wiring, #hover names LED n with what the
+    tool wrote for it, and its dot has the colour that lights: the pixel's, or the values through
+    the order; an rgb565 value as a panel shows it; a mono bit white or dark. The tool's values
+    are checked against the pixels besides, where no colour option changes them."""
     from PIL import Image
 
-    picture = Image.open(HEART).convert("RGB")
-    width, height = picture.size
-    cases = [{"serpentine": True, "start": "bottom-right"},
-             {"serpentine": True, "start": "top-right", "columns": True, "order": "brg",
-              "brightness": "40"}]
+    # Ten LEDs a row: mono pads each row to two bytes.
+    stripes = scratch / "stripes.bmp"
+    picture = Image.new("RGB", (10, 3))
+    picture.putdata([(9 * k, 255 - 8 * k, 40 * (k % 7)) for k in range(30)])
+    picture.save(stripes)
+    cases = [(HEART, {"serpentine": True, "start": "bottom-right"}),
+             (HEART, {"serpentine": True, "start": "top-right", "columns": True, "order": "brg",
+                      "brightness": "40"}),
+             (HEART, {"format": "rgb565", "order": "bgr", "swap-bytes": True, "serpentine": True,
+                      "start": "bottom-left"}),
+             (HEART, {"format": "rgb565", "gamma": "2.2", "columns": True, "start": "top-left"}),
+             (stripes, {"format": "mono", "threshold": "120", "serpentine": True,
+                        "start": "bottom-right"})]
     failures = []
-    for options in cases:
+    for image, options in cases:
+        picture = Image.open(image).convert("RGB")
+        width, height = picture.size
         fragment = "&".join(k + "=" + ("1" if v is True else v) for k, v in options.items())
         load(browser, page, "#" + fragment)
-        choose(browser, HEART)
-        text = native(tool, HEART.parent, [HEART.name], options)[0].decode()
-        array = text.split("{", 1)[1].split("}", 1)[0]
-        written = [int(v) for v in array.split(",") if v.strip()]
-        order = options.get("order", "grb").upper()
+        choose(browser, image)
+        text = native(tool, image.parent, [image.name], options)[0].decode()
         # The page draws a cell of the canvas for each pixel, centred (as its geometry() does).
         cell = max(2, min(48, min((640 - 20) // width, (400 - 20) // height)))
         left, top = (640 - cell * width) / 2, (400 - cell * height) / 2
-        leds = [0, 1, 7, 8, 9, 19, 30, 37, width * height - 1]
-        places = [wired_place(n, width, height, options["start"], "columns" in options)
-                  for n in leds]
+        leds = sorted({0, 1, 7, 8, 9, 10, 19, 30, 37, width * height - 1} &
+                      set(range(width * height)))
+        places = [wired_place(n, width, height, options["start"], "columns" in options,
+                              "serpentine" in options) for n in leds]
         points = [[int(left + (x + 0.5) * cell), int(top + (y + 0.5) * cell)] for x, y in places]
+        length = height if "columns" in options else width
         for n, (x, y), (hover, drawn) in zip(leds, places, browser.execute_script(PROBE, points)):
-            values = dict(zip(order, written[3 * n:3 * n + 3]))
-            if "brightness" not in options and values != dict(zip("RGB", picture.getpixel((x, y)))):
-                failures.append(f"{fragment}: the tool wrote {values} for LED {n}, not the "
+            words, colour, wrong = expected_led(n, text, options, length, picture.getpixel((x, y)))
+            if wrong:
+                failures.append(f"{fragment}: the tool's value for LED {n} does not fit the "
                                 f"pixel's {picture.getpixel((x, y))}")
-            expected = f"LED {n} at x {x}, y {y}: " + ", ".join(f"{c} {values[c]}" for c in order)
+            expected = f"LED {n} at x {x}, y {y}: {words}"
             if hover != expected:
                 failures.append(f"{fragment}: #hover at LED {n}'s place says {hover!r}, not "
                                 f"{expected!r}")
-            if drawn != [values[c] for c in "RGB"]:
+            if drawn != colour:
                 failures.append(f"{fragment}: LED {n}'s dot at x {x}, y {y} is {drawn}, not "
-                                f"{[values[c] for c in 'RGB']}")
+                                f"{colour}")
     return failures
 
 
@@ -399,7 +553,9 @@ def main():
             load(browser, page)
             failures, count = check_convert(browser, tool, scratch)
             failures += check_file_input(browser, page, tool, scratch)
-            failures += check_preview(browser, page, tool)
+            failures += check_binary_download(browser, page, tool, scratch)
+            failures += check_controls(browser, page, tool)
+            failures += check_preview(browser, page, tool, scratch)
             failures += check_decoded(browser, page, tool, scratch, magick)
             failures += check_requests(browser, page)
             failures += check_decoded_images(browser, page, tool, scratch, sys.modules[__name__],

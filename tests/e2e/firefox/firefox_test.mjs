@@ -6,7 +6,8 @@
 // - window.tivrano.convert writes what the tool writes, byte for byte, with its status and its
 //   standard error, on the cases of web_test.py (the fuzzer's seeds and the heart under its sets
 //   of options, and its animations);
-// - the file input and #output on the heart, and the file #download saves;
+// - the file input and #output on the heart, and the file #download saves; the file
+//   #download-binary saves for a packed GIF, which --binary writes;
 // - an animated GIF, decoded by Firefox, comes out as the tool reads the file itself;
 // - no request leaves the page but for the page itself, and nothing breaks its
 //   Content-Security-Policy. The network is cut besides, through a proxy that answers nowhere.
@@ -178,13 +179,16 @@ function asShown(bytes) {
   return bytes.toString("latin1").replace(/\r\n/g, "\n").replace(/\r/g, "\n");
 }
 
-// Gives the file input this file and waits for the page to convert it; returns #output.
+// Gives the file input this file and waits for the page to convert it (a status other than
+// "Converting…"); returns #output.
 async function choose(page, file) {
   await page.evaluate(() => { document.getElementById("status").textContent = ""; });
   const input = await page.$("#file");
   await input.uploadFile(file);
-  await page.waitForFunction(() => document.getElementById("status").textContent,
-                             { timeout: 30000 });
+  await page.waitForFunction(() => {
+    const status = document.getElementById("status").textContent;
+    return status && !status.startsWith("Converting");
+  }, { timeout: 60000 });
   return page.$eval("#output", (output) => output.value);
 }
 
@@ -212,6 +216,20 @@ async function checkFileInput(page, pageUrl, tool, downloads) {
   else if (!fs.readFileSync(saved).equals(expected))
     failures.push("#download saved other bytes than the tool's");
   return failures;
+}
+
+// The packed file of an animated GIF, which #download-binary saves, against --binary's.
+async function checkBinary(page, pageUrl, tool, downloads) {
+  await load(page, pageUrl, "#name=pulse&pack=1");
+  await choose(page, GIF);
+  await page.click("#download-binary");
+  const saved = path.join(downloads, "pulse.bin");
+  const expected = native(tool, path.dirname(GIF), [path.basename(GIF)],
+                          { name: "pulse", pack: true, binary: true }).output;
+  if (!(await waitForFile(saved, 10)))
+    return [`#download-binary saved no pulse.bin; the folder holds ${fs.readdirSync(downloads)}`];
+  return fs.readFileSync(saved).equals(expected) ? []
+    : ["#download-binary saved other bytes than --binary writes"];
 }
 
 // An animated GIF as Firefox decodes it, against the tool's own reading of the file. Without
@@ -284,6 +302,7 @@ async function main() {
     failures.push(...converted.failures);
     count = converted.count;
     failures.push(...(await checkFileInput(page, pageUrl, tool, downloads)));
+    failures.push(...(await checkBinary(page, pageUrl, tool, downloads)));
     failures.push(...(await checkGif(page, pageUrl, tool, scratch)));
     for (const url of requests) {
       const own = url.startsWith(pageUrl) || url.startsWith("blob:") || url === "about:blank";
