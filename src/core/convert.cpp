@@ -212,7 +212,8 @@ void convert_encoded(Conversion& c) {
         std::uint8_t bytes[3 * PIECE_LEDS];
         std::int64_t offset = first;
         for (std::uint64_t done = 0; done < length && !c.out.failed; done += PIECE_LEDS) {
-            const std::size_t leds = std::min<std::uint64_t>(PIECE_LEDS, length - done);
+            const auto leds =
+                static_cast<std::size_t>(std::min<std::uint64_t>(PIECE_LEDS, length - done));
             for (std::size_t k = 0; k < leds; ++k, offset += step) {
                 const std::uint8_t* const pixel = bmp + offset;
                 triples[3 * k] = tables[0][pixel[channel[0]]];
@@ -220,7 +221,8 @@ void convert_encoded(Conversion& c) {
                 triples[3 * k + 2] = tables[2][pixel[channel[2]]];
             }
             encode(encoder, triples, leds, bytes);
-            const std::span<const std::uint8_t> piece(bytes, line_bytes(options.format, leds));
+            const std::span<const std::uint8_t> piece(
+                bytes, static_cast<std::size_t>(line_bytes(options.format, leds)));
             if (options.binary) {
                 text::put_bytes(c.out, piece);
             } else {
