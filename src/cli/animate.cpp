@@ -191,7 +191,7 @@ int convert_frames(Frames& frames, const Request& request, Outputs& outputs) {
             static_cast<unsigned long long>(storage.value_bytes),
             storage.packed ? "packed" : "stored once each",
             static_cast<unsigned long long>(storage.stored * 100 / storage.value_bytes),
-            storage.packed ? "" : "; --pack may store fewer");
+            storage.packed || request.text.format != Format::grb ? "" : "; --pack may store fewer");
         return refused;
     }
     const ColourPlan* const shown = plan ? &*plan : nullptr;

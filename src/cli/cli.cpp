@@ -1,5 +1,5 @@
-// tivrano [OPTION]... FILE: writes the C source text for one BMP image to standard output, or
-// with -o to a file.
+// tivrano [OPTION]... FILE: writes the C source text for one image (or with --binary its
+// array's bytes) to standard output, or with -o to a file.
 //
 // Standard output and the exit status are what scripts and builds rely on: the text, or on any
 // failure one message line in its place and status 255. Standard error is for people: the

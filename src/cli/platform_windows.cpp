@@ -380,19 +380,20 @@ void discard_file(OutputFile& file) {
     }
 }
 
-// A console shows UTF-16; anything else gets the bytes, UTF-8.
 bool is_terminal(const char* path) {
     if (path == nullptr) {
         return is_console(GetStdHandle(STD_OUTPUT_HANDLE));
     }
-    wchar_t* const wide_path = widened(path, -1);
+    // A device named as COM1 is, which opening could wait on, is not asked: it gets the bytes as
+    // it would get the text.
+    wchar_t* const wide_path = names_a_device(path) ? nullptr : widened(path, -1);
     if (wide_path == nullptr) {
         return false;
     }
-    // Opened only to ask: a console answers GetConsoleMode, read access granted.
-    const HANDLE handle =
-        CreateFileW(wide_path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Opened only to ask, to read alone (CON opened to read and write at once fails): a console
+    // answers GetConsoleMode.
+    const HANDLE handle = CreateFileW(wide_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     std::free(wide_path);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
@@ -402,6 +403,7 @@ bool is_terminal(const char* path) {
     return console;
 }
 
+// A console shows UTF-16; anything else gets the bytes, UTF-8.
 void write_error(std::string_view line) {
     const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
     DWORD ignored = 0;

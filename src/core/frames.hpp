@@ -33,7 +33,8 @@ inline constexpr std::uint64_t MAX_ANIMATION_VALUES = std::uint64_t{16} << 20;
 struct Frames {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    std::vector<std::uint8_t> values;    // each frame's 3 * width * height values, in order
+    std::vector<std::uint8_t> values;    // each frame's 3 * width * height values, in order,
+                                         // or once encoded, its encoded_size bytes
     std::vector<std::uint16_t> delay_ms; // one a frame
     // The bytes of a frame once encode_frames put the values in another format; 0 before.
     std::size_t encoded_size = 0;

@@ -234,6 +234,11 @@ TEST(Cli, StandardErrorSaysWhy) {
         refused("--name=w --max-bytes=10 a.bmp b.bmp", "BMP data refused by --max-bytes!\n",
                 "tivrano: w: 62 bytes stored, more than --max-bytes=10 allows; as triples the "
                 "frames take 24, stored once each 258 % of that; --pack may store fewer\n"),
+        // --pack is for three bytes an LED: no hint to it in another format.
+        refused("--name=w --format=rgb565 --max-bytes=10 a.bmp b.bmp",
+                "BMP data refused by --max-bytes!\n",
+                "tivrano: w: 54 bytes stored, more than --max-bytes=10 allows; as 16-bit values "
+                "the frames take 16, stored once each 337 % of that\n"),
         refused("--name=w --pack --max-bytes=10 a.bmp b.bmp", "BMP data refused by --max-bytes!\n",
                 "tivrano: w: 41 bytes stored, more than --max-bytes=10 allows; as triples the "
                 "frames take 24, packed 170 % of that\n"),
