@@ -151,7 +151,8 @@ bool add_frame(std::span<const std::uint8_t> bmp, std::uint16_t delay_ms, const 
 }
 
 // A PNG's or GIF's frames, decoded as the command line decodes them: every frame of an animation,
-// with its own delay, or the first alone when the request names no animation.
+// with its own delay, or the first alone when the request names no animation or asks for the
+// first frame.
 bool add_decoded(std::span<const std::uint8_t> bytes, ImageFormat format, const Request& request,
                  Frames& frames) {
     const DecodedImage image = format == ImageFormat::png ? decode_png(bytes, request.background)
@@ -159,7 +160,8 @@ bool add_decoded(std::span<const std::uint8_t> bytes, ImageFormat format, const 
     if (image.status != DecodeStatus::decoded) {
         return false;
     }
-    const bool animated = image.frames.size() > 1 && !request.text.name.empty();
+    const bool animated =
+        image.frames.size() > 1 && !request.text.name.empty() && !request.first_frame;
     const std::size_t count = animated ? image.frames.size() : 1;
     for (std::size_t k = 0; k < count; ++k) {
         if (!add_frame(bmp_of(image.width, image.height, image.frames[k].rgb),

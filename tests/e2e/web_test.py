@@ -493,6 +493,12 @@ def check_decoded(browser, page, tool, scratch, magick):
     if shown != as_shown(expected):
         failures.append(f"the animated GIF:\n{shown}\nits frames by ImageMagick:\n"
                         f"{as_shown(expected)}")
+    # Its first frame alone is one frame of 4 x 2 LEDs in flash, not three.
+    load(browser, page, "#name=blink&first-frame=1")
+    choose(browser, gif)
+    size = browser.find_element("id", "size").text
+    if not size.endswith(", 24 bytes in flash"):
+        failures.append(f"the animated GIF's first frame: the page says {size!r}")
     return failures
 
 
