@@ -336,6 +336,7 @@ const char* take_option(int option, const char* value, Request& request) {
 // Says what is wrong with an option as given, with its value or none: "--start=left" for
 // "--start left" too, or with --check the CMake keyword, "START left". An option not in the
 // table is named by the argument as it stands.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the value, then the argument it came in
 int refuse_given(Sink standard, const Request& request, const OptionInfo* option, const char* value,
                  const char* argument, const char* problem) {
     if (option == nullptr) {

@@ -35,6 +35,7 @@ class Chains {
           heads_(std::size_t{1} << (64 - shift_), NOWHERE), next_(end, NOWHERE) {}
 
     void clear() { std::fill(heads_.begin(), heads_.end(), NOWHERE); }
+    // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a 64-bit key and a 32-bit place
     void add(std::uint64_t key, std::uint32_t place) {
         std::uint32_t& head = heads_[bucket(key)];
         next_[place] = head;
@@ -166,17 +167,32 @@ class Finder {
              place = pairs_[source].after(place)) {
             try_place(place);
         }
-        for (std::uint32_t place = singles_[source].first(seen_[at]);
-             found.count == 0 && place != NOWHERE; place = singles_[source].after(place)) {
-            if (seen_[place] == seen_[at]) {
-                found = {1, static_cast<std::uint16_t>(at - place)};
-            }
+        if (found.count == 0) {
+            found = single(at, source);
         }
-        if (found.count > 1 && found.d != first.d && recent_[source][0] != found.d) {
-            std::rotate(recent_[source].begin(), recent_[source].end() - 1, recent_[source].end());
-            recent_[source][0] = found.d;
+        if (found.count > 1 && found.d != first.d) {
+            remember(source, found.d);
         }
         return found;
+    }
+
+    // A copy of the one LED at `at` from the nearest place of its colour, if any.
+    Copy single(std::size_t at, Source source) const {
+        for (std::uint32_t place = singles_[source].first(seen_[at]); place != NOWHERE;
+             place = singles_[source].after(place)) {
+            if (seen_[place] == seen_[at]) {
+                return {1, static_cast<std::uint16_t>(at - place)};
+            }
+        }
+        return {};
+    }
+
+    // Keeps d among the distances of the last copies found, first.
+    void remember(Source source, std::uint16_t d) {
+        if (recent_[source][0] != d) {
+            std::rotate(recent_[source].begin(), recent_[source].end() - 1, recent_[source].end());
+            recent_[source][0] = d;
+        }
     }
 
     std::size_t leds_;
