@@ -524,11 +524,15 @@ TEST(Cli, FormatsWriteEachLedAsTheFormulaSays) {
          {std::pair<std::string, std::string>{"", "standard output is a terminal, and the values "
                                                   "are bytes: redirect it into a file, or give "
                                                   "-o FILE"},
-          {"-o /dev/tty ", "the output file is a terminal, and the values are bytes"}}) {
+          // The terminal through a link in the scratch folder, which a regression would replace.
+          {"-o terminal.bin ", "the output file is a terminal, and the values are bytes"}}) {
         SCOPED_TRACE(output);
-        const test::Run terminal = test::run_shell(
-            "script -qec " + test::quote(test::TOOL + " --binary " + output + image) + " /dev/null",
-            20);
+        const test::Run terminal =
+            test::run_shell("script -qec " +
+                                test::quote("ln -sf \"$(tty)\" terminal.bin && " + test::TOOL +
+                                            " --binary " + output + image) +
+                                " /dev/null",
+                            20);
         EXPECT_EQ(terminal.out,
                   usage + "tivrano: --binary: " + reason + "; see tivrano --help\r\n");
         EXPECT_EQ(terminal.status, FAILED);
