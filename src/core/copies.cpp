@@ -2,7 +2,7 @@
 // before it and the frame itself one after the other, the LED at i of the frame reads the one d
 // places earlier, for any d the forms allow. The places to try are found as a compressor finds
 // them: first the distances of the last copies found, as a moving picture copies many LEDs from
-// one distance; then chains of the earlier places where the same two colours follow one another,
+// one distance; then chains of the earlier places where the same three colours follow one another,
 // only so many of them; for a copy of one LED, the nearest place of its colour. Within a long
 // copy, the next LED takes the rest of it and looks no further.
 #include "copies.hpp"
@@ -23,7 +23,7 @@ constexpr int TRIES = 32;
 // The distances of the last copies found, tried first.
 constexpr std::size_t RECENT = 4;
 // A copy this long, taken on from the LED before, is not looked beyond.
-constexpr std::size_t LONG_ENOUGH = 32;
+constexpr std::size_t LONG_ENOUGH = 16;
 
 // Places by a key, the last added first (and, while the first, that one may be taken out):
 // heads by the key's hash, and for each place the one added before it with the same hash.
@@ -67,7 +67,8 @@ enum Source : std::uint8_t { PREVIOUS = 0, OWN = 1 };
 class Finder {
   public:
     explicit Finder(std::size_t leds)
-        : leds_(leds), seen_(2 * leds, UNKNOWN), pairs_{Chains(leds, leds), Chains(leds, 2 * leds)},
+        : leds_(leds),
+          seen_(2 * leds, UNKNOWN), threes_{Chains(leds, leds), Chains(leds, 2 * leds)},
           singles_{Chains(leds, leds), Chains(leds, 2 * leds)} {}
 
     FrameCopies find(const Frames& frames, std::size_t k) {
@@ -77,7 +78,7 @@ class Finder {
             seen_[leds_ + led] = colour_of(frame, led);
             seen_[led] = k > 0 ? colour_of(previous, led) : UNKNOWN;
         }
-        for (Chains& chains : pairs_) {
+        for (Chains& chains : threes_) {
             chains.clear();
         }
         for (Chains& chains : singles_) {
@@ -85,21 +86,23 @@ class Finder {
         }
         recent_ = {};
         for (std::size_t place = leds_; k > 0 && place-- > 0;) {
-            if (place + 1 < leds_) { // a copy from there stops at its last LED
-                pairs_[PREVIOUS].add(pair(place), static_cast<std::uint32_t>(place));
+            if (place + 2 < leds_) { // a copy from there stops at its last LED: its three fit
+                threes_[PREVIOUS].add(three(place), static_cast<std::uint32_t>(place));
             }
             singles_[PREVIOUS].add(seen_[place], static_cast<std::uint32_t>(place));
         }
         FrameCopies copies{Copies(leds_), Copies(leds_)};
         for (std::size_t led = 0; led < leds_; ++led) {
             const std::size_t at = leds_ + led;
+            if (led > 0 && led + 1 < leds_) { // the three from at - 1 fit the frame
+                threes_[OWN].add(three(at - 1), static_cast<std::uint32_t>(at - 1));
+            }
             if (led > 0) {
-                pairs_[OWN].add(pair(at - 1), static_cast<std::uint32_t>(at - 1));
                 singles_[OWN].add(seen_[at - 1], static_cast<std::uint32_t>(at - 1));
             }
             if (k > 0) { // this LED of the previous frame is overwritten now
-                if (led + 1 < leds_) {
-                    pairs_[PREVIOUS].drop(pair(led));
+                if (led + 2 < leds_) {
+                    threes_[PREVIOUS].drop(three(led));
                 }
                 singles_[PREVIOUS].drop(seen_[led]);
             }
@@ -117,8 +120,10 @@ class Finder {
         return std::uint32_t{frame[3 * led]} << 16U | std::uint32_t{frame[3 * led + 1]} << 8U |
                frame[3 * led + 2];
     }
-    std::uint64_t pair(std::size_t place) const {
-        return std::uint64_t{seen_[place]} << 32U | seen_[place + 1];
+    // The three colours from `place` on, as a key of their chain (which may hold other colours).
+    std::uint64_t three(std::size_t place) const {
+        return (std::uint64_t{seen_[place]} << 32U | seen_[place + 1]) ^
+               (std::uint64_t{seen_[place + 2]} * 0xD6E8FEB86659FD93ULL);
     }
 
     // The longest copy at `led` from the places of `source`, or `found` if none is longer; `before`
@@ -162,9 +167,9 @@ class Finder {
             }
         }
         int tries = TRIES;
-        for (std::uint32_t place = most > 1 ? pairs_[source].first(pair(at)) : NOWHERE;
+        for (std::uint32_t place = most > 2 ? threes_[source].first(three(at)) : NOWHERE;
              place != NOWHERE && found.count < most && tries-- > 0;
-             place = pairs_[source].after(place)) {
+             place = threes_[source].after(place)) {
             try_place(place);
         }
         if (found.count == 0) {
@@ -197,7 +202,7 @@ class Finder {
 
     std::size_t leds_;
     std::vector<std::uint32_t> seen_; // the previous frame's LEDs, then the frame's own
-    Chains pairs_[2];
+    Chains threes_[2];
     Chains singles_[2];
     std::array<std::array<std::uint16_t, RECENT>, 2> recent_{};
 };

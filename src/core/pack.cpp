@@ -14,6 +14,7 @@
 #include <map>
 #include <numeric>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 #include "copies.hpp"
@@ -37,7 +38,9 @@ std::uint32_t colour_at(std::span<const std::uint8_t> frame, std::size_t led) {
 
 // The smallest value among those pushed at an index from some lower bound on, as both the
 // pushed indices and the bounds only grow, and a bound is never more than LONG_COUNT below the
-// last index pushed.
+// last index pushed; for two bounds at once, each of which only grows: `from` the lower, which
+// forgets what is below it, and `near` the higher. The values kept rise from first to last, each
+// the least from its index on.
 class WindowMin {
   public:
     static constexpr std::size_t CAPACITY = 512; // above LONG_COUNT + 1, a power of two
@@ -50,15 +53,25 @@ class WindowMin {
             ++begin_; // below any bound to come, which is at most LONG_COUNT below `index`
         }
         at(end_++) = {value, index};
+        near_ = std::clamp(near_, begin_, end_ - 1);
     }
+    // Forgets every value pushed: none is of use after a break in what it is kept for.
+    void clear() { near_ = begin_ = end_; }
+    // The least value at an index from `low` on, and that index.
     std::pair<std::size_t, std::int64_t> from(std::size_t low) {
         while (end_ != begin_ && at(begin_).index < low) {
             ++begin_;
         }
-        if (end_ == begin_) {
-            return {0, NONE};
+        return end_ == begin_ ? std::pair{std::size_t{0}, NONE}
+                              : std::pair{at(begin_).index, at(begin_).value};
+    }
+    std::pair<std::size_t, std::int64_t> near(std::size_t low) {
+        near_ = std::max(near_, begin_);
+        while (near_ != end_ && at(near_).index < low) {
+            ++near_;
         }
-        return {at(begin_).index, at(begin_).value};
+        return near_ == end_ ? std::pair{std::size_t{0}, NONE}
+                             : std::pair{at(near_).index, at(near_).value};
     }
 
   private:
@@ -71,15 +84,44 @@ class WindowMin {
     std::array<Entry, CAPACITY> entries_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
+    std::size_t near_ = 0; // from begin_ to end_
 };
 
 static_assert(WindowMin::CAPACITY > LONG_COUNT + 1);
+
+// Numbers colours as they are first seen, from 0: a table of open addressing, with room for
+// twice the colours there can be.
+class ColourNumbers {
+  public:
+    explicit ColourNumbers(std::size_t most)
+        : shift_(64 - static_cast<int>(std::bit_width(2 * most + 1))),
+          mask_((std::size_t{1} << (64 - shift_)) - 1), slots_(mask_ + 1, {EMPTY, 0}) {}
+
+    std::uint32_t of(std::uint32_t colour) {
+        for (auto slot = static_cast<std::size_t>((colour * 0x9E3779B97F4A7C15ULL) >> shift_);;
+             slot = (slot + 1) & mask_) {
+            if (slots_[slot].first == colour) {
+                return slots_[slot].second;
+            }
+            if (slots_[slot].first == EMPTY) {
+                slots_[slot] = {colour, next_};
+                return next_++;
+            }
+        }
+    }
+
+  private:
+    static constexpr std::uint32_t EMPTY = 0xFF000000U; // not a colour of 24 bits
+    int shift_;
+    std::size_t mask_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> slots_;
+    std::uint32_t next_ = 0;
+};
 
 // The palette at one index width: the colours that fit it, most common first.
 struct Palette {
     std::uint8_t bits = 0; // 0: no palette, every LED as it is
     std::vector<std::uint32_t> colours;
-    std::map<std::uint32_t, std::int16_t> index;
 };
 
 Palette make_palette(const std::vector<std::pair<std::uint32_t, std::uint64_t>>& by_count,
@@ -88,7 +130,6 @@ Palette make_palette(const std::vector<std::pair<std::uint32_t, std::uint64_t>>&
     palette.bits = bits;
     const std::size_t size = bits == 0 ? 0 : std::min<std::size_t>(by_count.size(), 1U << bits);
     for (std::size_t k = 0; k < size; ++k) {
-        palette.index[by_count[k].first] = static_cast<std::int16_t>(k);
         palette.colours.push_back(by_count[k].first);
     }
     return palette;
@@ -122,11 +163,12 @@ constexpr std::int64_t cycles(std::uint64_t count) {
 // The shortest commands for frame k, over every LED (STANDS_ALONE) or over those that changed
 // since the frame before (CHANGES): a shortest path over the LEDs, where best_[end] is the least
 // cost of the first `end` LEDs and step_[end] the command that ends there. Each kind of command
-// that may end at an LED starts at the cheapest place its count allows, which a sliding minimum
-// keeps for each header length; as a command's cost grows with its LEDs by the same amount
-// wherever it starts, each place is kept at its cost less that of its LEDs before it. (A span of
-// indices costs a byte more where its start's place in a byte leaves the last byte part-filled:
-// the cheapest start is taken whatever its place, which now and then costs a byte a span.)
+// that may end at an LED starts at the cheapest place its count allows, for each header length,
+// which one sliding minimum of the kind keeps; as a command's cost grows with its LEDs by the same
+// amount wherever it starts, each place is kept at its cost less that of its LEDs before it. (A
+// span of indices costs a byte more where its start's place in a byte leaves the last byte
+// part-filled: the cheapest start is taken whatever its place, which now and then costs a byte a
+// span.)
 class ShortestPath {
     using Bytes = std::span<const std::uint8_t>;
 
@@ -144,13 +186,9 @@ class ShortestPath {
         best_[0] = 0;
         for (std::size_t end = 1; end < best_.size(); ++end) {
             offer_copies(end - 1, copies[end - 1]);
-            push(end - 1, 0);
-            if (end > SHORT_COUNT) {
-                push(end - SHORT_COUNT - 1, 1);
-            }
             track(end - 1);
-            offer_all(end, 0, end > SHORT_COUNT ? end - SHORT_COUNT : 0);
-            offer_all(end, 1, end > LONG_COUNT ? end - LONG_COUNT : 0);
+            push(end - 1);
+            offer_all(end);
         }
     }
 
@@ -189,64 +227,82 @@ class ShortestPath {
         }
     }
 
-    // A command may start at `start`, with a header of 1 + `window` bytes.
-    void push(std::size_t start, std::size_t window) {
+    // A command may start at `start`: kept only for the kinds whose stretch, as `track` has seen
+    // it, holds the LED there.
+    void push(std::size_t start) {
         const auto at = static_cast<std::int64_t>(start);
-        const auto byte = static_cast<std::int64_t>(start >> per_byte_shift_);
-        skip_[window].push(start, best_[start] - cycles(LED_CYCLES[SKIP]) * at);
-        run_[window].push(start, before(start) - cycles(LED_CYCLES[RUN]) * at);
-        if (!all_indexed_) {
-            triples_[window].push(start,
-                                  before(start) - (3 * BYTE + cycles(LED_CYCLES[TRIPLES])) * at);
+        if (unchanged_) {
+            skip_.push(start, best_[start] - cycles(LED_CYCLES[SKIP]) * at);
         }
-        if (window == 0) {
+        if (index_[start] != NO_INDEX) {
+            run_.push(start, before(start) - cycles(LED_CYCLES[RUN]) * at);
+        }
+        if (!all_indexed_) {
+            triples_.push(start, before(start) - (3 * BYTE + cycles(LED_CYCLES[TRIPLES])) * at);
+        }
+        if (index_[start] != NO_INDEX) {
+            const auto byte = static_cast<std::int64_t>(start >> per_byte_shift_);
             indices_.push(start, before(start) - byte * BYTE - per_index_ * at);
         }
     }
 
     // Where the stretches that end at `led` begin: unchanged LEDs, one colour, indexed colours.
+    // A stretch that breaks takes with it every start kept for it.
     void track(std::size_t led) {
         unchanged_ = !previous_.empty() && frame_[3 * led] == previous_[3 * led] &&
                      frame_[3 * led + 1] == previous_[3 * led + 1] &&
                      frame_[3 * led + 2] == previous_[3 * led + 2];
         if (!unchanged_) {
             unchanged_from_ = led + 1;
+            skip_.clear();
         }
         const bool same = led > 0 && index_[led] != NO_INDEX && index_[led] == index_[led - 1];
-        same_from_ = same ? same_from_ : led;
-        indexed_from_ = led > 0 && index_[led - 1] != NO_INDEX ? indexed_from_ : led;
+        if (!same) {
+            same_from_ = led;
+            run_.clear();
+        }
+        if (led > 0 && index_[led - 1] == NO_INDEX) {
+            indexed_from_ = led;
+            indices_.clear();
+        }
     }
 
-    // Offers each command that ends at `end`, starting no lower than `low`.
-    void offer_all(std::size_t end, std::size_t window, std::size_t low) {
-        const std::int64_t header =
-            (1 + static_cast<std::int64_t>(window)) * BYTE + cycles(COMMAND_CYCLES);
+    // Offers each command that ends at `end`: of each kind, from the cheapest start that a
+    // header of one byte allows, and from the cheapest of all if it needs a header of two (and
+    // only then: a header of one byte is cheaper from as cheap a start).
+    void offer_all(std::size_t end) {
+        const std::int64_t header = BYTE + cycles(COMMAND_CYCLES);
         const auto at = static_cast<std::int64_t>(end);
+        const auto below = [&](std::size_t count) { return end > count ? end - count : 0; };
+        const auto offer_two = [&](WindowMin& starts, std::size_t low, std::size_t most,
+                                   std::size_t short_most, std::int64_t cost, Op op) {
+            const auto [far, far_value] = starts.from(std::max(low, below(most)));
+            if (end - far > short_most) {
+                offer(far_value + BYTE + header + cost, op, far, end);
+            }
+            const auto [near, near_value] = starts.near(std::max(low, below(short_most)));
+            offer(near_value + header + cost, op, near, end);
+        };
         if (unchanged_) {
             // A skip's count is its LEDs, not one less: it covers one LED less than the rest.
-            const std::size_t most = window == 0 ? SHORT_COUNT - 1 : LONG_COUNT - 1;
-            const std::size_t skip_low = std::max(low, end > most ? end - most : 0);
-            const auto [from, value] = skip_[window].from(std::max(skip_low, unchanged_from_));
-            offer(value + header + cycles(LED_CYCLES[SKIP]) * at, SKIP, from, end);
+            offer_two(skip_, unchanged_from_, LONG_COUNT - 1, SHORT_COUNT - 1,
+                      cycles(LED_CYCLES[SKIP]) * at, SKIP);
         }
         if (index_[end - 1] != NO_INDEX) {
-            const auto [from, value] = run_[window].from(std::max(low, same_from_));
-            offer(value + header + BYTE + cycles(LED_CYCLES[RUN]) * at, RUN, from, end);
-        }
-        // Indices from a start at `place` in its byte to `end` fill the bytes up to that of `end`,
-        // and one more if `end` falls after `place` in its byte. Only spans of a one-byte header:
-        // a longer span saves at most a byte over two, and often none.
-        if (index_[end - 1] != NO_INDEX && window == 0) {
+            offer_two(run_, same_from_, LONG_COUNT, SHORT_COUNT,
+                      BYTE + cycles(LED_CYCLES[RUN]) * at, RUN);
+            // Indices from a start at `place` in its byte to `end` fill the bytes up to that of
+            // `end`, and one more if `end` falls after `place` in its byte. Only spans of a
+            // one-byte header: a longer span saves at most a byte over two, and often none.
             const auto whole = static_cast<std::int64_t>(end >> per_byte_shift_);
             const std::size_t end_place = end & (per_byte_ - 1);
-            const auto [start, least] = indices_.from(std::max(low, indexed_from_));
+            const auto [start, least] = indices_.from(std::max(below(SHORT_COUNT), indexed_from_));
             const std::int64_t bytes = whole + ((start & (per_byte_ - 1)) < end_place ? 1 : 0);
             offer(least + header + bytes * BYTE + per_index_ * at, INDICES, start, end);
         }
         if (!all_indexed_) {
-            const auto [from, value] = triples_[window].from(low);
-            offer(value + header + 2 * BYTE + (3 * BYTE + cycles(LED_CYCLES[TRIPLES])) * at,
-                  TRIPLES, from, end);
+            offer_two(triples_, 0, LONG_COUNT, SHORT_COUNT,
+                      2 * BYTE + (3 * BYTE + cycles(LED_CYCLES[TRIPLES])) * at, TRIPLES);
         }
     }
 
@@ -266,9 +322,9 @@ class ShortestPath {
     std::int64_t per_index_; // the cycles of an LED in a span of indices
     std::vector<std::int64_t> best_;
     std::vector<Step> step_;
-    WindowMin skip_[2];
-    WindowMin run_[2];
-    WindowMin triples_[2];
+    WindowMin skip_;
+    WindowMin run_;
+    WindowMin triples_;
     WindowMin indices_;
     bool all_indexed_;
     bool unchanged_ = false;
@@ -333,25 +389,47 @@ std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& pa
     return record;
 }
 
-Candidates candidates(const Frames& frames, std::size_t k, const Palette& palette,
-                      std::span<const FrameCopies> copies, std::vector<std::int16_t>& index) {
-    const auto frame = frames.frame(k);
-    Candidates made;
-    for (std::size_t led = 0; led < index.size(); ++led) {
-        const auto found = palette.index.find(colour_at(frame, led));
-        index[led] = found == palette.index.end() ? NO_INDEX : found->second;
+// Makes frames' records with one palette. `ranks` holds each LED's colour by how common it is
+// (0 the commonest), frame after frame: the palette's index where the palette holds it.
+class RecordMaker {
+  public:
+    RecordMaker(const Frames& frames, const Palette& palette, std::span<const FrameCopies> copies,
+                std::span<const std::uint32_t> ranks)
+        : frames_(frames), palette_(palette), copies_(copies), ranks_(ranks),
+          index_(frames.frame_size() / 3), per_byte_(palette.bits == 0 ? 1 : 8U / palette.bits) {}
+
+    // Frame k's record of this kind, and whether any of its commands reads the previous frame.
+    std::pair<std::vector<std::uint8_t>, bool> make(std::size_t k, RecordKind kind) {
+        if (indexed_ != k) {
+            const auto ranks = ranks_.subspan(k * index_.size(), index_.size());
+            for (std::size_t led = 0; led < index_.size(); ++led) {
+                index_[led] = ranks[led] < palette_.colours.size()
+                                  ? static_cast<std::int16_t>(ranks[led])
+                                  : NO_INDEX;
+            }
+            indexed_ = k;
+        }
+        const ShortestPath path(frames_, k, kind, index_, per_byte_,
+                                kind == CHANGES ? copies_[k].changes : copies_[k].alone);
+        const std::vector<Command> commands = path.commands();
+        bool reads_previous = false;
+        for (std::size_t led = 0; const Command& command : commands) {
+            reads_previous =
+                reads_previous || command.op == SKIP || (command.op == COPY && command.d > led);
+            led += command.count;
+        }
+        return {encode(kind, commands, frames_.frame(k), index_, palette_.bits), reads_previous};
     }
-    const std::size_t per_byte = palette.bits == 0 ? 1 : 8U / palette.bits;
-    const auto commands = [&](RecordKind kind, const Copies& from) {
-        const ShortestPath path(frames, k, kind, index, per_byte, from);
-        return encode(kind, path.commands(), frame, index, palette.bits);
-    };
-    made.alone = commands(STANDS_ALONE, copies[k].alone);
-    if (k > 0) {
-        made.changes = commands(CHANGES, copies[k].changes);
-    }
-    return made;
-}
+
+  private:
+    const Frames& frames_;
+    const Palette& palette_;
+    std::span<const FrameCopies> copies_;
+    std::span<const std::uint32_t> ranks_;
+    std::vector<std::int16_t> index_;
+    std::size_t indexed_ = std::numeric_limits<std::size_t>::max();
+    std::size_t per_byte_;
+};
 
 // Every frame's record with one palette, records alike stored once: the smaller of a frame's
 // candidates, unless it is to stand alone.
@@ -376,9 +454,10 @@ Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::
     longest = 0;
     for (std::size_t k = 0; k < made.size(); ++k) {
         const Candidates& frame = made[k];
-        const bool alone = alone_anyway[k] || frame.changes.empty() || stored(frame.alone) ||
-                           frame.alone.size() <= frame.changes.size();
-        const std::vector<std::uint8_t>& record = alone ? frame.alone : frame.changes;
+        const bool alone =
+            alone_anyway[k] || frame.changes.empty() ||
+            (frame.alone && (stored(*frame.alone) || frame.alone->size() <= frame.changes.size()));
+        const std::vector<std::uint8_t>& record = alone ? *frame.alone : frame.changes;
         longest = std::max(longest, cycles_of(record, {leds, packed.bits}));
         std::optional<std::uint16_t> at = stored(record);
         if (!at) {
@@ -391,18 +470,97 @@ Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::
     return packed;
 }
 
-Packed pack_with(const Frames& frames, const Palette& palette,
-                 std::span<const FrameCopies> copies) {
+// Which frames' records standing alone are made: the first frame's alone, to compare palettes
+// by a sample of the first frames (each frame then the smaller of its records in order);
+// every frame's; or only where one may be chosen, for a long animation: the first frame's, a
+// frame's whose record after the previous reads nothing of it, a frame's like one before it, and
+// those of frames that are to stand alone for tivrano_frame's sake. Those are chosen with each
+// record not made reckoned as the mean of those made, and chosen again while the choice takes a
+// record not yet made.
+enum class Alone : std::uint8_t { FIRST, EVERY, AS_NEEDED };
+
+// The frames packed with this palette.
+Packed pack_with(const Frames& frames, const Palette& palette, std::span<const FrameCopies> copies,
+                 std::span<const std::uint32_t> ranks, Alone made_alone) {
     const std::size_t leds = frames.frame_size() / 3;
-    std::vector<std::int16_t> index(leds);
-    std::vector<Candidates> made;
+    const RecordShape shape{leds, palette.bits == 0 ? std::uint8_t{8} : palette.bits};
+    RecordMaker maker(frames, palette, copies, ranks);
+    std::vector<Candidates> made(frames.count());
+    std::vector<RecordCosts> costs(frames.count(), RecordCosts{0, 0, 0, 0});
+    // Frames whose record standing alone is made, by a hash of their LEDs.
+    std::multimap<std::uint64_t, std::size_t> looks;
+    const auto like_before = [&](std::size_t k) {
+        const auto [same, end] = looks.equal_range(fnv1a(frames.frame(k)));
+        const auto found = std::find_if(same, end, [&](const auto& entry) {
+            return same_bytes(frames.frame(entry.second), frames.frame(k));
+        });
+        return found == end ? std::optional<std::size_t>{} : found->second;
+    };
+    const auto make_alone = [&](std::size_t k) {
+        if (const auto earlier = like_before(k)) {
+            made[k].alone = made[*earlier].alone;
+        } else {
+            made[k].alone = maker.make(k, STANDS_ALONE).first;
+            looks.emplace(fnv1a(frames.frame(k)), k);
+        }
+        costs[k].alone_bytes = made[k].alone->size();
+        costs[k].alone_cycles = cycles_of(*made[k].alone, shape);
+    };
     for (std::size_t k = 0; k < frames.count(); ++k) {
-        made.push_back(candidates(frames, k, palette, copies, index));
+        bool reads_previous = true;
+        if (k > 0) {
+            std::tie(made[k].changes, reads_previous) = maker.make(k, CHANGES);
+            costs[k].changes_bytes = made[k].changes.size();
+            costs[k].changes_cycles = cycles_of(made[k].changes, shape);
+        }
+        if (made_alone == Alone::AS_NEEDED && !reads_previous) {
+            // The same commands stand alone, without the skip of none they start with after
+            // the previous frame.
+            made[k].alone.emplace(made[k].changes.begin() + 1, made[k].changes.end());
+            costs[k].alone_bytes = made[k].alone->size();
+            costs[k].alone_cycles = cycles_of(*made[k].alone, shape);
+        } else if (k == 0 || made_alone == Alone::EVERY ||
+                   (made_alone == Alone::AS_NEEDED && like_before(k))) {
+            make_alone(k);
+        }
     }
     std::uint64_t longest = 0;
-    const Packed smallest = choose(made, palette, leds, std::vector<bool>(made.size()), longest);
-    const auto alone = standing_alone(made, {leds, smallest.bits}, SEEK_HALVES * longest / 2);
-    return choose(made, palette, leds, alone, longest);
+    Packed packed = choose(made, palette, leds, std::vector<bool>(made.size()), longest);
+    if (made_alone == Alone::FIRST) {
+        return packed;
+    }
+    const std::uint64_t bound = SEEK_HALVES * longest / 2;
+    for (;;) {
+        // A record not made is reckoned as the mean of those made, of the same LEDs.
+        std::vector<RecordCosts> reckoned = costs;
+        std::uint64_t bytes = 0;
+        std::uint64_t cycles = 0;
+        std::uint64_t counted = 0;
+        for (std::size_t k = 0; k < made.size(); ++k) {
+            if (made[k].alone) {
+                bytes += costs[k].alone_bytes;
+                cycles += costs[k].alone_cycles;
+                ++counted;
+            }
+        }
+        for (std::size_t k = 0; k < made.size(); ++k) {
+            if (!made[k].alone) {
+                reckoned[k].alone_bytes = std::max(bytes / counted, costs[k].changes_bytes);
+                reckoned[k].alone_cycles = std::max(cycles / counted, costs[k].changes_cycles);
+            }
+        }
+        const std::vector<bool> alone = standing_alone(reckoned, bound);
+        bool all_made = true;
+        for (std::size_t k = 0; k < made.size(); ++k) {
+            if (alone[k] && !made[k].alone) {
+                make_alone(k);
+                all_made = false;
+            }
+        }
+        if (all_made) {
+            return choose(made, palette, leds, alone, longest);
+        }
+    }
 }
 
 std::uint64_t size_of(const Packed& packed) {
@@ -414,16 +572,36 @@ std::uint64_t size_of(const Packed& packed) {
 } // namespace
 
 Packed pack(const Frames& frames) {
-    std::map<std::uint32_t, std::uint64_t> counts;
-    for (std::size_t k = 0; k < frames.count(); ++k) {
-        const auto frame = frames.frame(k);
-        for (std::size_t led = 0; led < frame.size() / 3; ++led) {
-            ++counts[colour_at(frame, led)];
+    // Each LED's colour numbered as first seen, then by how common it is.
+    const std::span<const std::uint8_t> values = frames.values;
+    std::vector<std::uint32_t> ranks(values.size() / 3);
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> by_count; // colour, LEDs
+    ColourNumbers numbers(ranks.size());
+    for (std::size_t led = 0; led < ranks.size(); ++led) {
+        const std::uint32_t colour = colour_at(values, led);
+        ranks[led] = numbers.of(colour);
+        if (ranks[led] == by_count.size()) {
+            by_count.emplace_back(colour, 0);
         }
+        ++by_count[ranks[led]].second;
     }
-    std::vector<std::pair<std::uint32_t, std::uint64_t>> by_count(counts.begin(), counts.end());
-    std::stable_sort(by_count.begin(), by_count.end(),
-                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::vector<std::uint32_t> order(by_count.size());
+    std::iota(order.begin(), order.end(), 0);
+    // The commonest first; of as common, the least colour.
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return by_count[a].second != by_count[b].second ? by_count[a].second > by_count[b].second
+                                                        : by_count[a].first < by_count[b].first;
+    });
+    std::vector<std::uint32_t> rank_of(order.size());
+    for (std::size_t rank = 0; rank < order.size(); ++rank) {
+        rank_of[order[rank]] = static_cast<std::uint32_t>(rank);
+    }
+    for (std::uint32_t& rank : ranks) {
+        rank = rank_of[rank];
+    }
+    std::sort(by_count.begin(), by_count.end(), [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    });
     const std::vector<FrameCopies> copies = find_copies(frames);
     // The index widths to try. For a short animation, each: none, and 1 bit up to the width
     // that holds every colour (or 8 bits, of the commonest 256). For a long one, that width;
@@ -459,7 +637,8 @@ Packed pack(const Frames& frames) {
         std::optional<std::pair<std::uint64_t, std::uint8_t>> best;
         for (const std::uint8_t width : widths) {
             const Packed packed =
-                pack_with(first, make_palette(by_count, width), std::span(copies).first(sample));
+                pack_with(first, make_palette(by_count, width), std::span(copies).first(sample),
+                          std::span(ranks).first(sample * leds), Alone::FIRST);
             best = std::min(best.value_or(std::pair{size_of(packed), width}),
                             std::pair{size_of(packed), width});
         }
@@ -467,7 +646,8 @@ Packed pack(const Frames& frames) {
     }
     std::optional<Packed> smallest;
     for (const std::uint8_t width : widths) {
-        Packed packed = pack_with(frames, make_palette(by_count, width), copies);
+        Packed packed = pack_with(frames, make_palette(by_count, width), copies, ranks,
+                                  frames.count() <= sample ? Alone::EVERY : Alone::AS_NEEDED);
         if (!smallest || size_of(packed) < size_of(*smallest)) {
             smallest = std::move(packed);
         }

@@ -36,15 +36,14 @@ std::uint64_t cycles_of(std::span<const std::uint8_t> record, RecordShape shape)
 // Which frames stand alone: of the ways to choose them such that playing from one through the
 // frames up to the next takes at most `bound` cycles, the one of fewest bytes, where best[k] is
 // the fewest for the frames before k when frame k stands alone (k = the count: the end).
-std::vector<bool> standing_alone(const std::vector<Candidates>& made, RecordShape shape,
-                                 std::uint64_t bound) {
-    const std::size_t count = made.size();
+std::vector<bool> standing_alone(const std::vector<RecordCosts>& costs, std::uint64_t bound) {
+    const std::size_t count = costs.size();
     std::vector<std::uint64_t> best(count + 1, NONE);
     std::vector<std::size_t> from(count + 1, 0);
     best[0] = 0;
     for (std::size_t start = 0; start < count; ++start) {
-        std::uint64_t bytes = best[start] + made[start].alone.size();
-        std::uint64_t cycles = cycles_of(made[start].alone, shape);
+        std::uint64_t bytes = best[start] + costs[start].alone_bytes;
+        std::uint64_t cycles = costs[start].alone_cycles;
         for (std::size_t next = start + 1;; ++next) {
             if (bytes < best[next]) {
                 best[next] = bytes;
@@ -53,8 +52,8 @@ std::vector<bool> standing_alone(const std::vector<Candidates>& made, RecordShap
             if (next == count) {
                 break;
             }
-            cycles += cycles_of(made[next].changes, shape);
-            bytes += made[next].changes.size();
+            cycles += costs[next].changes_cycles;
+            bytes += costs[next].changes_bytes;
             if (cycles > bound) {
                 break;
             }

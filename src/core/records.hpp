@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -17,10 +18,10 @@ inline constexpr unsigned OP_SHIFT = 6;
 inline constexpr std::size_t SHORT_COUNT = 63;
 inline constexpr std::size_t LONG_COUNT = 319;
 
-// The records frame k may take: standing alone (commands over every LED) and, after the first
-// frame, commands after the previous frame.
+// The records frame k may take: standing alone (commands over every LED), if made, and after the
+// first frame, commands after the previous frame.
 struct Candidates {
-    std::vector<std::uint8_t> alone;
+    std::optional<std::vector<std::uint8_t>> alone;
     std::vector<std::uint8_t> changes; // none for the first frame
 };
 
@@ -44,9 +45,16 @@ std::uint64_t cycles_of(std::span<const std::uint8_t> record, RecordShape shape)
 // stand alone often enough. Below 4, as the cycles are reckoned here, not counted.
 inline constexpr std::uint64_t SEEK_HALVES = 7;
 
+// What a frame's records cost to store and to play: standing alone, and after the frame before.
+struct RecordCosts {
+    std::uint64_t alone_bytes;
+    std::uint64_t alone_cycles;
+    std::uint64_t changes_bytes;
+    std::uint64_t changes_cycles;
+};
+
 // Which frames stand alone, for the fewest bytes, such that playing from one through the frames
 // up to the next takes at most `bound` cycles.
-std::vector<bool> standing_alone(const std::vector<Candidates>& made, RecordShape shape,
-                                 std::uint64_t bound);
+std::vector<bool> standing_alone(const std::vector<RecordCosts>& costs, std::uint64_t bound);
 
 } // namespace tivrano
