@@ -69,6 +69,10 @@ int add_bmp(const char* name, std::span<const std::uint8_t> bytes, std::uint16_t
 int add_decoded(const char* name, const DecodedImage& image, const Request& request, Sink standard,
                 Frames& frames) {
     const auto taken = request.first_frame ? image.frames.begin() + 1 : image.frames.end();
+    frames.values.reserve(frames.values.size() +
+                          static_cast<std::size_t>(taken - image.frames.begin()) * 3 *
+                              static_cast<std::size_t>(image.width) *
+                              static_cast<std::size_t>(image.height));
     return std::any_of(image.frames.begin(), taken,
                        [&](const ImageFrame& frame) {
                            return add_bmp(name, bmp_of(image.width, image.height, frame.rgb),

@@ -21,7 +21,7 @@ constexpr std::uint32_t NOWHERE = 0xFFFFFFFFU;
 // The places of a chain tried for each LED, at most.
 constexpr int TRIES = 32;
 // The distances of the last copies found, tried first.
-constexpr std::size_t RECENT = 4;
+constexpr std::size_t RECENT = 2;
 // A copy this long, taken on from the LED before, is not looked beyond.
 constexpr std::size_t LONG_ENOUGH = 16;
 
@@ -34,7 +34,6 @@ class Chains {
         : shift_(64 - static_cast<int>(std::bit_width(count | 1U))),
           heads_(std::size_t{1} << (64 - shift_), NOWHERE), next_(end, NOWHERE) {}
 
-    void clear() { std::fill(heads_.begin(), heads_.end(), NOWHERE); }
     // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a 64-bit key and a 32-bit place
     void add(std::uint64_t key, std::uint32_t place) {
         std::uint32_t& head = heads_[bucket(key)];
@@ -65,27 +64,22 @@ class Chains {
 enum Source : std::uint8_t { PREVIOUS = 0, OWN = 1 };
 
 class Finder {
+    using Bytes = std::span<const std::uint8_t>;
+
   public:
     explicit Finder(std::size_t leds)
         : leds_(leds),
           seen_(2 * leds, UNKNOWN), threes_{Chains(leds, leds), Chains(leds, 2 * leds)},
           singles_{Chains(leds, leds), Chains(leds, 2 * leds)} {}
 
-    FrameCopies find(const Frames& frames, std::size_t k) {
-        const auto frame = frames.frame(k);
-        const auto previous = k > 0 ? frames.frame(k - 1) : frame;
+    // The copies of `frame` after `previous` (none for the first frame).
+    FrameCopies find(Bytes frame, Bytes previous) {
+        const bool after = !previous.empty();
         for (std::size_t led = 0; led < leds_; ++led) {
             seen_[leds_ + led] = colour_of(frame, led);
-            seen_[led] = k > 0 ? colour_of(previous, led) : UNKNOWN;
+            seen_[led] = after ? colour_of(previous, led) : UNKNOWN;
         }
-        for (Chains& chains : threes_) {
-            chains.clear();
-        }
-        for (Chains& chains : singles_) {
-            chains.clear();
-        }
-        recent_ = {};
-        for (std::size_t place = leds_; k > 0 && place-- > 0;) {
+        for (std::size_t place = leds_; after && place-- > 0;) {
             if (place + 2 < leds_) { // a copy from there stops at its last LED: its three fit
                 threes_[PREVIOUS].add(three(place), static_cast<std::uint32_t>(place));
             }
@@ -100,7 +94,7 @@ class Finder {
             if (led > 0) {
                 singles_[OWN].add(seen_[at - 1], static_cast<std::uint32_t>(at - 1));
             }
-            if (k > 0) { // this LED of the previous frame is overwritten now
+            if (after) { // this LED of the previous frame is overwritten now
                 if (led + 2 < leds_) {
                     threes_[PREVIOUS].drop(three(led));
                 }
@@ -108,7 +102,7 @@ class Finder {
             }
             copies.alone[led] = search(led, OWN, led > 0 ? copies.alone[led - 1] : Copy{}, {});
             copies.changes[led] =
-                k == 0 ? copies.alone[led]
+                !after ? copies.alone[led]
                        : search(led, PREVIOUS, led > 0 ? copies.changes[led - 1] : Copy{},
                                 copies.alone[led]);
         }
@@ -148,9 +142,14 @@ class Finder {
         // A place is worth comparing whole only if it matches one LED further than the longest.
         const auto try_place = [&](std::size_t place) {
             const std::size_t known = found.count;
-            if (known < reach(place) && seen_[place + known] == seen_[at + known] &&
-                std::equal(&seen_[place], &seen_[place + known], &seen_[at])) {
-                extend(place, known + 1);
+            if (known < reach(place) && seen_[place + known] == seen_[at + known]) {
+                std::size_t same = known;
+                while (same > 0 && seen_[place + same - 1] == seen_[at + same - 1]) {
+                    --same;
+                }
+                if (same == 0) {
+                    extend(place, known + 1);
+                }
             }
         };
         if (before.count > 1 && before.count - 1U > found.count) {
@@ -209,13 +208,13 @@ class Finder {
 
 } // namespace
 
-std::vector<FrameCopies> find_copies(const Frames& frames) {
-    Finder finder(frames.frame_size() / 3);
-    std::vector<FrameCopies> copies;
-    for (std::size_t k = 0; k < frames.count(); ++k) {
-        copies.push_back(finder.find(frames, k));
-    }
-    return copies;
+FrameCopies find_copies(const Frames& frames, std::size_t k) {
+    return Finder(frames.frame_size() / 3)
+        .find(frames.frame(k), k > 0 ? frames.frame(k - 1) : std::span<const std::uint8_t>{});
+}
+
+Copies find_alone_copies(const Frames& frames, std::size_t k) {
+    return Finder(frames.frame_size() / 3).find(frames.frame(k), {}).alone;
 }
 
 } // namespace tivrano

@@ -26,7 +26,9 @@ struct FrameCopies {
     Copies alone;
     Copies changes;
 };
-// Each frame's copies: for each LED a long copy, if not always the longest.
-std::vector<FrameCopies> find_copies(const Frames& frames);
+// Frame k's copies: for each LED a long copy, if not always the longest.
+FrameCopies find_copies(const Frames& frames, std::size_t k);
+// Frame k's copies as it stands alone (its FrameCopies::alone), found alone.
+Copies find_alone_copies(const Frames& frames, std::size_t k);
 
 } // namespace tivrano

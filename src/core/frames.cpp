@@ -23,10 +23,17 @@ std::span<const std::uint8_t> Frames::frame(std::size_t k) const {
 void append_values(const BmpHeader& header, std::span<const std::uint8_t> bmpdata,
                    const Layout& layout, std::vector<std::uint8_t>& values) {
     const std::uint8_t* const bmp = bmpdata.data();
-    walk_strip(plan_strip(layout, *header.width, *header.height), [&](std::int64_t offset) {
+    const StripPlan plan = plan_strip(layout, *header.width, *header.height);
+    const std::size_t start = values.size();
+    values.resize(start +
+                  3 * static_cast<std::size_t>(plan.lines) * static_cast<std::size_t>(plan.length));
+    std::uint8_t* out = values.data() + start;
+    walk_strip(plan, [&](std::int64_t offset) {
         const std::uint8_t* const pixel = bmp + offset;
-        values.insert(values.end(), {pixel[layout.channel[0]], pixel[layout.channel[1]],
-                                     pixel[layout.channel[2]]});
+        out[0] = pixel[layout.channel[0]];
+        out[1] = pixel[layout.channel[1]];
+        out[2] = pixel[layout.channel[2]];
+        out += 3;
     });
 }
 

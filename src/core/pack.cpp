@@ -49,11 +49,11 @@ class WindowMin {
         while (end_ != begin_ && at(end_ - 1).value >= value) {
             --end_;
         }
+        near_ = std::min(near_, end_);
         if (end_ - begin_ == CAPACITY) {
             ++begin_; // below any bound to come, which is at most LONG_COUNT below `index`
         }
         at(end_++) = {value, index};
-        near_ = std::clamp(near_, begin_, end_ - 1);
     }
     // Forgets every value pushed: none is of use after a break in what it is kept for.
     void clear() { near_ = begin_ = end_; }
@@ -84,39 +84,96 @@ class WindowMin {
     std::array<Entry, CAPACITY> entries_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
-    std::size_t near_ = 0; // from begin_ to end_
+    std::size_t near_ = 0; // at most end_; below begin_ until `near` moves it
 };
 
 static_assert(WindowMin::CAPACITY > LONG_COUNT + 1);
 
-// Numbers colours as they are first seen, from 0: a table of open addressing, with room for
-// twice the colours there can be.
+// Numbers colours as they are first seen, from 0: a table of open addressing, at most half full.
 class ColourNumbers {
   public:
-    explicit ColourNumbers(std::size_t most)
-        : shift_(64 - static_cast<int>(std::bit_width(2 * most + 1))),
-          mask_((std::size_t{1} << (64 - shift_)) - 1), slots_(mask_ + 1, {EMPTY, 0}) {}
-
+    // The number of a colour already numbered.
+    std::uint32_t known(std::uint32_t colour) const {
+        std::size_t slot = slot_of(colour);
+        while (slots_[slot].first != colour) {
+            slot = (slot + 1) & (slots_.size() - 1);
+        }
+        return slots_[slot].second;
+    }
     std::uint32_t of(std::uint32_t colour) {
-        for (auto slot = static_cast<std::size_t>((colour * 0x9E3779B97F4A7C15ULL) >> shift_);;
-             slot = (slot + 1) & mask_) {
+        for (std::size_t slot = slot_of(colour);; slot = (slot + 1) & (slots_.size() - 1)) {
             if (slots_[slot].first == colour) {
                 return slots_[slot].second;
             }
             if (slots_[slot].first == EMPTY) {
                 slots_[slot] = {colour, next_};
-                return next_++;
+                if (2 * ++next_ > slots_.size()) {
+                    grow();
+                }
+                return next_ - 1;
             }
         }
     }
 
   private:
     static constexpr std::uint32_t EMPTY = 0xFF000000U; // not a colour of 24 bits
-    int shift_;
-    std::size_t mask_;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> slots_;
+    using Slot = std::pair<std::uint32_t, std::uint32_t>;
+
+    std::size_t slot_of(std::uint32_t colour) const {
+        return static_cast<std::size_t>((colour * 0x9E3779B97F4A7C15ULL) >> shift_);
+    }
+    void grow() {
+        std::vector<Slot> old(2 * slots_.size(), {EMPTY, 0});
+        old.swap(slots_);
+        --shift_;
+        for (const Slot& slot : old) {
+            if (slot.first != EMPTY) {
+                std::size_t at = slot_of(slot.first);
+                while (slots_[at].first != EMPTY) {
+                    at = (at + 1) & (slots_.size() - 1);
+                }
+                slots_[at] = slot;
+            }
+        }
+    }
+
+    int shift_ = 64 - 8;
+    std::vector<Slot> slots_ = std::vector<Slot>(256, {EMPTY, 0});
     std::uint32_t next_ = 0;
 };
+
+// An animation's colours: each numbered as first seen, and ranked by how common it is.
+struct Colours {
+    ColourNumbers numbers;
+    std::vector<std::uint32_t> rank_of; // by number: 0 the commonest
+    // Each colour and its LEDs, the commonest first; of as common, the least colour first.
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> by_count;
+};
+
+Colours count_colours(std::span<const std::uint8_t> values) {
+    Colours colours;
+    auto& by_count = colours.by_count;
+    for (std::size_t led = 0; led < values.size() / 3; ++led) {
+        const std::uint32_t colour = colour_at(values, led);
+        if (colours.numbers.of(colour) == by_count.size()) {
+            by_count.emplace_back(colour, 0);
+        }
+        ++by_count[colours.numbers.known(colour)].second;
+    }
+    std::vector<std::uint32_t> order(by_count.size());
+    std::iota(order.begin(), order.end(), 0);
+    const auto commoner = [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    };
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return commoner(by_count[a], by_count[b]); });
+    colours.rank_of.resize(order.size());
+    for (std::size_t rank = 0; rank < order.size(); ++rank) {
+        colours.rank_of[order[rank]] = static_cast<std::uint32_t>(rank);
+    }
+    std::sort(by_count.begin(), by_count.end(), commoner);
+    return colours;
+}
 
 // The palette at one index width: the colours that fit it, most common first.
 struct Palette {
@@ -389,28 +446,43 @@ std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& pa
     return record;
 }
 
-// Makes frames' records with one palette. `ranks` holds each LED's colour by how common it is
-// (0 the commonest), frame after frame: the palette's index where the palette holds it.
+// Makes frames' records with one palette. The copies of the first frames are given, those of
+// the others found when their records are made.
 class RecordMaker {
   public:
-    RecordMaker(const Frames& frames, const Palette& palette, std::span<const FrameCopies> copies,
-                std::span<const std::uint32_t> ranks)
-        : frames_(frames), palette_(palette), copies_(copies), ranks_(ranks),
+    RecordMaker(const Frames& frames, const Palette& palette, std::span<const FrameCopies> first,
+                const Colours& colours)
+        : frames_(frames), palette_(palette), first_(first), colours_(colours),
           index_(frames.frame_size() / 3), per_byte_(palette.bits == 0 ? 1 : 8U / palette.bits) {}
 
     // Frame k's record of this kind, and whether any of its commands reads the previous frame.
     std::pair<std::vector<std::uint8_t>, bool> make(std::size_t k, RecordKind kind) {
         if (indexed_ != k) {
-            const auto ranks = ranks_.subspan(k * index_.size(), index_.size());
+            const auto frame = frames_.frame(k);
             for (std::size_t led = 0; led < index_.size(); ++led) {
-                index_[led] = ranks[led] < palette_.colours.size()
-                                  ? static_cast<std::int16_t>(ranks[led])
-                                  : NO_INDEX;
+                const std::uint32_t rank =
+                    colours_.rank_of[colours_.numbers.known(colour_at(frame, led))];
+                index_[led] =
+                    rank < palette_.colours.size() ? static_cast<std::int16_t>(rank) : NO_INDEX;
             }
+            found_ = {};
             indexed_ = k;
         }
+        // The frame's copies: given, or found as first needed (for a record standing alone,
+        // only those it reads).
+        if (k >= first_.size() && found_.alone.empty()) {
+            if (kind == CHANGES) {
+                found_ = find_copies(frames_, k);
+            } else {
+                found_.alone = find_alone_copies(frames_, k);
+            }
+        }
+        if (k >= first_.size() && kind == CHANGES && found_.changes.empty()) {
+            found_ = find_copies(frames_, k);
+        }
+        const FrameCopies& copies = k < first_.size() ? first_[k] : found_;
         const ShortestPath path(frames_, k, kind, index_, per_byte_,
-                                kind == CHANGES ? copies_[k].changes : copies_[k].alone);
+                                kind == CHANGES ? copies.changes : copies.alone);
         const std::vector<Command> commands = path.commands();
         bool reads_previous = false;
         for (std::size_t led = 0; const Command& command : commands) {
@@ -424,10 +496,11 @@ class RecordMaker {
   private:
     const Frames& frames_;
     const Palette& palette_;
-    std::span<const FrameCopies> copies_;
-    std::span<const std::uint32_t> ranks_;
+    std::span<const FrameCopies> first_;
+    const Colours& colours_;
     std::vector<std::int16_t> index_;
     std::size_t indexed_ = std::numeric_limits<std::size_t>::max();
+    FrameCopies found_; // frame indexed_'s, if not among the first
     std::size_t per_byte_;
 };
 
@@ -475,16 +548,16 @@ Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::
 // every frame's; or only where one may be chosen, for a long animation: the first frame's, a
 // frame's whose record after the previous reads nothing of it, a frame's like one before it, and
 // those of frames that are to stand alone for tivrano_frame's sake. Those are chosen with each
-// record not made reckoned as the mean of those made, and chosen again while the choice takes a
-// record not yet made.
+// record not made reckoned from those made, and chosen again while the choice takes a record not
+// yet made.
 enum class Alone : std::uint8_t { FIRST, EVERY, AS_NEEDED };
 
 // The frames packed with this palette.
-Packed pack_with(const Frames& frames, const Palette& palette, std::span<const FrameCopies> copies,
-                 std::span<const std::uint32_t> ranks, Alone made_alone) {
+Packed pack_with(const Frames& frames, const Palette& palette, std::span<const FrameCopies> first,
+                 const Colours& colours, Alone made_alone) {
     const std::size_t leds = frames.frame_size() / 3;
     const RecordShape shape{leds, palette.bits == 0 ? std::uint8_t{8} : palette.bits};
-    RecordMaker maker(frames, palette, copies, ranks);
+    RecordMaker maker(frames, palette, first, colours);
     std::vector<Candidates> made(frames.count());
     std::vector<RecordCosts> costs(frames.count(), RecordCosts{0, 0, 0, 0});
     // Frames whose record standing alone is made, by a hash of their LEDs.
@@ -530,23 +603,31 @@ Packed pack_with(const Frames& frames, const Palette& palette, std::span<const F
         return packed;
     }
     const std::uint64_t bound = SEEK_HALVES * longest / 2;
-    for (;;) {
-        // A record not made is reckoned as the mean of those made, of the same LEDs.
+    for (int choice = 0;; ++choice) {
+        // A record not made is reckoned as the mean of those made, of the same LEDs, in the
+        // first two choices, and as the largest made after that: the choice then takes another
+        // only where those made leave it no other way.
         std::vector<RecordCosts> reckoned = costs;
         std::uint64_t bytes = 0;
         std::uint64_t cycles = 0;
+        std::uint64_t most_bytes = 0;
+        std::uint64_t most_cycles = 0;
         std::uint64_t counted = 0;
         for (std::size_t k = 0; k < made.size(); ++k) {
             if (made[k].alone) {
                 bytes += costs[k].alone_bytes;
                 cycles += costs[k].alone_cycles;
+                most_bytes = std::max(most_bytes, costs[k].alone_bytes);
+                most_cycles = std::max(most_cycles, costs[k].alone_cycles);
                 ++counted;
             }
         }
         for (std::size_t k = 0; k < made.size(); ++k) {
             if (!made[k].alone) {
-                reckoned[k].alone_bytes = std::max(bytes / counted, costs[k].changes_bytes);
-                reckoned[k].alone_cycles = std::max(cycles / counted, costs[k].changes_cycles);
+                reckoned[k].alone_bytes =
+                    std::max(choice < 2 ? bytes / counted : most_bytes, costs[k].changes_bytes);
+                reckoned[k].alone_cycles =
+                    std::max(choice < 2 ? cycles / counted : most_cycles, costs[k].changes_cycles);
             }
         }
         const std::vector<bool> alone = standing_alone(reckoned, bound);
@@ -572,37 +653,8 @@ std::uint64_t size_of(const Packed& packed) {
 } // namespace
 
 Packed pack(const Frames& frames) {
-    // Each LED's colour numbered as first seen, then by how common it is.
-    const std::span<const std::uint8_t> values = frames.values;
-    std::vector<std::uint32_t> ranks(values.size() / 3);
-    std::vector<std::pair<std::uint32_t, std::uint64_t>> by_count; // colour, LEDs
-    ColourNumbers numbers(ranks.size());
-    for (std::size_t led = 0; led < ranks.size(); ++led) {
-        const std::uint32_t colour = colour_at(values, led);
-        ranks[led] = numbers.of(colour);
-        if (ranks[led] == by_count.size()) {
-            by_count.emplace_back(colour, 0);
-        }
-        ++by_count[ranks[led]].second;
-    }
-    std::vector<std::uint32_t> order(by_count.size());
-    std::iota(order.begin(), order.end(), 0);
-    // The commonest first; of as common, the least colour.
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return by_count[a].second != by_count[b].second ? by_count[a].second > by_count[b].second
-                                                        : by_count[a].first < by_count[b].first;
-    });
-    std::vector<std::uint32_t> rank_of(order.size());
-    for (std::size_t rank = 0; rank < order.size(); ++rank) {
-        rank_of[order[rank]] = static_cast<std::uint32_t>(rank);
-    }
-    for (std::uint32_t& rank : ranks) {
-        rank = rank_of[rank];
-    }
-    std::sort(by_count.begin(), by_count.end(), [](const auto& a, const auto& b) {
-        return a.second != b.second ? a.second > b.second : a.first < b.first;
-    });
-    const std::vector<FrameCopies> copies = find_copies(frames);
+    const Colours colours = count_colours(frames.values);
+    const auto& by_count = colours.by_count;
     // The index widths to try. For a short animation, each: none, and 1 bit up to the width
     // that holds every colour (or 8 bits, of the commonest 256). For a long one, that width;
     // the one below it, which leaves the rarest colours out but may be smaller when they are
@@ -616,6 +668,12 @@ Packed pack(const Frames& frames) {
     const std::size_t leds = frames.frame_size() / 3;
     const std::size_t sample =
         std::max<std::size_t>(2, SAMPLE_LEDS / std::max<std::size_t>(leds, 1));
+    // The copies of the frames of a sample, which every palette tried packs (the others' are
+    // found as they are packed).
+    std::vector<FrameCopies> first;
+    for (std::size_t k = 0; k < std::min(sample, frames.count()); ++k) {
+        first.push_back(find_copies(frames, k));
+    }
     std::vector<std::uint8_t> widths = {bits};
     if (bits > 1 && frames.count() <= sample) {
         for (std::uint8_t width = bits / 2; width > 0; width /= 2) {
@@ -631,14 +689,18 @@ Packed pack(const Frames& frames) {
             widths.push_back(static_cast<std::uint8_t>(bits / 2));
         }
         widths.push_back(0);
-        Frames first = frames;
-        first.values.resize(sample * frames.frame_size());
-        first.delay_ms.resize(sample);
+        Frames sampled;
+        sampled.width = frames.width;
+        sampled.height = frames.height;
+        sampled.values.assign(frames.values.begin(),
+                              frames.values.begin() +
+                                  static_cast<std::ptrdiff_t>(sample * frames.frame_size()));
+        sampled.delay_ms.assign(frames.delay_ms.begin(),
+                                frames.delay_ms.begin() + static_cast<std::ptrdiff_t>(sample));
         std::optional<std::pair<std::uint64_t, std::uint8_t>> best;
         for (const std::uint8_t width : widths) {
             const Packed packed =
-                pack_with(first, make_palette(by_count, width), std::span(copies).first(sample),
-                          std::span(ranks).first(sample * leds), Alone::FIRST);
+                pack_with(sampled, make_palette(by_count, width), first, colours, Alone::FIRST);
             best = std::min(best.value_or(std::pair{size_of(packed), width}),
                             std::pair{size_of(packed), width});
         }
@@ -646,7 +708,7 @@ Packed pack(const Frames& frames) {
     }
     std::optional<Packed> smallest;
     for (const std::uint8_t width : widths) {
-        Packed packed = pack_with(frames, make_palette(by_count, width), copies, ranks,
+        Packed packed = pack_with(frames, make_palette(by_count, width), first, colours,
                                   frames.count() <= sample ? Alone::EVERY : Alone::AS_NEEDED);
         if (!smallest || size_of(packed) < size_of(*smallest)) {
             smallest = std::move(packed);
