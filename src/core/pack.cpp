@@ -553,12 +553,16 @@ Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::
 enum class Alone : std::uint8_t { FIRST, EVERY, AS_NEEDED };
 
 // The frames packed with this palette.
+// The frames packed with this palette. `made` holds the records already made with it for the
+// first frames (the first frame's standing alone, the others' after the previous), and then
+// every frame's.
 Packed pack_with(const Frames& frames, const Palette& palette, std::span<const FrameCopies> first,
-                 const Colours& colours, Alone made_alone) {
+                 const Colours& colours, Alone made_alone, std::vector<Candidates>& made) {
     const std::size_t leds = frames.frame_size() / 3;
     const RecordShape shape{leds, palette.bits == 0 ? std::uint8_t{8} : palette.bits};
     RecordMaker maker(frames, palette, first, colours);
-    std::vector<Candidates> made(frames.count());
+    const std::size_t given = made.size();
+    made.resize(frames.count());
     std::vector<RecordCosts> costs(frames.count(), RecordCosts{0, 0, 0, 0});
     // Frames whose record standing alone is made, by a hash of their LEDs.
     std::multimap<std::uint64_t, std::size_t> looks;
@@ -573,20 +577,23 @@ Packed pack_with(const Frames& frames, const Palette& palette, std::span<const F
         if (const auto earlier = like_before(k)) {
             made[k].alone = made[*earlier].alone;
         } else {
-            made[k].alone = maker.make(k, STANDS_ALONE).first;
+            if (!made[k].alone) {
+                made[k].alone = maker.make(k, STANDS_ALONE).first;
+            }
             looks.emplace(fnv1a(frames.frame(k)), k);
         }
         costs[k].alone_bytes = made[k].alone->size();
         costs[k].alone_cycles = cycles_of(*made[k].alone, shape);
     };
     for (std::size_t k = 0; k < frames.count(); ++k) {
-        bool reads_previous = true;
+        if (k >= given && k > 0) {
+            std::tie(made[k].changes, made[k].reads_previous) = maker.make(k, CHANGES);
+        }
         if (k > 0) {
-            std::tie(made[k].changes, reads_previous) = maker.make(k, CHANGES);
             costs[k].changes_bytes = made[k].changes.size();
             costs[k].changes_cycles = cycles_of(made[k].changes, shape);
         }
-        if (made_alone == Alone::AS_NEEDED && !reads_previous) {
+        if (made_alone == Alone::AS_NEEDED && !made[k].reads_previous) {
             // The same commands stand alone, without the skip of none they start with after
             // the previous frame.
             made[k].alone.emplace(made[k].changes.begin() + 1, made[k].changes.end());
@@ -675,6 +682,7 @@ Packed pack(const Frames& frames) {
         first.push_back(find_copies(frames, k));
     }
     std::vector<std::uint8_t> widths = {bits};
+    std::vector<Candidates> sample_made;
     if (bits > 1 && frames.count() <= sample) {
         for (std::uint8_t width = bits / 2; width > 0; width /= 2) {
             widths.push_back(width);
@@ -699,17 +707,24 @@ Packed pack(const Frames& frames) {
                                 frames.delay_ms.begin() + static_cast<std::ptrdiff_t>(sample));
         std::optional<std::pair<std::uint64_t, std::uint8_t>> best;
         for (const std::uint8_t width : widths) {
-            const Packed packed =
-                pack_with(sampled, make_palette(by_count, width), first, colours, Alone::FIRST);
-            best = std::min(best.value_or(std::pair{size_of(packed), width}),
-                            std::pair{size_of(packed), width});
+            std::vector<Candidates> made;
+            const Packed packed = pack_with(sampled, make_palette(by_count, width), first, colours,
+                                            Alone::FIRST, made);
+            const std::pair tried{size_of(packed), width};
+            if (!best || tried < *best) {
+                best = tried;
+                sample_made = std::move(made);
+            }
         }
         widths = {best->second};
     }
     std::optional<Packed> smallest;
     for (const std::uint8_t width : widths) {
+        // The sample's records, made with the one width tried whole.
+        std::vector<Candidates> made;
+        made.swap(sample_made);
         Packed packed = pack_with(frames, make_palette(by_count, width), first, colours,
-                                  frames.count() <= sample ? Alone::EVERY : Alone::AS_NEEDED);
+                                  frames.count() <= sample ? Alone::EVERY : Alone::AS_NEEDED, made);
         if (!smallest || size_of(packed) < size_of(*smallest)) {
             smallest = std::move(packed);
         }

@@ -23,6 +23,7 @@ inline constexpr std::size_t LONG_COUNT = 319;
 struct Candidates {
     std::optional<std::vector<std::uint8_t>> alone;
     std::vector<std::uint8_t> changes; // none for the first frame
+    bool reads_previous = true;        // whether any command of `changes` reads the frame before
 };
 
 // What a record's cycles depend on beyond its bytes: the LEDs of a frame and the bits of an index.
