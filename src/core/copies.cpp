@@ -64,26 +64,20 @@ class Chains {
 enum Source : std::uint8_t { PREVIOUS = 0, OWN = 1 };
 
 class Finder {
-    using Bytes = std::span<const std::uint8_t>;
-
   public:
     explicit Finder(std::size_t leds)
         : leds_(leds),
           seen_(2 * leds, UNKNOWN), threes_{Chains(leds, leds), Chains(leds, 2 * leds)},
           singles_{Chains(leds, leds), Chains(leds, 2 * leds)} {}
 
-    // The copies of `frame` after `previous` (none for the first frame).
-    FrameCopies find(Bytes frame, Bytes previous) {
-        const bool after = !previous.empty();
+    // The copies of frame k, from the frame before too if `after` it.
+    FrameCopies find(const Frames& frames, std::size_t k, bool after) {
+        const auto frame = frames.frame(k);
         for (std::size_t led = 0; led < leds_; ++led) {
             seen_[leds_ + led] = colour_of(frame, led);
-            seen_[led] = after ? colour_of(previous, led) : UNKNOWN;
         }
-        for (std::size_t place = leds_; after && place-- > 0;) {
-            if (place + 2 < leds_) { // a copy from there stops at its last LED: its three fit
-                threes_[PREVIOUS].add(three(place), static_cast<std::uint32_t>(place));
-            }
-            singles_[PREVIOUS].add(seen_[place], static_cast<std::uint32_t>(place));
+        if (after) {
+            add_previous(frames.frame(k - 1));
         }
         FrameCopies copies{Copies(leds_), Copies(leds_)};
         for (std::size_t led = 0; led < leds_; ++led) {
@@ -110,6 +104,19 @@ class Finder {
     }
 
   private:
+    // The previous frame's LEDs, and their places in the chains.
+    void add_previous(std::span<const std::uint8_t> previous) {
+        for (std::size_t led = 0; led < leds_; ++led) {
+            seen_[led] = colour_of(previous, led);
+        }
+        for (std::size_t place = leds_; place-- > 0;) {
+            if (place + 2 < leds_) { // a copy from there stops at its last LED: its three fit
+                threes_[PREVIOUS].add(three(place), static_cast<std::uint32_t>(place));
+            }
+            singles_[PREVIOUS].add(seen_[place], static_cast<std::uint32_t>(place));
+        }
+    }
+
     static std::uint32_t colour_of(std::span<const std::uint8_t> frame, std::size_t led) {
         return std::uint32_t{frame[3 * led]} << 16U | std::uint32_t{frame[3 * led + 1]} << 8U |
                frame[3 * led + 2];
@@ -142,14 +149,9 @@ class Finder {
         // A place is worth comparing whole only if it matches one LED further than the longest.
         const auto try_place = [&](std::size_t place) {
             const std::size_t known = found.count;
-            if (known < reach(place) && seen_[place + known] == seen_[at + known]) {
-                std::size_t same = known;
-                while (same > 0 && seen_[place + same - 1] == seen_[at + same - 1]) {
-                    --same;
-                }
-                if (same == 0) {
-                    extend(place, known + 1);
-                }
+            if (known < reach(place) && seen_[place + known] == seen_[at + known] &&
+                same_before(place, at, known)) {
+                extend(place, known + 1);
             }
         };
         if (before.count > 1 && before.count - 1U > found.count) {
@@ -178,6 +180,15 @@ class Finder {
             remember(source, found.d);
         }
         return found;
+    }
+
+    // Whether the `count` LEDs before `place + count` are those before `at + count`, compared from
+    // the last, which differs first where the copies before it matched.
+    bool same_before(std::size_t place, std::size_t at, std::size_t count) const {
+        while (count > 0 && seen_[place + count - 1] == seen_[at + count - 1]) {
+            --count;
+        }
+        return count == 0;
     }
 
     // A copy of the one LED at `at` from the nearest place of its colour, if any.
@@ -209,12 +220,11 @@ class Finder {
 } // namespace
 
 FrameCopies find_copies(const Frames& frames, std::size_t k) {
-    return Finder(frames.frame_size() / 3)
-        .find(frames.frame(k), k > 0 ? frames.frame(k - 1) : std::span<const std::uint8_t>{});
+    return Finder(frames.frame_size() / 3).find(frames, k, k > 0);
 }
 
 Copies find_alone_copies(const Frames& frames, std::size_t k) {
-    return Finder(frames.frame_size() / 3).find(frames.frame(k), {}).alone;
+    return Finder(frames.frame_size() / 3).find(frames, k, false).alone;
 }
 
 } // namespace tivrano

@@ -106,8 +106,8 @@ class ColourNumbers {
                 return slots_[slot].second;
             }
             if (slots_[slot].first == EMPTY) {
-                slots_[slot] = {colour, next_};
-                if (2 * ++next_ > slots_.size()) {
+                slots_[slot] = {colour, next_++};
+                if (2 * std::size_t{next_} > slots_.size()) {
                     grow();
                 }
                 return next_ - 1;
@@ -331,22 +331,22 @@ class ShortestPath {
         const std::int64_t header = BYTE + cycles(COMMAND_CYCLES);
         const auto at = static_cast<std::int64_t>(end);
         const auto below = [&](std::size_t count) { return end > count ? end - count : 0; };
-        const auto offer_two = [&](WindowMin& starts, std::size_t low, std::size_t most,
-                                   std::size_t short_most, std::int64_t cost, Op op) {
-            const auto [far, far_value] = starts.from(std::max(low, below(most)));
-            if (end - far > short_most) {
+        const auto offer_two = [&](WindowMin& starts, Reach reach, std::int64_t cost, Op op) {
+            const auto [far, far_value] = starts.from(std::max(reach.from, below(reach.most)));
+            if (end - far > reach.short_most) {
                 offer(far_value + BYTE + header + cost, op, far, end);
             }
-            const auto [near, near_value] = starts.near(std::max(low, below(short_most)));
+            const auto [near, near_value] =
+                starts.near(std::max(reach.from, below(reach.short_most)));
             offer(near_value + header + cost, op, near, end);
         };
         if (unchanged_) {
             // A skip's count is its LEDs, not one less: it covers one LED less than the rest.
-            offer_two(skip_, unchanged_from_, LONG_COUNT - 1, SHORT_COUNT - 1,
+            offer_two(skip_, {unchanged_from_, LONG_COUNT - 1, SHORT_COUNT - 1},
                       cycles(LED_CYCLES[SKIP]) * at, SKIP);
         }
         if (index_[end - 1] != NO_INDEX) {
-            offer_two(run_, same_from_, LONG_COUNT, SHORT_COUNT,
+            offer_two(run_, {same_from_, LONG_COUNT, SHORT_COUNT},
                       BYTE + cycles(LED_CYCLES[RUN]) * at, RUN);
             // Indices from a start at `place` in its byte to `end` fill the bytes up to that of
             // `end`, and one more if `end` falls after `place` in its byte. Only spans of a
@@ -358,10 +358,18 @@ class ShortestPath {
             offer(least + header + bytes * BYTE + per_index_ * at, INDICES, start, end);
         }
         if (!all_indexed_) {
-            offer_two(triples_, 0, LONG_COUNT, SHORT_COUNT,
+            offer_two(triples_, {0, LONG_COUNT, SHORT_COUNT},
                       2 * BYTE + (3 * BYTE + cycles(LED_CYCLES[TRIPLES])) * at, TRIPLES);
         }
     }
+
+    // Where a command of a kind may start: not below `from`, and at most `most` LEDs before where
+    // it ends, `short_most` for a header of one byte.
+    struct Reach {
+        std::size_t from;
+        std::size_t most;
+        std::size_t short_most;
+    };
 
     void offer(std::int64_t cost, Op op, std::size_t from, std::size_t end) {
         if (cost < best_[end]) {
@@ -552,104 +560,136 @@ Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::
 // yet made.
 enum class Alone : std::uint8_t { FIRST, EVERY, AS_NEEDED };
 
-// The frames packed with this palette.
-// The frames packed with this palette. `made` holds the records already made with it for the
-// first frames (the first frame's standing alone, the others' after the previous), and then
-// every frame's.
-Packed pack_with(const Frames& frames, const Palette& palette, std::span<const FrameCopies> first,
-                 const Colours& colours, Alone made_alone, std::vector<Candidates>& made) {
-    const std::size_t leds = frames.frame_size() / 3;
-    const RecordShape shape{leds, palette.bits == 0 ? std::uint8_t{8} : palette.bits};
-    RecordMaker maker(frames, palette, first, colours);
-    const std::size_t given = made.size();
-    made.resize(frames.count());
-    std::vector<RecordCosts> costs(frames.count(), RecordCosts{0, 0, 0, 0});
-    // Frames whose record standing alone is made, by a hash of their LEDs.
-    std::multimap<std::uint64_t, std::size_t> looks;
-    const auto like_before = [&](std::size_t k) {
-        const auto [same, end] = looks.equal_range(fnv1a(frames.frame(k)));
-        const auto found = std::find_if(same, end, [&](const auto& entry) {
-            return same_bytes(frames.frame(entry.second), frames.frame(k));
-        });
-        return found == end ? std::optional<std::size_t>{} : found->second;
-    };
-    const auto make_alone = [&](std::size_t k) {
-        if (const auto earlier = like_before(k)) {
-            made[k].alone = made[*earlier].alone;
-        } else {
-            if (!made[k].alone) {
-                made[k].alone = maker.make(k, STANDS_ALONE).first;
+// Reckons each record standing alone not made: as the mean of those made, of the same LEDs,
+// or as the largest made (and at least as the frame's record after the previous).
+std::vector<RecordCosts> reckon(const std::vector<Candidates>& made,
+                                const std::vector<RecordCosts>& costs, bool as_mean) {
+    std::uint64_t all_bytes = 0;
+    std::uint64_t all_cycles = 0;
+    std::uint64_t most_bytes = 0;
+    std::uint64_t most_cycles = 0;
+    std::uint64_t counted = 0;
+    for (std::size_t k = 0; k < made.size(); ++k) {
+        if (made[k].alone) {
+            all_bytes += costs[k].alone_bytes;
+            all_cycles += costs[k].alone_cycles;
+            most_bytes = std::max(most_bytes, costs[k].alone_bytes);
+            most_cycles = std::max(most_cycles, costs[k].alone_cycles);
+            ++counted;
+        }
+    }
+    std::vector<RecordCosts> reckoned = costs;
+    for (std::size_t k = 0; k < made.size(); ++k) {
+        if (!made[k].alone) {
+            reckoned[k].alone_bytes =
+                std::max(as_mean ? all_bytes / counted : most_bytes, costs[k].changes_bytes);
+            reckoned[k].alone_cycles =
+                std::max(as_mean ? all_cycles / counted : most_cycles, costs[k].changes_cycles);
+        }
+    }
+    return reckoned;
+}
+
+// Packs the frames with one palette. `made` holds the records already made with it for the first
+// frames (the first frame's standing alone, the others' after the previous), and then every
+// frame's.
+class Packer {
+  public:
+    Packer(const Frames& frames, const Palette& palette, std::span<const FrameCopies> first,
+           const Colours& colours, std::vector<Candidates>& made)
+        : frames_(frames),
+          palette_(palette), shape_{frames.frame_size() / 3,
+                                    palette.bits == 0 ? std::uint8_t{8} : palette.bits},
+          maker_(frames, palette, first, colours), made_(made), given_(made.size()),
+          costs_(frames.count(), RecordCosts{0, 0, 0, 0}) {
+        made_.resize(frames.count());
+    }
+
+    Packed pack(Alone made_alone) {
+        for (std::size_t k = 0; k < frames_.count(); ++k) {
+            make_records(k, made_alone);
+        }
+        std::uint64_t longest = 0;
+        Packed packed =
+            choose(made_, palette_, shape_.leds, std::vector<bool>(made_.size()), longest);
+        if (made_alone == Alone::FIRST) {
+            return packed;
+        }
+        // The records not made are reckoned as the mean of those made in the first two choices,
+        // and as the largest after that: the choice then takes another only where those made
+        // leave it no other way.
+        const std::uint64_t bound = SEEK_HALVES * longest / 2;
+        for (int choice = 0;; ++choice) {
+            const std::vector<bool> alone =
+                standing_alone(reckon(made_, costs_, choice < 2), bound);
+            bool all_made = true;
+            for (std::size_t k = 0; k < made_.size(); ++k) {
+                if (alone[k] && !made_[k].alone) {
+                    make_alone(k);
+                    all_made = false;
+                }
             }
-            looks.emplace(fnv1a(frames.frame(k)), k);
+            if (all_made) {
+                return choose(made_, palette_, shape_.leds, alone, longest);
+            }
         }
-        costs[k].alone_bytes = made[k].alone->size();
-        costs[k].alone_cycles = cycles_of(*made[k].alone, shape);
-    };
-    for (std::size_t k = 0; k < frames.count(); ++k) {
-        if (k >= given && k > 0) {
-            std::tie(made[k].changes, made[k].reads_previous) = maker.make(k, CHANGES);
-        }
+    }
+
+  private:
+    void make_records(std::size_t k, Alone made_alone) {
         if (k > 0) {
-            costs[k].changes_bytes = made[k].changes.size();
-            costs[k].changes_cycles = cycles_of(made[k].changes, shape);
+            if (k >= given_) {
+                std::tie(made_[k].changes, made_[k].reads_previous) = maker_.make(k, CHANGES);
+            }
+            costs_[k].changes_bytes = made_[k].changes.size();
+            costs_[k].changes_cycles = cycles_of(made_[k].changes, shape_);
         }
-        if (made_alone == Alone::AS_NEEDED && !made[k].reads_previous) {
+        if (made_alone == Alone::AS_NEEDED && !made_[k].reads_previous) {
             // The same commands stand alone, without the skip of none they start with after
             // the previous frame.
-            made[k].alone.emplace(made[k].changes.begin() + 1, made[k].changes.end());
-            costs[k].alone_bytes = made[k].alone->size();
-            costs[k].alone_cycles = cycles_of(*made[k].alone, shape);
+            made_[k].alone.emplace(made_[k].changes.begin() + 1, made_[k].changes.end());
+            count_alone(k);
         } else if (k == 0 || made_alone == Alone::EVERY ||
                    (made_alone == Alone::AS_NEEDED && like_before(k))) {
             make_alone(k);
         }
     }
-    std::uint64_t longest = 0;
-    Packed packed = choose(made, palette, leds, std::vector<bool>(made.size()), longest);
-    if (made_alone == Alone::FIRST) {
-        return packed;
+
+    // A frame before k of the same LEDs whose record standing alone is made, if any.
+    std::optional<std::size_t> like_before(std::size_t k) const {
+        const auto [same, end] = looks_.equal_range(fnv1a(frames_.frame(k)));
+        const auto found = std::find_if(same, end, [&](const auto& entry) {
+            return same_bytes(frames_.frame(entry.second), frames_.frame(k));
+        });
+        return found == end ? std::optional<std::size_t>{} : found->second;
     }
-    const std::uint64_t bound = SEEK_HALVES * longest / 2;
-    for (int choice = 0;; ++choice) {
-        // A record not made is reckoned as the mean of those made, of the same LEDs, in the
-        // first two choices, and as the largest made after that: the choice then takes another
-        // only where those made leave it no other way.
-        std::vector<RecordCosts> reckoned = costs;
-        std::uint64_t bytes = 0;
-        std::uint64_t cycles = 0;
-        std::uint64_t most_bytes = 0;
-        std::uint64_t most_cycles = 0;
-        std::uint64_t counted = 0;
-        for (std::size_t k = 0; k < made.size(); ++k) {
-            if (made[k].alone) {
-                bytes += costs[k].alone_bytes;
-                cycles += costs[k].alone_cycles;
-                most_bytes = std::max(most_bytes, costs[k].alone_bytes);
-                most_cycles = std::max(most_cycles, costs[k].alone_cycles);
-                ++counted;
+
+    void make_alone(std::size_t k) {
+        if (const auto earlier = like_before(k)) {
+            made_[k].alone = made_[*earlier].alone;
+        } else {
+            if (!made_[k].alone) {
+                made_[k].alone = maker_.make(k, STANDS_ALONE).first;
             }
+            looks_.emplace(fnv1a(frames_.frame(k)), k);
         }
-        for (std::size_t k = 0; k < made.size(); ++k) {
-            if (!made[k].alone) {
-                reckoned[k].alone_bytes =
-                    std::max(choice < 2 ? bytes / counted : most_bytes, costs[k].changes_bytes);
-                reckoned[k].alone_cycles =
-                    std::max(choice < 2 ? cycles / counted : most_cycles, costs[k].changes_cycles);
-            }
-        }
-        const std::vector<bool> alone = standing_alone(reckoned, bound);
-        bool all_made = true;
-        for (std::size_t k = 0; k < made.size(); ++k) {
-            if (alone[k] && !made[k].alone) {
-                make_alone(k);
-                all_made = false;
-            }
-        }
-        if (all_made) {
-            return choose(made, palette, leds, alone, longest);
-        }
+        count_alone(k);
     }
-}
+
+    void count_alone(std::size_t k) {
+        costs_[k].alone_bytes = made_[k].alone->size();
+        costs_[k].alone_cycles = cycles_of(*made_[k].alone, shape_);
+    }
+
+    const Frames& frames_;
+    const Palette& palette_;
+    RecordShape shape_;
+    RecordMaker maker_;
+    std::vector<Candidates>& made_;
+    std::size_t given_;
+    std::vector<RecordCosts> costs_;
+    std::multimap<std::uint64_t, std::size_t> looks_; // frames with a record standing alone
+};
 
 std::uint64_t size_of(const Packed& packed) {
     return std::accumulate(
@@ -708,8 +748,8 @@ Packed pack(const Frames& frames) {
         std::optional<std::pair<std::uint64_t, std::uint8_t>> best;
         for (const std::uint8_t width : widths) {
             std::vector<Candidates> made;
-            const Packed packed = pack_with(sampled, make_palette(by_count, width), first, colours,
-                                            Alone::FIRST, made);
+            const Palette palette = make_palette(by_count, width);
+            const Packed packed = Packer(sampled, palette, first, colours, made).pack(Alone::FIRST);
             const std::pair tried{size_of(packed), width};
             if (!best || tried < *best) {
                 best = tried;
@@ -723,8 +763,9 @@ Packed pack(const Frames& frames) {
         // The sample's records, made with the one width tried whole.
         std::vector<Candidates> made;
         made.swap(sample_made);
-        Packed packed = pack_with(frames, make_palette(by_count, width), first, colours,
-                                  frames.count() <= sample ? Alone::EVERY : Alone::AS_NEEDED, made);
+        const Palette palette = make_palette(by_count, width);
+        Packed packed = Packer(frames, palette, first, colours, made)
+                            .pack(frames.count() <= sample ? Alone::EVERY : Alone::AS_NEEDED);
         if (!smallest || size_of(packed) < size_of(*smallest)) {
             smallest = std::move(packed);
         }
