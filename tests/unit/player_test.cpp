@@ -147,6 +147,18 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
         std::rotate(moved.back().begin(), moved.back().begin() + 32, moved.back().end());
     }
     animations.push_back({"moved", 16, 8, moved, 8, 40});
+    // A long animation (over 8,192 LEDs in all), whose palette is chosen on its first frames and
+    // whose frames are made to stand alone only where that may be chosen: a block that moves,
+    // rows that move, frames like earlier ones, and a frame drawn anew.
+    auto long_run = frames_of(48, 32, 12, 10);
+    for (int k = 0; k < 3; ++k) {
+        long_run.push_back(long_run.back());
+        std::rotate(long_run.back().begin(), long_run.back().begin() + 96, long_run.back().end());
+    }
+    long_run.push_back(long_run[4]);
+    long_run.push_back(frames_of(48, 32, 12, 1, Pattern::drawn)[0]);
+    long_run.push_back(long_run[2]);
+    animations.push_back({"long", 48, 32, long_run, 0, 25});
     tivrano::Layout wired;
     ASSERT_TRUE(tivrano::set_order(wired, "rgb") && tivrano::set_start(wired, "bottom-right"));
     wired.serpentine = true;
