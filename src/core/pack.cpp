@@ -476,17 +476,14 @@ class RecordMaker {
             found_ = {};
             indexed_ = k;
         }
-        // The frame's copies: given, or found as first needed (for a record standing alone,
+        // The frame's copies: given, or found when first needed (for a record standing alone,
         // only those it reads).
-        if (k >= first_.size() && found_.alone.empty()) {
-            if (kind == CHANGES) {
+        if (k >= first_.size()) {
+            if (kind == CHANGES && found_.changes.empty()) {
                 found_ = find_copies(frames_, k);
-            } else {
+            } else if (kind == STANDS_ALONE && found_.alone.empty()) {
                 found_.alone = find_alone_copies(frames_, k);
             }
-        }
-        if (k >= first_.size() && kind == CHANGES && found_.changes.empty()) {
-            found_ = find_copies(frames_, k);
         }
         const FrameCopies& copies = k < first_.size() ? first_[k] : found_;
         const ShortestPath path(frames_, k, kind, index_, per_byte_,
