@@ -19,7 +19,7 @@ constexpr std::uint32_t UNKNOWN = 0xFF000000U;
 // No place: the end of a chain.
 constexpr std::uint32_t NOWHERE = 0xFFFFFFFFU;
 // The places of a chain tried for each LED, at most.
-constexpr int TRIES = 32;
+constexpr int TRIES = 16;
 // The distances of the last copies found, tried first.
 constexpr std::size_t RECENT = 2;
 // A copy this long, taken on from the LED before, is not looked beyond.

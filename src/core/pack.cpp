@@ -702,9 +702,11 @@ Packed pack(const Frames& frames) {
     // The index widths to try. For a short animation, each: none, and 1 bit up to the width
     // that holds every colour (or 8 bits, of the commonest 256). For a long one, that width;
     // the one below it, which leaves the rarest colours out but may be smaller when they are
-    // rare (not when they are half the LEDs); and none, for colours that hardly repeat or are
-    // copied more than indexed: the animation is packed whole only once, at the width that
-    // packs its first frames smallest. With two colours or fewer, 1 bit is always smallest.
+    // rare (not when they are half the LEDs); and, when 8 bits leave colours out, none, for
+    // colours that hardly repeat or are copied more than indexed (a palette that holds every
+    // colour packed each long animation of the benchmark's sets smaller): the animation is
+    // packed whole only once, at the width that packs its first frames smallest. With two
+    // colours or fewer, 1 bit is always smallest.
     std::uint8_t bits = 1;
     while (bits < 8 && std::size_t{1} << bits < by_count.size()) {
         bits = static_cast<std::uint8_t>(2 * bits);
@@ -733,7 +735,9 @@ Packed pack(const Frames& frames) {
         if (2 * left_out < frames.values.size() / 3) {
             widths.push_back(static_cast<std::uint8_t>(bits / 2));
         }
-        widths.push_back(0);
+        if (by_count.size() > 256) {
+            widths.push_back(0);
+        }
         Frames sampled;
         sampled.width = frames.width;
         sampled.height = frames.height;
