@@ -159,6 +159,9 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
     long_run.push_back(frames_of(48, 32, 12, 1, Pattern::drawn)[0]);
     long_run.push_back(long_run[2]);
     animations.push_back({"long", 48, 32, long_run, 0, 25});
+    // A long one of more colours than 8 bits index, whose sample tries no palette too.
+    animations.push_back(
+        {"long-many-colours", 40, 24, frames_of(40, 24, 300, 10, Pattern::spread), 0, 40});
     tivrano::Layout wired;
     ASSERT_TRUE(tivrano::set_order(wired, "rgb") && tivrano::set_start(wired, "bottom-right"));
     wired.serpentine = true;
