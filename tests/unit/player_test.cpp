@@ -14,6 +14,7 @@
 #include "frames_builder.hpp"
 #include "pack_file.hpp"
 #include "player_c.h"
+#include "records.hpp"
 #include "stream_file.hpp"
 
 namespace {
@@ -195,6 +196,34 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
             // each, read every value three times.
             EXPECT_GE(c99_reads, animation.name == "as-they-are" ? 3 * frames.values.size() : 1);
         }
+    }
+}
+
+// The frames made to stand alone keep playing from one through the frames up to the next within
+// the bound, for the fewest bytes: each frame's record standing alone costs `alone` bytes and
+// 100 cycles, after the previous 5 bytes and 100 cycles (the first frame's never counts).
+TEST(Player, FramesStandAloneWhereSeekingNeedsThemForTheFewestBytes) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint64_t> alone;
+        std::uint64_t bound;
+        std::vector<bool> expected;
+    };
+    const std::vector<Case> cases = {
+        {"the first alone is enough", {9, 9, 9, 9}, 400, {true, false, false, false}},
+        {"every other frame", {9, 9, 9, 9}, 250, {true, false, true, false}},
+        {"the cheapest that keeps the bound",
+         {9, 9, 4, 9, 9},
+         300,
+         {true, false, true, false, false}},
+        {"smaller alone than after the previous", {9, 3, 9}, 1000, {true, true, false}},
+    };
+    for (const Case& c : cases) {
+        std::vector<tivrano::RecordCosts> costs;
+        for (const std::uint64_t bytes : c.alone) {
+            costs.push_back({bytes, 100, 5, 100});
+        }
+        EXPECT_EQ(tivrano::standing_alone(costs, c.bound), c.expected) << c.name;
     }
 }
 
