@@ -694,6 +694,54 @@ std::uint64_t size_of(const Packed& packed) {
         [](std::uint64_t size, const auto& record) { return size + record.size(); });
 }
 
+// The widths a long animation tries on its sample, as pack() says: `bits` holds every colour
+// (or the commonest 256).
+std::vector<std::uint8_t> long_widths(const Colours& colours, std::uint8_t bits) {
+    std::vector<std::uint8_t> widths = {bits};
+    std::uint64_t left_out = 0;
+    std::uint64_t all = 0;
+    for (std::size_t c = 0; c < colours.by_count.size(); ++c) {
+        all += colours.by_count[c].second;
+        left_out += c >= std::size_t{1} << (bits / 2) ? colours.by_count[c].second : 0;
+    }
+    if (2 * left_out < all) {
+        widths.push_back(static_cast<std::uint8_t>(bits / 2));
+    }
+    if (colours.by_count.size() > 256) {
+        widths.push_back(0);
+    }
+    return widths;
+}
+
+// Of these widths, the one that packs the first `sample` frames smallest, each frame as the
+// smaller of its records in order; `made` gets its records.
+std::uint8_t best_on_sample(const Frames& frames, std::size_t sample,
+                            std::span<const FrameCopies> first, const Colours& colours,
+                            const std::vector<std::uint8_t>& widths,
+                            std::vector<Candidates>& made) {
+    Frames sampled;
+    sampled.width = frames.width;
+    sampled.height = frames.height;
+    sampled.values.assign(frames.values.begin(),
+                          frames.values.begin() +
+                              static_cast<std::ptrdiff_t>(sample * frames.frame_size()));
+    sampled.delay_ms.assign(frames.delay_ms.begin(),
+                            frames.delay_ms.begin() + static_cast<std::ptrdiff_t>(sample));
+    std::optional<std::pair<std::uint64_t, std::uint8_t>> best;
+    for (const std::uint8_t width : widths) {
+        std::vector<Candidates> tried_made;
+        const Palette palette = make_palette(colours.by_count, width);
+        const Packed packed =
+            Packer(sampled, palette, first, colours, tried_made).pack(Alone::FIRST);
+        const std::pair tried{size_of(packed), width};
+        if (!best || tried < *best) {
+            best = tried;
+            made = std::move(tried_made);
+        }
+    }
+    return best->second;
+}
+
 } // namespace
 
 Packed pack(const Frames& frames) {
@@ -728,36 +776,8 @@ Packed pack(const Frames& frames) {
         }
         widths.push_back(0);
     } else if (bits > 1) {
-        std::uint64_t left_out = 0;
-        for (std::size_t c = std::size_t{1} << (bits / 2); c < by_count.size(); ++c) {
-            left_out += by_count[c].second;
-        }
-        if (2 * left_out < frames.values.size() / 3) {
-            widths.push_back(static_cast<std::uint8_t>(bits / 2));
-        }
-        if (by_count.size() > 256) {
-            widths.push_back(0);
-        }
-        Frames sampled;
-        sampled.width = frames.width;
-        sampled.height = frames.height;
-        sampled.values.assign(frames.values.begin(),
-                              frames.values.begin() +
-                                  static_cast<std::ptrdiff_t>(sample * frames.frame_size()));
-        sampled.delay_ms.assign(frames.delay_ms.begin(),
-                                frames.delay_ms.begin() + static_cast<std::ptrdiff_t>(sample));
-        std::optional<std::pair<std::uint64_t, std::uint8_t>> best;
-        for (const std::uint8_t width : widths) {
-            std::vector<Candidates> made;
-            const Palette palette = make_palette(by_count, width);
-            const Packed packed = Packer(sampled, palette, first, colours, made).pack(Alone::FIRST);
-            const std::pair tried{size_of(packed), width};
-            if (!best || tried < *best) {
-                best = tried;
-                sample_made = std::move(made);
-            }
-        }
-        widths = {best->second};
+        widths = {best_on_sample(frames, sample, first, colours, long_widths(colours, bits),
+                                 sample_made)};
     }
     std::optional<Packed> smallest;
     for (const std::uint8_t width : widths) {
