@@ -3,7 +3,8 @@
 // places earlier, for any d the forms allow. The places to try are found as a compressor finds
 // them: first the distances of the last copies found, as a moving picture copies many LEDs from
 // one distance; then chains of the earlier places where the same three colours follow one another,
-// only so many of them; for a copy of one LED, the nearest place of its colour. Within a long
+// only so many of them (so a copy of two LEDs is found only at a recent distance, or as the rest
+// of the copy before); for a copy of one LED, the nearest place of its colour. Within a long
 // copy, the next LED takes the rest of it and looks no further.
 #include "copies.hpp"
 
