@@ -34,13 +34,13 @@ bool offered(const OptionInfo& option) {
 }
 
 // The options whose value is one whole number, which the page offers as number fields, with
-// the range the tool takes (web_test.py checks them against the tool).
+// the range the tool takes.
 struct NumberField {
     int id;
-    int least;
-    int most;
+    Range range;
 };
-constexpr NumberField NUMBER_FIELDS[] = {{OPT_BRIGHTNESS, 1, 100}, {OPT_THRESHOLD, 1, 255}};
+constexpr NumberField NUMBER_FIELDS[] = {{OPT_BRIGHTNESS, BRIGHTNESS_RANGE},
+                                         {OPT_THRESHOLD, THRESHOLD_RANGE}};
 
 void add_string(std::string& json, std::string_view text) {
     json += '"';
@@ -82,8 +82,8 @@ std::string options_json() {
         add_string(json, option.unset);
         for (const NumberField& field : NUMBER_FIELDS) {
             if (field.id == option.id) {
-                json += ",\"range\":[" + std::to_string(field.least) + "," +
-                        std::to_string(field.most) + "]";
+                json += ",\"range\":[" + std::to_string(field.range.least) + "," +
+                        std::to_string(field.range.most) + "]";
             }
         }
         json += '}';

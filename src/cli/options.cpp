@@ -16,20 +16,12 @@
 namespace tivrano {
 namespace {
 
-// The values a number may take, both included.
-struct Range {
-    std::uint64_t least;
-    std::uint64_t most;
-};
-
 constexpr Range GAMMA_RANGE = {100, 5000};         // thousandths
 constexpr Range LED_CURRENT_RANGE = {0, 10000000}; // thousandths of a milliampere
-constexpr Range BRIGHTNESS_RANGE = {1, 100};
 // Far more than any supply, and small enough for the model's sums.
 constexpr Range MAX_CURRENT_RANGE = {1, 100000000};
 constexpr Range DELAY_RANGE = {0, 65535};
 constexpr Range MAX_BYTES_RANGE = {1, std::uint64_t{1} << 62U};
-constexpr Range THRESHOLD_RANGE = {1, 255};
 
 // What the options' defaults are, in their own words, made from the numbers the core uses.
 constexpr Colour DEFAULT_COLOUR{};

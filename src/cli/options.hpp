@@ -55,6 +55,16 @@ struct OptionInfo {
     std::string_view unset;   // what the tool does without it, in the value's own words
 };
 
+// The values a number may take, both included.
+struct Range {
+    std::uint64_t least;
+    std::uint64_t most;
+};
+
+// The whole numbers of --brightness and --threshold, which the page's number fields take too.
+inline constexpr Range BRIGHTNESS_RANGE = {1, 100};
+inline constexpr Range THRESHOLD_RANGE = {1, 255};
+
 // Every option, in the order --help lists them.
 std::span<const OptionInfo> option_table();
 

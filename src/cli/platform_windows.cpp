@@ -384,8 +384,8 @@ bool is_terminal(const char* path) {
     if (path == nullptr) {
         return is_console(GetStdHandle(STD_OUTPUT_HANDLE));
     }
-    // A device named as COM1 is, which opening could wait on, is not asked: it gets the bytes as
-    // it would get the text.
+    // A device name such as COM1, which opening could wait on, is not asked: the device gets the
+    // bytes as it would get the text.
     wchar_t* const wide_path = names_a_device(path) ? nullptr : widened(path, -1);
     if (wide_path == nullptr) {
         return false;

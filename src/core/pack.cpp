@@ -153,25 +153,26 @@ struct Colours {
 Colours count_colours(std::span<const std::uint8_t> values) {
     Colours colours;
     auto& by_count = colours.by_count;
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> numbered; // colour, LEDs
     for (std::size_t led = 0; led < values.size() / 3; ++led) {
         const std::uint32_t colour = colour_at(values, led);
-        if (colours.numbers.of(colour) == by_count.size()) {
-            by_count.emplace_back(colour, 0);
+        const std::uint32_t number = colours.numbers.of(colour);
+        if (number == numbered.size()) {
+            numbered.emplace_back(colour, 0);
         }
-        ++by_count[colours.numbers.known(colour)].second;
+        ++numbered[number].second;
     }
-    std::vector<std::uint32_t> order(by_count.size());
+    std::vector<std::uint32_t> order(numbered.size());
     std::iota(order.begin(), order.end(), 0);
-    const auto commoner = [](const auto& a, const auto& b) {
-        return a.second != b.second ? a.second > b.second : a.first < b.first;
-    };
-    std::sort(order.begin(), order.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return commoner(by_count[a], by_count[b]); });
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return numbered[a].second != numbered[b].second ? numbered[a].second > numbered[b].second
+                                                        : numbered[a].first < numbered[b].first;
+    });
     colours.rank_of.resize(order.size());
     for (std::size_t rank = 0; rank < order.size(); ++rank) {
         colours.rank_of[order[rank]] = static_cast<std::uint32_t>(rank);
+        by_count.push_back(numbered[order[rank]]);
     }
-    std::sort(by_count.begin(), by_count.end(), commoner);
     return colours;
 }
 
@@ -292,14 +293,12 @@ class ShortestPath {
             skip_.push(start, best_[start] - cycles(LED_CYCLES[SKIP]) * at);
         }
         if (index_[start] != NO_INDEX) {
+            const auto byte = static_cast<std::int64_t>(start >> per_byte_shift_);
             run_.push(start, before(start) - cycles(LED_CYCLES[RUN]) * at);
+            indices_.push(start, before(start) - byte * BYTE - per_index_ * at);
         }
         if (!all_indexed_) {
             triples_.push(start, before(start) - (3 * BYTE + cycles(LED_CYCLES[TRIPLES])) * at);
-        }
-        if (index_[start] != NO_INDEX) {
-            const auto byte = static_cast<std::int64_t>(start >> per_byte_shift_);
-            indices_.push(start, before(start) - byte * BYTE - per_index_ * at);
         }
     }
 
@@ -511,8 +510,9 @@ class RecordMaker {
 
 // Every frame's record with one palette, records alike stored once: the smaller of a frame's
 // candidates, unless it is to stand alone.
-Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::size_t leds,
-              const std::vector<bool>& alone_anyway, std::uint64_t& longest) {
+Packed choose(const std::vector<Candidates>& made, const std::vector<RecordCosts>& costs,
+              const Palette& palette, const std::vector<bool>& alone_anyway,
+              std::uint64_t& longest) {
     Packed packed;
     packed.bits = palette.bits == 0 ? 8 : palette.bits;
     for (const std::uint32_t colour : palette.colours) {
@@ -536,7 +536,7 @@ Packed choose(const std::vector<Candidates>& made, const Palette& palette, std::
             alone_anyway[k] || frame.changes.empty() ||
             (frame.alone && (stored(*frame.alone) || frame.alone->size() <= frame.changes.size()));
         const std::vector<std::uint8_t>& record = alone ? *frame.alone : frame.changes;
-        longest = std::max(longest, cycles_of(record, {leds, packed.bits}));
+        longest = std::max(longest, alone ? costs[k].alone_cycles : costs[k].changes_cycles);
         std::optional<std::uint16_t> at = stored(record);
         if (!at) {
             at = static_cast<std::uint16_t>(packed.records.size());
@@ -600,6 +600,9 @@ class Packer {
           maker_(frames, palette, first, colours), made_(made), given_(made.size()),
           costs_(frames.count(), RecordCosts{0, 0, 0, 0}) {
         made_.resize(frames.count());
+        for (std::size_t k = 0; k < frames.count(); ++k) {
+            hashes_.push_back(fnv1a(frames.frame(k)));
+        }
     }
 
     Packed pack(Alone made_alone) {
@@ -607,8 +610,7 @@ class Packer {
             make_records(k, made_alone);
         }
         std::uint64_t longest = 0;
-        Packed packed =
-            choose(made_, palette_, shape_.leds, std::vector<bool>(made_.size()), longest);
+        Packed packed = choose(made_, costs_, palette_, std::vector<bool>(made_.size()), longest);
         if (made_alone == Alone::FIRST) {
             return packed;
         }
@@ -627,7 +629,7 @@ class Packer {
                 }
             }
             if (all_made) {
-                return choose(made_, palette_, shape_.leds, alone, longest);
+                return choose(made_, costs_, palette_, alone, longest);
             }
         }
     }
@@ -654,7 +656,7 @@ class Packer {
 
     // A frame before k of the same LEDs whose record standing alone is made, if any.
     std::optional<std::size_t> like_before(std::size_t k) const {
-        const auto [same, end] = looks_.equal_range(fnv1a(frames_.frame(k)));
+        const auto [same, end] = looks_.equal_range(hashes_[k]);
         const auto found = std::find_if(same, end, [&](const auto& entry) {
             return same_bytes(frames_.frame(entry.second), frames_.frame(k));
         });
@@ -668,7 +670,7 @@ class Packer {
             if (!made_[k].alone) {
                 made_[k].alone = maker_.make(k, STANDS_ALONE).first;
             }
-            looks_.emplace(fnv1a(frames_.frame(k)), k);
+            looks_.emplace(hashes_[k], k);
         }
         count_alone(k);
     }
@@ -685,6 +687,7 @@ class Packer {
     std::vector<Candidates>& made_;
     std::size_t given_;
     std::vector<RecordCosts> costs_;
+    std::vector<std::uint64_t> hashes_;               // of each frame's LEDs
     std::multimap<std::uint64_t, std::size_t> looks_; // frames with a record standing alone
 };
 
