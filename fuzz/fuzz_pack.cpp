@@ -24,7 +24,10 @@ void require(bool holds) {
 // The first bytes choose the size, the frame count, how many colours the pixels take, and how
 // far every second frame moves the one before it round the LEDs (0: not at all); the rest are
 // the pixels, as indices into colours the bytes also give, so that frames share colours, runs,
-// unchanged spans and moved LEDs, which the player copies, as real ones do.
+// unchanged spans and moved LEDs, which the player copies, as real ones do. With the first
+// byte's top bit, frames of 64 LEDs or more go on past 8,192 LEDs in all, where the packer
+// chooses its palette by a sample of the first frames and makes records standing alone only as
+// it needs them: each frame after the first ones is that frame again, one LED further round.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 4) {
         return 0;
@@ -32,10 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tivrano::Frames frames;
     frames.width = 1 + data[0] % 24;
     frames.height = 1 + data[1] % 16;
-    const std::size_t count = 1 + data[2] % 8;
+    const std::size_t drawn = 1 + data[2] % 8;
     const std::size_t colours = 1 + data[3];
     const std::size_t leds = frames.frame_size() / 3;
-    for (std::size_t k = 0; k < count * leds; ++k) {
+    const bool goes_on = (data[0] & 0x80U) != 0 && leds >= 64;
+    const std::size_t count = goes_on ? drawn * (8192 / (drawn * leds) + 2) : drawn;
+    for (std::size_t k = 0; k < drawn * leds; ++k) {
         const std::size_t at = 4 + k;
         const std::size_t pick = at < size ? data[at] % colours : k % colours;
         for (std::size_t channel = 0; channel < 3; ++channel) {
@@ -44,11 +49,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     const std::size_t moved = data[2] / 8 % leds;
-    for (std::size_t k = 1; moved != 0 && k < count; k += 2) {
+    for (std::size_t k = 1; moved != 0 && k < drawn; k += 2) {
         for (std::size_t value = 0; value < 3 * leds; ++value) {
             frames.values[3 * leds * k + value] =
                 frames.values[3 * leds * (k - 1) + (value + 3 * moved) % (3 * leds)];
         }
+    }
+    frames.values.resize(3 * leds * count);
+    for (std::size_t value = 3 * leds * drawn; value < frames.values.size(); ++value) {
+        const std::size_t k = value / (3 * leds);
+        frames.values[value] = frames.values[3 * leds * (k - drawn) + (value + 3) % (3 * leds)];
     }
     frames.delay_ms.assign(count, 100);
     const tivrano::Storage storage = tivrano::store(frames, true);
