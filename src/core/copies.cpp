@@ -4,8 +4,9 @@
 // them: first the distances of the last copies found, as a moving picture copies many LEDs from
 // one distance; then chains of the earlier places where the same three colours follow one another,
 // only so many of them (so a copy of two LEDs is found only at a recent distance, or as the rest
-// of the copy before); for a copy of one LED, the nearest place of its colour. Within a long
-// copy, the next LED takes the rest of it and looks no further.
+// of the copy before): the three from the LED, or, once a copy of three or more is known, the
+// three that end one LED past it; for a copy of one LED, the nearest place of its colour. Within
+// a long copy, the next LED takes the rest of it and looks no further.
 #include "copies.hpp"
 
 #include <algorithm>
@@ -128,59 +129,81 @@ class Finder {
                (std::uint64_t{seen_[place + 2]} * 0xD6E8FEB86659FD93ULL);
     }
 
+    // The LED a copy is sought for: its place, and the most LEDs a copy there may take.
+    struct Target {
+        std::size_t at;
+        std::size_t most;
+    };
+
     // The longest copy at `led` from the places of `source`, or `found` if none is longer; `before`
     // is the copy found at the LED before.
     Copy search(std::size_t led, Source source, Copy before, Copy found) {
-        const std::size_t at = leds_ + led;
-        const std::size_t most = std::min(LONG_COUNT, leds_ - led);
-        // How far a copy from `place` may go: from the previous frame, up to its last LED.
-        const auto reach = [&](std::size_t place) {
-            return place >= leds_ ? most : std::min(most, leds_ - place);
-        };
-        // A copy from `place`, of which the first `known` LEDs are known to match.
-        const auto extend = [&](std::size_t place, std::size_t known) {
-            std::size_t count = known;
-            while (count < reach(place) && seen_[place + count] == seen_[at + count]) {
-                ++count;
-            }
-            if (count > found.count) {
-                found = {static_cast<std::uint16_t>(count), static_cast<std::uint16_t>(at - place)};
-            }
-        };
-        // A place is worth comparing whole only if it matches one LED further than the longest.
-        const auto try_place = [&](std::size_t place) {
-            const std::size_t known = found.count;
-            if (known < reach(place) && seen_[place + known] == seen_[at + known] &&
-                same_before(place, at, known)) {
-                extend(place, known + 1);
-            }
-        };
+        const Target target{leds_ + led, std::min(LONG_COUNT, leds_ - led)};
         if (before.count > 1 && before.count - 1U > found.count) {
-            extend(at - before.d, before.count - 1U);
+            extend(target, {static_cast<std::uint16_t>(before.count - 1U), before.d}, found);
         }
         if (found.count >= LONG_ENOUGH) {
             return found;
         }
         const Copy first = found;
         for (const std::uint16_t d : recent_[source]) {
-            const std::size_t place = at - d;
+            const std::size_t place = target.at - d;
             if (d != 0 && place > led && (place >= leds_) == (source == OWN)) {
-                try_place(place);
+                try_place(target, place, found);
             }
         }
+        // The chain walked: of the three colours at the LED while the copy found is shorter than
+        // three LEDs, and then of the three that end one LED past it, which a longer copy must
+        // match too and which most copies no longer match. (The places of the frame itself
+        // fewer than `shift` LEDs back are not yet in that chain: they are left to the recent
+        // distances and to the copy before.)
+        const std::size_t shift = found.count >= 3 ? found.count - 2 : 0;
         int tries = TRIES;
-        for (std::uint32_t place = most > 2 ? threes_[source].first(three(at)) : NOWHERE;
-             place != NOWHERE && found.count < most && tries-- > 0;
+        for (std::uint32_t place = target.most > 2 && found.count < target.most
+                                       ? threes_[source].first(three(target.at + shift))
+                                       : NOWHERE;
+             place != NOWHERE && found.count < target.most && tries-- > 0;
              place = threes_[source].after(place)) {
-            try_place(place);
+            if (place >= shift + (source == OWN ? leds_ : led + 1)) {
+                try_place(target, place - shift, found);
+            }
         }
         if (found.count == 0) {
-            found = single(at, source);
+            found = single(target.at, source);
         }
         if (found.count > 1 && found.d != first.d) {
             remember(source, found.d);
         }
         return found;
+    }
+
+    // How many LEDs a copy from `place` may take: from the previous frame, up to its last LED.
+    std::size_t reach(const Target& target, std::size_t place) const {
+        return place >= leds_ ? target.most : std::min(target.most, leds_ - place);
+    }
+    // Takes the copy `from`, whose first `count` LEDs are known to match, as far as it matches,
+    // if that is longer than `found`.
+    void extend(const Target& target, Copy from, Copy& found) const {
+        const std::size_t place = target.at - from.d;
+        std::size_t count = from.count;
+        while (count < reach(target, place) && seen_[place + count] == seen_[target.at + count]) {
+            ++count;
+        }
+        if (count > found.count) {
+            found = {static_cast<std::uint16_t>(count), from.d};
+        }
+    }
+    // The same for a copy from `place`, worth comparing whole only if it matches one LED further
+    // than `found`.
+    void try_place(const Target& target, std::size_t place, Copy& found) const {
+        const std::size_t known = found.count;
+        if (known < reach(target, place) && seen_[place + known] == seen_[target.at + known] &&
+            same_before(place, target.at, known)) {
+            extend(target,
+                   {static_cast<std::uint16_t>(known + 1),
+                    static_cast<std::uint16_t>(target.at - place)},
+                   found);
+        }
     }
 
     // Whether the `count` LEDs before `place + count` are those before `at + count`, compared from
