@@ -18,6 +18,15 @@ namespace {
 
 // No LED has this colour: its 24 bits are never all of a value.
 constexpr std::uint32_t UNKNOWN = 0xFF000000U;
+// Hashes of runs of LEDs are polynomials in BASE, modulo 2^64, of their colours.
+constexpr std::uint64_t BASE = 0x9E3779B97F4A7C15ULL;
+constexpr auto POWERS = [] {
+    std::array<std::uint64_t, LONG_COUNT + 2> powers{1};
+    for (std::size_t n = 1; n < powers.size(); ++n) {
+        powers[n] = powers[n - 1] * BASE;
+    }
+    return powers;
+}();
 // No place: the end of a chain.
 constexpr std::uint32_t NOWHERE = 0xFFFFFFFFU;
 // The places of a chain tried for each LED, at most.
@@ -68,8 +77,8 @@ enum Source : std::uint8_t { PREVIOUS = 0, OWN = 1 };
 class Finder {
   public:
     explicit Finder(std::size_t leds)
-        : leds_(leds),
-          seen_(2 * leds, UNKNOWN), threes_{Chains(leds, leds), Chains(leds, 2 * leds)},
+        : leds_(leds), seen_(2 * leds, UNKNOWN),
+          prefix_(2 * leds + 1), threes_{Chains(leds, leds), Chains(leds, 2 * leds)},
           singles_{Chains(leds, leds), Chains(leds, 2 * leds)} {}
 
     // The copies of frame k, from the frame before too if `after` it.
@@ -80,6 +89,9 @@ class Finder {
         }
         if (after) {
             add_previous(frames.frame(k - 1));
+        }
+        for (std::size_t place = 0; place < seen_.size(); ++place) {
+            prefix_[place + 1] = prefix_[place] * BASE + seen_[place];
         }
         FrameCopies copies{Copies(leds_), Copies(leds_)};
         for (std::size_t led = 0; led < leds_; ++led) {
@@ -198,12 +210,17 @@ class Finder {
     void try_place(const Target& target, std::size_t place, Copy& found) const {
         const std::size_t known = found.count;
         if (known < reach(target, place) && seen_[place + known] == seen_[target.at + known] &&
-            same_before(place, target.at, known)) {
+            hash(place, known) == hash(target.at, known) && same_before(place, target.at, known)) {
             extend(target,
                    {static_cast<std::uint16_t>(known + 1),
                     static_cast<std::uint16_t>(target.at - place)},
                    found);
         }
+    }
+
+    // A hash of the `count` LEDs from `place`.
+    std::uint64_t hash(std::size_t place, std::size_t count) const {
+        return prefix_[place + count] - prefix_[place] * POWERS[count];
     }
 
     // Whether the `count` LEDs before `place + count` are those before `at + count`, compared from
@@ -235,7 +252,8 @@ class Finder {
     }
 
     std::size_t leds_;
-    std::vector<std::uint32_t> seen_; // the previous frame's LEDs, then the frame's own
+    std::vector<std::uint32_t> seen_;   // the previous frame's LEDs, then the frame's own
+    std::vector<std::uint64_t> prefix_; // of the LEDs seen before each place, a hash
     Chains threes_[2];
     Chains singles_[2];
     std::array<std::array<std::uint16_t, RECENT>, 2> recent_{};
