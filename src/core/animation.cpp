@@ -267,7 +267,7 @@ Storage store(const Frames& frames, bool packed) {
     std::multimap<std::uint64_t, std::uint16_t> seen;
     for (std::size_t k = 0; k < frames.count(); ++k) {
         const auto frame = frames.frame(k);
-        const std::uint64_t hash = fnv1a(frame);
+        const std::uint64_t hash = hash_of(frame);
         auto same = static_cast<std::uint16_t>(k);
         const auto [first, last] = seen.equal_range(hash);
         for (auto earlier = first; earlier != last; ++earlier) {

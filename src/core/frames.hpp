@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <numeric>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -44,11 +44,21 @@ struct Frames {
     std::span<const std::uint8_t> frame(std::size_t k) const;
 };
 
-// A 64-bit FNV-1a hash of the bytes, by which equal frames and records are found.
-inline std::uint64_t fnv1a(std::span<const std::uint8_t> bytes) {
-    return std::accumulate(
-        bytes.begin(), bytes.end(), std::uint64_t{14695981039346656037ULL},
-        [](std::uint64_t hash, std::uint8_t byte) { return (hash ^ byte) * 1099511628211ULL; });
+// A 64-bit hash of the bytes, by which equal frames and records are found: FNV-1a's steps,
+// each of eight bytes at once (in the machine's order) but for the last few.
+inline std::uint64_t hash_of(std::span<const std::uint8_t> bytes) {
+    constexpr std::uint64_t PRIME = 1099511628211ULL;
+    std::uint64_t hash = 14695981039346656037ULL;
+    std::size_t at = 0;
+    for (; at + sizeof hash <= bytes.size(); at += sizeof hash) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, &bytes[at], sizeof word);
+        hash = (hash ^ word) * PRIME;
+    }
+    for (; at < bytes.size(); ++at) {
+        hash = (hash ^ bytes[at]) * PRIME;
+    }
+    return hash;
 }
 
 // Whether two runs of bytes are the same.

@@ -523,7 +523,7 @@ Packed choose(const std::vector<Candidates>& made, const std::vector<RecordCosts
     // The records so far, by a hash of their bytes.
     std::multimap<std::uint64_t, std::uint16_t> known;
     const auto stored = [&](const std::vector<std::uint8_t>& record) {
-        const auto [same, end] = known.equal_range(fnv1a(record));
+        const auto [same, end] = known.equal_range(hash_of(record));
         const auto found = std::find_if(same, end, [&](const auto& entry) {
             return same_bytes(packed.records[entry.second], record);
         });
@@ -540,7 +540,7 @@ Packed choose(const std::vector<Candidates>& made, const std::vector<RecordCosts
         std::optional<std::uint16_t> at = stored(record);
         if (!at) {
             at = static_cast<std::uint16_t>(packed.records.size());
-            known.emplace(fnv1a(record), *at);
+            known.emplace(hash_of(record), *at);
             packed.records.push_back(record);
         }
         packed.frame_record.push_back(*at);
@@ -601,7 +601,7 @@ class Packer {
           costs_(frames.count(), RecordCosts{0, 0, 0, 0}) {
         made_.resize(frames.count());
         for (std::size_t k = 0; k < frames.count(); ++k) {
-            hashes_.push_back(fnv1a(frames.frame(k)));
+            hashes_.push_back(hash_of(frames.frame(k)));
         }
     }
 
