@@ -56,9 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     frames.values.resize(3 * leds * count);
-    for (std::size_t value = 3 * leds * drawn; value < frames.values.size(); ++value) {
-        const std::size_t k = value / (3 * leds);
-        frames.values[value] = frames.values[3 * leds * (k - drawn) + (value + 3) % (3 * leds)];
+    for (std::size_t k = drawn; k < count; ++k) {
+        for (std::size_t value = 0; value < 3 * leds; ++value) {
+            frames.values[3 * leds * k + value] =
+                frames.values[3 * leds * (k - drawn) + (value + 3) % (3 * leds)];
+        }
     }
     frames.delay_ms.assign(count, 100);
     const tivrano::Storage storage = tivrano::store(frames, true);

@@ -20,13 +20,15 @@ namespace {
 constexpr std::uint32_t UNKNOWN = 0xFF000000U;
 // Hashes of runs of LEDs are polynomials in BASE, modulo 2^64, of their colours.
 constexpr std::uint64_t BASE = 0x9E3779B97F4A7C15ULL;
-constexpr auto POWERS = [] {
-    std::array<std::uint64_t, LONG_COUNT + 2> powers{1};
+constexpr std::array<std::uint64_t, LONG_COUNT + 2> powers_of_base() {
+    std::array<std::uint64_t, LONG_COUNT + 2> powers{};
+    powers[0] = 1;
     for (std::size_t n = 1; n < powers.size(); ++n) {
         powers[n] = powers[n - 1] * BASE;
     }
     return powers;
-}();
+}
+constexpr auto POWERS = powers_of_base();
 // No place: the end of a chain.
 constexpr std::uint32_t NOWHERE = 0xFFFFFFFFU;
 // The places of a chain tried for each LED, at most.
