@@ -331,9 +331,11 @@ class ShortestPath {
         const auto at = static_cast<std::int64_t>(end);
         const auto below = [&](std::size_t count) { return end > count ? end - count : 0; };
         const auto offer_two = [&](WindowMin& starts, Reach reach, std::int64_t cost, Op op) {
-            const auto [far, far_value] = starts.from(std::max(reach.from, below(reach.most)));
-            if (end - far > reach.short_most) {
-                offer(far_value + BYTE + header + cost, op, far, end);
+            if (end - reach.from > reach.short_most) { // else every start takes a one-byte header
+                const auto [far, far_value] = starts.from(std::max(reach.from, below(reach.most)));
+                if (end - far > reach.short_most) {
+                    offer(far_value + BYTE + header + cost, op, far, end);
+                }
             }
             const auto [near, near_value] =
                 starts.near(std::max(reach.from, below(reach.short_most)));
