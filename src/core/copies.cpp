@@ -18,7 +18,8 @@ namespace {
 
 // No LED has this colour: its 24 bits are never all of a value.
 constexpr std::uint32_t UNKNOWN = 0xFF000000U;
-// Hashes of runs of LEDs are polynomials in BASE, modulo 2^64, of their colours.
+// Hashes of runs of LEDs are polynomials in BASE, modulo 2^64, of their colours; POWERS holds
+// BASE's powers up to a run of LONG_COUNT LEDs and one more.
 constexpr std::uint64_t BASE = 0x9E3779B97F4A7C15ULL;
 constexpr std::array<std::uint64_t, LONG_COUNT + 2> powers_of_base() {
     std::array<std::uint64_t, LONG_COUNT + 2> powers{};
@@ -168,9 +169,9 @@ class Finder {
         }
         // The chain walked: of the three colours at the LED while the copy found is shorter than
         // three LEDs, and then of the three that end one LED past it, which a longer copy must
-        // match too and which most copies no longer match. (The places of the frame itself
-        // fewer than `shift` LEDs back are not yet in that chain: they are left to the recent
-        // distances and to the copy before.)
+        // match too and which most places that match at the LED do not. (The places of the frame
+        // itself fewer than `shift` LEDs back are not yet in that chain: they are left to the
+        // recent distances and to the copy before.)
         const std::size_t shift = found.count >= 3 ? found.count - 2 : 0;
         int tries = TRIES;
         for (std::uint32_t place = target.most > 2 && found.count < target.most
