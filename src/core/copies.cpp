@@ -209,11 +209,12 @@ class Finder {
         }
     }
     // The same for a copy from `place`, worth comparing whole only if it matches one LED further
-    // than `found`.
+    // than `found`, and the LEDs before that by their hash first.
     void try_place(const Target& target, std::size_t place, Copy& found) const {
         const std::size_t known = found.count;
         if (known < reach(target, place) && seen_[place + known] == seen_[target.at + known] &&
-            hash(place, known) == hash(target.at, known) && same_before(place, target.at, known)) {
+            hash(place, known) == hash(target.at, known) &&
+            std::equal(&seen_[place], &seen_[place + known], &seen_[target.at])) {
             extend(target,
                    {static_cast<std::uint16_t>(known + 1),
                     static_cast<std::uint16_t>(target.at - place)},
@@ -224,15 +225,6 @@ class Finder {
     // A hash of the `count` LEDs from `place`.
     std::uint64_t hash(std::size_t place, std::size_t count) const {
         return prefix_[place + count] - prefix_[place] * POWERS[count];
-    }
-
-    // Whether the `count` LEDs before `place + count` are those before `at + count`, compared from
-    // the last, which differs first where the copies before it matched.
-    bool same_before(std::size_t place, std::size_t at, std::size_t count) const {
-        while (count > 0 && seen_[place + count - 1] == seen_[at + count - 1]) {
-            --count;
-        }
-        return count == 0;
     }
 
     // A copy of the one LED at `at` from the nearest place of its colour, if any.
