@@ -59,6 +59,9 @@ constexpr std::uint8_t over(std::uint8_t value, std::uint8_t alpha, std::uint8_t
 std::vector<std::uint8_t> bmp_of(std::int32_t width, std::int32_t height,
                                  std::span<const std::uint8_t> rgb);
 
+// The CRC-32 that PNG gives each chunk, of its type and data (zlib's and ISO 3309's).
+std::uint32_t crc32_of(std::span<const std::uint8_t> bytes);
+
 DecodedImage decode_png(std::span<const std::uint8_t> bytes, Rgb background,
                         const DecodeLimits& limits = {});
 DecodedImage decode_gif(std::span<const std::uint8_t> bytes, Rgb background,

@@ -6,7 +6,8 @@
 For each kind (colour type, bit depth, palette with tRNS, interlace, a gAMA chunk, which is not
 applied), a PNG is written here, byte by byte, and Pillow decodes it; the tool's text for the
 PNG must equal its text for a 24-bit BMP of Pillow's pixels, laid on the background by the rule
-the README states. 16-bit channels keep their high byte. Files cut short and broken are refused.
+the README states. 16-bit channels keep their high byte. Files cut short and broken (a CRC that
+does not match its chunk among them) are refused.
 """
 import os
 import pathlib
@@ -14,6 +15,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import zlib
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "fuzz"))
 from make_png_corpus import kinds  # noqa: E402
@@ -50,6 +52,20 @@ def expected_bmp(path, data):
     out.save(path + ".bmp")
 
 
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def with_crcs(png):
+    """The PNG with each chunk's CRC made to match its bytes."""
+    out, at = bytearray(png[:8]), 8
+    while at + 12 <= len(png):
+        length = struct.unpack(">I", png[at:at + 4])[0]
+        out += chunk(png[at + 4:at + 8], png[at + 8:at + 8 + length])
+        at += 12 + length
+    return bytes(out)
+
+
 def run(tool, *args):
     return subprocess.run([tool, "--background=%02x%02x%02x" % BACKGROUND, *args],
                           capture_output=True, check=False)
@@ -67,14 +83,22 @@ def main():
             if (got.returncode, got.stdout, got.stderr) != (0, want.stdout, b""):
                 failures += 1
                 print("FAILED %s: %s" % (kind, got.stderr.decode()))
-        # Cut short inside the header, inside the image data, and before IEND; then broken.
+        # Cut short inside the header, inside the image data, inside IEND and before it; then
+        # broken: a CRC that does not match, a first chunk other than IHDR, data that does not
+        # inflate (its CRC made right); then over the limits.
         data = dict(kinds())["RGBA 8-bit"]
         idat = data.index(b"IDAT")
+        text = chunk(b"tEXt", b"a\0b")
         cases = [("cut in the header", data[:20], b"PNG file truncated!\n"),
                  ("cut in the image data", data[:idat + 20], b"PNG file truncated!\n"),
-                 ("broken image data", data[:idat + 4] + b"\xff" * 30 + data[idat + 34:],
+                 ("cut in IEND's CRC", data[:-1], b"PNG file truncated!\n"),
+                 ("no IEND", data[:-12], b"PNG file truncated!\n"),
+                 ("a CRC that does not match", data[:-1] + bytes([data[-1] ^ 1]),
                   b"PNG file broken!\n"),
-                 ("too large", data[:16] + struct.pack(">II", 20000, 2) + data[24:],
+                 ("a chunk before IHDR", data[:8] + text + data[8:], b"PNG file broken!\n"),
+                 ("broken image data", with_crcs(data[:idat + 4] + b"\xff" * 30 +
+                                                  data[idat + 34:]), b"PNG file broken!\n"),
+                 ("too large", with_crcs(data[:16] + struct.pack(">II", 20000, 2) + data[24:]),
                   b"PNG image too large!\n")]
         for kind, cut, message in cases:
             path = os.path.join(scratch, "cut.png")

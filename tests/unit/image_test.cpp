@@ -24,23 +24,12 @@ void put32(Bytes& out, std::uint32_t value) {
     }
 }
 
-std::uint32_t crc32(const Bytes& bytes, std::size_t from) {
-    std::uint32_t crc = 0xFFFFFFFFU;
-    for (std::size_t k = from; k < bytes.size(); ++k) {
-        crc ^= bytes[k];
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc >> 1U) ^ (0xEDB88320U & (0U - (crc & 1U)));
-        }
-    }
-    return ~crc;
-}
-
 void chunk(Bytes& png, std::string_view type, const Bytes& data) {
     put32(png, static_cast<std::uint32_t>(data.size()));
     const std::size_t start = png.size();
     png.insert(png.end(), type.begin(), type.end());
     png.insert(png.end(), data.begin(), data.end());
-    put32(png, crc32(png, start));
+    put32(png, tivrano::crc32_of(std::span(png).subspan(start)));
 }
 
 // An 8-bit RGB PNG of one row, its data in a stored (uncompressed) deflate block, with an empty
