@@ -11,8 +11,9 @@
 //   broken.
 // - A colour index past the colour table (or with no table at all) draws opaque black, as
 //   Chromium draws it (tried in Chromium 156, through its ImageDecoder).
-// - Disposal 2 clears the frame's rectangle to transparent, 3 restores what was under it, and
-//   others (0, 1, and the unassigned 4 to 7) leave the frame in place.
+// - Disposal 2 clears the frame's rectangle to transparent, 3 restores what was under it, and so
+//   does 4, which some encoders write for it (Chromium and Firefox take it so); others (0, 1,
+//   and the unassigned 5 to 7) leave the frame in place.
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -44,8 +45,9 @@ constexpr unsigned DISPOSAL_SHIFT = 2;
 constexpr unsigned DISPOSAL_BITS = 0x07;
 constexpr unsigned DISPOSE_TO_TRANSPARENT = 2;
 constexpr unsigned DISPOSE_TO_PREVIOUS = 3;
+constexpr unsigned DISPOSE_TO_PREVIOUS_TOO = 4; // taken as 3
 constexpr std::uint32_t MS_PER_CENTISECOND = 10;
-constexpr unsigned LEAST_MIN_CODE_SIZE = 2;
+constexpr unsigned LEAST_MIN_CODE_SIZE = 1; // two colours; GIF89a asks for 2, Chromium takes 1
 constexpr unsigned MOST_MIN_CODE_SIZE = 8;
 
 constexpr Failure CUT_SHORT = {DecodeStatus::cut_short, "the file ends inside a block"};
@@ -104,6 +106,9 @@ Failure read_extension(std::span<const std::uint8_t> bytes, std::size_t& at, Fra
         bytes[at] >= GRAPHIC_CONTROL_SIZE) {
         const std::uint8_t flags = bytes[at + 1];
         next.disposal = (flags >> DISPOSAL_SHIFT) & DISPOSAL_BITS;
+        if (next.disposal == DISPOSE_TO_PREVIOUS_TOO) {
+            next.disposal = DISPOSE_TO_PREVIOUS;
+        }
         next.delay_ms = MS_PER_CENTISECOND * le16(bytes, at + 2);
         next.transparent = (flags & TRANSPARENCY_FLAG) != 0 ? bytes[at + 4] : -1;
     }
@@ -129,7 +134,7 @@ Failure read_image(std::span<const std::uint8_t> bytes, std::size_t& at,
     }
     frame.min_code_size = bytes[at++];
     if (frame.min_code_size < LEAST_MIN_CODE_SIZE || frame.min_code_size > MOST_MIN_CODE_SIZE) {
-        return {DecodeStatus::broken, "the LZW minimum code size is not 2 to 8"};
+        return {DecodeStatus::broken, "the LZW minimum code size is not 1 to 8"};
     }
     frame.data = at;
     return skip_sub_blocks(bytes, at) ? Failure{} : CUT_SHORT;

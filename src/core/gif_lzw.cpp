@@ -159,6 +159,11 @@ void add_entry(Lzw& lzw, std::uint32_t code, LzwTable& table) {
     table.suffix[lzw.next] = code == lzw.next ? table.first[previous] : table.first[code];
     table.length[lzw.next] = static_cast<std::uint16_t>(table.length[previous] + 1);
     ++lzw.next;
+}
+
+// The code size grows once the next entry needs another bit: after an entry is made, or, with a
+// minimum code size of 1, already after the first code (its first entry, 4, needs 3 bits).
+void grow(Lzw& lzw) {
     if (lzw.next == (1U << lzw.size) && lzw.size < MAX_CODE_SIZE) {
         ++lzw.size;
     }
@@ -201,6 +206,7 @@ Failure draw_frame(std::span<const std::uint8_t> bytes, const FrameRecord& frame
             return {DecodeStatus::broken, "the LZW data starts with a code that is not a colour"};
         }
         add_entry(lzw, code, table);
+        grow(lzw);
         paint(painter, string_of(code, table));
         lzw.previous = code;
     }

@@ -32,7 +32,7 @@ struct FrameRecord {
     int transparent = -1;                  // the transparent index, or -1
     unsigned disposal = 0;
     std::uint32_t delay_ms = 0;
-    unsigned min_code_size = 0; // 2 to 8
+    unsigned min_code_size = 0; // 1 to 8
     std::size_t data = 0;       // the first sub-block of the LZW data, whose chain is whole
 };
 

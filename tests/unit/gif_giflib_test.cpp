@@ -55,7 +55,7 @@ TEST(GifGiflib, RandomFramesGiveGiflibsIndices) {
         test::GifFrame frame;
         frame.width = static_cast<std::uint16_t>(large ? 128 : 1 + below(48));
         frame.height = static_cast<std::uint16_t>(large ? 128 : 1 + below(48));
-        frame.min_code_size = static_cast<int>(large ? 8 : 2 + below(7));
+        frame.min_code_size = static_cast<int>(large ? 8 : 1 + below(8));
         frame.interlaced = below(2) == 1;
         frame.clear_when_full = below(2) == 1;
         const std::uint32_t colours = 1U << static_cast<unsigned>(frame.min_code_size);

@@ -255,6 +255,12 @@ TEST(Gif, FramesAsBrowsersShowThem) {
          2,
          {"rg"}},
         {"GIF87a", as_gif87a(test::gif(2, 1, KRGB, {full(2, 1, {3, 2})})), 2, {"bg"}},
+        {"disposal 4 restores what was under the frame, as 3 does (Chromium, Firefox); 5 keeps it",
+         test::gif(2, 1, KRGB,
+                   {full(2, 1, {1, 1}), at(0, 0, 1, 1, {2}, 4), at(1, 0, 1, 1, {3}, 5),
+                    at(0, 0, 1, 1, {1}, 0)}),
+         2,
+         {"rr", "gr", "rb", "rb"}},
     };
     for (const Written& row : cases) {
         SCOPED_TRACE(row.what);
@@ -329,10 +335,10 @@ TEST(Gif, Refusals) {
         // Clear, 1, then 7 where the next entry is 6.
         {"a code past the table", with_lzw({4 | 1 << 3 | 3 << 6, 1}), DecodeStatus::broken,
          "past the table"},
-        {"minimum code size 1",
+        {"minimum code size 0",
          [&] {
              Bytes b = good;
-             b[43] = 1;
+             b[43] = 0;
              return b;
          }(),
          DecodeStatus::broken, "minimum code size"},
