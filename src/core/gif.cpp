@@ -158,13 +158,16 @@ Failure read_blocks(std::span<const std::uint8_t> bytes, std::size_t at,
             frames.push_back(next);
             next = FrameRecord{};
         } else {
-            break; // the trailer, 0x3B, or a byte that starts no block
+            return {}; // the trailer, 0x3B, or a byte that starts no block
         }
         if (failure.status != DecodeStatus::decoded) {
             return failure;
         }
     }
-    return {};
+    // The file ends with no trailer: the frames before are taken, as browsers show them; with
+    // none, the file ends before its first image.
+    return frames.empty() ? Failure{DecodeStatus::cut_short, "the file ends before its first image"}
+                          : Failure{};
 }
 
 Failure survey(std::span<const std::uint8_t> bytes, const DecodeLimits& limits, Survey& found) {

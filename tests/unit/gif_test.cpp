@@ -323,7 +323,14 @@ TEST(Gif, Refusals) {
         {"not a GIF", bytes_of("GIF88a and more"), DecodeStatus::broken, "does not start"},
         {"the screen descriptor cut", prefix(good, 10), DecodeStatus::cut_short},
         {"the colour table cut", prefix(good, 20), DecodeStatus::cut_short},
-        {"no frames", prefix(good, 25), DecodeStatus::broken, "no frames"},
+        {"cut before the first image", prefix(good, 25), DecodeStatus::cut_short},
+        {"no frames before the trailer",
+         [&] {
+             Bytes b = prefix(good, 25);
+             b.push_back(0x3B);
+             return b;
+         }(),
+         DecodeStatus::broken, "no frames"},
         {"the extension cut", prefix(good, 30), DecodeStatus::cut_short},
         {"the image descriptor cut", prefix(good, 38), DecodeStatus::cut_short},
         {"the minimum code size missing", prefix(good, 43), DecodeStatus::cut_short},
