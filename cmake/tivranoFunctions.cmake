@@ -299,6 +299,23 @@ function(tivrano_add_animation target)
     if(NOT "${arg_DELAY_MS}" STREQUAL "")
         list(APPEND options "--delay-ms=${arg_DELAY_MS}")
     endif()
+    # A list of delays gives one for each frame: the frames are counted here, unless a GIF is
+    # among the files, whose frames the tool counts when it reads them.
+    if(arg_DELAY_MS MATCHES ",")
+        string(REPLACE "," ";" delays "${arg_DELAY_MS}")
+        list(LENGTH delays delay_count)
+        list(LENGTH sources frame_count)
+        foreach(source IN LISTS sources)
+            file(READ "${source}" start LIMIT 3 HEX)
+            if(start STREQUAL "474946") # "GIF"
+                set(frame_count "")
+            endif()
+        endforeach()
+        if(frame_count AND NOT delay_count EQUAL frame_count)
+            message(FATAL_ERROR "${caller}: DELAY_MS gives ${delay_count} delays for "
+                "${frame_count} frames; give one for each frame, or one for all")
+        endif()
+    endif()
     if(NOT "${arg_BACKGROUND}" STREQUAL "")
         list(APPEND options "--background=${arg_BACKGROUND}")
     endif()

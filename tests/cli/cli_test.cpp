@@ -630,6 +630,11 @@ TEST(Cli, HelpAndVersion) {
     const test::Run help = run_tool("--help");
     EXPECT_TRUE(help.out.starts_with("Usage: tivrano [OPTION]... FILE.bmp > FILE.c\n")) << help.out;
     EXPECT_NE(help.out.find("man tivrano"), std::string::npos);
+    // A terminal of 80 columns shows each line whole.
+    for (std::size_t at = 0, end = 0; at < help.out.size(); at = end + 1) {
+        end = help.out.find('\n', at);
+        EXPECT_LE(end - at, 80U) << help.out.substr(at, end - at);
+    }
     for (const test::Run& run : {version, help, run_tool("-h")}) {
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.err, "");

@@ -285,6 +285,7 @@ done <<'EOF'
 'tivrano_add_animation(app NAME one SOURCE frames/big.gif PACKED GAMMA 5.5)'|tivrano_add_animation(app): {--gamma=5.5}
 'tivrano_add_animation(app NAME one SOURCE frames/dot.png DELAY_MS 70000)'|tivrano_add_animation(app): {--delay-ms=70000}
 'tivrano_add_animation(app NAME one SOURCE frames/dot.png BACKGROUND black)'|tivrano_add_animation(app): {--background=black}
+'tivrano_add_animation(app NAME two SOURCE frames/dot.png frames/dot.png DELAY_MS 10,20,30)'|tivrano_add_animation(app): DELAY_MS gives 3 delays for 2 frames; give one for each frame, or one for all
 'tivrano_add_frames(app FRAMES frames/arrow.bmp NAMES one_0 HEADER other.h)' 'tivrano_add_animation(app NAME one SOURCE frames/dot.png)'|tivrano_add_animation(app): the name one_0 is already defined for frames/arrow.bmp (tivrano_add_frames(app))
 'tivrano_add_animation(app NAME one SOURCE frames/dot.png)' 'tivrano_add_frames(app FRAMES frames/arrow.bmp NAMES one_12_size HEADER other.h)'|tivrano_add_frames(app): the name one_12_size is already defined for the animation of frames/dot.png (tivrano_add_animation(app))
 'file(GLOB none frames/none*.png)' 'tivrano_add_animation(app NAME none SOURCE ${none})'|tivrano_add_animation(app): SOURCE names no file
@@ -305,9 +306,10 @@ done <<'EOF'
 'tivrano_add_animation(app NAME one SOURCE frames/dot.png BINARY data/one.bin HEADER one.h)'|tivrano_add_animation(app): HEADER is for the C source, and BINARY writes a file instead
 'set(CMAKE_CROSSCOMPILING ON)' 'get_filename_component(bin "${tivrano_DIR}/../../../bin" ABSOLUTE)' 'string(REPLACE ":" ";" CMAKE_IGNORE_PATH "$ENV{PATH}:${bin}")' 'tivrano_add_animation(app NAME one SOURCE frames/dot.png)'|tivrano_add_animation(app): no tivrano for the build machine
 EOF
-echo "bad names, ORDER, START, colour values, delays, BACKGROUND, FORMAT and what does not go"
-echo "  with it, with the tool's reasons, an empty SOURCE, a NAME or a frame's name taken, HEADER"
-echo "  with BINARY and no tool for the build machine stop the configure"
+echo "bad names, ORDER, START, colour values, delays (and a list of delays not one a frame),"
+echo "  BACKGROUND, FORMAT and what does not go with it, with the tool's reasons, an empty SOURCE,"
+echo "  a NAME or a frame's name taken, HEADER with BINARY and no tool for the build machine stop"
+echo "  the configure"
 
 # What only reading the frames shows stops the build, with the tool's message and reason.
 while IFS='|' read -r call message reason; do
