@@ -164,6 +164,11 @@ bool names_a_device(const char* path) {
            stem[3] >= '1' && stem[3] <= '9';
 }
 
+bool is_directory(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 HANDLE open_file(const char* path, Input& input) {
     wchar_t* const wide_path = widened(path, -1);
     if (wide_path == nullptr) {
@@ -174,12 +179,8 @@ HANDLE open_file(const char* path, Input& input) {
         wide_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        const DWORD attributes = GetFileAttributesW(wide_path);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            error = IS_A_DIRECTORY;
-        }
-        input.error = static_cast<int>(error);
+        const DWORD error = GetLastError();
+        input.error = static_cast<int>(is_directory(wide_path) ? IS_A_DIRECTORY : error);
     }
     std::free(wide_path);
     return handle;
@@ -352,8 +353,10 @@ bool commit_file(OutputFile& file, int& error) {
         from != nullptr && to != nullptr &&
         MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!moved) {
-        error = static_cast<int>(from != nullptr && to != nullptr ? GetLastError()
-                                                                  : ERROR_NOT_ENOUGH_MEMORY);
+        // Windows refuses to replace a folder as access denied; other systems say what it is.
+        const DWORD code =
+            from != nullptr && to != nullptr ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
+        error = static_cast<int>(to != nullptr && is_directory(to) ? IS_A_DIRECTORY : code);
     }
     std::free(from);
     std::free(to);

@@ -244,6 +244,13 @@ TEST(Windows, SameBytesMessagesAndStatuses) {
     EXPECT_EQ(run.status, 0U);
     EXPECT_EQ(run.out + run.err, "");
     EXPECT_TRUE(same_bytes(read_file(written), text(plain)));
+    // A folder is not replaced, and is named as on other systems.
+    fs::create_directory(folder / L"out");
+    const Result refused = run_tool(spring.wstring(), nullptr, Output::file,
+                                    L"-o \"" + (folder / L"out").wstring() + L"\" ");
+    EXPECT_EQ(refused.status, FAILED);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "tivrano: cannot write " + utf8(folder / L"out") + ": Is a directory\n");
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "bmp_builder.hpp"
+#include "gif_builder.hpp"
+#include "png_builder.hpp"
 
 namespace test {
 
@@ -35,6 +37,16 @@ inline std::vector<ToolCase> tool_cases() {
     over.push_back(0);
     const Bytes pixel = bmp_file(1, 1, {{200, 64, 128}}); // red 128, green 64, blue 200
     const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    // Red 48, green 32, blue 16, as one.bmp holds it.
+    const Bytes one_png = rgb_png({48, 32, 16});
+    Bytes bad_crc = one_png;
+    bad_crc.back() ^= 1U; // IEND's
+    GifFrame first;
+    first.width = first.height = 1;
+    first.indices = {1};
+    GifFrame second = first;
+    second.indices = {0};
+    const Bytes two_gif = gif(1, 1, {0, 0, 0, 48, 32, 16}, {first, second});
     return {
         {"", "one.bmp", bmp_file(1, 1, {{16, 32, 48}}), one_pixel("", " 32,  48,  16"), 0, ""},
         {"", "8x3.bmp", bmp_file(8, 3, counting_pixels(24)),
@@ -46,7 +58,16 @@ inline std::vector<ToolCase> tool_cases() {
          "tivrano: over.bmp: 1000001 bytes, over the limit of 1000000\n"},
         {"", "-", over, too_big, 255,
          "tivrano: standard input: more than 1000000 bytes, the limit\n"},
-        // PNG and GIF are decoded; other formats are told apart by their first bytes.
+        // PNG and GIF are decoded, and converted as the BMP of their pixels; an animated GIF
+        // without --name gives its first frame. Other formats are told apart by their first
+        // bytes.
+        {"", "one.png", one_png, one_pixel("", " 32,  48,  16"), 0, ""},
+        {"", "-", one_png, one_pixel("", " 32,  48,  16"), 0, ""},
+        {"", "bad.png", bad_crc, "PNG file broken!\n", 255,
+         "tivrano: bad.png: the CRC of its IEND chunk does not match\n"},
+        {"", "two.gif", two_gif, one_pixel("", " 32,  48,  16"), 0,
+         "tivrano: two.gif: an animated GIF of 2 frames: the first is converted; with --name, all "
+         "of them are, as an animation\n"},
         {"", "in.png", png, "PNG file truncated!\n", 255,
          "tivrano: in.png: the file ends inside the PNG header\n"},
         {"",
