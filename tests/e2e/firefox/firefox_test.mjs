@@ -193,13 +193,21 @@ async function choose(page, file) {
   return page.$eval("#output", (output) => output.value);
 }
 
-async function waitForFile(file, seconds) {
+// Waits up to `seconds` for a download to leave `expected` in `file`: Firefox may make the file
+// before it writes it, so a file that is there is read until it holds those bytes. Returns a
+// failure, or nothing.
+async function waitForDownload(file, expected, seconds, button) {
   const end = Date.now() + seconds * 1000;
-  while (!fs.existsSync(file) || fs.existsSync(file + ".part")) {
-    if (Date.now() > end) return false;
+  for (;;) {
+    const there = fs.existsSync(file) && !fs.existsSync(file + ".part");
+    if (there && fs.readFileSync(file).equals(expected)) return [];
+    if (Date.now() > end) {
+      return there ? [`${button} saved other bytes than the tool's in ${path.basename(file)}`]
+        : [`${button} saved no ${path.basename(file)}; the folder holds ` +
+           fs.readdirSync(path.dirname(file))];
+    }
     await new Promise((resolve) => setTimeout(resolve, 50));
   }
-  return true;
 }
 
 async function checkFileInput(page, pageUrl, tool, downloads) {
@@ -211,11 +219,8 @@ async function checkFileInput(page, pageUrl, tool, downloads) {
   if (shown !== asShown(expected))
     failures.push("#output does not show the tool's text for the heart");
   await page.click("#download");
-  const saved = path.join(downloads, "heart.c");
-  if (!(await waitForFile(saved, 10)))
-    failures.push(`#download saved no heart.c; the folder holds ${fs.readdirSync(downloads)}`);
-  else if (!fs.readFileSync(saved).equals(expected))
-    failures.push("#download saved other bytes than the tool's");
+  failures.push(...(await waitForDownload(path.join(downloads, "heart.c"), expected, 10,
+                                          "#download")));
   return failures;
 }
 
@@ -224,13 +229,9 @@ async function checkBinary(page, pageUrl, tool, downloads) {
   await load(page, pageUrl, "#name=pulse&pack=1");
   await choose(page, GIF);
   await page.click("#download-binary");
-  const saved = path.join(downloads, "pulse.bin");
   const expected = native(tool, path.dirname(GIF), [path.basename(GIF)],
                           { name: "pulse", pack: true, binary: true }).output;
-  if (!(await waitForFile(saved, 10)))
-    return [`#download-binary saved no pulse.bin; the folder holds ${fs.readdirSync(downloads)}`];
-  return fs.readFileSync(saved).equals(expected) ? []
-    : ["#download-binary saved other bytes than --binary writes"];
+  return waitForDownload(path.join(downloads, "pulse.bin"), expected, 10, "#download-binary");
 }
 
 // An animated GIF chosen in the file input, read by the page's own decoder in Firefox, against
