@@ -66,6 +66,11 @@ std::uint64_t walk_chunks(std::span<const std::uint8_t> bytes, Visit visit) {
     return at;
 }
 
+// Whether the CRC of the chunk at `at`, of `length` bytes of data, matches its type and data.
+bool crc_matches(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t length) {
+    return crc32_of(bytes.subspan(at + 4, 4 + length)) == big_endian(bytes, at + 8 + length);
+}
+
 // A chunk's type as its four letters, or in hex when it is not letters.
 std::string type_name(std::uint32_t type) {
     std::string name;
@@ -93,9 +98,8 @@ check_chunks(std::span<const std::uint8_t> bytes) {
         if (chunk.at + CHUNK_FRAME + chunk.length > bytes.size()) {
             return false;
         }
-        const auto at = static_cast<std::size_t>(chunk.at);
-        const auto length = static_cast<std::size_t>(chunk.length);
-        if (crc32_of(bytes.subspan(at + 4, 4 + length)) != big_endian(bytes, at + 8 + length)) {
+        if (!crc_matches(bytes, static_cast<std::size_t>(chunk.at),
+                         static_cast<std::size_t>(chunk.length))) {
             failure.emplace(DecodeStatus::broken,
                             "the CRC of its " + type_name(chunk.type) + " chunk does not match");
             return false;
@@ -164,8 +168,7 @@ DecodedImage decode_png(std::span<const std::uint8_t> bytes, Rgb background,
     if (bytes.size() < SIGNATURE_SIZE + CHUNK_FRAME + IHDR_SIZE) {
         return failed(DecodeStatus::cut_short, "the file ends inside the PNG header");
     }
-    if (crc32_of(bytes.subspan(SIGNATURE_SIZE + 4, 4 + IHDR_SIZE)) !=
-        big_endian(bytes, SIGNATURE_SIZE + 8 + IHDR_SIZE)) {
+    if (!crc_matches(bytes, SIGNATURE_SIZE, IHDR_SIZE)) {
         return failed(DecodeStatus::broken, "the CRC of its IHDR chunk does not match");
     }
     const std::uint64_t width = big_endian(bytes, 16);
