@@ -15,10 +15,9 @@ import struct
 import subprocess
 import sys
 import tempfile
-import zlib
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "fuzz"))
-from make_png_corpus import kinds  # noqa: E402
+from make_png_corpus import chunk, kinds  # noqa: E402
 
 try:
     from PIL import Image
@@ -50,10 +49,6 @@ def expected_bmp(path, data):
     out = Image.new("RGB", image.size)
     out.putdata(laid)
     out.save(path + ".bmp")
-
-
-def chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
 
 def with_crcs(png):
