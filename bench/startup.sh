@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # What starting the tool costs, which a build pays once a frame, against its floors:
-#   - the libraries it loads (readelf -d): the C library and the dynamic loader, nothing more;
+#   - the libraries it loads (readelf -d): none, as a static PIE; where the toolchain cannot
+#     link one, the C library and the dynamic loader, nothing more;
 #   - its size, as built and stripped as the packages strip it;
 #   - a 16 x 16 frame against a C "hello world" (bench/hello.c, the same compiler and -O3);
 #   - the 1,000,000-byte image (577 x 577) against `cat` of its text;

@@ -57,7 +57,10 @@ inline std::string wrapped(const std::string& program) {
            target_program(program);
 }
 
-inline const std::string TOOL = wrapped(TIVRANO_PATH);
+// The tool the tests run: the one built, or TIVRANO_TOOL when set (its twin for valgrind).
+inline const std::string TOOL_PATH =
+    std::getenv("TIVRANO_TOOL") != nullptr ? std::getenv("TIVRANO_TOOL") : TIVRANO_PATH;
+inline const std::string TOOL = wrapped(TOOL_PATH);
 
 struct Run {
     int status; // exit status; 128 + the signal that ended sh; 124 if the time limit ended it
