@@ -299,6 +299,12 @@ Bytes prefix(const Bytes& bytes, std::size_t size) {
     return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)};
 }
 
+// The bytes with the one at `at` set to `value`.
+Bytes with_byte(Bytes bytes, std::size_t at, std::uint8_t value) {
+    bytes.at(at) = value;
+    return bytes;
+}
+
 // Two frames whose LZW data, after the minimum code size 2, is these bytes.
 Bytes with_lzw(const Bytes& data) {
     Bytes bytes = prefix(two_frames(), 44);
@@ -310,7 +316,6 @@ Bytes with_lzw(const Bytes& data) {
 
 TEST(Gif, Refusals) {
     const Bytes good = two_frames();
-    Bytes min_code_size = good;
     struct Row {
         const char* what;
         Bytes gif;
@@ -324,12 +329,7 @@ TEST(Gif, Refusals) {
         {"the screen descriptor cut", prefix(good, 10), DecodeStatus::cut_short},
         {"the colour table cut", prefix(good, 20), DecodeStatus::cut_short},
         {"cut before the first image", prefix(good, 25), DecodeStatus::cut_short},
-        {"no frames before the trailer",
-         [&] {
-             Bytes b = prefix(good, 25);
-             b.push_back(0x3B);
-             return b;
-         }(),
+        {"no frames before the trailer", with_byte(prefix(good, 26), 25, 0x3B),
          DecodeStatus::broken, "no frames"},
         {"the extension cut", prefix(good, 30), DecodeStatus::cut_short},
         {"the image descriptor cut", prefix(good, 38), DecodeStatus::cut_short},
@@ -342,20 +342,8 @@ TEST(Gif, Refusals) {
         // Clear, 1, then 7 where the next entry is 6.
         {"a code past the table", with_lzw({4 | 1 << 3 | 3 << 6, 1}), DecodeStatus::broken,
          "past the table"},
-        {"minimum code size 0",
-         [&] {
-             Bytes b = good;
-             b[43] = 0;
-             return b;
-         }(),
-         DecodeStatus::broken, "minimum code size"},
-        {"minimum code size 9",
-         [&] {
-             Bytes b = good;
-             b[43] = 9;
-             return b;
-         }(),
-         DecodeStatus::broken, "minimum code size"},
+        {"minimum code size 0", with_byte(good, 43, 0), DecodeStatus::broken, "minimum code size"},
+        {"minimum code size 9", with_byte(good, 43, 9), DecodeStatus::broken, "minimum code size"},
         {"a side over the limit",
          good,
          DecodeStatus::too_large,
