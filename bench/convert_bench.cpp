@@ -32,7 +32,7 @@ bool count_bytes(void* context, const char* bytes, std::size_t size) {
 void convert(benchmark::State& state) {
     const auto side = static_cast<std::int32_t>(state.range(0));
     const auto file = random_bmp(side, side);
-    tivrano::TextOptions options;
+    tivrano::ArrayOptions options;
     if (state.range(1) == 1) {
         options.layout.columns = true;
         options.layout.serpentine = true;

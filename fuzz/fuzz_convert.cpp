@@ -107,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Any wiring and channel order reads the same pixels, each once: the values come in
     // another order, so their sum stays. The file's length picks the layout.
-    tivrano::TextOptions options;
+    tivrano::ArrayOptions options;
     options.layout.start = static_cast<tivrano::Corner>(size % 4);
     options.layout.columns = size / 4 % 2 == 1;
     options.layout.serpentine = size / 8 % 2 == 1;
@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // In every format the bytes --binary writes are the text's values, a 16-bit value's low
     // byte first, as many as the dimensions and the layout give.
     for (const tivrano::Format format : {tivrano::Format::rgb565, tivrano::Format::mono}) {
-        tivrano::TextOptions formatted = options;
+        tivrano::ArrayOptions formatted = options;
         formatted.format = format;
         formatted.swap_bytes = size / 32 % 2 == 1;
         formatted.threshold = static_cast<std::uint8_t>(1 + size % 255);

@@ -82,21 +82,24 @@ function tivranoConverter(post) {
   }
 
   // What the tool makes of these frames under these options, from the tool itself: the
-  // dimensions, the format and a frame's bytes in it, where each LED lies, and each frame's
-  // LEDs as they light, what the array holds for them, and its delay (LEDs and places only up
-  // to `maxDrawn` LEDs); null for what it refuses.
+  // dimensions, the format and a frame's bytes in it, whether the files make an animation, where
+  // each LED lies, and each frame's LEDs as they light, what the array holds for them, and its
+  // delay (LEDs and places only up to `maxDrawn` LEDs); null for what it refuses.
   function previewOf(args, maxDrawn) {
     const bytes = new TextEncoder().encode(args.map((a) => a + "\0").join(""));
-    const at = module.ccall("tivrano_preview", "number", ["array", "number"], [bytes, bytes.length]);
-    if (!at) return null;
+    if (!module.ccall("tivrano_preview", "number", ["array", "number"], [bytes, bytes.length]))
+      return null;
+    const value = (name) => module.ccall("tivrano_preview_value", "number", ["string"], [name]);
     const [width, height, count, format, frameBytes, places, shown, held, delays] =
-      module.HEAP32.subarray(at >> 2, (at >> 2) + 9);
+      ["width", "height", "frames", "format", "frame_bytes", "places", "shown", "held", "delays"]
+        .map(value);
     const leds = width * height;
     const drawn = leds <= maxDrawn;
     return {
       width, height, count, frameBytes,
+      animation: value("animation") === 1,
       format: ["grb", "rgb565", "mono"][format],
-      order: new TextDecoder("latin1").decode(module.HEAPU8.subarray(at + 36, at + 39)),
+      order: module.ccall("tivrano_preview_order", "string", [], []),
       places: drawn ? module.HEAP32.slice(places >> 2, (places >> 2) + leds) : null,
       shown: drawn ? module.HEAPU8.slice(shown, shown + 3 * leds * count) : null,
       held: drawn && format !== 0 ? module.HEAPU16.slice(held >> 1, (held >> 1) + leds * count) : null,
@@ -108,8 +111,8 @@ function tivranoConverter(post) {
     let args = argumentsOf(inputs, options);
     let shown = preview ? previewOf(args, maxDrawn) : null;
     const call = { ...options };
-    // One file, a GIF, with a name: an animation, and so with a header, when it has frames.
-    if (headerWhenAnimated && shown && shown.count > 1) {
+    // An animation, as the tool takes the files, comes with its header.
+    if (headerWhenAnimated && shown && shown.animation) {
       call.header = headerWhenAnimated;
       args = argumentsOf(inputs, call);
     }

@@ -217,7 +217,7 @@
   async function inputsOf(file) {
     const bytes = new Uint8Array(await file.arrayBuffer());
     if (isBmp(bytes) || isPng(bytes) || isGif(bytes))
-      return { inputs: [{ name: file.name, bytes }], delays: [], gif: isGif(bytes), note: "" };
+      return { inputs: [{ name: file.name, bytes }], delays: [], note: "" };
     if (canvasAltered === null) canvasAltered = !(await canvasIsTrue());
     if (canvasAltered)
       throw new Error("this browser changes what pages read from a canvas (a privacy setting does " +
@@ -364,19 +364,15 @@
     const made = [];
     const byBrowser = (list) => list.filter((d) => d.browser)
       .map((d) => d.file.name + ": " + d.note).join("\n");
-    const animated = decoded.length === 1 && decoded[0].inputs.length > 1;
-    if (options.name && decoded.length && (decoded.length > 1 || animated || options.pack ||
-                                           decoded[0].gif)) {
+    if (options.name && decoded.length) {
       const inputs = decoded.flatMap((d) => d.inputs);
       const delays = decoded.flatMap((d) => d.delays);
       const call = { ...options };
       if (!call["delay-ms"] && delays.length === inputs.length) call["delay-ms"] = delays.join(",");
-      const header = "/out/" + options.name + ".h";
-      // One GIF is an animation when it has frames, which the converter finds out.
-      if (decoded.length > 1 || animated || options.pack) call.header = header;
-      const one = call.header ? {} : { headerWhenAnimated: header };
+      // Whether the files make an animation, and so come with a header, the tool says.
       const result = await ask({ kind: "convert", inputs, options: call, preview: true,
-                                 maxDrawn: MAX_DRAWN, ...one }, progress);
+                                 maxDrawn: MAX_DRAWN,
+                                 headerWhenAnimated: "/out/" + options.name + ".h" }, progress);
       made.push({ title: options.name, ...result, inputs, byBrowser: byBrowser(decoded) });
     } else {
       for (const d of decoded) {

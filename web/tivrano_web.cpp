@@ -16,7 +16,7 @@
 
 #include "formats.hpp"
 #include "frames.hpp"
-#include "image.hpp"
+#include "intake.hpp"
 #include "options.hpp"
 #include "request.hpp"
 #include "tivrano.hpp"
@@ -108,98 +108,58 @@ bool discard(void*, const char*, std::size_t) {
     return true;
 }
 
-// The preview of the files of `argv` under its options, as the page reads it from memory: the
-// dimensions, the frames' count, the format, and where the LEDs, their colours, the values the
-// array holds for them and the delays lie.
-struct Preview {
-    std::int32_t width;
-    std::int32_t height;
-    std::int32_t frames;
-    std::int32_t format;      // as Format: 0 grb, 1 rgb565, 2 mono
-    std::int32_t frame_bytes; // the bytes of a frame's array
-    std::uint32_t places;     // an int32 a LED: where LED k lies, y * width + x from the top left
-    std::uint32_t shown;  // each frame's LEDs in strip order, red, green, blue each, as they light
-    std::uint32_t held;   // rgb565 and mono: each frame's LEDs in strip order, a uint16 each, the
-                          // value as the text writes it, or the bit
-    std::uint32_t delays; // a uint16 a frame, in milliseconds
-    char order[4];        // the order of grb's values, or of rgb565's from the top bits: "GRB", ...
-};
-
+// The preview of the files of a call under its options: the frames, where each LED lies, each
+// frame's LEDs in strip order as they light (red, green, blue each), and for rgb565 and mono
+// what the array holds for each (a uint16: the value as the text writes it, or the bit).
 struct Shown {
     Frames frames;
-    std::vector<std::int32_t> places;
+    std::vector<std::int32_t> places; // where LED k lies, y * width + x from the top left
     std::vector<std::uint8_t> shown;
     std::vector<std::uint16_t> held;
-    Preview preview{};
+    Format format = Format::grb;
+    std::int32_t frame_bytes = 0; // the bytes of a frame's array
+    bool animation = false;       // the files make an animation, as the command line takes them
+    char order[4] = "GRB";        // the order of grb's values, or of rgb565's from the top bits
 };
 
-// Adds a BMP's values to the frames, shown for `delay_ms`; false for one that is refused, or does
-// not match the frames before it.
-bool add_frame(std::span<const std::uint8_t> bmp, std::uint16_t delay_ms, const Layout& layout,
-               Frames& frames) {
-    const BmpHeader header = read_bmp_header(bmp);
-    const bool first = frames.values.empty();
-    if (header.verdict != Verdict::accepted || pixel_count(header) == 0 ||
-        (!first && (*header.width != frames.width || *header.height != frames.height))) {
-        return false;
-    }
-    frames.width = *header.width;
-    frames.height = *header.height;
-    append_values(header, bmp, layout, frames.values);
-    frames.delay_ms.push_back(delay_ms);
-    return true;
-}
+Shown shown;
 
-// A PNG's or GIF's frames, decoded as the command line decodes them: every frame of an animation,
-// with its own delay, or the first alone when the request names no animation or asks for the
-// first frame.
-bool add_decoded(std::span<const std::uint8_t> bytes, ImageFormat format, const Request& request,
-                 Frames& frames) {
-    const DecodedImage image = format == ImageFormat::png ? decode_png(bytes, request.background)
-                                                          : decode_gif(bytes, request.background);
-    if (image.status != DecodeStatus::decoded) {
-        return false;
-    }
-    const bool animated =
-        image.frames.size() > 1 && !request.text.name.empty() && !request.first_frame;
-    const std::size_t count = animated ? image.frames.size() : 1;
-    for (std::size_t k = 0; k < count; ++k) {
-        if (!add_frame(bmp_of(image.width, image.height, image.frames[k].rgb),
-                       delay_of(image, image.frames[k]), request.text.layout, frames)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Loads the files as the frames; false for one that is refused, or does not match the frames
-// before it.
-bool load_frames(std::span<char* const> paths, const Request& request, Frames& frames) {
+// Takes the files in as the command line does, and adds their frames to `frames`: each file's
+// first, or of an animation every frame (but with --first-frame); false for a file that is
+// refused, or a frame that cannot join those before it. `animation` gets whether the files make
+// one.
+bool load_frames(std::span<char* const> paths, const Request& request, Frames& frames,
+                 bool& animation) {
     std::vector<std::uint8_t> bytes;
+    animation = makes_animation(request, paths.size());
     for (const char* path : paths) {
         if (!read_file(path, bytes)) {
             return false;
         }
-        const ImageFormat format = image_format(bytes);
-        if (format == ImageFormat::png || format == ImageFormat::gif
-                ? !add_decoded(bytes, format, request, frames)
-                : !add_frame(bytes, DEFAULT_DELAY_MS, request.text.layout, frames)) {
+        const Taken taken = take(bytes, request.background);
+        if (!taken.taken() ||
+            (!taken.is_decoded() && request.strict && !is_plain_bmp(taken.header))) {
             return false;
+        }
+        animation = animation || (paths.size() == 1 && animated_file(request, taken.frame_count()));
+        const std::size_t count = animation && !request.first_frame ? taken.frame_count() : 1;
+        for (std::size_t k = 0; k < count; ++k) {
+            if (frame_problem(frames, taken.width(), taken.height()) != FrameProblem::none) {
+                return false;
+            }
+            add_frame(taken.pixels(k, bytes), taken.delay_ms(k), request.array.layout, frames);
         }
     }
     return !frames.values.empty();
 }
 
-// Where each LED lies, y * width + x from the top left: its pixel's offset in a file of these
-// dimensions, from the strip's walk, back to its place in the picture.
+// Where each LED lies, y * width + x from the top left, from the strip's walk over an image of
+// these dimensions, 3 bytes a pixel, top row first.
 std::vector<std::int32_t> led_places(const Layout& layout, std::int32_t width,
                                      std::int32_t height) {
     std::vector<std::int32_t> places;
-    const auto stride = static_cast<std::int64_t>(line_size(width));
-    walk_strip(plan_strip(layout, width, height), [&](std::int64_t offset) {
-        const std::int64_t at = offset - PIXEL_DATA_OFFSET;
-        const std::int64_t y = height - 1 - at / stride;
-        places.push_back(static_cast<std::int32_t>(y * width + at % stride / 3));
+    walk_strip(plan_strip(layout, rgb_pixels(width, height, {})), [&](std::int64_t offset) {
+        places.push_back(static_cast<std::int32_t>(offset / 3));
     });
     return places;
 }
@@ -213,7 +173,7 @@ std::uint8_t widened(unsigned field, unsigned bits) {
 // and blue, and for rgb565 and mono what the array holds for it, from the tool's own encoding of
 // the LED alone. A panel takes an rgb565 value with its bytes unswapped, its fields widened to
 // 8 bits; a lit bit is white.
-void light(const TextOptions& options, const Frames& frames, Shown& shown) {
+void light(const ArrayOptions& options, const Frames& frames, Shown& shown) {
     const Encoder encoder = make_encoder(options);
     Encoder unswapped = encoder;
     unswapped.swap_bytes = false;
@@ -266,12 +226,12 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* tivrano_options() {
 }
 
 // The preview of a conversion: `arguments` are those the page gives the tool, options then
-// files, each ended by a zero byte, `size` bytes in all. The files are read as the frames of an
-// animation, their values laid along the strip, coloured and encoded as the tool does. Returns
-// the Preview, which lives until the next call, or 0 for what the tool would refuse.
-extern "C" EMSCRIPTEN_KEEPALIVE const Preview* tivrano_preview(const char* arguments,
-                                                               std::int32_t size) {
-    static Shown shown;
+// files, each ended by a zero byte, `size` bytes in all. The files are taken in as the command
+// line takes them, their values laid along the strip, coloured and encoded as the tool does.
+// Returns 1, the preview then read through tivrano_preview_value and tivrano_preview_order
+// until the next call, or 0 for what the tool would refuse.
+extern "C" EMSCRIPTEN_KEEPALIVE std::int32_t tivrano_preview(const char* arguments,
+                                                             std::int32_t size) {
     shown = {};
     std::vector<std::string> words{"tivrano", ""};
     for (std::int32_t k = 0; k < size; ++k) {
@@ -288,32 +248,56 @@ extern "C" EMSCRIPTEN_KEEPALIVE const Preview* tivrano_preview(const char* argum
     Request request;
     const int argc = static_cast<int>(words.size());
     if (take_options(argc, argv.data(), Sink{discard, nullptr}, request) != 0) {
-        return nullptr;
+        return 0;
     }
-    const Layout& layout = request.text.layout;
+    const Layout& layout = request.array.layout;
     Frames& frames = shown.frames;
     if (!load_frames({argv.data() + optind, static_cast<std::size_t>(argc - optind)}, request,
-                     frames) ||
+                     frames, shown.animation) ||
         !assign_delays(request.delay_ms, frames)) {
-        return nullptr;
+        return 0;
     }
-    if (!is_neutral(request.text.colour) &&
-        !colour_frames(request.text.colour, layout, frames).met) {
-        return nullptr;
+    if (!is_neutral(request.array.colour) &&
+        !colour_frames(request.array.colour, layout, frames).met) {
+        return 0;
     }
     shown.places = led_places(layout, frames.width, frames.height);
-    light(request.text, frames, shown);
-    Preview& preview = shown.preview;
-    preview.width = frames.width;
-    preview.height = frames.height;
-    preview.frames = static_cast<std::int32_t>(frames.count());
-    preview.format = static_cast<std::int32_t>(request.text.format);
-    preview.frame_bytes =
-        static_cast<std::int32_t>(image_bytes(request.text, frames.width, frames.height));
-    preview.places = address(shown.places.data());
-    preview.shown = address(shown.shown.data());
-    preview.held = address(shown.held.data());
-    preview.delays = address(frames.delay_ms.data());
-    std::copy(layout.order_name, layout.order_name + 4, preview.order);
-    return &preview;
+    light(request.array, frames, shown);
+    shown.format = request.array.format;
+    shown.frame_bytes =
+        static_cast<std::int32_t>(image_bytes(request.array, frames.width, frames.height));
+    std::copy(layout.order_name, layout.order_name + 4, shown.order);
+    return 1;
+}
+
+// A figure of the preview by its name: width, height, frames, animation (1 or 0), format (0 grb,
+// 1 rgb565, 2 mono), frame_bytes; or where an array of it lies in memory: places (an int32 a
+// LED), shown (3 bytes a LED a frame), held (a uint16 a LED a frame), delays (a uint16 a frame,
+// in milliseconds). 0 for any other name.
+extern "C" EMSCRIPTEN_KEEPALIVE std::uint32_t tivrano_preview_value(const char* name) {
+    const std::string_view field(name);
+    const Frames& frames = shown.frames;
+    const std::pair<std::string_view, std::uint32_t> values[] = {
+        {"width", static_cast<std::uint32_t>(frames.width)},
+        {"height", static_cast<std::uint32_t>(frames.height)},
+        {"frames", static_cast<std::uint32_t>(frames.count())},
+        {"animation", shown.animation ? 1 : 0},
+        {"format", static_cast<std::uint32_t>(shown.format)},
+        {"frame_bytes", static_cast<std::uint32_t>(shown.frame_bytes)},
+        {"places", address(shown.places.data())},
+        {"shown", address(shown.shown.data())},
+        {"held", address(shown.held.data())},
+        {"delays", address(frames.delay_ms.data())},
+    };
+    for (const auto& [known, value] : values) {
+        if (field == known) {
+            return value;
+        }
+    }
+    return 0;
+}
+
+// The order of grb's values, or of rgb565's from the top bits: "GRB", "RGB", ...
+extern "C" EMSCRIPTEN_KEEPALIVE const char* tivrano_preview_order() {
+    return shown.order;
 }

@@ -12,79 +12,88 @@
 
 #include <getopt.h>
 
+#include "animate.hpp"
 #include "explain.hpp"
 #include "formats.hpp"
+#include "intake.hpp"
 #include "messages.hpp"
 #include "options.hpp"
 #include "platform.hpp"
 #include "request.hpp"
+#include "shell.hpp"
 #include "tivrano.hpp"
 
 namespace tivrano {
 namespace {
 
 constexpr std::string_view VERSION = "tivrano " TIVRANO_VERSION "\n";
-// Converts one BMP in memory: its text to standard output or the file of -o. A file that is
-// refused gets its message on standard output, never in the output file; so does one --strict
-// refuses, and one over --max-bytes.
-int convert_bytes(const char* name, std::span<const std::uint8_t> bytes, const Request& request,
-                  Outputs& outputs) {
-    const Sink standard{write_to, &outputs.standard};
-    const BmpHeader header = read_bmp_header(bytes);
-    const bool accepted = header.verdict == Verdict::accepted;
+
+// Converts one image taken in: a BMP straight from its bytes, a decoded image's first frame. Its
+// text goes to standard output or the file of -o. A file that is refused gets its message on
+// standard output, never in the output file; so does one --strict refuses, and one over
+// --max-bytes.
+int convert_image_file(const char* name, const Taken& taken, std::span<const std::uint8_t> bytes,
+                       const Request& request, Outputs& outputs) {
+    const Sink standard = sink_of(outputs.standard);
+    const bool bmp = !taken.is_decoded();
+    const BmpHeader& header = taken.header;
+    const std::uint64_t leds = bmp ? pixel_count(header)
+                                   : static_cast<std::uint64_t>(taken.width()) *
+                                         static_cast<std::uint64_t>(taken.height());
+    const bool accepted = taken.taken();
     const std::uint64_t stored =
-        pixel_count(header) == 0 ? 0 : image_bytes(request.text, *header.width, *header.height);
+        accepted && leds != 0 ? image_bytes(request.array, taken.width(), taken.height()) : 0;
+    const auto write = [&](Sink sink) {
+        return bmp ? convert_bmp(header, bytes, sink, request.array)
+                   : convert_image(taken.pixels(0, bytes), sink, request.array);
+    };
     int result = FAILED;
-    if (accepted && request.strict && !is_plain_bmp(header)) {
+    if (accepted && bmp && request.strict && !is_plain_bmp(header)) {
         result = refuse(standard, NOT_STRICT);
     } else if (accepted && request.max_bytes && stored > *request.max_bytes) {
         result = refuse(standard, OVER_MAX_BYTES);
         say("tivrano: %s: %llu bytes stored, more than --max-bytes=%llu allows%s", name,
             static_cast<unsigned long long>(stored),
             static_cast<unsigned long long>(*request.max_bytes),
-            request.text.format == Format::grb && !request.text.binary
+            request.array.format == Format::grb && !request.array.binary
                 ? "; --name with --pack may store fewer"
                 : "");
-    } else if (!accepted || !within_reach(pixel_count(header), request.text.colour)) {
-        result = convert_bmp(header, bytes, standard, request.text);
+    } else if (!accepted || !within_reach(leds, request.array.colour)) {
+        result = write(standard); // its message alone
     } else {
-        result = deliver(standard, request.output_path, outputs.file,
-                         [&](Sink sink) { return convert_bmp(header, bytes, sink, request.text); });
+        result = deliver(standard, request.output_path, outputs.file, write);
     }
-    explain(name, bytes, header, request.strict, request.text.colour);
+    if (bmp) {
+        explain(name, bytes, header, request.strict, request.array.colour);
+    } else if (!within_reach(leds, request.array.colour)) {
+        explain_current(name, leds, request.array.colour);
+    }
     return result;
 }
 
-// A PNG or GIF: its image converted as a BMP of its pixels would be. An animated GIF with a
-// name is an animation; without one, or with --first-frame, its first frame is converted.
-int convert_decoded(const char* name, std::span<const std::uint8_t> bytes, ImageFormat format,
-                    const Request& request, Outputs& outputs) {
-    DecodedImage image;
-    if (decode_input(name, bytes, format, request, {write_to, &outputs.standard}, image) != 0) {
-        return FAILED;
-    }
-    if (image.frames.size() > 1 && !request.text.name.empty() && !request.first_frame) {
-        return convert_animation(name, image, request, outputs);
-    }
-    if (image.frames.size() > 1 && !request.first_frame) {
-        say("tivrano: %s: an animated GIF of %zu frames: the first is converted; with --name, "
-            "all of them are, as an animation",
-            name, image.frames.size());
-    }
-    const std::vector<std::uint8_t> bmp = bmp_of(image.width, image.height, image.frames[0].rgb);
-    return convert_bytes(name, bmp, request, outputs);
-}
-
+// One file: an image, or a GIF of several frames with a name, an animation; an animated GIF
+// without a name converts its first frame, and standard error says so.
 int convert_file(const char* path, const char* name, const Request& request, Outputs& outputs) {
+    const Sink standard = sink_of(outputs.standard);
     Line cut_short;
     platform::Input input;
-    if (load_input(path, {write_to, &outputs.standard}, name, cut_short, input) != 0) {
+    if (load_input(path, standard, name, cut_short, input) != 0) {
         return FAILED;
     }
-    const ImageFormat format = image_format(input.bytes);
-    const int result = format == ImageFormat::png || format == ImageFormat::gif
-                           ? convert_decoded(name, input.bytes, format, request, outputs)
-                           : convert_bytes(name, input.bytes, request, outputs);
+    const Taken taken = take(input.bytes, request.background);
+    int result = FAILED;
+    if (taken.is_decoded() && !taken.taken()) {
+        result = refuse(standard, decode_failure(name, taken));
+    } else if (animated_file(request, taken.frame_count())) {
+        result = convert_animation(name, taken, input.bytes, request, outputs);
+    } else {
+        if (taken.frame_count() > 1 && !request.first_frame) {
+            say("tivrano: %s: an animated GIF of %zu frames: the first is converted; with --name, "
+                "all of them are, as an animation",
+                name, taken.frame_count());
+        }
+        result = convert_image_file(name, taken, input.bytes, request, outputs);
+    }
     platform::release(input);
     return result;
 }
@@ -102,60 +111,13 @@ int refuse_arguments(Sink sink, int count) {
     return refused;
 }
 
-} // namespace
-
-bool write_to(void* context, const char* bytes, std::size_t size) {
-    auto& output = *static_cast<Output*>(context);
-    if (output.error != 0) {
-        return false;
-    }
-    return output.file != nullptr ? platform::write_file(*output.file, bytes, size, output.error)
-                                  : platform::write_stdout(bytes, size, output.error);
-}
-
-int refuse(Sink sink, std::string_view message) {
-    sink.write(sink.context, message.data(), message.size());
-    return FAILED;
-}
-
-int load_input(const char* path, Sink standard, const char* name, Line& cut_short,
-               platform::Input& input) {
-    cut_short = line_of("tivrano: %s: the file was cut short by another program while it was "
-                        "converted",
-                        name);
-    const platform::Loaded loaded =
-        platform::load(path, {READ_FAILED, {cut_short.text, cut_short.size}}, input);
-    if (loaded == platform::Loaded::bytes) {
-        return 0;
-    }
-    Line reason;
-    const int refused = refuse(standard, load_failure(name, loaded, input, reason));
-    platform::write_error({reason.text, reason.size});
-    return refused;
-}
-
-int refuse_option(Sink sink, std::string_view option, std::string_view problem) {
-    const int refused = refuse(sink, USAGE);
-    const int size = static_cast<int>(option.size());
-    if (!problem.empty()) {
-        say("tivrano: %.*s: %.*s; see tivrano --help", size, option.data(),
-            static_cast<int>(problem.size()), problem.data());
-    } else {
-        say("tivrano: %.*s: no such option; a file of that name is ./%.*s; see tivrano --help",
-            size, option.data(), size, option.data());
-    }
-    return refused;
-}
-
-namespace {
-
 int print(Sink sink, std::string_view text) {
     return sink.write(sink.context, text.data(), text.size()) ? 0 : FAILED;
 }
 
 // Bytes are never written to a terminal, standard output or the file of -o.
 int refuse_terminal(Sink standard, const Request& request) {
-    if (!request.text.binary || !platform::is_terminal(request.output_path)) {
+    if (!request.array.binary || !platform::is_terminal(request.output_path)) {
         return 0;
     }
     return refuse_option(standard, "--binary",
@@ -166,7 +128,7 @@ int refuse_terminal(Sink standard, const Request& request) {
 }
 
 int dispatch(int argc, char** argv, Outputs& outputs) {
-    const Sink standard{write_to, &outputs.standard};
+    const Sink standard = sink_of(outputs.standard);
     const std::string_view only = argc == 2 ? argv[1] : "";
     if (only == "--help" || only == "-h" || platform::is_help_alias(only)) {
         return print_help(standard);
@@ -181,16 +143,12 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
     if (request.check) {
         return 0; // the files and how they go together are the caller's
     }
-    // Several files with a name are the frames of an animation, and so is one with --pack,
-    // --delay-ms or --header: an animation of one frame.
     const int files = argc - optind;
-    const bool animated =
-        request.pack || request.delay_given != nullptr || request.header_path != nullptr;
-    const bool animation = !request.text.name.empty() && (files > 1 || animated);
+    const bool animation = makes_animation(request, static_cast<std::size_t>(std::max(files, 0)));
     if (files < 1 || (files > 1 && !animation)) {
         return refuse_arguments(standard, files);
     }
-    if (request.pack && request.text.name.empty()) {
+    if (request.pack && !animation) {
         return refuse_option(standard, "--pack", "it needs --name, the animation's name");
     }
     if (refuse_terminal(standard, request) != 0) {

@@ -21,9 +21,6 @@ Phrase what_it_is(std::span<const std::uint8_t> bytes) {
         const char* what;
     };
     static constexpr Magic MAGIC[] = {
-        {"\x89PNG\r\n\x1a\n", "it starts like a PNG image"},
-        {"GIF87a", "it starts like a GIF image"},
-        {"GIF89a", "it starts like a GIF image"},
         {"\xff\xd8\xff", "it starts like a JPEG image"},
         {{"II*\0", 4}, "it starts like a TIFF image"},
         {{"MM\0*", 4}, "it starts like a TIFF image"},
@@ -106,8 +103,8 @@ void warn_about_header(const char* name, const BmpHeader& header) {
             static_cast<long>(*header.width), static_cast<long>(*header.height), EMPTY_ARRAY);
     }
     if (hint) {
-        say("tivrano: hint: magick in.png -type TrueColor BMP3:out.bmp (or convert, in "
-            "ImageMagick 6) makes a plain 24-bit BMP; %.*s has more ways",
+        say("tivrano: hint: an image saved as PNG is read as it is, whatever its kind; %.*s "
+            "has more",
             static_cast<int>(platform::MORE_HELP.size()), platform::MORE_HELP.data());
     }
 }
@@ -169,6 +166,51 @@ std::string_view load_failure(const char* name, platform::Loaded loaded,
     }
     line = line_of("tivrano: %s: cannot read: %s", name, platform::error_text(input.error));
     return READ_FAILED;
+}
+
+std::string_view decode_failure(const char* name, const Taken& taken) {
+    const bool png = taken.format == ImageFormat::png;
+    say("tivrano: %s: %s", name, taken.decoded.reason.c_str());
+    switch (taken.decoded.status) {
+    case DecodeStatus::cut_short:
+        return png ? "PNG file truncated!\n" : "GIF file truncated!\n";
+    case DecodeStatus::too_large:
+        return png ? "PNG image too large!\n" : "GIF image too large!\n";
+    default:
+        return png ? "PNG file broken!\n" : "GIF file broken!\n";
+    }
+}
+
+void explain_frame(const char* name, FrameProblem problem, const Taken& taken,
+                   const Frames& frames) {
+    const auto width = static_cast<long>(taken.width());
+    const auto height = static_cast<long>(taken.height());
+    switch (problem) {
+    case FrameProblem::no_pixels:
+        say("tivrano: %s: %ld x %ld pixels: no pixels, which a frame of an animation needs", name,
+            width, height);
+        break;
+    case FrameProblem::too_many_leds:
+        say("tivrano: %s: %ld x %ld pixels, more LEDs than the %llu a frame of an animation holds",
+            name, width, height, static_cast<unsigned long long>(MAX_FRAME_LEDS));
+        break;
+    case FrameProblem::other_size:
+        say("tivrano: %s: %ld x %ld pixels, the frames before it %ld x %ld; every frame needs the "
+            "same size",
+            name, width, height, static_cast<long>(frames.width), static_cast<long>(frames.height));
+        break;
+    case FrameProblem::too_many_frames:
+        say("tivrano: %s: a frame past the %llu an animation holds", name,
+            static_cast<unsigned long long>(MAX_FRAMES));
+        break;
+    case FrameProblem::too_many_values:
+        say("tivrano: %s: %ld x %ld pixels; with the frames before it, more than the %llu bytes of "
+            "values an animation holds",
+            name, width, height, static_cast<unsigned long long>(MAX_ANIMATION_VALUES));
+        break;
+    case FrameProblem::none:
+        break;
+    }
 }
 
 void explain_current(const char* name, std::uint64_t leds, const Colour& colour) {

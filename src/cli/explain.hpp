@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "frames.hpp"
+#include "intake.hpp"
 #include "messages.hpp"
 #include "platform.hpp"
 #include "tivrano.hpp"
@@ -23,6 +25,13 @@ inline constexpr std::string_view READ_FAILED = "BMP file could not be read!\n";
 // line that says why.
 std::string_view load_failure(const char* name, platform::Loaded loaded,
                               const platform::Input& input, Line& line);
+
+// Says why a PNG or GIF could not be decoded, and returns the message standard output gets.
+std::string_view decode_failure(const char* name, const Taken& taken);
+
+// Says why a frame cannot join an animation's frames before it.
+void explain_frame(const char* name, FrameProblem problem, const Taken& taken,
+                   const Frames& frames);
 
 // Says that `leds` LEDs draw more than the limit even when dark, by the model.
 void explain_current(const char* name, std::uint64_t leds, const Colour& colour);

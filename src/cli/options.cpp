@@ -30,7 +30,7 @@ constexpr NumberText BRIGHTNESS_UNSET = whole_text(DEFAULT_COLOUR.brightness);
 constexpr NumberText LED_CURRENT_UNSET =
     NumberText{}.thousandths(std::span<const std::uint32_t>(DEFAULT_COLOUR.led_current_ua));
 constexpr NumberText DELAY_UNSET = whole_text(DEFAULT_DELAY_MS);
-constexpr TextOptions DEFAULT_TEXT{};
+constexpr ArrayOptions DEFAULT_TEXT{};
 constexpr NumberText THRESHOLD_UNSET = whole_text(DEFAULT_TEXT.threshold);
 
 // In --help, "{unset}" in an option's help stands for the option's `unset`.
@@ -243,7 +243,7 @@ bool parse_colour(std::string_view text, Rgb& colour) {
 // it, or nullptr.
 const char* take_option(int option, const char* value, Request& request) {
     const char* const text = value != nullptr ? value : "";
-    Layout& layout = request.text.layout;
+    Layout& layout = request.array.layout;
     switch (option) {
     case OPT_OUTPUT:
         request.output_path = text;
@@ -253,20 +253,20 @@ const char* take_option(int option, const char* value, Request& request) {
         return set_order(layout, text) ? nullptr
                                        : "the order is one of grb, rgb, brg, bgr, rbg and gbr";
     case OPT_FORMAT:
-        return set_format(request.text.format, text) ? nullptr
-                                                     : "the format is one of grb, rgb565 and mono";
+        return set_format(request.array.format, text) ? nullptr
+                                                      : "the format is one of grb, rgb565 and mono";
     case OPT_SWAP_BYTES:
-        request.text.swap_bytes = true;
+        request.array.swap_bytes = true;
         return nullptr;
     case OPT_THRESHOLD:
         request.threshold_given = text;
         if (const auto threshold = decimal(text, THRESHOLD_RANGE, 0)) {
-            request.text.threshold = static_cast<std::uint8_t>(*threshold);
+            request.array.threshold = static_cast<std::uint8_t>(*threshold);
             return nullptr;
         }
         return "the threshold is a whole number from 1 to 255";
     case OPT_BINARY:
-        request.text.binary = true;
+        request.array.binary = true;
         return nullptr;
     case OPT_START:
         return set_start(layout, text) ? nullptr
@@ -280,11 +280,11 @@ const char* take_option(int option, const char* value, Request& request) {
         return nullptr;
     case OPT_NAME: {
         const char* const problem = name_problem(text);
-        request.text.name = problem == nullptr ? text : "";
+        request.array.name = problem == nullptr ? text : "";
         return problem;
     }
     case OPT_PROGMEM:
-        request.text.progmem = true;
+        request.array.progmem = true;
         return nullptr;
     case OPT_STRICT:
         request.strict = true;
@@ -293,7 +293,7 @@ const char* take_option(int option, const char* value, Request& request) {
     case OPT_BRIGHTNESS:
     case OPT_MAX_CURRENT:
     case OPT_LED_CURRENT:
-        return take_colour(option, text, request.text.colour);
+        return take_colour(option, text, request.array.colour);
     case OPT_DELAY_MS:
         request.delay_given = text;
         return parse_delays(text, request);
@@ -355,7 +355,7 @@ int refuse_given(Sink standard, const Request& request, const OptionInfo* option
 // Options right on their own that do not go together are refused as the one that does not
 // fit; rgb565 without an order takes rgb.
 int take_together(Sink standard, Request& request) {
-    TextOptions& text = request.text;
+    ArrayOptions& text = request.array;
     const std::string_view order = text.layout.order_name;
     const char* const format = format_name(text.format).data(); // ends in a 0
     const char* const other_format = text.format == Format::grb ? "grb (the default)" : format;
@@ -467,8 +467,7 @@ int print_help(Sink sink) {
             }
         }
     }
-    help += "\nA plain 24-bit BMP: magick in.png -type TrueColor BMP3:out.bmp (ImageMagick 7;\n"
-            "with ImageMagick 6, convert instead of magick).\n\n";
+    help += "\nPNG and GIF files are read as they are: save an image of another format as PNG.\n\n";
     help += platform::MORE_HELP;
     help += " tells more.\n";
     return sink.write(sink.context, help.data(), help.size()) ? 0 : FAILED;

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "request.hpp"
+#include "shell.hpp"
 
 namespace tivrano {
 

@@ -90,7 +90,7 @@ void put_array(text::Writer& out, std::string_view opening, std::string_view nam
 
 // A frame's array in the options' format; a strip line takes `bytes_a_line` of its bytes.
 void put_frame(text::Writer& out, std::string_view name, std::string_view placement,
-               std::span<const std::uint8_t> bytes, const TextOptions& options,
+               std::span<const std::uint8_t> bytes, const ArrayOptions& options,
                std::uint64_t bytes_a_line) {
     if (options.format == Format::grb) {
         put_array(out, text::ARRAY_TYPE, name, placement, bytes);
@@ -139,15 +139,15 @@ void put_declarations(text::Writer& out, const Storage& storage, std::string_vie
 
 // Each distinct frame an array of its own, and the table, the count, the size and the delays.
 void put_frames(text::Writer& out, const Frames& frames, const Storage& storage,
-                const TextOptions& options) {
+                const ArrayOptions& options) {
     const std::string_view name = options.name;
     const std::string_view placement = options.progmem ? " PROGMEM" : "";
     if (options.progmem) {
         put(out, text::PROGMEM_PROLOGUE);
     }
-    const StripPlan plan = plan_strip(options.layout, frames.width, frames.height);
-    const std::uint64_t bytes_a_line =
-        line_bytes(options.format, static_cast<std::uint64_t>(plan.length));
+    const std::uint64_t bytes_a_line = line_bytes(
+        options.format, static_cast<std::uint64_t>(
+                            strip_shape(options.layout, frames.width, frames.height).length));
     for (std::size_t k = 0; k < frames.count(); ++k) {
         const Name frame(name, "_", k);
         if (storage.same_as[k] == k) {
@@ -240,7 +240,7 @@ void put_object_limit(text::Writer& out, const Frames& frames, const Storage& st
 
 std::string summary(const Storage& storage, std::size_t count, Format format) {
     return "Animation: " + std::to_string(count) + (count == 1 ? " frame, " : " frames, ") +
-           std::to_string(storage.value_bytes) + " bytes as " + std::string(values_name(format)) +
+           std::to_string(storage.frames_bytes) + " bytes as " + std::string(values_name(format)) +
            ", " + std::to_string(storage.stored) + " bytes stored on an AVR, " +
            std::to_string(storage.stored + storage.wide_more) + " or more with 4-byte pointers" +
            (storage.packed ? ", packed\r\n" : "\r\n");
@@ -250,7 +250,7 @@ std::string summary(const Storage& storage, std::size_t count, Format format) {
 
 Storage store(const Frames& frames, bool packed) {
     Storage storage;
-    storage.value_bytes = frames.values.size();
+    storage.frames_bytes = frames.values.size();
     storage.leds =
         static_cast<std::uint64_t>(frames.width) * static_cast<std::uint64_t>(frames.height);
     const std::uint64_t count = frames.count();
@@ -287,7 +287,7 @@ Storage store(const Frames& frames, bool packed) {
     return storage;
 }
 
-int write_animation(const Frames& frames, const Storage& storage, const TextOptions& options,
+int write_animation(const Frames& frames, const Storage& storage, const ArrayOptions& options,
                     const ColourPlan* plan, Sink sink) {
     text::Writer out; // its buffer is left uninitialised: it is written before it is read
     out.sink = sink;
@@ -309,7 +309,7 @@ int write_animation(const Frames& frames, const Storage& storage, const TextOpti
     return out.failed ? -1 : 0;
 }
 
-int write_animation_header(const Storage& storage, const TextOptions& options, Sink sink) {
+int write_animation_header(const Storage& storage, const ArrayOptions& options, Sink sink) {
     text::Writer out; // its buffer is left uninitialised: it is written before it is read
     out.sink = sink;
     put_named(out, "/* The animation ", options.name,

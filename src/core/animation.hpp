@@ -17,8 +17,8 @@ namespace tivrano {
 struct Storage {
     std::optional<Packed> packed;
     std::vector<std::uint16_t> same_as;
-    std::uint64_t value_bytes = 0; // every frame's values, three bytes an LED
-    std::uint64_t leds = 0;        // a frame's
+    std::uint64_t frames_bytes = 0; // every frame's bytes in the format, alike frames too
+    std::uint64_t leds = 0;         // a frame's
     // The bytes every object of the text takes on an AVR: the distinct frames, or the palette
     // and the records, and the tables, the delays and the rest beside them.
     std::uint64_t stored = 0;
@@ -29,10 +29,10 @@ Storage store(const Frames& frames, bool packed);
 
 // The text of an animation named options.name, as convert_bmp writes one frame's; returns 0, or
 // -1 if the sink failed.
-int write_animation(const Frames& frames, const Storage& storage, const TextOptions& options,
+int write_animation(const Frames& frames, const Storage& storage, const ArrayOptions& options,
                     const ColourPlan* plan, Sink sink);
 
 // A header that declares what the text of write_animation defines.
-int write_animation_header(const Storage& storage, const TextOptions& options, Sink sink);
+int write_animation_header(const Storage& storage, const ArrayOptions& options, Sink sink);
 
 } // namespace tivrano

@@ -43,11 +43,12 @@ constexpr std::array<std::uint8_t, 256> IDENTITY = make_identity();
 constexpr std::string_view NO_SIGNATURE = "BM header not found!\r\n";
 constexpr std::string_view TRUNCATED = "BMP file truncated!\n";
 
-// One conversion's state: the file, the dimensions from its header, and `j`, the triples written
-// since the last line break, counted across strip lines.
+// One conversion's state: the pixels (none where a dimension is zero or less), the dimensions
+// the comment gives, and `j`, the triples written since the last line break, counted across
+// strip lines.
 struct Conversion {
-    std::span<const std::uint8_t> bmpdata;
-    const TextOptions* options = nullptr;
+    Pixels pixels;
+    const ArrayOptions* options = nullptr;
     std::int32_t width = 0;
     std::int32_t height = 0;
     const ColourPlan* colour = nullptr; // without colour options, none
@@ -82,30 +83,31 @@ std::uint64_t pixel_data_end(std::int32_t width, std::int32_t height) {
 // is zero or negative, as then no pixel is read.
 Histogram histogram(const Conversion& c) {
     Histogram counts{};
-    if (c.width <= 0 || c.height <= 0) {
-        return counts;
-    }
-    const std::uint64_t stride = line_size(c.width);
-    for (std::uint64_t row = 0; row < static_cast<std::uint64_t>(c.height); ++row) {
-        const std::uint8_t* pixel = c.bmpdata.data() + PIXEL_DATA_OFFSET + row * stride;
-        for (std::int32_t x = 0; x < c.width; ++x, pixel += BYTES_PER_PIXEL) {
-            ++counts[0][pixel[0]];
-            ++counts[1][pixel[1]];
-            ++counts[2][pixel[2]];
+    const Pixels& pixels = c.pixels;
+    std::int64_t row = pixels.top;
+    for (std::int32_t y = 0; y < pixels.height; ++y, row += pixels.row_step) {
+        const std::uint8_t* pixel = pixels.bytes.data() + row;
+        for (std::int32_t x = 0; x < pixels.width; ++x, pixel += BYTES_PER_PIXEL) {
+            ++counts[0][pixel[pixels.at[0]]];
+            ++counts[1][pixel[pixels.at[1]]];
+            ++counts[2][pixel[pixels.at[2]]];
         }
     }
     return counts;
 }
 
 // Accepts the file only if it carries the signature and holds every byte the conversion will
-// read, and takes its dimensions; otherwise writes the one message for it.
-int check_bmp_header(Conversion& c, const BmpHeader& header) {
+// read, and takes its dimensions and pixels; otherwise writes the one message for it.
+int check_bmp_header(Conversion& c, const BmpHeader& header, std::span<const std::uint8_t> bmp) {
     if (header.verdict != Verdict::accepted) {
         put(c.out, header.verdict == Verdict::no_signature ? NO_SIGNATURE : TRUNCATED);
         return -1;
     }
     c.width = *header.width;
     c.height = *header.height;
+    if (pixel_count(header) != 0) {
+        c.pixels = bmp_pixels(header, bmp);
+    }
     return 0;
 }
 
@@ -133,13 +135,14 @@ struct StripLine {
 // walk called it from two places: inlined into convert_bmp, the benchmark ran 5 to 10 % slower.
 [[gnu::noinline]] void convert_line(Conversion& c, const StripLine& line) {
     text::Writer& out = c.out;
-    const std::uint8_t* const bmp = c.bmpdata.data();
-    const std::size_t first_value = c.options->layout.channel[0];
-    const std::size_t second_value = c.options->layout.channel[1];
-    const std::size_t third_value = c.options->layout.channel[2];
-    const ValueSlot* const first_text = c.text[first_value];
-    const ValueSlot* const second_text = c.text[second_value];
-    const ValueSlot* const third_text = c.text[third_value];
+    const std::uint8_t* const bytes = c.pixels.bytes.data();
+    const std::uint8_t* const channel = c.options->layout.channel;
+    const std::size_t first_value = c.pixels.at[channel[0]];
+    const std::size_t second_value = c.pixels.at[channel[1]];
+    const std::size_t third_value = c.pixels.at[channel[2]];
+    const ValueSlot* const first_text = c.text[channel[0]];
+    const ValueSlot* const second_text = c.text[channel[1]];
+    const ValueSlot* const third_text = c.text[channel[2]];
     char* const end = out.buffer + OUTPUT_BUFFER_SIZE;
     char* pos = out.buffer + out.used;
     int j = c.j;
@@ -147,7 +150,7 @@ struct StripLine {
     const std::int64_t step = line.step;
     const std::int32_t count = line.count;
     const std::int64_t ahead = line.ahead;
-    const auto last = static_cast<std::int64_t>(c.bmpdata.size()) - 1;
+    const auto last = static_cast<std::int64_t>(c.pixels.bytes.size()) - 1;
     std::int64_t offset = line.first;
     for (std::int32_t i = 0; i < count; ++i, offset += step) {
         if (end - pos < text::PIXEL_ROOM) {
@@ -155,9 +158,9 @@ struct StripLine {
             text::flush(out);
             pos = out.buffer;
         }
-        const std::uint8_t* const data = bmp + offset;
-        // Kept inside the file, so that the address is one of its bytes.
-        prefetch(bmp + std::clamp<std::int64_t>(offset + ahead, 0, last));
+        const std::uint8_t* const data = bytes + offset;
+        // Kept inside the pixels' bytes, so that the address is one of them.
+        prefetch(bytes + std::clamp<std::int64_t>(offset + ahead, 0, last));
         std::memcpy(pos, first_text[data[first_value]].data(), text::VALUE_SLOT_SIZE);
         std::memcpy(pos + text::VALUE_TEXT_SIZE, second_text[data[second_value]].data(),
                     text::VALUE_SLOT_SIZE);
@@ -174,9 +177,9 @@ struct StripLine {
     c.j = j;
 }
 
-// Walks the strip over an image of positive dimensions, whose every pixel byte lies in the file.
-void convert_pixels(Conversion& c) {
-    const StripPlan plan = plan_strip(c.options->layout, c.width, c.height);
+// Walks the strip over an image of positive dimensions.
+void convert_grb(Conversion& c) {
+    const StripPlan plan = plan_strip(c.options->layout, c.pixels);
     // Along a column every pixel lies in another row, far from the last: a file just mapped is
     // not yet in the cache, and the processor fetches ahead only along a row. Each pixel asks
     // for the bytes of the next columns in the same row, which the strip reads soon after.
@@ -190,12 +193,12 @@ void convert_pixels(Conversion& c) {
     });
 }
 
-// Walks the strip over an image of positive dimensions, whose every pixel byte lies in the file,
-// for a format other than grb's text: each strip line in pieces, as triples in the layout's
-// order, coloured, then encoded, then written as values or, for --binary, as they are.
+// Walks the strip over an image of positive dimensions, for a format other than grb's text: each
+// strip line in pieces, as triples in the layout's order, coloured, then encoded, then written
+// as values or, for --binary, as they are.
 void convert_encoded(Conversion& c) {
-    const TextOptions& options = *c.options;
-    const StripPlan plan = plan_strip(options.layout, c.width, c.height);
+    const ArrayOptions& options = *c.options;
+    const StripPlan plan = plan_strip(options.layout, c.pixels);
     const Encoder encoder = make_encoder(options);
     const auto length = static_cast<std::uint64_t>(plan.length);
     const std::uint64_t bytes_a_line = line_bytes(options.format, length);
@@ -204,8 +207,11 @@ void convert_encoded(Conversion& c) {
         tables[k] = c.colour != nullptr ? c.colour->table[options.layout.channel[k]].data()
                                         : IDENTITY.data();
     }
-    const std::uint8_t* const bmp = c.bmpdata.data();
-    const std::uint8_t* const channel = options.layout.channel;
+    const std::uint8_t* const image = c.pixels.bytes.data();
+    std::uint8_t at[3] = {};
+    for (std::size_t k = 0; k < 3; ++k) {
+        at[k] = c.pixels.at[options.layout.channel[k]];
+    }
     std::uint64_t count = 0;
     walk_strip_lines(plan, [&](std::int64_t first, std::int64_t step) {
         std::uint8_t triples[3 * PIECE_LEDS];
@@ -215,10 +221,10 @@ void convert_encoded(Conversion& c) {
             const auto leds =
                 static_cast<std::size_t>(std::min<std::uint64_t>(PIECE_LEDS, length - done));
             for (std::size_t k = 0; k < leds; ++k, offset += step) {
-                const std::uint8_t* const pixel = bmp + offset;
-                triples[3 * k] = tables[0][pixel[channel[0]]];
-                triples[3 * k + 1] = tables[1][pixel[channel[1]]];
-                triples[3 * k + 2] = tables[2][pixel[channel[2]]];
+                const std::uint8_t* const pixel = image + offset;
+                triples[3 * k] = tables[0][pixel[at[0]]];
+                triples[3 * k + 1] = tables[1][pixel[at[1]]];
+                triples[3 * k + 2] = tables[2][pixel[at[2]]];
             }
             encode(encoder, triples, leds, bytes);
             const std::span<const std::uint8_t> piece(
@@ -257,7 +263,7 @@ int plan_colours(Conversion& c, ColourPlan& plan) {
 
 // The text of an accepted file: the comment, the declarations a name brings, the array.
 void put_text(Conversion& c) {
-    const TextOptions& options = *c.options;
+    const ArrayOptions& options = *c.options;
     text::put_comment(c.out, c.width, c.height, options, c.colour);
     const std::string_view name = options.name.empty() ? text::DEFAULT_NAME : options.name;
     if (!options.name.empty()) {
@@ -275,7 +281,7 @@ void put_text(Conversion& c) {
     // With no pixels in a row there is nothing to walk, however many rows there are.
     if (c.width > 0 && c.height > 0) {
         if (options.format == Format::grb) {
-            convert_pixels(c);
+            convert_grb(c);
         } else {
             convert_encoded(c);
         }
@@ -286,6 +292,26 @@ void put_text(Conversion& c) {
         put(c.out, text::NAMED_ARRAY_CLOSING);
         text::put_frame_definitions(c.out, name, c.width, c.height);
     }
+}
+
+// The text, or the bytes, of a conversion whose header checks gave `status`; the colour
+// options planned first.
+int convert(Conversion& c, int status) {
+    const ArrayOptions& options = *c.options;
+    ColourPlan plan;
+    if (status == 0 && !is_neutral(options.colour)) {
+        status = plan_colours(c, plan);
+    }
+    if (status == 0 && options.binary) {
+        // With no pixels there are no bytes.
+        if (c.width > 0 && c.height > 0) {
+            convert_encoded(c);
+        }
+    } else if (status == 0) {
+        put_text(c);
+    }
+    text::flush(c.out);
+    return c.out.failed ? -1 : status;
 }
 
 } // namespace
@@ -384,57 +410,75 @@ std::uint64_t line_size(std::int32_t width) {
     return (BYTES_PER_PIXEL * static_cast<std::uint64_t>(width) + 3) & ~std::uint64_t{3};
 }
 
-StripPlan plan_strip(const Layout& layout, std::int32_t width, std::int32_t height) {
+Pixels bmp_pixels(const BmpHeader& header, std::span<const std::uint8_t> bmpdata) {
+    Pixels pixels;
+    pixels.bytes = bmpdata;
+    pixels.width = *header.width;
+    pixels.height = *header.height;
+    // Image row y (from the top) is stored row height - 1 - y: going down is going back.
+    const auto stride = static_cast<std::int64_t>(line_size(pixels.width));
+    pixels.top = static_cast<std::int64_t>(PIXEL_DATA_OFFSET) + (pixels.height - 1) * stride;
+    pixels.row_step = -stride;
+    return pixels;
+}
+
+Pixels rgb_pixels(std::int32_t width, std::int32_t height, std::span<const std::uint8_t> rgb) {
+    Pixels pixels;
+    pixels.bytes = rgb;
+    pixels.width = width;
+    pixels.height = height;
+    pixels.row_step = static_cast<std::int64_t>(BYTES_PER_PIXEL) * width;
+    pixels.at[0] = 2;
+    pixels.at[2] = 0;
+    return pixels;
+}
+
+StripPlan plan_strip(const Layout& layout, const Pixels& pixels) {
     const bool left = layout.start == Corner::top_left || layout.start == Corner::bottom_left;
     const bool top = layout.start == Corner::top_left || layout.start == Corner::top_right;
-    // Image row y (from the top) is stored row height - 1 - y; pixel x of it starts 3 x bytes
-    // in. Going down the image is going back in the file.
-    const auto stride = static_cast<std::int64_t>(line_size(width));
     const auto pixel = static_cast<std::int64_t>(BYTES_PER_PIXEL);
-    const std::int64_t x = left ? 0 : width - std::int64_t{1};
-    const std::int64_t y = top ? 0 : height - std::int64_t{1};
+    const std::int64_t x = left ? 0 : pixels.width - std::int64_t{1};
+    const std::int64_t y = top ? 0 : pixels.height - std::int64_t{1};
     const std::int64_t sideways = left ? pixel : -pixel;
-    const std::int64_t downwards = top ? -stride : stride;
+    const std::int64_t downwards = top ? pixels.row_step : -pixels.row_step;
     StripPlan plan{};
-    plan.first =
-        static_cast<std::int64_t>(PIXEL_DATA_OFFSET) + (height - 1 - y) * stride + pixel * x;
+    plan.first = pixels.top + y * pixels.row_step + pixel * x;
     plan.along = layout.columns ? downwards : sideways;
     plan.across = layout.columns ? sideways : downwards;
-    plan.lines = layout.columns ? width : height;
-    plan.length = layout.columns ? height : width;
+    const StripShape shape = strip_shape(layout, pixels.width, pixels.height);
+    plan.lines = shape.lines;
+    plan.length = shape.length;
     plan.serpentine = layout.serpentine;
     return plan;
 }
 
-int convert_bmp(std::span<const std::uint8_t> bmpdata, Sink sink, const TextOptions& options) {
+int convert_bmp(std::span<const std::uint8_t> bmpdata, Sink sink, const ArrayOptions& options) {
     return convert_bmp(read_bmp_header(bmpdata), bmpdata, sink, options);
 }
 
 int convert_bmp(const BmpHeader& header, std::span<const std::uint8_t> bmpdata, Sink sink,
-                const TextOptions& options) {
+                const ArrayOptions& options) {
     // A name is written whole into the buffer: only one that passed the check fits for sure.
     if (!options.name.empty() && name_problem(options.name) != nullptr) {
         return -1;
     }
     Conversion c; // the output buffer is left uninitialised: it is written before it is read
-    c.bmpdata = bmpdata;
     c.options = &options;
     c.out.sink = sink;
-    int status = check_bmp_header(c, header);
-    ColourPlan plan;
-    if (status == 0 && !is_neutral(options.colour)) {
-        status = plan_colours(c, plan);
+    return convert(c, check_bmp_header(c, header, bmpdata));
+}
+
+int convert_image(const Pixels& pixels, Sink sink, const ArrayOptions& options) {
+    if (!options.name.empty() && name_problem(options.name) != nullptr) {
+        return -1;
     }
-    if (status == 0 && options.binary) {
-        // With no pixels there are no bytes.
-        if (c.width > 0 && c.height > 0) {
-            convert_encoded(c);
-        }
-    } else if (status == 0) {
-        put_text(c);
-    }
-    text::flush(c.out);
-    return c.out.failed ? -1 : status;
+    Conversion c;
+    c.options = &options;
+    c.out.sink = sink;
+    c.pixels = pixels;
+    c.width = pixels.width;
+    c.height = pixels.height;
+    return convert(c, 0);
 }
 
 } // namespace tivrano

@@ -24,10 +24,11 @@ std::uint64_t line_bytes(Format format, std::uint64_t length) {
     }
 }
 
-std::uint64_t image_bytes(const TextOptions& options, std::int32_t width, std::int32_t height) {
-    const StripPlan plan = plan_strip(options.layout, width, height);
-    return static_cast<std::uint64_t>(plan.lines) *
-           line_bytes(options.format, static_cast<std::uint64_t>(plan.length));
+std::uint64_t image_bytes(const ArrayOptions& options, std::int32_t width, std::int32_t height) {
+    // Below 2^64 for any dimensions below 2^31: a line takes at most 3 bytes an LED.
+    const StripShape shape = strip_shape(options.layout, width, height);
+    return static_cast<std::uint64_t>(shape.lines) *
+           line_bytes(options.format, static_cast<std::uint64_t>(shape.length));
 }
 
 bool set_format(Format& format, std::string_view name) {
@@ -55,7 +56,7 @@ std::string_view format_name(Format format) {
     return FORMAT_NAMES[static_cast<std::size_t>(format)];
 }
 
-Encoder make_encoder(const TextOptions& options) {
+Encoder make_encoder(const ArrayOptions& options) {
     Encoder encoder;
     encoder.format = options.format;
     encoder.swap_bytes = options.swap_bytes;

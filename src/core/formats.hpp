@@ -21,7 +21,7 @@ static_assert(PIECE_LEDS % 8 == 0);
 std::uint64_t line_bytes(Format format, std::uint64_t length);
 
 // The bytes of an image's array in the format, for positive dimensions.
-std::uint64_t image_bytes(const TextOptions& options, std::int32_t width, std::int32_t height);
+std::uint64_t image_bytes(const ArrayOptions& options, std::int32_t width, std::int32_t height);
 
 // The format by its name, grb, rgb565 or mono, in any case; false for any other, leaving
 // `format` as it was.
@@ -40,7 +40,7 @@ struct Encoder {
     std::uint32_t lit_from = 0;   // mono: the weighted sum from which an LED is lit
 };
 
-Encoder make_encoder(const TextOptions& options);
+Encoder make_encoder(const ArrayOptions& options);
 
 // Encodes `leds` LEDs, a piece of a strip line that starts at a multiple of 8 LEDs into it, from
 // `triples` into `out`, which takes line_bytes(format, leds) bytes; the piece that ends the line

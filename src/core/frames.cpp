@@ -20,40 +20,69 @@ std::span<const std::uint8_t> Frames::frame(std::size_t k) const {
     return std::span(values).subspan(k * frame_size(), frame_size());
 }
 
-void append_values(const BmpHeader& header, std::span<const std::uint8_t> bmpdata,
-                   const Layout& layout, std::vector<std::uint8_t>& values) {
-    const std::uint8_t* const bmp = bmpdata.data();
-    const StripPlan plan = plan_strip(layout, *header.width, *header.height);
+void append_values(const Pixels& pixels, const Layout& layout, std::vector<std::uint8_t>& values) {
+    const StripPlan plan = plan_strip(layout, pixels);
     const std::size_t start = values.size();
     values.resize(start +
                   3 * static_cast<std::size_t>(plan.lines) * static_cast<std::size_t>(plan.length));
     std::uint8_t* out = values.data() + start;
+    const std::uint8_t at[3] = {pixels.at[layout.channel[0]], pixels.at[layout.channel[1]],
+                                pixels.at[layout.channel[2]]};
     walk_strip(plan, [&](std::int64_t offset) {
-        const std::uint8_t* const pixel = bmp + offset;
-        out[0] = pixel[layout.channel[0]];
-        out[1] = pixel[layout.channel[1]];
-        out[2] = pixel[layout.channel[2]];
+        const std::uint8_t* const pixel = pixels.bytes.data() + offset;
+        out[0] = pixel[at[0]];
+        out[1] = pixel[at[1]];
+        out[2] = pixel[at[2]];
         out += 3;
     });
 }
 
-void encode_frames(const TextOptions& options, Frames& frames) {
+FrameProblem frame_problem(const Frames& frames, std::int32_t width, std::int32_t height) {
+    const std::uint64_t leds = width > 0 && height > 0 ? static_cast<std::uint64_t>(width) *
+                                                             static_cast<std::uint64_t>(height)
+                                                       : 0;
+    if (leds == 0) {
+        return FrameProblem::no_pixels;
+    }
+    if (leds > MAX_FRAME_LEDS) {
+        return FrameProblem::too_many_leds;
+    }
+    if (frames.count() > 0 && (width != frames.width || height != frames.height)) {
+        return FrameProblem::other_size;
+    }
+    if (frames.count() >= MAX_FRAMES) {
+        return FrameProblem::too_many_frames;
+    }
+    if (frames.values.size() + 3 * leds > MAX_ANIMATION_VALUES) {
+        return FrameProblem::too_many_values;
+    }
+    return FrameProblem::none;
+}
+
+void add_frame(const Pixels& pixels, std::uint16_t delay_ms, const Layout& layout, Frames& frames) {
+    frames.width = pixels.width;
+    frames.height = pixels.height;
+    append_values(pixels, layout, frames.values);
+    frames.delay_ms.push_back(delay_ms);
+}
+
+void encode_frames(const ArrayOptions& options, Frames& frames) {
     if (options.format == Format::grb || frames.count() == 0) {
         return;
     }
     // Every frame's values lie along the strip already: its lines follow one another.
-    const StripPlan plan = plan_strip(options.layout, frames.width, frames.height);
-    const auto length = static_cast<std::size_t>(plan.length);
+    const StripShape shape = strip_shape(options.layout, frames.width, frames.height);
+    const auto length = static_cast<std::size_t>(shape.length);
     const auto bytes_a_line = static_cast<std::size_t>(line_bytes(options.format, length));
     const Encoder encoder = make_encoder(options);
-    std::vector<std::uint8_t> encoded(frames.count() * static_cast<std::size_t>(plan.lines) *
+    std::vector<std::uint8_t> encoded(frames.count() * static_cast<std::size_t>(shape.lines) *
                                       bytes_a_line);
     std::uint8_t* out = encoded.data();
     for (std::size_t line = 0; line < encoded.size() / bytes_a_line; ++line) {
         encode(encoder, frames.values.data() + 3 * length * line, length, out);
         out += bytes_a_line;
     }
-    frames.encoded_size = static_cast<std::size_t>(plan.lines) * bytes_a_line;
+    frames.encoded_size = static_cast<std::size_t>(shape.lines) * bytes_a_line;
     frames.values = std::move(encoded);
 }
 

@@ -9,20 +9,12 @@
 #include <span>
 #include <vector>
 
-#include "image.hpp"
 #include "tivrano.hpp"
 
 namespace tivrano {
 
 // How long a frame is shown when no delay is given.
 inline constexpr std::uint16_t DEFAULT_DELAY_MS = 100;
-
-// How long a decoded frame is shown: a GIF's delay as the file gives it (a GIF of one frame
-// too), up to the 65535 ms the player counts; a PNG's, the default.
-inline std::uint16_t delay_of(const DecodedImage& image, const ImageFrame& frame) {
-    return image.timed ? static_cast<std::uint16_t>(std::min<std::uint32_t>(frame.delay_ms, 65535))
-                       : DEFAULT_DELAY_MS;
-}
 
 // The player counts frames, and a frame's LEDs, in 16 bits.
 inline constexpr std::uint64_t MAX_FRAMES = 65535;
@@ -66,14 +58,28 @@ inline bool same_bytes(std::span<const std::uint8_t> a, std::span<const std::uin
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
 
-// Appends the values of an accepted file of positive dimensions to `values`, laid out along the
-// strip in the layout's channel order, as the text would hold them without colour options.
-void append_values(const BmpHeader& header, std::span<const std::uint8_t> bmpdata,
-                   const Layout& layout, std::vector<std::uint8_t>& values);
+// Appends the pixels' values to `values`, laid out along the strip in the layout's channel
+// order, as the text would hold them without colour options.
+void append_values(const Pixels& pixels, const Layout& layout, std::vector<std::uint8_t>& values);
+
+// Why a frame of these dimensions cannot join `frames`, or none.
+enum class FrameProblem {
+    none,
+    no_pixels,
+    too_many_leds,   // more than MAX_FRAME_LEDS
+    other_size,      // not the size of the frames before it
+    too_many_frames, // MAX_FRAMES already
+    too_many_values, // more than MAX_ANIMATION_VALUES with the frames before it
+};
+
+FrameProblem frame_problem(const Frames& frames, std::int32_t width, std::int32_t height);
+
+// Adds a frame, one that frame_problem takes, shown for `delay_ms`.
+void add_frame(const Pixels& pixels, std::uint16_t delay_ms, const Layout& layout, Frames& frames);
 
 // Puts every frame's values, laid out and coloured, in the format of `options`: each frame's
 // bytes then are those of its array (see formats.hpp). Frames of grb stay as they are.
-void encode_frames(const TextOptions& options, Frames& frames);
+void encode_frames(const ArrayOptions& options, Frames& frames);
 
 // Each frame's delay: the one given for all, one given for each, or its own (a GIF's), else
 // DEFAULT_DELAY_MS; false when more than one are given, but not one for each.

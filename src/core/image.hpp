@@ -1,6 +1,6 @@
 // PNG and GIF images, decoded in memory into whole frames of red, green and blue, their
 // transparency laid on a background colour. The conversion then takes each frame as it takes a
-// BMP of those pixels.
+// BMP of the same pixels (intake.hpp).
 #pragma once
 
 #include <cstdint>
@@ -53,11 +53,6 @@ constexpr std::uint8_t over(std::uint8_t value, std::uint8_t alpha, std::uint8_t
     return static_cast<std::uint8_t>(
         (unsigned{value} * alpha + unsigned{background} * (255U - alpha) + 127U) / 255U);
 }
-
-// A plain 24-bit BMP of these pixels (3 bytes each, red, green, blue, top row first), which the
-// conversion reads as it reads any: an image from PNG or GIF becomes text as that BMP would.
-std::vector<std::uint8_t> bmp_of(std::int32_t width, std::int32_t height,
-                                 std::span<const std::uint8_t> rgb);
 
 // The CRC-32 that PNG gives each chunk, of its type and data (zlib's and ISO 3309's).
 std::uint32_t crc32_of(std::span<const std::uint8_t> bytes);

@@ -17,7 +17,7 @@ constexpr std::string_view COMMENT_END = "Beschreibung: hier eintragen\r\n*/\r\n
 
 // The line that says what the array holds for each LED, "3 bytes / pixel, GRB Reihenfolge"
 // for grb.
-void put_format(Writer& out, const TextOptions& options) {
+void put_format(Writer& out, const ArrayOptions& options) {
     if (options.format == Format::mono) {
         put(out, "\r\n1 bit / pixel, mono, lit from brightness ");
         put_number(out, unsigned{options.threshold});
@@ -108,7 +108,7 @@ void flush(Writer& out) {
     out.used = 0;
 }
 
-void put_comment(Writer& out, std::int32_t width, std::int32_t height, const TextOptions& options,
+void put_comment(Writer& out, std::int32_t width, std::int32_t height, const ArrayOptions& options,
                  const ColourPlan* plan, std::string_view more) {
     put(out, COMMENT_WIDTH);
     put_number(out, width);

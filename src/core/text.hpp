@@ -110,7 +110,7 @@ void put_thousandths(Writer& out, std::uint64_t value);
 
 // The description comment: the dimensions, the channel order, any wiring but the plain one,
 // what the colour options did (with a plan), and `more` lines.
-void put_comment(Writer& out, std::int32_t width, std::int32_t height, const TextOptions& options,
+void put_comment(Writer& out, std::int32_t width, std::int32_t height, const ArrayOptions& options,
                  const ColourPlan* plan, std::string_view more = {});
 
 // The declarations of a frame's four names, ahead of their definitions, so that they get

@@ -101,12 +101,12 @@ ColourPlan plan_colour(const Colour& colour, std::span<const Histogram> images);
 // the line padded to whole bytes.
 enum class Format : std::uint8_t { grb, rgb565, mono };
 
-// What the text is written as. With a name, the text is a source file of its own: it includes
-// what it needs and defines NAME, NAME_size, NAME_width and NAME_height with C linkage. With
-// `progmem` the array goes to flash memory on an AVR, and stays a plain array elsewhere. With
-// `binary`, the array's bytes are written instead of the text, as they lie in memory on a
-// little-endian chip.
-struct TextOptions {
+// What the array holds and how it is written: as C source text, or with `binary` its bytes, as
+// they lie in memory on a little-endian chip. With a name, the text is a source file of its own:
+// it includes what it needs and defines NAME, NAME_size, NAME_width and NAME_height with C
+// linkage. With `progmem` the array goes to flash memory on an AVR, and stays a plain array
+// elsewhere.
+struct ArrayOptions {
     Layout layout;
     Colour colour;
     std::string_view name; // empty: the array is animationX, for an #include; see name_problem
@@ -114,7 +114,7 @@ struct TextOptions {
     Format format = Format::grb;
     bool swap_bytes = false;      // rgb565: the two bytes of each value change places
     std::uint8_t threshold = 128; // mono: the brightness, 1 to 255, from which an LED is lit
-    bool binary = false;
+    bool binary = false;          // the array's bytes instead of its text
 };
 
 // Where the text goes. `write` takes one chunk and returns false if it could not be written;
@@ -159,9 +159,39 @@ std::uint64_t pixel_count(const BmpHeader& header);
 // warning, or is refused with --strict.
 bool is_plain_bmp(const BmpHeader& header);
 
-// Where the strip's pixels lie in the file, for an image of positive dimensions: `lines` strip
-// lines of `length` pixels. Line k starts at byte first + k * across, and each next pixel of it
-// lies `along` bytes on; with `serpentine`, every odd line starts at the far end and runs back.
+// The strip over an image of these dimensions: `lines` lines (rows, or columns) of `length`
+// LEDs each.
+struct StripShape {
+    std::int32_t lines;
+    std::int32_t length;
+};
+
+constexpr StripShape strip_shape(const Layout& layout, std::int32_t width, std::int32_t height) {
+    return layout.columns ? StripShape{width, height} : StripShape{height, width};
+}
+
+// Where an image's pixels lie, for an image of positive dimensions: 3 bytes a pixel, the top
+// row's first at byte `top` of `bytes`, each row `row_step` bytes after the one above it
+// (negative for a BMP's rows, which are stored bottom-up), and blue, green and red at bytes
+// at[0], at[1] and at[2] of a pixel. Every pixel byte lies in `bytes`.
+struct Pixels {
+    std::span<const std::uint8_t> bytes;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int64_t top = 0;
+    std::int64_t row_step = 0;
+    std::uint8_t at[3] = {0, 1, 2};
+};
+
+// The pixels of an accepted BMP of positive dimensions, where they lie in the file.
+Pixels bmp_pixels(const BmpHeader& header, std::span<const std::uint8_t> bmpdata);
+
+// Pixels of red, green and blue, 3 bytes each, top row first, as the decoders give them.
+Pixels rgb_pixels(std::int32_t width, std::int32_t height, std::span<const std::uint8_t> rgb);
+
+// Where the strip's pixels lie in `pixels.bytes`: `lines` strip lines of `length` pixels. Line
+// k starts at byte first + k * across, and each next pixel of it lies `along` bytes on; with
+// `serpentine`, every odd line starts at the far end and runs back.
 struct StripPlan {
     std::int64_t first;
     std::int64_t along;
@@ -171,7 +201,7 @@ struct StripPlan {
     bool serpentine;
 };
 
-StripPlan plan_strip(const Layout& layout, std::int32_t width, std::int32_t height);
+StripPlan plan_strip(const Layout& layout, const Pixels& pixels);
 
 // The walk along the strip, one line at a time: visit(first, step) for each strip line in
 // order, with the byte offset of its first LED's pixel and the step to the next one's, until
@@ -201,9 +231,12 @@ template <typename Visit> void walk_strip(const StripPlan& plan, Visit visit) {
 // Converts a whole BMP file. Writes to `sink` either the complete text or, for a file it
 // refuses, exactly one message line and nothing else. Returns 0 after a conversion, -1 if the
 // file was refused or the sink failed; -1 without a word for a name that name_problem refuses.
-int convert_bmp(std::span<const std::uint8_t> bmpdata, Sink sink, const TextOptions& options = {});
+int convert_bmp(std::span<const std::uint8_t> bmpdata, Sink sink, const ArrayOptions& options = {});
 // The same, for a file whose header has been read already.
 int convert_bmp(const BmpHeader& header, std::span<const std::uint8_t> bmpdata, Sink sink,
-                const TextOptions& options);
+                const ArrayOptions& options);
+
+// Converts the pixels of one decoded image, as convert_bmp converts a BMP of those pixels.
+int convert_image(const Pixels& pixels, Sink sink, const ArrayOptions& options);
 
 } // namespace tivrano

@@ -115,9 +115,8 @@ TEST(Cli, StandardErrorSaysWhy) {
     const Bytes one_bit = sized(with(with(test::bmp_header(16, 16), 28, 1), 10, 62), 126);
     // An 8-bit RLE header with no pixels, cut at each end of a field the explanations read.
     const Bytes rle8 = with(with(with(test::bmp_header(0, 0), 28, 8), 30, 1), 10, 1078);
-    const std::string hint = "tivrano: hint: magick in.png -type TrueColor BMP3:out.bmp (or "
-                             "convert, in ImageMagick 6) makes a plain 24-bit BMP; man tivrano "
-                             "has more ways\n";
+    const std::string hint = "tivrano: hint: an image saved as PNG is read as it is, whatever "
+                             "its kind; man tivrano has more\n";
     const std::string call = "call it as: tivrano FILE.bmp > FILE.c, or see tivrano --help\n";
     const std::string empty_array = "the array is empty; standard C and C++ have no zero-length "
                                     "array, -pedantic refuses it, and compilers that accept it "

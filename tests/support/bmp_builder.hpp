@@ -105,7 +105,7 @@ inline bool append_to_string(void* context, const char* bytes, std::size_t size)
     return true;
 }
 
-inline Converted convert(const Bytes& file, const tivrano::TextOptions& options = {}) {
+inline Converted convert(const Bytes& file, const tivrano::ArrayOptions& options = {}) {
     Converted result{0, {}};
     result.status = tivrano::convert_bmp(file, {append_to_string, &result.text}, options);
     return result;

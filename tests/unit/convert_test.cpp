@@ -164,7 +164,7 @@ TEST(Convert, ZeroAndNegativeDimensionsGiveAnEmptyArray) {
         const auto result = test::convert(test::bmp_header(c.width, c.height));
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(result.text, comment(c.width, c.height) + "    };\n\r");
-        tivrano::TextOptions coloured;
+        tivrano::ArrayOptions coloured;
         coloured.colour.gamma_milli[1] = 2800;
         coloured.colour.max_current_ma = 1;
         const auto corrected = test::convert(test::bmp_header(c.width, c.height), coloured);
@@ -254,7 +254,7 @@ TEST(Convert, ChannelOrders) {
     };
     for (const auto& [name, expected] : orders) {
         SCOPED_TRACE(name);
-        tivrano::TextOptions options;
+        tivrano::ArrayOptions options;
         ASSERT_TRUE(tivrano::set_order(options.layout, name.c_str()));
         std::string text;
         ASSERT_EQ(tivrano::convert_bmp(file, {test::append_to_string, &text}, options), 0);
@@ -284,7 +284,7 @@ std::vector<int> values_of(const std::string& text) {
     return values;
 }
 
-std::string converted(const Bytes& file, const tivrano::TextOptions& options) {
+std::string converted(const Bytes& file, const tivrano::ArrayOptions& options) {
     std::string text;
     EXPECT_EQ(tivrano::convert_bmp(file, {test::append_to_string, &text}, options), 0);
     return text;
@@ -317,7 +317,7 @@ TEST(Colour, Gamma28IsTheGamma8Table) {
         const auto v = static_cast<std::uint8_t>(k);
         pixels.push_back({v, static_cast<std::uint8_t>(255 - k), v});
     }
-    tivrano::TextOptions options;
+    tivrano::ArrayOptions options;
     options.colour.gamma_milli[0] = options.colour.gamma_milli[1] = 2800;
     options.colour.gamma_milli[2] = 2800;
     const std::vector<int> values = values_of(converted(test::bmp_file(16, 16, pixels), options));
@@ -390,17 +390,15 @@ TEST(Colour, CurrentLimitIsMetByTheLargestFactor) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.limit_ma) + " mA, " + std::to_string(c.frames.size()) +
                      " frames");
-        tivrano::TextOptions options;
+        tivrano::ArrayOptions options;
         options.colour.max_current_ma = c.limit_ma;
         std::copy(std::begin(c.led_ua), std::end(c.led_ua), options.colour.led_current_ua);
         std::fill(std::begin(options.colour.gamma_milli), std::end(options.colour.gamma_milli),
                   c.gamma_milli);
         tivrano::Frames frames;
         for (const Bytes& image : c.frames) {
-            const tivrano::BmpHeader header = tivrano::read_bmp_header(image);
-            frames.width = *header.width;
-            frames.height = *header.height;
-            tivrano::append_values(header, image, options.layout, frames.values);
+            tivrano::add_frame(tivrano::bmp_pixels(tivrano::read_bmp_header(image), image), 100,
+                               options.layout, frames);
         }
         EXPECT_EQ(tivrano::colour_frames(options.colour, options.layout, frames).scale, c.scale);
         // Each frame's draw from the values written, green, red and blue, in 255ths of a uA.

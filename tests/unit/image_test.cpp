@@ -1,24 +1,25 @@
 // What PNG and GIF decoding share: the format by its first bytes, the rule for transparency,
-// the BMP an image becomes, and PNGs built here that stb_image once mishandled. Every kind of
-// PNG is compared with Pillow's decoding by tests/e2e/png_test.py.
+// the conversion of a decoded image, and PNGs built here that stb_image once mishandled. Every kind
+// of PNG is compared with Pillow's decoding by tests/e2e/png_test.py.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "bmp_builder.hpp"
 #include "image.hpp"
 #include "tivrano.hpp"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
 
 Bytes bytes_of(std::string_view text) {
     return {text.begin(), text.end()};
 }
 
-void put32(Bytes& out, std::uint32_t value) {
+void put_be32(Bytes& out, std::uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) {
         out.push_back(static_cast<std::uint8_t>(value >> static_cast<unsigned>(shift)));
     }
@@ -36,11 +37,11 @@ std::uint32_t crc32(const Bytes& bytes, std::size_t from) {
 }
 
 void chunk(Bytes& png, std::string_view type, const Bytes& data) {
-    put32(png, static_cast<std::uint32_t>(data.size()));
+    put_be32(png, static_cast<std::uint32_t>(data.size()));
     const std::size_t start = png.size();
     png.insert(png.end(), type.begin(), type.end());
     png.insert(png.end(), data.begin(), data.end());
-    put32(png, crc32(png, start));
+    put_be32(png, crc32(png, start));
 }
 
 // An 8-bit RGB PNG of one row, its data in a stored (uncompressed) deflate block, with an empty
@@ -48,8 +49,8 @@ void chunk(Bytes& png, std::string_view type, const Bytes& data) {
 Bytes rgb_png(const Bytes& row, bool empty_idat_first) {
     Bytes png = bytes_of("\x89PNG\r\n\x1a\n");
     Bytes header;
-    put32(header, static_cast<std::uint32_t>(row.size() / 3));
-    put32(header, 1);
+    put_be32(header, static_cast<std::uint32_t>(row.size() / 3));
+    put_be32(header, 1);
     header.insert(header.end(), {8, 2, 0, 0, 0});
     chunk(png, "IHDR", header);
     Bytes raw = {0}; // filter: none
@@ -69,7 +70,7 @@ Bytes rgb_png(const Bytes& row, bool empty_idat_first) {
         a = (a + byte) % 65521;
         b = (b + a) % 65521;
     }
-    put32(z, b << 16U | a);
+    put_be32(z, b << 16U | a);
     if (empty_idat_first) {
         chunk(png, "IDAT", {});
     }
@@ -104,19 +105,34 @@ TEST(Image, TransparencyIsLaidOnTheBackgroundRoundingHalvesUp) {
     EXPECT_EQ(tivrano::over(0, 1, 255), 254);   // 254 / 255 * 255
 }
 
-// The BMP of an image converts as a BMP of those pixels, whose rows are stored bottom-up.
-TEST(Image, PngsBecomeTheBmpOfTheirPixels) {
+// A decoded image converts as a BMP of those pixels does, under any order and format.
+TEST(Image, PngsConvertAsTheBmpOfTheirPixels) {
     const Bytes row = {10, 20, 30, 40, 50, 60, 70, 80, 90};
+    const Bytes bmp = test::bmp_file(3, 1, {{30, 20, 10}, {60, 50, 40}, {90, 80, 70}});
     for (const bool empty_idat_first : {false, true}) {
         const tivrano::DecodedImage image = tivrano::decode_png(rgb_png(row, empty_idat_first), 0);
         ASSERT_EQ(image.status, tivrano::DecodeStatus::decoded) << image.reason;
         ASSERT_EQ(image.frames.size(), 1U);
         EXPECT_EQ(image.frames[0].rgb, row);
-        const Bytes bmp = tivrano::bmp_of(image.width, image.height, image.frames[0].rgb);
-        const tivrano::BmpHeader header = tivrano::read_bmp_header(bmp);
-        EXPECT_TRUE(tivrano::is_plain_bmp(header));
-        EXPECT_EQ(Bytes(bmp.begin() + 54, bmp.begin() + 63),
-                  Bytes({30, 20, 10, 60, 50, 40, 90, 80, 70}));
+        for (const char* order : {"grb", "bgr"}) {
+            for (const tivrano::Format format : {tivrano::Format::grb, tivrano::Format::rgb565}) {
+                tivrano::ArrayOptions options;
+                tivrano::set_order(options.layout, order);
+                options.layout.start = tivrano::Corner::top_right;
+                options.format = format;
+                std::string text;
+                const tivrano::Sink sink{[](void* into, const char* bytes, std::size_t size) {
+                                             static_cast<std::string*>(into)->append(bytes, size);
+                                             return true;
+                                         },
+                                         &text};
+                EXPECT_EQ(tivrano::convert_image(
+                              tivrano::rgb_pixels(image.width, image.height, image.frames[0].rgb),
+                              sink, options),
+                          0);
+                EXPECT_EQ(text, test::convert(bmp, options).text) << order;
+            }
+        }
     }
     tivrano::DecodeLimits small;
     small.max_frame_pixels = 2;

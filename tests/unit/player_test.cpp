@@ -40,7 +40,8 @@ tivrano::Frames read_frames(const Animation& animation, const tivrano::Layout& l
     frames.height = animation.height;
     for (const auto& pixels : animation.frames) {
         const test::Bytes bmp = test::bmp_file(animation.width, animation.height, pixels);
-        tivrano::append_values(tivrano::read_bmp_header(bmp), bmp, layout, frames.values);
+        tivrano::append_values(tivrano::bmp_pixels(tivrano::read_bmp_header(bmp), bmp), layout,
+                               frames.values);
         frames.delay_ms.push_back(static_cast<std::uint16_t>(10 * frames.delay_ms.size() + 7));
     }
     return frames;
