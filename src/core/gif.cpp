@@ -25,8 +25,8 @@ namespace tivrano {
 namespace {
 
 using gif::Canvas;
-using gif::Failure;
 using gif::FrameRecord;
+using gif::Outcome;
 
 constexpr std::size_t SCREEN_DESCRIPTOR_END = 13; // the signature and the screen descriptor
 constexpr std::size_t SCREEN_WIDTH_OFFSET = 6;
@@ -50,7 +50,7 @@ constexpr std::uint32_t MS_PER_CENTISECOND = 10;
 constexpr unsigned LEAST_MIN_CODE_SIZE = 1; // two colours; GIF89a asks for 2, Chromium takes 1
 constexpr unsigned MOST_MIN_CODE_SIZE = 8;
 
-constexpr Failure CUT_SHORT = {DecodeStatus::cut_short, "the file ends inside a block"};
+constexpr Outcome CUT_SHORT = {DecodeStatus::cut_short, "the file ends inside a block"};
 
 struct Survey {
     std::uint64_t width = 0, height = 0;
@@ -97,7 +97,7 @@ bool read_colour_table(std::span<const std::uint8_t> bytes, std::size_t& at, std
 }
 
 // An extension from its label on; a Graphic Control Extension sets what the next frame takes.
-Failure read_extension(std::span<const std::uint8_t> bytes, std::size_t& at, FrameRecord& next) {
+Outcome read_extension(std::span<const std::uint8_t> bytes, std::size_t& at, FrameRecord& next) {
     if (!fits(bytes, at, 1)) {
         return CUT_SHORT;
     }
@@ -112,11 +112,11 @@ Failure read_extension(std::span<const std::uint8_t> bytes, std::size_t& at, Fra
         next.delay_ms = MS_PER_CENTISECOND * le16(bytes, at + 2);
         next.transparent = (flags & TRANSPARENCY_FLAG) != 0 ? bytes[at + 4] : -1;
     }
-    return skip_sub_blocks(bytes, at) ? Failure{} : CUT_SHORT;
+    return skip_sub_blocks(bytes, at) ? Outcome{} : CUT_SHORT;
 }
 
 // An image descriptor from just past its separator to past its LZW data.
-Failure read_image(std::span<const std::uint8_t> bytes, std::size_t& at,
+Outcome read_image(std::span<const std::uint8_t> bytes, std::size_t& at,
                    std::span<const std::uint8_t> global, FrameRecord& frame) {
     if (!fits(bytes, at, IMAGE_DESCRIPTOR_SIZE)) {
         return CUT_SHORT;
@@ -137,40 +137,40 @@ Failure read_image(std::span<const std::uint8_t> bytes, std::size_t& at,
         return {DecodeStatus::broken, "the LZW minimum code size is not 1 to 8"};
     }
     frame.data = at;
-    return skip_sub_blocks(bytes, at) ? Failure{} : CUT_SHORT;
+    return skip_sub_blocks(bytes, at) ? Outcome{} : CUT_SHORT;
 }
 
 // Every block after the screen descriptor and the global colour table, from `at`.
-Failure read_blocks(std::span<const std::uint8_t> bytes, std::size_t at,
+Outcome read_blocks(std::span<const std::uint8_t> bytes, std::size_t at,
                     std::span<const std::uint8_t> global, const DecodeLimits& limits,
                     std::vector<FrameRecord>& frames) {
     FrameRecord next;
     while (fits(bytes, at, 1)) {
         const std::uint8_t introducer = bytes[at++];
-        Failure failure;
+        Outcome outcome;
         if (introducer == EXTENSION_INTRODUCER) {
-            failure = read_extension(bytes, at, next);
+            outcome = read_extension(bytes, at, next);
         } else if (introducer == IMAGE_SEPARATOR) {
             if (frames.size() >= limits.max_frames) {
                 return {DecodeStatus::too_large, "the GIF has more frames than the limit"};
             }
-            failure = read_image(bytes, at, global, next);
+            outcome = read_image(bytes, at, global, next);
             frames.push_back(next);
             next = FrameRecord{};
         } else {
             return {}; // the trailer, 0x3B, or a byte that starts no block
         }
-        if (failure.status != DecodeStatus::decoded) {
-            return failure;
+        if (!outcome.ok()) {
+            return outcome;
         }
     }
     // The file ends with no trailer: the frames before are taken, as browsers show them; with
     // none, the file ends before its first image.
-    return frames.empty() ? Failure{DecodeStatus::cut_short, "the file ends before its first image"}
-                          : Failure{};
+    return frames.empty() ? Outcome{DecodeStatus::cut_short, "the file ends before its first image"}
+                          : Outcome{};
 }
 
-Failure survey(std::span<const std::uint8_t> bytes, const DecodeLimits& limits, Survey& found) {
+Outcome survey(std::span<const std::uint8_t> bytes, const DecodeLimits& limits, Survey& found) {
     if (image_format(bytes) != ImageFormat::gif) {
         return {DecodeStatus::broken, "the file does not start as a GIF"};
     }
@@ -182,9 +182,9 @@ Failure survey(std::span<const std::uint8_t> bytes, const DecodeLimits& limits, 
     if (!read_colour_table(bytes, at, bytes[SCREEN_FLAGS_OFFSET], global)) {
         return CUT_SHORT;
     }
-    const Failure failure = read_blocks(bytes, at, global, limits, found.frames);
-    if (failure.status != DecodeStatus::decoded) {
-        return failure;
+    const Outcome outcome = read_blocks(bytes, at, global, limits, found.frames);
+    if (!outcome.ok()) {
+        return outcome;
     }
     if (found.frames.empty()) {
         return {DecodeStatus::broken, "the GIF holds no frames"};
@@ -200,7 +200,7 @@ Failure survey(std::span<const std::uint8_t> bytes, const DecodeLimits& limits, 
     return {};
 }
 
-Failure check_limits(const Survey& found, const DecodeLimits& limits) {
+Outcome check_limits(const Survey& found, const DecodeLimits& limits) {
     if (found.width > limits.max_side || found.height > limits.max_side) {
         return {DecodeStatus::too_large, "the image is wider or higher than the limit"};
     }
@@ -234,7 +234,7 @@ void dispose(const FrameRecord& frame, const Canvas& before, std::span<const std
     }
 }
 
-Failure decode_frames(std::span<const std::uint8_t> bytes, const Survey& found, Rgb background,
+Outcome decode_frames(std::span<const std::uint8_t> bytes, const Survey& found, Rgb background,
                       std::vector<ImageFrame>& frames) {
     // over() lays a transparent pixel, alpha 0, on the background as the background itself.
     const std::array<std::uint8_t, 3> laid = {
@@ -256,9 +256,9 @@ Failure decode_frames(std::span<const std::uint8_t> bytes, const Survey& found, 
         if (frame.disposal == DISPOSE_TO_PREVIOUS) {
             before.rgb = canvas.rgb;
         }
-        const Failure failure = gif::draw_frame(bytes, frame, table.front(), canvas);
-        if (failure.status != DecodeStatus::decoded) {
-            return failure;
+        const Outcome outcome = gif::draw_frame(bytes, frame, table.front(), canvas);
+        if (!outcome.ok()) {
+            return outcome;
         }
         frames.push_back({canvas.rgb, frame.delay_ms});
         dispose(frame, before, laid, canvas);
@@ -272,16 +272,16 @@ DecodedImage decode_gif(std::span<const std::uint8_t> bytes, Rgb background,
                         const DecodeLimits& limits) {
     DecodedImage image;
     Survey found;
-    Failure failure = survey(bytes, limits, found);
-    if (failure.status == DecodeStatus::decoded) {
-        failure = check_limits(found, limits);
+    Outcome outcome = survey(bytes, limits, found);
+    if (outcome.ok()) {
+        outcome = check_limits(found, limits);
     }
-    if (failure.status == DecodeStatus::decoded) {
-        failure = decode_frames(bytes, found, background, image.frames);
+    if (outcome.ok()) {
+        outcome = decode_frames(bytes, found, background, image.frames);
     }
-    if (failure.status != DecodeStatus::decoded) {
-        image.status = failure.status;
-        image.reason = failure.reason;
+    if (!outcome.ok()) {
+        image.status = outcome.status;
+        image.reason = outcome.reason;
         image.frames.clear();
         return image;
     }

@@ -181,7 +181,7 @@ std::span<const std::uint8_t> string_of(std::uint32_t code, LzwTable& table) {
 
 } // namespace
 
-Failure draw_frame(std::span<const std::uint8_t> bytes, const FrameRecord& frame, LzwTable& table,
+Outcome draw_frame(std::span<const std::uint8_t> bytes, const FrameRecord& frame, LzwTable& table,
                    Canvas& canvas) {
     Lzw lzw;
     lzw.clear = 1U << frame.min_code_size;

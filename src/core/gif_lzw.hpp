@@ -19,9 +19,12 @@ struct Rgba {
     std::uint8_t r = 0, g = 0, b = 0, a = 0;
 };
 
-struct Failure {
-    DecodeStatus status = DecodeStatus::decoded; // decoded: no failure
+// How a step of decoding ended: decoded, the default, or refused for a reason.
+struct Outcome {
+    DecodeStatus status = DecodeStatus::decoded;
     const char* reason = "";
+
+    constexpr bool ok() const { return status == DecodeStatus::decoded; }
 };
 
 // A frame as its blocks give it, its numbers checked to lie inside the file.
@@ -54,7 +57,7 @@ struct LzwTable {
 };
 
 // Draws the frame's opaque pixels on the canvas, clipped to it.
-Failure draw_frame(std::span<const std::uint8_t> bytes, const FrameRecord& frame, LzwTable& table,
+Outcome draw_frame(std::span<const std::uint8_t> bytes, const FrameRecord& frame, LzwTable& table,
                    Canvas& canvas);
 
 } // namespace tivrano::gif

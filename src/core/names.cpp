@@ -1,6 +1,7 @@
 #include "names.hpp"
 
 #include <algorithm>
+#include <span>
 
 namespace tivrano {
 namespace {
@@ -69,14 +70,6 @@ bool contains(std::span<const std::string_view> names, std::string_view name) {
 }
 
 } // namespace
-
-std::span<const std::string_view> keywords() {
-    return KEYWORDS;
-}
-
-std::span<const std::string_view> standard_names() {
-    return STANDARD_NAMES;
-}
 
 const char* name_problem(std::string_view name) {
     if (name.empty()) {
