@@ -30,14 +30,17 @@ int add_frames(const char* name, const Taken& taken, std::span<const std::uint8_
     } else if (!taken.taken()) {
         result = refuse(standard, decode_failure(name, taken));
     } else if (!taken.is_decoded() && request.strict && !is_plain_bmp(taken.header)) {
-        result = refuse(standard, NOT_STRICT);
+        result = refuse(standard, refusal(taken.format, Refusal::strict));
     } else {
         for (std::size_t k = 0; k < count && result == 0; ++k) {
             if (const FrameProblem problem = frame_problem(frames, taken.width(), taken.height());
                 problem != FrameProblem::none) {
                 explain_frame(name, problem, taken, frames);
-                result = refuse(standard, FRAMES_REFUSED);
+                result = refuse(standard, refusal(taken.format, Refusal::frames));
             } else {
+                if (frames.count() == 0) {
+                    frames.kind = taken.format;
+                }
                 if (k == 0) { // of a size frame_problem takes
                     frames.values.reserve(frames.values.size() +
                                           count * 3 * static_cast<std::size_t>(taken.width()) *
@@ -78,7 +81,7 @@ int convert_frames(Frames& frames, const Request& request, Outputs& outputs);
 int convert_animation(std::span<char* const> paths, const Request& request, Outputs& outputs) {
     const Sink standard = sink_of(outputs.standard);
     if (paths.size() > MAX_FRAMES) {
-        const int refused = refuse(standard, FRAMES_REFUSED);
+        const int refused = refuse(standard, refusal(ImageFormat::bmp, Refusal::frames));
         say("tivrano: %s: %zu frames, more than the %llu an animation holds",
             animation_name(request), paths.size(), static_cast<unsigned long long>(MAX_FRAMES));
         return refused;
@@ -114,7 +117,7 @@ int write_binary(const Frames& frames, const Storage& storage, const Request& re
         storage.packed ? packed_file(frames, *storage.packed) : std::vector<std::uint8_t>{};
     const std::span<const std::uint8_t> bytes = storage.packed ? file : frames.values;
     if (request.max_bytes && bytes.size() > *request.max_bytes) {
-        const int refused = refuse(standard, OVER_MAX_BYTES);
+        const int refused = refuse(standard, refusal(frames.kind, Refusal::max_bytes));
         say("tivrano: %s: a file of %zu bytes, more than --max-bytes=%llu allows%s",
             animation_name(request), bytes.size(),
             static_cast<unsigned long long>(*request.max_bytes),
@@ -138,11 +141,12 @@ int convert_frames(Frames& frames, const Request& request, Outputs& outputs) {
                    request.delay_ms.size(), frames.count());
         return refuse_option(standard, given.text, problem.text);
     }
+    // The text's comment says what the LEDs draw, which the plan works out.
     std::optional<ColourPlan> plan;
-    if (!is_neutral(request.array.colour)) {
+    if (!is_neutral(request.array.colour) || !request.array.binary) {
         plan = colour_frames(request.array.colour, request.array.layout, frames);
         if (!plan->met) {
-            const int refused = refuse(standard, CURRENT_NOT_MET);
+            const int refused = refuse(standard, refusal(frames.kind, Refusal::current));
             explain_current(name, frames.frame_size() / 3, request.array.colour);
             return refused;
         }
@@ -153,9 +157,10 @@ int convert_frames(Frames& frames, const Request& request, Outputs& outputs) {
         return write_binary(frames, storage, request, outputs);
     }
     if (request.max_bytes && storage.stored > *request.max_bytes) {
-        const int refused = refuse(standard, OVER_MAX_BYTES);
-        say("tivrano: %s: %llu bytes stored, more than --max-bytes=%llu allows; as %s the "
-            "frames take %llu, %s %llu %% of that%s",
+        const int refused = refuse(standard, refusal(frames.kind, Refusal::max_bytes));
+        say("tivrano: %s: %llu bytes stored, more than --max-bytes=%llu allows (it counts what "
+            "the text stores, not an LED buffer's RAM); as %s the frames take %llu, %s %llu %% of "
+            "that%s",
             name, static_cast<unsigned long long>(storage.stored),
             static_cast<unsigned long long>(*request.max_bytes),
             values_name(request.array.format).data(),

@@ -49,15 +49,18 @@ int convert_image_file(const char* name, const Taken& taken, std::span<const std
     };
     int result = FAILED;
     if (accepted && bmp && request.strict && !is_plain_bmp(header)) {
-        result = refuse(standard, NOT_STRICT);
+        result = refuse(standard, refusal(taken.format, Refusal::strict));
     } else if (accepted && request.max_bytes && stored > *request.max_bytes) {
-        result = refuse(standard, OVER_MAX_BYTES);
-        say("tivrano: %s: %llu bytes stored, more than --max-bytes=%llu allows%s", name,
-            static_cast<unsigned long long>(stored),
+        result = refuse(standard, refusal(taken.format, Refusal::max_bytes));
+        say("tivrano: %s: %llu bytes stored, more than --max-bytes=%llu allows (it counts what "
+            "the array stores, not an LED buffer's RAM)%s",
+            name, static_cast<unsigned long long>(stored),
             static_cast<unsigned long long>(*request.max_bytes),
             request.array.format == Format::grb && !request.array.binary
                 ? "; --name with --pack may store fewer"
                 : "");
+    } else if (accepted && !bmp && !within_reach(leds, request.array.colour)) {
+        result = refuse(standard, refusal(taken.format, Refusal::current));
     } else if (!accepted || !within_reach(leds, request.array.colour)) {
         result = write(standard); // its message alone
     } else {

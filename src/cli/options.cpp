@@ -35,77 +35,79 @@ constexpr NumberText THRESHOLD_UNSET = whole_text(DEFAULT_TEXT.threshold);
 
 // In --help, "{unset}" in an option's help stands for the option's `unset`.
 constexpr OptionInfo OPTIONS[] = {
-    {"output", OPT_OUTPUT, Group::conversion, "FILE",
+    {"output", "Write to a file", OPT_OUTPUT, Group::conversion, "FILE",
      "write the text to FILE, which is replaced only by a whole\ntext; refusals still go to "
      "standard output",
      "", "", ""},
-    {"order", OPT_ORDER, Group::conversion, "ORDER",
+    {"order", "Colour order", OPT_ORDER, Group::conversion, "ORDER",
      "the values of a pixel in this order: {unset} (the default),\nrgb, brg, bgr, rbg or gbr",
      "ORDER", "grb|rgb|brg|bgr|rbg|gbr", "grb"},
-    {"start", OPT_START, Group::conversion, "CORNER",
+    {"start", "First LED", OPT_START, Group::conversion, "CORNER",
      "the first LED: {unset} (the default), top-right,\nbottom-left or bottom-right", "START",
      "top-left|top-right|bottom-left|bottom-right", "top-left"},
-    {"columns", OPT_COLUMNS, Group::conversion, "",
+    {"columns", "Strip along columns", OPT_COLUMNS, Group::conversion, "",
      "the LED strip runs along columns instead of rows", "COLUMNS", "", ""},
-    {"serpentine", OPT_SERPENTINE, Group::conversion, "",
+    {"serpentine", "Serpentine wiring", OPT_SERPENTINE, Group::conversion, "",
      "every second row (or column) runs the other way", "SERPENTINE", "", ""},
-    {"format", OPT_FORMAT, Group::conversion, "FORMAT",
+    {"format", "Values per LED", OPT_FORMAT, Group::conversion, "FORMAT",
      "what the array holds for an LED: {unset} (the default), its\nthree values; rgb565, a "
      "16-bit value (red or, with\n--order=bgr, blue in the top bits); mono, a bit",
      "FORMAT", "grb|rgb565|mono", "grb"},
-    {"swap-bytes", OPT_SWAP_BYTES, Group::conversion, "",
+    {"swap-bytes", "Swap RGB565 bytes", OPT_SWAP_BYTES, Group::conversion, "",
      "with rgb565, swap the two bytes of every value", "SWAP_BYTES", "", ""},
-    {"threshold", OPT_THRESHOLD, Group::conversion, "T",
+    {"threshold", "Lit from brightness", OPT_THRESHOLD, Group::conversion, "T",
      "with mono, light an LED whose brightness,\n(299 R + 587 G + 114 B + 500) / 1000, is T "
      "or more:\n1 to 255, {unset} by default",
      "THRESHOLD", "", THRESHOLD_UNSET.view()},
-    {"binary", OPT_BINARY, Group::conversion, "",
+    {"binary", "Bytes, not C text", OPT_BINARY, Group::conversion, "",
      "write the array's bytes instead of C text, rgb565\nlittle-endian; with --pack, a packed "
      "file for the\nstream player",
      "BINARY", "", ""},
-    {"name", OPT_NAME, Group::conversion, "NAME",
+    {"name", "Array name", OPT_NAME, Group::conversion, "NAME",
      "name the array NAME, and make the text a source file that\ndefines NAME, NAME_size, "
      "NAME_width and NAME_height",
      "NAME", "", "animationX"},
-    {"progmem", OPT_PROGMEM, Group::conversion, "",
+    {"progmem", "In AVR flash", OPT_PROGMEM, Group::conversion, "",
      "on an AVR, put the array in flash memory (PROGMEM)", "PROGMEM", "", ""},
-    {"strict", OPT_STRICT, Group::conversion, "", "refuse a file that would get a warning", "", "",
-     ""},
-    {"max-bytes", OPT_MAX_BYTES, Group::conversion, "N",
-     "refuse frames that would store more than N bytes", "MAX_BYTES", "", ""},
-    {"gamma", OPT_GAMMA, Group::conversion, "G",
+    {"strict", "Refuse files with warnings", OPT_STRICT, Group::conversion, "",
+     "refuse a file that would get a warning", "", "", ""},
+    {"max-bytes", "Most bytes stored", OPT_MAX_BYTES, Group::conversion, "N",
+     "refuse frames that would store more than N bytes (what\nthe arrays take; an LED buffer's RAM "
+     "is not counted)",
+     "MAX_BYTES", "", ""},
+    {"gamma", "Gamma", OPT_GAMMA, Group::conversion, "G",
      "correct each value for the eye, v -> 255 (v / 255)^G: one\ngamma, or three for red, "
      "green and blue (2.6,2.2,2.5),\nfrom 0.1 to 5.0; 2.8 gives the common gamma8 table",
      "GAMMA", "", GAMMA_UNSET.view()},
-    {"brightness", OPT_BRIGHTNESS, Group::conversion, "P",
+    {"brightness", "Brightness, %", OPT_BRIGHTNESS, Group::conversion, "P",
      "then scale every value to P percent, 1 to 100", "BRIGHTNESS", "", BRIGHTNESS_UNSET.view()},
-    {"max-current", OPT_MAX_CURRENT, Group::conversion, "MA",
+    {"max-current", "Current limit, mA", OPT_MAX_CURRENT, Group::conversion, "MA",
      "then scale all values by one factor, so that the LEDs\ndraw at most MA milliamperes by "
      "a simple model",
      "MAX_CURRENT_MA", "", ""},
-    {"led-current", OPT_LED_CURRENT, Group::conversion, "R,G,B,IDLE",
+    {"led-current", "LED currents, mA", OPT_LED_CURRENT, Group::conversion, "R,G,B,IDLE",
      "the model: milliamperes at full red, green and\nblue, and for an LED when dark ({unset})",
      "LED_CURRENT", "", LED_CURRENT_UNSET.view()},
-    {"background", OPT_BACKGROUND, Group::conversion, "RRGGBB",
+    {"background", "Background colour", OPT_BACKGROUND, Group::conversion, "RRGGBB",
      "lay a PNG's or GIF's transparency on this\ncolour, in hex: {unset} (black) by default",
      "BACKGROUND", "", "000000"},
-    {"first-frame", OPT_FIRST_FRAME, Group::conversion, "",
+    {"first-frame", "First GIF frame only", OPT_FIRST_FRAME, Group::conversion, "",
      "of an animated GIF, take the first frame alone,\nwith --name too", "", "", ""},
-    {"check", OPT_CHECK, Group::conversion, "",
+    {"check", "Check the options only", OPT_CHECK, Group::conversion, "",
      "check the options and convert nothing; a reason names\nthe CMake functions' keyword", "", "",
      ""},
-    {"delay-ms", OPT_DELAY_MS, Group::animation, "MS",
+    {"delay-ms", "Frame delay, ms", OPT_DELAY_MS, Group::animation, "MS",
      "every frame's delay, or one for each: 80 or 80,80,200;\nwith one file, an animation of one "
      "frame",
      "DELAY_MS", "", DELAY_UNSET.view()},
-    {"pack", OPT_PACK, Group::animation, "",
+    {"pack", "Packed animation", OPT_PACK, Group::animation, "",
      "store the frames packed, for tivrano_player.h, which plays\nthem on any chip (on an AVR "
      "from flash)",
      "PACKED", "", ""},
-    {"header", OPT_HEADER, Group::animation, "FILE",
+    {"header", "Header file", OPT_HEADER, Group::animation, "FILE",
      "also write a header declaring what the text defines", "HEADER", "", ""},
-    {"help", OPT_HELP, Group::alone, "", "show this help", "", "", ""},
-    {"version", OPT_VERSION, Group::alone, "", "show the version", "", "", ""},
+    {"help", "Help", OPT_HELP, Group::alone, "", "show this help", "", "", ""},
+    {"version", "Version", OPT_VERSION, Group::alone, "", "show the version", "", "", ""},
 };
 
 const OptionInfo& info(int id) {
@@ -367,6 +369,10 @@ int take_together(Sink standard, Request& request) {
     } else if (text.format == Format::rgb565 && order != "RGB" && order != "BGR") {
         return refused(OPT_ORDER, request.order_given,
                        "rgb565 values take the order rgb (the default) or bgr");
+    }
+    if (text.format == Format::mono && request.order_given != nullptr) {
+        return refused(OPT_ORDER, request.order_given,
+                       "mono values are one bit an LED, which no order changes");
     }
     if (text.format != Format::grb && request.pack) {
         return refused(OPT_FORMAT, format, "a packed animation holds grb values alone");

@@ -46,8 +46,9 @@ enum OptionId : int {
 enum class Group : std::uint8_t { conversion, animation, alone };
 
 struct OptionInfo {
-    std::string_view name; // the long option, without "--"
-    int id;                // OptionId
+    std::string_view name;  // the long option, without "--"
+    std::string_view label; // a few words for it, which the page shows beside its name
+    int id;                 // OptionId
     Group group;
     std::string_view value;   // what its value is called in --help ("ORDER"); empty: a flag
     std::string_view help;    // its lines in --help, parted by "\n"

@@ -88,5 +88,9 @@ bool is_help_alias(std::string_view argument);
 // Where a user of this system reads more: the man page, or the documents beside the exe.
 extern const std::string_view MORE_HELP;
 
+// Where a refused option's user finds what the options take: "see tivrano --help", or on the
+// page, where each control shows its option's help.
+extern const std::string_view SEE_HELP;
+
 } // namespace platform
 } // namespace tivrano

@@ -382,4 +382,11 @@ bool is_help_alias(std::string_view /*argument*/) {
 
 const std::string_view MORE_HELP = "man tivrano";
 
+#ifdef __EMSCRIPTEN__
+// The page, which runs this layer on files in memory, has no --help to point to.
+const std::string_view SEE_HELP = "rest the pointer on the option for its help";
+#else
+const std::string_view SEE_HELP = "see tivrano --help";
+#endif
+
 } // namespace tivrano::platform

@@ -457,6 +457,7 @@ bool is_help_alias(std::string_view argument) {
 }
 
 const std::string_view MORE_HELP = "README-Windows.txt beside tivrano.exe";
+const std::string_view SEE_HELP = "see tivrano --help";
 
 } // namespace tivrano::platform
 

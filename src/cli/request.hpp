@@ -18,9 +18,23 @@ inline constexpr int FAILED = -1;
 // Kept byte for byte, "csoure" and all: scripts compare standard output with it.
 inline constexpr std::string_view USAGE =
     "Ungueltige Anzahl der Parameter\nNutzung:  tivrano bmpfile >csoure\n";
-inline constexpr std::string_view NOT_STRICT = "BMP file refused by --strict!\n";
-inline constexpr std::string_view OVER_MAX_BYTES = "BMP data refused by --max-bytes!\n";
-inline constexpr std::string_view FRAMES_REFUSED = "BMP frames refused!\n";
+
+// What standard output gets for an input that an option or a limit refuses, which names the
+// kind of file: "BMP file refused by --strict!", "GIF data refused by --max-bytes!", ...
+enum class Refusal { strict, max_bytes, frames, current };
+
+constexpr std::string_view refusal(ImageFormat kind, Refusal what) {
+    constexpr std::string_view LINES[][4] = {
+        {"BMP file refused by --strict!\n", "BMP data refused by --max-bytes!\n",
+         "BMP frames refused!\n", "BMP file refused by --max-current!\n"},
+        {"PNG file refused by --strict!\n", "PNG data refused by --max-bytes!\n",
+         "PNG frames refused!\n", "PNG file refused by --max-current!\n"},
+        {"GIF file refused by --strict!\n", "GIF data refused by --max-bytes!\n",
+         "GIF frames refused!\n", "GIF file refused by --max-current!\n"},
+    };
+    const std::size_t row = kind == ImageFormat::png ? 1 : kind == ImageFormat::gif ? 2 : 0;
+    return LINES[row][static_cast<std::size_t>(what)];
+}
 
 struct Request {
     ArrayOptions array;

@@ -21,12 +21,13 @@ int refuse(Sink sink, std::string_view message) {
 int refuse_option(Sink sink, std::string_view option, std::string_view problem) {
     const int refused = refuse(sink, USAGE);
     const int size = static_cast<int>(option.size());
+    const int see_size = static_cast<int>(platform::SEE_HELP.size());
     if (!problem.empty()) {
-        say("tivrano: %.*s: %.*s; see tivrano --help", size, option.data(),
-            static_cast<int>(problem.size()), problem.data());
+        say("tivrano: %.*s: %.*s; %.*s", size, option.data(), static_cast<int>(problem.size()),
+            problem.data(), see_size, platform::SEE_HELP.data());
     } else {
-        say("tivrano: %.*s: no such option; a file of that name is ./%.*s; see tivrano --help",
-            size, option.data(), size, option.data());
+        say("tivrano: %.*s: no such option; a file of that name is ./%.*s; %.*s", size,
+            option.data(), size, option.data(), see_size, platform::SEE_HELP.data());
     }
     return refused;
 }

@@ -8,7 +8,6 @@ namespace {
 
 // The stored channel of red, green and blue: a pixel holds blue, green, red.
 constexpr std::size_t STORED[3] = {2, 1, 0};
-constexpr std::uint32_t FULL_SCALE = 65536;
 
 // ln 2 in two parts, the first with its low bits zero, so that k * LN2_HI is exact.
 constexpr double LN2_HI = 6.93147180369123816490e-01;
@@ -99,6 +98,9 @@ ColourPlan plan_colour(const Colour& colour, std::span<const Histogram> images) 
         }
     }
     if (colour.max_current_ma == 0) {
+        for (const Histogram& frame : images) {
+            plan.most = std::max(plan.most, draw(frame, plan, colour, FULL_SCALE));
+        }
         return plan;
     }
     // The largest scale at which no frame draws more than the limit; the draw grows with the

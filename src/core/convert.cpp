@@ -299,7 +299,9 @@ void put_text(Conversion& c) {
 int convert(Conversion& c, int status) {
     const ArrayOptions& options = *c.options;
     ColourPlan plan;
-    if (status == 0 && !is_neutral(options.colour)) {
+    // A named text's comment says what the LEDs draw, which the plan works out.
+    const bool named = !options.name.empty() && !options.binary;
+    if (status == 0 && (!is_neutral(options.colour) || named)) {
         status = plan_colours(c, plan);
     }
     if (status == 0 && options.binary) {

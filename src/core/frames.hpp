@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "image.hpp"
 #include "tivrano.hpp"
 
 namespace tivrano {
@@ -30,6 +31,7 @@ struct Frames {
     std::vector<std::uint16_t> delay_ms; // one a frame
     // The bytes of a frame once encode_frames put the values in another format; 0 before.
     std::size_t encoded_size = 0;
+    ImageFormat kind = ImageFormat::bmp; // the first frame's file's, for messages
 
     std::size_t frame_size() const;
     std::size_t count() const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "formats.hpp"
 #include "numbers.hpp"
 
 namespace tivrano::text {
@@ -50,6 +51,43 @@ void put_thousandths(Writer& out, std::uint64_t value) {
 
 namespace {
 
+// What the LEDs draw at most, by the model: with a limit, what the factor did.
+void put_current(Writer& out, const Colour& colour, const ColourPlan& plan) {
+    // The plan counts in 255ths of a microampere.
+    constexpr std::uint64_t MILLIAMPERE = std::uint64_t{255} * 1000;
+    put(out, "Current: at most ");
+    put_number(out, (plan.most + MILLIAMPERE - 1) / MILLIAMPERE);
+    if (colour.max_current_ma == 0) {
+        put(out, " mA, with no limit (--max-current sets one)");
+    } else if (plan.scale == FULL_SCALE) {
+        put(out, " mA (limit ");
+        put_number(out, colour.max_current_ma);
+        put(out, " mA, not scaled)");
+    } else {
+        put(out, " mA (limit ");
+        put_number(out, colour.max_current_ma);
+        put(out, " mA, scaled to ");
+        // Rounded down, as the factor rounds the values; below 10 % in tenths, so that a factor
+        // that leaves LEDs lit never reads 0 %.
+        const std::uint64_t tenths = std::uint64_t{plan.scale} * 1000 / FULL_SCALE;
+        if (tenths < 100) {
+            put_thousandths(out, tenths * 100);
+        } else {
+            put_number(out, tenths / 10);
+        }
+        put(out, " %)");
+    }
+    put(out, "\r\nCurrent model: red ");
+    put_thousandths(out, colour.led_current_ua[0]);
+    put(out, " mA, green ");
+    put_thousandths(out, colour.led_current_ua[1]);
+    put(out, " mA, blue ");
+    put_thousandths(out, colour.led_current_ua[2]);
+    put(out, " mA at full, ");
+    put_thousandths(out, colour.led_current_ua[3]);
+    put(out, " mA an LED when dark\r\n");
+}
+
 // The comment's lines on what the colour options did.
 void put_colour(Writer& out, const Colour& colour, const ColourPlan& plan) {
     const std::uint32_t* const gamma = colour.gamma_milli;
@@ -72,31 +110,20 @@ void put_colour(Writer& out, const Colour& colour, const ColourPlan& plan) {
         put(out, " %\r\n");
     }
     if (colour.max_current_ma != 0) {
-        // The plan counts in 255ths of a microampere.
-        constexpr std::uint64_t MILLIAMPERE = std::uint64_t{255} * 1000;
-        put(out, "Current: at most ");
-        put_number(out, (plan.most + MILLIAMPERE - 1) / MILLIAMPERE);
-        put(out, " mA (limit ");
-        put_number(out, colour.max_current_ma);
-        put(out, " mA, scaled to ");
-        // Rounded down, as the factor rounds the values; below 10 % in tenths, so that a factor
-        // that leaves LEDs lit never reads 0 %.
-        const std::uint64_t tenths = std::uint64_t{plan.scale} * 1000 / 65536;
-        if (tenths < 100) {
-            put_thousandths(out, tenths * 100);
-        } else {
-            put_number(out, tenths / 10);
-        }
-        put(out, " %)\r\nCurrent model: red ");
-        put_thousandths(out, colour.led_current_ua[0]);
-        put(out, " mA, green ");
-        put_thousandths(out, colour.led_current_ua[1]);
-        put(out, " mA, blue ");
-        put_thousandths(out, colour.led_current_ua[2]);
-        put(out, " mA at full, ");
-        put_thousandths(out, colour.led_current_ua[3]);
-        put(out, " mA an LED when dark\r\n");
+        put_current(out, colour, plan);
     }
+}
+
+// The RAM a buffer of one frame takes, which the firmware keeps for its LEDs (the player writes
+// each frame into one), and whether it fits the RAM of the board most often used.
+void put_buffer(Writer& out, const ArrayOptions& options, std::int32_t width, std::int32_t height) {
+    constexpr std::uint64_t NANO_RAM = 2048; // an ATmega328P's
+    const std::uint64_t bytes = width > 0 && height > 0 ? image_bytes(options, width, height) : 0;
+    put(out, "LED buffer: ");
+    put_number(out, bytes);
+    put(out, bytes < NANO_RAM
+                 ? " bytes of RAM for a frame\r\n"
+                 : " bytes of RAM for a frame, more than an Arduino Nano has (2048)\r\n");
 }
 
 } // namespace
@@ -121,7 +148,15 @@ void put_comment(Writer& out, std::int32_t width, std::int32_t height, const Arr
     if (plan != nullptr) {
         put_colour(out, options.colour, *plan);
     }
+    // A text with a name is a source file for firmware: it says what its frames need.
+    const bool named = !options.name.empty();
+    if (named && plan != nullptr && options.colour.max_current_ma == 0) {
+        put_current(out, options.colour, *plan);
+    }
     put(out, more);
+    if (named) {
+        put_buffer(out, options, width, height);
+    }
     put(out, COMMENT_END);
 }
 

@@ -81,12 +81,15 @@ bool within_reach(std::uint64_t leds, const Colour& colour);
 // How often each value of each channel (blue, green, red, as stored) occurs in one image.
 using Histogram = std::array<std::array<std::uint64_t, 256>, 3>;
 
+// The factor of a current limit that leaves the values as they are, in 65536ths.
+inline constexpr std::uint32_t FULL_SCALE = 65536;
+
 // What a Colour comes to for some images: the value each stored value becomes, by stored
 // channel (blue, green, red), and with a limit, the factor and what the brightest image draws.
 struct ColourPlan {
     std::array<std::array<std::uint8_t, 256>, 3> table{};
-    std::uint32_t scale = 65536; // the factor, in 65536ths
-    std::uint64_t most = 0;      // the most one image draws after it, in 255ths of a microampere
+    std::uint32_t scale = FULL_SCALE; // the factor, in 65536ths
+    std::uint64_t most = 0; // the most one image draws with it, in 255ths of a microampere
     bool met = true;             // false: the LEDs draw more than the limit even when dark
 };
 

@@ -231,19 +231,26 @@ TEST(Cli, StandardErrorSaysWhy) {
                 "tivrano: --delay-ms=70000: " + delay),
         refused("--name=w --delay-ms=1,x a.bmp b.bmp", USAGE, "tivrano: --delay-ms=1,x: " + delay),
         refused("--name=w --max-bytes=10 a.bmp b.bmp", "BMP data refused by --max-bytes!\n",
-                "tivrano: w: 62 bytes stored, more than --max-bytes=10 allows; as triples the "
+                "tivrano: w: 62 bytes stored, more than --max-bytes=10 allows (it counts what the "
+                "text stores, not an "
+                "LED buffer's RAM); as triples the "
                 "frames take 24, stored once each 258 % of that; --pack may store fewer\n"),
         // --pack is for three bytes an LED: no hint to it in another format.
         refused("--name=w --format=rgb565 --max-bytes=10 a.bmp b.bmp",
                 "BMP data refused by --max-bytes!\n",
-                "tivrano: w: 54 bytes stored, more than --max-bytes=10 allows; as 16-bit values "
+                "tivrano: w: 54 bytes stored, more than --max-bytes=10 allows (it counts what the "
+                "text stores, not an "
+                "LED buffer's RAM); as 16-bit values "
                 "the frames take 16, stored once each 337 % of that\n"),
         refused("--name=w --pack --max-bytes=10 a.bmp b.bmp", "BMP data refused by --max-bytes!\n",
-                "tivrano: w: 41 bytes stored, more than --max-bytes=10 allows; as triples the "
+                "tivrano: w: 41 bytes stored, more than --max-bytes=10 allows (it counts what the "
+                "text stores, not an "
+                "LED buffer's RAM); as triples the "
                 "frames take 24, packed 170 % of that\n"),
-        refused("--max-bytes=10 a.bmp", "BMP data refused by --max-bytes!\n",
-                "tivrano: a.bmp: 12 bytes stored, more than --max-bytes=10 allows; --name with "
-                "--pack may store fewer\n"),
+        refused(
+            "--max-bytes=10 a.bmp", "BMP data refused by --max-bytes!\n",
+            "tivrano: a.bmp: 12 bytes stored, more than --max-bytes=10 allows (it counts what the "
+            "array stores, not an LED buffer's RAM); --name with --pack may store fewer\n"),
         refused("--pack a.bmp", USAGE,
                 "tivrano: --pack: it needs --name, the animation's name" + see_help),
         refused("--delay-ms=5 a.bmp", USAGE,

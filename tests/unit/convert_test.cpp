@@ -370,12 +370,12 @@ TEST(Colour, CurrentLimitIsMetByTheLargestFactor) {
     const Bytes counting_2x2 = test::bmp_file(2, 2, test::counting_pixels(4));
     const Bytes white_2x2 = test::bmp_file(2, 2, std::vector<Bgr>(4, {255, 255, 255}));
     const std::vector<Case> cases = {
-        {{white}, 11008, 65536, "11008 mA (limit 11008 mA, scaled to 100 %)"},
+        {{white}, 11008, 65536, "11008 mA (limit 11008 mA, not scaled)"},
         {{white}, 11007, 65535, "10966 mA (limit 11007 mA, scaled to 99 %)"},
         {{white}, 2000, 10794, "1985 mA (limit 2000 mA, scaled to 16 %)"},
         {{white}, 300, 514, "299 mA (limit 300 mA, scaled to 0.7 %)"},
         {{white}, 256, 257, "256 mA (limit 256 mA, scaled to 0.3 %)"},
-        {{counting}, 1000, 65536, "724 mA (limit 1000 mA, scaled to 100 %)"},
+        {{counting}, 1000, 65536, "724 mA (limit 1000 mA, not scaled)"},
         {{counting}, 300, 25504, "300 mA (limit 300 mA, scaled to 38 %)"},
         {{counting}, 100, 9455, "100 mA (limit 100 mA, scaled to 14 %)", 2200},
         {{counting},
