@@ -17,9 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include "cases.hpp"
 #include "names.hpp"
 #include "process.hpp"
-#include "tool_cases.hpp"
 
 namespace {
 
@@ -103,423 +103,59 @@ TEST(Cli, StreamsAreReadToTheirEnd) {
     }
 }
 
-TEST(Cli, StandardErrorSaysWhy) {
-    const auto with = [](Bytes bytes, std::size_t offset, std::uint32_t value) {
-        test::put_le32(bytes, offset, value);
-        return bytes;
-    };
-    const Bytes plain = test::bmp_file(2, 2, test::counting_pixels(4));
-    // As ImageMagick writes a 32-bit image: bit fields, and the pixels after a 124-byte header.
-    const Bytes bitfields = with(with(with(plain, 28, 32), 30, 3), 10, 138);
-    // A 1-bit 16 x 16 image: two bytes of pixels a row, after two palette entries.
-    const Bytes one_bit = sized(with(with(test::bmp_header(16, 16), 28, 1), 10, 62), 126);
-    // An 8-bit RLE header with no pixels, cut at each end of a field the explanations read.
-    const Bytes rle8 = with(with(with(test::bmp_header(0, 0), 28, 8), 30, 1), 10, 1078);
-    const std::string hint = "tivrano: hint: an image saved as PNG is read as it is, whatever "
-                             "its kind; man tivrano has more\n";
+// Every call of the shared cases, through sh, in the scratch folder: exact standard output,
+// status and standard error. Beside them, calls that only a POSIX shell makes: an empty
+// argument, a folder, and a file of 4 GiB and 10 bytes, whose size read as 32 bits would look
+// like 10 bytes.
+TEST(Cli, SharedCases) {
+    std::vector<test::ToolCase> cases = test::tool_cases();
     const std::string call = "call it as: tivrano FILE.bmp > FILE.c, or see tivrano --help\n";
-    const std::string empty_array = "the array is empty; standard C and C++ have no zero-length "
-                                    "array, -pedantic refuses it, and compilers that accept it "
-                                    "give the frame 0 bytes\n";
-    const auto warning = [](const std::string& file, const std::string& text) {
-        return "tivrano: warning: " + file + ": " + text + "\n";
-    };
-    const auto bits = [&](const std::string& file, const std::string& count) {
-        return warning(file, "the header says " + count +
-                                 " per pixel, but pixels are read as "
-                                 "24-bit, 3 bytes each");
-    };
-    const auto at_byte = [&](const std::string& file, const std::string& offset) {
-        return warning(file, "the header puts the pixels at byte " + offset +
-                                 ", but they are read from byte 54");
-    };
-    const auto compressed = [&](const std::string& file, const std::string& compression) {
-        return warning(file, "the header says compression " + compression +
-                                 ", but pixels are read as uncompressed");
-    };
-    struct Case {
-        std::string arguments; // run in the scratch folder, which holds `file` with `bytes`
-        std::string file;
-        Bytes bytes;
-        std::string out;
-        int status;
-        std::string err;
-        std::uintmax_t sparse_size = 0; // the file grown to this size without writing it
-    };
-    // Refused before any file is read: the usage message, or the message for a missing file.
-    const auto refused = [](std::string arguments, const std::string& out, std::string err) {
-        return Case{std::move(arguments), "", {}, out, FAILED, std::move(err)};
-    };
-    const std::string no_such = "no such option; a file of that name is ./";
-    const std::string gamma = "the gamma is a number from 0.1 to 5.0, or three of them for red, "
-                              "green and blue, such as 2.8 or 2.6,2.2,2.5";
-    const std::string percent = "the brightness is a whole percent from 1 to 100";
-    const std::string delay = "the delay is a whole number of milliseconds from 0 to 65535, or "
-                              "one for each frame, parted by commas" +
-                              std::string("; see tivrano --help\n");
-    const std::string FRAMES = "BMP frames refused!\n";
-    test::write_file("a.bmp", test::bmp_file(2, 2, test::counting_pixels(4)));
-    test::write_file("b.bmp", test::bmp_file(2, 2, std::vector<test::Bgr>(4, {1, 2, 3})));
-    test::write_file("c.bmp", test::bmp_file(3, 1, test::counting_pixels(3)));
-    test::write_file("big.bmp", test::bmp_file(256, 256, std::vector<test::Bgr>(65536, {1, 2, 3})));
-    const std::string see_help = "; see tivrano --help\n";
-    std::vector<Case> cases = {
-        refused("", USAGE, "tivrano: no file named; " + call),
-        refused("a b", USAGE,
-                "tivrano: 2 arguments, but one file is converted per call (quote a name with "
-                "blanks); " +
-                    call),
-        refused("''", NOT_FOUND, "tivrano: : cannot open: No such file or directory\n"),
-        refused(".", NOT_FOUND, "tivrano: .: cannot open: Is a directory\n"),
-        refused("-x", USAGE, "tivrano: -x: " + no_such + "-x" + see_help),
-        refused("--bogus", USAGE, "tivrano: --bogus: " + no_such + "--bogus" + see_help),
-        refused("--bogus x.bmp", USAGE, "tivrano: --bogus: " + no_such + "--bogus" + see_help),
-        refused("-h x.bmp", USAGE, "tivrano: -h: it stands alone, without a file" + see_help),
-        refused("--order=bgrx x.bmp", USAGE,
-                "tivrano: --order=bgrx: the order is one of grb, rgb, brg, bgr, rbg and gbr" +
-                    see_help),
-        refused("--start left x.bmp", USAGE,
-                "tivrano: --start=left: the corner is one of top-left, top-right, bottom-left "
-                "and bottom-right" +
-                    see_help),
-        refused("--name=__x x.bmp", USAGE,
-                "tivrano: --name=__x: reserved for the compiler and its library (it starts with "
-                "__ or _ and a capital)" +
-                    see_help),
-        refused("-o", USAGE, "tivrano: -o: it needs a value" + see_help),
-        refused("--version x.bmp", USAGE,
-                "tivrano: --version: it stands alone, without a file" + see_help),
-        refused("--gamma=0 x.bmp", USAGE, "tivrano: --gamma=0: " + gamma + see_help),
-        refused("--gamma=-1 x.bmp", USAGE, "tivrano: --gamma=-1: " + gamma + see_help),
-        refused("--gamma=abc x.bmp", USAGE, "tivrano: --gamma=abc: " + gamma + see_help),
-        refused("--gamma=2.2,2.8 x.bmp", USAGE, "tivrano: --gamma=2.2,2.8: " + gamma + see_help),
-        refused("--gamma=5.01 x.bmp", USAGE, "tivrano: --gamma=5.01: " + gamma + see_help),
-        refused("--gamma= x.bmp", USAGE, "tivrano: --gamma=: " + gamma + see_help),
-        refused("--brightness=101 x.bmp", USAGE,
-                "tivrano: --brightness=101: " + percent + see_help),
-        refused("--brightness=50%x x.bmp", USAGE,
-                "tivrano: --brightness=50%x: " + percent + see_help),
-        refused("--max-current=99999999999999999999 x.bmp", USAGE,
-                "tivrano: --max-current=99999999999999999999: the limit is a whole number of "
-                "milliamperes, 1 or more" +
-                    see_help),
-        refused("--led-current=16,11,15 x.bmp", USAGE,
-                "tivrano: --led-current=16,11,15: the currents are four numbers of milliamperes, "
-                "up to 10000: red, green and blue at full, and an LED when dark, such as "
-                "16,11,15,1" +
-                    see_help),
-        // The frames of an animation: every one as the first, and the options that go with
-        // them. (a.bmp and b.bmp are 2 x 2, c.bmp 3 x 1, big.bmp 256 x 256.)
-        refused("--name=w a.bmp c.bmp", FRAMES,
-                "tivrano: c.bmp: 3 x 1 pixels, the frames before it 2 x 2; every frame needs the "
-                "same size\n"),
-        refused("--name=w a.bmp big.bmp", FRAMES,
-                "tivrano: big.bmp: 256 x 256 pixels, more LEDs than the 65535 a frame of an "
-                "animation holds\n"),
-        refused("--name=w a.bmp missing.bmp", NOT_FOUND,
-                "tivrano: missing.bmp: cannot open: No such file or directory\n"),
-        refused("--name=w --delay-ms=1,2,3 a.bmp b.bmp", USAGE,
-                "tivrano: --delay-ms=1,2,3: 3 delays for 2 frames; give one for all, or one for "
-                "each" +
-                    see_help),
-        // One file with --delay-ms is an animation of one frame.
-        refused("--name=w --delay-ms=1,2 a.bmp", USAGE,
-                "tivrano: --delay-ms=1,2: 2 delays for 1 frames; give one for all, or one for "
-                "each" +
-                    see_help),
-        refused("--name=w --delay-ms=70000 a.bmp b.bmp", USAGE,
-                "tivrano: --delay-ms=70000: " + delay),
-        refused("--name=w --delay-ms=1,x a.bmp b.bmp", USAGE, "tivrano: --delay-ms=1,x: " + delay),
-        refused("--name=w --max-bytes=10 a.bmp b.bmp", "BMP data refused by --max-bytes!\n",
-                "tivrano: w: 62 bytes stored, more than --max-bytes=10 allows (it counts what the "
-                "text stores, not an "
-                "LED buffer's RAM); as triples the "
-                "frames take 24, stored once each 258 % of that; --pack may store fewer\n"),
-        // --pack is for three bytes an LED: no hint to it in another format.
-        refused("--name=w --format=rgb565 --max-bytes=10 a.bmp b.bmp",
-                "BMP data refused by --max-bytes!\n",
-                "tivrano: w: 54 bytes stored, more than --max-bytes=10 allows (it counts what the "
-                "text stores, not an "
-                "LED buffer's RAM); as 16-bit values "
-                "the frames take 16, stored once each 337 % of that\n"),
-        refused("--name=w --pack --max-bytes=10 a.bmp b.bmp", "BMP data refused by --max-bytes!\n",
-                "tivrano: w: 41 bytes stored, more than --max-bytes=10 allows (it counts what the "
-                "text stores, not an "
-                "LED buffer's RAM); as triples the "
-                "frames take 24, packed 170 % of that\n"),
-        refused(
-            "--max-bytes=10 a.bmp", "BMP data refused by --max-bytes!\n",
-            "tivrano: a.bmp: 12 bytes stored, more than --max-bytes=10 allows (it counts what the "
-            "array stores, not an LED buffer's RAM); --name with --pack may store fewer\n"),
-        refused("--pack a.bmp", USAGE,
-                "tivrano: --pack: it needs --name, the animation's name" + see_help),
-        refused("--delay-ms=5 a.bmp", USAGE,
-                "tivrano: --delay-ms=5: it is for an animation, which --name names" + see_help),
-        {"--max-current=3 plain.bmp", "plain.bmp", plain, "BMP file refused by --max-current!\n",
-         FAILED,
-         "tivrano: plain.bmp: 4 LEDs draw 4 mA even when dark, by the model, more than "
-         "--max-current=3 allows\n"},
-        // Read as a 32-bit size, 4 GiB and 10 bytes would look like 10 bytes.
-        {"huge.bmp", "huge.bmp", test::bmp_header(1, 1), TOO_BIG, FAILED,
-         "tivrano: huge.bmp: 4294967306 bytes, over the limit of 1000000\n", (1ULL << 32) + 10},
-        {"xy.bmp",
-         "xy.bmp",
-         {'X', 'Y', 0xff},
-         NO_SIGNATURE,
-         FAILED,
-         "tivrano: xy.bmp: not a BMP file, which starts with \"BM\"; it starts with the bytes "
-         "58 59 ff\n"},
-        {"empty.bmp",
-         "empty.bmp",
-         {},
-         TRUNCATED,
-         FAILED,
-         "tivrano: empty.bmp: empty, no BMP file\n"},
-        {"1bit.bmp", "1bit.bmp", one_bit, TRUNCATED, FAILED,
-         "tivrano: 1bit.bmp: the header says 1 bit per pixel; read as 24-bit, 16 x 16 pixels "
-         "need 822 bytes, the file has 126\n" +
-             bits("1bit.bmp", "1 bit") + at_byte("1bit.bmp", "62") + hint},
-        {"rle.bmp", "rle.bmp", sized(with(with(rle8, 18, 16), 22, 16), 330), TRUNCATED, FAILED,
-         "tivrano: rle.bmp: the header says 8 bits per pixel and compression 1 (RLE8); read as "
-         "uncompressed 24-bit, 16 x 16 pixels need 822 bytes, the file has 330\n" +
-             bits("rle.bmp", "8 bits") + compressed("rle.bmp", "1 (RLE8)") +
-             at_byte("rle.bmp", "1078") + hint},
-        {"plain.bmp", "plain.bmp", plain, test::convert(plain).text, 0, ""},
-        {"row.bmp", "row.bmp", test::bmp_file(3, 1, test::counting_pixels(3)),
-         test::convert(test::bmp_file(3, 1, test::counting_pixels(3))).text, 0, ""},
-        {"32bit.bmp", "32bit.bmp", bitfields, test::convert(bitfields).text, 0,
-         bits("32bit.bmp", "32 bits") + compressed("32bit.bmp", "3 (BITFIELDS)") +
-             at_byte("32bit.bmp", "138") + hint},
-        {"--strict 32bit.bmp", "32bit.bmp", bitfields, "BMP file refused by --strict!\n", FAILED,
-         "tivrano: 32bit.bmp: refused by --strict, for the reasons below\n" +
-             bits("32bit.bmp", "32 bits") + compressed("32bit.bmp", "3 (BITFIELDS)") +
-             at_byte("32bit.bmp", "138") + hint},
-        {"--strict plain.bmp", "plain.bmp", plain, test::convert(plain).text, 0, ""},
-        {"top-down.bmp", "top-down.bmp", test::bmp_header(2, -2),
-         test::convert(test::bmp_header(2, -2)).text, 0,
-         warning("top-down.bmp", "the height is -2, rows stored top-down, which are not read: " +
-                                     empty_array.substr(0, empty_array.size() - 1)) +
-             hint},
-        {"no-pixels.bmp", "no-pixels.bmp", test::bmp_header(0, 5),
-         test::convert(test::bmp_header(0, 5)).text, 0,
-         "tivrano: warning: no-pixels.bmp: no pixels (width 0, height 5): " + empty_array},
-        {"--strict no-pixels.bmp", "no-pixels.bmp", test::bmp_header(0, 5),
-         "BMP file refused by --strict!\n", FAILED,
-         "tivrano: no-pixels.bmp: refused by --strict, for the reasons below\n"
-         "tivrano: warning: no-pixels.bmp: no pixels (width 0, height 5): " +
-             empty_array},
-    };
-    // The compressions at the end of the table of names, and past it.
-    for (const auto& [value, name] : std::vector<std::pair<std::uint32_t, std::string>>{
-             {6, "6 (ALPHABITFIELDS)"}, {7, "7 (unknown)"}, {4294967295, "4294967295 (unknown)"}}) {
-        const Bytes file = with(plain, 30, value);
-        cases.push_back({"c.bmp", "c.bmp", file, test::convert(file).text, 0,
-                         compressed("c.bmp", name) + hint});
-    }
-    // Other formats, by their first bytes.
-    for (const auto& [start, what] : std::vector<std::pair<std::string, std::string>>{
-             {std::string("II*\0", 4), "a TIFF image"},
-             {std::string("MM\0*", 4), "a TIFF image"},
-             {std::string("RIFF\x10\0\0\0WEBPVP8 ", 16), "a WebP image"},
-             {std::string("\0\0\1\0\1\0", 6), "a Windows icon"}}) {
-        cases.push_back({"f.img", "f.img", Bytes(start.begin(), start.end()), NO_SIGNATURE, FAILED,
-                         "tivrano: f.img: not a BMP file, which starts with \"BM\"; it starts "
-                         "like " +
-                             what + "\n"});
-    }
-    // Each field is explained only once the file holds all of it.
-    for (const std::size_t size : {13U, 14U, 25U, 26U, 29U, 30U, 33U, 34U}) {
-        const std::string file = std::to_string(size) + ".bmp";
-        const Bytes bytes = sized(rle8, size);
-        std::string err;
-        if (size < 26) {
-            err = "tivrano: " + file + ": only " + std::to_string(size) +
-                  " bytes, too short for a BMP header: its width and height end at byte 26\n";
-        } else {
-            err = (size >= 30 ? bits(file, "8 bits") : "") +
-                  (size >= 34 ? compressed(file, "1 (RLE8)") : "") + at_byte(file, "1078") +
-                  warning(file, "no pixels (width 0, height 0): " +
-                                    empty_array.substr(0, empty_array.size() - 1)) +
-                  hint;
-        }
-        cases.push_back({file, file, bytes, size < 26 ? TRUNCATED : test::convert(bytes).text,
-                         size < 26 ? FAILED : 0, err});
-    }
-    // The runs every platform makes; standard input is redirected from a file.
-    for (const test::ToolCase& t : test::tool_cases()) {
-        const bool piped = t.file == "-";
-        cases.push_back({t.options + " " + (piped ? "- <stdin.bin" : test::quote(t.file)),
-                         piped             ? "stdin.bin"
-                         : t.bytes.empty() ? ""
-                                           : t.file,
-                         t.bytes, t.out, t.status, t.err});
-    }
+    cases.push_back({{}, {}, USAGE, FAILED, "tivrano: no file named; " + call});
+    cases.push_back({{"a", "b"},
+                     {},
+                     USAGE,
+                     FAILED,
+                     "tivrano: 2 arguments, but one file is converted per call (quote a name with "
+                     "blanks); " +
+                         call});
+    cases.push_back(
+        {{""}, {}, NOT_FOUND, FAILED, "tivrano: : cannot open: No such file or directory\n"});
+    cases.push_back({{"."}, {}, NOT_FOUND, FAILED, "tivrano: .: cannot open: Is a directory\n"});
     const std::string dir = test::quote(test::scratch());
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments);
-        if (!c.file.empty()) {
-            const auto path = test::write_file(c.file, c.bytes);
-            if (c.sparse_size != 0) {
-                std::filesystem::resize_file(path, c.sparse_size);
-            }
+    for (const test::ToolCase& c : cases) {
+        std::string command = "cd " + dir + " && " + test::TOOL;
+        for (const std::string& arg : c.args) {
+            command.append(" ").append(test::quote(arg));
         }
-        const test::Run run =
-            test::run_shell("cd " + dir + " && " + test::TOOL + " " + c.arguments, 20);
-        EXPECT_EQ(run.out, c.out);
+        SCOPED_TRACE(command);
+        for (const test::File& file : c.files) {
+            test::write_file(file.name, file.bytes);
+        }
+        if (!c.input.empty()) {
+            test::write_file("stdin.bin", c.input);
+            command += " <stdin.bin";
+        }
+        const test::Run run = test::run_shell(command, 20);
+        EXPECT_TRUE(run.out == c.out) << run.out.substr(0, 2000);
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.err, c.err);
     }
+    const auto huge = test::write_file("huge.bmp", test::bmp_header(1, 1));
+    std::filesystem::resize_file(huge, (1ULL << 32) + 10);
+    const test::Run run = run_tool(test::quote(huge));
+    EXPECT_EQ(run.out, TOO_BIG);
+    EXPECT_EQ(run.err,
+              "tivrano: " + huge.string() + ": 4294967306 bytes, over the limit of 1000000\n");
+    std::filesystem::remove(huge);
 }
 
-// The array runs along the LED strip, from its first LED, whatever the wiring: each LED's
-// pixel, written out by hand for a 3 x 2 image, through the options as a user gives them.
-TEST(Cli, LayoutOptionsPutEachPixelOnItsLed) {
-    // Pixel n, numbered 1 2 3 along the top row and 4 5 6 below, is red 10n + 1, green 10n + 2
-    // and blue 10n + 3.
-    std::vector<test::Bgr> pixels;
-    for (int n = 1; n <= 6; ++n) {
-        pixels.push_back({static_cast<std::uint8_t>(10 * n + 3),
-                          static_cast<std::uint8_t>(10 * n + 2),
-                          static_cast<std::uint8_t>(10 * n + 1)});
-    }
-    const std::string image = file_of("3x2.bmp", test::bmp_file(3, 2, pixels));
-    struct Case {
-        std::string options;
-        std::string wiring; // the comment's wiring line, or nothing
-        std::vector<int> leds;
-        std::string order = "GRB";
-    };
-    const std::vector<Case> cases = {
-        {"", "", {1, 2, 3, 4, 5, 6}},
-        {"--serpentine", "top-left, along rows, serpentine", {1, 2, 3, 6, 5, 4}},
-        {"--start=top-right", "top-right, along rows", {3, 2, 1, 6, 5, 4}},
-        {"--start=top-right --serpentine", "top-right, along rows, serpentine", {3, 2, 1, 4, 5, 6}},
-        {"--start=bottom-left", "bottom-left, along rows", {4, 5, 6, 1, 2, 3}},
-        {"--start=bottom-left --serpentine",
-         "bottom-left, along rows, serpentine",
-         {4, 5, 6, 3, 2, 1}},
-        {"--start bottom-right", "bottom-right, along rows", {6, 5, 4, 3, 2, 1}},
-        {"--start=bottom-right --serpentine",
-         "bottom-right, along rows, serpentine",
-         {6, 5, 4, 1, 2, 3}},
-        {"--columns", "top-left, along columns", {1, 4, 2, 5, 3, 6}},
-        {"--columns --serpentine", "top-left, along columns, serpentine", {1, 4, 5, 2, 3, 6}},
-        {"--columns --start=top-right", "top-right, along columns", {3, 6, 2, 5, 1, 4}},
-        {"--serpentine --columns --start=top-right",
-         "top-right, along columns, serpentine",
-         {3, 6, 5, 2, 1, 4}},
-        {"--columns --start=bottom-left", "bottom-left, along columns", {4, 1, 5, 2, 6, 3}},
-        {"--columns --start=bottom-left --serpentine",
-         "bottom-left, along columns, serpentine",
-         {4, 1, 2, 5, 6, 3}},
-        {"--columns --start=bottom-right", "bottom-right, along columns", {6, 3, 5, 2, 4, 1}},
-        {"--columns --start=bottom-right --serpentine",
-         "bottom-right, along columns, serpentine",
-         {6, 3, 2, 5, 4, 1}},
-        {"--order=bgr --start=top-left", "", {1, 2, 3, 4, 5, 6}, "BGR"},
-        {"--order=Rbg --columns", "top-left, along columns", {1, 4, 2, 5, 3, 6}, "RBG"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.options);
-        std::string values;
-        for (const int n : c.leds) {
-            for (const char channel : c.order) {
-                const int offset = channel == 'R' ? 1 : channel == 'G' ? 2 : 3;
-                values.append(" ").append(std::to_string(10 * n + offset)).append(", ");
-            }
-        }
-        const std::string wiring = c.wiring.empty() ? "" : "Wiring: first LED " + c.wiring + "\r\n";
-        const test::Run run = run_tool(c.options + " " + image);
-        EXPECT_EQ(run.out, test::comment(3, 2, wiring, c.order) + "    " + values + "};\n\r");
-        EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.err, "");
-    }
-}
-
-// Each format's values, worked out by hand from its formula for a 3 x 2 image: rgb565 is
-// ((R >> 3) << 11) | ((G >> 2) << 5) | (B >> 3); mono lights an LED when
-// (299 R + 587 G + 114 B + 500) / 1000 >= T, the first LED of each strip line in the top bit.
-// --binary writes the same values' bytes, as a little-endian chip holds the array.
-TEST(Cli, FormatsWriteEachLedAsTheFormulaSays) {
-    // Top row red, green and blue (brightness 76, 150 and 29); below it red 200, green 100,
-    // blue 0 (119, from exactly 118.5), grey 128 (128) and white (255).
-    const std::string image = file_of("formats.bmp", test::bmp_file(3, 2,
-                                                                    {{0, 0, 255},
-                                                                     {0, 255, 0},
-                                                                     {255, 0, 0},
-                                                                     {0, 100, 200},
-                                                                     {128, 128, 128},
-                                                                     {255, 255, 255}}));
-    struct Case {
-        std::string options;
-        std::string lines; // the comment's format line, and what other options add
-        std::string values;
-    };
-    const std::string rgb565 = "2 bytes / pixel, RGB565 Reihenfolge\r\n";
-    const std::string swapped = "2 bytes / pixel, RGB565 Reihenfolge, bytes swapped\r\n";
-    const std::string columns = "Wiring: first LED top-left, along columns\r\n";
-    const std::string mono = "1 bit / pixel, mono, lit from brightness ";
-    const std::vector<Case> cases = {
-        {"--format=rgb565", rgb565, "0xF800, 0x07E0, 0x001F, 0xCB20, 0x8410, 0xFFFF, "},
-        {"--format=RGB565 --swap-bytes", swapped,
-         "0x00F8, 0xE007, 0x1F00, 0x20CB, 0x1084, 0xFFFF, "},
-        {"--format=rgb565 --columns", rgb565 + columns,
-         "0xF800, 0xCB20, 0x07E0, 0x8410, 0x001F, 0xFFFF, "},
-        {"--format=rgb565 --columns --swap-bytes", swapped + columns,
-         "0x00F8, 0x20CB, 0xE007, 0x1084, 0x1F00, 0xFFFF, "},
-        {"--format=rgb565 --order=bgr", "2 bytes / pixel, BGR565 Reihenfolge\r\n",
-         "0x001F, 0x07E0, 0xF800, 0x0339, 0x8410, 0xFFFF, "},
-        // Halved first, (v 50 + 50) / 100: 255 is 128, 200 is 100, 128 is 64, 100 is 50.
-        {"--brightness=50 --format=rgb565", rgb565 + "Brightness: 50 %\r\n",
-         "0x8000, 0x0400, 0x0010, 0x6180, 0x4208, 0x8410, "},
-        {"--format=mono", mono + "128\r\n", "0x40, \r\n    0x60, "},
-        {"--format=mono --columns", mono + "128\r\n" + columns,
-         "0x00, \r\n    0xC0, \r\n    0x40, "},
-        {"--format=mono --threshold=119", mono + "119\r\n", "0x40, \r\n    0xE0, "},
-        {"--format=mono --threshold=255 --columns", mono + "255\r\n" + columns,
-         "0x00, \r\n    0x00, \r\n    0x40, "},
-        {"--format=mono --threshold=125 --start=bottom-right --serpentine",
-         mono + "125\r\nWiring: first LED bottom-right, along rows, serpentine\r\n",
-         "0xC0, \r\n    0x40, "},
-        // Halved first: 38, 75, 15; 59, 64, 128.
-        {"--format=mono --threshold=59 --brightness=50", mono + "59\r\nBrightness: 50 %\r\n",
-         "0x40, \r\n    0xE0, "},
-        {"--format=mono --threshold=60 --brightness=50", mono + "60\r\nBrightness: 50 %\r\n",
-         "0x40, \r\n    0x60, "},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.options);
-        const bool wide = c.options.find("rgb565") != std::string::npos ||
-                          c.options.find("RGB565") != std::string::npos;
-        const test::Run run = run_tool(c.options + " " + image);
-        EXPECT_EQ(run.out, "/*\r\nBreite: 3, Hoehe: 2\r\n" + c.lines +
-                               "Beschreibung: hier eintragen\r\n*/\r\nconst " +
-                               (wide ? "uint16_t" : "uint8_t") + " animationX[] = {\r\n    " +
-                               c.values + "};\n\r");
-        EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.err, "");
-        // The values' bytes, a 16-bit value's low byte first.
-        std::string bytes;
-        for (std::size_t at = c.values.find("0x"); at != std::string::npos;
-             at = c.values.find("0x", at + 2)) {
-            const unsigned long value =
-                std::stoul(c.values.substr(at + 2, wide ? 4 : 2), nullptr, 16);
-            bytes += static_cast<char>(value & 0xFFU);
-            if (wide) {
-                bytes += static_cast<char>(value >> 8U);
-            }
-        }
-        const test::Run binary = run_tool("--binary " + c.options + " " + image);
-        EXPECT_EQ(binary.out, bytes);
-        EXPECT_EQ(binary.status, 0);
-    }
-    // An animation's bytes are its frames', one after another; packed, the packed file, which
-    // starts with its magic number and counts the frames at byte 10.
-    EXPECT_EQ(run_tool("--name=two --binary --format=mono " + image + " " + image).out,
-              "\x40\x60\x40\x60");
+// Bytes never go to a terminal, standard output or -o's; a packed file, which stores no name,
+// needs none.
+TEST(Cli, BytesNeverGoToATerminal) {
+    const std::string image = file_of("pixel.bmp", test::bmp_file(2, 1, {{1, 2, 3}, {4, 5, 6}}));
     const std::string packed = run_tool("--name=two --binary --pack " + image + " " + image).out;
     EXPECT_TRUE(packed.starts_with("TIVP") && packed.substr(10, 2) == std::string("\2\0", 2));
-    // Bytes never go to a terminal, standard output or -o's.
+    EXPECT_EQ(run_tool("--binary --pack " + image + " " + image).out, packed);
     if (test::run_shell("script --version | grep util-linux").status != 0) {
         std::cout << "skipped the terminal rows: they need util-linux's script\n";
         return;
@@ -534,7 +170,7 @@ TEST(Cli, FormatsWriteEachLedAsTheFormulaSays) {
           {"-o terminal.bin ", "the output file is a terminal, and the values are bytes"}}) {
         SCOPED_TRACE(output);
         const test::Run terminal =
-            test::run_shell("script -qec " +
+            test::run_shell("cd " + test::quote(test::scratch()) + " && script -qec " +
                                 test::quote("ln -sf \"$(tty)\" terminal.bin && " + test::TOOL +
                                             " --binary " + output + image) +
                                 " /dev/null",

@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "bmp_builder.hpp"
-#include "tool_cases.hpp"
+#include "cases.hpp"
 
 namespace {
 
@@ -58,10 +58,9 @@ bool has_full_device() {
     return true;
 }
 
-// Runs tivrano.exe, which the test runs beside, in the scratch folder, with `options` and one
-// argument; `input`, when given, is written into a pipe that is its standard input.
-Result run_tool(const std::wstring& argument, const Bytes* input, Output output,
-                const std::wstring& options = L"") {
+// Runs tivrano.exe, which the test runs beside, in the scratch folder, with these arguments;
+// `input`, when given, is written into a pipe that is its standard input.
+Result run_tool(const std::vector<std::wstring>& arguments, const Bytes* input, Output output) {
     const fs::path out_path = scratch() / "stdout";
     const fs::path err_path = scratch() / "stderr";
     const fs::path tool = fs::current_path() / "tivrano.exe";
@@ -85,7 +84,10 @@ Result run_tool(const std::wstring& argument, const Bytes* input, Output output,
     startup.hStdInput = in_read;
     startup.hStdOutput = out;
     startup.hStdError = err;
-    std::wstring command = L"\"" + tool.wstring() + L"\" " + options + L"\"" + argument + L"\"";
+    std::wstring command = L"\"" + tool.wstring() + L"\"";
+    for (const std::wstring& argument : arguments) {
+        command += L" \"" + argument + L"\"";
+    }
     PROCESS_INFORMATION process{};
     Result run;
     const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
@@ -140,9 +142,10 @@ std::string utf8(const fs::path& path) {
     return {text.begin(), text.end()};
 }
 
-// Every image, refused or converted, gives the bytes the conversion gives in memory, and the
-// messages, standard-error lines and statuses are those of every other platform.
-TEST(Windows, SameBytesMessagesAndStatuses) {
+// Every call of the shared cases gives the bytes, messages and statuses it gives on every other
+// platform; beside them, what only Windows has: paths past MAX_PATH, serial ports, a file
+// another program holds open, /? and -?.
+TEST(Windows, SharedCasesAndWhatWindowsHas) {
     const Bytes plain = test::bmp_file(5, 3, test::counting_pixels(15));
     const fs::path folder = scratch() / L"Bilder";
     const fs::path spring = write_file(folder / L"Fr\u00fchling \u2740.bmp", plain);
@@ -154,84 +157,82 @@ TEST(Windows, SameBytesMessagesAndStatuses) {
     const HANDLE lock = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    const auto text = [](const Bytes& bytes) { return test::convert(bytes).text; };
+    const std::string text = test::convert(plain).text;
     const auto about = [](const fs::path& path, const std::string& reason) {
         return "tivrano: " + utf8(path) + ": " + reason + "\n";
     };
     struct Case {
-        fs::path argument;
-        Bytes bytes; // the file's, written at `argument`, or piped in for "-"
-        std::string out;
-        DWORD status;
-        std::string err;
+        test::ToolCase call;
         Output output = Output::file;
-        std::wstring options = L"";
     };
     std::vector<Case> cases = {
-        {folder / L"fehlt.bmp",
-         {},
-         NOT_FOUND,
-         FAILED,
-         about(folder / L"fehlt.bmp", "cannot open: No such file or directory")},
-        {folder, {}, NOT_FOUND, FAILED, about(folder, "cannot open: Is a directory")},
-        {deep, {}, text(plain), 0, ""},
+        {{{utf8(folder / L"fehlt.bmp")},
+          {},
+          NOT_FOUND,
+          255,
+          about(folder / L"fehlt.bmp", "cannot open: No such file or directory")}},
+        {{{utf8(folder)}, {}, NOT_FOUND, 255, about(folder, "cannot open: Is a directory")}},
+        {{{utf8(deep)}, {}, text, 0, ""}},
         // A serial port, whatever the extension, is refused at once, never waited on.
-        {"COM1",
-         {},
-         TOO_BIG,
-         FAILED,
-         "tivrano: COM1: a serial port or other device, not an image: name a file\n"},
-        {"com1.bmp",
-         {},
-         TOO_BIG,
-         FAILED,
-         "tivrano: com1.bmp: a serial port or other device, not an image: name a file\n"},
-        {locked,
-         {},
-         NOT_FOUND,
-         FAILED,
-         about(locked, "cannot open: The file is in use by another program")},
-        {spring,
-         {},
-         "",
-         FAILED,
-         "tivrano: cannot write standard output: Bad file descriptor\n",
+        {{{"COM1"},
+          {},
+          TOO_BIG,
+          255,
+          "tivrano: COM1: a serial port or other device, not an image: name a file\n"}},
+        {{{"com1.bmp"},
+          {},
+          TOO_BIG,
+          255,
+          "tivrano: com1.bmp: a serial port or other device, not an image: name a file\n"}},
+        {{{utf8(locked)},
+          {},
+          NOT_FOUND,
+          255,
+          about(locked, "cannot open: The file is in use by another program")}},
+        {{{utf8(spring)},
+          {},
+          "",
+          255,
+          "tivrano: cannot write standard output: Bad file descriptor\n"},
          Output::closed},
-        {spring,
-         {},
-         "",
-         FAILED,
-         "tivrano: cannot write standard output: No space left on device\n",
+        {{{utf8(spring)},
+          {},
+          "",
+          255,
+          "tivrano: cannot write standard output: No space left on device\n"},
          Output::full},
     };
-    // The runs every platform makes, from the scratch folder.
-    for (const test::ToolCase& t : test::tool_cases()) {
-        cases.push_back({from_utf8(t.file), t.bytes, t.out, t.status == 0 ? 0 : FAILED, t.err,
-                         Output::file, from_utf8(t.options).wstring()});
+    for (const test::ToolCase& call : test::tool_cases()) {
+        cases.push_back({call});
     }
     for (const Case& c : cases) {
-        SCOPED_TRACE(utf8(c.argument));
+        std::vector<std::wstring> arguments;
+        std::string shown;
+        for (const std::string& argument : c.call.args) {
+            arguments.push_back(from_utf8(argument).wstring());
+            shown += " " + argument;
+        }
+        SCOPED_TRACE(shown);
         if (c.output == Output::full && !has_full_device()) {
             std::cout
                 << "skipped the full-disk row: Z:\\dev\\full is Linux's /dev/full under Wine, "
                    "and Windows has no such device\n";
             continue;
         }
-        const bool piped = c.argument == "-";
-        if (!piped && !c.bytes.empty()) {
-            write_file(c.argument, c.bytes);
+        for (const test::File& file : c.call.files) {
+            write_file(from_utf8(file.name), file.bytes);
         }
-        const Result run = run_tool(c.argument.wstring(), piped ? &c.bytes : nullptr, c.output,
-                                    c.options.empty() ? L"" : c.options + L" ");
-        EXPECT_TRUE(same_bytes(run.out, c.out));
-        EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(run.err, c.err);
+        const Result run =
+            run_tool(arguments, c.call.input.empty() ? nullptr : &c.call.input, c.output);
+        EXPECT_TRUE(same_bytes(run.out, c.call.out));
+        EXPECT_EQ(run.status, c.call.status == 0 ? 0 : FAILED);
+        EXPECT_EQ(run.err, c.call.err);
     }
     CloseHandle(lock);
 
     // /? and -? are --help, as Windows users type it.
     for (const wchar_t* help : {L"/?", L"-?"}) {
-        const Result asked = run_tool(help, nullptr, Output::file);
+        const Result asked = run_tool({help}, nullptr, Output::file);
         EXPECT_EQ(asked.status, 0U);
         EXPECT_EQ(asked.out.rfind("Usage: tivrano", 0), 0U) << asked.out;
         EXPECT_NE(asked.out.find("README-Windows.txt"), std::string::npos);
@@ -240,14 +241,14 @@ TEST(Windows, SameBytesMessagesAndStatuses) {
     // -o writes the same bytes, to a file in any language, replacing what it held.
     const fs::path written = write_file(folder / L"Fr\u00fchling.c", {'o', 'l', 'd'});
     const Result run =
-        run_tool(spring.wstring(), nullptr, Output::file, L"-o \"" + written.wstring() + L"\" ");
+        run_tool({L"-o", written.wstring(), spring.wstring()}, nullptr, Output::file);
     EXPECT_EQ(run.status, 0U);
     EXPECT_EQ(run.out + run.err, "");
-    EXPECT_TRUE(same_bytes(read_file(written), text(plain)));
+    EXPECT_TRUE(same_bytes(read_file(written), text));
     // A folder is not replaced, and is named as on other systems.
     fs::create_directory(folder / L"out");
-    const Result refused = run_tool(spring.wstring(), nullptr, Output::file,
-                                    L"-o \"" + (folder / L"out").wstring() + L"\" ");
+    const Result refused =
+        run_tool({L"-o", (folder / L"out").wstring(), spring.wstring()}, nullptr, Output::file);
     EXPECT_EQ(refused.status, FAILED);
     EXPECT_EQ(refused.out, "");
     EXPECT_EQ(refused.err, "tivrano: cannot write " + utf8(folder / L"out") + ": Is a directory\n");
