@@ -285,7 +285,6 @@ done <<'EOF'
 'tivrano_add_animation(app NAME one SOURCE frames/big.gif PACKED GAMMA 5.5)'|tivrano_add_animation(app): {--gamma=5.5}
 'tivrano_add_animation(app NAME one SOURCE frames/dot.png DELAY_MS 70000)'|tivrano_add_animation(app): {--delay-ms=70000}
 'tivrano_add_animation(app NAME one SOURCE frames/dot.png BACKGROUND black)'|tivrano_add_animation(app): {--background=black}
-'tivrano_add_animation(app NAME two SOURCE frames/dot.png frames/dot.png DELAY_MS 10,20,30)'|tivrano_add_animation(app): DELAY_MS gives 3 delays for 2 frames; give one for each frame, or one for all
 'tivrano_add_frames(app FRAMES frames/arrow.bmp NAMES one_0 HEADER other.h)' 'tivrano_add_animation(app NAME one SOURCE frames/dot.png)'|tivrano_add_animation(app): the name one_0 is already defined for frames/arrow.bmp (tivrano_add_frames(app))
 'tivrano_add_animation(app NAME one SOURCE frames/dot.png)' 'tivrano_add_frames(app FRAMES frames/arrow.bmp NAMES one_12_size HEADER other.h)'|tivrano_add_frames(app): the name one_12_size is already defined for the animation of frames/dot.png (tivrano_add_animation(app))
 'file(GLOB none frames/none*.png)' 'tivrano_add_animation(app NAME none SOURCE ${none})'|tivrano_add_animation(app): SOURCE names no file
@@ -296,14 +295,16 @@ done <<'EOF'
 'tivrano_add_frames(app FRAMES frames/arrow.bmp MAX_CURRENT_MA 0)'|tivrano_add_frames(app): {--max-current=0}
 'tivrano_add_frames(app FRAMES frames/arrow.bmp LED_CURRENT 16,11)'|tivrano_add_frames(app): {--led-current=16,11}
 'tivrano_add_animation(app NAME one SOURCE frames/big.gif PACKED MAX_BYTES 0)'|tivrano_add_animation(app): {--pack --max-bytes=0}
-'tivrano_add_animation(app NAME one SOURCE frames/big.gif MAX_BYTES 10)'|tivrano_add_animation(app): MAX_BYTES is for a PACKED animation
+'tivrano_add_animation(app NAME one SOURCE frames/big.gif MAX_BYTES 0)'|tivrano_add_animation(app): {--max-bytes=0}
+'tivrano_add_frames(app FRAMES frames/arrow.bmp MAX_BYTES 0)'|tivrano_add_frames(app): {--max-bytes=0}
 'tivrano_add_frames(app FRAMES frames/arrow.bmp FORMAT rgb888)'|tivrano_add_frames(app): {--format=rgb888}
 'tivrano_add_frames(app FRAMES frames/arrow.bmp FORMAT rgb565 ORDER grb)'|tivrano_add_frames(app): {--order=grb --format=rgb565}
 'tivrano_add_frames(app FRAMES frames/arrow.bmp SWAP_BYTES)'|tivrano_add_frames(app): {--swap-bytes}
 'tivrano_add_frames(app FRAMES frames/arrow.bmp FORMAT mono THRESHOLD 0)'|tivrano_add_frames(app): {--format=mono --threshold=0}
 'tivrano_add_animation(app NAME one SOURCE frames/dot.png PACKED FORMAT rgb565)'|tivrano_add_animation(app): {--pack --format=rgb565}
 'tivrano_add_animation(app NAME one SOURCE frames/dot.png BINARY data/one.bin PROGMEM)'|tivrano_add_animation(app): {--binary --progmem}
-'tivrano_add_animation(app NAME one SOURCE frames/dot.png BINARY data/one.bin HEADER one.h)'|tivrano_add_animation(app): HEADER is for the C source, and BINARY writes a file instead
+'tivrano_add_animation(app NAME one SOURCE frames/dot.png BINARY data/one.bin HEADER one.h)'|tivrano_add_animation(app): {--binary --header=one.h}
+'tivrano_add_animation(app NAME one SOURCE frames/dot.png BINARY data/one.bin OUTPUT_DIR out)'|tivrano_add_animation(app): OUTPUT_DIR is for the C source, and BINARY writes a file instead
 'set(CMAKE_CROSSCOMPILING ON)' 'get_filename_component(bin "${tivrano_DIR}/../../../bin" ABSOLUTE)' 'string(REPLACE ":" ";" CMAKE_IGNORE_PATH "$ENV{PATH}:${bin}")' 'tivrano_add_animation(app NAME one SOURCE frames/dot.png)'|tivrano_add_animation(app): no tivrano for the build machine
 EOF
 echo "bad names, ORDER, START, colour values, delays (and a list of delays not one a frame),"
@@ -311,19 +312,25 @@ echo "  BACKGROUND, FORMAT and what does not go with it, with the tool's reasons
 echo "  a NAME or a frame's name taken, HEADER with BINARY and no tool for the build machine stop"
 echo "  the configure"
 
-# What only reading the frames shows stops the build, with the tool's message and reason.
-while IFS='|' read -r call message reason; do
+# What only reading the frames shows stops the build, with the tool's message and reason, and
+# writes nothing.
+while IFS='|' read -r call message reason unwritten; do
     frames_project "FRAMES frames/heart.bmp" heart
     echo "$call" >>"$checks/CMakeLists.txt"
     configure || fail "$call: configure: $log"
     ! build "$checks/build" || fail "built: $call"
-    grep -qx "$message" <<<"$log" && grep -qF "tivrano: $checks/$reason" <<<"$log" ||
+    grep -qx "$message" <<<"$log" && grep -F -e "$reason" <<<"$log" | grep -q '^tivrano: ' ||
         fail "$call: no \"$message\" and \"$reason\" in $log"
+    [ ! -e "$checks/build/tivrano_app/$unwritten" ] || fail "$call: wrote $unwritten"
 done <<'EOF'
-tivrano_add_animation(app NAME pair SOURCE frames/dot.png frames/wide.png)|BMP frames refused!|frames/wide.png: 3 x 2 pixels, the frames before it 2 x 2; every frame needs the same size
-tivrano_add_animation(app NAME big SOURCE frames/big.gif)|BMP frames refused!|frames/big.gif: 600 x 600 pixels, more LEDs than the 65535 a frame of an animation holds
+tivrano_add_animation(app NAME pair SOURCE frames/dot.png frames/wide.png)|BMP frames refused!|frames/wide.png: 3 x 2 pixels, the frames before it 2 x 2; every frame needs the same size|pair.c
+tivrano_add_animation(app NAME big SOURCE frames/big.gif)|BMP frames refused!|frames/big.gif: 600 x 600 pixels, more LEDs than the 65535 a frame of an animation holds|big.c
+tivrano_add_animation(app NAME two SOURCE frames/dot.png frames/dot.png DELAY_MS 10,20,30)|Ungueltige Anzahl der Parameter|--delay-ms=10,20,30: 3 delays for 2 frames|two.c
+tivrano_add_animation(app NAME twice SOURCE frames/dot.png frames/dot.png MAX_BYTES 20)|BMP data refused by --max-bytes!|twice: 50 bytes stored, more than --max-bytes=20 allows|twice.c
+tivrano_add_frames(app FRAMES frames/arrow.bmp HEADER arrow.h MAX_BYTES 100)|BMP data refused by --max-bytes!|frames/arrow.bmp: 105 bytes stored, more than --max-bytes=100 allows|arrow.c
 EOF
-echo "frames of two sizes and a GIF too large stop the build with the tool's reasons"
+echo "frames of two sizes, a GIF too large, a DELAY_MS list not one a frame and MAX_BYTES, packed"
+echo "  or not, stop the build with the tool's reasons, writing nothing"
 
 # ORDER on the host: the figures are Pillow's pixels in red, green, blue order.
 frames_project "FRAMES frames/heart.bmp ORDER rgb" heart
@@ -405,7 +412,7 @@ project(checks LANGUAGES C)
 find_package(tivrano 1.6 REQUIRED)
 add_executable(app main.c)
 file(GLOB frames CONFIGURE_DEPENDS frames/f*.png)
-tivrano_add_animation(app NAME seq SOURCE ${frames} DELAY_MS 40)
+tivrano_add_animation(app NAME seq SOURCE ${frames} DELAY_MS 40 MAX_BYTES 500)
 tivrano_add_animation(app NAME dim SOURCE ${frames} PACKED MAX_BYTES 200 GAMMA 2.8 MAX_CURRENT_MA 20)
 add_library(art INTERFACE)
 target_link_libraries(app PRIVATE art)
