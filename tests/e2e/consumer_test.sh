@@ -254,6 +254,12 @@ done <<'EOF'
 'tivrano_add_animation(app NAME one SOURCE frames/dot.png MAX_BYTES 0)'|tivrano_add_animation(app): {--max-bytes=0}
 'tivrano_add_animation(app NAME one SOURCE frames/dot.png BINARY data/one.bin HEADER one.h)'|tivrano_add_animation(app): {--binary --header=one.h}
 'tivrano_add_animation(app NAME one SOURCE frames/dot.png BINARY data/one.bin OUTPUT_DIR out)'|tivrano_add_animation(app): OUTPUT_DIR is for the C source, and BINARY writes a file instead
+'tivrano_add_frames(app FRAME frames/arrow.bmp)'|tivrano_add_frames(app): unknown arguments: FRAME;frames/arrow.bmp
+'tivrano_add_frames(App FRAMES frames/arrow.bmp)'|tivrano_add_frames(App): App is not a target
+'tivrano_add_frames(app NAMES arrow)'|tivrano_add_frames(app): no FRAMES given
+'tivrano_add_animation(app SOURCE frames/dot.png)'|tivrano_add_animation(app): give the animation a NAME
+'tivrano_add_animation(app NAME one SOURCE frames/none.png)'|tivrano_add_animation(app): the SOURCE frames/none.png is not a file
+'tivrano_add_animation(app NAME one SOURCE frames/heart.bmp)'|tivrano_add_animation(app): the SOURCE frames/heart.bmp is neither a GIF nor a PNG
 'tivrano_add_frames(app FRAMES frames/arrow.bmp frames/dot.png NAMES arrow HEADER other.h)'|tivrano_add_frames(app): 2 FRAMES but 1 NAMES; give one name a frame
 'tivrano_add_frames(app FRAMES frames/arrow.bmp)'|is written by tivrano_add_frames(app) already; give this call a HEADER of its own
 'tivrano_add_frames(app FRAMES frames/arrow.bmp NAMES heart HEADER other.h)'|tivrano_add_frames(app): the name heart is already defined for frames/heart.bmp (tivrano_add_frames(app)), and again for frames/arrow.bmp (tivrano_add_frames(app))
@@ -265,8 +271,9 @@ done <<'EOF'
 'set(CMAKE_CROSSCOMPILING ON)' 'get_filename_component(bin "${tivrano_DIR}/../../../bin" ABSOLUTE)' 'string(REPLACE ":" ";" CMAKE_IGNORE_PATH "$ENV{PATH}:${bin}")' 'tivrano_add_animation(app NAME one SOURCE frames/dot.png)'|tivrano_add_animation(app): no tivrano for the build machine
 EOF
 echo "the tool's reasons, naming the keyword, for names (one made from a file name), MAX_BYTES and"
-echo "  HEADER with BINARY, and CMake's own rules (OUTPUT_DIR with BINARY, FRAMES and NAMES, a"
-echo "  header or a name taken twice, SOURCE, no tool for the build machine) stop the configure"
+echo "  HEADER with BINARY, and CMake's own rules (the arguments and target, OUTPUT_DIR with"
+echo "  BINARY, FRAMES and NAMES, NAME, SOURCE, a header or a name taken twice, no tool for the"
+echo "  build machine) stop the configure"
 
 # What only reading the frames shows stops the build, with the tool's message and reason, and
 # writes nothing. The rows share one build folder too.
