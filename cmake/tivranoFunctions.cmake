@@ -378,7 +378,7 @@ function(tivrano_add_animation target)
     _tivrano_add_sources(${target} "${source};${header}" "${include_dirs}")
 endfunction()
 
-# The tool's options for the keywords parsed with `prefix` that are the tool's own, as given:
+# The tool's options for the keywords that both functions take, parsed with `prefix`, as given:
 # the tool checks them (_tivrano_check_options).
 function(_tivrano_tool_options out_var prefix)
     set(options)
