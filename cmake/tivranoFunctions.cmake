@@ -3,7 +3,7 @@
 #                    [ORDER <order>] [START <corner>] [COLUMNS] [SERPENTINE] [PROGMEM]
 #                    [GAMMA <g>|<r,g,b>] [BRIGHTNESS <percent>] [MAX_CURRENT_MA <ma>]
 #                    [LED_CURRENT <r,g,b,idle>] [FORMAT <format>] [SWAP_BYTES]
-#                    [THRESHOLD <t>] [ALLOW_WARNINGS])
+#                    [THRESHOLD <t>] [MAX_BYTES <n>] [ALLOW_WARNINGS])
 #
 # Converts each frame, a BMP, PNG or GIF, with tivrano at build time and adds the result to <target>, where it
 # compiles with the target's own flags (a cross-compiler's too; an INTERFACE library passes the
@@ -47,6 +47,8 @@
 #             bit an LED, lit from the brightness THRESHOLD (1 to 255, 128 by default) on,
 #             each line of the strip padded to whole bytes. The header and TABLE declare the
 #             frames as `const uint16_t` for rgb565.
+# MAX_BYTES   stops the build when a frame would store more than that many bytes, as the
+#             tool counts them (tivrano --max-bytes), naming the frame.
 # ALLOW_WARNINGS
 #             converts a frame that tivrano converts only with a warning (not a plain 24-bit
 #             BMP, top-down, no pixels); without it, such a frame stops the build.
@@ -64,7 +66,7 @@
 #
 # tivrano_add_animation(<target> NAME <ident> SOURCE <file.gif> | SOURCE <png>...
 #                       [HEADER <file.h>] [BACKGROUND <rrggbb>] [DELAY_MS <ms>]
-#                       [PACKED [MAX_BYTES <n>]] [OUTPUT_DIR <dir>] [ORDER <order>]
+#                       [PACKED] [MAX_BYTES <n>] [OUTPUT_DIR <dir>] [ORDER <order>]
 #                       [START <corner>] [COLUMNS] [SERPENTINE] [PROGMEM] [GAMMA ...]
 #                       [BRIGHTNESS ...] [MAX_CURRENT_MA ...] [LED_CURRENT ...]
 #                       [FORMAT ...] [SWAP_BYTES] [THRESHOLD ...] [BINARY <file>])
@@ -95,9 +97,12 @@
 #             (tivrano --background): 102030, or #102030; 000000, black, an unlit LED, by
 #             default. Colour names such as black are not taken.
 # DELAY_MS    each frame's delay, 0 to 65535, or one for each, parted by commas (80,80,200);
-#             by default a GIF's own delays, and 100 for PNG frames.
-# PACKED      stores the frames packed (tivrano --pack); MAX_BYTES stops the build if they
-#             take more than that many bytes.
+#             by default a GIF's own delays, and 100 for PNG frames. A list of another length
+#             than the frames stops the build with the tool's reason.
+# PACKED      stores the frames packed (tivrano --pack).
+# MAX_BYTES   stops the build when the animation would store more than that many bytes, as
+#             the tool counts them (tivrano --max-bytes): its frames, each stored once, or
+#             packed, and their tables.
 # OUTPUT_DIR, ORDER, START, COLUMNS, SERPENTINE, PROGMEM, GAMMA, BRIGHTNESS, LED_CURRENT,
 # FORMAT, SWAP_BYTES, THRESHOLD
 #             as for tivrano_add_frames; with PROGMEM, NAME[] and NAME_delay_ms[] are in flash
@@ -112,8 +117,8 @@
 #             on <target>'s include path); otherwise every frame's bytes, one after another.
 #             A relative path is taken from CMAKE_CURRENT_SOURCE_DIR, where data/ lies. The
 #             file is written before <target> is built; nothing is compiled into it, and
-#             HEADER and OUTPUT_DIR, which are for the C source, are refused; MAX_BYTES
-#             counts the file's bytes.
+#             HEADER (the tool's reason) and OUTPUT_DIR, which are for the C source, are
+#             refused; MAX_BYTES counts the file's bytes.
 #
 # The tool reads the GIF or the PNGs as they are, at build time, in one call that writes the
 # source and the header; the animation is converted again when a file of SOURCE changes. The
@@ -135,7 +140,7 @@ endforeach()
 
 function(tivrano_add_frames target)
     cmake_parse_arguments(PARSE_ARGV 1 arg "COLUMNS;SERPENTINE;PROGMEM;SWAP_BYTES;ALLOW_WARNINGS"
-        "ORDER;START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;FORMAT;THRESHOLD;HEADER;TABLE;OUTPUT_DIR"
+        "ORDER;START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;FORMAT;THRESHOLD;MAX_BYTES;HEADER;TABLE;OUTPUT_DIR"
         "FRAMES;NAMES")
     set(caller "tivrano_add_frames(${target})")
     _tivrano_check_call("${caller}" "${target}" "${arg_UNPARSED_ARGUMENTS}")
@@ -288,45 +293,26 @@ function(tivrano_add_animation target)
     if(arg_PACKED)
         list(APPEND options --pack)
     endif()
-    if(DEFINED arg_MAX_BYTES)
-        if(NOT arg_PACKED)
-            message(FATAL_ERROR "${caller}: MAX_BYTES is for a PACKED animation")
-        endif()
-        list(APPEND options "--max-bytes=${arg_MAX_BYTES}")
-    endif()
-
-    _tivrano_animation_sources("${caller}" sources origin ${arg_SOURCE})
-    if(NOT "${arg_DELAY_MS}" STREQUAL "")
-        list(APPEND options "--delay-ms=${arg_DELAY_MS}")
-    endif()
-    # A list of delays gives one for each frame: the frames are counted here, unless a GIF is
-    # among the files, whose frames the tool counts when it reads them.
-    if(arg_DELAY_MS MATCHES ",")
-        string(REPLACE "," ";" delays "${arg_DELAY_MS}")
-        list(LENGTH delays delay_count)
-        list(LENGTH sources frame_count)
-        foreach(source IN LISTS sources)
-            file(READ "${source}" start LIMIT 3 HEX)
-            if(start STREQUAL "474946") # "GIF"
-                set(frame_count "")
-            endif()
-        endforeach()
-        if(frame_count AND NOT delay_count EQUAL frame_count)
-            message(FATAL_ERROR "${caller}: DELAY_MS gives ${delay_count} delays for "
-                "${frame_count} frames; give one for each frame, or one for all")
-        endif()
-    endif()
     if(NOT "${arg_BACKGROUND}" STREQUAL "")
         list(APPEND options "--background=${arg_BACKGROUND}")
     endif()
+    # A list of delays of another length than the frames is the tool's to refuse, once it has
+    # read them.
+    if(NOT "${arg_DELAY_MS}" STREQUAL "")
+        list(APPEND options "--delay-ms=${arg_DELAY_MS}")
+    endif()
+
+    _tivrano_animation_sources("${caller}" sources origin ${arg_SOURCE})
     if(arg_BINARY)
-        foreach(keyword HEADER OUTPUT_DIR)
-            if(arg_${keyword})
-                message(FATAL_ERROR "${caller}: ${keyword} is for the C source, and BINARY "
-                    "writes a file instead")
-            endif()
-        endforeach()
+        if(arg_OUTPUT_DIR)
+            message(FATAL_ERROR "${caller}: OUTPUT_DIR is for the C source, and BINARY writes a "
+                "file instead")
+        endif()
         list(APPEND options --binary)
+        # The tool refuses a header for binary output, naming HEADER.
+        if(arg_HEADER)
+            list(APPEND options "--header=${arg_HEADER}")
+        endif()
     endif()
 
     _tivrano_converter("${caller}")
@@ -392,12 +378,13 @@ function(tivrano_add_animation target)
     _tivrano_add_sources(${target} "${source};${header}" "${include_dirs}")
 endfunction()
 
-# The tool's options for the layout and colour keywords parsed with `prefix`, as given: the
-# tool checks them (_tivrano_check_options).
+# The tool's options for the keywords that both functions take, parsed with `prefix`, as given:
+# the tool checks them (_tivrano_check_options).
 function(_tivrano_tool_options out_var prefix)
     set(options)
-    set(keywords ORDER START GAMMA BRIGHTNESS MAX_CURRENT_MA LED_CURRENT FORMAT THRESHOLD)
-    set(names order start gamma brightness max-current led-current format threshold)
+    set(keywords ORDER START GAMMA BRIGHTNESS MAX_CURRENT_MA LED_CURRENT FORMAT THRESHOLD
+        MAX_BYTES)
+    set(names order start gamma brightness max-current led-current format threshold max-bytes)
     foreach(keyword option IN ZIP_LISTS keywords names)
         if(NOT "${${prefix}_${keyword}}" STREQUAL "")
             list(APPEND options "--${option}=${${prefix}_${keyword}}")
@@ -502,7 +489,7 @@ function(_tivrano_animation_sources caller sources_var origin_var)
         endif()
         set(origin "${first}")
     else()
-        foreach(source suffix IN ZIP_LISTS sources suffixes)
+        foreach(source suffix IN ZIP_LISTS ARGN suffixes)
             if(NOT suffix STREQUAL ".png")
                 message(FATAL_ERROR "${caller}: the SOURCE ${source} is neither a GIF nor a PNG")
             endif()

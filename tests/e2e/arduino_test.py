@@ -27,7 +27,7 @@ MEMBERS = {"library.properties", "library.json", "src/tivrano_player.h"} | {
     f"examples/{name}/{file}" for name in EXAMPLES
     for file in (f"{name}.ino", "animation.c", "animation.h")}
 PROPERTIES = ("name", "version", "author", "maintainer", "sentence", "paragraph", "category",
-              "url", "architectures", "includes")
+              "architectures", "includes")
 JSON_FIELDS = ("name", "version", "description", "keywords", "frameworks", "platforms", "headers")
 
 
