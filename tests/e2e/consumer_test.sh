@@ -287,10 +287,10 @@ while IFS='|' read -r call message reason unwritten; do
         fail "$call: no \"$message\" and \"$reason\" in $log"
     [ ! -e "$checks/build/tivrano_app/$unwritten" ] || fail "$call: wrote $unwritten"
 done <<'EOF'
-tivrano_add_animation(app NAME pair SOURCE frames/dot.png frames/wide.png)|BMP frames refused!|frames/wide.png: 3 x 2 pixels, the frames before it 2 x 2; every frame needs the same size|pair.c
-tivrano_add_animation(app NAME big SOURCE frames/big.gif)|BMP frames refused!|frames/big.gif: 600 x 600 pixels, more LEDs than the 65535 a frame of an animation holds|big.c
+tivrano_add_animation(app NAME pair SOURCE frames/dot.png frames/wide.png)|PNG frames refused!|frames/wide.png: 3 x 2 pixels, the frames before it 2 x 2; every frame needs the same size|pair.c
+tivrano_add_animation(app NAME big SOURCE frames/big.gif)|GIF frames refused!|frames/big.gif: 600 x 600 pixels, more LEDs than the 65535 a frame of an animation holds|big.c
 tivrano_add_animation(app NAME two SOURCE frames/dot.png frames/dot.png DELAY_MS 10,20,30)|Ungueltige Anzahl der Parameter|--delay-ms=10,20,30: 3 delays for 2 frames|two.c
-tivrano_add_animation(app NAME twice SOURCE frames/dot.png frames/dot.png MAX_BYTES 20)|BMP data refused by --max-bytes!|twice: 50 bytes stored, more than --max-bytes=20 allows|twice.c
+tivrano_add_animation(app NAME twice SOURCE frames/dot.png frames/dot.png MAX_BYTES 20)|PNG data refused by --max-bytes!|twice: 50 bytes stored, more than --max-bytes=20 allows|twice.c
 tivrano_add_frames(app FRAMES frames/arrow.bmp HEADER arrow.h MAX_BYTES 100)|BMP data refused by --max-bytes!|frames/arrow.bmp: 105 bytes stored, more than --max-bytes=100 allows|arrow.c
 EOF
 echo "frames of two sizes, a GIF too large, a DELAY_MS list not one a frame and MAX_BYTES, packed"
