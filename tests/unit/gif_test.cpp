@@ -225,6 +225,12 @@ Bytes with_extensions(Bytes gif, std::size_t at) {
     return gif;
 }
 
+// The bytes with the one at `at` set to `value`.
+Bytes with_byte(Bytes bytes, std::size_t at, std::uint8_t value) {
+    bytes.at(at) = value;
+    return bytes;
+}
+
 Bytes as_gif87a(Bytes gif) {
     gif[4] = '7';
     return gif;
@@ -255,6 +261,11 @@ TEST(Gif, FramesAsBrowsersShowThem) {
          2,
          {"rg"}},
         {"GIF87a", as_gif87a(test::gif(2, 1, KRGB, {full(2, 1, {3, 2})})), 2, {"bg"}},
+        // The descriptor (bytes 33 to 42) made 2 x 1 over data for 2 x 2 pixels.
+        {"image data past the frame's last pixel is dropped, not drawn below it (browsers)",
+         with_byte(test::gif(2, 2, KRGB, {at(0, 0, 2, 2, {1, 1, 3, 3}, 0)}), 40, 1),
+         2,
+         {"rr.."}},
         {"disposal 4 restores what was under the frame, as 3 does (Chromium, Firefox); 5 keeps it",
          test::gif(2, 1, KRGB,
                    {full(2, 1, {1, 1}), at(0, 0, 1, 1, {2}, 4), at(1, 0, 1, 1, {3}, 5),
@@ -297,12 +308,6 @@ Bytes two_frames() {
 
 Bytes prefix(const Bytes& bytes, std::size_t size) {
     return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)};
-}
-
-// The bytes with the one at `at` set to `value`.
-Bytes with_byte(Bytes bytes, std::size_t at, std::uint8_t value) {
-    bytes.at(at) = value;
-    return bytes;
 }
 
 // Two frames whose LZW data, after the minimum code size 2, is these bytes.
@@ -357,6 +362,10 @@ TEST(Gif, Refusals) {
          {16384, 4194304, 1, 1U << 26U}},
         {"bytes over the limit", good, DecodeStatus::too_large, "", {16384, 4194304, 65535, 23}},
         {"bytes at the limit", good, DecodeStatus::decoded, "", {16384, 4194304, 65535, 24}},
+        {"16385 wide", test::gif(16385, 1, KRGB, {at(0, 0, 1, 1, {1}, 0)}),
+         DecodeStatus::too_large},
+        {"16385 high", test::gif(1, 16385, KRGB, {at(0, 0, 1, 1, {1}, 0)}),
+         DecodeStatus::too_large},
         {"no trailer", prefix(good, good.size() - 1), DecodeStatus::decoded},
     };
     for (const Row& row : cases) {
