@@ -48,7 +48,7 @@ Bytes sized(Bytes bytes, std::size_t size) {
 bool can_trace() {
     static const bool can = [] {
         const bool here =
-            !test::wrapped_or_emulated() && test::run_shell("strace true 2>/dev/null").status == 0;
+            !test::emulated() && test::run_shell("strace true 2>/dev/null").status == 0;
         if (!here) {
             std::cout << "skipped the strace rows: strace is missing, cannot trace here, or "
                          "would trace a wrapper or emulator\n";
@@ -239,7 +239,7 @@ TEST(Cli, UnreadableFileIsNotMissing) {
             (std::filesystem::temp_directory_path() / "tivrano-open-XXXXXX").string();
         ASSERT_NE(mkdtemp(name.data()), nullptr);
         folder = name;
-        // Open to all, so that a wrapper (valgrind) run as nobody can keep its files there too.
+        // Open to all, so that the tool run as nobody reaches it.
         std::filesystem::permissions(folder, std::filesystem::perms::all |
                                                  std::filesystem::perms::sticky_bit);
         as_nobody =
@@ -252,7 +252,7 @@ TEST(Cli, UnreadableFileIsNotMissing) {
     std::filesystem::copy_file(test::scratch() / "locked.bmp", locked,
                                std::filesystem::copy_options::overwrite_existing);
     ASSERT_EQ(chmod(locked.c_str(), 0), 0);
-    const std::string tool = geteuid() == 0 ? test::wrapped(folder / "tivrano") : test::TOOL;
+    const std::string tool = geteuid() == 0 ? test::target_program(folder / "tivrano") : test::TOOL;
     const bool reachable =
         test::run_shell(as_nobody + "test -x " + test::quote(folder / "tivrano")).status == 0;
     const test::Run run = test::run_shell(as_nobody + tool + " " + test::quote(locked));
@@ -363,7 +363,7 @@ TEST(Cli, OutputFile) {
         SCOPED_TRACE(c.command);
         if ((c.needs == "strace" && !can_trace()) ||
             (c.needs == "unshare" &&
-             (test::wrapped_or_emulated() || test::run_shell("unshare -rm true").status != 0))) {
+             (test::emulated() || test::run_shell("unshare -rm true").status != 0))) {
             if (c.needs == "unshare") {
                 std::cout << "skipped a row: it needs unshare -rm, a mount namespace of its own\n";
             }
@@ -536,7 +536,7 @@ TEST(Cli, TooLittleMemory) {
 #ifdef ADDRESS_SANITIZER
     GTEST_SKIP() << "built with AddressSanitizer";
 #endif
-    if (test::wrapped_or_emulated()) {
+    if (test::emulated()) {
         GTEST_SKIP() << "the limit would apply to the wrapper or emulator";
     }
     if (test::run_shell("ulimit -v 100000").status != 0) {

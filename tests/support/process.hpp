@@ -44,23 +44,14 @@ inline std::string target_program(const std::string& program) {
     return (EMULATOR.empty() ? std::string() : EMULATOR + " ") + quote(program);
 }
 
-// Whether the tool runs under a wrapper (TIVRANO_WRAPPER, a valgrind command) or an emulator.
-inline bool wrapped_or_emulated() {
-    return std::getenv("TIVRANO_WRAPPER") != nullptr || !EMULATOR.empty();
+// Whether the tool runs under an emulator, to which limits and tracers would apply.
+inline bool emulated() {
+    return !EMULATOR.empty();
 }
 
-// The command that runs the built tool, or a copy of it, at `program`; TIVRANO_WRAPPER, when
-// set, goes before it.
-inline std::string wrapped(const std::string& program) {
-    const char* wrapper = std::getenv("TIVRANO_WRAPPER");
-    return (wrapper != nullptr ? std::string(wrapper) + " " : std::string()) +
-           target_program(program);
-}
-
-// The tool the tests run: the one built, or TIVRANO_TOOL when set (its twin for valgrind).
-inline const std::string TOOL_PATH =
-    std::getenv("TIVRANO_TOOL") != nullptr ? std::getenv("TIVRANO_TOOL") : TIVRANO_PATH;
-inline const std::string TOOL = wrapped(TOOL_PATH);
+// The tool the tests run, and the command that runs it.
+inline const std::string TOOL_PATH = TIVRANO_PATH;
+inline const std::string TOOL = target_program(TOOL_PATH);
 
 struct Run {
     int status; // exit status; 128 + the signal that ended sh; 124 if the time limit ended it
