@@ -1,5 +1,5 @@
-// The options have one home, the tool's table, which --help is written from: the README's table
-// and the man page list the same options with the same values, and --check words reasons as a
+// The options have one home, the tool's table, which --help is written from: the table of
+// doc/usage.md and the man page list the same options with the same values, and --check words reasons as a
 // conversion does.
 #include <fstream>
 #include <iterator>
@@ -37,24 +37,24 @@ Options matches(const std::string& text, const std::regex& pattern, bool lower_v
     return found;
 }
 
-TEST(Options, TheReadmeAndTheManPageListWhatTheHelpDoes) {
+TEST(Options, TheUsageTableAndTheManPageListWhatTheHelpDoes) {
     const test::Run help = test::run_tool("--help");
     ASSERT_EQ(help.status, 0);
     Options listed = matches(help.out, std::regex(R"(\n  (?:-\w, |    )--([a-z-]+)(?:=(\S+))?)"));
     ASSERT_GT(listed.size(), 15U) << help.out;
 
-    // The README's table: each row's first cell names its options, in backquotes.
-    const std::string readme = read_text(TIVRANO_SOURCE_DIR "/README.md");
-    const auto table = readme.find("| Option | What it does |");
+    // The table of doc/usage.md: each row's first cell names its options, in backquotes.
+    const std::string usage = read_text(TIVRANO_SOURCE_DIR "/doc/usage.md");
+    const auto table = usage.find("| Option | What it does |");
     ASSERT_NE(table, std::string::npos);
     std::string cells;
-    std::istringstream rows(readme.substr(table));
+    std::istringstream rows(usage.substr(table));
     for (std::string row; std::getline(rows, row) && row.starts_with("|");) {
         cells += row.substr(0, row.find(" | ", 1)) + "\n";
     }
-    Options in_readme = matches(cells, std::regex(R"(`--([a-z-]+)(?:=([A-Z,]+))?`)"));
-    in_readme.erase("--gamma=R,G,B"); // the second form of --gamma=G
-    EXPECT_EQ(in_readme, listed);
+    Options in_usage = matches(cells, std::regex(R"(`--([a-z-]+)(?:=([A-Z,]+))?`)"));
+    in_usage.erase("--gamma=R,G,B"); // the second form of --gamma=G
+    EXPECT_EQ(in_usage, listed);
 
     // The man page: each option at the head of its paragraph, its value in lower case.
     const std::string page = read_text(TIVRANO_SOURCE_DIR "/man/tivrano.1");

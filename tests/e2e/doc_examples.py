@@ -148,6 +148,9 @@ class Runner:
         self.run([magick, "-size", "9x6", "xc:navy", "(", "-size", "4x3", "xc:orange",
                   "-repage", "+2+1", ")", "(", "-size", "3x2", "xc:lime", "-repage", "+5+3",
                   ")", "-set", "dispose", "none", "anim.gif"], folder, check=True)
+        # An animation of 64 x 32 LEDs, too big for a Nano's RAM.
+        self.run([magick, "-delay", "8", "-size", "64x32", "gradient:red-blue", "xc:navy",
+                  "scene.gif"], folder, check=True)
         self.run([magick, "-size", "5x4", "xc:red", "xc:lime", "xc:blue", "-scene", "1",
                   "+adjoin", "frames/walk%d.png"], folder, check=True)
         self.run([magick, "frames/walk%d.png[1-3]", "-type", "TrueColor", "-scene", "1",
