@@ -123,7 +123,7 @@ void put_buffer(Writer& out, const ArrayOptions& options, std::int32_t width, st
     put_number(out, bytes);
     put(out, bytes < NANO_RAM
                  ? " bytes of RAM for a frame\r\n"
-                 : " bytes of RAM for a frame, more than an Arduino Nano has (2048)\r\n");
+                 : " bytes of RAM for a frame, too much for an Arduino Nano (2048 in all)\r\n");
 }
 
 } // namespace
@@ -148,9 +148,11 @@ void put_comment(Writer& out, std::int32_t width, std::int32_t height, const Arr
     if (plan != nullptr) {
         put_colour(out, options.colour, *plan);
     }
-    // A text with a name is a source file for firmware: it says what its frames need.
+    // A text with a name is a source file for firmware: it says what its frames need, and for
+    // LEDs of three colours what they draw by the model.
     const bool named = !options.name.empty();
-    if (named && plan != nullptr && options.colour.max_current_ma == 0) {
+    if (named && plan != nullptr && options.colour.max_current_ma == 0 &&
+        options.format == Format::grb) {
         put_current(out, options.colour, *plan);
     }
     put(out, more);
