@@ -1,8 +1,9 @@
 // The cases every surface runs, kept in one place: the tool's calls, each with the files it
-// reads and exactly what it writes. The command line's harness (cli/tool_test.cpp) runs them
-// through sh, natively and under QEMU; the Windows one (cli/windows_test.cpp) starts
-// tivrano.exe; write_cases writes them out, with the images and option sets below, for the
-// page's harnesses in Chromium and Firefox, which compare the page with the tool.
+// reads and exactly what it writes. The command line's harness (Cli.SharedCases) runs them
+// through sh, natively and under QEMU; the Windows one starts tivrano.exe; the core's
+// (Convert.SharedCases) converts in this process those of one file and no option; write_cases
+// writes them out, with the images and option sets below, for the page's harnesses in Chromium
+// and Firefox, which compare the page with the tool.
 #pragma once
 
 #include <string>

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "bmp_builder.hpp"
+#include "cases.hpp"
 #include "frames.hpp"
+#include "intake.hpp"
 
 namespace {
 
@@ -266,6 +268,30 @@ TEST(Convert, ChannelOrders) {
         tivrano::Layout layout;
         EXPECT_FALSE(tivrano::set_order(layout, wrong)) << wrong;
         EXPECT_STREQ(layout.order_name, "GRB");
+    }
+}
+
+// The shared cases that the core takes alone, with the intake: one file and no option. What
+// it writes is what the command line writes on standard output.
+TEST(Convert, SharedCases) {
+    for (const test::ToolCase& c : test::tool_cases()) {
+        if (c.args.size() != 1 || c.files.size() != 1 || c.files[0].name != c.args[0] ||
+            c.files[0].bytes.size() > tivrano::MAX_FILE_SIZE) {
+            continue;
+        }
+        SCOPED_TRACE(c.args[0]);
+        const Bytes& bytes = c.files[0].bytes;
+        const tivrano::Taken taken = tivrano::take(bytes, 0);
+        if (taken.is_decoded() && !taken.taken()) {
+            continue; // the shell words a decoder's refusals
+        }
+        std::string out;
+        const tivrano::Sink sink{test::append_to_string, &out};
+        const int status = taken.is_decoded()
+                               ? tivrano::convert_image(taken.pixels(0, bytes), sink, {})
+                               : tivrano::convert_bmp(bytes, sink);
+        EXPECT_TRUE(out == c.out) << out.substr(0, 1000);
+        EXPECT_EQ(status == 0 ? 0 : 255, c.status);
     }
 }
 
