@@ -62,7 +62,8 @@ tivrano_animation animation_of(const tivrano::Frames& frames, const tivrano::Pac
             .delay_ms = frames.delay_ms.data()};
 }
 
-// The player's functions, from the header compiled as C99 (player_c.c) or as C++ (here).
+// The player's functions, from the header compiled as C99 with reads of its own (player_read.c)
+// or as C++ (here).
 struct Player {
     const char* language;
     std::uint16_t (*count)(const tivrano_animation*);
@@ -74,7 +75,6 @@ struct Player {
 };
 
 const Player PLAYERS[] = {
-    {"C99", c99_count, c99_width, c99_delay_ms, c99_frame, c99_player_start, c99_player_next},
     {"C99, reads of its own", c99_read_count, c99_read_width, c99_read_delay_ms, c99_read_frame,
      c99_read_player_start, c99_read_player_next},
     {"C++", tivrano_count, tivrano_width, tivrano_delay_ms, tivrano_frame, tivrano_player_start,
