@@ -86,11 +86,13 @@ while read -r name group count; do
     leds=$(( ${size% x*} * ${size#* x } ))
     mcu=atmega328p
     [ "$leds" -le 256 ] || mcu=atmega2560
-    avr-gcc -mmcu=$mcu -Os -std=c99 -I. -I"$OLDPWD/include" \
-        "$OLDPWD/tests/support/avr_player.c" animation.c -o player.elf
-    played=$(simavr -m $mcu -f 16000000 player.elf 2>&1)
-    cycles=$(sed -n 's/.*most \([0-9]*\) mean \([0-9]*\).*/\1 \/ \2/p' <<<"$played")
-    seek=$(sed -n 's/.*seek \([0-9]*\).*/\1/p' <<<"$played")
+    cores=$OLDPWD/tests/support/cores
+    avr-gcc -mmcu=$mcu -Os -std=c99 -I. -I"$OLDPWD/include" -I"$cores" "$cores/avr.c" \
+        "$cores/play.c" animation.c -o player.elf
+    # The firmware's last line, without simavr's colours: most, total, seek.
+    read -r most total seek < <(simavr -m $mcu -f 16000000 player.elf 2>&1 |
+        sed -n 's/^.*most \([0-9]*\) total \([0-9]*\) seek \([0-9]*\).*/\1 \2 \3/p')
+    cycles="$most / $(( total / (2 * count) ))"
     cd "$OLDPWD"
     [ -n "${triples[$group]:-}" ] || groups+=("$group")
     triples[$group]=$(( ${triples[$group]:-0} + raw ))

@@ -271,145 +271,6 @@ static inline const uint8_t* tivrano_record(const struct tivrano_animation* a, u
     return (const uint8_t*)TIVRANO_POINTER(&frames[i]);
 }
 
-/* Copies an LED's 3 bytes from the animation into leds, and returns where the next goes. */
-#ifdef TIVRANO_AVR_LPM
-static inline uint8_t* tivrano_put(uint8_t* leds, const uint8_t* from) {
-    __asm__ volatile("lpm __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
-                     "lpm __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
-                     "lpm __tmp_reg__, Z\n\tst X+, __tmp_reg__"
-                     : "+x"(leds), "+z"(from)
-                     :
-                     : "memory");
-    return leds;
-}
-#else
-static inline uint8_t* tivrano_put(uint8_t* leds, const uint8_t* from) {
-    leds[0] = TIVRANO_BYTE(from);
-    leds[1] = TIVRANO_BYTE(from + 1);
-    leds[2] = TIVRANO_BYTE(from + 2);
-    return leds + 3;
-}
-#endif
-
-/* Times 2^bits, the indices left in a byte give the next (high byte) and the rest (low). */
-static inline uint8_t tivrano_scale(uint8_t bits) {
-    return bits == 1 ? 2 : bits == 2 ? 4 : 16;
-}
-
-/* The next index in a byte of indices, from its top bits: *byte keeps the rest, moved up. */
-static inline uint8_t tivrano_index(uint8_t* byte, uint8_t bits, uint8_t scale) {
-    uint8_t index = *byte;
-    if (bits != 8) {
-        const uint16_t product = (uint16_t)((uint16_t)*byte * scale);
-        index = (uint8_t)(product >> 8);
-        *byte = (uint8_t)product;
-    }
-    return index;
-}
-
-/* The LED that a copy at LED `at` reads first: d before it, counting round from the first LED to
-   the last. */
-static inline uint16_t tivrano_copied_led(uint16_t at, uint16_t d, uint16_t total) {
-    return (uint16_t)(at < d ? at + total - d : at - d);
-}
-
-/* Copies n LEDs (at least 1) from `from` to leds, the first first, and returns where the next
-   goes: from one LED before leds, it repeats that LED. */
-static inline uint8_t* tivrano_copy(uint8_t* leds, const uint8_t* from, uint16_t n) {
-    do {
-        *leds++ = *from++;
-        *leds++ = *from++;
-        *leds++ = *from++;
-    } while (--n != 0);
-    return leds;
-}
-
-/* Applies one frame's record to leds. */
-static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_t* r,
-                                 uint8_t* leds) {
-    const uint16_t total = (uint16_t)((unsigned)tivrano_width(a) * tivrano_height(a));
-    uint8_t* const first = leds;
-    uint16_t left = total;
-    const uint8_t* palette = (const uint8_t*)TIVRANO_POINTER(&a->palette);
-    const uint8_t bits = TIVRANO_BYTE(&a->bits);
-    const uint8_t scale = tivrano_scale(bits);
-    while (left != 0) {
-        const uint16_t at = (uint16_t)(total - left);
-        uint8_t op = TIVRANO_BYTE(r++);
-        uint16_t n = (uint16_t)((op & 63u) + 1u);
-        uint16_t d = 0;
-        if (n == 64) {
-            n = (uint16_t)(n + TIVRANO_BYTE(r++));
-        }
-        op >>= 6;
-        if (op == 3) {
-            d = (uint16_t)(TIVRANO_BYTE(r) << 8 | TIVRANO_BYTE(r + 1));
-            r += 2;
-        }
-        left = (uint16_t)(left - n);
-        if (op == 0) {
-            /* A skip covers one LED less than the count: it may skip none. */
-            ++left;
-            leds += 3u * (uint16_t)(n - 1u);
-        } else if (d != 0) {
-            /* A copy that starts in the previous frame ends at the last LED. */
-            leds = tivrano_copy(leds, first + 3u * tivrano_copied_led(at, d, total), n);
-        } else {
-            /* From the animation: a colour of the palette, indices into it, or values. */
-            uint8_t index = 0;
-            uint8_t byte = 0;
-            uint8_t have = 0;
-            if (op == 1) {
-                index = TIVRANO_BYTE(r++);
-            }
-            do {
-                const uint8_t* from = r;
-                if (op == 3) {
-                    r += 3;
-                } else {
-                    if (op == 2) {
-                        if (have == 0) {
-                            byte = TIVRANO_BYTE(r++);
-                            have = 8;
-                        }
-                        index = tivrano_index(&byte, bits, scale);
-                        have = (uint8_t)(have - bits);
-                    }
-                    from = palette + 3u * index;
-                }
-                leds = tivrano_put(leds, from);
-            } while (--n != 0);
-        }
-    }
-}
-
-static inline void tivrano_frame(const struct tivrano_animation* a, uint16_t i, uint8_t* leds) {
-    uint16_t k = i;
-    while (k != 0 && TIVRANO_BYTE(tivrano_record(a, k)) < 64) {
-        --k;
-    }
-    for (;;) {
-        tivrano_apply(a, tivrano_record(a, k), leds);
-        if (k++ == i) {
-            return;
-        }
-    }
-}
-
-static inline void tivrano_player_start(struct tivrano_player* p,
-                                        const struct tivrano_animation* a) {
-    p->animation = a;
-    p->next = 0;
-}
-
-static inline uint16_t tivrano_player_next(struct tivrano_player* p, uint8_t* leds) {
-    const struct tivrano_animation* a = p->animation;
-    const uint16_t i = p->next;
-    tivrano_apply(a, tivrano_record(a, i), leds);
-    p->next = (uint16_t)(i + 1u == tivrano_count(a) ? 0u : i + 1u);
-    return tivrano_delay_ms(a, i);
-}
-
 /* The stream player: a packed file read through the firmware's function, in small pieces. */
 
 typedef size_t (*tivrano_read)(void* context, uint32_t offset, uint8_t* to, size_t count);
@@ -470,69 +331,6 @@ static inline uint8_t tivrano_stream_get(struct tivrano_stream* s, uint32_t offs
     return s->read(s->context, offset, to, count) == count
                ? 1
                : tivrano_stream_fail(s, TIVRANO_STREAM_SHORT_READ);
-}
-
-/* Where the file's table of record starts begins, and where its palette does. */
-static inline uint32_t tivrano_stream_starts(const struct tivrano_stream* s) {
-    return TIVRANO_FILE_HEADER + 4u * (uint32_t)s->count;
-}
-
-static inline uint32_t tivrano_stream_palette(const struct tivrano_stream* s) {
-    return tivrano_stream_starts(s) + 4u * ((uint32_t)s->records + 1u);
-}
-
-static inline int tivrano_stream_open(struct tivrano_stream* s, tivrano_read read, void* context) {
-    uint8_t h[TIVRANO_FILE_HEADER];
-    uint32_t records_at;
-    s->read = read;
-    s->context = context;
-    s->error = TIVRANO_STREAM_OK;
-    s->next = 0;
-    if (tivrano_stream_get(s, 0, h, sizeof h)) {
-        const uint32_t leds = (uint32_t)tivrano_le16(h + 6) * tivrano_le16(h + 8);
-        s->bits = h[5];
-        s->width = tivrano_le16(h + 6);
-        s->height = tivrano_le16(h + 8);
-        s->count = tivrano_le16(h + 10);
-        s->colours = tivrano_le16(h + 12);
-        s->records = tivrano_le16(h + 14);
-        /* The records start where the palette ends; the file's last byte is there to read. */
-        records_at = tivrano_stream_palette(s) + 3u * s->colours;
-        if (tivrano_le32(h) != TIVRANO_FILE_MAGIC || h[4] != TIVRANO_PLAYER_FORMAT ||
-            (s->bits != 1 && s->bits != 2 && s->bits != 4 && s->bits != 8) || leds == 0 ||
-            leds > 65535u || s->count == 0 || s->colours > 1u << s->bits) {
-            tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
-        } else if (tivrano_stream_get(s, tivrano_stream_starts(s), h, 4) &&
-                   tivrano_stream_get(s, tivrano_stream_palette(s) - 4u, h + 4, 4)) {
-            s->size = tivrano_le32(h + 4);
-            if (tivrano_le32(h) != records_at || s->size <= records_at) {
-                tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
-            } else {
-                tivrano_stream_get(s, s->size - 1u, h, 1);
-            }
-        }
-    }
-    if (s->error != TIVRANO_STREAM_OK) {
-        s->count = s->width = s->height = 0;
-        return -1;
-    }
-    return 0;
-}
-
-static inline uint16_t tivrano_stream_count(const struct tivrano_stream* s) {
-    return s->count;
-}
-
-static inline uint16_t tivrano_stream_width(const struct tivrano_stream* s) {
-    return s->width;
-}
-
-static inline uint16_t tivrano_stream_height(const struct tivrano_stream* s) {
-    return s->height;
-}
-
-static inline uint8_t tivrano_stream_error(const struct tivrano_stream* s) {
-    return s->error;
 }
 
 /* What tivrano_stream_next keeps on its stack while it plays a frame: where it is in the record,
@@ -607,89 +405,327 @@ static inline uint8_t tivrano_stream_colour(struct tivrano_stream* s,
     return tivrano_stream_get(s, f->palette + 3u * index, leds, 3);
 }
 
-/* Applies the frame's record to leds, as tivrano_apply does, checking every count against the
-   LEDs left and every byte against the record's end: 1, or 0 when the stream failed. */
-static inline uint8_t tivrano_stream_apply(struct tivrano_stream* s, struct tivrano_stream_frame* f,
-                                           uint8_t* leds) {
-    const uint16_t total = (uint16_t)((unsigned)s->width * s->height);
-    const uint8_t scale = tivrano_scale(s->bits);
+/* Copies an LED's 3 bytes from the animation into leds, and returns where the next goes. */
+#ifdef TIVRANO_AVR_LPM
+static inline uint8_t* tivrano_put(uint8_t* leds, const uint8_t* from) {
+    __asm__ volatile("lpm __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
+                     "lpm __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
+                     "lpm __tmp_reg__, Z\n\tst X+, __tmp_reg__"
+                     : "+x"(leds), "+z"(from)
+                     :
+                     : "memory");
+    return leds;
+}
+#else
+static inline uint8_t* tivrano_put(uint8_t* leds, const uint8_t* from) {
+    leds[0] = TIVRANO_BYTE(from);
+    leds[1] = TIVRANO_BYTE(from + 1);
+    leds[2] = TIVRANO_BYTE(from + 2);
+    return leds + 3;
+}
+#endif
+
+/* Times 2^bits, the indices left in a byte give the next (high byte) and the rest (low). */
+static inline uint8_t tivrano_scale(uint8_t bits) {
+    return bits == 1 ? 2 : bits == 2 ? 4 : 16;
+}
+
+/* The next index in a byte of indices, from its top bits: *byte keeps the rest, moved up. */
+static inline uint8_t tivrano_index(uint8_t* byte, uint8_t bits, uint8_t scale) {
+    uint8_t index = *byte;
+    if (bits != 8) {
+        const uint16_t product = (uint16_t)((uint16_t)*byte * scale);
+        index = (uint8_t)(product >> 8);
+        *byte = (uint8_t)product;
+    }
+    return index;
+}
+
+/* The LED that a copy at LED `at` reads first: d before it, counting round from the first LED to
+   the last. */
+static inline uint16_t tivrano_copied_led(uint16_t at, uint16_t d, uint16_t total) {
+    return (uint16_t)(at < d ? at + total - d : at - d);
+}
+
+/* Copies n LEDs (at least 1) from `from` to leds, the first first, and returns where the next
+   goes: from one LED before leds, it repeats that LED. On an AVR with ld and st, post-increment,
+   which avr-gcc's own loop does not use. */
+#ifdef __AVR__
+static inline uint8_t* tivrano_copy(uint8_t* leds, const uint8_t* from, uint16_t n) {
+    do {
+        __asm__ volatile("ld __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
+                         "ld __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
+                         "ld __tmp_reg__, Z+\n\tst X+, __tmp_reg__"
+                         : "+x"(leds), "+z"(from)
+                         :
+                         : "memory");
+    } while (--n != 0);
+    return leds;
+}
+#else
+static inline uint8_t* tivrano_copy(uint8_t* leds, const uint8_t* from, uint16_t n) {
+    do {
+        *leds++ = *from++;
+        *leds++ = *from++;
+        *leds++ = *from++;
+    } while (--n != 0);
+    return leds;
+}
+#endif
+
+/* Where tivrano_play takes a record's bytes and the palette's colours from: the animation in
+   flash, which it trusts, or the stream's file, whose every number it checks. A flag tells them
+   apart, not stream == NULL: avr-gcc keeps every test of a pointer against NULL, 0 being an
+   address there, where it drops the tests of a constant flag. */
+struct tivrano_source {
+    const uint8_t* record;  /* in flash: the record's next byte */
+    const uint8_t* palette; /* in flash */
+    struct tivrano_stream* stream;
+    struct tivrano_stream_frame* frame;
+    uint8_t in_flash;
+};
+
+/* tivrano_play and what it calls are inlined into each player, where in_flash is a constant: the
+   flash player keeps none of the stream's code, nor the stream the flash player's, in firmware
+   that uses both. */
+#if defined(__GNUC__)
+#define TIVRANO_INLINED static inline __attribute__((__always_inline__))
+#else
+#define TIVRANO_INLINED static inline
+#endif
+
+/* The record's next byte; from a stream, 0 once it has failed. */
+TIVRANO_INLINED uint8_t tivrano_byte(struct tivrano_source* from) {
+    if (!from->in_flash) {
+        return tivrano_stream_byte(from->stream, from->frame);
+    }
+    return TIVRANO_BYTE(from->record++);
+}
+
+/* Whether the stream has failed; from flash, 0. */
+TIVRANO_INLINED uint8_t tivrano_failed(const struct tivrano_source* from) {
+    return !from->in_flash && from->stream->error != TIVRANO_STREAM_OK;
+}
+
+/* Whether the stream fails now, for `bad`, a fault of its bytes; from flash, 0. */
+TIVRANO_INLINED uint8_t tivrano_refused(struct tivrano_source* from, int bad) {
+    if (from->in_flash || !bad) {
+        return 0;
+    }
+    tivrano_stream_fail(from->stream, TIVRANO_STREAM_BAD_FILE);
+    return 1;
+}
+
+/* Puts LEDs of a command of values (op 3), a run (1) or indices (2), of n LEDs left, into *to,
+   and moves *to past them: from flash the next LED, from a stream all n LEDs of values or of a run
+   at once, a run's colour read once and copied. `index` is the colour of a run or of an index.
+   Returns how many LEDs it put; 0 when the stream failed. */
+TIVRANO_INLINED uint16_t tivrano_leds(struct tivrano_source* from, uint8_t** to, uint8_t op,
+                                      uint8_t index, uint16_t n) {
+    uint8_t* const leds = *to;
+    if (from->in_flash) {
+        const uint8_t* bytes = from->record;
+        if (op == 3) {
+            from->record += 3;
+        } else {
+            bytes = from->palette + 3u * index;
+        }
+        *to = tivrano_put(leds, bytes);
+        return 1;
+    }
+    if (op != 3) {
+        if (!tivrano_stream_colour(from->stream, from->frame, index, leds)) {
+            return 0;
+        }
+        if (op == 2) {
+            *to = leds + 3;
+            return 1;
+        }
+        if (n > 1) {
+            tivrano_copy(leds + 3, leds, (uint16_t)(n - 1u));
+        }
+    } else if (!tivrano_stream_bytes(from->stream, from->frame, leds, (uint16_t)(3u * n))) {
+        return 0;
+    }
+    *to = leds + 3u * n;
+    return n;
+}
+
+/* Applies one frame's record to the `total` LEDs at leds, for both players: 1, or 0 when the
+   stream failed. From a stream, every count is checked against the LEDs left, every copy against
+   the LEDs it reads, every index against the palette, and every byte against the record's end
+   (tivrano_stream_next checks that the commands end there). */
+TIVRANO_INLINED uint8_t tivrano_play(struct tivrano_source* from, uint8_t bits, uint16_t total,
+                                     uint8_t* leds) {
+    const uint8_t scale = tivrano_scale(bits);
     uint8_t* const first = leds;
     uint16_t left = total;
     while (left != 0) {
         const uint16_t at = (uint16_t)(total - left);
-        uint8_t op = tivrano_stream_byte(s, f);
+        uint8_t op = tivrano_byte(from);
         uint16_t n = (uint16_t)((op & 63u) + 1u);
         uint16_t d = 0;
         if (n == 64) {
-            n = (uint16_t)(n + tivrano_stream_byte(s, f));
+            n = (uint16_t)(n + tivrano_byte(from));
         }
         op >>= 6;
         if (op == 3) {
-            d = (uint16_t)(tivrano_stream_byte(s, f) << 8);
-            d = (uint16_t)(d | tivrano_stream_byte(s, f));
-        }
-        if (s->error != TIVRANO_STREAM_OK) {
-            return 0;
-        }
-        if ((op == 0 ? n - 1u : n) > left) {
-            return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+            d = (uint16_t)(tivrano_byte(from) << 8);
+            d = (uint16_t)(d | tivrano_byte(from));
         }
         if (op == 0) {
-            left = (uint16_t)(left - (n - 1u));
-            leds += 3u * (uint16_t)(n - 1u);
-            continue;
+            /* A skip covers one LED less than the count: it may skip none. */
+            --n;
+        }
+        if (tivrano_failed(from) || tivrano_refused(from, n > left)) {
+            return 0;
         }
         left = (uint16_t)(left - n);
-        if (d != 0) {
-            const uint16_t from = tivrano_copied_led(at, d, total);
-            if (d >= total || (at < d && n > total - from)) {
-                return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
-            }
-            leds = tivrano_copy(leds, first + 3u * from, n);
-        } else if (op == 3) {
-            if (!tivrano_stream_bytes(s, f, leds, (uint16_t)(3u * n))) {
+        if (op == 0) {
+            leds += 3u * n;
+        } else if (d != 0) {
+            /* A copy that starts in the previous frame ends at the last LED. */
+            const uint16_t led = tivrano_copied_led(at, d, total);
+            if (tivrano_refused(from, d >= total || (at < d && n > total - led))) {
                 return 0;
             }
-            leds += 3u * n;
+            leds = tivrano_copy(leds, first + 3u * led, n);
         } else {
-            /* A colour of the palette, or indices into it: a run puts its colour into its first
-               LED, and copies that into the others. */
+            /* Values, a colour of the palette, or indices into it. */
             uint8_t index = 0;
             uint8_t byte = 0;
             uint8_t have = 0;
-            uint16_t again = 0;
             if (op == 1) {
-                index = tivrano_stream_byte(s, f);
-                again = (uint16_t)(n - 1u);
-                n = 1;
+                index = tivrano_byte(from);
             }
             do {
+                uint16_t put;
                 if (op == 2) {
                     if (have == 0) {
-                        byte = tivrano_stream_byte(s, f);
+                        byte = tivrano_byte(from);
                         have = 8;
                     }
-                    index = tivrano_index(&byte, s->bits, scale);
-                    have = (uint8_t)(have - s->bits);
+                    index = tivrano_index(&byte, bits, scale);
+                    have = (uint8_t)(have - bits);
                 }
-                if (!tivrano_stream_colour(s, f, index, leds)) {
+                put = tivrano_leds(from, &leds, op, index, n);
+                if (put == 0) {
                     return 0;
                 }
-                leds += 3;
-            } while (--n != 0);
-            if (again != 0) {
-                leds = tivrano_copy(leds, leds - 3, again);
+                n = (uint16_t)(n - put);
+            } while (n != 0);
+        }
+    }
+    return 1;
+}
+
+/* Applies one frame's record, in flash, to leds. */
+static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_t* r,
+                                 uint8_t* leds) {
+    struct tivrano_source from;
+    from.record = r;
+    from.palette = (const uint8_t*)TIVRANO_POINTER(&a->palette);
+    from.stream = NULL;
+    from.frame = NULL;
+    from.in_flash = 1;
+    tivrano_play(&from, TIVRANO_BYTE(&a->bits),
+                 (uint16_t)((unsigned)tivrano_width(a) * tivrano_height(a)), leds);
+}
+
+static inline void tivrano_frame(const struct tivrano_animation* a, uint16_t i, uint8_t* leds) {
+    uint16_t k = i;
+    while (k != 0 && TIVRANO_BYTE(tivrano_record(a, k)) < 64) {
+        --k;
+    }
+    for (;;) {
+        tivrano_apply(a, tivrano_record(a, k), leds);
+        if (k++ == i) {
+            return;
+        }
+    }
+}
+
+static inline void tivrano_player_start(struct tivrano_player* p,
+                                        const struct tivrano_animation* a) {
+    p->animation = a;
+    p->next = 0;
+}
+
+static inline uint16_t tivrano_player_next(struct tivrano_player* p, uint8_t* leds) {
+    const struct tivrano_animation* a = p->animation;
+    const uint16_t i = p->next;
+    tivrano_apply(a, tivrano_record(a, i), leds);
+    p->next = (uint16_t)(i + 1u == tivrano_count(a) ? 0u : i + 1u);
+    return tivrano_delay_ms(a, i);
+}
+
+/* Where the file's table of record starts begins, and where its palette does. */
+static inline uint32_t tivrano_stream_starts(const struct tivrano_stream* s) {
+    return TIVRANO_FILE_HEADER + 4u * (uint32_t)s->count;
+}
+
+static inline uint32_t tivrano_stream_palette(const struct tivrano_stream* s) {
+    return tivrano_stream_starts(s) + 4u * ((uint32_t)s->records + 1u);
+}
+
+static inline int tivrano_stream_open(struct tivrano_stream* s, tivrano_read read, void* context) {
+    uint8_t h[TIVRANO_FILE_HEADER];
+    uint32_t records_at;
+    s->read = read;
+    s->context = context;
+    s->error = TIVRANO_STREAM_OK;
+    s->next = 0;
+    if (tivrano_stream_get(s, 0, h, sizeof h)) {
+        const uint32_t leds = (uint32_t)tivrano_le16(h + 6) * tivrano_le16(h + 8);
+        s->bits = h[5];
+        s->width = tivrano_le16(h + 6);
+        s->height = tivrano_le16(h + 8);
+        s->count = tivrano_le16(h + 10);
+        s->colours = tivrano_le16(h + 12);
+        s->records = tivrano_le16(h + 14);
+        /* The records start where the palette ends; the file's last byte is there to read. */
+        records_at = tivrano_stream_palette(s) + 3u * s->colours;
+        if (tivrano_le32(h) != TIVRANO_FILE_MAGIC || h[4] != TIVRANO_PLAYER_FORMAT ||
+            (s->bits != 1 && s->bits != 2 && s->bits != 4 && s->bits != 8) || leds == 0 ||
+            leds > 65535u || s->count == 0 || s->colours > 1u << s->bits) {
+            tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+        } else if (tivrano_stream_get(s, tivrano_stream_starts(s), h, 4) &&
+                   tivrano_stream_get(s, tivrano_stream_palette(s) - 4u, h + 4, 4)) {
+            s->size = tivrano_le32(h + 4);
+            if (tivrano_le32(h) != records_at || s->size <= records_at) {
+                tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+            } else {
+                tivrano_stream_get(s, s->size - 1u, h, 1);
             }
         }
     }
-    /* The commands end where the record does. */
-    return f->used == f->have && f->at == f->end ? 1
-                                                 : tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+    if (s->error != TIVRANO_STREAM_OK) {
+        s->count = s->width = s->height = 0;
+        return -1;
+    }
+    return 0;
+}
+
+static inline uint16_t tivrano_stream_count(const struct tivrano_stream* s) {
+    return s->count;
+}
+
+static inline uint16_t tivrano_stream_width(const struct tivrano_stream* s) {
+    return s->width;
+}
+
+static inline uint16_t tivrano_stream_height(const struct tivrano_stream* s) {
+    return s->height;
+}
+
+static inline uint8_t tivrano_stream_error(const struct tivrano_stream* s) {
+    return s->error;
 }
 
 static inline uint16_t tivrano_stream_next(struct tivrano_stream* s, uint8_t* leds) {
     uint8_t entry[8];
     struct tivrano_stream_frame f;
+    struct tivrano_source from;
     uint16_t delay;
     uint16_t record;
     if (s->error != TIVRANO_STREAM_OK ||
@@ -709,12 +745,20 @@ static inline uint16_t tivrano_stream_next(struct tivrano_stream* s, uint8_t* le
     f.palette = tivrano_stream_palette(s);
     f.used = f.have = 0;
     f.held = s->colours != 0 && s->colours <= TIVRANO_STREAM_COLOURS;
+    from.record = from.palette = NULL;
+    from.stream = s;
+    from.frame = &f;
+    from.in_flash = 0;
     if (f.at < f.palette + 3u * s->colours || f.end < f.at || f.end > s->size) {
         return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
     }
     if ((f.held && !tivrano_stream_get(s, f.palette, f.colours, 3u * s->colours)) ||
-        !tivrano_stream_apply(s, &f, leds)) {
+        !tivrano_play(&from, s->bits, (uint16_t)((unsigned)s->width * s->height), leds)) {
         return 0;
+    }
+    /* The commands end where the record does. */
+    if (f.used != f.have || f.at != f.end) {
+        return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
     }
     s->next = (uint16_t)(s->next + 1u == s->count ? 0u : s->next + 1u);
     return delay;

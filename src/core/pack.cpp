@@ -203,13 +203,6 @@ void put_header(std::vector<std::uint8_t>& record, Op op, std::size_t n) {
     }
 }
 
-// One command of a frame's record, the LEDs it covers, and for a copy the LEDs back it reads.
-struct Command {
-    Op op;
-    std::size_t count;
-    std::uint16_t d;
-};
-
 // What a command costs the shortest path: its bytes first, then, among commands of as many bytes,
 // the cycles it takes to play, so that the packer keeps frames quick where it can.
 constexpr std::int64_t BYTE = std::int64_t{1} << 32;
@@ -419,17 +412,13 @@ void put_indices(std::vector<std::uint8_t>& record, std::span<const std::int16_t
     }
 }
 
-// The record of a frame of this kind: each command's header and bytes, after the previous frame
-// from a skip, of no LED if need be.
-std::vector<std::uint8_t> encode(RecordKind kind, const std::vector<Command>& path,
-                                 std::span<const std::uint8_t> frame,
-                                 const std::vector<std::int16_t>& index, std::uint8_t bits) {
+// A frame's record of these commands: each command's header and bytes.
+std::vector<std::uint8_t> encode_record(const std::vector<Command>& commands,
+                                        std::span<const std::uint8_t> frame,
+                                        const std::vector<std::int16_t>& index, std::uint8_t bits) {
     std::vector<std::uint8_t> record;
-    if (kind == CHANGES && (path.empty() || path.front().op != SKIP)) {
-        record.push_back(SKIP); // of no LED
-    }
     std::size_t led = 0;
-    for (const Command& command : path) {
+    for (const Command& command : commands) {
         const std::size_t n = command.count;
         if (command.op == SKIP) {
             put_header(record, SKIP, n + 1);
@@ -465,7 +454,7 @@ class RecordMaker {
           index_(frames.frame_size() / 3), per_byte_(palette.bits == 0 ? 1 : 8U / palette.bits) {}
 
     // Frame k's record of this kind, and whether any of its commands reads the previous frame.
-    std::pair<std::vector<std::uint8_t>, bool> make(std::size_t k, RecordKind kind) {
+    std::pair<Record, bool> make(std::size_t k, RecordKind kind) {
         if (indexed_ != k) {
             const auto frame = frames_.frame(k);
             for (std::size_t led = 0; led < index_.size(); ++led) {
@@ -489,14 +478,20 @@ class RecordMaker {
         const FrameCopies& copies = k < first_.size() ? first_[k] : found_;
         const ShortestPath path(frames_, k, kind, index_, per_byte_,
                                 kind == CHANGES ? copies.changes : copies.alone);
-        const std::vector<Command> commands = path.commands();
+        std::vector<Command> commands = path.commands();
         bool reads_previous = false;
         for (std::size_t led = 0; const Command& command : commands) {
             reads_previous =
                 reads_previous || command.op == SKIP || (command.op == COPY && command.d > led);
             led += command.count;
         }
-        return {encode(kind, commands, frames_.frame(k), index_, palette_.bits), reads_previous};
+        // After the previous frame a record starts with a skip, of no LED if need be.
+        if (kind == CHANGES && (commands.empty() || commands.front().op != SKIP)) {
+            commands.insert(commands.begin(), Command{SKIP, 0, 0});
+        }
+        return {{encode_record(commands, frames_.frame(k), index_, palette_.bits),
+                 cycles_of(commands, palette_.bits)},
+                reads_previous};
     }
 
   private:
@@ -512,9 +507,8 @@ class RecordMaker {
 
 // Every frame's record with one palette, records alike stored once: the smaller of a frame's
 // candidates, unless it is to stand alone.
-Packed choose(const std::vector<Candidates>& made, const std::vector<RecordCosts>& costs,
-              const Palette& palette, const std::vector<bool>& alone_anyway,
-              std::uint64_t& longest) {
+Packed choose(const std::vector<Candidates>& made, const Palette& palette,
+              const std::vector<bool>& alone_anyway) {
     Packed packed;
     packed.bits = palette.bits == 0 ? 8 : palette.bits;
     for (const std::uint32_t colour : palette.colours) {
@@ -531,19 +525,19 @@ Packed choose(const std::vector<Candidates>& made, const std::vector<RecordCosts
         });
         return found == end ? std::optional<std::uint16_t>{} : found->second;
     };
-    longest = 0;
     for (std::size_t k = 0; k < made.size(); ++k) {
         const Candidates& frame = made[k];
         const bool alone =
-            alone_anyway[k] || frame.changes.empty() ||
-            (frame.alone && (stored(*frame.alone) || frame.alone->size() <= frame.changes.size()));
-        const std::vector<std::uint8_t>& record = alone ? *frame.alone : frame.changes;
-        longest = std::max(longest, alone ? costs[k].alone_cycles : costs[k].changes_cycles);
-        std::optional<std::uint16_t> at = stored(record);
+            alone_anyway[k] || frame.changes.bytes.empty() ||
+            (frame.alone && (stored(frame.alone->bytes) ||
+                             frame.alone->bytes.size() <= frame.changes.bytes.size()));
+        const Record& record = alone ? *frame.alone : frame.changes;
+        std::optional<std::uint16_t> at = stored(record.bytes);
         if (!at) {
             at = static_cast<std::uint16_t>(packed.records.size());
-            known.emplace(hash_of(record), *at);
-            packed.records.push_back(record);
+            known.emplace(hash_of(record.bytes), *at);
+            packed.records.push_back(record.bytes);
+            packed.cycles.push_back(record.cycles);
         }
         packed.frame_record.push_back(*at);
     }
@@ -596,11 +590,8 @@ class Packer {
   public:
     Packer(const Frames& frames, const Palette& palette, std::span<const FrameCopies> first,
            const Colours& colours, std::vector<Candidates>& made)
-        : frames_(frames),
-          palette_(palette), shape_{frames.frame_size() / 3,
-                                    palette.bits == 0 ? std::uint8_t{8} : palette.bits},
-          maker_(frames, palette, first, colours), made_(made), given_(made.size()),
-          costs_(frames.count(), RecordCosts{0, 0, 0, 0}) {
+        : frames_(frames), palette_(palette), maker_(frames, palette, first, colours), made_(made),
+          given_(made.size()), costs_(frames.count(), RecordCosts{0, 0, 0, 0}) {
         made_.resize(frames.count());
         for (std::size_t k = 0; k < frames.count(); ++k) {
             hashes_.push_back(hash_of(frames.frame(k)));
@@ -611,14 +602,14 @@ class Packer {
         for (std::size_t k = 0; k < frames_.count(); ++k) {
             make_records(k, made_alone);
         }
-        std::uint64_t longest = 0;
-        Packed packed = choose(made_, costs_, palette_, std::vector<bool>(made_.size()), longest);
+        Packed packed = choose(made_, palette_, std::vector<bool>(made_.size()));
         if (made_alone == Alone::FIRST) {
             return packed;
         }
         // The records not made are reckoned as the mean of those made in the first two choices,
         // and as the largest after that: the choice then takes another only where those made
         // leave it no other way.
+        const std::uint64_t longest = *std::max_element(packed.cycles.begin(), packed.cycles.end());
         const std::uint64_t bound = SEEK_HALVES * longest / 2;
         for (int choice = 0;; ++choice) {
             const std::vector<bool> alone =
@@ -631,7 +622,7 @@ class Packer {
                 }
             }
             if (all_made) {
-                return choose(made_, costs_, palette_, alone, longest);
+                return choose(made_, palette_, alone);
             }
         }
     }
@@ -642,13 +633,15 @@ class Packer {
             if (k >= given_) {
                 std::tie(made_[k].changes, made_[k].reads_previous) = maker_.make(k, CHANGES);
             }
-            costs_[k].changes_bytes = made_[k].changes.size();
-            costs_[k].changes_cycles = cycles_of(made_[k].changes, shape_);
+            costs_[k].changes_bytes = made_[k].changes.bytes.size();
+            costs_[k].changes_cycles = made_[k].changes.cycles;
         }
         if (made_alone == Alone::AS_NEEDED && !made_[k].reads_previous) {
             // The same commands stand alone, without the skip of none they start with after
             // the previous frame.
-            made_[k].alone.emplace(made_[k].changes.begin() + 1, made_[k].changes.end());
+            const Record& changes = made_[k].changes;
+            made_[k].alone = Record{{changes.bytes.begin() + 1, changes.bytes.end()},
+                                    changes.cycles - COMMAND_CYCLES};
             count_alone(k);
         } else if (k == 0 || made_alone == Alone::EVERY ||
                    (made_alone == Alone::AS_NEEDED && like_before(k))) {
@@ -678,13 +671,12 @@ class Packer {
     }
 
     void count_alone(std::size_t k) {
-        costs_[k].alone_bytes = made_[k].alone->size();
-        costs_[k].alone_cycles = cycles_of(*made_[k].alone, shape_);
+        costs_[k].alone_bytes = made_[k].alone->bytes.size();
+        costs_[k].alone_cycles = made_[k].alone->cycles;
     }
 
     const Frames& frames_;
     const Palette& palette_;
-    RecordShape shape_;
     RecordMaker maker_;
     std::vector<Candidates>& made_;
     std::size_t given_;

@@ -14,14 +14,14 @@ constexpr std::size_t FILE_HEADER_SIZE = 16;
 constexpr std::size_t FRAME_ENTRY_SIZE = 4;
 constexpr std::size_t RECORD_START_SIZE = 4;
 
-void put16(std::vector<std::uint8_t>& file, std::size_t value) {
+void put_le16(std::vector<std::uint8_t>& file, std::size_t value) {
     file.push_back(static_cast<std::uint8_t>(value));
     file.push_back(static_cast<std::uint8_t>(value >> 8U));
 }
 
-void put32(std::vector<std::uint8_t>& file, std::size_t value) {
-    put16(file, value & 0xFFFFU);
-    put16(file, value >> 16U);
+void put_le32(std::vector<std::uint8_t>& file, std::size_t value) {
+    put_le16(file, value & 0xFFFFU);
+    put_le16(file, value >> 16U);
 }
 
 } // namespace
@@ -30,23 +30,23 @@ std::vector<std::uint8_t> packed_file(const Frames& frames, const Packed& packed
     std::vector<std::uint8_t> file(FILE_MAGIC.begin(), FILE_MAGIC.end());
     file.push_back(static_cast<std::uint8_t>(PLAYER_FORMAT));
     file.push_back(packed.bits);
-    put16(file, static_cast<std::size_t>(frames.width));
-    put16(file, static_cast<std::size_t>(frames.height));
-    put16(file, frames.count());
-    put16(file, packed.palette.size() / 3);
-    put16(file, packed.records.size());
+    put_le16(file, static_cast<std::size_t>(frames.width));
+    put_le16(file, static_cast<std::size_t>(frames.height));
+    put_le16(file, frames.count());
+    put_le16(file, packed.palette.size() / 3);
+    put_le16(file, packed.records.size());
     for (std::size_t k = 0; k < frames.count(); ++k) {
-        put16(file, frames.delay_ms[k]);
-        put16(file, packed.frame_record[k]);
+        put_le16(file, frames.delay_ms[k]);
+        put_le16(file, packed.frame_record[k]);
     }
     // Within MAX_ANIMATION_VALUES and the headers of its commands: far below 4 GiB.
     std::size_t start = FILE_HEADER_SIZE + FRAME_ENTRY_SIZE * frames.count() +
                         RECORD_START_SIZE * (packed.records.size() + 1) + packed.palette.size();
     for (const auto& record : packed.records) {
-        put32(file, start);
+        put_le32(file, start);
         start += record.size();
     }
-    put32(file, start);
+    put_le32(file, start);
     file.insert(file.end(), packed.palette.begin(), packed.palette.end());
     for (const auto& record : packed.records) {
         file.insert(file.end(), record.begin(), record.end());

@@ -10,25 +10,11 @@ constexpr std::uint64_t NONE = std::numeric_limits<std::uint64_t>::max() / 4;
 
 } // namespace
 
-std::uint64_t cycles_of(std::span<const std::uint8_t> record, RecordShape shape) {
-    const std::size_t leds = shape.leds;
-    const std::uint8_t bits = shape.bits;
+std::uint64_t cycles_of(std::span<const Command> commands, std::uint8_t bits) {
     std::uint64_t cycles = RECORD_CYCLES;
-    for (std::size_t at = 0, led = 0; led < leds;) {
-        auto op = static_cast<Op>(record[at] >> OP_SHIFT);
-        std::size_t n = (record[at] & SHORT_COUNT) + std::size_t{1};
-        at += n > SHORT_COUNT ? 2U : 1U;
-        n += n > SHORT_COUNT ? record[at - 1] : 0U;
-        if (op == TRIPLES) {
-            op = record[at] == 0 && record[at + 1] == 0 ? TRIPLES : COPY;
-            at += 2;
-        }
-        const std::size_t bytes[] = {0, 1, (n * bits + 7) / 8, 3 * n, 0};
-        at += bytes[op];
-        n -= op == SKIP ? 1 : 0;
-        cycles += COMMAND_CYCLES + LED_CYCLES[op] * n +
-                  (op == INDICES && bits < 8 ? UNPACK_CYCLES * n : 0);
-        led += n;
+    for (const Command& command : commands) {
+        const std::uint64_t unpack = command.op == INDICES && bits < 8 ? UNPACK_CYCLES : 0;
+        cycles += COMMAND_CYCLES + (LED_CYCLES[command.op] + unpack) * command.count;
     }
     return cycles;
 }

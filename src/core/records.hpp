@@ -18,28 +18,35 @@ inline constexpr unsigned OP_SHIFT = 6;
 inline constexpr std::size_t SHORT_COUNT = 63;
 inline constexpr std::size_t LONG_COUNT = 319;
 
+// One command of a frame's record, the LEDs it covers, and for a copy the LEDs back it reads.
+struct Command {
+    Op op;
+    std::size_t count;
+    std::uint16_t d;
+};
+
+// A record as the packer made it, and the cycles it takes to play (cycles_of its commands).
+struct Record {
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t cycles = 0;
+};
+
 // The records frame k may take: standing alone (commands over every LED), if made, and after the
 // first frame, commands after the previous frame.
 struct Candidates {
-    std::optional<std::vector<std::uint8_t>> alone;
-    std::vector<std::uint8_t> changes; // none for the first frame
-    bool reads_previous = true;        // whether any command of `changes` reads the frame before
+    std::optional<Record> alone;
+    Record changes;             // none for the first frame
+    bool reads_previous = true; // whether any command of `changes` reads the frame before
 };
 
-// What a record's cycles depend on beyond its bytes: the LEDs of a frame and the bits of an index.
-struct RecordShape {
-    std::size_t leds;
-    std::uint8_t bits;
-};
-
-// The cycles an AVR takes to play a record, as the player's loop spends them: for the record,
-// for each command, and for each LED by what writes it (an index of fewer than 8 bits costs
-// UNPACK_CYCLES more, to take it out of its byte).
+// The cycles an AVR takes to play a record of these commands, with indices of `bits` bits, as the
+// player's loop spends them: for the record, for each command, and for each LED by what writes it
+// (an index of fewer than 8 bits costs UNPACK_CYCLES more, to take it out of its byte).
 inline constexpr std::uint64_t RECORD_CYCLES = 200;
 inline constexpr std::uint64_t COMMAND_CYCLES = 50;
 inline constexpr std::uint64_t LED_CYCLES[] = {3, 30, 40, 30, 17}; // by Op
 inline constexpr std::uint64_t UNPACK_CYCLES = 6;
-std::uint64_t cycles_of(std::span<const std::uint8_t> record, RecordShape shape);
+std::uint64_t cycles_of(std::span<const Command> commands, std::uint8_t bits);
 
 // How many times the cycles of the longest frame in order a frame on its own may take, in
 // halves: tivrano_frame plays from the last frame that stands alone, so the packer makes frames

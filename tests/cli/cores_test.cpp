@@ -1,9 +1,11 @@
-// The player on the cores makers buy now, under QEMU: a Cortex-M0+ (code for ARMv6-M, on the
-// micro:bit's nRF51, a Cortex-M0), a Cortex-M3 (the MPS2 AN385) and an RV32IMC core (the
-// ESP32-C3's instruction set, in user mode). The firmware of tests/support/cores plays every
-// frame of packed animations and prints each frame's checksum, which must be that of the
-// frames' own pixels.
+// The player on the chips makers buy, as firmware plays it, in one table: an ATmega328P and an
+// ATmega2560 in simavr, a Cortex-M0+ (code for ARMv6-M, on the micro:bit's nRF51, a Cortex-M0) and
+// a Cortex-M3 (the MPS2 AN385) under QEMU, and an RV32IMC core (the ESP32-C3's instruction set,
+// in user mode). The firmware of tests/support/cores plays each animation from flash, or its
+// packed file through the stream player, and prints each frame's checksum, which must be that of
+// the frames' own pixels, and the bytes of the player's state.
 #include <iomanip>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -29,9 +31,12 @@ struct Core {
     std::string what;
     std::vector<std::string> programs; // what it needs, and the packages they come in
     std::string packages;
-    std::string build; // compiler and flags, to which the sources and -o firmware.elf are added
+    std::string build; // compiler, flags and startup, to which the sources and -o are added
     std::string run;   // the emulator, before the firmware
+    unsigned state;    // the most bytes the stream player's state may take
 };
+
+enum class From { flash, file };
 
 // FNV-1a of `bytes`, from `hash`.
 std::uint32_t fnv1a(std::uint32_t hash, const std::vector<std::uint8_t>& bytes) {
@@ -41,8 +46,13 @@ std::uint32_t fnv1a(std::uint32_t hash, const std::vector<std::uint8_t>& bytes) 
     return hash;
 }
 
+// The delay of frame i, each another.
+unsigned delay_ms(std::size_t i) {
+    return static_cast<unsigned>(10 * i + 7);
+}
+
 // What the firmware must print: each frame's checksum of its LED bytes, in the tool's default
-// order (G, R, B), then that of them all.
+// order (G, R, B), and its delay, then the checksum of them all.
 std::string expected_lines(const std::vector<std::vector<Bgr>>& frames) {
     std::ostringstream lines;
     std::uint32_t all = 2166136261U;
@@ -54,98 +64,140 @@ std::string expected_lines(const std::vector<std::vector<Bgr>>& frames) {
         }
         all = fnv1a(all, leds);
         lines << "frame " << std::dec << i << std::hex << " fnv1a " << std::setw(8)
-              << fnv1a(2166136261U, leds) << "\n";
+              << fnv1a(2166136261U, leds) << " ms " << std::dec << delay_ms(i) << "\n";
     }
     lines << "frames " << std::dec << frames.size() << std::hex << " fnv1a " << std::setw(8) << all
-          << "\n";
+          << "\nmost ";
     return lines.str();
 }
 
-// Makes the animation's text in its folder, with the frames as BMP files.
-void make_text(const Animation& animation) {
+// Makes the animation's text and packed file in its folder, from the frames as BMP files.
+void make_animation(const Animation& animation) {
     const std::filesystem::path folder = test::scratch() / "cores" / animation.name;
     std::string files;
+    std::string delays;
     for (std::size_t k = 0; k < animation.frames.size(); ++k) {
         const std::string file = std::to_string(k) + ".bmp";
         test::write_file(folder / file,
                          test::bmp_file(animation.width, animation.height, animation.frames[k]));
         files += " " + file;
+        delays += (k == 0 ? "" : ",") + std::to_string(delay_ms(k));
     }
-    const test::Run made =
-        test::run_shell("cd " + test::quote(folder) + " && " + test::TOOL +
-                        " --name=animation --pack --header=animation.h -o animation.c" + files);
+    const std::string pack = test::TOOL + " --name=animation --pack --delay-ms=" + delays;
+    const test::Run made = test::run_shell("cd " + test::quote(folder) + " && " + pack +
+                                           " --header=animation.h -o animation.c" + files + " && " +
+                                           pack + " --binary -o animation.bin" + files);
     ASSERT_EQ(made.status, 0) << made.err;
 }
 
-// Builds the core's firmware for the animation, runs it and checks what it printed.
-void check_core(const Core& core, const Animation& animation) {
-    const std::string source = std::string(TIVRANO_SOURCE_DIR);
-    const std::string cores = source + "/tests/support/cores";
-    const std::string flags = " -Os -std=c99 -pedantic -Wall -Wextra -Werror -ffreestanding "
-                              "-nostdlib -I. -I" +
-                              test::quote(source + "/include") + " -I" + test::quote(cores);
+// Builds the core's firmware for the animation, from flash or from its file, runs it and checks
+// what it printed, which simavr writes in colour, each newline as a dot.
+void check_row(const Core& core, const Animation& animation, From from) {
+    const std::string cores = std::string(TIVRANO_SOURCE_DIR) + "/tests/support/cores";
+    const std::string flags = " -Os -std=c99 -pedantic -Wall -Wextra -Werror -I. -I" +
+                              test::quote(std::string(TIVRANO_SOURCE_DIR) + "/include") + " -I" +
+                              test::quote(cores) + " " + test::quote(cores + "/play.c");
+    const std::string sources =
+        from == From::flash
+            ? " animation.c"
+            : " -DSTREAM -DLEDS=" + std::to_string(animation.width * animation.height);
     const std::string folder = test::quote(test::scratch() / "cores" / animation.name);
-    const test::Run built =
-        test::run_shell("cd " + folder + " && " + core.build + flags + " " +
-                        test::quote(cores + "/play.c") + " animation.c -o firmware.elf");
+    const test::Run built = test::run_shell("cd " + folder + " && " + core.build + flags + sources +
+                                            " -o firmware.elf");
     ASSERT_EQ(built.status, 0) << built.err;
     const test::Run played =
-        test::run_shell("cd " + folder + " && " + core.run + " firmware.elf", 20);
-    EXPECT_EQ(played.status, 0) << played.out << played.err;
-    EXPECT_NE((played.out + played.err).find(expected_lines(animation.frames)), std::string::npos)
-        << played.out << played.err;
+        test::run_shell("cd " + folder + " && " + core.run + " firmware.elf", 60);
+    const std::string said =
+        std::regex_replace(played.out + played.err, std::regex("\x1b\\[[0-9;]*m|\\.(?=\n)"), "");
+    EXPECT_EQ(played.status, 0) << said;
+    EXPECT_NE(said.find(expected_lines(animation.frames)), std::string::npos) << said;
+    const std::size_t state = said.find(" state ");
+    ASSERT_NE(state, std::string::npos) << said;
+    EXPECT_EQ(said.substr(said.find(' ', state + 7), 9), " error 0\n") << said;
+    if (from == From::file) {
+        EXPECT_LE(std::stoul(said.substr(state + 7)), core.state) << said;
+    }
 }
 
-TEST(PlayerCores, PlaysEveryFrameOnCortexMAndRiscV) {
+TEST(PlayerCores, PlaysEveryFrameFromFlashAndFromAFile) {
     const std::string cores = test::quote(std::string(TIVRANO_SOURCE_DIR) + "/tests/support/cores");
+    const auto avr = [&](const std::string& mcu) {
+        return Core{
+            "an " + mcu + " in simavr",          {"avr-gcc", "simavr"},
+            "gcc-avr, avr-libc, simavr",         "avr-gcc -mmcu=" + mcu + " " + cores + "/avr.c",
+            "simavr -m " + mcu + " -f 16000000", 22};
+    };
+    const std::string bare = " -ffreestanding -nostdlib ";
     const std::string arm =
-        "arm-none-eabi-gcc -mthumb -T " + cores + "/cortex_m.ld " + cores + "/cortex_m.c";
+        "arm-none-eabi-gcc -mthumb -T " + cores + "/cortex_m.ld " + cores + "/cortex_m.c" + bare;
     const auto machine = [](const std::string& name) {
         return "qemu-system-arm -M " + name +
                " -display none -monitor none -serial none "
                "-semihosting-config enable=on,target=native -kernel";
     };
     const std::vector<Core> table = {
+        avr("atmega328p"),
+        avr("atmega2560"),
         {"Cortex-M0+ (ARMv6-M) on the micro:bit's Cortex-M0",
          {"arm-none-eabi-gcc", "qemu-system-arm"},
          "gcc-arm-none-eabi, qemu-system-arm",
-         arm + " -mcpu=cortex-m0plus",
-         machine("microbit")},
+         arm + "-mcpu=cortex-m0plus",
+         machine("microbit"),
+         64},
         {"Cortex-M3 on the MPS2 AN385",
          {"arm-none-eabi-gcc", "qemu-system-arm"},
          "gcc-arm-none-eabi, qemu-system-arm",
-         arm + " -mcpu=cortex-m3",
-         machine("mps2-an385")},
+         arm + "-mcpu=cortex-m3",
+         machine("mps2-an385"),
+         64},
         {"RV32IMC in user mode",
          {"clang", "ld.lld", "qemu-riscv32"},
          "clang, lld, qemu-user",
          "clang --target=riscv32-unknown-elf -march=rv32imc -mabi=ilp32 -fuse-ld=lld -static " +
-             cores + "/rv32.c",
-         "qemu-riscv32"},
+             cores + "/rv32.c" + bare,
+         "qemu-riscv32",
+         64},
     };
     // Indices of 4 bits (6 colours, a block moving); of 8 bits, every LED of another of 200
-    // colours in each frame; and noise, more colours than a palette holds, stored as it is.
-    std::vector<Animation> animations = {
+    // colours in each frame; noise, more colours than a palette holds, stored as it is; and 32 x
+    // 32 frames of 40 colours, more than the stream player holds, which it reads a colour at a
+    // time (on the ATmega2560, whose RAM holds their LEDs).
+    const std::vector<Animation> animations = {
         {"block", 16, 16, frames_of(16, 16, 6, 12)},
         {"spread", 16, 16, frames_of(16, 16, 200, 5, test::Pattern::spread)},
         {"noise", 20, 20, frames_of(20, 20, 0, 2, test::Pattern::noise)},
+        {"spread32", 32, 32, frames_of(32, 32, 40, 6, test::Pattern::spread)},
+    };
+    struct Row {
+        std::size_t core;
+        std::size_t animation;
+        From from;
+    };
+    const std::vector<Row> rows = {
+        {0, 0, From::flash}, {0, 0, From::file},  {1, 3, From::file},  {2, 0, From::flash},
+        {2, 1, From::flash}, {2, 2, From::flash}, {2, 0, From::file},  {3, 0, From::flash},
+        {3, 1, From::flash}, {3, 2, From::flash}, {4, 0, From::flash}, {4, 1, From::flash},
+        {4, 2, From::flash},
     };
     for (const Animation& animation : animations) {
-        make_text(animation);
+        make_animation(animation);
     }
     std::string missing;
+    std::vector<bool> runs;
     for (const Core& core : table) {
-        bool has = true;
+        runs.push_back(true);
         for (const std::string& program : core.programs) {
-            has = has && test::has_program(program);
+            runs.back() = runs.back() && test::has_program(program);
         }
-        if (!has) {
+        if (!runs.back()) {
             missing += "; " + core.what + " (needs " + core.packages + ")";
-            continue;
         }
-        for (const Animation& animation : animations) {
-            SCOPED_TRACE(core.what + ", " + animation.name);
-            check_core(core, animation);
+    }
+    for (const Row& row : rows) {
+        if (runs[row.core]) {
+            SCOPED_TRACE(table[row.core].what + ", " + animations[row.animation].name +
+                         (row.from == From::flash ? " from flash" : " from its file"));
+            check_row(table[row.core], animations[row.animation], row.from);
         }
     }
     if (!missing.empty()) {

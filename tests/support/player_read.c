@@ -14,6 +14,29 @@ static void count_read(void) {
 #define TIVRANO_BYTE(p) (count_read(), *(p))
 #define TIVRANO_WORD(p) (count_read(), *(p))
 #define TIVRANO_POINTER(p) (count_read(), (const void*)*(p))
-#define C99_NAME(f) c99_read_##f
 
-#include "player_c.c"
+#include "player_c.h"
+
+uint16_t c99_read_count(const struct tivrano_animation* a) {
+    return tivrano_count(a);
+}
+
+uint16_t c99_read_width(const struct tivrano_animation* a) {
+    return tivrano_width(a);
+}
+
+uint16_t c99_read_delay_ms(const struct tivrano_animation* a, uint16_t i) {
+    return tivrano_delay_ms(a, i);
+}
+
+void c99_read_frame(const struct tivrano_animation* a, uint16_t i, uint8_t* leds) {
+    tivrano_frame(a, i, leds);
+}
+
+void c99_read_player_start(struct tivrano_player* p, const struct tivrano_animation* a) {
+    tivrano_player_start(p, a);
+}
+
+uint16_t c99_read_player_next(struct tivrano_player* p, uint8_t* leds) {
+    return tivrano_player_next(p, leds);
+}

@@ -28,6 +28,10 @@ void core_write(const char* text) {
     semihost(SYS_WRITE0, (uint32_t)(uintptr_t)text);
 }
 
+uint32_t core_cycles(void) {
+    return 0;
+}
+
 void core_exit(int status) {
     semihost(SYS_EXIT,
              status == 0 ? ADP_STOPPED_APPLICATION_EXIT : ADP_STOPPED_RUN_TIME_ERROR_UNKNOWN);
