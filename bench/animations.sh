@@ -82,6 +82,9 @@ while read -r name group count; do
         { echo "$name: the player does not give back the frames"; exit 1; }
     zlib_bytes=$(python3 -c 'import sys, zlib; print(len(zlib.compress(open("raw.bin", "rb").read(), 9)))')
     read -r raw packed_bytes < <(sed -n 's/^Animation: [0-9]* frames\?, \([0-9]*\) bytes as triples, \([0-9]*\) bytes stored.*/\1 \2/p' animation.c)
+    pinned=$(awk -v name="$name" '$1 == name { print $2 }' "$OLDPWD/bench/packed_sizes.txt")
+    [ -z "${FRAMES:-}" ] && [ "$packed_bytes" != "$pinned" ] &&
+        echo "$name: $packed_bytes bytes stored, pinned at ${pinned:-none} in bench/packed_sizes.txt" >&2
     size=$(sed -n 's/^Breite: \([0-9]*\), Hoehe: \([0-9]*\).*/\1 x \2/p' animation.c)
     leds=$(( ${size% x*} * ${size#* x } ))
     mcu=atmega328p
