@@ -142,8 +142,10 @@ async function main() {
       failures.push("#download did not save the tool's text as anim.c");
     // A fetch, which the policy stops and reports: the watch on requests sees one.
     await page.evaluate(() => fetch("http://127.0.0.1:9/probe").catch(() => null));
-    await new Promise((r) => setTimeout(r, 500));
-    if (!errors.some((e) => e.includes("127.0.0.1:9"))) failures.push("a fetch went unreported");
+    const reported = () => errors.some((e) => e.includes("127.0.0.1:9"));
+    for (let end = Date.now() + 5000; !reported() && Date.now() < end;)
+      await new Promise((r) => setTimeout(r, 50));
+    if (!reported()) failures.push("a fetch went unreported");
     const own = (u) => u.startsWith(url) || u.startsWith("blob:") || u.includes("127.0.0.1:9/");
     failures.push(...requests.filter((u) => !own(u))
       .map((u) => `the page requested ${u.slice(0, 80)}`));
