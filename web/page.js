@@ -86,10 +86,10 @@
                    "images or --pack" };
 
   // A form control for each option the tool's table holds and the page offers, named after the
-  // long option: a check box for a flag, a list for a choice (the tool's default unnamed, so
-  // that it passes no option), a number field for one whole number in a range, a text field for
-  // any other value, the last two showing what the tool does without it; the help, as --help
-  // words it, is the control's tooltip.
+  // long option and shown by the table's words for it, the option beside them: a check box for a
+  // flag, a list for a choice (the tool's default unnamed, so that it passes no option), a
+  // number field for one whole number in a range, a text field for any other value, the last two
+  // showing what the tool does without it; the help, as --help words it, is the tooltip.
   function drawControls(options) {
     const sets = [];
     for (const option of options) {
@@ -103,6 +103,7 @@
       }
       const label = document.createElement("label");
       label.title = option.help;
+      const words = Object.assign(document.createElement("span"), { textContent: option.label });
       const name = Object.assign(document.createElement("code"), { textContent: "--" + option.name });
       let control;
       if (!option.value) {
@@ -117,17 +118,15 @@
         control = Object.assign(document.createElement("input"),
                                 { type: "number", min: option.range[0], max: option.range[1],
                                   step: 1, placeholder: option.unset || option.value });
-        control.setAttribute("aria-label", "--" + option.name + "=" + option.value);
         VALUES.push(option.name);
       } else {
         control = Object.assign(document.createElement("input"),
                                 { type: "text", placeholder: option.unset || option.value });
-        control.setAttribute("aria-label", "--" + option.name + "=" + option.value);
         VALUES.push(option.name);
       }
       control.name = option.name;
-      if (option.value) label.append(name, control);
-      else label.append(control, name);
+      if (option.value) label.append(words, name, control);
+      else label.append(control, words, name);
       set.append(label);
     }
     form.prepend(...sets);
@@ -302,13 +301,6 @@
       : result.errors.split("\n").find((l) => l.startsWith("tivrano: ")) || line;
   }
 
-  // The tool's standard error as the page shows it: its hint at an ImageMagick command said as
-  // an image editor's step.
-  function shownErrors(errors) {
-    return errors.replace(/^tivrano: hint: magick .*$/m, "tivrano: hint: open it in your image " +
-                          "editor and save it as a 24-bit BMP, or as PNG, and choose that file");
-  }
-
   function failed(title, message) {
     return { title, output: new Uint8Array(), status: -1, errors: "tivrano: " + message + "\n",
              header: null, preview: null, options: {}, inputs: [] };
@@ -400,15 +392,17 @@
     $("cut").textContent = good && result.output.length > MAX_SHOWN
       ? "The box shows the first " + MAX_SHOWN + " bytes; Copy and Download give all " +
         result.output.length + "." : "";
-    $("errors").textContent = result ? shownErrors(result.errors) : "";
+    $("errors").textContent = result ? result.errors : "";
     $("decoded-by").textContent = result && result.byBrowser || "";
     $("download-header").hidden = !good || !result.header;
-    // An animation's text says what it stores; an image stores its array, a frame's bytes.
+    // An animation's text says what it stores; an image stores its array, a frame's bytes, which
+    // are also what a frame's LED buffer takes in RAM.
     const stored = /(\d+) bytes stored/.exec(text);
     const made = good && result.preview;
-    $("size").textContent = !good ? "" : result.output.length + " bytes of text" + (stored
-      ? ", " + stored[1] + " bytes in flash"
-      : made ? ", " + made.frameBytes * made.count + " bytes in flash" : "");
+    const flash = stored ? stored[1] : made ? made.frameBytes * made.count : null;
+    $("size").textContent = !good ? "" : result.output.length + " bytes of text" +
+      (flash === null ? "" : ", " + flash + " bytes in flash") +
+      (made ? ", " + made.frameBytes + " bytes of RAM for a frame's LEDs" : "");
     preview(good ? result.preview : null);
   }
 
@@ -591,7 +585,7 @@
     if (at !== conversions) return; // the page converts something else by now
     $("status").textContent = made.status === 0 ? "Binary file: " + made.output.length + " bytes."
       : "Binary file not written: " + failure(made);
-    if (made.status !== 0) $("errors").textContent = shownErrors(made.errors);
+    if (made.status !== 0) $("errors").textContent = made.errors;
   });
   const choose = (list) => { files = [...list]; ++chosenAt; convertAll(); };
   $("file").addEventListener("change", () => choose($("file").files));

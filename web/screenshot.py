@@ -28,7 +28,7 @@ def main():
         options.binary_location = "/usr/bin/chromium"
         for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
                          "--hide-scrollbars", "--force-device-scale-factor=1",
-                         "--window-size=1200,1100", f"--user-data-dir={profile}"):
+                         "--window-size=1200,1250", f"--user-data-dir={profile}"):
             options.add_argument(argument)
         browser = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         try:
