@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "gif_builder.hpp"
+#include "image.hpp"
+#include "png_builder.hpp"
 
 namespace test {
 namespace {
@@ -482,6 +484,21 @@ std::vector<ToolCase> tool_cases() {
     const Bytes one = bmp_file(1, 1, {{16, 32, 48}});
     tivrano::ArrayOptions named;
     named.name = "x";
+    // Red, green, blue and alpha: opaque, clear, and half and more and less between.
+    const Bytes rgba = {250, 10,  20, 255, 9,  99, 199, 0,   128, 64,  32,  128,
+                        0,   255, 90, 64,  40, 30, 20,  200, 255, 255, 255, 1};
+    const Bytes alpha_png = png_file(3, 2, rgba, true);
+    const auto laid_on = [&rgba](tivrano::Rgb background) {
+        std::vector<Bgr> pixels;
+        for (std::size_t at = 0; at < rgba.size(); at += 4) {
+            const auto channel = [&](std::size_t k) {
+                return tivrano::over(rgba[at + k], rgba[at + 3],
+                                     static_cast<std::uint8_t>(background >> (16 - 8 * k)));
+            };
+            pixels.push_back({channel(2), channel(1), channel(0)});
+        }
+        return bmp_file(3, 2, pixels);
+    };
     std::vector<ToolCase> cases = {
         {{"one.bmp"}, {{"one.bmp", one}}, one_pixel("", " 32,  48,  16"), 0, ""},
         {{"8x3.bmp"},
@@ -540,6 +557,16 @@ std::vector<ToolCase> tool_cases() {
          "tivrano: two.gif: an animated GIF of 2 frames: the first is converted; with --name, all "
          "of them are, as an animation\n"},
         {{"--name=x", "--first-frame", "two.gif"}, {{"two.gif", two_gif}}, text(one, named), 0, ""},
+        // A PNG with alpha, laid on the background, as a BMP of the pixels so laid would be.
+        {{"alpha.png"}, {{"alpha.png", alpha_png}}, text(laid_on(0)), 0, ""},
+        {{"--background=#102030", "alpha.png"},
+         {{"alpha.png", alpha_png}},
+         text(laid_on(0x102030)),
+         0,
+         ""},
+        usage("--background=black alpha.png",
+              "--background=black: the background is a colour of six hex digits, red, green and "
+              "blue, such as 000000 or 1a2b3c"),
         {{"in.png"},
          {{"in.png", png}},
          "PNG file truncated!\n",

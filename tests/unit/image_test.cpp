@@ -9,6 +9,7 @@
 
 #include "bmp_builder.hpp"
 #include "image.hpp"
+#include "png_builder.hpp"
 #include "tivrano.hpp"
 
 namespace {
@@ -17,66 +18,6 @@ using test::Bytes;
 
 Bytes bytes_of(std::string_view text) {
     return {text.begin(), text.end()};
-}
-
-void put_be32(Bytes& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<std::uint8_t>(value >> static_cast<unsigned>(shift)));
-    }
-}
-
-std::uint32_t crc32(const Bytes& bytes, std::size_t from) {
-    std::uint32_t crc = 0xFFFFFFFFU;
-    for (std::size_t k = from; k < bytes.size(); ++k) {
-        crc ^= bytes[k];
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc >> 1U) ^ (0xEDB88320U & (0U - (crc & 1U)));
-        }
-    }
-    return ~crc;
-}
-
-void chunk(Bytes& png, std::string_view type, const Bytes& data) {
-    put_be32(png, static_cast<std::uint32_t>(data.size()));
-    const std::size_t start = png.size();
-    png.insert(png.end(), type.begin(), type.end());
-    png.insert(png.end(), data.begin(), data.end());
-    put_be32(png, crc32(png, start));
-}
-
-// An 8-bit RGB PNG of one row, its data in a stored (uncompressed) deflate block, with an empty
-// IDAT chunk first when asked.
-Bytes rgb_png(const Bytes& row, bool empty_idat_first) {
-    Bytes png = bytes_of("\x89PNG\r\n\x1a\n");
-    Bytes header;
-    put_be32(header, static_cast<std::uint32_t>(row.size() / 3));
-    put_be32(header, 1);
-    header.insert(header.end(), {8, 2, 0, 0, 0});
-    chunk(png, "IHDR", header);
-    Bytes raw = {0}; // filter: none
-    raw.insert(raw.end(), row.begin(), row.end());
-    const auto size = static_cast<std::uint16_t>(raw.size());
-    Bytes z = {0x78,
-               0x01,
-               1,
-               static_cast<std::uint8_t>(size),
-               static_cast<std::uint8_t>(size >> 8U),
-               static_cast<std::uint8_t>(~size),
-               static_cast<std::uint8_t>(~size >> 8U)};
-    z.insert(z.end(), raw.begin(), raw.end());
-    std::uint32_t a = 1;
-    std::uint32_t b = 0;
-    for (const std::uint8_t byte : raw) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
-    }
-    put_be32(z, b << 16U | a);
-    if (empty_idat_first) {
-        chunk(png, "IDAT", {});
-    }
-    chunk(png, "IDAT", z);
-    chunk(png, "IEND", {});
-    return png;
 }
 
 TEST(Image, FormatByItsFirstBytes) {
@@ -110,7 +51,8 @@ TEST(Image, PngsConvertAsTheBmpOfTheirPixels) {
     const Bytes row = {10, 20, 30, 40, 50, 60, 70, 80, 90};
     const Bytes bmp = test::bmp_file(3, 1, {{30, 20, 10}, {60, 50, 40}, {90, 80, 70}});
     for (const bool empty_idat_first : {false, true}) {
-        const tivrano::DecodedImage image = tivrano::decode_png(rgb_png(row, empty_idat_first), 0);
+        const tivrano::DecodedImage image =
+            tivrano::decode_png(test::png_file(3, 1, row, false, empty_idat_first), 0);
         ASSERT_EQ(image.status, tivrano::DecodeStatus::decoded) << image.reason;
         ASSERT_EQ(image.frames.size(), 1U);
         EXPECT_EQ(image.frames[0].rgb, row);
@@ -136,7 +78,7 @@ TEST(Image, PngsConvertAsTheBmpOfTheirPixels) {
     }
     tivrano::DecodeLimits small;
     small.max_frame_pixels = 2;
-    EXPECT_EQ(tivrano::decode_png(rgb_png(row, false), 0, small).status,
+    EXPECT_EQ(tivrano::decode_png(test::png_file(3, 1, row, false), 0, small).status,
               tivrano::DecodeStatus::too_large);
 }
 
