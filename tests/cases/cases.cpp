@@ -712,6 +712,10 @@ std::vector<File> images() {
     GifFrame local = whole;
     local.indices = {1, 1, 0, 0, 1, 1};
     local.local = {9, 99, 199, 250, 5, 60};
+    all.push_back(
+        {"alpha.png",
+         png_file(2, 2, {250, 10, 20, 255, 9, 99, 199, 0, 128, 64, 32, 128, 0, 255, 90, 64},
+                  true)});
     all.push_back({"animated.gif",
                    gif(3, 2, {0, 0, 0, 255, 0, 0, 0, 255, 0, 20, 40, 250}, {whole, part, local})});
     return all;
