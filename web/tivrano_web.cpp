@@ -220,8 +220,8 @@ std::uint32_t address(const void* data) {
 using namespace tivrano;
 
 // The options the page offers, from the tool's table, as JSON: an array of {name, label (a few
-// words for it), value (its name in --help; empty for a flag), group ("conversion" or "animation"), help, choices (an
-// array, empty but for a choice), unset (what the tool does without it)}.
+// words for it), value (its name in --help; empty for a flag), group ("conversion" or "animation"),
+// help, choices (an array, empty but for a choice), unset (what the tool does without it)}.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* tivrano_options() {
     static const std::string json = options_json();
     return json.c_str();

@@ -424,6 +424,7 @@ Pixels bmp_pixels(const BmpHeader& header, std::span<const std::uint8_t> bmpdata
     return pixels;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): width, then height, as everywhere
 Pixels rgb_pixels(std::int32_t width, std::int32_t height, std::span<const std::uint8_t> rgb) {
     Pixels pixels;
     pixels.bytes = rgb;

@@ -90,7 +90,7 @@ struct ColourPlan {
     std::array<std::array<std::uint8_t, 256>, 3> table{};
     std::uint32_t scale = FULL_SCALE; // the factor, in 65536ths
     std::uint64_t most = 0; // the most one image draws with it, in 255ths of a microampere
-    bool met = true;             // false: the LEDs draw more than the limit even when dark
+    bool met = true;        // false: the LEDs draw more than the limit even when dark
 };
 
 // The plan for images of these histograms, which share one factor.

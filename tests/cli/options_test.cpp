@@ -1,6 +1,6 @@
 // The options have one home, the tool's table, which --help is written from: the table of
-// doc/usage.md and the man page list the same options with the same values, and --check words reasons as a
-// conversion does.
+// doc/usage.md and the man page list the same options with the same values, and --check words
+// reasons as a conversion does.
 #include <fstream>
 #include <iterator>
 #include <regex>
