@@ -10,6 +10,7 @@
 #include "explain.hpp"
 #include "formats.hpp"
 #include "pack_file.hpp"
+#include "send.hpp"
 
 namespace tivrano {
 namespace {
@@ -150,6 +151,9 @@ int convert_frames(Frames& frames, const Request& request, Outputs& outputs) {
             explain_current(name, frames.frame_size() / 3, request.array.colour);
             return refused;
         }
+    }
+    if (request.send_port != nullptr) {
+        return play_frames(frames, request, standard);
     }
     encode_frames(request.array, frames);
     const Storage storage = store(frames, request.pack);

@@ -147,6 +147,10 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
         return 0; // the files and how they go together are the caller's
     }
     const int files = argc - optind;
+    if (request.send_port != nullptr && files > 0) {
+        return convert_animation({argv + optind, static_cast<std::size_t>(files)}, request,
+                                 outputs);
+    }
     const bool animation = makes_animation(request, static_cast<std::size_t>(std::max(files, 0)));
     if (files < 1 || (files > 1 && !animation)) {
         return refuse_arguments(standard, files);

@@ -22,6 +22,8 @@ constexpr Range LED_CURRENT_RANGE = {0, 10000000}; // thousandths of a milliampe
 constexpr Range MAX_CURRENT_RANGE = {1, 100000000};
 constexpr Range DELAY_RANGE = {0, 65535};
 constexpr Range MAX_BYTES_RANGE = {1, std::uint64_t{1} << 62U};
+constexpr Range LOOP_RANGE = {0, 1000000};
+constexpr Range BAUD_RANGE = {1, 100000000};
 
 // What the options' defaults are, in their own words, made from the numbers the core uses.
 constexpr Colour DEFAULT_COLOUR{};
@@ -106,6 +108,18 @@ constexpr OptionInfo OPTIONS[] = {
      "PACKED", "", ""},
     {"header", "Header file", OPT_HEADER, Group::animation, "FILE",
      "also write a header declaring what the text defines", "HEADER", "", ""},
+    {"send", "Send to a serial port", OPT_SEND, Group::send, "PORT",
+     "play the frames on LEDs through the serial port PORT\n(/dev/ttyUSB0, COM3), each for its "
+     "delay; no text is\nwritten",
+     "", "", ""},
+    {"protocol", "Protocol", OPT_PROTOCOL, Group::send, "PROTOCOL",
+     "{unset} (the default), each LED red, green, blue;\nor tpm2, a frame's bytes as --binary "
+     "writes them",
+     "", "adalight|tpm2", "adalight"},
+    {"loop", "Times played", OPT_LOOP, Group::send, "N",
+     "play the frames N times, {unset} by default; 0: until\ninterrupted", "", "", "1"},
+    {"baud", "Baud rate", OPT_BAUD, Group::send, "N", "the port's speed, {unset} baud by default",
+     "", "", "115200"},
     {"help", "Help", OPT_HELP, Group::alone, "", "show this help", "", "", ""},
     {"version", "Version", OPT_VERSION, Group::alone, "", "show the version", "", "", ""},
 };
@@ -241,6 +255,21 @@ bool parse_colour(std::string_view text, Rgb& colour) {
     return true;
 }
 
+// How frames are sent to LEDs: the protocol, the times they are played, the port's speed.
+const char* take_sending(int option, std::string_view text, Request& request) {
+    if (option == OPT_PROTOCOL) {
+        return set_protocol(request.protocol, text) ? nullptr : "the protocol is adalight or tpm2";
+    }
+    const auto value = decimal(text, option == OPT_LOOP ? LOOP_RANGE : BAUD_RANGE, 0);
+    if (!value) {
+        return option == OPT_LOOP
+                   ? "the times to play are a whole number from 0 (until interrupted) to 1000000"
+                   : "the speed is a whole number of baud, such as 115200";
+    }
+    (option == OPT_LOOP ? request.loop : request.baud) = static_cast<std::uint32_t>(*value);
+    return nullptr;
+}
+
 // Takes one option, with its value if it has one, into the request; returns what is wrong with
 // it, or nullptr.
 const char* take_option(int option, const char* value, Request& request) {
@@ -319,6 +348,17 @@ const char* take_option(int option, const char* value, Request& request) {
     case OPT_FIRST_FRAME:
         request.first_frame = true;
         return nullptr;
+    case OPT_SEND:
+        request.send_port = text;
+        return *text != '\0' ? nullptr : "it needs a port, such as /dev/ttyUSB0 or COM3";
+    case OPT_PROTOCOL:
+    case OPT_LOOP:
+    case OPT_BAUD:
+        if (request.send_option == 0) {
+            request.send_option = option;
+            request.send_value = text;
+        }
+        return take_sending(option, text, request);
     case OPT_HELP:
     case OPT_VERSION:
         return "it stands alone, without a file";
@@ -354,6 +394,50 @@ int refuse_given(Sink standard, const Request& request, const OptionInfo* option
     return refuse_option(standard, given, problem);
 }
 
+// --send plays frames and writes no text: the options of a text do not go with it, nor those
+// of sending without it. Adalight sends red, green and blue as they are.
+int refuse_with_send(Sink standard, const Request& request) {
+    const ArrayOptions& text = request.array;
+    const auto refused = [&](int id, const char* value, const char* problem) {
+        return refuse_given(standard, request, &info(id), value, nullptr, problem);
+    };
+    if (request.send_port == nullptr) {
+        return request.send_option == 0
+                   ? 0
+                   : refused(request.send_option, request.send_value,
+                             "it is for --send, which plays the frames on a serial port");
+    }
+    constexpr const char* NO_TEXT = "it is for a text, and --send plays the frames on LEDs";
+    if (request.output_path != nullptr) {
+        return refused(OPT_OUTPUT, request.output_path, NO_TEXT);
+    }
+    if (request.header_path != nullptr) {
+        return refused(OPT_HEADER, request.header_path, NO_TEXT);
+    }
+    if (!text.name.empty()) {
+        return refused(OPT_NAME, text.name.data(), NO_TEXT);
+    }
+    for (const auto& [given, id] : {std::pair{text.binary, OPT_BINARY},
+                                    {request.pack, OPT_PACK},
+                                    {text.progmem, OPT_PROGMEM},
+                                    {request.max_bytes.has_value(), OPT_MAX_BYTES}}) {
+        if (given) {
+            return refused(id, nullptr, NO_TEXT);
+        }
+    }
+    if (request.protocol == Protocol::adalight) {
+        constexpr const char* RGB = "Adalight sends each LED red, green, blue; --protocol=tpm2 "
+                                    "sends the values it makes";
+        if (request.order_given != nullptr) {
+            return refused(OPT_ORDER, request.order_given, RGB);
+        }
+        if (text.format != Format::grb) {
+            return refused(OPT_FORMAT, format_name(text.format).data(), RGB);
+        }
+    }
+    return 0;
+}
+
 // Options right on their own that do not go together are refused as the one that does not
 // fit; rgb565 without an order takes rgb.
 int take_together(Sink standard, Request& request) {
@@ -385,6 +469,9 @@ int take_together(Sink standard, Request& request) {
     if (request.threshold_given != nullptr && text.format != Format::mono) {
         const Phrase problem = phrase("it is for mono, and the format is %s", other_format);
         return refused(OPT_THRESHOLD, request.threshold_given, problem.text);
+    }
+    if (int problem = refuse_with_send(standard, request); problem != 0) {
+        return problem;
     }
     if (text.binary && request.header_path != nullptr) {
         return refused(OPT_HEADER, request.header_path,
@@ -444,6 +531,7 @@ int print_help(Sink sink) {
     std::string help = "Usage: tivrano [OPTION]... FILE.bmp > FILE.c\n"
                        "       tivrano [OPTION]... - < FILE.bmp > FILE.c\n"
                        "       tivrano --name=NAME [OPTION]... FRAME.bmp... > NAME.c\n"
+                       "       tivrano --send=PORT [OPTION]... FRAME.bmp...\n"
                        "       tivrano --help | --version\n"
                        "\n"
                        "Turns an uncompressed 24-bit BMP image into C source text: a comment "
@@ -458,8 +546,11 @@ int print_help(Sink sink) {
             "status is 255 (-1 on Windows). Warnings about a file that is not a plain 24-bit\n"
             "BMP go to standard error. A file named like an option is reached as ./--help.\n"
             "\nOptions:\n";
-    for (const Group group : {Group::conversion, Group::animation, Group::alone}) {
-        if (group == Group::animation) {
+    for (const Group group : {Group::conversion, Group::animation, Group::send, Group::alone}) {
+        if (group == Group::send) {
+            help.append("\nWith --send, the frames play on LEDs, a board showing what the port "
+                        "brings:\n");
+        } else if (group == Group::animation) {
             help.append("\nWith --name, several files are the frames of one animation, in the "
                         "order given,\neach frame shown for ")
                 .append(info(OPT_DELAY_MS).unset)

@@ -39,11 +39,16 @@ enum OptionId : int {
     OPT_SWAP_BYTES,
     OPT_THRESHOLD,
     OPT_BINARY,
+    OPT_SEND,
+    OPT_PROTOCOL,
+    OPT_LOOP,
+    OPT_BAUD,
     OPT_VERSION,
 };
 
-// Where an option stands in --help: for every conversion, for animations, or alone.
-enum class Group : std::uint8_t { conversion, animation, alone };
+// Where an option stands in --help: for every conversion, for animations, for frames sent to
+// LEDs, or alone.
+enum class Group : std::uint8_t { conversion, animation, send, alone };
 
 struct OptionInfo {
     std::string_view name;  // the long option, without "--"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image.hpp"
+#include "live.hpp"
 #include "tivrano.hpp"
 
 namespace tivrano {
@@ -50,6 +51,12 @@ struct Request {
     const char* order_given = nullptr;     // --order's
     const char* threshold_given = nullptr; // --threshold's
     Rgb background = 0;                    // what a PNG's or GIF's transparency is laid on
+    const char* send_port = nullptr;       // --send: the serial port the frames are played on
+    Protocol protocol = Protocol::adalight;
+    std::uint32_t loop = 1; // times the frames are played; 0: until interrupted
+    std::uint32_t baud = 115200;
+    int send_option = 0;              // --protocol, --loop or --baud, the first given
+    const char* send_value = nullptr; // its value as given
 };
 
 // Whether `files` files make one animation before any is read: several with a name, or one

@@ -378,6 +378,18 @@ void add_option_refusals(std::vector<ToolCase>& cases) {
         usage("--threshold=100 x.bmp",
               "--threshold=100: it is for mono, and the format is grb (the default)"),
         usage("--pack a.bmp", "--pack: it needs --name, the animation's name"),
+        // What goes with --send, which plays frames on a serial port.
+        usage("--loop=2 a.bmp", "--loop=2: it is for --send, which plays the frames on a serial "
+                                "port"),
+        usage("--send=COM3 --name=w a.bmp",
+              "--name=w: it is for a text, and --send plays the frames on LEDs"),
+        usage("--send=COM3 --order=rgb a.bmp",
+              "--order=rgb: Adalight sends each LED red, green, blue; --protocol=tpm2 sends the "
+              "values it makes"),
+        usage("--send=COM3 --protocol=dmx a.bmp",
+              "--protocol=dmx: the protocol is adalight or tpm2"),
+        usage("--send=COM3 --baud=0 a.bmp",
+              "--baud=0: the speed is a whole number of baud, such as 115200"),
         usage("--delay-ms=5 a.bmp", "--delay-ms=5: it is for an animation, which --name names"),
         // --check takes what a conversion takes, and says why in the CMake functions' words.
         {words("--check --gamma=2.625 --led-current=10000,10000,10000,10000 --max-current=1 "

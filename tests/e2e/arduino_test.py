@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The Arduino library as a maker gets it: tivrano_player-VERSION.zip, unpacked as a library
-folder, its examples compiled for an Arduino Nano by Debian's arduino-builder, and Play run in
-simavr, whose lines must be those of the same animation decoded on this machine.
+folder, its examples compiled for an Arduino Nano by Debian's arduino-builder (Receive among
+them, whose parser tests/cli/send_test.cpp runs on the tool's own bytes), and Play run in simavr,
+whose lines must be those of the same animation decoded on this machine.
 
     arduino_test.py ZIP VERSION SOURCE_DIR C_COMPILER
 
@@ -22,9 +23,10 @@ import time
 import zipfile
 
 HARDWARE = pathlib.Path("/usr/share/arduino/hardware")
-EXAMPLES = ("Play", "FastLED", "NeoPixel")
-MEMBERS = {"library.properties", "library.json", "src/tivrano_player.h"} | {
-    f"examples/{name}/{file}" for name in EXAMPLES
+EXAMPLES = ("Play", "FastLED", "NeoPixel", "Receive")
+MEMBERS = {"library.properties", "library.json", "src/tivrano_player.h",
+           "src/tivrano_receive.h", "examples/Receive/Receive.ino"} | {
+    f"examples/{name}/{file}" for name in EXAMPLES[:3]
     for file in (f"{name}.ino", "animation.c", "animation.h")}
 PROPERTIES = ("name", "version", "author", "maintainer", "sentence", "paragraph", "category",
               "architectures", "includes")
