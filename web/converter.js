@@ -5,7 +5,8 @@
 // itself where no Worker starts. `post` sends a message back, with the buffers it hands over;
 // the returned function takes one.
 //
-// Messages: {id, kind: "options"} answers {id, options}, the tool's table of options; {id,
+// Messages: {id, kind: "options"} answers {id, options}, the tool's table of options; {id, kind:
+// "live", inputs, options} answers {id, result}, the frames' messages for LEDs (live()); {id,
 // kind: "convert", inputs: [{name, bytes}], options, preview, maxDrawn, headerWhenAnimated}
 // answers {id, progress: frames} once the frames are known, then {id, result: {output, status,
 // errors, header, preview, options}}. A module that fails to start answers {failed: why}.
@@ -126,12 +127,31 @@ function tivranoConverter(post) {
          moved.filter(Boolean).map((array) => array.buffer));
   }
 
+  // The frames' messages for LEDs, as tivrano --send sends them: {status: 0, messages, ends (where
+  // each frame's message ends), delays, loop, baud}; or the tool's refusal, as it words it.
+  function live({ id, inputs, options }) {
+    const args = argumentsOf(inputs, { ...options, send: "page" });
+    const bytes = new TextEncoder().encode(args.map((a) => a + "\0").join(""));
+    if (!module.ccall("tivrano_preview", "number", ["array", "number"], [bytes, bytes.length])) {
+      post({ id, result: run(args) });
+      return;
+    }
+    const value = (name) => module.ccall("tivrano_preview_value", "number", ["string"], [name]);
+    const count = value("frames");
+    const ends = module.HEAPU32.slice(value("message_ends") >> 2, (value("message_ends") >> 2) + count);
+    const messages = module.HEAPU8.slice(value("messages"), value("messages") + ends[count - 1]);
+    const delays = Array.from(module.HEAPU16.subarray(value("delays") >> 1, (value("delays") >> 1) + count));
+    post({ id, result: { status: 0, messages, ends, delays, loop: value("loop"), baud: value("baud") } },
+         [messages.buffer, ends.buffer]);
+  }
+
   return async (message) => {
     while (!module && !broken) await ready;
     if (broken) post({ id: message.id, failed: broken });
     else if (message.kind === "options")
       post({ id: message.id,
              options: JSON.parse(module.ccall("tivrano_options", "string", [], [])) });
+    else if (message.kind === "live") live(message);
     else convert(message);
   };
 }

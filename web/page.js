@@ -83,7 +83,9 @@
   };
 
   const GROUPS = { conversion: "Every conversion", animation: "Animations: a name, and several " +
-                   "images or --pack" };
+                   "images or --pack", send: "Play on LEDs, through a serial port" };
+  // The options of Play on LEDs, which the text's conversions leave out.
+  const SENDING = [];
 
   // A form control for each option the tool's table holds and the page offers, named after the
   // long option and shown by the table's words for it, the option beside them: a check box for a
@@ -125,6 +127,7 @@
         VALUES.push(option.name);
       }
       control.name = option.name;
+      if (option.group === "send") SENDING.push(option.name);
       if (option.value) label.append(words, name, control);
       else label.append(control, words, name);
       set.append(label);
@@ -258,10 +261,13 @@
              note: browser + (/webp/.test(type) ? "; only its first frame (no ImageDecoder here)" : "") };
   }
 
-  function chosen() {
+  // The options chosen: those of the text, or with `sending` those of Play on LEDs alone.
+  function chosen(sending = false) {
     const options = {};
     for (const key of FLAGS) options[key] = form.elements[key].checked;
     for (const key of VALUES) options[key] = form.elements[key].value.trim();
+    for (const key of Object.keys(options))
+      if (SENDING.includes(key) !== sending) delete options[key];
     return options;
   }
 
@@ -386,7 +392,7 @@
   function show(index) {
     const result = results[index];
     const good = Boolean(result) && result.status === 0;
-    for (const id of ["copy", "download", "download-binary"]) $(id).disabled = !good;
+    for (const id of ["copy", "download", "download-binary", "play-leds"]) $(id).disabled = !good;
     const text = good ? TEXT.decode(result.output.subarray(0, MAX_SHOWN)) : "";
     $("output").value = text;
     $("cut").textContent = good && result.output.length > MAX_SHOWN
@@ -586,6 +592,62 @@
     $("status").textContent = made.status === 0 ? "Binary file: " + made.output.length + " bytes."
       : "Binary file not written: " + failure(made);
     if (made.status !== 0) $("errors").textContent = made.errors;
+  });
+  // Play on LEDs: the frames of the result shown, as tivrano --send sends them, through the
+  // serial port the user picks (Web Serial), each held for its delay, as many times as --loop
+  // says; pressed again, it stops.
+  let playing = null;
+  $("play-leds").addEventListener("click", async () => {
+    if (playing) { playing.stop = true; return; }
+    if (!("serial" in navigator)) {
+      $("status").textContent = "This browser cannot reach a serial port (Web Serial is in " +
+        "Chrome and Edge): use tivrano --send there, or another browser.";
+      return;
+    }
+    const result = results[Number($("result").value || 0)];
+    const call = { ...result.options, ...chosen(true) };
+    // The LEDs take the wiring and the colours; what only a text holds, and with Adalight, which
+    // sends red, green and blue, the values' order and format, have no bearing on them.
+    const ignored = ["name", "header", "pack", "progmem", "max-bytes"];
+    if (call.protocol !== "tpm2") ignored.push("order", "format", "swap-bytes", "threshold");
+    for (const key of ignored) delete call[key];
+    const made = await ask({ kind: "live", inputs: result.inputs, options: call });
+    if (made.status !== 0) {
+      $("status").textContent = "Not sent: " + failure(made);
+      $("errors").textContent = made.errors;
+      return;
+    }
+    let port;
+    try {
+      port = await navigator.serial.requestPort();
+      await port.open({ baudRate: made.baud });
+    } catch (e) {
+      $("status").textContent = "No serial port: " + e.message;
+      return;
+    }
+    playing = { stop: false };
+    $("play-leds").textContent = "Stop";
+    const writer = port.writable.getWriter();
+    let sent = 0;
+    try {
+      for (let round = 0; !playing.stop && (made.loop === 0 || round < made.loop); ++round) {
+        for (let k = 0; k < made.ends.length && !playing.stop; ++k) {
+          const start = performance.now();
+          await writer.write(made.messages.subarray(k ? made.ends[k - 1] : 0, made.ends[k]));
+          ++sent;
+          const left = made.delays[k] - (performance.now() - start);
+          if (left > 0) await new Promise((done) => setTimeout(done, left));
+        }
+      }
+      $("status").textContent = "Played " + sent + (sent === 1 ? " frame" : " frames") + " on LEDs.";
+    } catch (e) {
+      $("status").textContent = "The serial port failed: " + e.message;
+    } finally {
+      writer.releaseLock();
+      await port.close();
+      playing = null;
+      $("play-leds").textContent = "Play on LEDs";
+    }
   });
   const choose = (list) => { files = [...list]; ++chosenAt; convertAll(); };
   $("file").addEventListener("change", () => choose($("file").files));

@@ -17,6 +17,7 @@
 #include "formats.hpp"
 #include "frames.hpp"
 #include "intake.hpp"
+#include "live.hpp"
 #include "options.hpp"
 #include "request.hpp"
 #include "tivrano.hpp"
@@ -26,11 +27,11 @@ namespace {
 
 // The page offers the options that shape the text, as form controls. It leaves out those that
 // stand alone (--help, --version), those that name a file to write (the page offers its texts
-// to download instead), --check, which converts nothing, and --binary, whose file the page
-// offers to download beside the text.
+// to download instead), --check, which converts nothing, --binary, whose file the page offers
+// to download beside the text, and --send, whose port the browser lets the user choose.
 bool offered(const OptionInfo& option) {
     return option.group != Group::alone && option.value != "FILE" && option.id != OPT_CHECK &&
-           option.id != OPT_BINARY;
+           option.id != OPT_BINARY && option.id != OPT_SEND;
 }
 
 // The options whose value is one whole number, which the page offers as number fields, with
@@ -70,7 +71,9 @@ std::string options_json() {
         json += ",\"value\":";
         add_string(json, option.value);
         json += ",\"group\":";
-        add_string(json, option.group == Group::animation ? "animation" : "conversion");
+        add_string(json, option.group == Group::animation ? "animation"
+                         : option.group == Group::send    ? "send"
+                                                          : "conversion");
         json += ",\"help\":";
         add_string(json, option_help(option));
         json += ",\"choices\":[";
@@ -122,6 +125,11 @@ struct Shown {
     std::int32_t frame_bytes = 0; // the bytes of a frame's array
     bool animation = false;       // the files make an animation, as the command line takes them
     char order[4] = "GRB";        // the order of grb's values, or of rgb565's from the top bits
+    // With --send: each frame's message for the LEDs, one after another, and where each ends.
+    std::vector<std::uint8_t> messages;
+    std::vector<std::uint32_t> message_ends;
+    std::uint32_t loop = 1;
+    std::uint32_t baud = 0;
 };
 
 Shown shown;
@@ -144,7 +152,9 @@ bool load_frames(std::span<char* const> paths, const Request& request, Frames& f
             return false;
         }
         animation = animation || (paths.size() == 1 && animated_file(request, taken.frame_count()));
-        const std::size_t count = animation && !request.first_frame ? taken.frame_count() : 1;
+        // Frames sent to LEDs are every frame of every file, as an animation's are.
+        const bool all = animation || request.send_port != nullptr;
+        const std::size_t count = all && !request.first_frame ? taken.frame_count() : 1;
         for (std::size_t k = 0; k < count; ++k) {
             if (frame_problem(frames, taken.width(), taken.height()) != FrameProblem::none) {
                 return false;
@@ -210,6 +220,25 @@ void light(const ArrayOptions& options, const Frames& frames, Shown& shown) {
     }
 }
 
+// With --send, the frames' messages for the LEDs, as the command line sends them: false for
+// frames a tpm2 message cannot carry.
+bool live_messages(const Request& request, Shown& made) {
+    Frames encoded = made.frames;
+    if (request.protocol == Protocol::tpm2) {
+        encode_frames(request.array, encoded);
+    }
+    for (std::size_t k = 0; k < encoded.count(); ++k) {
+        if (!append_message(request.protocol, request.array.layout, encoded.frame(k),
+                            made.messages)) {
+            return false;
+        }
+        made.message_ends.push_back(static_cast<std::uint32_t>(made.messages.size()));
+    }
+    made.loop = request.loop;
+    made.baud = request.baud;
+    return true;
+}
+
 std::uint32_t address(const void* data) {
     return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(data));
 }
@@ -263,6 +292,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::int32_t tivrano_preview(const char* argumen
         !colour_frames(request.array.colour, layout, frames).met) {
         return 0;
     }
+    if (request.send_port != nullptr && !live_messages(request, shown)) {
+        return 0;
+    }
     shown.places = led_places(layout, frames.width, frames.height);
     light(request.array, frames, shown);
     shown.format = request.array.format;
@@ -273,9 +305,11 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::int32_t tivrano_preview(const char* argumen
 }
 
 // A figure of the preview by its name: width, height, frames, animation (1 or 0), format (0 grb,
-// 1 rgb565, 2 mono), frame_bytes; or where an array of it lies in memory: places (an int32 a
-// LED), shown (3 bytes a LED a frame), held (a uint16 a LED a frame), delays (a uint16 a frame,
-// in milliseconds). 0 for any other name.
+// 1 rgb565, 2 mono), frame_bytes, and with --send loop and baud; or where an array of it lies in
+// memory: places (an int32 a LED), shown (3 bytes a LED a frame), held (a uint16 a LED a frame),
+// delays (a uint16 a frame, in milliseconds), and with --send messages (each frame's message for
+// the LEDs, one after another) and message_ends (a uint32 a frame, where its message ends). 0
+// for any other name.
 extern "C" EMSCRIPTEN_KEEPALIVE std::uint32_t tivrano_preview_value(const char* name) {
     const std::string_view field(name);
     const Frames& frames = shown.frames;
@@ -290,6 +324,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::uint32_t tivrano_preview_value(const char* 
         {"shown", address(shown.shown.data())},
         {"held", address(shown.held.data())},
         {"delays", address(frames.delay_ms.data())},
+        {"messages", address(shown.messages.data())},
+        {"message_ends", address(shown.message_ends.data())},
+        {"loop", shown.loop},
+        {"baud", shown.baud},
     };
     for (const auto& [known, value] : values) {
         if (field == known) {

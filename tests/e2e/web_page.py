@@ -11,6 +11,10 @@
 - a long animation shows its frames' count while the page stays responsive (the converter runs
   in a Worker); without a Worker, the page converts.
 """
+import os
+import pty
+import re
+import select
 import subprocess
 import time
 
@@ -263,9 +267,74 @@ def check_altered_canvas(browser, page, tool, scratch, web):
     return []
 
 
+# A stand-in for Web Serial: the port the user would pick records what is written to it, and
+# when.
+SERIAL = """
+window.sent = [];
+Object.defineProperty(navigator, "serial", { value: { requestPort: async () => ({
+  open: async (options) => { window.baud = options.baudRate; },
+  writable: { getWriter: () => ({
+    write: async (bytes) => { window.sent.push([performance.now(), Array.from(bytes)]); },
+    releaseLock: () => {} }) },
+  close: async () => {} }) } });
+"""
+
+
+def check_play_on_leds(browser, page, tool, scratch, web):
+    """Play on LEDs writes to the serial port what tivrano --send writes through a
+    pseudo-terminal for the same file and options, each frame held at least its delay; a
+    browser without Web Serial says so."""
+    gif = web.ROOT / "examples" / "animation" / "frames" / "pulse.gif"
+    options = ["--start=bottom-right", "--serpentine", "--loop=2", "--baud=57600"]
+    terminal, port = pty.openpty()
+    done = subprocess.run([tool, "--send=" + os.ttyname(port), *options, str(gif)],
+                          capture_output=True, check=False)
+    expected = b""
+    while True:
+        if not select.select([terminal], [], [], 0.2)[0]:
+            break
+        expected += os.read(terminal, 65536)
+    os.close(terminal)
+    os.close(port)
+    script = browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": SERIAL})
+    try:
+        web.load(browser, page, "#name=pulse&start=bottom-right&serpentine=1&loop=2&baud=57600")
+        web.choose(browser, gif)
+        browser.find_element("id", "play-leds").click()
+        web.wait_for(browser, lambda: web.text_of(browser, "status").startswith("Played"), 20)
+        sent, baud = browser.execute_script("return [window.sent, window.baud];")
+    finally:
+        browser.execute_cdp_cmd("Page.removeScriptToEvaluateOnNewDocument", script)
+    # A browser without Web Serial says so, in a sentence.
+    script = browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                     {"source": "delete Navigator.prototype.serial;"})
+    try:
+        web.load(browser, page)
+        web.choose(browser, gif)
+        browser.find_element("id", "play-leds").click()
+        web.wait_for(browser, lambda: web.text_of(browser, "status").startswith(
+            "This browser cannot reach a serial port"), 10)
+    finally:
+        browser.execute_cdp_cmd("Page.removeScriptToEvaluateOnNewDocument", script)
+    failures = []
+    if done.returncode != 0 or not expected:
+        failures.append(f"tivrano --send through a pseudo-terminal: {done.stderr!r}")
+    if bytes(b for _, chunk in sent for b in chunk) != expected or baud != 57600:
+        failures.append(f"Play on LEDs wrote {len(sent)} messages at {baud} baud, not what "
+                        f"tivrano --send wrote ({len(expected)} bytes)")
+    text = web.native(tool, gif.parent, [gif.name], {"name": "pulse"})[0].decode()
+    delays = [int(ms) for ms in re.search(r"delay_ms\[\][^{]*\{([^}]*)\}", text).group(1)
+              .replace(",", " ").split()]
+    held = [later - earlier for (earlier, _), (later, _) in zip(sent, sent[1:])]
+    if any(gap < delays[k % len(delays)] - 5 for k, gap in enumerate(held)):
+        failures.append(f"Play on LEDs held frames {held} ms, less than their delays {delays}")
+    return failures
+
+
 def check(browser, page, tool, scratch, web):
     failures = []
     for one in (check_controls, check_preview, check_batch, check_typing, check_without_worker,
-                check_long_animation, check_altered_canvas):  # last: it alters the canvas
+                check_long_animation, check_play_on_leds,
+                check_altered_canvas):  # last: it alters the canvas
         failures += one(browser, page, tool, scratch, web)
     return failures
