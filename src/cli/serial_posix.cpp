@@ -1,9 +1,11 @@
 // Serial ports on POSIX systems, through termios. It keeps to POSIX.1-2008; the speeds above
 // 38400 baud, flow control and exclusive use are taken where the system defines them.
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
 #include <initializer_list>
+#include <iterator>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -78,11 +80,10 @@ void make_raw(termios& settings) {
 } // namespace
 
 Opened open_port(const char* path, std::uint32_t baud, Port& port, int& error) {
-    const Speed* speed = nullptr;
-    for (const Speed& known : SPEEDS) {
-        speed = known.baud == baud ? &known : speed;
-    }
-    if (speed == nullptr) {
+    const Speed* const speed =
+        std::find_if(std::begin(SPEEDS), std::end(SPEEDS),
+                     [baud](const Speed& known) { return known.baud == baud; });
+    if (speed == std::end(SPEEDS)) {
         return Opened::no_speed;
     }
     const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -175,10 +176,15 @@ void close_port(Port& port) {
 }
 
 void end_as_interrupted() {
+    // The signal's own end, which the shell reports as 128 + the signal.
     const int signal = signalled;
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-    _exit(128 + signal);
+    struct sigaction by_default {};
+    by_default.sa_handler = SIG_DFL;
+    sigaction(signal, &by_default, nullptr);
+    kill(getpid(), signal);
+    for (;;) {
+        pause();
+    }
 }
 
 } // namespace tivrano::serial

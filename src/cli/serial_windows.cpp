@@ -24,7 +24,8 @@ std::wstring device_name(const char* path) {
     MultiByteToWideChar(CP_UTF8, 0, path, -1, wide.data(), length);
     wide.resize(wide.size() - 1);
     const bool com = (wide.rfind(L"COM", 0) == 0 || wide.rfind(L"com", 0) == 0) &&
-                     wide.size() > 3 && wide.find_first_not_of(L"0123456789", 3) == wide.npos;
+                     wide.size() > 3 &&
+                     wide.find_first_not_of(L"0123456789", 3) == std::wstring::npos;
     return com ? L"\\\\.\\" + wide : wide;
 }
 
@@ -41,7 +42,7 @@ Opened open_port(const char* path, std::uint32_t baud, Port& port, int& error) {
     }
     DCB settings{};
     settings.DCBlength = sizeof settings;
-    if (!GetCommState(handle, &settings)) {
+    if (GetCommState(handle, &settings) == 0) {
         error = static_cast<int>(GetLastError());
         CloseHandle(handle);
         return Opened::not_a_port;
@@ -62,7 +63,7 @@ Opened open_port(const char* path, std::uint32_t baud, Port& port, int& error) {
     settings.fNull = FALSE;
     settings.fAbortOnError = FALSE;
     COMMTIMEOUTS timeouts{};
-    if (!SetCommState(handle, &settings)) {
+    if (SetCommState(handle, &settings) == 0) {
         error = static_cast<int>(GetLastError());
         CloseHandle(handle);
         return error == ERROR_INVALID_PARAMETER ? Opened::no_speed : Opened::cannot_open;
@@ -79,14 +80,14 @@ bool send(Port& port, const std::uint8_t* bytes, std::size_t size, int& error) {
     while (size > 0 && signalled == 0) {
         DWORD written = 0;
         const DWORD chunk = size < 65536 ? static_cast<DWORD>(size) : 65536;
-        if (!WriteFile(port.handle, bytes, chunk, &written, nullptr) || written == 0) {
+        if (WriteFile(port.handle, bytes, chunk, &written, nullptr) == 0 || written == 0) {
             error = static_cast<int>(GetLastError());
             return false;
         }
         bytes += written;
         size -= written;
     }
-    if (signalled == 0 && !FlushFileBuffers(port.handle)) {
+    if (signalled == 0 && FlushFileBuffers(port.handle) == 0) {
         error = static_cast<int>(GetLastError());
         return false;
     }

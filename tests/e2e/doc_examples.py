@@ -24,6 +24,8 @@ its check. The kinds:
     avr-cmake   run with bash in the project of the cmake block before it, with the scratch
                 prefix for /usr/local, where the README installs the package; it must succeed
                 with nothing on standard error
+    send        run as sh, with a pseudo-terminal in place of the port /dev/ttyUSB0, which the
+                frames must reach
     output      the text the tool writes for the image the document describes
     install, uninstall
                 run as they stand (into /usr/local), in the current folder, only with --kind,
@@ -40,12 +42,14 @@ is missing outside CI. The last line counts them.
 """
 import os
 import pathlib
+import pty
 import re
 import shlex
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 
 SKIPPED_KINDS = {
     "powershell": "there is no PowerShell on Debian",
@@ -60,6 +64,18 @@ SKIPPED_KINDS = {
 ONE_PIXEL = bytes(b"BM") + bytes(8) + (54).to_bytes(4, "little") + (40).to_bytes(4, "little") + \
     (1).to_bytes(4, "little") * 2 + (1).to_bytes(2, "little") + (24).to_bytes(2, "little") + \
     bytes(24) + bytes([16, 32, 48, 0])
+
+
+def drain(terminal, received):
+    """Reads a pseudo-terminal into `received` until it is closed."""
+    while True:
+        try:
+            chunk = os.read(terminal, 65536)
+        except OSError:
+            return
+        if not chunk:
+            return
+        received.append(chunk)
 
 
 class Unclosed(Exception):
@@ -194,6 +210,8 @@ class Runner:
         """The problems found with one example, or None if it was skipped."""
         if kind in ("sh", "python"):
             return self.run_script(kind, text, folder)
+        if kind == "send":
+            return self.check_send(text, folder)
         if kind == "make":
             return self.check_make(text, folder)
         if kind in ("c", "avr-c", "avr-player"):
@@ -227,6 +245,22 @@ class Runner:
                     problems.append(f"{line}: status {done.returncode}, frame.c differs")
             return problems
         return [f"unknown kind {kind}"]
+
+    def check_send(self, text, folder):
+        """Run as sh, with a pseudo-terminal for the port the example names, /dev/ttyUSB0;
+        the frames must reach it."""
+        terminal, port = pty.openpty()
+        name = os.ttyname(port)
+        received = []
+        reader = threading.Thread(target=drain, args=(terminal, received), daemon=True)
+        reader.start()
+        problems = self.run_script("sh", text.replace("/dev/ttyUSB0", name), folder)
+        os.close(port)
+        reader.join(5)
+        os.close(terminal)
+        if not b"".join(received).startswith(b"Ada"):
+            problems.append(f"no frame reached the port: {b''.join(received)[:20]!r}")
+        return problems
 
     def check_make(self, text, folder):
         (folder / "Makefile").write_text(text)
