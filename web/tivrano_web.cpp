@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,8 @@
 #include "formats.hpp"
 #include "frames.hpp"
 #include "intake.hpp"
+#include "layout.hpp"
+#include "ledmap.hpp"
 #include "live.hpp"
 #include "options.hpp"
 #include "request.hpp"
@@ -118,7 +121,8 @@ bool discard(void*, const char*, std::size_t) {
 // what the array holds for each (a uint16: the value as the text writes it, or the bit).
 struct Shown {
     Frames frames;
-    std::vector<std::int32_t> places; // where LED k lies, y * width + x from the top left
+    std::unique_ptr<Placed> placed = std::make_unique<Placed>(); // the layout, on the images
+    std::vector<std::uint32_t> places; // where LED k lies, y * width + x from the top left
     std::vector<std::uint8_t> shown;
     std::vector<std::uint16_t> held;
     Format format = Format::grb;
@@ -139,7 +143,8 @@ Shown shown;
 // refused, or a frame that cannot join those before it. `animation` gets whether the files make
 // one.
 bool load_frames(std::span<char* const> paths, const Request& request, Frames& frames,
-                 bool& animation) {
+                 bool& animation, Placed& placed) {
+    placed.array = request.array;
     std::vector<std::uint8_t> bytes;
     animation = makes_animation(request, paths.size());
     for (const char* path : paths) {
@@ -155,25 +160,20 @@ bool load_frames(std::span<char* const> paths, const Request& request, Frames& f
         // Frames sent to LEDs are every frame of every file, as an animation's are.
         const bool all = animation || request.send_port != nullptr;
         const std::size_t count = all && !request.first_frame ? taken.frame_count() : 1;
+        if (frames.count() == 0 &&
+            place_layout(request, taken.width(), taken.height(), Sink{discard, nullptr}, placed) !=
+                0) {
+            return false;
+        }
         for (std::size_t k = 0; k < count; ++k) {
-            if (frame_problem(frames, taken.width(), taken.height()) != FrameProblem::none) {
+            if (frame_problem(frames, placed.array.layout, taken.width(), taken.height()) !=
+                FrameProblem::none) {
                 return false;
             }
-            add_frame(taken.pixels(k, bytes), taken.delay_ms(k), request.array.layout, frames);
+            add_frame(taken.pixels(k, bytes), taken.delay_ms(k), placed.array.layout, frames);
         }
     }
     return !frames.values.empty();
-}
-
-// Where each LED lies, y * width + x from the top left, from the strip's walk over an image of
-// these dimensions, 3 bytes a pixel, top row first.
-std::vector<std::int32_t> led_places(const Layout& layout, std::int32_t width,
-                                     std::int32_t height) {
-    std::vector<std::int32_t> places;
-    walk_strip(plan_strip(layout, rgb_pixels(width, height, {})), [&](std::int64_t offset) {
-        places.push_back(static_cast<std::int32_t>(offset / 3));
-    });
-    return places;
 }
 
 // A 5- or 6-bit field of an rgb565 value as the panel's 8 bits: its top bits repeated below it.
@@ -223,12 +223,13 @@ void light(const ArrayOptions& options, const Frames& frames, Shown& shown) {
 // With --send, the frames' messages for the LEDs, as the command line sends them: false for
 // frames a tpm2 message cannot carry.
 bool live_messages(const Request& request, Shown& made) {
+    const ArrayOptions& array = made.placed->array;
     Frames encoded = made.frames;
     if (request.protocol == Protocol::tpm2) {
-        encode_frames(request.array, encoded);
+        encode_frames(array, encoded);
     }
     for (std::size_t k = 0; k < encoded.count(); ++k) {
-        if (!append_message(request.protocol, request.array.layout, encoded.frame(k),
+        if (!append_message(request.protocol, array.layout, encoded.frame(k),
                             made.messages)) {
             return false;
         }
@@ -281,32 +282,33 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::int32_t tivrano_preview(const char* argumen
     if (take_options(argc, argv.data(), Sink{discard, nullptr}, request) != 0) {
         return 0;
     }
-    const Layout& layout = request.array.layout;
     Frames& frames = shown.frames;
     if (!load_frames({argv.data() + optind, static_cast<std::size_t>(argc - optind)}, request,
-                     frames, shown.animation) ||
+                     frames, shown.animation, *shown.placed) ||
         !assign_delays(request.delay_ms, frames)) {
         return 0;
     }
-    if (!is_neutral(request.array.colour) &&
-        !colour_frames(request.array.colour, layout, frames).met) {
+    const ArrayOptions& array = shown.placed->array;
+    const Layout& layout = array.layout;
+    if (!is_neutral(array.colour) && !colour_frames(array.colour, layout, frames).met) {
         return 0;
     }
     if (request.send_port != nullptr && !live_messages(request, shown)) {
         return 0;
     }
-    shown.places = led_places(layout, frames.width, frames.height);
-    light(request.array, frames, shown);
-    shown.format = request.array.format;
-    shown.frame_bytes =
-        static_cast<std::int32_t>(image_bytes(request.array, frames.width, frames.height));
+    shown.places = led_pixels(layout, frames.image_width, frames.image_height);
+    light(array, frames, shown);
+    shown.format = array.format;
+    shown.frame_bytes = static_cast<std::int32_t>(
+        image_bytes(array, frames.image_width, frames.image_height));
     std::copy(layout.order_name, layout.order_name + 4, shown.order);
     return 1;
 }
 
-// A figure of the preview by its name: width, height, frames, animation (1 or 0), format (0 grb,
+// A figure of the preview by its name: width and height (the images'), leds, map (1 for an LED
+// map, whose LEDs need not fill the image), frames, animation (1 or 0), format (0 grb,
 // 1 rgb565, 2 mono), frame_bytes, and with --send loop and baud; or where an array of it lies in
-// memory: places (an int32 a LED), shown (3 bytes a LED a frame), held (a uint16 a LED a frame),
+// memory: places (a uint32 a LED, y * width + x), shown (3 bytes a LED a frame), held (a uint16 a LED a frame),
 // delays (a uint16 a frame, in milliseconds), and with --send messages (each frame's message for
 // the LEDs, one after another) and message_ends (a uint32 a frame, where its message ends). 0
 // for any other name.
@@ -314,8 +316,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::uint32_t tivrano_preview_value(const char* 
     const std::string_view field(name);
     const Frames& frames = shown.frames;
     const std::pair<std::string_view, std::uint32_t> values[] = {
-        {"width", static_cast<std::uint32_t>(frames.width)},
-        {"height", static_cast<std::uint32_t>(frames.height)},
+        {"width", static_cast<std::uint32_t>(frames.image_width)},
+        {"height", static_cast<std::uint32_t>(frames.image_height)},
+        {"leds", static_cast<std::uint32_t>(shown.places.size())},
+        {"map", shown.placed->array.layout.places.map ? 1U : 0U},
         {"frames", static_cast<std::uint32_t>(frames.count())},
         {"animation", shown.animation ? 1 : 0},
         {"format", static_cast<std::uint32_t>(shown.format)},

@@ -9,6 +9,7 @@
 #include "animation.hpp"
 #include "explain.hpp"
 #include "formats.hpp"
+#include "layout.hpp"
 #include "pack_file.hpp"
 #include "send.hpp"
 
@@ -23,8 +24,11 @@ const char* animation_name(const Request& request) {
 
 // Adds frames 0 to `count` - 1 of a file taken in to `frames`; a file or frame refused gets its
 // message on standard output and its reasons on standard error, and FAILED is returned.
+// The layout is placed on the first frame's dimensions, into `placed`.
 int add_frames(const char* name, const Taken& taken, std::span<const std::uint8_t> bytes,
-               std::size_t count, const Request& request, Sink standard, Frames& frames) {
+               std::size_t count, const Request& request, Sink standard, Frames& frames,
+               Placed& placed) {
+    const Layout& layout = placed.array.layout;
     int result = 0;
     if (!taken.is_decoded() && !taken.taken()) {
         result = convert_bmp(taken.header, bytes, standard, request.array);
@@ -33,8 +37,12 @@ int add_frames(const char* name, const Taken& taken, std::span<const std::uint8_
     } else if (!taken.is_decoded() && request.strict && !is_plain_bmp(taken.header)) {
         result = refuse(standard, refusal(taken.format, Refusal::strict));
     } else {
+        if (frames.count() == 0) {
+            result = place_layout(request, taken.width(), taken.height(), standard, placed);
+        }
         for (std::size_t k = 0; k < count && result == 0; ++k) {
-            if (const FrameProblem problem = frame_problem(frames, taken.width(), taken.height());
+            if (const FrameProblem problem =
+                    frame_problem(frames, layout, taken.width(), taken.height());
                 problem != FrameProblem::none) {
                 explain_frame(name, problem, taken, frames);
                 result = refuse(standard, refusal(taken.format, Refusal::frames));
@@ -43,11 +51,12 @@ int add_frames(const char* name, const Taken& taken, std::span<const std::uint8_
                     frames.kind = taken.format;
                 }
                 if (k == 0) { // of a size frame_problem takes
+                    const StripShape shape = strip_shape(layout, taken.width(), taken.height());
                     frames.values.reserve(frames.values.size() +
-                                          count * 3 * static_cast<std::size_t>(taken.width()) *
-                                              static_cast<std::size_t>(taken.height()));
+                                          count * 3 * static_cast<std::size_t>(shape.lines) *
+                                              static_cast<std::size_t>(shape.length));
                 }
-                add_frame(taken.pixels(k, bytes), taken.delay_ms(k), request.array.layout, frames);
+                add_frame(taken.pixels(k, bytes), taken.delay_ms(k), layout, frames);
             }
         }
     }
@@ -58,7 +67,8 @@ int add_frames(const char* name, const Taken& taken, std::span<const std::uint8_
 }
 
 // Loads one file and adds its frames to `frames`: with --first-frame, an animated GIF's first.
-int add_file(const char* path, const Request& request, Sink standard, Frames& frames) {
+int add_file(const char* path, const Request& request, Sink standard, Frames& frames,
+             Placed& placed) {
     const bool piped = std::string_view(path) == "-";
     const char* const name = piped ? "standard input" : path;
     Line cut_short;
@@ -69,13 +79,14 @@ int add_file(const char* path, const Request& request, Sink standard, Frames& fr
     const Taken taken = take(input.bytes, request.background);
     const int result =
         add_frames(name, taken, input.bytes, request.first_frame ? 1 : taken.frame_count(), request,
-                   standard, frames);
+                   standard, frames, placed);
     platform::release(input);
     return result;
 }
 
-// The frames taken, through to the text.
-int convert_frames(Frames& frames, const Request& request, Outputs& outputs);
+// The frames taken, through to the text, with the array's options of the placed layout.
+int convert_frames(Frames& frames, const Request& request, const ArrayOptions& array,
+                   Outputs& outputs);
 
 } // namespace
 
@@ -88,23 +99,27 @@ int convert_animation(std::span<char* const> paths, const Request& request, Outp
         return refused;
     }
     Frames frames;
+    Placed placed;
+    placed.array = request.array;
     // The files in order, up to the first one refused.
     if (std::any_of(paths.begin(), paths.end(), [&](const char* path) {
-            return add_file(path, request, standard, frames) != 0;
+            return add_file(path, request, standard, frames, placed) != 0;
         })) {
         return FAILED;
     }
-    return convert_frames(frames, request, outputs);
+    return convert_frames(frames, request, placed.array, outputs);
 }
 
 int convert_animation(const char* name, const Taken& taken, std::span<const std::uint8_t> bytes,
                       const Request& request, Outputs& outputs) {
     Frames frames;
+    Placed placed;
+    placed.array = request.array;
     if (add_frames(name, taken, bytes, taken.frame_count(), request, sink_of(outputs.standard),
-                   frames) != 0) {
+                   frames, placed) != 0) {
         return FAILED;
     }
-    return convert_frames(frames, request, outputs);
+    return convert_frames(frames, request, placed.array, outputs);
 }
 
 namespace {
@@ -112,7 +127,7 @@ namespace {
 // The frames' bytes one after another, or with --pack the packed file, to standard output or the
 // file of -o.
 int write_binary(const Frames& frames, const Storage& storage, const Request& request,
-                 Outputs& outputs) {
+                 const ArrayOptions& array, Outputs& outputs) {
     const Sink standard = sink_of(outputs.standard);
     const std::vector<std::uint8_t> file =
         storage.packed ? packed_file(frames, *storage.packed) : std::vector<std::uint8_t>{};
@@ -122,7 +137,7 @@ int write_binary(const Frames& frames, const Storage& storage, const Request& re
         say("tivrano: %s: a file of %zu bytes, more than --max-bytes=%llu allows%s",
             animation_name(request), bytes.size(),
             static_cast<unsigned long long>(*request.max_bytes),
-            storage.packed || request.array.format != Format::grb ? ""
+            storage.packed || array.format != Format::grb ? ""
                                                                   : "; --pack may store fewer");
         return refused;
     }
@@ -132,7 +147,8 @@ int write_binary(const Frames& frames, const Storage& storage, const Request& re
     });
 }
 
-int convert_frames(Frames& frames, const Request& request, Outputs& outputs) {
+int convert_frames(Frames& frames, const Request& request, const ArrayOptions& array,
+                   Outputs& outputs) {
     const Sink standard = sink_of(outputs.standard);
     const char* const name = animation_name(request);
     if (!assign_delays(request.delay_ms, frames)) {
@@ -144,21 +160,21 @@ int convert_frames(Frames& frames, const Request& request, Outputs& outputs) {
     }
     // The text's comment says what the LEDs draw, which the plan works out.
     std::optional<ColourPlan> plan;
-    if (!is_neutral(request.array.colour) || !request.array.binary) {
-        plan = colour_frames(request.array.colour, request.array.layout, frames);
+    if (!is_neutral(array.colour) || !array.binary) {
+        plan = colour_frames(array.colour, array.layout, frames);
         if (!plan->met) {
             const int refused = refuse(standard, refusal(frames.kind, Refusal::current));
-            explain_current(name, frames.frame_size() / 3, request.array.colour);
+            explain_current(name, frames.frame_size() / 3, array.colour);
             return refused;
         }
     }
     if (request.send_port != nullptr) {
-        return play_frames(frames, request, standard);
+        return play_frames(frames, request, array, standard);
     }
-    encode_frames(request.array, frames);
+    encode_frames(array, frames);
     const Storage storage = store(frames, request.pack);
-    if (request.array.binary) {
-        return write_binary(frames, storage, request, outputs);
+    if (array.binary) {
+        return write_binary(frames, storage, request, array, outputs);
     }
     if (request.max_bytes && storage.stored > *request.max_bytes) {
         const int refused = refuse(standard, refusal(frames.kind, Refusal::max_bytes));
@@ -167,25 +183,25 @@ int convert_frames(Frames& frames, const Request& request, Outputs& outputs) {
             "that%s",
             name, static_cast<unsigned long long>(storage.stored),
             static_cast<unsigned long long>(*request.max_bytes),
-            values_name(request.array.format).data(),
+            values_name(array.format).data(),
             static_cast<unsigned long long>(storage.frames_bytes),
             storage.packed ? "packed" : "stored once each",
             static_cast<unsigned long long>(storage.stored * 100 / storage.frames_bytes),
-            storage.packed || request.array.format != Format::grb ? ""
+            storage.packed || array.format != Format::grb ? ""
                                                                   : "; --pack may store fewer");
         return refused;
     }
     const ColourPlan* const shown = plan ? &*plan : nullptr;
     if (request.header_path != nullptr) {
         const int written = deliver(standard, request.header_path, outputs.header, [&](Sink sink) {
-            return write_animation_header(storage, request.array, sink);
+            return write_animation_header(storage, array, sink);
         });
         if (written != 0) {
             return written;
         }
     }
     return deliver(standard, request.output_path, outputs.file, [&](Sink sink) {
-        return write_animation(frames, storage, request.array, shown, sink);
+        return write_animation(frames, storage, array, shown, sink);
     });
 }
 

@@ -16,6 +16,7 @@
 #include "explain.hpp"
 #include "formats.hpp"
 #include "intake.hpp"
+#include "layout.hpp"
 #include "messages.hpp"
 #include "options.hpp"
 #include "platform.hpp"
@@ -37,15 +38,22 @@ int convert_image_file(const char* name, const Taken& taken, std::span<const std
     const Sink standard = sink_of(outputs.standard);
     const bool bmp = !taken.is_decoded();
     const BmpHeader& header = taken.header;
-    const std::uint64_t leds = bmp ? pixel_count(header)
-                                   : static_cast<std::uint64_t>(taken.width()) *
-                                         static_cast<std::uint64_t>(taken.height());
     const bool accepted = taken.taken();
+    Placed placed;
+    placed.array = request.array;
+    if (accepted && place_layout(request, taken.width(), taken.height(), standard, placed) != 0) {
+        return FAILED;
+    }
+    const ArrayOptions& array = placed.array;
+    const std::uint64_t pixels = bmp ? pixel_count(header)
+                                     : static_cast<std::uint64_t>(taken.width()) *
+                                           static_cast<std::uint64_t>(taken.height());
+    const std::uint64_t leds = array.layout.places.empty() ? pixels : array.layout.places.pixel.size();
     const std::uint64_t stored =
-        accepted && leds != 0 ? image_bytes(request.array, taken.width(), taken.height()) : 0;
+        accepted && leds != 0 ? image_bytes(array, taken.width(), taken.height()) : 0;
     const auto write = [&](Sink sink) {
-        return bmp ? convert_bmp(header, bytes, sink, request.array)
-                   : convert_image(taken.pixels(0, bytes), sink, request.array);
+        return bmp ? convert_bmp(header, bytes, sink, array)
+                   : convert_image(taken.pixels(0, bytes), sink, array);
     };
     int result = FAILED;
     if (accepted && bmp && request.strict && !is_plain_bmp(header)) {
@@ -56,20 +64,19 @@ int convert_image_file(const char* name, const Taken& taken, std::span<const std
             "the array stores, not an LED buffer's RAM)%s",
             name, static_cast<unsigned long long>(stored),
             static_cast<unsigned long long>(*request.max_bytes),
-            request.array.format == Format::grb && !request.array.binary
-                ? "; --name with --pack may store fewer"
-                : "");
-    } else if (accepted && !bmp && !within_reach(leds, request.array.colour)) {
+            array.format == Format::grb && !array.binary ? "; --name with --pack may store fewer"
+                                                         : "");
+    } else if (accepted && !bmp && !within_reach(leds, array.colour)) {
         result = refuse(standard, refusal(taken.format, Refusal::current));
-    } else if (!accepted || !within_reach(leds, request.array.colour)) {
+    } else if (!accepted || !within_reach(leds, array.colour)) {
         result = write(standard); // its message alone
     } else {
         result = deliver(standard, request.output_path, outputs.file, write);
     }
     if (bmp) {
-        explain(name, bytes, header, request.strict, request.array.colour);
-    } else if (!within_reach(leds, request.array.colour)) {
-        explain_current(name, leds, request.array.colour);
+        explain(name, bytes, header, request.strict, array.colour);
+    } else if (!within_reach(leds, array.colour)) {
+        explain_current(name, leds, array.colour);
     }
     return result;
 }

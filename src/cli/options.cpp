@@ -7,6 +7,7 @@
 #include <getopt.h>
 
 #include "formats.hpp"
+#include "layout.hpp"
 #include "frames.hpp"
 #include "messages.hpp"
 #include "names.hpp"
@@ -24,6 +25,7 @@ constexpr Range DELAY_RANGE = {0, 65535};
 constexpr Range MAX_BYTES_RANGE = {1, std::uint64_t{1} << 62U};
 constexpr Range LOOP_RANGE = {0, 1000000};
 constexpr Range BAUD_RANGE = {1, 100000000};
+constexpr Range TILES_RANGE = {1, 65535};
 
 // What the options' defaults are, in their own words, made from the numbers the core uses.
 constexpr Colour DEFAULT_COLOUR{};
@@ -51,6 +53,25 @@ constexpr OptionInfo OPTIONS[] = {
      "the LED strip runs along columns instead of rows", "COLUMNS", "", ""},
     {"serpentine", "Serpentine wiring", OPT_SERPENTINE, Group::conversion, "",
      "every second row (or column) runs the other way", "SERPENTINE", "", ""},
+    {"map", "LED map file", OPT_MAP, Group::conversion, "FILE",
+     "the LEDs where a map puts them: a grid map (WLED's\nledmap.json), or their positions as "
+     "JSON or CSV",
+     "MAP", "", ""},
+    {"tiles", "Tiled panels", OPT_TILES, Group::conversion, "CxR",
+     "the image is C x R panels, each wired as --start,\n--columns and --serpentine say, "
+     "chained as the\n--tile- options say",
+     "TILES", "", ""},
+    {"tile-start", "First panel", OPT_TILE_START, Group::conversion, "CORNER",
+     "with --tiles, the first panel: {unset} (the\ndefault), top-right, bottom-left or "
+     "bottom-right",
+     "TILE_START", "top-left|top-right|bottom-left|bottom-right", "top-left"},
+    {"tile-columns", "Panels along columns", OPT_TILE_COLUMNS, Group::conversion, "",
+     "with --tiles, the panels are chained along columns", "TILE_COLUMNS", "", ""},
+    {"tile-serpentine", "Serpentine panels", OPT_TILE_SERPENTINE, Group::conversion, "",
+     "with --tiles, every second row (or column) of panels\nruns the other way", "TILE_SERPENTINE",
+     "", ""},
+    {"write-map", "Write the layout", OPT_WRITE_MAP, Group::conversion, "FILE",
+     "also write the layout, LED by LED, to FILE as a grid\nmap (JSON)", "", "", ""},
     {"format", "Values per LED", OPT_FORMAT, Group::conversion, "FORMAT",
      "what the array holds for an LED: {unset} (the default), its\nthree values; rgb565, a "
      "16-bit value (red or, with\n--order=bgr, blue in the top bits); mono, a bit",
@@ -255,6 +276,21 @@ bool parse_colour(std::string_view text, Rgb& colour) {
     return true;
 }
 
+// C x R panels: two whole numbers from 1 to 65535, parted by an x.
+const char* take_tiles(std::string_view text, Request& request) {
+    request.tiles_given = text;
+    const std::size_t x = text.find_first_of("xX");
+    const auto columns = decimal(text.substr(0, x), TILES_RANGE, 0);
+    const auto rows =
+        x == std::string_view::npos ? std::nullopt : decimal(text.substr(x + 1), TILES_RANGE, 0);
+    if (!columns || !rows) {
+        return "the panels are two whole numbers, columns x rows, such as 4x2";
+    }
+    request.tiles.columns = static_cast<std::int32_t>(*columns);
+    request.tiles.rows = static_cast<std::int32_t>(*rows);
+    return nullptr;
+}
+
 // How frames are sent to LEDs: the protocol, the times they are played, the port's speed.
 const char* take_sending(int option, std::string_view text, Request& request) {
     if (option == OPT_PROTOCOL) {
@@ -308,6 +344,26 @@ const char* take_option(int option, const char* value, Request& request) {
         return nullptr;
     case OPT_SERPENTINE:
         layout.serpentine = true;
+        return nullptr;
+    case OPT_MAP:
+        request.map_path = text;
+        return nullptr;
+    case OPT_TILES:
+        return take_tiles(text, request);
+    case OPT_TILE_START:
+    case OPT_TILE_COLUMNS:
+    case OPT_TILE_SERPENTINE:
+        request.tile_option = request.tile_option != 0 ? request.tile_option : option;
+        if (option == OPT_TILE_COLUMNS || option == OPT_TILE_SERPENTINE) {
+            (option == OPT_TILE_COLUMNS ? request.tiles.chain.columns
+                                        : request.tiles.chain.serpentine) = true;
+            return nullptr;
+        }
+        return set_start(request.tiles.chain, text) ? nullptr
+                                                    : "the corner is one of top-left, top-right, "
+                                                      "bottom-left and bottom-right";
+    case OPT_WRITE_MAP:
+        request.write_map_path = text;
         return nullptr;
     case OPT_NAME: {
         const char* const problem = name_problem(text);
@@ -470,6 +526,15 @@ int take_together(Sink standard, Request& request) {
         const Phrase problem = phrase("it is for mono, and the format is %s", other_format);
         return refused(OPT_THRESHOLD, request.threshold_given, problem.text);
     }
+    if (request.tiles.columns != 0 && request.map_path != nullptr) {
+        return refused(OPT_TILES, request.tiles_given.c_str(),
+                       "a map places every LED, so it and --map exclude each other");
+    }
+    if (request.tile_option != 0 && request.tiles.columns == 0) {
+        const char* const corner = corner_name(request.tiles.chain.start).data();
+        return refused(request.tile_option, request.tile_option == OPT_TILE_START ? corner : nullptr,
+                       "it is for --tiles, which parts the image into panels");
+    }
     if (int problem = refuse_with_send(standard, request); problem != 0) {
         return problem;
     }
@@ -595,7 +660,10 @@ int take_options(int argc, char** argv, Sink standard, Request& request) {
                                 argv[optind - 1], problem);
         }
     }
-    return take_together(standard, request);
+    if (const int problem = take_together(standard, request); problem != 0) {
+        return problem;
+    }
+    return load_map(request, standard);
 }
 
 } // namespace tivrano

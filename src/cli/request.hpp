@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "image.hpp"
+#include "ledmap.hpp"
 #include "live.hpp"
 #include "tivrano.hpp"
 
@@ -57,6 +59,12 @@ struct Request {
     std::uint32_t baud = 115200;
     int send_option = 0;              // --protocol, --loop or --baud, the first given
     const char* send_value = nullptr; // its value as given
+    const char* map_path = nullptr;   // --map
+    LedMap map;                       // its file, read
+    Tiles tiles;                      // --tiles and the --tile- options; no columns: none
+    std::string tiles_given;          // --tiles's value as given
+    int tile_option = 0;              // the first --tile- option given
+    const char* write_map_path = nullptr; // --write-map
 };
 
 // Whether `files` files make one animation before any is read: several with a name, or one

@@ -36,10 +36,10 @@ void explain_port(const Request& request, serial::Opened opened, int error) {
 
 } // namespace
 
-int play_frames(Frames& frames, const Request& request, Sink standard) {
+int play_frames(Frames& frames, const Request& request, const ArrayOptions& array, Sink standard) {
     const bool tpm2 = request.protocol == Protocol::tpm2;
     if (tpm2) {
-        encode_frames(request.array, frames);
+        encode_frames(array, frames);
         if (frames.frame_size() > TPM2_MOST) {
             const int refused = refuse(standard, refusal(frames.kind, Refusal::frames));
             say("tivrano: a frame takes %zu bytes, more than the %zu a tpm2 message carries",
@@ -62,7 +62,7 @@ int play_frames(Frames& frames, const Request& request, Sink standard) {
         for (std::size_t k = 0; sent && k < frames.count(); ++k) {
             const std::uint64_t since = serial::now_ms();
             message.clear();
-            append_message(request.protocol, request.array.layout, frames.frame(k), message);
+            append_message(request.protocol, array.layout, frames.frame(k), message);
             sent = serial::send(port, message.data(), message.size(), error) &&
                    serial::hold_until(since, frames.delay_ms[k]);
         }

@@ -11,6 +11,6 @@ namespace tivrano {
 // times as --loop says; a port that cannot be opened, or fails while they are played, gets its
 // message on standard output and the reason on standard error, and FAILED is returned. An
 // interrupt ends the program as it would have, once the port is put back as it was.
-int play_frames(Frames& frames, const Request& request, Sink standard);
+int play_frames(Frames& frames, const Request& request, const ArrayOptions& array, Sink standard);
 
 } // namespace tivrano

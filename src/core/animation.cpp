@@ -291,7 +291,7 @@ int write_animation(const Frames& frames, const Storage& storage, const ArrayOpt
                     const ColourPlan* plan, Sink sink) {
     text::Writer out; // its buffer is left uninitialised: it is written before it is read
     out.sink = sink;
-    text::put_comment(out, frames.width, frames.height, options, plan,
+    text::put_comment(out, frames.image_width, frames.image_height, options, plan,
                       summary(storage, frames.count(), options.format));
     put(out, storage.packed ? "#include \"tivrano_player.h\"\r\n"
                             : "#include <stddef.h>\r\n#include <stdint.h>\r\n");

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "formats.hpp"
 #include "names.hpp"
@@ -290,13 +291,46 @@ void put_text(Conversion& c) {
         put(c.out, text::ARRAY_CLOSING);
     } else {
         put(c.out, text::NAMED_ARRAY_CLOSING);
-        text::put_frame_definitions(c.out, name, c.width, c.height);
+        const Size size = defined_size(options.layout, c.width, c.height);
+        text::put_frame_definitions(c.out, name, size.width, size.height);
     }
+}
+
+// For LEDs at places: the image becomes the strip itself, one row a strip line, which `walked`
+// walks row by row. -1 for places that do not fit the image.
+int lay_out_places(Conversion& c, ArrayOptions& walked, std::vector<std::uint8_t>& rgb) {
+    const Places& places = c.options->layout.places;
+    if (!places_fit(places, c.width, c.height)) {
+        return -1;
+    }
+    rgb.resize(3 * places.pixel.size());
+    std::uint8_t* out = rgb.data();
+    const std::uint8_t* const bytes = c.pixels.bytes.data();
+    walk_places(c.pixels, places, [&](std::int64_t offset) {
+        const std::uint8_t* const pixel = bytes + offset;
+        out[0] = pixel[c.pixels.at[2]];
+        out[1] = pixel[c.pixels.at[1]];
+        out[2] = pixel[c.pixels.at[0]];
+        out += 3;
+    });
+    const StripShape shape = strip_shape(c.options->layout, c.width, c.height);
+    c.pixels = rgb_pixels(shape.length, shape.lines, rgb);
+    walked = *c.options;
+    walked.layout.start = Corner::top_left;
+    walked.layout.columns = false;
+    walked.layout.serpentine = false;
+    c.options = &walked;
+    return 0;
 }
 
 // The text, or the bytes, of a conversion whose header checks gave `status`; the colour
 // options planned first.
 int convert(Conversion& c, int status) {
+    ArrayOptions walked;
+    std::vector<std::uint8_t> rgb;
+    if (status == 0 && !c.options->layout.places.empty() && c.width > 0 && c.height > 0) {
+        status = lay_out_places(c, walked, rgb);
+    }
     const ArrayOptions& options = *c.options;
     ColourPlan plan;
     // A named text's comment says what the LEDs draw, which the plan works out.
@@ -434,6 +468,17 @@ Pixels rgb_pixels(std::int32_t width, std::int32_t height, std::span<const std::
     pixels.at[0] = 2;
     pixels.at[2] = 0;
     return pixels;
+}
+
+bool places_fit(const Places& places, std::int32_t width, std::int32_t height) {
+    if (width <= 0 || height <= 0 || places.line <= 0 ||
+        places.pixel.size() % static_cast<std::size_t>(places.line) != 0) {
+        return false;
+    }
+    const std::uint64_t pixels =
+        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    return std::all_of(places.pixel.begin(), places.pixel.end(),
+                       [&](std::uint32_t at) { return at < pixels; });
 }
 
 StripPlan plan_strip(const Layout& layout, const Pixels& pixels) {

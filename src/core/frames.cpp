@@ -21,33 +21,42 @@ std::span<const std::uint8_t> Frames::frame(std::size_t k) const {
 }
 
 void append_values(const Pixels& pixels, const Layout& layout, std::vector<std::uint8_t>& values) {
-    const StripPlan plan = plan_strip(layout, pixels);
+    const StripShape shape = strip_shape(layout, pixels.width, pixels.height);
     const std::size_t start = values.size();
     values.resize(start +
-                  3 * static_cast<std::size_t>(plan.lines) * static_cast<std::size_t>(plan.length));
+                  3 * static_cast<std::size_t>(shape.lines) * static_cast<std::size_t>(shape.length));
     std::uint8_t* out = values.data() + start;
     const std::uint8_t at[3] = {pixels.at[layout.channel[0]], pixels.at[layout.channel[1]],
                                 pixels.at[layout.channel[2]]};
-    walk_strip(plan, [&](std::int64_t offset) {
+    const auto take = [&](std::int64_t offset) {
         const std::uint8_t* const pixel = pixels.bytes.data() + offset;
         out[0] = pixel[at[0]];
         out[1] = pixel[at[1]];
         out[2] = pixel[at[2]];
         out += 3;
-    });
+    };
+    if (layout.places.empty()) {
+        walk_strip(plan_strip(layout, pixels), take);
+    } else {
+        walk_places(pixels, layout.places, take);
+    }
 }
 
-FrameProblem frame_problem(const Frames& frames, std::int32_t width, std::int32_t height) {
-    const std::uint64_t leds = width > 0 && height > 0 ? static_cast<std::uint64_t>(width) *
-                                                             static_cast<std::uint64_t>(height)
-                                                       : 0;
+FrameProblem frame_problem(const Frames& frames, const Layout& layout, std::int32_t width,
+                           std::int32_t height) {
+    const bool positive = width > 0 && height > 0;
+    const std::uint64_t leds = !positive ? 0
+                               : layout.places.empty()
+                                   ? static_cast<std::uint64_t>(width) *
+                                         static_cast<std::uint64_t>(height)
+                                   : layout.places.pixel.size();
     if (leds == 0) {
         return FrameProblem::no_pixels;
     }
     if (leds > MAX_FRAME_LEDS) {
         return FrameProblem::too_many_leds;
     }
-    if (frames.count() > 0 && (width != frames.width || height != frames.height)) {
+    if (frames.count() > 0 && (width != frames.image_width || height != frames.image_height)) {
         return FrameProblem::other_size;
     }
     if (frames.count() >= MAX_FRAMES) {
@@ -60,8 +69,11 @@ FrameProblem frame_problem(const Frames& frames, std::int32_t width, std::int32_
 }
 
 void add_frame(const Pixels& pixels, std::uint16_t delay_ms, const Layout& layout, Frames& frames) {
-    frames.width = pixels.width;
-    frames.height = pixels.height;
+    const Size size = defined_size(layout, pixels.width, pixels.height);
+    frames.width = size.width;
+    frames.height = size.height;
+    frames.image_width = pixels.width;
+    frames.image_height = pixels.height;
     append_values(pixels, layout, frames.values);
     frames.delay_ms.push_back(delay_ms);
 }

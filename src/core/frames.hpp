@@ -24,8 +24,12 @@ inline constexpr std::uint64_t MAX_FRAME_LEDS = 65535;
 inline constexpr std::uint64_t MAX_ANIMATION_VALUES = std::uint64_t{16} << 20;
 
 struct Frames {
+    // The LEDs as the definitions count them (a map's as one row; see defined_size), and the
+    // images' own dimensions.
     std::int32_t width = 0;
     std::int32_t height = 0;
+    std::int32_t image_width = 0;
+    std::int32_t image_height = 0;
     std::vector<std::uint8_t> values;    // each frame's 3 * width * height values, in order,
                                          // or once encoded, its encoded_size bytes
     std::vector<std::uint16_t> delay_ms; // one a frame
@@ -74,7 +78,8 @@ enum class FrameProblem {
     too_many_values, // more than MAX_ANIMATION_VALUES with the frames before it
 };
 
-FrameProblem frame_problem(const Frames& frames, std::int32_t width, std::int32_t height);
+FrameProblem frame_problem(const Frames& frames, const Layout& layout, std::int32_t width,
+                           std::int32_t height);
 
 // Adds a frame, one that frame_problem takes, shown for `delay_ms`.
 void add_frame(const Pixels& pixels, std::uint16_t delay_ms, const Layout& layout, Frames& frames);

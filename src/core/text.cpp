@@ -33,10 +33,16 @@ void put_format(Writer& out, const ArrayOptions& options) {
 }
 
 bool is_default_wiring(const Layout& layout) {
-    return layout.start == Corner::top_left && !layout.columns && !layout.serpentine;
+    return layout.places.empty() && layout.start == Corner::top_left && !layout.columns && !layout.serpentine;
 }
 
 void put_wiring(Writer& out, const Layout& layout) {
+    if (!layout.places.empty()) {
+        put(out, "Wiring: ");
+        put(out, layout.places.wiring);
+        put(out, "\r\n");
+        return;
+    }
     put(out, COMMENT_WIRING);
     put(out, corner_name(layout.start));
     put(out, layout.columns ? ", along columns" : ", along rows");

@@ -35,6 +35,19 @@ inline constexpr std::uint32_t PIXEL_DATA_OFFSET = 54;
 // default is the plain layout: rows from the top, each left to right.
 enum class Corner { top_left, top_right, bottom_left, bottom_right };
 
+// LEDs that lie elsewhere than along the lines of one rectangle: an LED map, or tiled panels
+// (see ledmap.hpp). The pixel of each LED, y * width + x, in strip order; the strip's lines, of
+// `line` LEDs each (mono pads each to whole bytes); with `map`, the LEDs of a map, which the
+// definitions count as one row of LEDs; and the comment's words on the wiring.
+struct Places {
+    std::span<const std::uint32_t> pixel;
+    std::int32_t line = 0;
+    bool map = false;
+    std::string_view wiring;
+
+    constexpr bool empty() const { return pixel.empty(); }
+};
+
 struct Layout {
     // Offsets of the written values within a stored pixel (blue 0, green 1, red 2), in the
     // order they are written, and that order's name for the comment.
@@ -43,6 +56,7 @@ struct Layout {
     Corner start = Corner::top_left;
     bool columns = false;    // the strip runs along columns instead of rows
     bool serpentine = false; // every second line, counted from the first, runs the other way
+    Places places;           // none: the rectangle, wired as above
 };
 
 // The channel orders an LED chip may take, by name in any case ("grb", "rgb", ...); false for
@@ -170,7 +184,25 @@ struct StripShape {
 };
 
 constexpr StripShape strip_shape(const Layout& layout, std::int32_t width, std::int32_t height) {
+    if (!layout.places.empty()) {
+        const auto leds = static_cast<std::int32_t>(layout.places.pixel.size());
+        return {leds / layout.places.line, layout.places.line};
+    }
     return layout.columns ? StripShape{width, height} : StripShape{height, width};
+}
+
+// The width and height the definitions give for an image of these dimensions: a map's LEDs as
+// one row, so that width times height counts the LEDs; otherwise the image's.
+struct Size {
+    std::int32_t width;
+    std::int32_t height;
+};
+
+constexpr Size defined_size(const Layout& layout, std::int32_t width, std::int32_t height) {
+    if (layout.places.map) {
+        return {static_cast<std::int32_t>(layout.places.pixel.size()), 1};
+    }
+    return {width, height};
 }
 
 // Where an image's pixels lie, for an image of positive dimensions: 3 bytes a pixel, the top
@@ -229,6 +261,19 @@ template <typename Visit> void walk_strip(const StripPlan& plan, Visit visit) {
         }
         return true;
     });
+}
+
+// Whether places fit an image of these dimensions: whole lines, every pixel on the image.
+bool places_fit(const Places& places, std::int32_t width, std::int32_t height);
+
+// The walk along LEDs at places: visit(offset) with the byte offset of each LED's pixel, from
+// the strip's first LED to its last. The places must fit the pixels.
+template <typename Visit> void walk_places(const Pixels& pixels, const Places& places, Visit visit) {
+    const auto width = static_cast<std::uint32_t>(pixels.width);
+    for (const std::uint32_t at : places.pixel) {
+        visit(pixels.top + static_cast<std::int64_t>(at / width) * pixels.row_step +
+              3 * static_cast<std::int64_t>(at % width));
+    }
 }
 
 // Converts a whole BMP file. Writes to `sink` either the complete text or, for a file it
