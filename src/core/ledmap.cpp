@@ -116,8 +116,14 @@ struct Json {
     }
 
     void expected(std::string_view what) {
-        if (!failed()) {
-            problem << "not JSON: " << what << " expected at byte " << at + 1;
+        if (failed()) {
+            return;
+        }
+        problem << "not JSON: " << what << " expected";
+        if (at < text.size()) {
+            problem << " at byte " << at + 1;
+        } else {
+            problem << ", but the file ends";
         }
     }
 

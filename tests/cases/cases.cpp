@@ -77,6 +77,138 @@ std::string one_pixel(const std::string& lines, const std::string& values,
     return comment(1, 1, lines, order) + "    " + values + ", };\n\r";
 }
 
+// LEDs placed by a map or on tiled panels, over the same 3 x 2 image: each LED's pixel worked
+// out by hand from the map's cells, or from the positions' bounding box (column
+// floor((x - xmin) * (W - 1) / (xmax - xmin) + 0.5), rows likewise), or from the panels' chain.
+template <typename LedsText>
+void add_placed_layouts(std::vector<ToolCase>& cases, const File& image, LedsText leds_text) {
+    const auto file = [](const std::string& name, const std::string& text) {
+        return File{name, Bytes(text.begin(), text.end())};
+    };
+    const std::vector<File> maps = {
+        file("holes.json", R"({"n": [1, {"x": "]"}], "map": [2, -1, 0, 1, 3, -1]})"),
+        file("ring.csv", "\xEF\xBB\xBFi,x,y\n# a ring\n\n2, 0, 0\n0, 10, 5\n1,5,5\n"),
+        file("line.json", "[[0, 1], [1, 1, 9], [2, 1]]"),
+        file("two.csv", "0.5,0\r\n2.5e-1,1\r\n"),
+    };
+    const std::string tiles = "3 x 1 panels of 1 x 2 LEDs, 6 in all, first panel ";
+    struct Row {
+        std::string options;
+        std::string wiring;
+        std::vector<int> leds;
+    };
+    const std::vector<Row> rows = {
+        {"--map=holes.json", "LED map holes.json (grid map), 4 LEDs", {3, 4, 1, 5}},
+        {"--map ring.csv --serpentine", "LED map ring.csv (CSV positions), 3 LEDs", {6, 5, 1}},
+        {"--map=line.json", "LED map line.json (JSON positions), 3 LEDs", {1, 2, 3}},
+        {"--map=two.csv", "LED map two.csv (CSV positions), 2 LEDs", {3, 4}},
+        {"--tiles=3x1",
+         tiles + "top-left, along rows; in each, first LED top-left, along rows",
+         {1, 4, 2, 5, 3, 6}},
+        {"--tiles=3X1 --tile-start=top-right --tile-serpentine --start=bottom-left",
+         tiles + "top-right, along rows, serpentine; in each, first LED bottom-left, "
+                           "along rows",
+         {6, 3, 5, 2, 4, 1}},
+        {"--tiles=3x2 --tile-columns --tile-serpentine --tile-start=bottom-left",
+         "3 x 2 panels of 1 x 1 LEDs, 6 in all, first panel bottom-left, along columns, "
+         "serpentine; in each, first LED top-left, along rows",
+         {4, 1, 2, 5, 6, 3}},
+    };
+    std::vector<File> files = maps;
+    files.push_back(image);
+    for (const Row& row : rows) {
+        cases.push_back({words(row.options + " 3x2.bmp"),
+                         files,
+                         comment(3, 2, "Wiring: " + row.wiring + "\r\n") + "    " +
+                             leds_text(row.leds, "GRB") + "};\n\r",
+                         0,
+                         ""});
+    }
+    // Refused: standard output says so, standard error why.
+    const std::string refused = "LED layout refused!\n";
+    std::string many = "x,y\n";
+    for (int led = 0; led <= 65535; ++led) {
+        many += "0,0\n";
+    }
+    const std::vector<std::pair<File, std::string>> bad = {
+        {file("a.json", R"({"map": [0, 1]})"), "the map has 2 cells, the image 3 x 2 has 6 pixels"},
+        {file("a.json", R"({"width": 2, "height": 3, "map": [0, 1, 2, 3, 4, 5]})"),
+         "the map is 2 x 3, the image 3 x 2"},
+        {file("a.json", R"({"map": [0, 1, 1, -1, -1, -1]})"), "LED 1 is in two cells"},
+        {file("a.json", R"({"map": [0, 5, -1, -1, -1, -1]})"), "LED 5 of 2 LEDs, which are 0 to 1"},
+        {file("a.json", R"({"map": [0, -2, 1, 2, 3, 4]})"),
+         "cell 1 of \"map\" is not an LED's index (0 or more) nor -1"},
+        {file("a.json", R"({"map": [0.5]})"),
+         "cell 0 of \"map\" is not an LED's index (0 or more) nor -1"},
+        {file("a.json", R"({"map": [1, 2)"), "not JSON: ',' or ']' expected, but the file ends"},
+        {file("a.json", R"({"width": 3})"), "a JSON object without \"map\", the LED of each cell"},
+        {file("a.json", "[[1, 2], [3]]"), "entry 1 is not [x, y] nor [x, y, z]"},
+        {file("a.json", "[[1, 0x2]]"), "not JSON: ',' or ']' expected at byte 7"},
+        {file("a.json", "[]"), "no LEDs"},
+        {file("a.csv", "x,y\n1,2\nfoo\n"), "line 3 is not x,y, in numbers"},
+        {file("a.csv", "1,2\n0,1,2\n"), "line 2 is not x,y, in numbers"},
+        {file("a.csv", "0,1,2\n0,3,4\n"), "LED 0 is given twice"},
+        {file("a.csv", "1,1e999\n"), "no LEDs"}, // a header, and nothing after it
+        {file("a.csv", "1,1\n2,inf\n"), "line 2 is not x,y, in numbers"},
+        {file("a.csv", "# only a comment\n"), "no LEDs"},
+        {file("a.csv", many), "more than the 65535 LEDs a map holds"},
+        {file("a.csv", std::string(1000001, '#')),
+         "1000001 bytes, over the limit of 1000000"},
+    };
+    for (const auto& [map, reason] : bad) {
+        cases.push_back({words("--map=" + map.name + " 3x2.bmp"),
+                         {map, image},
+                         refused,
+                         FAILED,
+                         "tivrano: " + map.name + ": " + reason + "\n"});
+    }
+    const File one_pixel_twice = file("same.json", "[[5, 5], [5, 5]]");
+    const std::vector<ToolCase> more = {
+        {words("--map=missing.csv 3x2.bmp"),
+         {image},
+         refused,
+         FAILED,
+         "tivrano: missing.csv: cannot open: No such file or directory\n"},
+        {words("--tiles=2x1 3x2.bmp"),
+         {image},
+         refused,
+         FAILED,
+         "tivrano: --tiles=2x1: an image of 3 x 2 pixels does not part into 2 x 1 panels of "
+         "whole pixels\n"},
+        {words("--map=same.json --write-map=out.json 3x2.bmp"),
+         {one_pixel_twice, image},
+         refused,
+         FAILED,
+         "tivrano: --write-map=out.json: LEDs 0 and 1 lie on one pixel (1, 0), which a grid map "
+         "cannot say\n"},
+        {words("--map=two.csv --name=m --pack 3x2.bmp 3x2.bmp a.bmp"),
+         {maps[3], image, {"a.bmp", bmp_file(2, 2, counting_pixels(4))}},
+         FRAMES,
+         FAILED,
+         "tivrano: a.bmp: 2 x 2 pixels, the frames before it 3 x 2; every frame needs the same "
+         "size\n"},
+        usage("--tiles=4 a.bmp", "--tiles=4: the panels are two whole numbers, columns x rows, "
+                                 "such as 4x2"),
+        usage("--tiles=0x2 a.bmp", "--tiles=0x2: the panels are two whole numbers, columns x "
+                                   "rows, such as 4x2"),
+        usage("--map=m.csv --tiles=1x1 a.bmp",
+              "--tiles=1x1: a map places every LED, so it and --map exclude each other"),
+        usage("--tile-columns a.bmp",
+              "--tile-columns: it is for --tiles, which parts the image into panels"),
+        usage("--tiles=1x1 --tile-start=left a.bmp",
+              "--tile-start=left: the corner is one of top-left, top-right, bottom-left and "
+              "bottom-right"),
+        // --check reads the map, and names it by the CMake keyword.
+        {words("--check --map=two.csv"), {maps[3]}, "", 0, ""},
+        {words("--check --map=a.csv"),
+         {file("a.csv", "x,y\n")},
+         "",
+         FAILED,
+         "tivrano: MAP a.csv: no LEDs\n"},
+    };
+    cases.insert(cases.end(), more.begin(), more.end());
+}
+
 // A 3 x 2 image whose pixel n, numbered 1 2 3 along the top row and 4 5 6 below, is red 10n + 1,
 // green 10n + 2 and blue 10n + 3: each LED's pixel written out by hand, through every wiring.
 void add_layouts(std::vector<ToolCase>& cases) {
@@ -123,14 +255,18 @@ void add_layouts(std::vector<ToolCase>& cases) {
         {"--order=bgr --start=top-left", "", {1, 2, 3, 4, 5, 6}, "BGR"},
         {"--order=Rbg --columns", "top-left, along columns", {1, 4, 2, 5, 3, 6}, "RBG"},
     };
-    for (const Row& row : rows) {
+    const auto leds_text = [](const std::vector<int>& leds, const std::string& order) {
         std::string values;
-        for (const int n : row.leds) {
-            for (const char channel : row.order) {
+        for (const int n : leds) {
+            for (const char channel : order) {
                 const int offset = channel == 'R' ? 1 : channel == 'G' ? 2 : 3;
                 values.append(" ").append(std::to_string(10 * n + offset)).append(", ");
             }
         }
+        return values;
+    };
+    for (const Row& row : rows) {
+        const std::string values = leds_text(row.leds, row.order);
         const std::string wiring =
             row.wiring.empty() ? "" : "Wiring: first LED " + row.wiring + "\r\n";
         cases.push_back({words(row.options + " 3x2.bmp"),
@@ -139,6 +275,7 @@ void add_layouts(std::vector<ToolCase>& cases) {
                          0,
                          ""});
     }
+    add_placed_layouts(cases, image, leds_text);
 }
 
 // Each format's values, worked out by hand from its formula for a 3 x 2 image: rgb565 is
@@ -164,6 +301,8 @@ void add_formats(std::vector<ToolCase>& cases) {
     const std::string swapped = "2 bytes / pixel, RGB565 Reihenfolge, bytes swapped\r\n";
     const std::string columns = "Wiring: first LED top-left, along columns\r\n";
     const std::string mono = "1 bit / pixel, mono, lit from brightness ";
+    const std::string tiled = "Wiring: 3 x 1 panels of 1 x 2 LEDs, 6 in all, first panel "
+                              "top-left, along rows; in each, first LED top-left, along ";
     const std::vector<Row> rows = {
         {"--format=rgb565", rgb565, "0xF800, 0x07E0, 0x001F, 0xCB20, 0x8410, 0xFFFF, "},
         {"--format=RGB565 --swap-bytes", swapped,
@@ -191,11 +330,20 @@ void add_formats(std::vector<ToolCase>& cases) {
          "0x40, \r\n    0xE0, "},
         {"--format=mono --threshold=60 --brightness=50", mono + "60\r\nBrightness: 50 %\r\n",
          "0x40, \r\n    0x60, "},
+        // A map's LEDs are one strip line, blue, grey and red here; tiled panels pad each of
+        // their own lines.
+        {"--format=mono --threshold=119 --map=three.csv",
+         mono + "119\r\nWiring: LED map three.csv (CSV positions), 3 LEDs\r\n", "0x40, "},
+        {"--format=rgb565 --tiles=3x1", rgb565 + tiled + "rows\r\n",
+         "0xF800, 0xCB20, 0x07E0, 0x8410, 0x001F, 0xFFFF, "},
+        {"--format=mono --tiles=3x1 --columns", mono + "128\r\n" + tiled + "columns\r\n",
+         "0x00, \r\n    0xC0, \r\n    0x40, "},
     };
+    const File three{"three.csv", {'2', ',', '0', '\n', '1', ',', '1', '\n', '0', ',', '0'}};
     for (const Row& row : rows) {
         const bool wide = row.options.find("565") != std::string::npos;
         cases.push_back({words(row.options + " formats.bmp"),
-                         {image},
+                         {image, three},
                          "/*\r\nBreite: 3, Hoehe: 2\r\n" + row.lines +
                              "Beschreibung: hier eintragen\r\n*/\r\nconst " +
                              (wide ? "uint16_t" : "uint8_t") + " animationX[] = {\r\n    " +
@@ -213,12 +361,28 @@ void add_formats(std::vector<ToolCase>& cases) {
                 bytes += static_cast<char>(value >> 8U);
             }
         }
-        cases.push_back({words("--binary " + row.options + " formats.bmp"), {image}, bytes, 0, ""});
+        cases.push_back(
+            {words("--binary " + row.options + " formats.bmp"), {image, three}, bytes, 0, ""});
     }
     // An animation's bytes are its frames', one after another.
     cases.push_back({words("--name=two --binary --format=mono formats.bmp formats.bmp"),
                      {image},
                      "\x40\x60\x40\x60",
+                     0,
+                     ""});
+    cases.push_back({words("--name=two --binary --format=mono --threshold=119 --map=three.csv "
+                           "formats.bmp formats.bmp"),
+                     {image, three},
+                     "\x40\x40",
+                     0,
+                     ""});
+    // Along the panels' columns: red, red 200, green, grey, blue, white, in green, red, blue.
+    const std::string tiled_frame("\x00\xFF\x00\x64\xC8\x00\xFF\x00\x00"
+                                  "\x80\x80\x80\x00\x00\xFF\xFF\xFF\xFF",
+                                  18);
+    cases.push_back({words("--name=two --binary --tiles=3x1 --columns formats.bmp formats.bmp"),
+                     {image},
+                     tiled_frame + tiled_frame,
                      0,
                      ""});
 }

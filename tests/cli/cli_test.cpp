@@ -569,3 +569,28 @@ TEST(Cli, TooLittleMemory) {
 }
 
 } // namespace
+
+// A layout written out as a grid map and read back in orders the LEDs as its options did, and
+// a map's definitions count its LEDs as one row.
+TEST(Cli, WrittenMapsOrderTheLedsAsTheirOptions) {
+    test::write_file("a.bmp", test::bmp_file(4, 2, test::counting_pixels(8)));
+    test::write_file("ring.csv", {'1', ',', '0', '\n', '0', ',', '1', '\n', '-', '1', ',', '0'});
+    const std::string in = "cd " + test::quote(test::scratch().string()) + " && " + test::TOOL;
+    const auto values = [](const std::string& text) {
+        const std::size_t array = text.find("m[] = {");
+        return text.substr(array, text.find("};", array) - array);
+    };
+    for (const std::string options :
+         {"--serpentine --start=bottom-right", "--map=ring.csv",
+          "--tiles=2x2 --columns --tile-serpentine --tile-start=top-right"}) {
+        SCOPED_TRACE(options);
+        const test::Run laid = test::run_shell(in + " --write-map=laid.json --name=m a.bmp " + options);
+        const test::Run mapped = test::run_shell(in + " --map=laid.json --name=m a.bmp");
+        ASSERT_EQ(laid.status + mapped.status, 0) << laid.err << mapped.err;
+        EXPECT_EQ(values(mapped.out), values(laid.out))
+            << test::read_file(test::scratch() / "laid.json");
+        const std::string leds = options.starts_with("--map") ? "3" : "8";
+        EXPECT_NE(mapped.out.find("m_width = " + leds + ";\r\nconst int32_t m_height = 1;"),
+                  std::string::npos);
+    }
+}
