@@ -61,7 +61,7 @@ int add_frames(const char* name, const Taken& taken, std::span<const std::uint8_
         }
     }
     if (!taken.is_decoded()) {
-        explain(name, bytes, taken.header, request.strict, Colour{});
+        explain(name, bytes, taken.header, request.strict, Colour{}, 0);
     }
     return result;
 }

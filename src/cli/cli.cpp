@@ -74,7 +74,7 @@ int convert_image_file(const char* name, const Taken& taken, std::span<const std
         result = deliver(standard, request.output_path, outputs.file, write);
     }
     if (bmp) {
-        explain(name, bytes, header, request.strict, array.colour);
+        explain(name, bytes, header, request.strict, array.colour, leds);
     } else if (!within_reach(leds, array.colour)) {
         explain_current(name, leds, array.colour);
     }

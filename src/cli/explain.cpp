@@ -222,7 +222,7 @@ void explain_current(const char* name, std::uint64_t leds, const Colour& colour)
 }
 
 void explain(const char* name, std::span<const std::uint8_t> bytes, const BmpHeader& header,
-             bool strict, const Colour& colour) {
+             bool strict, const Colour& colour, std::uint64_t leds) {
     if (header.verdict == Verdict::no_signature) {
         say("tivrano: %s: not a BMP file, which starts with \"BM\"; %s", name,
             what_it_is(bytes).text);
@@ -240,8 +240,8 @@ void explain(const char* name, std::span<const std::uint8_t> bytes, const BmpHea
         }
     } else if (strict && !is_plain_bmp(header)) {
         say("tivrano: %s: refused by --strict, for the reasons below", name);
-    } else if (!within_reach(pixel_count(header), colour)) {
-        explain_current(name, pixel_count(header), colour);
+    } else if (!within_reach(leds, colour)) {
+        explain_current(name, leds, colour);
     }
     // A file too short to hold its dimensions is not worth a closer look.
     if (header.width) {

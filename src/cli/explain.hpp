@@ -37,8 +37,9 @@ void explain_frame(const char* name, FrameProblem problem, const Taken& taken,
 void explain_current(const char* name, std::uint64_t leds, const Colour& colour);
 
 // Says why a loaded file was refused, by its header, by --strict or by a current limit it cannot
-// meet, and warns about each header field that says the file is not what it is read as.
+// meet by `leds` LEDs, and warns about each header field that says the file is not what it is
+// read as.
 void explain(const char* name, std::span<const std::uint8_t> bytes, const BmpHeader& header,
-             bool strict, const Colour& colour);
+             bool strict, const Colour& colour, std::uint64_t leds);
 
 } // namespace tivrano

@@ -198,6 +198,13 @@ void add_placed_layouts(std::vector<ToolCase>& cases, const File& image, LedsTex
         usage("--tiles=1x1 --tile-start=left a.bmp",
               "--tile-start=left: the corner is one of top-left, top-right, bottom-left and "
               "bottom-right"),
+        // The limit counts the map's LEDs, not the image's pixels.
+        {words("--max-current=2 --map=ring.csv 3x2.bmp"),
+         {maps[1], image},
+         "BMP file refused by --max-current!\n",
+         FAILED,
+         "tivrano: 3x2.bmp: 3 LEDs draw 3 mA even when dark, by the model, more than "
+         "--max-current=2 allows\n"},
         // --check reads the map, and names it by the CMake keyword.
         {words("--check --map=two.csv"), {maps[3]}, "", 0, ""},
         {words("--check --map=a.csv"),
