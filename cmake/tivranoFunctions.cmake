@@ -1,9 +1,10 @@
 # tivrano_add_frames(<target> FRAMES <image>... [NAMES <ident>...] [HEADER <file.h>]
 #                    [TABLE <ident>] [OUTPUT_DIR <dir>]
 #                    [ORDER <order>] [START <corner>] [COLUMNS] [SERPENTINE] [PROGMEM]
-#                    [GAMMA <g>|<r,g,b>] [BRIGHTNESS <percent>] [MAX_CURRENT_MA <ma>]
-#                    [LED_CURRENT <r,g,b,idle>] [FORMAT <format>] [SWAP_BYTES]
-#                    [THRESHOLD <t>] [MAX_BYTES <n>] [ALLOW_WARNINGS])
+#                    [MAP <file>] [TILES <c>x<r>] [TILE_START <corner>] [TILE_COLUMNS]
+#                    [TILE_SERPENTINE] [GAMMA <g>|<r,g,b>] [BRIGHTNESS <percent>]
+#                    [MAX_CURRENT_MA <ma>] [LED_CURRENT <r,g,b,idle>] [FORMAT <format>]
+#                    [SWAP_BYTES] [THRESHOLD <t>] [MAX_BYTES <n>] [ALLOW_WARNINGS])
 #
 # Converts each frame, a BMP, PNG or GIF, with tivrano at build time and adds the result to <target>, where it
 # compiles with the target's own flags (a cross-compiler's too; an INTERFACE library passes the
@@ -33,6 +34,16 @@
 #             the LED wiring (tivrano --start, --columns, --serpentine): the corner of the
 #             first LED (top-left, the default, top-right, bottom-left or bottom-right), a strip
 #             along columns, every second line the other way.
+# MAP         the LEDs where a map file puts them (tivrano --map): a grid map, WLED's
+#             ledmap.json, or the LEDs' positions as JSON or CSV. A relative path is taken from
+#             CMAKE_CURRENT_SOURCE_DIR; the frames are converted again when the map changes.
+#             A frame then holds the map's LEDs in their order, and NAME_width is their count,
+#             NAME_height 1.
+# TILES, TILE_START, TILE_COLUMNS, TILE_SERPENTINE
+#             the frame is <c> x <r> panels, each wired as START, COLUMNS and SERPENTINE say,
+#             chained from the panel TILE_START names, along columns, serpentine (tivrano
+#             --tiles, --tile-start, --tile-columns, --tile-serpentine). MAP and TILES exclude
+#             each other.
 # PROGMEM     on an AVR the frames, and the TABLE, go to flash memory: read a frame's bytes
 #             with pgm_read_byte, and the table's entries with pgm_read_ptr.
 # GAMMA, BRIGHTNESS, MAX_CURRENT_MA, LED_CURRENT
@@ -58,16 +69,18 @@
 # stops there; a tool built by this build (add_subdirectory) as the build's first step, which
 # stops the build before any frame is converted. The functions keep no copy of these rules.
 #
-# A frame is converted again when its BMP, the tool or this package changes, and only then. A
-# refused frame stops the build with the tool's message and reasons and writes no output, so
-# the next build stops the same way. The converter runs on the build machine: the cache
-# variable TIVRANO_EXECUTABLE names it; otherwise it is tivrano::tivrano, or, when
+# A frame is converted again when its BMP, its MAP, the tool or this package changes, and only
+# then. A refused frame stops the build with the tool's message and reasons and writes no
+# output, so the next build stops the same way. The converter runs on the build machine: the
+# cache variable TIVRANO_EXECUTABLE names it; otherwise it is tivrano::tivrano, or, when
 # cross-compiling, a tivrano found among the build machine's programs.
 #
 # tivrano_add_animation(<target> NAME <ident> SOURCE <file.gif> | SOURCE <png>...
 #                       [HEADER <file.h>] [BACKGROUND <rrggbb>] [DELAY_MS <ms>]
 #                       [PACKED] [MAX_BYTES <n>] [OUTPUT_DIR <dir>] [ORDER <order>]
-#                       [START <corner>] [COLUMNS] [SERPENTINE] [PROGMEM] [GAMMA ...]
+#                       [START <corner>] [COLUMNS] [SERPENTINE] [MAP <file>]
+#                       [TILES <c>x<r>] [TILE_START <corner>] [TILE_COLUMNS]
+#                       [TILE_SERPENTINE] [PROGMEM] [GAMMA ...]
 #                       [BRIGHTNESS ...] [MAX_CURRENT_MA ...] [LED_CURRENT ...]
 #                       [FORMAT ...] [SWAP_BYTES] [THRESHOLD ...] [BINARY <file>])
 #
@@ -103,8 +116,8 @@
 # MAX_BYTES   stops the build when the animation would store more than that many bytes, as
 #             the tool counts them (tivrano --max-bytes): its frames, each stored once, or
 #             packed, and their tables.
-# OUTPUT_DIR, ORDER, START, COLUMNS, SERPENTINE, PROGMEM, GAMMA, BRIGHTNESS, LED_CURRENT,
-# FORMAT, SWAP_BYTES, THRESHOLD
+# OUTPUT_DIR, ORDER, START, COLUMNS, SERPENTINE, MAP, TILES, TILE_START, TILE_COLUMNS,
+# TILE_SERPENTINE, PROGMEM, GAMMA, BRIGHTNESS, LED_CURRENT, FORMAT, SWAP_BYTES, THRESHOLD
 #             as for tivrano_add_frames; with PROGMEM, NAME[] and NAME_delay_ms[] are in flash
 #             memory too: read them with pgm_read_ptr and pgm_read_word. FORMAT rgb565 makes
 #             the frames `const uint16_t`; PACKED takes grb alone.
@@ -139,8 +152,9 @@ foreach(_tivrano_dir "${CMAKE_CURRENT_LIST_DIR}/../../../include" "${CMAKE_CURRE
 endforeach()
 
 function(tivrano_add_frames target)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "COLUMNS;SERPENTINE;PROGMEM;SWAP_BYTES;ALLOW_WARNINGS"
-        "ORDER;START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;FORMAT;THRESHOLD;MAX_BYTES;HEADER;TABLE;OUTPUT_DIR"
+    cmake_parse_arguments(PARSE_ARGV 1 arg
+        "COLUMNS;SERPENTINE;TILE_COLUMNS;TILE_SERPENTINE;PROGMEM;SWAP_BYTES;ALLOW_WARNINGS"
+        "ORDER;START;MAP;TILES;TILE_START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;FORMAT;THRESHOLD;MAX_BYTES;HEADER;TABLE;OUTPUT_DIR"
         "FRAMES;NAMES")
     set(caller "tivrano_add_frames(${target})")
     _tivrano_check_call("${caller}" "${target}" "${arg_UNPARSED_ARGUMENTS}")
@@ -148,7 +162,7 @@ function(tivrano_add_frames target)
         message(FATAL_ERROR "${caller}: no FRAMES given")
     endif()
     # A frame of an animated GIF is its first: --name alone would make the GIF an animation.
-    _tivrano_tool_options(options arg)
+    _tivrano_tool_options(options option_depends arg)
     list(APPEND options --first-frame)
     if(NOT arg_ALLOW_WARNINGS)
         list(APPEND options --strict)
@@ -229,7 +243,7 @@ function(tivrano_add_frames target)
         add_custom_command(
             OUTPUT "${source}"
             COMMAND "${tool}" ${options} "--name=${name}" -o "${source}" "${path}"
-            DEPENDS "${path}" ${tool_depends} ${checked}
+            DEPENDS "${path}" ${option_depends} ${tool_depends} ${checked}
             COMMENT "tivrano: converting ${frame} into ${name}"
             VERBATIM)
         list(APPEND sources "${source}")
@@ -270,8 +284,9 @@ const size_t ${arg_TABLE}_count = sizeof ${arg_TABLE} / sizeof ${arg_TABLE}[0];
 endfunction()
 
 function(tivrano_add_animation target)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "COLUMNS;SERPENTINE;PROGMEM;SWAP_BYTES;PACKED"
-        "ORDER;START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;FORMAT;THRESHOLD;NAME;HEADER;BACKGROUND;DELAY_MS;MAX_BYTES;OUTPUT_DIR;BINARY"
+    cmake_parse_arguments(PARSE_ARGV 1 arg
+        "COLUMNS;SERPENTINE;TILE_COLUMNS;TILE_SERPENTINE;PROGMEM;SWAP_BYTES;PACKED"
+        "ORDER;START;MAP;TILES;TILE_START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;FORMAT;THRESHOLD;NAME;HEADER;BACKGROUND;DELAY_MS;MAX_BYTES;OUTPUT_DIR;BINARY"
         "SOURCE")
     set(caller "tivrano_add_animation(${target})")
     _tivrano_check_call("${caller}" "${target}" "${arg_UNPARSED_ARGUMENTS}")
@@ -288,7 +303,7 @@ function(tivrano_add_animation target)
         message(FATAL_ERROR "${caller}: the NAME ${name} is taken by ${owner}; choose another "
             "NAME")
     endif()
-    _tivrano_tool_options(options arg)
+    _tivrano_tool_options(options option_depends arg)
     list(APPEND options --strict)
     if(arg_PACKED)
         list(APPEND options --pack)
@@ -329,7 +344,7 @@ function(tivrano_add_animation target)
         add_custom_command(
             OUTPUT "${binary}"
             COMMAND "${tool}" ${options} "--name=${name}" -o "${binary}" ${sources}
-            DEPENDS ${sources} ${tool_depends} ${checked}
+            DEPENDS ${sources} ${option_depends} ${tool_depends} ${checked}
             COMMENT "tivrano: writing the animation ${origin} into ${binary}"
             VERBATIM)
         set(include_dirs)
@@ -367,7 +382,7 @@ function(tivrano_add_animation target)
         OUTPUT "${source}" "${header}"
         COMMAND "${tool}" ${options} "--name=${name}" "--header=${header}" -o "${source}"
             ${sources}
-        DEPENDS ${sources} ${tool_depends} ${checked}
+        DEPENDS ${sources} ${option_depends} ${tool_depends} ${checked}
         COMMENT "tivrano: converting the animation ${origin} into ${name}"
         VERBATIM)
     set(include_dirs "${include_dir}")
@@ -379,18 +394,26 @@ function(tivrano_add_animation target)
 endfunction()
 
 # The tool's options for the keywords that both functions take, parsed with `prefix`, as given:
-# the tool checks them (_tivrano_check_options).
-function(_tivrano_tool_options out_var prefix)
+# the tool checks them (_tivrano_check_options). `depends_var` gets the file MAP names, taken
+# from CMAKE_CURRENT_SOURCE_DIR, on which the conversions depend.
+function(_tivrano_tool_options out_var depends_var prefix)
     set(options)
-    set(keywords ORDER START GAMMA BRIGHTNESS MAX_CURRENT_MA LED_CURRENT FORMAT THRESHOLD
-        MAX_BYTES)
-    set(names order start gamma brightness max-current led-current format threshold max-bytes)
+    set(depends)
+    if(NOT "${${prefix}_MAP}" STREQUAL "")
+        get_filename_component(depends "${${prefix}_MAP}" ABSOLUTE
+            BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+        set(${prefix}_MAP "${depends}")
+    endif()
+    set(keywords ORDER START MAP TILES TILE_START GAMMA BRIGHTNESS MAX_CURRENT_MA LED_CURRENT
+        FORMAT THRESHOLD MAX_BYTES)
+    set(names order start map tiles tile-start gamma brightness max-current led-current format
+        threshold max-bytes)
     foreach(keyword option IN ZIP_LISTS keywords names)
         if(NOT "${${prefix}_${keyword}}" STREQUAL "")
             list(APPEND options "--${option}=${${prefix}_${keyword}}")
         endif()
     endforeach()
-    foreach(flag COLUMNS SERPENTINE PROGMEM SWAP_BYTES)
+    foreach(flag COLUMNS SERPENTINE TILE_COLUMNS TILE_SERPENTINE PROGMEM SWAP_BYTES)
         if(${prefix}_${flag})
             string(TOLOWER "--${flag}" option)
             string(REPLACE "_" "-" option "${option}")
@@ -398,6 +421,7 @@ function(_tivrano_tool_options out_var prefix)
         endif()
     endforeach()
     set(${out_var} ${options} PARENT_SCOPE)
+    set(${depends_var} ${depends} PARENT_SCOPE)
 endfunction()
 
 # Has the tool check the options after `caller`, names among them, as a conversion would take

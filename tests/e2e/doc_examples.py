@@ -148,12 +148,14 @@ class Runner:
                               text=True, **options)
 
     def fixture(self, folder):
-        """The files the examples name: frames, pictures, a GIF and the one-pixel image."""
+        """The files the examples name: frames, pictures, a GIF, the one-pixel image and the
+        positions of a ring of LEDs."""
         make_bmp = [sys.executable, str(self.source / "examples" / "make_bmp.py")]
         for name in ("heart", "arrow"):
             self.run(make_bmp + [name, f"{name}.bmp"], folder, check=True)
         self.run(make_bmp + ["random", "16", "16", "frame.bmp", "5"], folder, check=True)
         shutil.copytree(self.source / "examples" / "animation" / "frames", folder / "frames")
+        shutil.copy(self.source / "examples" / "ring24.csv", folder)
         magick = self.magick
         # A photo (RGB), a picture with transparency (RGBA), and the photo as a JPEG.
         self.run([magick, "-seed", "7", "-size", "13x7", "plasma:fractal", "-depth", "8",
