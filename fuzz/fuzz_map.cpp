@@ -20,7 +20,7 @@ void require(bool holds) {
     }
 }
 
-bool discard(void*, const char*, std::size_t) {
+bool discard(void* /*context*/, const char* /*bytes*/, std::size_t /*size*/) {
     return true;
 }
 

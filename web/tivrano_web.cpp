@@ -160,9 +160,8 @@ bool load_frames(std::span<char* const> paths, const Request& request, Frames& f
         // Frames sent to LEDs are every frame of every file, as an animation's are.
         const bool all = animation || request.send_port != nullptr;
         const std::size_t count = all && !request.first_frame ? taken.frame_count() : 1;
-        if (frames.count() == 0 &&
-            place_layout(request, taken.width(), taken.height(), Sink{discard, nullptr}, placed) !=
-                0) {
+        if (frames.count() == 0 && place_layout(request, taken.width(), taken.height(),
+                                                Sink{discard, nullptr}, placed) != 0) {
             return false;
         }
         for (std::size_t k = 0; k < count; ++k) {
@@ -229,8 +228,7 @@ bool live_messages(const Request& request, Shown& made) {
         encode_frames(array, encoded);
     }
     for (std::size_t k = 0; k < encoded.count(); ++k) {
-        if (!append_message(request.protocol, array.layout, encoded.frame(k),
-                            made.messages)) {
+        if (!append_message(request.protocol, array.layout, encoded.frame(k), made.messages)) {
             return false;
         }
         made.message_ends.push_back(static_cast<std::uint32_t>(made.messages.size()));
@@ -299,8 +297,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::int32_t tivrano_preview(const char* argumen
     shown.places = led_pixels(layout, frames.image_width, frames.image_height);
     light(array, frames, shown);
     shown.format = array.format;
-    shown.frame_bytes = static_cast<std::int32_t>(
-        image_bytes(array, frames.image_width, frames.image_height));
+    shown.frame_bytes =
+        static_cast<std::int32_t>(image_bytes(array, frames.image_width, frames.image_height));
     std::copy(layout.order_name, layout.order_name + 4, shown.order);
     return 1;
 }
@@ -308,10 +306,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE std::int32_t tivrano_preview(const char* argumen
 // A figure of the preview by its name: width and height (the images'), leds, map (1 for an LED
 // map, whose LEDs need not fill the image), frames, animation (1 or 0), format (0 grb,
 // 1 rgb565, 2 mono), frame_bytes, and with --send loop and baud; or where an array of it lies in
-// memory: places (a uint32 a LED, y * width + x), shown (3 bytes a LED a frame), held (a uint16 a LED a frame),
-// delays (a uint16 a frame, in milliseconds), and with --send messages (each frame's message for
-// the LEDs, one after another) and message_ends (a uint32 a frame, where its message ends). 0
-// for any other name.
+// memory: places (a uint32 a LED, y * width + x), shown (3 bytes a LED a frame), held (a uint16 a
+// LED a frame), delays (a uint16 a frame, in milliseconds), and with --send messages (each frame's
+// message for the LEDs, one after another) and message_ends (a uint32 a frame, where its message
+// ends). 0 for any other name.
 extern "C" EMSCRIPTEN_KEEPALIVE std::uint32_t tivrano_preview_value(const char* name) {
     const std::string_view field(name);
     const Frames& frames = shown.frames;

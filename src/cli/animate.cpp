@@ -137,8 +137,7 @@ int write_binary(const Frames& frames, const Storage& storage, const Request& re
         say("tivrano: %s: a file of %zu bytes, more than --max-bytes=%llu allows%s",
             animation_name(request), bytes.size(),
             static_cast<unsigned long long>(*request.max_bytes),
-            storage.packed || array.format != Format::grb ? ""
-                                                                  : "; --pack may store fewer");
+            storage.packed || array.format != Format::grb ? "" : "; --pack may store fewer");
         return refused;
     }
     return deliver(standard, request.output_path, outputs.file, [&](Sink sink) {
@@ -182,13 +181,11 @@ int convert_frames(Frames& frames, const Request& request, const ArrayOptions& a
             "the text stores, not an LED buffer's RAM); as %s the frames take %llu, %s %llu %% of "
             "that%s",
             name, static_cast<unsigned long long>(storage.stored),
-            static_cast<unsigned long long>(*request.max_bytes),
-            values_name(array.format).data(),
+            static_cast<unsigned long long>(*request.max_bytes), values_name(array.format).data(),
             static_cast<unsigned long long>(storage.frames_bytes),
             storage.packed ? "packed" : "stored once each",
             static_cast<unsigned long long>(storage.stored * 100 / storage.frames_bytes),
-            storage.packed || array.format != Format::grb ? ""
-                                                                  : "; --pack may store fewer");
+            storage.packed || array.format != Format::grb ? "" : "; --pack may store fewer");
         return refused;
     }
     const ColourPlan* const shown = plan ? &*plan : nullptr;
@@ -200,9 +197,8 @@ int convert_frames(Frames& frames, const Request& request, const ArrayOptions& a
             return written;
         }
     }
-    return deliver(standard, request.output_path, outputs.file, [&](Sink sink) {
-        return write_animation(frames, storage, array, shown, sink);
-    });
+    return deliver(standard, request.output_path, outputs.file,
+                   [&](Sink sink) { return write_animation(frames, storage, array, shown, sink); });
 }
 
 } // namespace

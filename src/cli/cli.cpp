@@ -48,7 +48,8 @@ int convert_image_file(const char* name, const Taken& taken, std::span<const std
     const std::uint64_t pixels = bmp ? pixel_count(header)
                                      : static_cast<std::uint64_t>(taken.width()) *
                                            static_cast<std::uint64_t>(taken.height());
-    const std::uint64_t leds = array.layout.places.empty() ? pixels : array.layout.places.pixel.size();
+    const std::uint64_t leds =
+        array.layout.places.empty() ? pixels : array.layout.places.pixel.size();
     const std::uint64_t stored =
         accepted && leds != 0 ? image_bytes(array, taken.width(), taken.height()) : 0;
     const auto write = [&](Sink sink) {

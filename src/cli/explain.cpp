@@ -197,7 +197,8 @@ void explain_frame(const char* name, FrameProblem problem, const Taken& taken,
     case FrameProblem::other_size:
         say("tivrano: %s: %ld x %ld pixels, the frames before it %ld x %ld; every frame needs the "
             "same size",
-            name, width, height, static_cast<long>(frames.image_width), static_cast<long>(frames.image_height));
+            name, width, height, static_cast<long>(frames.image_width),
+            static_cast<long>(frames.image_height));
         break;
     case FrameProblem::too_many_frames:
         say("tivrano: %s: a frame past the %llu an animation holds", name,

@@ -31,8 +31,7 @@ std::string number(std::uint64_t value) {
 
 // The comment's words on the layout: "LED map ring.csv (CSV positions), 24 LEDs", or "2 x 1
 // panels of 8 x 8 LEDs, 128 in all, first panel top-left, along rows; in each, first LED ...".
-std::string wiring_words(const Request& request, std::int32_t width, std::int32_t height,
-                         std::size_t leds) {
+std::string wiring_words(const Request& request, Size image, std::size_t leds) {
     std::string text;
     if (request.map_path != nullptr) {
         text.append("LED map ").append(request.map_path).append(" (");
@@ -43,8 +42,8 @@ std::string wiring_words(const Request& request, std::int32_t width, std::int32_
     const Tiles& tiles = request.tiles;
     text.append(number(static_cast<std::uint64_t>(tiles.columns))).append(" x ");
     text.append(number(static_cast<std::uint64_t>(tiles.rows))).append(" panels of ");
-    text.append(number(static_cast<std::uint64_t>(width / tiles.columns))).append(" x ");
-    text.append(number(static_cast<std::uint64_t>(height / tiles.rows))).append(" LEDs, ");
+    text.append(number(static_cast<std::uint64_t>(image.width / tiles.columns))).append(" x ");
+    text.append(number(static_cast<std::uint64_t>(image.height / tiles.rows))).append(" LEDs, ");
     text.append(number(leds)).append(" in all, ");
     describe_wiring(text, tiles.chain, "first panel ");
     describe_wiring(text, request.array.layout, "; in each, first LED ");
@@ -122,7 +121,7 @@ int place_layout(const Request& request, std::int32_t width, std::int32_t height
             return refuse_layout(standard, request, problem);
         }
         Places& places = placed.array.layout.places;
-        placed.wiring = wiring_words(request, width, height, placed.pixels.size());
+        placed.wiring = wiring_words(request, {width, height}, placed.pixels.size());
         places.pixel = placed.pixels;
         places.map = !tiled;
         places.line = tiled ? strip_shape(request.array.layout, width / request.tiles.columns,

@@ -7,8 +7,8 @@
 #include <getopt.h>
 
 #include "formats.hpp"
-#include "layout.hpp"
 #include "frames.hpp"
+#include "layout.hpp"
 #include "messages.hpp"
 #include "names.hpp"
 #include "numbers.hpp"
@@ -291,6 +291,30 @@ const char* take_tiles(std::string_view text, Request& request) {
     return nullptr;
 }
 
+// The LEDs placed by a map, or on tiled panels.
+const char* take_layout(int option, const char* text, Request& request) {
+    switch (option) {
+    case OPT_MAP:
+        request.map_path = text;
+        return nullptr;
+    case OPT_TILES:
+        return take_tiles(text, request);
+    case OPT_WRITE_MAP:
+        request.write_map_path = text;
+        return nullptr;
+    default: // the --tile- options
+        request.tile_option = request.tile_option != 0 ? request.tile_option : option;
+        if (option == OPT_TILE_COLUMNS || option == OPT_TILE_SERPENTINE) {
+            (option == OPT_TILE_COLUMNS ? request.tiles.chain.columns
+                                        : request.tiles.chain.serpentine) = true;
+            return nullptr;
+        }
+        return set_start(request.tiles.chain, text) ? nullptr
+                                                    : "the corner is one of top-left, top-right, "
+                                                      "bottom-left and bottom-right";
+    }
+}
+
 // How frames are sent to LEDs: the protocol, the times they are played, the port's speed.
 const char* take_sending(int option, std::string_view text, Request& request) {
     if (option == OPT_PROTOCOL) {
@@ -346,25 +370,12 @@ const char* take_option(int option, const char* value, Request& request) {
         layout.serpentine = true;
         return nullptr;
     case OPT_MAP:
-        request.map_path = text;
-        return nullptr;
     case OPT_TILES:
-        return take_tiles(text, request);
     case OPT_TILE_START:
     case OPT_TILE_COLUMNS:
     case OPT_TILE_SERPENTINE:
-        request.tile_option = request.tile_option != 0 ? request.tile_option : option;
-        if (option == OPT_TILE_COLUMNS || option == OPT_TILE_SERPENTINE) {
-            (option == OPT_TILE_COLUMNS ? request.tiles.chain.columns
-                                        : request.tiles.chain.serpentine) = true;
-            return nullptr;
-        }
-        return set_start(request.tiles.chain, text) ? nullptr
-                                                    : "the corner is one of top-left, top-right, "
-                                                      "bottom-left and bottom-right";
     case OPT_WRITE_MAP:
-        request.write_map_path = text;
-        return nullptr;
+        return take_layout(option, text, request);
     case OPT_NAME: {
         const char* const problem = name_problem(text);
         request.array.name = problem == nullptr ? text : "";
@@ -532,7 +543,8 @@ int take_together(Sink standard, Request& request) {
     }
     if (request.tile_option != 0 && request.tiles.columns == 0) {
         const char* const corner = corner_name(request.tiles.chain.start).data();
-        return refused(request.tile_option, request.tile_option == OPT_TILE_START ? corner : nullptr,
+        return refused(request.tile_option,
+                       request.tile_option == OPT_TILE_START ? corner : nullptr,
                        "it is for --tiles, which parts the image into panels");
     }
     if (int problem = refuse_with_send(standard, request); problem != 0) {

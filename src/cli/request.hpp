@@ -57,13 +57,13 @@ struct Request {
     Protocol protocol = Protocol::adalight;
     std::uint32_t loop = 1; // times the frames are played; 0: until interrupted
     std::uint32_t baud = 115200;
-    int send_option = 0;              // --protocol, --loop or --baud, the first given
-    const char* send_value = nullptr; // its value as given
-    const char* map_path = nullptr;   // --map
-    LedMap map;                       // its file, read
-    Tiles tiles;                      // --tiles and the --tile- options; no columns: none
-    std::string tiles_given;          // --tiles's value as given
-    int tile_option = 0;              // the first --tile- option given
+    int send_option = 0;                  // --protocol, --loop or --baud, the first given
+    const char* send_value = nullptr;     // its value as given
+    const char* map_path = nullptr;       // --map
+    LedMap map;                           // its file, read
+    Tiles tiles;                          // --tiles and the --tile- options; no columns: none
+    std::string tiles_given;              // --tiles's value as given
+    int tile_option = 0;                  // the first --tile- option given
     const char* write_map_path = nullptr; // --write-map
 };
 

@@ -58,6 +58,9 @@ struct Conversion {
     const ValueSlot* text[3] = {VALUE_TEXT.data(), VALUE_TEXT.data(), VALUE_TEXT.data()};
     std::array<ValueSlot, 256> coloured_text[3];
     int j = 0;
+    // For LEDs at places: their pixels in strip order, and the options that walk them.
+    std::vector<std::uint8_t> laid_out;
+    ArrayOptions walked;
     text::Writer out;
 };
 
@@ -296,9 +299,11 @@ void put_text(Conversion& c) {
     }
 }
 
-// For LEDs at places: the image becomes the strip itself, one row a strip line, which `walked`
-// walks row by row. -1 for places that do not fit the image.
-int lay_out_places(Conversion& c, ArrayOptions& walked, std::vector<std::uint8_t>& rgb) {
+// For LEDs at places: the image becomes the strip itself, one row a strip line, which the
+// conversion's `walked` options walk row by row. -1 for places that do not fit the image.
+int lay_out_places(Conversion& c) {
+    ArrayOptions& walked = c.walked;
+    std::vector<std::uint8_t>& rgb = c.laid_out;
     const Places& places = c.options->layout.places;
     if (!places_fit(places, c.width, c.height)) {
         return -1;
@@ -326,10 +331,8 @@ int lay_out_places(Conversion& c, ArrayOptions& walked, std::vector<std::uint8_t
 // The text, or the bytes, of a conversion whose header checks gave `status`; the colour
 // options planned first.
 int convert(Conversion& c, int status) {
-    ArrayOptions walked;
-    std::vector<std::uint8_t> rgb;
     if (status == 0 && !c.options->layout.places.empty() && c.width > 0 && c.height > 0) {
-        status = lay_out_places(c, walked, rgb);
+        status = lay_out_places(c);
     }
     const ArrayOptions& options = *c.options;
     ColourPlan plan;

@@ -23,8 +23,8 @@ std::span<const std::uint8_t> Frames::frame(std::size_t k) const {
 void append_values(const Pixels& pixels, const Layout& layout, std::vector<std::uint8_t>& values) {
     const StripShape shape = strip_shape(layout, pixels.width, pixels.height);
     const std::size_t start = values.size();
-    values.resize(start +
-                  3 * static_cast<std::size_t>(shape.lines) * static_cast<std::size_t>(shape.length));
+    values.resize(start + 3 * static_cast<std::size_t>(shape.lines) *
+                              static_cast<std::size_t>(shape.length));
     std::uint8_t* out = values.data() + start;
     const std::uint8_t at[3] = {pixels.at[layout.channel[0]], pixels.at[layout.channel[1]],
                                 pixels.at[layout.channel[2]]};
@@ -45,11 +45,10 @@ void append_values(const Pixels& pixels, const Layout& layout, std::vector<std::
 FrameProblem frame_problem(const Frames& frames, const Layout& layout, std::int32_t width,
                            std::int32_t height) {
     const bool positive = width > 0 && height > 0;
-    const std::uint64_t leds = !positive ? 0
-                               : layout.places.empty()
-                                   ? static_cast<std::uint64_t>(width) *
-                                         static_cast<std::uint64_t>(height)
-                                   : layout.places.pixel.size();
+    const std::uint64_t leds = !positive               ? 0
+                               : layout.places.empty() ? static_cast<std::uint64_t>(width) *
+                                                             static_cast<std::uint64_t>(height)
+                                                       : layout.places.pixel.size();
     if (leds == 0) {
         return FrameProblem::no_pixels;
     }

@@ -28,10 +28,9 @@ bool is_digit(char ch) {
     return ch >= '0' && ch <= '9';
 }
 
-// A number as JSON writes one (`json`), or as CSV files do, a sign and a point where they like:
-// its value, when the text is all of one and it is finite. Only decimal digits: no hex, no
-// infinity, no NaN.
-std::optional<double> number_of(std::string_view text, bool json) {
+// Whether the text is all of one decimal number as JSON writes one (`json`), or as CSV files
+// do, a sign and a point where they like: no hex, no infinity, no NaN.
+bool decimal_form(std::string_view text, bool json) {
     std::size_t at = 0;
     const auto digits = [&] {
         const std::size_t from = at;
@@ -40,36 +39,33 @@ std::optional<double> number_of(std::string_view text, bool json) {
         }
         return at - from;
     };
-    if (at < text.size() && (text[at] == '-' || (!json && text[at] == '+'))) {
-        ++at;
-    }
-    const std::size_t whole_from = at;
+    const auto take = [&](std::string_view any) {
+        const bool taken = at < text.size() && any.find(text[at]) != std::string_view::npos;
+        at += taken ? 1U : 0U;
+        return taken;
+    };
+    take(json ? "-" : "-+");
+    const bool leading_zero = at < text.size() && text[at] == '0';
     const std::size_t whole = digits();
-    if (json && (whole == 0 || (whole > 1 && text[whole_from] == '0'))) {
-        return std::nullopt;
+    const bool point = take(".");
+    const std::size_t fraction = point ? digits() : 0;
+    if (whole + fraction == 0 ||
+        (json && (whole == 0 || (whole > 1 && leading_zero) || (point && fraction == 0)))) {
+        return false;
     }
-    std::size_t fraction = 0;
-    if (at < text.size() && text[at] == '.') {
-        ++at;
-        fraction = digits();
-        if (json && fraction == 0) {
-            return std::nullopt;
-        }
-    }
-    if (whole == 0 && fraction == 0) {
-        return std::nullopt;
-    }
-    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-        ++at;
-        if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
-            ++at;
-        }
+    if (take("eE")) {
+        take("-+");
         if (digits() == 0) {
-            return std::nullopt;
+            return false;
         }
     }
+    return at == text.size();
+}
+
+// The value of a decimal number (see decimal_form), when it is finite.
+std::optional<double> number_of(std::string_view text, bool json) {
     constexpr std::size_t LONGEST = 64;
-    if (at != text.size() || text.size() > LONGEST) {
+    if (text.size() > LONGEST || !decimal_form(text, json)) {
         return std::nullopt;
     }
     char copy[LONGEST + 1] = {};
@@ -100,8 +96,8 @@ struct Json {
     bool failed() const { return !problem.text.empty(); }
 
     void skip_blanks() {
-        while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n' ||
-                                    text[at] == '\r')) {
+        while (at < text.size() &&
+               (text[at] == ' ' || text[at] == '\t' || text[at] == '\n' || text[at] == '\r')) {
             ++at;
         }
     }
@@ -193,7 +189,8 @@ struct Json {
     void skip_value(int depth = 0) {
         skip_blanks();
         if (depth > DEEPEST) {
-            problem << "not JSON a map holds: nested more than " << std::uint64_t{DEEPEST} << " deep";
+            problem << "not JSON a map holds: nested more than " << std::uint64_t{DEEPEST}
+                    << " deep";
         } else if (take('[')) {
             items([&] { skip_value(depth + 1); });
         } else if (take('{')) {
@@ -201,13 +198,16 @@ struct Json {
         } else if (at < text.size() && text[at] == '"') {
             string();
         } else {
-            for (const std::string_view word : {"true", "false", "null"}) {
-                if (text.substr(at, word.size()) == word) {
-                    at += word.size();
-                    return;
-                }
+            constexpr std::string_view WORDS[] = {"true", "false", "null"};
+            const auto* const word =
+                std::find_if(std::begin(WORDS), std::end(WORDS), [&](std::string_view known) {
+                    return text.substr(at, known.size()) == known;
+                });
+            if (word != std::end(WORDS)) {
+                at += word->size();
+            } else {
+                number();
             }
-            number();
         }
     }
 
@@ -223,30 +223,31 @@ void too_many(Problem& problem) {
     problem << "more than the " << MAX_MAP_LEDS << " LEDs a map holds";
 }
 
+// The array of a grid map's "map", after its key.
+void read_cells(Json& json, LedMap& map) {
+    if (!json.take('[')) {
+        json.expected("'['");
+        return;
+    }
+    json.items([&] {
+        const std::optional<std::int64_t> cell = whole_of(json.number());
+        if (!json.failed() && (!cell || *cell < -1)) {
+            json.problem << "cell " << map.cells.size()
+                         << " of \"map\" is not an LED's index (0 or more) nor -1";
+        }
+        if (!json.failed()) {
+            map.cells.push_back(static_cast<std::int32_t>(*cell));
+        }
+    });
+}
+
 // {"map": [...], "width": W, "height": H}: every other member is skipped.
 void read_grid(Json& json, LedMap& map) {
     bool has_map = false;
     json.members([&](std::string_view key) {
         if (key == "map") {
             has_map = true;
-            if (!json.take('[')) {
-                json.expected("'['");
-                return;
-            }
-            json.items([&] {
-                const std::optional<std::int64_t> cell = whole_of(json.number());
-                if (json.failed()) {
-                    return;
-                }
-                if (!cell || *cell < -1) {
-                    json.problem << "cell " << map.cells.size()
-                                 << " of \"map\" is not an LED's index (0 or more) nor -1";
-                } else if (map.cells.size() == std::size_t{MAX_MAP_LEDS} * MAX_MAP_LEDS) {
-                    json.problem << "more cells than any image has pixels";
-                } else {
-                    map.cells.push_back(static_cast<std::int32_t>(*cell));
-                }
-            });
+            read_cells(json, map);
         } else if (key == "width" || key == "height") {
             const std::optional<std::int64_t> value = whole_of(json.number());
             if (!json.failed() && (!value || *value < 1)) {
@@ -301,15 +302,93 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
+// The numbers of a CSV line, parted by commas; nothing when one is not a number.
+std::optional<std::vector<double>> csv_numbers(std::string_view line) {
+    std::vector<double> values;
+    for (;;) {
+        const std::size_t comma = std::min(line.find(','), line.size());
+        const std::optional<double> value = number_of(trimmed(line.substr(0, comma)), false);
+        if (!value) {
+            return std::nullopt;
+        }
+        values.push_back(*value);
+        if (comma == line.size()) {
+            return values;
+        }
+        line.remove_prefix(comma + 1);
+    }
+}
+
+// Puts the LEDs of "i,x,y" lines in the order of their indices, each 0 to N - 1 once.
+std::string order_by_index(const std::vector<std::int64_t>& index, LedMap& map) {
+    Problem problem;
+    const std::size_t leds = index.size();
+    std::vector<std::size_t> line_of(leds, leds);
+    for (std::size_t k = 0; k < leds && problem.text.empty(); ++k) {
+        const auto i = static_cast<std::uint64_t>(index[k]);
+        if (i >= leds) {
+            problem << "LED " << i << " of " << leds << " LEDs, which are 0 to " << leds - 1;
+        } else if (line_of[i] != leds) {
+            problem << "LED " << i << " is given twice";
+        } else {
+            line_of[i] = k;
+        }
+    }
+    if (problem.text.empty()) {
+        std::vector<double> x(leds);
+        std::vector<double> y(leds);
+        for (std::size_t i = 0; i < leds; ++i) {
+            x[i] = map.x[line_of[i]];
+            y[i] = map.y[line_of[i]];
+        }
+        map.x = std::move(x);
+        map.y = std::move(y);
+    }
+    return problem.text;
+}
+
+// What the CSV lines read so far hold: the values a line (0 before the first LED), and the
+// indices of "i,x,y" lines.
+struct CsvLeds {
+    std::size_t fields = 0;
+    std::vector<std::int64_t> index;
+};
+
+// Takes the numbers of CSV line `number` as one LED; why they are not one, or an empty text.
+std::string take_csv_led(const std::vector<double>& values, std::size_t number, CsvLeds& read,
+                         LedMap& map) {
+    Problem problem;
+    const std::size_t count = values.size();
+    const std::optional<std::int64_t> i = whole_of(values.empty() ? -1.0 : values[0]);
+    if ((count != 2 && count != 3) || (read.fields != 0 && count != read.fields)) {
+        problem << "line " << number << " is not "
+                << (read.fields == 3   ? "i,x,y"
+                    : read.fields == 2 ? "x,y"
+                                       : "x,y nor i,x,y")
+                << ", in numbers";
+    } else if (map.x.size() == MAX_MAP_LEDS) {
+        too_many(problem);
+    } else if (count == 3 && (!i || *i < 0)) {
+        problem << "line " << number << ": an LED's index is a whole number, 0 or more";
+    } else {
+        read.fields = count;
+        if (count == 3) {
+            read.index.push_back(*i);
+        }
+        map.x.push_back(values[count - 2]);
+        map.y.push_back(values[count - 1]);
+    }
+    return problem.text;
+}
+
 // One LED a line: "x,y", or "i,x,y"; blank lines, lines from '#', and a first line that is not
 // numbers (a header) are skipped.
 std::string read_csv(std::string_view text, LedMap& map) {
-    Problem problem;
-    std::vector<std::int64_t> index;
-    std::size_t fields = 0;
+    std::string problem;
+    CsvLeds read;
     std::size_t number = 0; // of the line
     bool first = true;
-    while (!text.empty() && problem.text.empty()) {
+    while (!text.empty() && problem.empty()) {
         const std::size_t end = std::min(text.find('\n'), text.size());
         const std::string_view line = trimmed(text.substr(0, end));
         text.remove_prefix(std::min(end + 1, text.size()));
@@ -317,83 +396,24 @@ std::string read_csv(std::string_view text, LedMap& map) {
         if (line.empty() || line.front() == '#') {
             continue;
         }
-        std::vector<double> values;
-        bool numbers = true;
-        for (std::string_view rest = line; numbers;) {
-            const std::size_t comma = std::min(rest.find(','), rest.size());
-            const std::optional<double> value = number_of(trimmed(rest.substr(0, comma)), false);
-            numbers = value.has_value();
-            if (numbers) {
-                values.push_back(*value);
-            }
-            if (comma == rest.size()) {
-                break;
-            }
-            rest.remove_prefix(comma + 1);
-        }
-        const bool header = first && !numbers;
+        const std::optional<std::vector<double>> values = csv_numbers(line);
+        const bool header = first && !values;
         first = false;
-        if (header) {
-            continue;
-        }
-        if (!numbers || (values.size() != 2 && values.size() != 3) ||
-            (fields != 0 && values.size() != fields)) {
-            problem << "line " << number << " is not "
-                    << (fields == 3   ? "i,x,y"
-                        : fields == 2 ? "x,y"
-                                      : "x,y nor i,x,y")
-                    << ", in numbers";
-            break;
-        }
-        fields = values.size();
-        if (map.x.size() == MAX_MAP_LEDS) {
-            too_many(problem);
-            break;
-        }
-        if (fields == 3) {
-            const std::optional<std::int64_t> i = whole_of(values[0]);
-            if (!i || *i < 0) {
-                problem << "line " << number << ": an LED's index is a whole number, 0 or more";
-                break;
-            }
-            index.push_back(*i);
-        }
-        map.x.push_back(values[fields - 2]);
-        map.y.push_back(values[fields - 1]);
-    }
-    if (problem.text.empty() && fields == 3) {
-        // Each index 0 to N - 1 once: the LEDs in the order of their indices.
-        const std::size_t leds = index.size();
-        std::vector<std::size_t> line_of(leds, leds);
-        for (std::size_t k = 0; k < leds && problem.text.empty(); ++k) {
-            const auto i = static_cast<std::uint64_t>(index[k]);
-            if (i >= leds) {
-                problem << "LED " << i << " of " << leds << " LEDs, which are 0 to " << leds - 1;
-            } else if (line_of[i] != leds) {
-                problem << "LED " << i << " is given twice";
-            } else {
-                line_of[i] = k;
-            }
-        }
-        if (problem.text.empty()) {
-            std::vector<double> x(leds);
-            std::vector<double> y(leds);
-            for (std::size_t i = 0; i < leds; ++i) {
-                x[i] = map.x[line_of[i]];
-                y[i] = map.y[line_of[i]];
-            }
-            map.x = std::move(x);
-            map.y = std::move(y);
+        if (!header) {
+            problem = take_csv_led(values.value_or(std::vector<double>{}), number, read, map);
         }
     }
-    return problem.text;
+    if (problem.empty() && read.fields == 3) {
+        return order_by_index(read.index, map);
+    }
+    return problem;
 }
 
 // Each index 0 to N - 1 in one cell, N the cells holding an LED.
 std::string check_cells(const LedMap& map) {
     Problem problem;
-    const auto leds = static_cast<std::size_t>(
-        std::count_if(map.cells.begin(), map.cells.end(), [](std::int32_t cell) { return cell >= 0; }));
+    const auto leds = static_cast<std::size_t>(std::count_if(
+        map.cells.begin(), map.cells.end(), [](std::int32_t cell) { return cell >= 0; }));
     if (leds > MAX_MAP_LEDS) {
         too_many(problem);
         return problem.text;
@@ -419,8 +439,8 @@ std::string check_cells(const LedMap& map) {
 
 // The pixels of a rectangle of `width` x `height`, visit(x, y), in the order of LEDs wired in
 // lines from `start`, along columns or rows, serpentine or not.
-template <typename Visit> void walk_rectangle(const Layout& wiring, std::int32_t width,
-                                              std::int32_t height, Visit visit) {
+template <typename Visit>
+void walk_rectangle(const Layout& wiring, std::int32_t width, std::int32_t height, Visit visit) {
     const bool left = wiring.start == Corner::top_left || wiring.start == Corner::bottom_left;
     const bool top = wiring.start == Corner::top_left || wiring.start == Corner::top_right;
     const std::int32_t lines = wiring.columns ? width : height;
@@ -440,9 +460,10 @@ template <typename Visit> void walk_rectangle(const Layout& wiring, std::int32_t
 std::vector<std::uint32_t> placed(const std::vector<double>& values, std::int32_t cells) {
     const auto [low, high] = std::minmax_element(values.begin(), values.end());
     std::vector<std::uint32_t> at(values.size());
+    const std::int32_t middle = (cells - 1) / 2; // whole cells: (W - 1) div 2
     for (std::size_t k = 0; k < values.size(); ++k) {
         const double column =
-            *low == *high ? (cells - 1) / 2
+            *low == *high ? middle
                           : std::floor((values[k] - *low) * (cells - 1) / (*high - *low) + 0.5);
         // Within the cells for any positions whose spread times the cells is finite.
         at[k] = static_cast<std::uint32_t>(std::clamp(column, 0.0, cells - 1.0));
@@ -454,8 +475,8 @@ std::vector<std::uint32_t> placed(const std::vector<double>& values, std::int32_
 
 std::size_t LedMap::leds() const {
     return form == MapForm::grid
-               ? static_cast<std::size_t>(std::count_if(cells.begin(), cells.end(),
-                                                        [](std::int32_t cell) { return cell >= 0; }))
+               ? static_cast<std::size_t>(std::count_if(
+                     cells.begin(), cells.end(), [](std::int32_t cell) { return cell >= 0; }))
                : x.size();
 }
 
@@ -532,7 +553,8 @@ std::string place_map(const LedMap& map, std::int32_t width, std::int32_t height
         pixels.resize(map.leds());
         for (std::size_t cell = 0; cell < map.cells.size(); ++cell) {
             if (map.cells[cell] >= 0) {
-                pixels[static_cast<std::size_t>(map.cells[cell])] = static_cast<std::uint32_t>(cell);
+                pixels[static_cast<std::size_t>(map.cells[cell])] =
+                    static_cast<std::uint32_t>(cell);
             }
         }
     }
@@ -548,8 +570,7 @@ std::string place_tiles(const Layout& layout, const Tiles& tiles, std::int32_t w
         problem << "an image of " << static_cast<std::uint64_t>(std::max(width, 0)) << " x "
                 << static_cast<std::uint64_t>(std::max(height, 0)) << " pixels does not part into "
                 << static_cast<std::uint64_t>(std::max(tiles.columns, 0)) << " x "
-                << static_cast<std::uint64_t>(std::max(tiles.rows, 0))
-                << " panels of whole pixels";
+                << static_cast<std::uint64_t>(std::max(tiles.rows, 0)) << " panels of whole pixels";
         return problem.text;
     }
     const std::int32_t panel_width = width / tiles.columns;
@@ -582,8 +603,8 @@ std::string grid_map(const Layout& layout, std::int32_t width, std::int32_t heig
                      std::string& json) {
     json.clear();
     const std::vector<std::uint32_t> pixels = led_pixels(layout, width, height);
-    std::vector<std::int64_t> cells(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                                    -1);
+    std::vector<std::int64_t> cells(
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height), -1);
     Problem problem;
     for (std::size_t led = 0; led < pixels.size(); ++led) {
         std::int64_t& cell = cells[pixels[led]];

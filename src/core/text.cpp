@@ -33,7 +33,8 @@ void put_format(Writer& out, const ArrayOptions& options) {
 }
 
 bool is_default_wiring(const Layout& layout) {
-    return layout.places.empty() && layout.start == Corner::top_left && !layout.columns && !layout.serpentine;
+    return layout.places.empty() && layout.start == Corner::top_left && !layout.columns &&
+           !layout.serpentine;
 }
 
 void put_wiring(Writer& out, const Layout& layout) {

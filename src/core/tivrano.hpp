@@ -268,7 +268,8 @@ bool places_fit(const Places& places, std::int32_t width, std::int32_t height);
 
 // The walk along LEDs at places: visit(offset) with the byte offset of each LED's pixel, from
 // the strip's first LED to its last. The places must fit the pixels.
-template <typename Visit> void walk_places(const Pixels& pixels, const Places& places, Visit visit) {
+template <typename Visit>
+void walk_places(const Pixels& pixels, const Places& places, Visit visit) {
     const auto width = static_cast<std::uint32_t>(pixels.width);
     for (const std::uint32_t at : places.pixel) {
         visit(pixels.top + static_cast<std::int64_t>(at / width) * pixels.row_step +

@@ -107,7 +107,7 @@ void add_placed_layouts(std::vector<ToolCase>& cases, const File& image, LedsTex
          {1, 4, 2, 5, 3, 6}},
         {"--tiles=3X1 --tile-start=top-right --tile-serpentine --start=bottom-left",
          tiles + "top-right, along rows, serpentine; in each, first LED bottom-left, "
-                           "along rows",
+                 "along rows",
          {6, 3, 5, 2, 4, 1}},
         {"--tiles=3x2 --tile-columns --tile-serpentine --tile-start=bottom-left",
          "3 x 2 panels of 1 x 1 LEDs, 6 in all, first panel bottom-left, along columns, "
@@ -117,12 +117,10 @@ void add_placed_layouts(std::vector<ToolCase>& cases, const File& image, LedsTex
     std::vector<File> files = maps;
     files.push_back(image);
     for (const Row& row : rows) {
-        cases.push_back({words(row.options + " 3x2.bmp"),
-                         files,
+        cases.push_back({words(row.options + " 3x2.bmp"), files,
                          comment(3, 2, "Wiring: " + row.wiring + "\r\n") + "    " +
                              leds_text(row.leds, "GRB") + "};\n\r",
-                         0,
-                         ""});
+                         0, ""});
     }
     // Refused: standard output says so, standard error why.
     const std::string refused = "LED layout refused!\n";
@@ -152,8 +150,7 @@ void add_placed_layouts(std::vector<ToolCase>& cases, const File& image, LedsTex
         {file("a.csv", "1,1\n2,inf\n"), "line 2 is not x,y, in numbers"},
         {file("a.csv", "# only a comment\n"), "no LEDs"},
         {file("a.csv", many), "more than the 65535 LEDs a map holds"},
-        {file("a.csv", std::string(1000001, '#')),
-         "1000001 bytes, over the limit of 1000000"},
+        {file("a.csv", std::string(1000001, '#')), "1000001 bytes, over the limit of 1000000"},
     };
     for (const auto& [map, reason] : bad) {
         cases.push_back({words("--map=" + map.name + " 3x2.bmp"),

@@ -584,7 +584,8 @@ TEST(Cli, WrittenMapsOrderTheLedsAsTheirOptions) {
          {"--serpentine --start=bottom-right", "--map=ring.csv",
           "--tiles=2x2 --columns --tile-serpentine --tile-start=top-right"}) {
         SCOPED_TRACE(options);
-        const test::Run laid = test::run_shell(in + " --write-map=laid.json --name=m a.bmp " + options);
+        const test::Run laid =
+            test::run_shell(in + " --write-map=laid.json --name=m a.bmp " + options);
         const test::Run mapped = test::run_shell(in + " --map=laid.json --name=m a.bmp");
         ASSERT_EQ(laid.status + mapped.status, 0) << laid.err << mapped.err;
         EXPECT_EQ(values(mapped.out), values(laid.out))
