@@ -6,19 +6,24 @@
     python3 bench/mutants.py SOURCE_DIR --list
     python3 bench/mutants.py --compare OLD_RESULTS NEW_RESULTS
 
-BUILD_DIR is a build of SOURCE_DIR configured with the tests (as CI configures it), and the page
-built in SOURCE_DIR/build-web (cmake --preset web && cmake --build --preset web) when the faults
-of web/ are to run. For each fault, in the order of the list:
+BUILD_DIR is a build of SOURCE_DIR configured with the tests (as CI configures it), and
+SOURCE_DIR/build-web the page's (cmake --preset web && cmake --build --preset web), which the
+page's tests take: the page is the tool's own sources compiled with Emscripten, so it is built
+with every fault, as the tool is; a page left without the fault would differ from the tool in
+the page's tests whether or not they test what the fault breaks. For each fault, in the order of
+the list:
 
 - the text it replaces must occur exactly once in its file; otherwise the fault is "not
   applicable" and the next one is taken;
-- the file is changed, and the build brought up to date (cmake --build BUILD_DIR, and the page
-  with cmake --build --preset web for a file of web/); a build that fails is reported as such;
+- the file is changed, and the build brought up to date (cmake --build BUILD_DIR): a fault
+  that does not compile is reported as a failed build, to be mended in the list; one that
+  compiles but stops a later step of the build (a conversion the build makes with the tool) is
+  caught by the build;
 - the suite runs in two phases, each stopping at its first failure: the quick tests, and only if
-  they all pass the long ones (LONG_TESTS below), with CI=true so that no test skips for want of
-  a program;
-- the file is restored, byte for byte, whatever happens (an interruption too), and the page built
-  again after a fault of web/.
+  they all pass, the page built (cmake --build --preset web in SOURCE_DIR) and the long ones
+  (LONG_TESTS below), with CI=true so that no test skips for want of a program;
+- the file is restored, byte for byte, whatever happens (an interruption too); the next fault's
+  build, or the last build, brings the build and the page back to it.
 
 One line per fault says which test caught it, or SURVIVED; at the end, the faults caught out of
 those applied, and the survivors. --results FILE writes one line per fault, tab-separated (id,
@@ -28,8 +33,8 @@ pass (--no-baseline skips that); at the end the build is brought back to the unc
 
 While a fault is applied, BUILD_DIR/mutants/pending.json holds the file's original text, so that
 a run stopped hard (kill -9, a power cut) is undone by the next run, which restores the file
-first. The logs of each build and test run go to BUILD_DIR/mutants/ID.log. Nothing else is
-written.
+first. The logs of each build and test run go to BUILD_DIR/mutants/ID.log. Beyond the file
+changed and restored, the build folders and the results file, nothing is written.
 """
 import argparse
 import datetime
@@ -156,6 +161,20 @@ def failed_tests(log_text):
     return names
 
 
+def build_failure(log, what):
+    """(compiled, why) for `what`, the build whose output ends `log`: whether the sources
+    compiled, and the compiler's first error, or the file the failed step was making."""
+    text = pathlib.Path(log).read_text(encoding="utf-8", errors="replace")
+    text = text[text.rfind("\n$ "):]
+    error = re.search(r"^(\S+?):(\d+):(?:\d+:)? (?:fatal )?error: (.*)$", text, re.M)
+    if error:
+        return False, f"{what}: {os.path.basename(error[1])}:{error[2]}: {error[3]}"
+    if re.search(r"CMake Error", text):
+        return False, f"{what}: CMake stopped"
+    step = re.search(r"\*\*\* \[\S+?: (\S+)\] Error", text)
+    return True, f"{what}, making {step[1] if step else 'a file'}"
+
+
 class Runner:
     def __init__(self, source, build, jobs, timeout, ci):
         self.source = source
@@ -175,25 +194,38 @@ class Runner:
                         encoding="utf-8")
         return path
 
-    def build_all(self, log, web):
-        """Brings the build (and with `web` the page) up to date: an error, or None."""
+    def build_all(self, log, page=True):
+        """Brings the build, and with `page` the page, up to date: None, or (compiled, why):
+        whether the sources compiled (a step after failed, such as a conversion the build
+        makes), and what failed."""
         if run(["cmake", "--build", str(self.build), f"-j{self.jobs}"], log, env=self.env) != 0:
-            return "the build failed"
-        if web and run(["cmake", "--build", "--preset", "web"], log, cwd=self.source,
-                       env=self.env) != 0:
-            return "the page's build failed"
+            return build_failure(log, "the build")
+        return self.build_page(log) if page else None
+
+    def build_page(self, log):
+        if run(["cmake", "--build", "--preset", "web", f"-j{self.jobs}"], log, cwd=self.source,
+               env=self.env) != 0:
+            return build_failure(log, "the page's build")
         return None
 
-    def suite(self, log):
-        """Runs the quick tests, then if they pass the long ones: the tests that failed."""
+    def phase(self, log, long):
+        """Runs the quick tests, or the long ones: the tests that failed."""
         ctest = ["ctest", "--test-dir", str(self.build), f"-j{self.jobs}", "--stop-on-failure",
-                 "--timeout", str(self.timeout)]
-        for phase in (["-E", LONG_REGEX], ["-R", LONG_REGEX]):
-            status = run(ctest + phase, log, env=self.env)
-            if status != 0:
-                text = pathlib.Path(log).read_text(encoding="utf-8", errors="replace")
-                return failed_tests(text) or [f"ctest (exit status {status})"]
+                 "--timeout", str(self.timeout), "-R" if long else "-E", LONG_REGEX]
+        status = run(ctest, log, env=self.env)
+        if status != 0:
+            text = pathlib.Path(log).read_text(encoding="utf-8", errors="replace")
+            return failed_tests(text) or [f"ctest (exit status {status})"]
         return []
+
+    def suite(self, log):
+        """The quick tests, then if they pass the page built and the long tests, some of which
+        take it: None, or (compiled, why) for a page that does not build, or the tests that
+        failed. A fault the quick tests catch costs no build of the page."""
+        failed = self.phase(log, long=False)
+        if failed:
+            return failed
+        return self.build_page(log) or self.phase(log, long=True)
 
     def restore_pending(self):
         """Undoes a fault a run stopped hard left applied; whether there was one."""
@@ -208,15 +240,13 @@ class Runner:
         self.pending.unlink()
         return True
 
-    def apply(self, mutant):
-        """Puts the fault into its file; the file's original bytes."""
-        path = self.source / mutant["file"]
-        original = path.read_bytes()
+    def apply(self, mutant, original):
+        """Puts the fault into its file, whose bytes are `original`."""
         text = original.decode("utf-8")
         self.pending.write_text(json.dumps({"id": mutant["id"], "file": mutant["file"],
                                             "original": text}), encoding="utf-8")
-        path.write_bytes(text.replace(mutant["from"], mutant["to"], 1).encode("utf-8"))
-        return original
+        (self.source / mutant["file"]).write_bytes(
+            text.replace(mutant["from"], mutant["to"], 1).encode("utf-8"))
 
     def restore(self, mutant, original):
         # Written afresh, so that its time is newer than what was built from the fault.
@@ -227,24 +257,23 @@ class Runner:
         """(outcome, detail): caught and the tests, survived, or build-failed and why; with
         `build_only`, built once the build passes."""
         log = self.log(mutant["id"])
-        web = mutant["file"].startswith("web/")
-        original = self.apply(mutant)
+        original = (self.source / mutant["file"]).read_bytes()
         try:
-            error = self.build_all(log, web)
-            if error:
-                return "build-failed", error
-            if build_only:
-                return "built", ""
-            failed = self.suite(log)
-            return ("caught", ", ".join(failed[:3])) if failed else ("survived", "")
+            self.apply(mutant, original)
+            failure = self.build_all(log, page=build_only)
+            failed = [] if failure or build_only else self.suite(log)
+            if isinstance(failed, tuple):
+                failure = failed
+            if failure:
+                compiled, why = failure
+                outcome = ("caught", why) if compiled else ("build-failed", why)
+            elif build_only:
+                outcome = ("built", "")
+            else:
+                outcome = ("caught", ", ".join(failed[:3])) if failed else ("survived", "")
         finally:
             self.restore(mutant, original)
-            if web:
-                # The page as it was, for the faults after this one.
-                if run(["cmake", "--build", "--preset", "web"], log, cwd=self.source,
-                       env=self.env) != 0:
-                    print("the page's build failed after restoring web/; see " + str(log),
-                          flush=True)
+        return outcome
 
 
 def results_line(mutant, outcome, detail, seconds):
@@ -323,6 +352,9 @@ def main():
     build = pathlib.Path(args.build).resolve()
     if not (build / "CTestTestfile.cmake").is_file():
         sys.exit(f"{build} is not a build folder with tests (configure with -DBUILD_TESTING=ON)")
+    if not (source / "build-web" / "CMakeCache.txt").is_file():
+        sys.exit(f"the page is not configured in {source / 'build-web'}: cmake --preset web && "
+                 f"cmake --build --preset web, in {source}")
 
     def stop(signum, frame):
         raise Stopped(signal.Signals(signum).name)
@@ -333,22 +365,23 @@ def main():
     runner = Runner(source, build, args.jobs, args.timeout, not args.no_ci)
     started = time.monotonic()
     results = []
-    any_web = any(m["file"].startswith("web/") for m in mutants)
     out = open(args.results, "w", encoding="utf-8") if args.results else None
     try:
         if runner.restore_pending():
-            error = runner.build_all(runner.log("restored"), True)
-            if error:
-                sys.exit(f"{error} after restoring what a stopped run left; see "
+            failure = runner.build_all(runner.log("restored"))
+            if failure:
+                sys.exit(f"{failure[1]} after restoring what a stopped run left; see "
                          f"{runner.state / 'restored.log'}")
         if not args.no_baseline and not args.build_only:
             log = runner.log("baseline")
             at = time.monotonic()
-            error = runner.build_all(log, any_web)
-            failed = [] if error else runner.suite(log)
-            if error or failed:
-                sys.exit(f"the unchanged sources do not pass: {error or ', '.join(failed)}; "
-                         f"see {log}")
+            failure = runner.build_all(log)
+            failed = [] if failure else runner.suite(log)
+            if isinstance(failed, tuple):
+                failure, failed = failed, []
+            if failure or failed:
+                sys.exit(f"the unchanged sources do not pass: "
+                         f"{failure[1] if failure else ', '.join(failed)}; see {log}")
             print(f"baseline: the unchanged suite passes ({time.monotonic() - at:.0f} s)",
                   flush=True)
         if out:
@@ -377,14 +410,15 @@ def main():
                 out.write(results_line(mutant, outcome, detail, seconds) + "\n")
                 out.flush()
     except (KeyboardInterrupt, Stopped) as interruption:
-        print(f"\nstopped ({interruption or 'Ctrl-C'}): the file was restored; the build may hold "
-              f"the fault until it is built again (cmake --build {build})", flush=True)
+        print(f"\nstopped ({interruption or 'Ctrl-C'}): the file was restored; the build (and the "
+              f"page) may hold the fault until built again: cmake --build {build}, and "
+              f"cmake --build --preset web in {source}", flush=True)
         return 130
     finally:
         if out:
             out.close()
 
-    error = runner.build_all(runner.log("restored"), any_web)
+    failure = runner.build_all(runner.log("restored"))
     applied = [r for r in results if r[1] != "not-applicable"]
     broken = [r[0]["id"] for r in applied if r[1] == "build-failed"]
     if args.build_only:
@@ -400,8 +434,8 @@ def main():
     if skipped:
         print("not applicable: " + ", ".join(skipped))
     print(f"{time.monotonic() - started:.0f} s in all")
-    if error:
-        print(f"{error} when building the unchanged sources again; see "
+    if failure:
+        print(f"{failure[1]} when building the unchanged sources again; see "
               f"{runner.state / 'restored.log'}")
         return 1
     return 0
