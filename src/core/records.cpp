@@ -6,7 +6,7 @@
 namespace tivrano {
 namespace {
 
-constexpr std::uint64_t NONE = std::numeric_limits<std::uint64_t>::max() / 4;
+constexpr std::uint64_t UNREACHED = std::numeric_limits<std::uint64_t>::max() / 4;
 
 } // namespace
 
@@ -24,7 +24,7 @@ std::uint64_t cycles_of(std::span<const Command> commands, std::uint8_t bits) {
 // the fewest for the frames before k when frame k stands alone (k = the count: the end).
 std::vector<bool> standing_alone(const std::vector<RecordCosts>& costs, std::uint64_t bound) {
     const std::size_t count = costs.size();
-    std::vector<std::uint64_t> best(count + 1, NONE);
+    std::vector<std::uint64_t> best(count + 1, UNREACHED);
     std::vector<std::size_t> from(count + 1, 0);
     best[0] = 0;
     for (std::size_t start = 0; start < count; ++start) {
