@@ -328,10 +328,10 @@ std::string order_by_index(const std::vector<std::int64_t>& index, LedMap& map) 
         const auto i = static_cast<std::uint64_t>(index[k]);
         if (i >= leds) {
             problem << "LED " << i << " of " << leds << " LEDs, which are 0 to " << leds - 1;
-        } else if (line_of[i] != leds) {
+        } else if (line_of[static_cast<std::size_t>(i)] != leds) {
             problem << "LED " << i << " is given twice";
         } else {
-            line_of[i] = k;
+            line_of[static_cast<std::size_t>(i)] = k;
         }
     }
     if (problem.text.empty()) {
