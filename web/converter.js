@@ -43,21 +43,24 @@ function tivranoConverter(post) {
       for (const name of FS.readdir(dir)) if (name !== "." && name !== "..") FS.unlink(dir + "/" + name);
     }
     FS.chdir("/in");
-    const args = [];
-    for (const [key, value] of Object.entries(options || {})) {
-      if (value === true) args.push("--" + key);
-      else if (value !== false && value !== undefined && value !== null && value !== "")
-        args.push("--" + key + "=" + value);
-    }
-    args.push("--");
     const taken = new Set([".", ".."]);
-    for (const { name, bytes } of inputs) {
+    const put = (name, bytes) => {
       let path = name.replaceAll("/", "_");
       for (let k = 2; taken.has(path); ++k) path = name + " (" + k + ")";
       taken.add(path);
       FS.writeFile(path, bytes);
-      args.push(path);
+      return path;
+    };
+    const args = [];
+    for (const [key, value] of Object.entries(options || {})) {
+      // An LED map, {name, bytes}, is a file of its own beside the images.
+      if (key === "map" && value && value.bytes) args.push("--map=" + put(value.name, value.bytes));
+      else if (value === true) args.push("--" + key);
+      else if (value !== false && value !== undefined && value !== null && value !== "")
+        args.push("--" + key + "=" + value);
     }
+    args.push("--");
+    for (const { name, bytes } of inputs) args.push(put(name, bytes));
     return args;
   }
 
@@ -91,13 +94,12 @@ function tivranoConverter(post) {
     if (!module.ccall("tivrano_preview", "number", ["array", "number"], [bytes, bytes.length]))
       return null;
     const value = (name) => module.ccall("tivrano_preview_value", "number", ["string"], [name]);
-    const [width, height, count, format, frameBytes, places, shown, held, delays] =
-      ["width", "height", "frames", "format", "frame_bytes", "places", "shown", "held", "delays"]
-        .map(value);
-    const leds = width * height;
+    const [width, height, count, format, frameBytes, places, shown, held, delays, leds] =
+      ["width", "height", "frames", "format", "frame_bytes", "places", "shown", "held", "delays",
+       "leds"].map(value);
     const drawn = leds <= maxDrawn;
     return {
-      width, height, count, frameBytes,
+      width, height, leds, count, frameBytes,
       animation: value("animation") === 1,
       format: ["grb", "rgb565", "mono"][format],
       order: module.ccall("tivrano_preview_order", "string", [], []),

@@ -139,14 +139,16 @@
   // window.tivrano.convert(bytes, options): bytes a Uint8Array, or an array of them for the
   // frames of an animation (named image.bmp, or frame1.bmp, frame2.bmp... in the tool's
   // messages, whatever the images are); options an object of long option names, true for a
-  // flag. Resolves to the tool's {output, status, errors}; with binary: true, output is the
-  // file --binary writes.
+  // flag, and map an LED map's bytes (named ledmap). Resolves to the tool's {output, status,
+  // errors}; with binary: true, output is the file --binary writes.
   window.tivrano = {
     convert: (bytes, options) => loaded().then(async () => {
       const inputs = Array.isArray(bytes)
         ? bytes.map((b, k) => ({ name: "frame" + (k + 1) + ".bmp", bytes: b }))
         : [{ name: "image.bmp", bytes }];
-      const result = await ask({ kind: "convert", inputs, options });
+      const call = { ...options };
+      if (call.map !== undefined) call.map = { name: "ledmap", bytes: call.map };
+      const result = await ask({ kind: "convert", inputs, options: call });
       return { output: result.output, status: result.status, errors: result.errors };
     }),
   };
@@ -268,6 +270,7 @@
     for (const key of VALUES) options[key] = form.elements[key].value.trim();
     for (const key of Object.keys(options))
       if (SENDING.includes(key) !== sending) delete options[key];
+    if (ledMap) options.map = ledMap;
     return options;
   }
 
@@ -294,7 +297,8 @@
   }
 
   let files = [];
-  let chosenAt = 0; // which choice of files `files` is
+  let ledMap = null; // the LED map chosen beside the images: {name, bytes}
+  let chosenAt = 0; // which choice of files `files` and `ledMap` is
   let results = [];
   let conversions = 0;
   let lastAsked = "";
@@ -316,7 +320,7 @@
     await loaded();
     saveFragment();
     const options = chosen();
-    const asking = JSON.stringify([chosenAt, options]);
+    const asking = JSON.stringify([chosenAt, { ...options, map: undefined }]);
     if (!files.length || asking === lastAsked) return;
     lastAsked = asking;
     const conversion = ++conversions;
@@ -449,7 +453,7 @@
     context.fillRect(0, 0, canvas.width, canvas.height);
     if (!made) return;
     // Drawn one dot each, a few thousand LEDs fit the panel; a photo's worth would not.
-    const leds = made.width * made.height;
+    const leds = made.leds;
     if (!made.places) {
       context.fillStyle = "#ccc";
       context.font = "16px system-ui, sans-serif";
@@ -534,8 +538,15 @@
     const py = (event.clientY - bounds.top) * canvas.height / bounds.height;
     const x = Math.floor((px - left) / cell), y = Math.floor((py - top) / cell);
     if (x < 0 || y < 0 || x >= shown.width || y >= shown.height) { $("hover").textContent = ""; return; }
-    const led = shown.ledAt[y * shown.width + x];
-    $("hover").textContent = "LED " + led + " at x " + x + ", y " + y + ": " + ledWords(led);
+    // A map may leave cells without an LED: the nearest LED, then.
+    let led = shown.ledAt[y * shown.width + x];
+    if (led === undefined) {
+      const away = (at) => (at % shown.width - x) ** 2 + (Math.floor(at / shown.width) - y) ** 2;
+      led = shown.places.reduce((best, at, k) => (away(at) < away(shown.places[best]) ? k : best), 0);
+    }
+    const at = shown.places[led];
+    $("hover").textContent = "LED " + led + " at x " + at % shown.width + ", y " +
+      Math.floor(at / shown.width) + ": " + ledWords(led);
   });
   // What the array holds for an LED: grb's values in their order ("G 10, R 20, B 30"); an
   // rgb565 value as the text writes it, with the colour a panel shows for it; mono's bit.
@@ -649,7 +660,28 @@
       $("play-leds").textContent = "Play on LEDs";
     }
   });
-  const choose = (list) => { files = [...list]; ++chosenAt; convertAll(); };
+  // An LED map (.json or .csv) among the files is the map of the images chosen with it, or
+  // before it when it comes alone.
+  const isMap = (file) => /\.(json|csv)$/i.test(file.name);
+  const showMap = () => {
+    $("map").hidden = !ledMap;
+    $("map-name").textContent = ledMap ? "LED map: " + ledMap.name + " (--map)" : "";
+  };
+  const choose = async (list) => {
+    const map = [...list].filter(isMap).pop();
+    const images = [...list].filter((file) => !isMap(file));
+    if (map) ledMap = { name: map.name, bytes: new Uint8Array(await map.arrayBuffer()) };
+    if (images.length || !map) files = images;
+    showMap();
+    ++chosenAt;
+    convertAll();
+  };
+  $("map-remove").addEventListener("click", () => {
+    ledMap = null;
+    showMap();
+    ++chosenAt;
+    convertAll();
+  });
   $("file").addEventListener("change", () => choose($("file").files));
   form.addEventListener("change", convertAll);
   // Typed values take effect as they are typed, once typing pauses.

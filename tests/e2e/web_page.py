@@ -116,16 +116,24 @@ def check_preview(browser, page, tool, scratch, web):
     picture.save(scratch / "stripes.bmp")
     width, height = picture.size
     at = {picture.getpixel((x, y)): (x, y) for x in range(width) for y in range(height)}
-    wirings = {"columns", "serpentine", "start"}
+    wirings = {"columns", "serpentine", "start", "tiles", "tile-start", "tile-columns",
+               "tile-serpentine", "map"}
+    # A map chosen beside the image: six LEDs, two of them on neighbouring cells.
+    (scratch / "six.csv").write_text("x,y\n9,0\n0,2\n4.4,1\n4.6,1\n0,0\n7,2\n")
     failures = []
-    for fragment in ["serpentine=1&start=bottom-right",
-                     "serpentine=1&start=top-right&columns=1&order=brg&brightness=40",
-                     "format=rgb565&order=bgr&swap-bytes=1&serpentine=1&start=bottom-left",
-                     "format=rgb565&gamma=2.2&columns=1",
-                     "format=mono&threshold=120&serpentine=1&start=bottom-right"]:
+    for fragment, chosen in [("serpentine=1&start=bottom-right", []),
+                             ("serpentine=1&start=top-right&columns=1&order=brg&brightness=40", []),
+                             ("format=rgb565&order=bgr&swap-bytes=1&serpentine=1&start=bottom-left",
+                              []),
+                             ("format=rgb565&gamma=2.2&columns=1", []),
+                             ("format=mono&threshold=120&serpentine=1&start=bottom-right", []),
+                             ("tiles=2x1&tile-serpentine=1&tile-start=top-right&serpentine=1", []),
+                             ("format=mono&threshold=120", ["six.csv"])]:
         options = web.options_of(fragment)
+        if chosen:
+            options["map"] = chosen[0]
         web.load(browser, page, "#" + fragment)
-        web.choose(browser, scratch / "stripes.bmp")
+        web.choose(browser, scratch / "stripes.bmp", *[scratch / name for name in chosen])
         grb = web.values(web.native(tool, scratch, ["stripes.bmp"],
                                     {k: v for k, v in options.items() if k in wirings})[0])
         places = [at[(r, g, b)] for g, r, b in zip(grb[::3], grb[1::3], grb[2::3])]
@@ -134,7 +142,9 @@ def check_preview(browser, page, tool, scratch, web):
         cell = max(2, min(48, min((640 - 20) // width, (400 - 20) // height)))
         left, top = (640 - cell * width) / 2, (400 - cell * height) / 2
         points = [[int(left + (x + 0.5) * cell), int(top + (y + 0.5) * cell)] for x, y in places]
-        length = height if "columns" in options else width
+        panels = [int(n) for n in options.get("tiles", "1x1").split("x")]
+        length = (len(places) if chosen else height // panels[1] if "columns" in options
+                  else width // panels[0])
         for n, ((x, y), (hover, drawn)) in enumerate(zip(places,
                                                          browser.execute_script(PROBE, points))):
             words, colour = expected_led(n, written, options, length)

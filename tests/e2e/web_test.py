@@ -38,7 +38,7 @@ HEART = ROOT / "examples" / "heart.bmp"
 # What the page writes in place of the tool's pointer to --help.
 SEE_HELP = ("see tivrano --help", "rest the pointer on the option for its help")
 # The options the page leaves out: it writes no file, and converts from files alone.
-LEFT_OUT = {"output", "header", "check", "help", "version"}
+LEFT_OUT = {"output", "header", "check", "help", "version", "write-map"}
 
 
 def skip(reason):
@@ -93,6 +93,10 @@ def shared_cases(write_cases, tool, scratch):
         taken = None if call["input"] else as_options(call["args"], valued)
         if taken:
             paths = [folder / "calls" / str(k) / name for name in taken[1]]
+            if "map" in taken[0]:  # the map's bytes, which the page names ledmap
+                map_path = folder / "calls" / str(k) / taken[0]["map"]
+                taken[0]["map"] = base64.b64encode(
+                    map_path.read_bytes() if map_path.exists() else b"").decode()
             calls.append(([p.read_bytes() if p.exists() else b"" for p in paths], taken[0]))
     sets = [as_options(words + ["image"], valued)[0] for words in cases["option_sets"]]
     images = [([(folder / "images" / name).read_bytes()], options)
@@ -130,6 +134,7 @@ const bytes = (b64) => Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
   const results = [];
   for (const [files, options] of cases) {
     const input = files.length === 1 && !options.name ? bytes(files[0]) : files.map(bytes);
+    if ("map" in options) options.map = bytes(options.map);
     const r = await window.tivrano.convert(input, options);
     let binary = "";
     for (const b of r.output) binary += String.fromCharCode(b);
@@ -156,6 +161,9 @@ def check_convert(browser, tool, scratch, cases):
         names = ["image.bmp"] if single else [f"frame{n + 1}.bmp" for n in range(len(files))]
         for name, content in zip(names, files):
             (folder / name).write_bytes(content)
+        if "map" in options:
+            (folder / "ledmap").write_bytes(base64.b64decode(options["map"]))
+            options = {**options, "map": "ledmap"}
         out, code, err = native(tool, folder, names, options)
         if (base64.b64decode(output), status, errors) != (out, code, err.replace(*SEE_HELP)):
             failures.append(f"case {k}, options {json.dumps(options)}: the page wrote status "

@@ -20,7 +20,8 @@ import { pathToFileURL } from "node:url";
 
 const FIREFOX = "/usr/bin/firefox-esr";
 const SEE_HELP = ["see tivrano --help", "rest the pointer on the option for its help"];
-const LEFT_OUT = ["output", "header", "check", "help", "version"];
+// Left out too: an LED map, whose bytes the Chromium test hands the page.
+const LEFT_OUT = ["output", "header", "check", "help", "version", "map", "write-map"];
 
 function skip(reason) {
   console.log((process.env.CI ? "FAILED, in CI: " : "skipped: ") + reason);
