@@ -368,6 +368,19 @@ void add_formats(std::vector<ToolCase>& cases) {
         cases.push_back(
             {words("--binary " + row.options + " formats.bmp"), {image, three}, bytes, 0, ""});
     }
+    // Each strip line of mono starts a line of text, past the 16th byte of the array too.
+    std::string lit;
+    for (int line = 0; line < 6; ++line) {
+        lit += (line == 0 ? "" : "\r\n    ") + std::string("0xFF, 0xFF, 0xFF, ");
+    }
+    cases.push_back({words("--format=mono white.bmp"),
+                     {{"white.bmp", bmp_file(24, 6, std::vector<Bgr>(144, {255, 255, 255}))}},
+                     "/*\r\nBreite: 24, Hoehe: 6\r\n" + mono +
+                         "128\r\nBeschreibung: hier eintragen\r\n*/\r\nconst uint8_t "
+                         "animationX[] = {\r\n    " +
+                         lit + "};\n\r",
+                     0,
+                     ""});
     // An animation's bytes are its frames', one after another.
     cases.push_back({words("--name=two --binary --format=mono formats.bmp formats.bmp"),
                      {image},

@@ -90,9 +90,19 @@ Result run_tool(const std::vector<std::wstring>& arguments, const Bytes* input, 
     }
     PROCESS_INFORMATION process{};
     Result run;
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        scratch().c_str(), &startup, &process);
-    EXPECT_TRUE(started) << "cannot start " << tool;
+    // Wine on a loaded machine now and then fails to start a process that starts when asked
+    // again; a tool that cannot start at all still fails here.
+    BOOL started = FALSE;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3 && started == FALSE; ++attempt) {
+        if (attempt > 0) {
+            Sleep(250);
+        }
+        started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 scratch().c_str(), &startup, &process);
+        error = started != FALSE ? 0 : GetLastError();
+    }
+    EXPECT_TRUE(started) << "cannot start " << tool << ": error " << error;
     std::thread feeder;
     if (input != nullptr) {
         CloseHandle(in_read);
