@@ -77,11 +77,10 @@ int load_map(Request& request, Sink standard) {
         return 0;
     }
     const char* const path = request.map_path;
-    const Sink quiet{[](void*, const char*, std::size_t) { return true; }, nullptr};
-    const Sink out = request.check ? quiet : standard;
     platform::Input input;
-    const platform::Loaded loaded =
-        platform::load(path, {LAYOUT_REFUSED, "tivrano: the map was cut short while read"}, input);
+    const platform::Loaded loaded = platform::load(
+        path, {LAYOUT_REFUSED, "tivrano: the map was cut short by another program while read\n"},
+        input);
     std::string problem;
     if (loaded != platform::Loaded::bytes) {
         Line reason;
@@ -106,7 +105,7 @@ int load_map(Request& request, Sink standard) {
         say("tivrano: MAP %s: %s", path, problem.c_str());
         return FAILED;
     }
-    return refuse_layout(out, request, problem);
+    return refuse_layout(standard, request, problem);
 }
 
 int place_layout(const Request& request, std::int32_t width, std::int32_t height, Sink standard,
