@@ -10,11 +10,6 @@
 namespace test {
 namespace {
 
-const std::string USAGE = "Ungueltige Anzahl der Parameter\nNutzung:  tivrano bmpfile >csoure\n";
-const std::string NOT_FOUND = "BMP file not found!\n";
-const std::string TOO_BIG = "BMP file too big (>1MB)!\n";
-const std::string NO_SIGNATURE = "BM header not found!\r\n";
-const std::string TRUNCATED = "BMP file truncated!\n";
 const std::string FRAMES = "BMP frames refused!\n";
 const std::string SEE_HELP = "; see tivrano --help\n";
 // Where the hint points: the man page, or on Windows the text beside the exe.

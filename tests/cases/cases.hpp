@@ -13,6 +13,14 @@
 
 namespace test {
 
+// The tool's lines on its standard output for the refusals every surface meets.
+inline const std::string USAGE =
+    "Ungueltige Anzahl der Parameter\nNutzung:  tivrano bmpfile >csoure\n";
+inline const std::string NOT_FOUND = "BMP file not found!\n";
+inline const std::string TOO_BIG = "BMP file too big (>1MB)!\n";
+inline const std::string NO_SIGNATURE = "BM header not found!\r\n";
+inline const std::string TRUNCATED = "BMP file truncated!\n";
+
 struct File {
     std::string name; // in the scratch folder
     Bytes bytes;

@@ -24,13 +24,13 @@
 namespace {
 
 using test::Bytes;
+using test::NO_SIGNATURE;
+using test::NOT_FOUND;
 using test::run_tool;
+using test::TOO_BIG;
+using test::TRUNCATED;
+using test::USAGE;
 
-const std::string USAGE = "Ungueltige Anzahl der Parameter\nNutzung:  tivrano bmpfile >csoure\n";
-const std::string NOT_FOUND = "BMP file not found!\n";
-const std::string TOO_BIG = "BMP file too big (>1MB)!\n";
-const std::string NO_SIGNATURE = "BM header not found!\r\n";
-const std::string TRUNCATED = "BMP file truncated!\n";
 constexpr int FAILED = 255;
 
 // A file of these bytes in the scratch folder, as a word for the shell.

@@ -19,13 +19,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Bytes;
+using test::NOT_FOUND;
 using test::read_file;
 using test::scratch;
+using test::TOO_BIG;
 using test::write_file;
 
 constexpr DWORD FAILED = static_cast<DWORD>(-1);
-const std::string NOT_FOUND = "BMP file not found!\n";
-const std::string TOO_BIG = "BMP file too big (>1MB)!\n";
 
 fs::path from_utf8(const std::string& text) {
     return fs::path(std::u8string(text.begin(), text.end()));

@@ -17,6 +17,10 @@ namespace test {
 
 using Bytes = std::vector<std::uint8_t>;
 
+inline Bytes bytes_of(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
 // One pixel, in the order the file stores it.
 struct Bgr {
     std::uint8_t b;

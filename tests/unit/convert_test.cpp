@@ -16,11 +16,11 @@ namespace {
 
 using test::Bgr;
 using test::Bytes;
+using test::bytes_of;
+using test::NO_SIGNATURE;
+using test::TRUNCATED;
 
 using test::comment;
-
-const std::string TRUNCATED = "BMP file truncated!\n";
-const std::string NO_SIGNATURE = "BM header not found!\r\n";
 
 // The first eight triples of test::counting_pixels, as the first line of values.
 const std::string LINE_0_TO_7 = "    100, 200,   0, 101, 201,   1, 102, 202,   2, 103, 203,   3, "
@@ -92,10 +92,6 @@ TEST(Convert, LineSize) {
     for (const auto& [width, size] : cases) {
         EXPECT_EQ(tivrano::line_size(width), size) << "width " << width;
     }
-}
-
-Bytes bytes_of(const std::string& text) {
-    return {text.begin(), text.end()};
 }
 
 Bytes resized(Bytes bytes, std::size_t size) {

@@ -4,14 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include "bmp_builder.hpp"
 #include "gif_builder.hpp"
 #include "image.hpp"
 #include "process.hpp"
 
 namespace {
 
+using test::Bytes;
+using test::bytes_of;
 using tivrano::DecodeStatus;
-using Bytes = std::vector<std::uint8_t>;
 
 constexpr tivrano::Rgb BACKGROUND = 0x336699;
 // Black, red, green, blue: the letters k, r, g, b of the written-out frames.
@@ -139,10 +141,6 @@ const std::filesystem::path& pillow_folder() {
         return path;
     }();
     return folder;
-}
-
-Bytes bytes_of(const std::string& text) {
-    return {text.begin(), text.end()};
 }
 
 // The first pixel where `frame` differs from `rgba` laid on the background, or "".
