@@ -3,8 +3,8 @@
 // byte written or read past them. Beyond the sanitizers' checks it aborts when a frame the stream
 // accepts differs from the flash player's of the same record, palette and delay, or when a
 // stream that failed writes to the LEDs again. The bytes are played as they are, and again with
-// the header mended to open (a small animation, and the tables' first and last starts where the
-// header puts them), so that the records themselves are fuzzed.
+// the header mended to open (a small animation, the tables' first and last starts where the
+// header puts them, and the check made again), so that the records themselves are fuzzed.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "pack_file.hpp"
 #include "tivrano_player.h"
 
 namespace {
@@ -103,10 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> bytes(data, size);
     play(bytes);
     // Mended: at most 32 x 16 LEDs and 8 frames, a palette its bits allow, the first record where
-    // the palette ends, and the file's size where the last ends.
-    if (size < TIVRANO_FILE_HEADER) {
+    // the palette ends, the last ending where the check's 4 bytes start, and the check.
+    if (size < TIVRANO_FILE_HEADER + 4) {
         return 0;
     }
+    const std::size_t end = size - 4;
     std::vector<std::uint8_t> file(bytes.begin(), bytes.end());
     const auto field = [&](std::size_t at, std::size_t size) {
         return std::span(file).subspan(at, size);
@@ -117,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t records = 1 + file[14] % count;
     const std::size_t starts = TIVRANO_FILE_HEADER + 4 * count;
     const std::size_t records_at = starts + 4 * (records + 1) + 3 * colours;
-    if (size <= records_at) {
+    if (end <= records_at) {
         return 0;
     }
     put(field(0, 4), TIVRANO_FILE_MAGIC);
@@ -129,11 +131,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     put(field(12, 2), static_cast<std::uint32_t>(colours));
     put(field(14, 2), static_cast<std::uint32_t>(records));
     put(field(starts, 4), static_cast<std::uint32_t>(records_at));
-    put(field(starts + 4 * records, 4), static_cast<std::uint32_t>(size));
+    put(field(starts + 4 * records, 4), static_cast<std::uint32_t>(end));
     for (std::size_t i = 0; i < count; ++i) {
         const auto record = field(TIVRANO_FILE_HEADER + 4 * i + 2, 2);
         put(record, static_cast<std::uint32_t>(le(record) % records));
     }
+    put(field(end, 4), tivrano::crc32(std::span(file).first(end)));
     play(file);
     return 0;
 }

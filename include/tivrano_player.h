@@ -48,7 +48,9 @@
          the firmware's: reads count bytes of the file from offset into to, and returns how many
          it read. context is what the firmware gave tivrano_stream_open.
      int tivrano_stream_open(s, read, context)
-         reads the file's header and checks it: 0, or -1 when the file cannot be played.
+         reads the file's header and checks it, then reads the whole file once and checks it
+         against its CRC-32: 0, or -1 when the file cannot be played. A file whose bytes changed
+         after tivrano wrote it is refused here, before a byte of it reaches the LEDs.
      uint16_t tivrano_stream_count(s), tivrano_stream_width(s), tivrano_stream_height(s)
          the frames, and the LEDs of a frame across and down; 0 after a failed open. The
          firmware checks that its buffer holds 3 * width * height bytes: the file says how many
@@ -62,7 +64,8 @@
          TIVRANO_STREAM_SHORT_READ  the read function gave fewer bytes than asked for: the card
                                     failed, or the file is cut short;
          TIVRANO_STREAM_BAD_FILE    not such a file, or of another format: a wrong magic number
-                                    or format, sizes that do not agree, a frame's record that is
+                                    or format, a check that does not agree with the file's
+                                    bytes, sizes that do not agree, a frame's record that is
                                     not there, a record that runs past its end or on after its
                                     commands, commands past the LEDs of the frame or past the
                                     palette.
@@ -170,9 +173,13 @@
              3 * colours         the palette
                                  the records, one after the other, the first where the palette
                                  ends
+             4                   the check: the CRC-32 of every byte before it, as zlib's
+                                 crc32 computes it
 
    The palette and the records are the bytes an animation holds in flash, as the format above
    says: a record's commands cover every LED of a frame and end where the next record starts.
+   Firmware made with an earlier header, which has no check, plays the file as it did; a file
+   written before the check came is refused, and is made again with tivrano.
 
    Limits
 
@@ -659,6 +666,31 @@ static inline uint16_t tivrano_player_next(struct tivrano_player* p, uint8_t* le
     return tivrano_delay_ms(a, i);
 }
 
+/* The CRC-32 of the file's first `size` bytes, as zlib's crc32 computes it, read
+   TIVRANO_STREAM_CHUNK bytes at a time; whether the reads came, the stream's error says. */
+static inline uint32_t tivrano_stream_crc(struct tivrano_stream* s, uint32_t size) {
+    uint8_t chunk[TIVRANO_STREAM_CHUNK];
+    uint32_t crc = 0xFFFFFFFFu;
+    uint32_t at = 0;
+    while (at < size) {
+        const uint32_t left = size - at;
+        const uint8_t n = left < TIVRANO_STREAM_CHUNK ? (uint8_t)left : TIVRANO_STREAM_CHUNK;
+        uint8_t k;
+        if (!tivrano_stream_get(s, at, chunk, n)) {
+            return 0;
+        }
+        for (k = 0; k < n; ++k) {
+            uint8_t bit;
+            crc ^= chunk[k];
+            for (bit = 0; bit < 8; ++bit) {
+                crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+            }
+        }
+        at += n;
+    }
+    return ~crc;
+}
+
 /* Where the file's table of record starts begins, and where its palette does. */
 static inline uint32_t tivrano_stream_starts(const struct tivrano_stream* s) {
     return TIVRANO_FILE_HEADER + 4u * (uint32_t)s->count;
@@ -692,10 +724,15 @@ static inline int tivrano_stream_open(struct tivrano_stream* s, tivrano_read rea
         } else if (tivrano_stream_get(s, tivrano_stream_starts(s), h, 4) &&
                    tivrano_stream_get(s, tivrano_stream_palette(s) - 4u, h + 4, 4)) {
             s->size = tivrano_le32(h + 4);
-            if (tivrano_le32(h) != records_at || s->size <= records_at) {
+            if (tivrano_le32(h) != records_at || s->size <= records_at ||
+                s->size > 0xFFFFFFFFu - 4u) {
                 tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
-            } else {
-                tivrano_stream_get(s, s->size - 1u, h, 1);
+            } else if (tivrano_stream_get(s, s->size, h, 4)) {
+                /* The check follows the last record. */
+                const uint32_t crc = tivrano_stream_crc(s, s->size);
+                if (s->error == TIVRANO_STREAM_OK && crc != tivrano_le32(h)) {
+                    tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
+                }
             }
         }
     }

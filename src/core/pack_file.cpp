@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::array<std::uint8_t, 4> FILE_MAGIC = {'T', 'I', 'V', 'P'};
 // The header's bytes; then 4 a frame (its delay and its record's number), 4 a record and 4 more
-// (where each starts, and where the last ends), the palette and the records.
+// (where each starts, and where the last ends), the palette, the records and the check (4).
 constexpr std::size_t FILE_HEADER_SIZE = 16;
 constexpr std::size_t FRAME_ENTRY_SIZE = 4;
 constexpr std::size_t RECORD_START_SIZE = 4;
@@ -51,7 +51,28 @@ std::vector<std::uint8_t> packed_file(const Frames& frames, const Packed& packed
     for (const auto& record : packed.records) {
         file.insert(file.end(), record.begin(), record.end());
     }
+    put_le32(file, crc32(file));
     return file;
+}
+
+std::uint32_t crc32(std::span<const std::uint8_t> bytes) {
+    // A byte at a time through a table of the 256 remainders, made when first needed.
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> made{};
+        for (std::uint32_t n = 0; n < made.size(); ++n) {
+            std::uint32_t crc = n;
+            for (int bit = 0; bit < 8; ++bit) {
+                crc = (crc & 1U) != 0 ? (crc >> 1U) ^ 0xEDB88320U : crc >> 1U;
+            }
+            made[n] = crc;
+        }
+        return made;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFU;
+    for (const std::uint8_t byte : bytes) {
+        crc = table[(crc ^ byte) & 0xFFU] ^ (crc >> 8U);
+    }
+    return ~crc;
 }
 
 } // namespace tivrano

@@ -1,7 +1,8 @@
 // The stream player on files that are not whole or not sound: cut short at every byte, reads
-// that stop coming, headers and records that say what cannot be, and every byte changed. It
-// refuses each the way the error contract says, and never writes past the LEDs, which guard
-// bytes after them show (and AddressSanitizer, which CI builds the suite with).
+// that stop coming, headers and records that say what cannot be, and every byte changed, which
+// the file's check refuses, and with the check made again. It refuses each the way the error
+// contract says, and never writes past the LEDs, which guard bytes after them show (and
+// AddressSanitizer, which CI builds the suite with).
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -47,6 +48,15 @@ tivrano::Frames animation_of(int width, int height, int colours, int count,
 
 std::vector<std::uint8_t> file_of(const tivrano::Frames& frames) {
     return tivrano::packed_file(frames, tivrano::pack(frames));
+}
+
+// The file's check made again over its bytes as they are now.
+void remake_check(std::vector<std::uint8_t>& file) {
+    const std::size_t end = file.size() - 4;
+    const std::uint32_t crc = tivrano::crc32(std::span(file).first(end));
+    for (std::size_t byte = 0; byte < 4; ++byte) {
+        file[end + byte] = static_cast<std::uint8_t>(crc >> (8 * byte));
+    }
 }
 
 // Opens the file and plays it `frames` times: what the stream said, frame by frame ('d' for a
@@ -130,6 +140,7 @@ struct Case {
     std::string calls;
     std::vector<Change> changes = {};
     std::size_t colours = 2;
+    bool checked = true; // the check made again after the changes
 };
 
 TEST(Stream, RefusesWhatIsNotAFile) {
@@ -139,11 +150,15 @@ TEST(Stream, RefusesWhatIsNotAFile) {
     frames.values.assign(2 * 12, 0);
     frames.delay_ms = {100, 200};
     // Skip 2 LEDs, then copy 2 from 2 LEDs before. The file: the header, 2 frames (at 16), 3
-    // record starts (at 24), the palette (at 36) and the records (at 42 and 44; the end at 48).
+    // record starts (at 24), the palette (at 36), the records (at 42 and 44; the end at 48) and the
+    // check.
     const std::vector<std::uint8_t> sound = {0x02, 0xC1, 0x00, 0x02};
     const std::size_t starts = 16 + 4 * 2;
     const std::vector<Case> cases = {
         {"sound", sound, "dddd"},
+        {"a byte of a record changed", sound, "", {{45, 0xC2, 1}}, 2, false},
+        {"a colour changed", sound, "", {{36, 8, 1}}, 2, false},
+        {"the check changed", sound, "", {{48, 0, 1}}, 2, false},
         {"the magic number", sound, "", {{0, 0x50564955, 4}}},
         {"another format", sound, "", {{4, 3, 1}}},
         {"3 bits", sound, "", {{5, 3, 1}}},
@@ -193,6 +208,9 @@ TEST(Stream, RefusesWhatIsNotAFile) {
                     static_cast<std::uint8_t>(change.value >> (8 * byte));
             }
         }
+        if (row.checked) {
+            remake_check(file);
+        }
         for (const test::Stream& stream : test::STREAMS) {
             SCOPED_TRACE(stream.language);
             test::MemoryFile memory{file};
@@ -205,8 +223,10 @@ TEST(Stream, RefusesWhatIsNotAFile) {
     }
 }
 
-// Every byte of a file of each kind of command changed, three ways: whatever the stream makes of
-// it, it writes no LED past the last, and stays refused once it refuses.
+// Every byte of a file of each kind of command changed, three ways: the file is refused when
+// opened, as a bad file, or as a short one where the change moves its end past the file's. With
+// the check made again, whatever the stream makes of it, it writes no LED past the last, and
+// stays refused once it refuses.
 TEST(Stream, EveryByteChanged) {
     // A frame, then the same moved 2 LEDs round, which copies from the frame before.
     auto moved = animation_of(8, 4, 6, 1, test::Pattern::drawn);
@@ -224,10 +244,21 @@ TEST(Stream, EveryByteChanged) {
                 auto changed = file;
                 changed[at] = static_cast<std::uint8_t>(changed[at] ^ change);
                 test::MemoryFile memory{changed};
-                play(test::STREAMS[0], memory, frames.frame_size(), 2 * frames.count() + 1);
+                const Played played = play(test::STREAMS[0], memory, frames.frame_size(), 1);
+                EXPECT_EQ(played.opened, -1);
+                EXPECT_NE(played.error, TIVRANO_STREAM_OK);
+                remake_check(changed);
+                test::MemoryFile mended{changed};
+                play(test::STREAMS[0], mended, frames.frame_size(), 2 * frames.count() + 1);
             }
         }
     }
+}
+
+// The check is zlib's CRC-32: the value every CRC-32 of "123456789" gives.
+TEST(Stream, TheCheckIsACrc32) {
+    const std::string digits = "123456789";
+    EXPECT_EQ(tivrano::crc32(test::bytes_of(digits)), 0xCBF43926U);
 }
 
 } // namespace
