@@ -3,6 +3,7 @@
 #include "pack_file.hpp"
 
 #include <array>
+#include <numeric>
 
 namespace tivrano {
 namespace {
@@ -68,11 +69,10 @@ std::uint32_t crc32(std::span<const std::uint8_t> bytes) {
         }
         return made;
     }();
-    std::uint32_t crc = 0xFFFFFFFFU;
-    for (const std::uint8_t byte : bytes) {
-        crc = table[(crc ^ byte) & 0xFFU] ^ (crc >> 8U);
-    }
-    return ~crc;
+    return ~std::accumulate(bytes.begin(), bytes.end(), 0xFFFFFFFFU,
+                            [](std::uint32_t crc, std::uint8_t byte) {
+                                return table[(crc ^ byte) & 0xFFU] ^ (crc >> 8U);
+                            });
 }
 
 } // namespace tivrano
