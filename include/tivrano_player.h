@@ -168,8 +168,8 @@
      12      2                   colours, of the palette: at most 2^bits
      14      2                   records, at least 1 and at most count
      16      4 * count           each frame's delay in milliseconds (2), then its record (2)
-             4 * (records + 1)   where each record starts, and where the last ends: the file's
-                                 size (4 each)
+             4 * (records + 1)   where each record starts, and where the last ends, which is
+                                 where the check starts (4 each)
              3 * colours         the palette
                                  the records, one after the other, the first where the palette
                                  ends
