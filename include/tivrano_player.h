@@ -285,7 +285,7 @@ typedef size_t (*tivrano_read)(void* context, uint32_t offset, uint8_t* to, size
 struct tivrano_stream {
     tivrano_read read;
     void* context;
-    uint32_t size; /* of the file, where its last record ends */
+    uint32_t size; /* where the file's last record ends, and its check starts */
     uint16_t count;
     uint16_t width;
     uint16_t height;
