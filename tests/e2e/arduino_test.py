@@ -54,13 +54,14 @@ def metadata_problems(library, version):
 def compile_sketch(sketch, libraries, build):
     """The sketch built for a Nano; its flash and RAM, or the problem."""
     build.mkdir()
-    (build.parent / "core-cache").mkdir(exist_ok=True)
+    # The Arduino core compiled once, for the first sketch, and taken by the others.
+    cache = build.parent / "core-cache"
+    cache.mkdir(exist_ok=True)
     done = subprocess.run(
         ["arduino-builder", "-compile", "-warnings", "all", "-hardware", str(HARDWARE),
          "-hardware", "/usr/share/arduino-builder", "-tools", "/usr/bin",
          "-fqbn", "arduino:avr:nano:cpu=atmega328", "-build-path", str(build),
-         # The Arduino core compiled once, for the first sketch, and taken by the others.
-         "-build-cache", str(build.parent / "core-cache"),
+         "-build-cache", str(cache),
          # Debian's core 1.8.7 needs DECIMAL_DIG, which Debian's avr-gcc 5.4 lacks.
          "-prefs=compiler.cpp.extra_flags=-DDECIMAL_DIG=17"]
         + [option for folder in libraries for option in ("-libraries", str(folder))]

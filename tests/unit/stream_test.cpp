@@ -53,10 +53,7 @@ std::vector<std::uint8_t> file_of(const tivrano::Frames& frames) {
 // The file's check made again over its bytes as they are now.
 void remake_check(std::vector<std::uint8_t>& file) {
     const std::size_t end = file.size() - 4;
-    const std::uint32_t crc = tivrano::crc32(std::span(file).first(end));
-    for (std::size_t byte = 0; byte < 4; ++byte) {
-        file[end + byte] = static_cast<std::uint8_t>(crc >> (8 * byte));
-    }
+    test::put_le32(file, end, tivrano::crc32(std::span(file).first(end)));
 }
 
 // Opens the file and plays it `frames` times: what the stream said, frame by frame ('d' for a
