@@ -84,8 +84,9 @@ int add_file(const char* path, const Request& request, Sink standard, Frames& fr
     return result;
 }
 
-// The frames taken, through to the text, with the array's options of the placed layout.
-int convert_frames(Frames& frames, const Request& request, const ArrayOptions& array,
+// The frames taken, through to the text (and --write-map's file), with the array's options of
+// the placed layout.
+int convert_frames(Frames& frames, const Request& request, const Placed& placed,
                    Outputs& outputs);
 
 } // namespace
@@ -107,7 +108,7 @@ int convert_animation(std::span<char* const> paths, const Request& request, Outp
         })) {
         return FAILED;
     }
-    return convert_frames(frames, request, placed.array, outputs);
+    return convert_frames(frames, request, placed, outputs);
 }
 
 int convert_animation(const char* name, const Taken& taken, std::span<const std::uint8_t> bytes,
@@ -119,7 +120,7 @@ int convert_animation(const char* name, const Taken& taken, std::span<const std:
                    frames, placed) != 0) {
         return FAILED;
     }
-    return convert_frames(frames, request, placed.array, outputs);
+    return convert_frames(frames, request, placed, outputs);
 }
 
 namespace {
@@ -146,9 +147,10 @@ int write_binary(const Frames& frames, const Storage& storage, const Request& re
     });
 }
 
-int convert_frames(Frames& frames, const Request& request, const ArrayOptions& array,
+int convert_frames(Frames& frames, const Request& request, const Placed& placed,
                    Outputs& outputs) {
     const Sink standard = sink_of(outputs.standard);
+    const ArrayOptions& array = placed.array;
     const char* const name = animation_name(request);
     if (!assign_delays(request.delay_ms, frames)) {
         const Phrase given = phrase("--delay-ms=%s", request.delay_given);
@@ -168,12 +170,15 @@ int convert_frames(Frames& frames, const Request& request, const ArrayOptions& a
         }
     }
     if (request.send_port != nullptr) {
-        return play_frames(frames, request, array, standard);
+        // Played for as long as it is played: the map first.
+        const int written = write_map(request, placed, standard);
+        return written != 0 ? written : play_frames(frames, request, array, standard);
     }
     encode_frames(array, frames);
     const Storage storage = store(frames, request.pack);
     if (array.binary) {
-        return write_binary(frames, storage, request, array, outputs);
+        const int written = write_binary(frames, storage, request, array, outputs);
+        return written != 0 ? written : write_map(request, placed, standard);
     }
     if (request.max_bytes && storage.stored > *request.max_bytes) {
         const int refused = refuse(standard, refusal(frames.kind, Refusal::max_bytes));
@@ -197,8 +202,10 @@ int convert_frames(Frames& frames, const Request& request, const ArrayOptions& a
             return written;
         }
     }
-    return deliver(standard, request.output_path, outputs.file,
-                   [&](Sink sink) { return write_animation(frames, storage, array, shown, sink); });
+    const int written =
+        deliver(standard, request.output_path, outputs.file,
+                [&](Sink sink) { return write_animation(frames, storage, array, shown, sink); });
+    return written != 0 ? written : write_map(request, placed, standard);
 }
 
 } // namespace

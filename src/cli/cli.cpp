@@ -73,6 +73,9 @@ int convert_image_file(const char* name, const Taken& taken, std::span<const std
         result = write(standard); // its message alone
     } else {
         result = deliver(standard, request.output_path, outputs.file, write);
+        if (result == 0) {
+            result = write_map(request, placed, standard);
+        }
     }
     if (bmp) {
         explain(name, bytes, header, request.strict, array.colour, leds);

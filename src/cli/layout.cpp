@@ -50,26 +50,6 @@ std::string wiring_words(const Request& request, Size image, std::size_t leds) {
     return text;
 }
 
-// The layout as a grid map, written whole into --write-map's file.
-int write_layout(const Request& request, const Layout& layout, std::int32_t width,
-                 std::int32_t height, Sink standard) {
-    std::string json;
-    if (const std::string problem = grid_map(layout, width, height, json); !problem.empty()) {
-        const int refused = refuse(standard, LAYOUT_REFUSED);
-        say("tivrano: --write-map=%s: %s", request.write_map_path, problem.c_str());
-        return refused;
-    }
-    Output output;
-    const int written = deliver(standard, request.write_map_path, output, [&](Sink sink) {
-        return sink.write(sink.context, json.data(), json.size()) ? 0 : FAILED;
-    });
-    if (output.error != 0) {
-        say("tivrano: cannot write %s: %s", request.write_map_path,
-            platform::error_text(output.error));
-    }
-    return written;
-}
-
 } // namespace
 
 int load_map(Request& request, Sink standard) {
@@ -130,9 +110,31 @@ int place_layout(const Request& request, std::int32_t width, std::int32_t height
         places.wiring = placed.wiring;
     }
     if (request.write_map_path != nullptr && width > 0 && height > 0) {
-        return write_layout(request, placed.array.layout, width, height, standard);
+        if (const std::string problem =
+                grid_map(placed.array.layout, width, height, placed.grid_map);
+            !problem.empty()) {
+            const int refused = refuse(standard, LAYOUT_REFUSED);
+            say("tivrano: --write-map=%s: %s", request.write_map_path, problem.c_str());
+            return refused;
+        }
     }
     return 0;
+}
+
+int write_map(const Request& request, const Placed& placed, Sink standard) {
+    if (request.write_map_path == nullptr || placed.grid_map.empty()) {
+        return 0;
+    }
+    Output output;
+    const int written = deliver(standard, request.write_map_path, output, [&](Sink sink) {
+        return sink.write(sink.context, placed.grid_map.data(), placed.grid_map.size()) ? 0
+                                                                                        : FAILED;
+    });
+    if (output.error != 0) {
+        say("tivrano: cannot write %s: %s", request.write_map_path,
+            platform::error_text(output.error));
+    }
+    return written;
 }
 
 } // namespace tivrano

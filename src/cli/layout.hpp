@@ -26,16 +26,21 @@ struct Placed {
     ArrayOptions array;
     std::vector<std::uint32_t> pixels;
     std::string wiring;
+    std::string grid_map; // --write-map's file, made when the layout is placed
 
     Placed() = default;
     Placed(const Placed&) = delete;
     Placed& operator=(const Placed&) = delete;
 };
 
-// Places the request's layout on an image of these dimensions, and with --write-map writes it
-// out; a layout that does not fit gets LAYOUT_REFUSED on standard output and the reason on
-// standard error, and FAILED is returned.
+// Places the request's layout on an image of these dimensions, and with --write-map makes its
+// grid map; a layout that does not fit, or that a grid map cannot say, gets LAYOUT_REFUSED on
+// standard output and the reason on standard error, and FAILED is returned.
 int place_layout(const Request& request, std::int32_t width, std::int32_t height, Sink standard,
                  Placed& placed);
+
+// Writes --write-map's file, once the text it goes with is written: a text refused leaves none.
+// A file that cannot be written is named on standard error, and FAILED returned.
+int write_map(const Request& request, const Placed& placed, Sink standard);
 
 } // namespace tivrano

@@ -594,4 +594,12 @@ TEST(Cli, WrittenMapsOrderTheLedsAsTheirOptions) {
         EXPECT_NE(mapped.out.find("m_width = " + leds + ";\r\nconst int32_t m_height = 1;"),
                   std::string::npos);
     }
+    // A text refused leaves no map, of an image or of an animation.
+    for (const std::string options : {"--max-bytes=1", "--max-bytes=1 --name=m --pack"}) {
+        SCOPED_TRACE(options);
+        const test::Run refused =
+            test::run_shell(in + " --write-map=refused.json a.bmp --serpentine " + options);
+        EXPECT_NE(refused.status, 0);
+        EXPECT_FALSE(std::filesystem::exists(test::scratch() / "refused.json"));
+    }
 }
