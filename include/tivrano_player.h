@@ -98,11 +98,12 @@
      }
 
    For each frame it reads its entry in the file's tables, then its record TIVRANO_STREAM_CHUNK
-   bytes at a time (16), and values as they are straight into leds; the palette once a frame
-   when it has at most TIVRANO_STREAM_COLOURS colours (16), else a colour for each LED. The
-   chunk and that palette lie on the stack of tivrano_stream_next, which takes about 120 bytes
-   of it on an AVR, besides the read function; either number may be defined before the header
-   is included, from 1 to 255 and to 256.
+   bytes at a time (16), and values as they are straight into leds; the palette's first
+   TIVRANO_STREAM_COLOURS colours (16), its commonest, at once when a frame first needs one of
+   them, and a colour after those when an LED needs it. The chunk and those colours lie on the
+   stack of tivrano_stream_next, which takes about 120 bytes of it on an AVR, besides the read
+   function; either number may be defined before the header is included, from 1 to 255 and
+   to 256.
 
    Reading from program memory
 
@@ -342,15 +343,15 @@ static inline uint8_t tivrano_stream_get(struct tivrano_stream* s, uint32_t offs
 
 /* What tivrano_stream_next keeps on its stack while it plays a frame: where it is in the record,
    whose bytes bytes[used] to bytes[have - 1], read ahead, come from just before `at`, and which
-   ends at `end`; and the palette, which lies at `palette` in the file, and in `colours` too when
-   it has at most TIVRANO_STREAM_COLOURS colours (`held`). */
+   ends at `end`; and the palette, which lies at `palette` in the file, whose first `held`
+   colours, up to TIVRANO_STREAM_COLOURS, are in `colours` once the frame has needed one. */
 struct tivrano_stream_frame {
     uint32_t at;
     uint32_t end;
     uint32_t palette;
+    uint16_t held;
     uint8_t used;
     uint8_t have;
-    uint8_t held;
     uint8_t bytes[TIVRANO_STREAM_CHUNK];
     uint8_t colours[3 * TIVRANO_STREAM_COLOURS];
 };
@@ -402,14 +403,20 @@ static inline uint8_t tivrano_stream_colour(struct tivrano_stream* s,
     if (index >= s->colours) {
         return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
     }
-    if (f->held) {
-        const uint8_t* from = f->colours + 3u * index;
-        leds[0] = from[0];
-        leds[1] = from[1];
-        leds[2] = from[2];
-        return 1;
+    if (index >= TIVRANO_STREAM_COLOURS) {
+        return tivrano_stream_get(s, f->palette + 3u * index, leds, 3);
     }
-    return tivrano_stream_get(s, f->palette + 3u * index, leds, 3);
+    if (f->held == 0) {
+        /* The palette's commonest colours, in one read. */
+        f->held = s->colours < TIVRANO_STREAM_COLOURS ? s->colours : TIVRANO_STREAM_COLOURS;
+        if (!tivrano_stream_get(s, f->palette, f->colours, 3u * f->held)) {
+            return 0;
+        }
+    }
+    leds[0] = f->colours[3u * index];
+    leds[1] = f->colours[3u * index + 1u];
+    leds[2] = f->colours[3u * index + 2u];
+    return 1;
 }
 
 /* Copies an LED's 3 bytes from the animation into leds, and returns where the next goes. */
@@ -781,7 +788,7 @@ static inline uint16_t tivrano_stream_next(struct tivrano_stream* s, uint8_t* le
     f.end = tivrano_le32(entry + 4);
     f.palette = tivrano_stream_palette(s);
     f.used = f.have = 0;
-    f.held = s->colours != 0 && s->colours <= TIVRANO_STREAM_COLOURS;
+    f.held = 0;
     from.record = from.palette = NULL;
     from.stream = s;
     from.frame = &f;
@@ -789,8 +796,7 @@ static inline uint16_t tivrano_stream_next(struct tivrano_stream* s, uint8_t* le
     if (f.at < f.palette + 3u * s->colours || f.end < f.at || f.end > s->size) {
         return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
     }
-    if ((f.held && !tivrano_stream_get(s, f.palette, f.colours, 3u * s->colours)) ||
-        !tivrano_play(&from, s->bits, (uint16_t)((unsigned)s->width * s->height), leds)) {
+    if (!tivrano_play(&from, s->bits, (uint16_t)((unsigned)s->width * s->height), leds)) {
         return 0;
     }
     /* The commands end where the record does. */

@@ -7,23 +7,26 @@
 #include <cstring>
 #include <limits>
 #include <span>
+#include <vector>
 
 #include "player_c.h"
 
 namespace test {
 
-// The file, and the reads made of it: those from `fail_from` on give nothing, as when a card
-// is taken out.
+// The file, and the reads made of it, where each started: those from `fail_from` on give
+// nothing, as when a card is taken out.
 struct MemoryFile {
     std::span<const std::uint8_t> bytes;
     std::size_t reads = 0;
     std::size_t fail_from = std::numeric_limits<std::size_t>::max();
+    std::vector<std::uint32_t> offsets = {};
 };
 
 // The firmware's read function: the bytes at offset, as many as the file holds up to count.
 inline std::size_t read_memory(void* context, std::uint32_t offset, std::uint8_t* to,
                                std::size_t count) {
     auto& file = *static_cast<MemoryFile*>(context);
+    file.offsets.push_back(offset);
     if (file.reads++ >= file.fail_from || offset >= file.bytes.size()) {
         return 0;
     }

@@ -121,6 +121,33 @@ TEST(Stream, FilesCutShortAndReadsThatStop) {
     }
 }
 
+// Of a palette of more colours than the stream holds, its first, the commonest, are read once a
+// frame at most, and the rest when an LED needs them.
+TEST(Stream, ReadsTheCommonestColoursOnceAFrame) {
+    const auto frames = animation_of(16, 16, 40, 4, test::Pattern::drawn);
+    const auto file = file_of(frames);
+    const auto le16 = [&](std::size_t at) { return file.at(at) | file.at(at + 1) << 8U; };
+    const auto palette = static_cast<std::uint32_t>(16 + 4 * 4 + 4 * (le16(14) + 1));
+    ASSERT_GT(le16(12), TIVRANO_STREAM_COLOURS);
+    // The reads that start among those colours, those of the file's check when it is opened
+    // left out.
+    const auto held = [&](const test::MemoryFile& memory) {
+        return std::count_if(memory.offsets.begin(), memory.offsets.end(), [&](std::uint32_t at) {
+            return at >= palette && at < palette + 3 * TIVRANO_STREAM_COLOURS;
+        });
+    };
+    for (const test::Stream& stream : test::STREAMS) {
+        SCOPED_TRACE(stream.language);
+        test::MemoryFile opened{file};
+        tivrano_stream state{};
+        ASSERT_EQ(stream.open(&state, test::read_memory, &opened), 0);
+        test::MemoryFile memory{file};
+        ASSERT_EQ(play(stream, memory, frames.frame_size(), 4).calls, "dddd");
+        EXPECT_GE(held(memory) - held(opened), 1);
+        EXPECT_LE(held(memory) - held(opened), 4);
+    }
+}
+
 // A field of the file set to `value`, of `bytes` bytes.
 struct Change {
     std::size_t offset;
