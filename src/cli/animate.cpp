@@ -86,8 +86,7 @@ int add_file(const char* path, const Request& request, Sink standard, Frames& fr
 
 // The frames taken, through to the text (and --write-map's file), with the array's options of
 // the placed layout.
-int convert_frames(Frames& frames, const Request& request, const Placed& placed,
-                   Outputs& outputs);
+int convert_frames(Frames& frames, const Request& request, const Placed& placed, Outputs& outputs);
 
 } // namespace
 
@@ -147,8 +146,7 @@ int write_binary(const Frames& frames, const Storage& storage, const Request& re
     });
 }
 
-int convert_frames(Frames& frames, const Request& request, const Placed& placed,
-                   Outputs& outputs) {
+int convert_frames(Frames& frames, const Request& request, const Placed& placed, Outputs& outputs) {
     const Sink standard = sink_of(outputs.standard);
     const ArrayOptions& array = placed.array;
     const char* const name = animation_name(request);
@@ -202,9 +200,9 @@ int convert_frames(Frames& frames, const Request& request, const Placed& placed,
             return written;
         }
     }
-    const int written =
-        deliver(standard, request.output_path, outputs.file,
-                [&](Sink sink) { return write_animation(frames, storage, array, shown, sink); });
+    const int written = deliver(standard, request.output_path, outputs.file, [&](Sink sink) {
+        return write_animation(frames, storage, array, shown, sink);
+    });
     return written != 0 ? written : write_map(request, placed, standard);
 }
 
