@@ -594,12 +594,23 @@ TEST(Cli, WrittenMapsOrderTheLedsAsTheirOptions) {
         EXPECT_NE(mapped.out.find("m_width = " + leds + ";\r\nconst int32_t m_height = 1;"),
                   std::string::npos);
     }
-    // A text refused leaves no map, of an image or of an animation.
-    for (const std::string options : {"--max-bytes=1", "--max-bytes=1 --name=m --pack"}) {
-        SCOPED_TRACE(options);
-        const test::Run refused =
-            test::run_shell(in + " --write-map=refused.json a.bmp --serpentine " + options);
-        EXPECT_NE(refused.status, 0);
-        EXPECT_FALSE(std::filesystem::exists(test::scratch() / "refused.json"));
+    // --max-bytes takes a text that stores exactly as many bytes, and refuses one that stores
+    // more, of an image (3 bytes an LED) and of an animation (as its comment counts them); the
+    // map is written with a text taken, and none with a text refused.
+    const test::Run packed = test::run_shell(in + " --name=m --pack a.bmp");
+    const std::size_t end = packed.out.find(" bytes stored");
+    ASSERT_NE(end, std::string::npos) << packed.out;
+    const int stored = std::stoi(packed.out.substr(packed.out.rfind(' ', end - 1) + 1));
+    const std::vector<std::pair<std::string, int>> texts = {{"", 24}, {"--name=m --pack", stored}};
+    for (const auto& [options, bytes] : texts) {
+        for (const int allowed : {bytes, bytes - 1}) {
+            SCOPED_TRACE(options + " --max-bytes=" + std::to_string(allowed));
+            std::filesystem::remove(test::scratch() / "limited.json");
+            const test::Run run =
+                test::run_shell(in + " --write-map=limited.json a.bmp " + options +
+                                " --max-bytes=" + std::to_string(allowed));
+            EXPECT_EQ(run.status == 0, allowed == bytes);
+            EXPECT_EQ(std::filesystem::exists(test::scratch() / "limited.json"), allowed == bytes);
+        }
     }
 }

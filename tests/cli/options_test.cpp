@@ -121,7 +121,8 @@ TEST(Options, CheckWordsTheReasonsOfAConversion) {
     EXPECT_EQ(good.status, 0);
     EXPECT_EQ(good.out + good.err, "");
     for (const std::string options :
-         {"--format=Rgb565 --order=BGR --swap-bytes --binary", "--format=mono --threshold=1"}) {
+         {"--format=Rgb565 --order=BGR --swap-bytes --binary", "--format=mono --threshold=1",
+          "--delay-ms=0 --background=FFFFFF"}) {
         const test::Run taken = test::run_tool("--check " + options);
         EXPECT_EQ(taken.status, 0) << options;
         EXPECT_EQ(taken.out + taken.err, "") << options;
