@@ -6,18 +6,20 @@
 #   - the cycles tivrano_player_next takes for a frame on an AVR at 16 MHz, in simavr, the most
 #     and the mean over every frame twice round (an ATmega328P for 16 x 16 frames, whose LED
 #     buffer fits its 2 KiB of RAM; an ATmega2560 for the larger ones);
-#   - the same frames as zlib -9 stores them (python3's zlib, of the frames as the text's arrays
-#     hold them, one after the other), as a share of the triples;
+#   - the same frames as zlib -9 and xz -9e store them (python3's zlib and lzma, of the frames as
+#     the text's arrays hold them, one after the other), as a share of the triples;
 #   - the cycles tivrano_frame takes for a frame on its own, the most over every frame;
 #   - the flash the player's code takes on an ATmega328P, and the RAM of its state.
 # Every animation is also played back on the build machine against its unpacked text.
 # Needs python3, gcc-avr, avr-libc and simavr; `ROUNDS=1` for a quicker run. FRAMES=DIR measures
 # frames made elsewhere instead: DIR/list names them, a line `NAME GROUP COUNT` for each
-# DIR/NAME/*.bmp.
+# DIR/NAME/*.bmp. PACK=small (or auto) measures --pack=small (or auto) instead of the fast
+# format.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-release}
 rounds=${ROUNDS:-5}
+pack=${PACK:-fast}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --target tivrano >/dev/null
 tool=$(cd "$build" && pwd)/tivrano
@@ -54,9 +56,9 @@ EOF
 share() { # part whole: as a percentage with one decimal
     echo "$(( $1 * 1000 / $2 / 10 )).$(( $1 * 1000 / $2 % 10 )) %"
 }
-echo "| Animation | Frames | Size | As triples | Packed | Share | zlib -9 | Time to pack | AVR cycles a frame, most / mean | Any frame on its own, most |"
-echo "|---|---|---|---|---|---|---|---|---|---|"
-declare -A triples stored zipped
+echo "| Animation | Frames | Size | As triples | Packed | Share | zlib -9 | xz -9e | Time to pack | AVR cycles a frame, most / mean | Any frame on its own, most |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|"
+declare -A triples stored zipped xzipped
 groups=()
 if [ -n "${FRAMES:-}" ]; then
     source_dir=$(cd "$FRAMES" && pwd)
@@ -72,7 +74,7 @@ while read -r name group count; do
     best=""
     for _ in $(seq "$rounds"); do
         start=$(date +%s%N)
-        "$tool" --name=animation --pack --header=animation.h -o animation.c "${frames[@]}"
+        "$tool" --name=animation --pack="$pack" --header=animation.h -o animation.c "${frames[@]}"
         took=$(( ($(date +%s%N) - start) / 1000000 ))
         [ -n "$best" ] && [ "$best" -le "$took" ] || best=$took
     done
@@ -81,9 +83,10 @@ while read -r name group count; do
     cc -O2 -I"$OLDPWD/include" check.c plain.c packed.c -o check && ./check ||
         { echo "$name: the player does not give back the frames"; exit 1; }
     zlib_bytes=$(python3 -c 'import sys, zlib; print(len(zlib.compress(open("raw.bin", "rb").read(), 9)))')
+    xz_bytes=$(python3 -c 'import lzma; print(len(lzma.compress(open("raw.bin", "rb").read(), preset=9 | lzma.PRESET_EXTREME)))')
     read -r raw packed_bytes < <(sed -n 's/^Animation: [0-9]* frames\?, \([0-9]*\) bytes as triples, \([0-9]*\) bytes stored.*/\1 \2/p' animation.c)
     pinned=$(awk -v name="$name" '$1 == name { print $2 }' "$OLDPWD/bench/packed_sizes.txt")
-    [ -z "${FRAMES:-}" ] && [ "$packed_bytes" != "$pinned" ] &&
+    [ -z "${FRAMES:-}" ] && [ "$pack" = fast ] && [ "$packed_bytes" != "$pinned" ] &&
         echo "$name: $packed_bytes bytes stored, pinned at ${pinned:-none} in bench/packed_sizes.txt" >&2
     size=$(sed -n 's/^Breite: \([0-9]*\), Hoehe: \([0-9]*\).*/\1 x \2/p' animation.c)
     leds=$(( ${size% x*} * ${size#* x } ))
@@ -101,11 +104,12 @@ while read -r name group count; do
     triples[$group]=$(( ${triples[$group]:-0} + raw ))
     stored[$group]=$(( ${stored[$group]:-0} + packed_bytes ))
     zipped[$group]=$(( ${zipped[$group]:-0} + zlib_bytes ))
-    echo "| $name | $count | $size | $raw | $packed_bytes | $(share "$packed_bytes" "$raw") | $(share "$zlib_bytes" "$raw") | $best ms | $cycles ($mcu) | $seek, $(( seek * 10 / ${cycles%% *} / 10 )).$(( seek * 10 / ${cycles%% *} % 10 )) times |"
+    xzipped[$group]=$(( ${xzipped[$group]:-0} + xz_bytes ))
+    echo "| $name | $count | $size | $raw | $packed_bytes | $(share "$packed_bytes" "$raw") | $(share "$zlib_bytes" "$raw") | $(share "$xz_bytes" "$raw") | $best ms | $cycles ($mcu) | $seek, $(( seek * 10 / ${cycles%% *} / 10 )).$(( seek * 10 / ${cycles%% *} % 10 )) times |"
 done <"$work/list"
 echo
 for group in "${groups[@]}"; do
-    echo "$group: ${stored[$group]} of ${triples[$group]} bytes, $(share "${stored[$group]}" "${triples[$group]}"); zlib -9: ${zipped[$group]}, $(share "${zipped[$group]}" "${triples[$group]}")"
+    echo "$group: ${stored[$group]} of ${triples[$group]} bytes, $(share "${stored[$group]}" "${triples[$group]}"); zlib -9: ${zipped[$group]}, $(share "${zipped[$group]}" "${triples[$group]}"); xz -9e: ${xzipped[$group]}, $(share "${xzipped[$group]}" "${triples[$group]}")"
 done
 
 # The player's code: a program that plays an animation, against one that only reads a byte of it.
@@ -132,5 +136,5 @@ flash() {
     avr-size -A "$work/size.elf" | awk '$1 == ".text" { print $2 }'
 }
 first=$(head -n 1 "$work/list" | cut -d ' ' -f 1)
-cd "$work" && "$tool" --name=animation --pack --header=animation.h -o animation.c "$source_dir/$first"/*.bmp && cd "$OLDPWD"
+cd "$work" && "$tool" --name=animation --pack="$pack" --header=animation.h -o animation.c "$source_dir/$first"/*.bmp && cd "$OLDPWD"
 echo "player: $(( $(flash -DPLAY) - $(flash) )) bytes of AVR flash (tivrano_player_start, tivrano_player_next, tivrano_frame, tivrano_count), on $first"

@@ -77,7 +77,7 @@
 #
 # tivrano_add_animation(<target> NAME <ident> SOURCE <file.gif> | SOURCE <png>...
 #                       [HEADER <file.h>] [BACKGROUND <rrggbb>] [DELAY_MS <ms>]
-#                       [PACKED] [MAX_BYTES <n>] [OUTPUT_DIR <dir>] [ORDER <order>]
+#                       [PACKED [SMALL|AUTO]] [MAX_BYTES <n>] [OUTPUT_DIR <dir>] [ORDER <order>]
 #                       [START <corner>] [COLUMNS] [SERPENTINE] [MAP <file>]
 #                       [TILES <c>x<r>] [TILE_START <corner>] [TILE_COLUMNS]
 #                       [TILE_SERPENTINE] [PROGMEM] [GAMMA ...]
@@ -112,7 +112,8 @@
 # DELAY_MS    each frame's delay, 0 to 65535, or one for each, parted by commas (80,80,200);
 #             by default a GIF's own delays, and 100 for PNG frames. A list of another length
 #             than the frames stops the build with the tool's reason.
-# PACKED      stores the frames packed (tivrano --pack).
+# PACKED      stores the frames packed (tivrano --pack); PACKED SMALL in fewer bytes, each frame
+#             taking more cycles to play (--pack=small), PACKED AUTO the smaller of the two.
 # MAX_BYTES   stops the build when the animation would store more than that many bytes, as
 #             the tool counts them (tivrano --max-bytes): its frames, each stored once, or
 #             packed, and their tables.
@@ -285,8 +286,8 @@ endfunction()
 
 function(tivrano_add_animation target)
     cmake_parse_arguments(PARSE_ARGV 1 arg
-        "COLUMNS;SERPENTINE;TILE_COLUMNS;TILE_SERPENTINE;PROGMEM;SWAP_BYTES;PACKED"
-        "ORDER;START;MAP;TILES;TILE_START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;FORMAT;THRESHOLD;NAME;HEADER;BACKGROUND;DELAY_MS;MAX_BYTES;OUTPUT_DIR;BINARY"
+        "COLUMNS;SERPENTINE;TILE_COLUMNS;TILE_SERPENTINE;PROGMEM;SWAP_BYTES"
+        "ORDER;START;MAP;TILES;TILE_START;GAMMA;BRIGHTNESS;MAX_CURRENT_MA;LED_CURRENT;FORMAT;THRESHOLD;NAME;HEADER;BACKGROUND;DELAY_MS;MAX_BYTES;OUTPUT_DIR;BINARY;PACKED"
         "SOURCE")
     set(caller "tivrano_add_animation(${target})")
     _tivrano_check_call("${caller}" "${target}" "${arg_UNPARSED_ARGUMENTS}")
@@ -305,8 +306,15 @@ function(tivrano_add_animation target)
     endif()
     _tivrano_tool_options(options option_depends arg)
     list(APPEND options --strict)
-    if(arg_PACKED)
+    # PACKED alone, or with how, which the tool checks.
+    set(packed OFF)
+    if("PACKED" IN_LIST arg_KEYWORDS_MISSING_VALUES)
+        set(packed ON)
         list(APPEND options --pack)
+    elseif(DEFINED arg_PACKED)
+        set(packed ON)
+        string(TOLOWER "${arg_PACKED}" how)
+        list(APPEND options "--pack=${how}")
     endif()
     if(NOT "${arg_BACKGROUND}" STREQUAL "")
         list(APPEND options "--background=${arg_BACKGROUND}")
@@ -348,7 +356,7 @@ function(tivrano_add_animation target)
             COMMENT "tivrano: writing the animation ${origin} into ${binary}"
             VERBATIM)
         set(include_dirs)
-        if(arg_PACKED)
+        if(packed)
             get_property(include_dirs GLOBAL PROPERTY TIVRANO_PLAYER_DIR)
         endif()
         _tivrano_add_sources(${target} "${binary}" "${include_dirs}")
@@ -360,7 +368,7 @@ function(tivrano_add_animation target)
     # once the tool has read it, at build time.
     set(defined ${name})
     set(frame_names)
-    if(NOT arg_PACKED)
+    if(NOT packed)
         list(APPEND defined ${name}_count ${name}_width ${name}_height ${name}_delay_ms)
         get_property(frame_names GLOBAL PROPERTY TIVRANO_IDENTIFIERS)
         list(FILTER frame_names INCLUDE REGEX "^${name}_[0-9]+(_size|_width|_height)?$")
@@ -369,7 +377,7 @@ function(tivrano_add_animation target)
     foreach(identifier IN LISTS defined frame_names)
         _tivrano_claim_identifier("${caller}" "${identifier}" "the animation of ${origin}")
     endforeach()
-    if(NOT arg_PACKED)
+    if(NOT packed)
         set_property(GLOBAL PROPERTY "TIVRANO_FRAMES_OF_${name}"
             "the animation of ${origin} (${caller})")
     endif()
@@ -386,7 +394,7 @@ function(tivrano_add_animation target)
         COMMENT "tivrano: converting the animation ${origin} into ${name}"
         VERBATIM)
     set(include_dirs "${include_dir}")
-    if(arg_PACKED)
+    if(packed)
         get_property(player GLOBAL PROPERTY TIVRANO_PLAYER_DIR)
         list(APPEND include_dirs "${player}")
     endif()

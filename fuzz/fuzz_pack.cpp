@@ -1,7 +1,8 @@
-// libFuzzer harness: frames made of any bytes, packed, and played by tivrano_player.h, which must
-// give every frame back exactly: in order twice round, and each on its own. Beyond the
-// sanitizers' checks it aborts when a frame differs, or the palette and records take more than
-// 4 bytes a frame for each 319 LEDs (a command of values) beyond the frames as they are.
+// libFuzzer harness: frames made of any bytes, packed fast or small, and played by
+// tivrano_player.h, which must give every frame back exactly: in order twice round, and each on
+// its own. Beyond the sanitizers' checks it aborts when a frame differs, or, packed fast, the
+// palette and records take more than 4 bytes a frame for each 319 LEDs (a command of values)
+// beyond the frames as they are.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "animation.hpp"
+
+#define TIVRANO_SMALL 1
 #include "tivrano_player.h"
 
 namespace {
@@ -28,6 +31,7 @@ void require(bool holds) {
 // byte's top bit, frames of 64 LEDs or more go on past 8,192 LEDs in all, where the packer
 // chooses its palette by a sample of the first frames and makes records standing alone only as
 // it needs them: each frame after the first ones is that frame again, one LED further round.
+// With the second byte's top bit, the frames are packed small.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 4) {
         return 0;
@@ -63,23 +67,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     frames.delay_ms.assign(count, 100);
-    const tivrano::Storage storage = tivrano::store(frames, true);
+    const bool small = (data[1] & 0x80U) != 0;
+    const tivrano::Storage storage =
+        tivrano::store(frames, small ? tivrano::Pack::small : tivrano::Pack::fast);
     const tivrano::Packed& packed = *storage.packed;
     const std::size_t records_bytes =
         std::accumulate(packed.records.begin(), packed.records.end(), packed.palette.size(),
                         [](std::size_t sum, const auto& record) { return sum + record.size(); });
-    require(records_bytes <= frames.values.size() + 4 * count * ((leds + 318) / 319));
+    require(small || records_bytes <= frames.values.size() + 4 * count * ((leds + 318) / 319));
+    // Packed small, the model lies before the palette.
+    std::vector<std::uint8_t> palette = packed.model;
+    palette.insert(palette.end(), packed.palette.begin(), packed.palette.end());
 
     std::vector<const std::uint8_t*> records(packed.frame_record.size());
     std::transform(packed.frame_record.begin(), packed.frame_record.end(), records.begin(),
                    [&](std::uint16_t record) { return packed.records.at(record).data(); });
-    const tivrano_animation animation{static_cast<std::uint16_t>(count),
-                                      static_cast<std::uint16_t>(frames.width),
-                                      static_cast<std::uint16_t>(frames.height),
-                                      packed.bits,
-                                      packed.palette.data(),
-                                      records.data(),
-                                      frames.delay_ms.data()};
+    const tivrano_animation animation{
+        static_cast<std::uint16_t>(count),
+        static_cast<std::uint16_t>(frames.width),
+        static_cast<std::uint16_t>(frames.height),
+        static_cast<std::uint8_t>(packed.bits | (small ? TIVRANO_SMALL_FLAG : 0U)),
+        palette.data(),
+        records.data(),
+        frames.delay_ms.data()};
     std::vector<std::uint8_t> leds_bytes(frames.frame_size());
     tivrano_player player{};
     tivrano_player_start(&player, &animation);

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "pack_file.hpp"
+
+#define TIVRANO_SMALL 1
 #include "tivrano_player.h"
 
 namespace {
@@ -77,7 +79,9 @@ void play(std::span<const std::uint8_t> file) {
     const tivrano_animation animation{count,
                                       tivrano_stream_width(&stream),
                                       tivrano_stream_height(&stream),
-                                      file[5],
+                                      static_cast<std::uint8_t>(file[4] == TIVRANO_SMALL_FORMAT
+                                                                    ? file[5] | TIVRANO_SMALL_FLAG
+                                                                    : file[5]),
                                       file.data() + starts + 4 * (records + 1),
                                       frames.data(),
                                       delays.data()};
@@ -103,8 +107,9 @@ void play(std::span<const std::uint8_t> file) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);
     play(bytes);
-    // Mended: at most 32 x 16 LEDs and 8 frames, a palette its bits allow, the first record where
-    // the palette ends, the last ending where the check's 4 bytes start, and the check.
+    // Mended: fast, or with the format byte's lowest bit small; at most 32 x 16 LEDs and 8
+    // frames, a palette its bits allow, the first record where the palette ends, the last ending
+    // where the check's 4 bytes start, and the check.
     if (size < TIVRANO_FILE_HEADER + 4) {
         return 0;
     }
@@ -113,18 +118,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto field = [&](std::size_t at, std::size_t size) {
         return std::span(file).subspan(at, size);
     };
-    const auto bits = static_cast<std::uint8_t>(1U << (file[5] & 3U));
+    const bool small = (file[4] & 1U) != 0;
+    unsigned bits = 1U << (file[5] & 3U);
+    if (small) {
+        bits = file[5] % 9U;
+    }
     const std::size_t count = 1 + file[10] % 8U;
-    const std::size_t colours = file[12] % ((1U << bits) + 1);
+    // A small animation of no palette's bits has no palette.
+    const std::size_t colours = bits == 0 ? 0 : file[12] % ((1U << bits) + 1);
     const std::size_t records = 1 + file[14] % count;
     const std::size_t starts = TIVRANO_FILE_HEADER + 4 * count;
-    const std::size_t records_at = starts + 4 * (records + 1) + 3 * colours;
+    const std::size_t model = small ? TIVRANO_SMALL_QUESTIONS + (1U << bits) - 1 : 0;
+    const std::size_t records_at = starts + 4 * (records + 1) + model + 3 * colours;
     if (end <= records_at) {
         return 0;
     }
     put(field(0, 4), TIVRANO_FILE_MAGIC);
-    file[4] = TIVRANO_PLAYER_FORMAT;
-    file[5] = bits;
+    file[4] = small ? TIVRANO_SMALL_FORMAT : TIVRANO_PLAYER_FORMAT;
+    file[5] = static_cast<std::uint8_t>(bits);
     put(field(6, 2), 1 + file[6] % 32U);
     put(field(8, 2), 1 + file[8] % 16U);
     put(field(10, 2), static_cast<std::uint32_t>(count));

@@ -1,5 +1,6 @@
 /* tivrano_player.h: plays animations that `tivrano --pack` stored packed, on any chip.
-   Player format 2 (TIVRANO_PLAYER_FORMAT).
+   Player format 2 (TIVRANO_PLAYER_FORMAT), and 3 for animations packed small
+   (TIVRANO_SMALL_FORMAT).
 
    One C99 header, for C and C++. It allocates nothing and keeps no state of its own: a frame
    goes straight into the firmware's LED buffer, 3 bytes an LED in the order the text was made
@@ -154,6 +155,37 @@
    --max-bytes count; with 4-byte pointers 2 more a frame and 7 more, and any padding the
    compiler adds to align the arrays.
 
+   Packed small
+
+   `tivrano --pack=small` stores an animation in fewer bytes, and each frame takes more cycles to
+   play (`--pack=auto` takes the smaller of the two). Its text defines TIVRANO_SMALL before it
+   includes this header, which then plays animations packed small too; firmware without one
+   pays nothing for them. Firmware that includes this header before a small animation's text,
+   or its header, defines TIVRANO_SMALL first, or that text stops the build, saying so; a
+   player without TIVRANO_SMALL writes nothing for a small animation, and the stream player
+   refuses its file as of another format.
+
+   The struct's bits are the palette's index bits (0 to 8; 0: no palette) with
+   TIVRANO_SMALL_FLAG, and its palette array starts with the model: TIVRANO_SMALL_QUESTIONS
+   probabilities, then 2^bits - 1 more for an index's bits (none for 0 bits), each a byte p
+   that gives a yes (or a bit 0) the probability p / 256. A record's first byte says how it
+   plays: its top bit set, after the previous frame, else alone; the next, from the last LED to
+   the first; the low six, an offset m from 0 to 48 (24: none), dx = m / 7 - 3 LEDs across and
+   dy = m % 7 - 3 down. The rest is a binary arithmetic code, high bit first: the decoder
+   starts with its range at 0xFFFF and its code from the first 16 bits, and for a probability p
+   the bound (range >> 8) * p; a code below it is a yes and the range becomes the bound, else
+   both lose it; then while the range is below 0x8000 both double, the code taking the next
+   bit. Each LED, in the record's order, asks in turn, each question once and none whose
+   candidate's colour a question before it refused: is it the LED as the previous frame left it
+   (after the previous frame); the previous frame's LED dx across and dy down before it, while
+   the buffer still holds that (after the previous frame, with an offset); the LED before it on
+   its row; the LED above it, where "before" and "above" are the other way round from the last
+   LED. The probability of question q (0 to 3) is the model's 5 * q + a, where a is the LED
+   before's answer (that question, or 4: none, and 4 for the first LED). An LED that is none of
+   them is a palette index, its bits from the top, bit b at tree node n (1 at the top, then
+   2 * n + b) with the model's TIVRANO_SMALL_QUESTIONS + n - 1; or with 0 bits its 3 bytes,
+   each bit of probability 128. A record ends with the last byte its decoder reads.
+
    Files
 
    The file `tivrano --pack --binary` writes, which the stream player plays, holds the animation
@@ -161,8 +193,8 @@
 
      offset  bytes               what
      0       4                   "TIVP", the magic number
-     4       1                   the format, TIVRANO_PLAYER_FORMAT
-     5       1                   bits, of an index: 1, 2, 4 or 8
+     4       1                   the format, TIVRANO_PLAYER_FORMAT, or TIVRANO_SMALL_FORMAT
+     5       1                   bits, of an index: 1, 2, 4 or 8; packed small, 0 to 8
      6       2                   width
      8       2                   height, width * height at most 65,535
      10      2                   count, of frames, at least 1
@@ -171,6 +203,7 @@
      16      4 * count           each frame's delay in milliseconds (2), then its record (2)
              4 * (records + 1)   where each record starts, and where the last ends, which is
                                  where the check starts (4 each)
+                                 packed small, the model
              3 * colours         the palette
                                  the records, one after the other, the first where the palette
                                  ends
@@ -319,6 +352,14 @@ struct tivrano_stream {
 #error "TIVRANO_STREAM_CHUNK is from 1 to 255, TIVRANO_STREAM_COLOURS from 1 to 256"
 #endif
 
+/* Animations packed small: their format, the flag their bits carry beside the palette's index
+   bits, and the model's probabilities before its tree's (4 questions, each after 5 answers).
+   The stream holds the questions' and a tree of up to 4 bits on its stack. */
+#define TIVRANO_SMALL_FORMAT 3
+#define TIVRANO_SMALL_FLAG 0x80u
+#define TIVRANO_SMALL_QUESTIONS 20u
+#define TIVRANO_SMALL_HELD 35u
+
 static inline uint16_t tivrano_le16(const uint8_t* b) {
     return (uint16_t)((unsigned)b[1] << 8 | b[0]);
 }
@@ -354,6 +395,10 @@ struct tivrano_stream_frame {
     uint8_t have;
     uint8_t bytes[TIVRANO_STREAM_CHUNK];
     uint8_t colours[3 * TIVRANO_STREAM_COLOURS];
+#ifdef TIVRANO_SMALL
+    uint32_t model;                         /* where the small model lies in the file */
+    uint8_t held_model[TIVRANO_SMALL_HELD]; /* its first bytes */
+#endif
 };
 
 /* The record's next byte; 0, the stream failed, past its end. */
@@ -494,6 +539,7 @@ static inline uint8_t* tivrano_copy(uint8_t* leds, const uint8_t* from, uint16_t
 struct tivrano_source {
     const uint8_t* record;  /* in flash: the record's next byte */
     const uint8_t* palette; /* in flash */
+    const uint8_t* model;   /* in flash, of a small animation */
     struct tivrano_stream* stream;
     struct tivrano_stream_frame* frame;
     uint8_t in_flash;
@@ -633,22 +679,222 @@ TIVRANO_INLINED uint8_t tivrano_play(struct tivrano_source* from, uint8_t bits, 
     return 1;
 }
 
+#ifdef TIVRANO_SMALL
+/* This header plays animations packed small: a text tivrano made so checks it. */
+#define TIVRANO_SMALL_PLAYER 1
+
+/* The small player's binary arithmetic decoder: a 16-bit range, kept at 2^15 or more a bit at a
+   time, and the code, which the record's bits come into, high bit first. */
+struct tivrano_coder {
+    uint16_t range;
+    uint16_t code;
+    uint8_t byte; /* the record's byte whose bits come in next, from its top */
+    uint8_t left; /* how many of its bits are left */
+};
+
+/* The model's probability k, in 256ths: from flash, or from the stream, held or read. */
+TIVRANO_INLINED uint8_t tivrano_probability(struct tivrano_source* from, uint16_t k) {
+    uint8_t p = 128;
+    if (from->in_flash) {
+        return TIVRANO_BYTE(from->model + k);
+    }
+    if (k < TIVRANO_SMALL_HELD) {
+        return from->frame->held_model[k];
+    }
+    tivrano_stream_get(from->stream, from->frame->model + k, &p, 1);
+    return p;
+}
+
+/* Whether the answer is yes, of probability p in 256ths. */
+static uint8_t tivrano_decode(struct tivrano_source* from, struct tivrano_coder* c, uint8_t p) {
+    const uint16_t bound = (uint16_t)((uint8_t)(c->range >> 8) * p);
+    const uint8_t yes = c->code < bound;
+    if (yes) {
+        c->range = bound;
+    } else {
+        c->code = (uint16_t)(c->code - bound);
+        c->range = (uint16_t)(c->range - bound);
+    }
+    while (c->range < 0x8000u) {
+        if (c->left == 0) {
+            c->byte = tivrano_byte(from);
+            c->left = 8;
+        }
+        c->range = (uint16_t)(c->range << 1);
+        c->code = (uint16_t)(c->code << 1 | c->byte >> 7);
+        c->byte = (uint8_t)(c->byte << 1);
+        --c->left;
+    }
+    return yes;
+}
+
+static uint8_t tivrano_same(const uint8_t* a, const uint8_t* b) {
+    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+}
+
+/* Applies one frame's small record to the width * height LEDs at leds, for both players: 1, or 0
+   when the stream failed. Each LED is asked, in turn, whether it is the LED as the previous frame
+   left it, the previous frame's LED at the record's offset (while the buffer still holds it),
+   the LED before it on its row, or the one above it, skipping a candidate of a colour already
+   refused; an LED that is none is a palette index, through the tree, or its 3 bytes as they are.
+   From a stream, every index is checked against the palette and every byte against the record's
+   end. */
+TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t bits,
+                                           uint16_t width, uint16_t height, uint8_t* leds) {
+    const uint16_t total = (uint16_t)(width * height);
+    const uint8_t header = tivrano_byte(from);
+    const uint8_t reads_previous = header >> 7;
+    const uint8_t last_first = (header >> 6) & 1u;
+    const uint8_t offset = header & 63u;
+    int8_t dx = -3;
+    int8_t dy = (int8_t)offset;
+    struct tivrano_coder c;
+    uint16_t x = last_first ? (uint16_t)(width - 1u) : 0;
+    uint16_t y = last_first ? (uint16_t)(height - 1u) : 0;
+    uint16_t i = last_first ? (uint16_t)(total - 1u) : 0;
+    uint16_t n;
+    uint8_t last = 4;
+    c.range = 0xFFFFu;
+    c.code = (uint16_t)(tivrano_byte(from) << 8);
+    c.code = (uint16_t)(c.code | tivrano_byte(from));
+    c.left = 0;
+    if (tivrano_refused(from, offset > 48u)) {
+        return 0;
+    }
+    /* The offset's rows of 7, without a division, which some cores call a library for. */
+    while (dy >= 7) {
+        dy = (int8_t)(dy - 7);
+        ++dx;
+    }
+    dy = (int8_t)(dy - 3);
+    for (n = 0; n < total; ++n) {
+        uint8_t* const at = leds + 3u * i;
+        const uint8_t* refused[4];
+        const uint8_t* candidate[4] = {NULL, NULL, NULL, NULL};
+        uint8_t refusals = 0;
+        uint8_t answer = 4;
+        uint8_t q;
+        if (reads_previous) {
+            const int32_t sx = (int32_t)x - dx;
+            const int32_t sy = (int32_t)y - dy;
+            candidate[0] = at;
+            if (offset != 24u && sx >= 0 && sx < width && sy >= 0 && sy < height) {
+                const uint16_t j = (uint16_t)((uint16_t)sy * width + (uint16_t)sx);
+                if (last_first ? j < i : j > i) {
+                    candidate[1] = leds + 3u * j;
+                }
+            }
+        }
+        if (last_first ? x + 1u < width : x != 0) {
+            candidate[2] = last_first ? at + 3 : at - 3;
+        }
+        if (last_first ? y + 1u < height : y != 0) {
+            candidate[3] = last_first ? at + 3u * width : at - 3u * width;
+        }
+        for (q = 0; q < 4 && answer == 4; ++q) {
+            uint8_t r;
+            uint8_t seen = 0;
+            if (candidate[q] == NULL) {
+                continue;
+            }
+            for (r = 0; r < refusals; ++r) {
+                seen |= tivrano_same(refused[r], candidate[q]);
+            }
+            if (seen) {
+                continue;
+            }
+            if (tivrano_decode(from, &c, tivrano_probability(from, (uint16_t)(q * 5u + last)))) {
+                answer = q;
+                if (q != 0) {
+                    at[0] = candidate[q][0];
+                    at[1] = candidate[q][1];
+                    at[2] = candidate[q][2];
+                }
+            } else {
+                refused[refusals++] = candidate[q];
+            }
+        }
+        if (answer == 4) {
+            if (bits != 0) {
+                uint16_t node = 1;
+                uint8_t b;
+                for (b = 0; b < bits; ++b) {
+                    const uint8_t p =
+                        tivrano_probability(from, (uint16_t)(TIVRANO_SMALL_QUESTIONS + node - 1u));
+                    node = (uint16_t)(2u * node + !tivrano_decode(from, &c, p));
+                }
+                uint8_t* to = at;
+                if (!tivrano_leds(from, &to, 2, (uint8_t)(node - (1u << bits)), 1)) {
+                    return 0;
+                }
+            } else {
+                uint8_t k;
+                for (k = 0; k < 24; ++k) {
+                    at[k / 8] = (uint8_t)(at[k / 8] << 1 | !tivrano_decode(from, &c, 128));
+                }
+            }
+        }
+        if (tivrano_failed(from)) {
+            return 0;
+        }
+        last = answer;
+        if (last_first) {
+            --i;
+            if (x-- == 0) {
+                x = (uint16_t)(width - 1u);
+                --y;
+            }
+        } else {
+            ++i;
+            if (++x == width) {
+                x = 0;
+                ++y;
+            }
+        }
+    }
+    return 1;
+}
+#endif
+
 /* Applies one frame's record, in flash, to leds. */
 static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_t* r,
                                  uint8_t* leds) {
     struct tivrano_source from;
+    const uint8_t bits = TIVRANO_BYTE(&a->bits);
     from.record = r;
     from.palette = (const uint8_t*)TIVRANO_POINTER(&a->palette);
+    from.model = NULL;
     from.stream = NULL;
     from.frame = NULL;
     from.in_flash = 1;
-    tivrano_play(&from, TIVRANO_BYTE(&a->bits),
-                 (uint16_t)((unsigned)tivrano_width(a) * tivrano_height(a)), leds);
+    if (bits & TIVRANO_SMALL_FLAG) {
+        /* Packed small: the model, then the palette. A player without TIVRANO_SMALL plays none. */
+#ifdef TIVRANO_SMALL
+        const uint8_t index_bits = bits & 15u;
+        from.model = from.palette;
+        from.palette += TIVRANO_SMALL_QUESTIONS + (index_bits ? (1u << index_bits) - 1u : 0u);
+        tivrano_play_small(&from, index_bits, tivrano_width(a), tivrano_height(a), leds);
+#endif
+        return;
+    }
+    tivrano_play(&from, bits, (uint16_t)((unsigned)tivrano_width(a) * tivrano_height(a)), leds);
+}
+
+/* Whether frame i's record plays after the previous frame: a fast one starts with a skip, a small
+   one with its top bit set. */
+static inline uint8_t tivrano_reads_previous(const struct tivrano_animation* a, uint16_t i) {
+    const uint8_t first = TIVRANO_BYTE(tivrano_record(a, i));
+#ifdef TIVRANO_SMALL
+    if (TIVRANO_BYTE(&a->bits) & TIVRANO_SMALL_FLAG) {
+        return first >> 7;
+    }
+#endif
+    return first < 64;
 }
 
 static inline void tivrano_frame(const struct tivrano_animation* a, uint16_t i, uint8_t* leds) {
     uint16_t k = i;
-    while (k != 0 && TIVRANO_BYTE(tivrano_record(a, k)) < 64) {
+    while (k != 0 && tivrano_reads_previous(a, k)) {
         --k;
     }
     for (;;) {
@@ -703,8 +949,16 @@ static inline uint32_t tivrano_stream_starts(const struct tivrano_stream* s) {
     return TIVRANO_FILE_HEADER + 4u * (uint32_t)s->count;
 }
 
+/* The bytes of a small animation's model, which lies before the palette; 0 for a fast one. */
+static inline uint16_t tivrano_stream_model(const struct tivrano_stream* s) {
+    const uint8_t bits = s->bits & 15u;
+    return (s->bits & TIVRANO_SMALL_FLAG)
+               ? (uint16_t)(TIVRANO_SMALL_QUESTIONS + (bits ? (1u << bits) - 1u : 0u))
+               : 0u;
+}
+
 static inline uint32_t tivrano_stream_palette(const struct tivrano_stream* s) {
-    return tivrano_stream_starts(s) + 4u * ((uint32_t)s->records + 1u);
+    return tivrano_stream_starts(s) + 4u * ((uint32_t)s->records + 1u) + tivrano_stream_model(s);
 }
 
 static inline int tivrano_stream_open(struct tivrano_stream* s, tivrano_read read, void* context) {
@@ -716,7 +970,16 @@ static inline int tivrano_stream_open(struct tivrano_stream* s, tivrano_read rea
     s->next = 0;
     if (tivrano_stream_get(s, 0, h, sizeof h)) {
         const uint32_t leds = (uint32_t)tivrano_le16(h + 6) * tivrano_le16(h + 8);
+        uint8_t sound_bits = h[5] == 1 || h[5] == 2 || h[5] == 4 || h[5] == 8;
         s->bits = h[5];
+#ifdef TIVRANO_SMALL
+        /* Packed small: an index of up to 8 bits, or none and no palette. */
+        if (h[4] == TIVRANO_SMALL_FORMAT) {
+            h[4] = TIVRANO_PLAYER_FORMAT;
+            sound_bits = h[5] <= 8u && (h[5] != 0 || tivrano_le16(h + 12) == 0);
+            s->bits = (uint8_t)(h[5] | TIVRANO_SMALL_FLAG);
+        }
+#endif
         s->width = tivrano_le16(h + 6);
         s->height = tivrano_le16(h + 8);
         s->count = tivrano_le16(h + 10);
@@ -724,12 +987,12 @@ static inline int tivrano_stream_open(struct tivrano_stream* s, tivrano_read rea
         s->records = tivrano_le16(h + 14);
         /* The records start where the palette ends; the file's last byte is there to read. */
         records_at = tivrano_stream_palette(s) + 3u * s->colours;
-        if (tivrano_le32(h) != TIVRANO_FILE_MAGIC || h[4] != TIVRANO_PLAYER_FORMAT ||
-            (s->bits != 1 && s->bits != 2 && s->bits != 4 && s->bits != 8) || leds == 0 ||
-            leds > 65535u || s->count == 0 || s->colours > 1u << s->bits) {
+        if (tivrano_le32(h) != TIVRANO_FILE_MAGIC || h[4] != TIVRANO_PLAYER_FORMAT || !sound_bits ||
+            leds == 0 || leds > 65535u || s->count == 0 || s->colours > 1u << (s->bits & 15u)) {
             tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
         } else if (tivrano_stream_get(s, tivrano_stream_starts(s), h, 4) &&
-                   tivrano_stream_get(s, tivrano_stream_palette(s) - 4u, h + 4, 4)) {
+                   tivrano_stream_get(s, tivrano_stream_starts(s) + 4u * (uint32_t)s->records,
+                                      h + 4, 4)) {
             s->size = tivrano_le32(h + 4);
             if (tivrano_le32(h) != records_at || s->size <= records_at ||
                 s->size > 0xFFFFFFFFu - 4u) {
@@ -789,14 +1052,24 @@ static inline uint16_t tivrano_stream_next(struct tivrano_stream* s, uint8_t* le
     f.palette = tivrano_stream_palette(s);
     f.used = f.have = 0;
     f.held = 0;
-    from.record = from.palette = NULL;
+    from.record = from.palette = from.model = NULL;
     from.stream = s;
     from.frame = &f;
     from.in_flash = 0;
     if (f.at < f.palette + 3u * s->colours || f.end < f.at || f.end > s->size) {
         return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
     }
-    if (!tivrano_play(&from, s->bits, (uint16_t)((unsigned)s->width * s->height), leds)) {
+    if (s->bits & TIVRANO_SMALL_FLAG) {
+#ifdef TIVRANO_SMALL
+        const uint16_t model = tivrano_stream_model(s);
+        f.model = f.palette - model;
+        if (!tivrano_stream_get(s, f.model, f.held_model,
+                                model < TIVRANO_SMALL_HELD ? model : TIVRANO_SMALL_HELD) ||
+            !tivrano_play_small(&from, s->bits & 15u, s->width, s->height, leds)) {
+            return 0;
+        }
+#endif
+    } else if (!tivrano_play(&from, s->bits, (uint16_t)((unsigned)s->width * s->height), leds)) {
         return 0;
     }
     /* The commands end where the record does. */

@@ -108,11 +108,13 @@
       const words = Object.assign(document.createElement("span"), { textContent: option.label });
       const name = Object.assign(document.createElement("code"), { textContent: "--" + option.name });
       let control;
-      if (!option.value) {
+      if (!option.value && !option.choices.length) {
         control = Object.assign(document.createElement("input"), { type: "checkbox" });
         FLAGS.push(option.name);
       } else if (option.choices.length) {
+        // A flag that may take a choice (--pack=small) is off, or one of them.
         control = document.createElement("select");
+        if (!option.value) control.append(new Option("", ""));
         for (const choice of option.choices)
           control.append(new Option(choice, choice === option.unset ? "" : choice));
         VALUES.push(option.name);
@@ -128,7 +130,7 @@
       }
       control.name = option.name;
       if (option.group === "send") SENDING.push(option.name);
-      if (option.value) label.append(words, name, control);
+      if (option.value || option.choices.length) label.append(words, name, control);
       else label.append(control, words, name);
       set.append(label);
     }
@@ -288,7 +290,14 @@
   function loadFragment() {
     const state = new URLSearchParams(location.hash.slice(1));
     for (const key of FLAGS) form.elements[key].checked = state.get(key) === "1";
-    for (const key of VALUES) if (state.has(key)) form.elements[key].value = state.get(key);
+    for (const key of VALUES) {
+      if (!state.has(key)) continue;
+      const control = form.elements[key];
+      // A flag that came to take a choice (--pack) was "1" in bookmarks made before: its first.
+      const old = control.tagName === "SELECT" && state.get(key) === "1" &&
+                  ![...control.options].some((choice) => choice.value === "1");
+      control.value = old ? control.options[1].value : state.get(key);
+    }
   }
 
   // Orders file names by the numbers in them: f9 before f10.

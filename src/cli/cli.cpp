@@ -166,7 +166,7 @@ int dispatch(int argc, char** argv, Outputs& outputs) {
     if (files < 1 || (files > 1 && !animation)) {
         return refuse_arguments(standard, files);
     }
-    if (request.pack && !animation) {
+    if (request.pack != Pack::none && !animation) {
         return refuse_option(standard, "--pack", "it needs --name, the animation's name");
     }
     if (refuse_terminal(standard, request) != 0) {

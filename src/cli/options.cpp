@@ -125,8 +125,9 @@ constexpr OptionInfo OPTIONS[] = {
      "DELAY_MS", "", DELAY_UNSET.view()},
     {"pack", "Packed animation", OPT_PACK, Group::animation, "",
      "store the frames packed, for tivrano_player.h, which plays\nthem on any chip (on an AVR "
-     "from flash)",
-     "PACKED", "", ""},
+     "from flash): fast (the\ndefault); small, in fewer bytes, each frame in more\ncycles; or "
+     "auto, the smaller of the two",
+     "PACKED", "fast|small|auto", ""},
     {"header", "Header file", OPT_HEADER, Group::animation, "FILE",
      "also write a header declaring what the text defines", "HEADER", "", ""},
     {"send", "Send to a serial port", OPT_SEND, Group::send, "PORT",
@@ -332,6 +333,15 @@ const char* take_sending(int option, std::string_view text, Request& request) {
 
 // Takes one option, with its value if it has one, into the request; returns what is wrong with
 // it, or nullptr.
+// How --pack packs: fast without a value.
+Pack pack_of(const char* value) {
+    const std::string_view how = value != nullptr ? value : "fast";
+    return how == "fast"    ? Pack::fast
+           : how == "small" ? Pack::small
+           : how == "auto"  ? Pack::smallest
+                            : Pack::none;
+}
+
 const char* take_option(int option, const char* value, Request& request) {
     const char* const text = value != nullptr ? value : "";
     Layout& layout = request.array.layout;
@@ -396,8 +406,8 @@ const char* take_option(int option, const char* value, Request& request) {
         request.delay_given = text;
         return parse_delays(text, request);
     case OPT_PACK:
-        request.pack = true;
-        return nullptr;
+        request.pack = pack_of(value);
+        return request.pack != Pack::none ? nullptr : "packed fast (the default), small or auto";
     case OPT_MAX_BYTES:
         request.max_bytes = decimal(text, MAX_BYTES_RANGE, 0);
         return request.max_bytes ? nullptr : "the budget is a whole number of bytes, 1 or more";
@@ -485,7 +495,7 @@ int refuse_with_send(Sink standard, const Request& request) {
         return refused(OPT_NAME, text.name.data(), NO_TEXT);
     }
     for (const auto& [given, id] : {std::pair{text.binary, OPT_BINARY},
-                                    {request.pack, OPT_PACK},
+                                    {request.pack != Pack::none, OPT_PACK},
                                     {text.progmem, OPT_PROGMEM},
                                     {request.max_bytes.has_value(), OPT_MAX_BYTES}}) {
         if (given) {
@@ -525,7 +535,7 @@ int take_together(Sink standard, Request& request) {
         return refused(OPT_ORDER, request.order_given,
                        "mono values are one bit an LED, which no order changes");
     }
-    if (text.format != Format::grb && request.pack) {
+    if (text.format != Format::grb && request.pack != Pack::none) {
         return refused(OPT_FORMAT, format, "a packed animation holds grb values alone");
     }
     if (text.swap_bytes && text.format != Format::rgb565) {
@@ -570,6 +580,8 @@ std::string help_column(const OptionInfo& option) {
     column.append("--").append(option.name);
     if (!option.value.empty()) {
         column.append("=").append(option.value);
+    } else if (!option.choices.empty()) {
+        column.append("[=KIND]");
     }
     return column;
 }
@@ -651,9 +663,14 @@ int take_options(int argc, char** argv, Sink standard, Request& request) {
     static const auto LONG_OPTIONS = [] {
         std::array<option, std::size(OPTIONS) + 1> table{};
         for (std::size_t k = 0; k < std::size(OPTIONS); ++k) {
+            // A flag with choices may take one of them.
             const bool takes = !OPTIONS[k].value.empty();
-            table[k] = {OPTIONS[k].name.data(), takes ? required_argument : no_argument, nullptr,
-                        OPTIONS[k].id};
+            const bool may_take = !OPTIONS[k].choices.empty();
+            table[k] = {OPTIONS[k].name.data(),
+                        takes      ? required_argument
+                        : may_take ? optional_argument
+                                   : no_argument,
+                        nullptr, OPTIONS[k].id};
         }
         return table;
     }();

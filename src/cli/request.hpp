@@ -11,6 +11,7 @@
 #include "image.hpp"
 #include "ledmap.hpp"
 #include "live.hpp"
+#include "pack.hpp"
 #include "tivrano.hpp"
 
 namespace tivrano {
@@ -44,8 +45,8 @@ struct Request {
     const char* output_path = nullptr; // -o; nullptr for standard output
     const char* header_path = nullptr; // --header
     bool strict = false;
-    bool check = false; // --check: the options only, worded for the CMake functions
-    bool pack = false;
+    bool check = false;       // --check: the options only, worded for the CMake functions
+    Pack pack = Pack::none;   // --pack, and how
     bool first_frame = false; // --first-frame: of an animated GIF, its first frame alone
     std::optional<std::uint64_t> max_bytes;
     std::vector<std::uint16_t> delay_ms;   // none: each frame's own; one: the same for each
@@ -71,9 +72,10 @@ struct Request {
 // with --pack, --delay-ms or --header, an animation of one frame. Bytes need no name: with
 // --binary, --pack makes an animation too.
 inline bool makes_animation(const Request& request, std::size_t files) {
-    const bool named = !request.array.name.empty() || (request.array.binary && request.pack);
-    const bool animated =
-        request.pack || request.delay_given != nullptr || request.header_path != nullptr;
+    const bool named =
+        !request.array.name.empty() || (request.array.binary && request.pack != Pack::none);
+    const bool animated = request.pack != Pack::none || request.delay_given != nullptr ||
+                          request.header_path != nullptr;
     return named && (files > 1 || animated);
 }
 

@@ -5,10 +5,13 @@
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <numeric>
 #include <string>
+#include <utility>
 
 #include "formats.hpp"
 #include "names.hpp"
+#include "pack_small.hpp"
 #include "text.hpp"
 
 namespace tivrano {
@@ -176,8 +179,11 @@ void put_packed(text::Writer& out, const Frames& frames, const Packed& packed,
                 std::string_view name) {
     constexpr std::string_view FLASH = " TIVRANO_FLASH";
     constexpr std::string_view STATIC_ARRAY = "static const uint8_t ";
-    if (!packed.palette.empty()) {
-        put_array(out, STATIC_ARRAY, Name(name, "_palette").view(), FLASH, packed.palette);
+    // Packed small, the model's probabilities lie before the palette, in the same array.
+    std::vector<std::uint8_t> palette = packed.model;
+    palette.insert(palette.end(), packed.palette.begin(), packed.palette.end());
+    if (!palette.empty()) {
+        put_array(out, STATIC_ARRAY, Name(name, "_palette").view(), FLASH, palette);
     }
     for (std::size_t k = 0; k < packed.records.size(); ++k) {
         put_array(out, STATIC_ARRAY, Name(name, "_record_", k).view(), FLASH, packed.records[k]);
@@ -198,8 +204,11 @@ void put_packed(text::Writer& out, const Frames& frames, const Packed& packed,
     put_number(out, frames.height);
     put(out, ", .bits = ");
     put_number(out, packed.bits);
+    if (packed.small) {
+        put(out, " | TIVRANO_SMALL_FLAG");
+    }
     put(out, ",\r\n    .palette = ");
-    if (packed.palette.empty()) {
+    if (palette.empty()) {
         put(out, "NULL");
     } else {
         put_named(out, "", name, "_palette");
@@ -208,13 +217,28 @@ void put_packed(text::Writer& out, const Frames& frames, const Packed& packed,
     put_named(out, ", .delay_ms = ", name, "_delay_ms,\r\n};\r\n");
 }
 
-// The player's format this text is made for: another header stops the build, saying why.
-void put_format_check(text::Writer& out, std::string_view name) {
-    put(out, "#if !defined(TIVRANO_PLAYER_FORMAT) || TIVRANO_PLAYER_FORMAT != ");
-    put_number(out, PLAYER_FORMAT);
-    put_named(out, "\r\n#error \"", name, ": this text was made by tivrano for player format ");
-    put_number(out, PLAYER_FORMAT);
-    put(out, "; use the tivrano_player.h of the same version\"\r\n#endif\r\n");
+// The player's header, and the format this text is made for: another header stops the build,
+// saying why. An animation packed small asks for the small player, which a header included
+// before without it lacks.
+void put_player(text::Writer& out, const Packed& packed, std::string_view name) {
+    if (!packed.small) {
+        put(out, "#include \"tivrano_player.h\"\r\n");
+        put(out, "#if !defined(TIVRANO_PLAYER_FORMAT) || TIVRANO_PLAYER_FORMAT != ");
+        put_number(out, PLAYER_FORMAT);
+        put_named(out, "\r\n#error \"", name, ": this text was made by tivrano for player format ");
+        put_number(out, PLAYER_FORMAT);
+        put(out, "; use the tivrano_player.h of the same version\"\r\n#endif\r\n");
+        return;
+    }
+    put(out, "#ifndef TIVRANO_SMALL\r\n#define TIVRANO_SMALL 1\r\n#endif\r\n");
+    put(out, "#include \"tivrano_player.h\"\r\n");
+    put(out, "#if !defined(TIVRANO_SMALL_PLAYER) || TIVRANO_SMALL_FORMAT != ");
+    put_number(out, SMALL_FORMAT);
+    put_named(out, "\r\n#error \"", name,
+              ": this text was made by tivrano for the small player, format ");
+    put_number(out, SMALL_FORMAT);
+    put(out, ": define TIVRANO_SMALL before tivrano_player.h is first included, and use the "
+             "tivrano_player.h of the same version\"\r\n#endif\r\n");
 }
 
 // An AVR holds no object over 32767 bytes; a text with one stops the build there, saying so.
@@ -223,7 +247,7 @@ void put_object_limit(text::Writer& out, const Frames& frames, const Storage& st
     constexpr std::size_t AVR_OBJECT_LIMIT = 32767;
     std::size_t largest = 2 * frames.count(); // the table and the delays
     if (storage.packed) {
-        largest = std::max(largest, storage.packed->palette.size());
+        largest = std::max(largest, storage.packed->model.size() + storage.packed->palette.size());
         for (const auto& record : storage.packed->records) {
             largest = std::max(largest, record.size());
         }
@@ -243,23 +267,34 @@ std::string summary(const Storage& storage, std::size_t count, Format format) {
            std::to_string(storage.frames_bytes) + " bytes as " + std::string(values_name(format)) +
            ", " + std::to_string(storage.stored) + " bytes stored on an AVR, " +
            std::to_string(storage.stored + storage.wide_more) + " or more with 4-byte pointers" +
-           (storage.packed ? ", packed\r\n" : "\r\n");
+           (!storage.packed         ? "\r\n"
+            : storage.packed->small ? ", packed small\r\n"
+                                    : ", packed\r\n");
 }
 
 } // namespace
 
-Storage store(const Frames& frames, bool packed) {
+Storage store(const Frames& frames, Pack pack) {
     Storage storage;
     storage.frames_bytes = frames.values.size();
     storage.leds =
         static_cast<std::uint64_t>(frames.width) * static_cast<std::uint64_t>(frames.height);
     const std::uint64_t count = frames.count();
-    if (packed) {
-        storage.packed = pack(frames);
-        storage.stored = storage.packed->palette.size();
-        for (const auto& record : storage.packed->records) {
-            storage.stored += record.size();
+    if (pack != Pack::none) {
+        const auto packed_size = [](const Packed& packed) {
+            return std::accumulate(
+                packed.records.begin(), packed.records.end(),
+                std::uint64_t{packed.model.size() + packed.palette.size()},
+                [](std::uint64_t size, const auto& record) { return size + record.size(); });
+        };
+        storage.packed = pack == Pack::small ? pack_small(frames) : tivrano::pack(frames);
+        if (pack == Pack::smallest) {
+            Packed small = pack_small(frames);
+            if (packed_size(small) < packed_size(*storage.packed)) {
+                storage.packed = std::move(small);
+            }
         }
+        storage.stored = packed_size(*storage.packed);
         storage.stored += PACKED_OBJECTS.per_frame * count + PACKED_OBJECTS.once;
         storage.wide_more = PACKED_WIDE_MORE.per_frame * count + PACKED_WIDE_MORE.once;
         return storage;
@@ -293,10 +328,10 @@ int write_animation(const Frames& frames, const Storage& storage, const ArrayOpt
     out.sink = sink;
     text::put_comment(out, frames.image_width, frames.image_height, options, plan,
                       summary(storage, frames.count(), options.format));
-    put(out, storage.packed ? "#include \"tivrano_player.h\"\r\n"
-                            : "#include <stddef.h>\r\n#include <stdint.h>\r\n");
     if (storage.packed) {
-        put_format_check(out, options.name);
+        put_player(out, *storage.packed, options.name);
+    } else {
+        put(out, "#include <stddef.h>\r\n#include <stdint.h>\r\n");
     }
     put_object_limit(out, frames, storage, options.name);
     put_declarations(out, storage, options.name, options.format);
@@ -316,10 +351,10 @@ int write_animation_header(const Storage& storage, const ArrayOptions& options, 
               ", declared as the text tivrano wrote defines it. Generated; do not edit. */\r\n");
     put_named(out, "#ifndef TIVRANO_ANIMATION_", options.name, "_H\r\n");
     put_named(out, "#define TIVRANO_ANIMATION_", options.name, "_H\r\n");
-    put(out, storage.packed ? "#include \"tivrano_player.h\"\r\n"
-                            : "#include <stddef.h>\r\n#include <stdint.h>\r\n");
     if (storage.packed) {
-        put_format_check(out, options.name);
+        put_player(out, *storage.packed, options.name);
+    } else {
+        put(out, "#include <stddef.h>\r\n#include <stdint.h>\r\n");
     }
     put_declarations(out, storage, options.name, options.format);
     put(out, "#endif\r\n");

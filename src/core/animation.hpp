@@ -25,7 +25,7 @@ struct Storage {
     std::uint64_t wide_more = 0; // what 4-byte pointers add to that, before any padding
 };
 
-Storage store(const Frames& frames, bool packed);
+Storage store(const Frames& frames, Pack pack);
 
 // The text of an animation named options.name, as convert_bmp writes one frame's; returns 0, or
 // -1 if the sink failed.

@@ -12,15 +12,22 @@ namespace tivrano {
 inline constexpr int PLAYER_FORMAT = 2;
 
 // The frames packed as tivrano_player.h plays them: a palette, the records, and each frame's
-// record; and the cycles an AVR takes to play each record, as the packer reckons them.
+// record; and the cycles an AVR takes to play each record, as the packer reckons them. Packed
+// small, the model's probabilities too, which lie before the palette.
 struct Packed {
     std::vector<std::uint8_t> palette; // 3 bytes a colour
-    std::uint8_t bits = 8;             // of an index in a span of indices
+    std::uint8_t bits = 8;             // of an index in a span of indices, or in the palette
+    bool small = false;
+    std::vector<std::uint8_t> model;
     std::vector<std::vector<std::uint8_t>> records;
     std::vector<std::uint16_t> frame_record;
     std::vector<std::uint64_t> cycles; // of each record
 };
 
 Packed pack(const Frames& frames);
+
+// How an animation's frames are stored: as arrays, packed fast or small, or packed the smaller of
+// those two (fast, where they take as many bytes).
+enum class Pack : std::uint8_t { none, fast, small, smallest };
 
 } // namespace tivrano

@@ -5,6 +5,8 @@
 #include <array>
 #include <numeric>
 
+#include "pack_small.hpp"
+
 namespace tivrano {
 namespace {
 
@@ -29,7 +31,7 @@ void put_le32(std::vector<std::uint8_t>& file, std::size_t value) {
 
 std::vector<std::uint8_t> packed_file(const Frames& frames, const Packed& packed) {
     std::vector<std::uint8_t> file(FILE_MAGIC.begin(), FILE_MAGIC.end());
-    file.push_back(static_cast<std::uint8_t>(PLAYER_FORMAT));
+    file.push_back(static_cast<std::uint8_t>(packed.small ? SMALL_FORMAT : PLAYER_FORMAT));
     file.push_back(packed.bits);
     put_le16(file, static_cast<std::size_t>(frames.width));
     put_le16(file, static_cast<std::size_t>(frames.height));
@@ -42,12 +44,14 @@ std::vector<std::uint8_t> packed_file(const Frames& frames, const Packed& packed
     }
     // Within MAX_ANIMATION_VALUES and the headers of its commands: far below 4 GiB.
     std::size_t start = FILE_HEADER_SIZE + FRAME_ENTRY_SIZE * frames.count() +
-                        RECORD_START_SIZE * (packed.records.size() + 1) + packed.palette.size();
+                        RECORD_START_SIZE * (packed.records.size() + 1) + packed.model.size() +
+                        packed.palette.size();
     for (const auto& record : packed.records) {
         put_le32(file, start);
         start += record.size();
     }
     put_le32(file, start);
+    file.insert(file.end(), packed.model.begin(), packed.model.end());
     file.insert(file.end(), packed.palette.begin(), packed.palette.end());
     for (const auto& record : packed.records) {
         file.insert(file.end(), record.begin(), record.end());

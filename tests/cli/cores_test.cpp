@@ -25,6 +25,7 @@ struct Animation {
     int width;
     int height;
     std::vector<std::vector<Bgr>> frames;
+    bool small = false; // packed small, and played with TIVRANO_SMALL
 };
 
 struct Core {
@@ -83,7 +84,8 @@ void make_animation(const Animation& animation) {
         files += " " + file;
         delays += (k == 0 ? "" : ",") + std::to_string(delay_ms(k));
     }
-    const std::string pack = test::TOOL + " --name=animation --pack --delay-ms=" + delays;
+    const std::string pack = test::TOOL + " --name=animation --pack" +
+                             (animation.small ? "=small" : "") + " --delay-ms=" + delays;
     const test::Run made = test::run_shell("cd " + test::quote(folder) + " && " + pack +
                                            " --header=animation.h -o animation.c" + files + " && " +
                                            pack + " --binary -o animation.bin" + files);
@@ -98,9 +100,10 @@ void check_row(const Core& core, const Animation& animation, From from) {
                               test::quote(std::string(TIVRANO_SOURCE_DIR) + "/include") + " -I" +
                               test::quote(cores) + " " + test::quote(cores + "/play.c");
     const std::string sources =
-        from == From::flash
-            ? " animation.c"
-            : " -DSTREAM -DLEDS=" + std::to_string(animation.width * animation.height);
+        (from == From::flash
+             ? " animation.c"
+             : " -DSTREAM -DLEDS=" + std::to_string(animation.width * animation.height)) +
+        (animation.small ? " -DTIVRANO_SMALL" : "");
     const std::string folder = test::quote(test::scratch() / "cores" / animation.name);
     const test::Run built = test::run_shell("cd " + folder + " && " + core.build + flags + sources +
                                             " -o firmware.elf");
@@ -161,12 +164,13 @@ TEST(PlayerCores, PlaysEveryFrameFromFlashAndFromAFile) {
     // Indices of 4 bits (6 colours, a block moving); of 8 bits, every LED of another of 200
     // colours in each frame; noise, more colours than a palette holds, stored as it is; and 32 x
     // 32 frames of 40 colours, more than the stream player holds, which it reads a colour at a
-    // time (on the ATmega2560, whose RAM holds their LEDs).
+    // time (on the ATmega2560, whose RAM holds their LEDs); and the block packed small.
     const std::vector<Animation> animations = {
         {"block", 16, 16, frames_of(16, 16, 6, 12)},
         {"spread", 16, 16, frames_of(16, 16, 200, 5, test::Pattern::spread)},
         {"noise", 20, 20, frames_of(20, 20, 0, 2, test::Pattern::noise)},
         {"spread32", 32, 32, frames_of(32, 32, 40, 6, test::Pattern::spread)},
+        {"block-small", 16, 16, frames_of(16, 16, 6, 12), true},
     };
     struct Row {
         std::size_t core;
@@ -177,7 +181,8 @@ TEST(PlayerCores, PlaysEveryFrameFromFlashAndFromAFile) {
         {0, 0, From::flash}, {0, 0, From::file},  {1, 3, From::file},  {2, 0, From::flash},
         {2, 1, From::flash}, {2, 2, From::flash}, {2, 0, From::file},  {3, 0, From::flash},
         {3, 1, From::flash}, {3, 2, From::flash}, {4, 0, From::flash}, {4, 1, From::flash},
-        {4, 2, From::flash},
+        {4, 2, From::flash}, {0, 4, From::flash}, {0, 4, From::file},  {2, 4, From::flash},
+        {3, 4, From::flash}, {4, 4, From::flash},
     };
     for (const Animation& animation : animations) {
         make_animation(animation);

@@ -297,13 +297,15 @@ echo "frames of two sizes, a GIF too large, a DELAY_MS list not one a frame and 
 echo "  or not, stop the build with the tool's reasons, writing nothing"
 
 # FORMAT on the host: the frame holds what tivrano --binary writes, and the header and the TABLE
-# declare it 16-bit. BINARY writes the packed file into the data folder beside the sources, the
+# declare it 16-bit. BINARY writes the packed file (fast, and with PACKED SMALL small) into the
+# data folder beside the sources, the
 # frames of a mono animation where an absolute path says, and the frames on a ring's MAP, which
 # a changed map converts again, and on TILES; a second build does nothing.
 frames_project "FRAMES frames/heart.bmp FORMAT rgb565 SWAP_BYTES TABLE all" heart
 cp "$source_dir/examples/animation/frames/pulse.gif" "$source_dir/examples/ring24.csv" "$checks/frames/"
 cat >>"$checks/CMakeLists.txt" <<'EOF'
 tivrano_add_animation(app NAME beat SOURCE frames/pulse.gif PACKED BINARY data/beat.bin)
+tivrano_add_animation(app NAME tiny SOURCE frames/pulse.gif PACKED SMALL BINARY data/tiny.bin)
 tivrano_add_animation(app NAME raw SOURCE frames/pulse.gif FORMAT mono THRESHOLD 60
     BINARY ${CMAKE_BINARY_DIR}/raw.bin)
 tivrano_add_animation(app NAME ring SOURCE frames/pulse.gif MAP frames/ring24.csv BINARY ring.bin)
@@ -325,6 +327,8 @@ cmp -s <("$checks/build/app") <("$tool" --format=rgb565 --swap-bytes --binary \
     "$checks/frames/heart.bmp") || fail "FORMAT rgb565 SWAP_BYTES: the frame differs"
 cmp -s "$checks/data/beat.bin" <("$tool" --name=beat --pack --binary "$checks/frames/pulse.gif") ||
     fail "BINARY: data/beat.bin is not the packed file"
+cmp -s "$checks/data/tiny.bin" <("$tool" --name=tiny --pack=small --binary \
+    "$checks/frames/pulse.gif") || fail "PACKED SMALL: data/tiny.bin is not the small file"
 cmp -s "$checks/build/raw.bin" <("$tool" --name=raw --format=mono --threshold=60 --binary \
     "$checks/frames/pulse.gif") || fail "BINARY: raw.bin is not the mono frames"
 ring() { # ring.bin against the tool's frames on the map as it is now
@@ -339,8 +343,8 @@ cmp -s "$checks/wall.bin" <("$tool" --name=wall --tiles=2x2 --tile-start=bottom-
     fail "TILES: wall.bin is not the panels' frames"
 build "$checks/build" && grep -q 'ninja: no work to do' <<<"$log" ||
     fail "an unchanged build with BINARY did work: $log"
-echo "FORMAT rgb565 with SWAP_BYTES, and BINARY files packed, mono, on a MAP (converted again"
-echo "  when it changes) and on TILES, hold what the tool writes"
+echo "FORMAT rgb565 with SWAP_BYTES, and BINARY files packed (PACKED SMALL too), mono, on a MAP"
+echo "  (converted again when it changes) and on TILES, hold what the tool writes"
 
 # PNG frames from a glob, which lists f10 before f2; a thirteenth is taken by the next build.
 pngs=()

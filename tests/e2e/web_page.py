@@ -41,7 +41,8 @@ def check_controls(browser, page, tool, scratch, web):
                                        ("swap-bytes", "checkbox", None, None),
                                        ("threshold", "number", None, None),
                                        ("brightness", "number", None, None),
-                                       ("pack", "checkbox", None, "Packed animation")]:
+                                       ("pack", "select-one", ["", "fast", "small", "auto"],
+                                        "Packed animation")]:
         if name not in controls or controls[name][0] != kind or controls[name][3] != choices \
                 or (label and controls[name][4] != label):
             failures.append(f"--{name}: the control is {controls.get(name)}, not a {kind} "

@@ -266,6 +266,7 @@ def file_input_rows(scratch, cases, magick):
         ("background=1a2b3c&order=bgr", [scratch / "sprite.png"], False, None),
         ("name=walk&pack=1&delay-ms=80", [a, b], True, None),
         ("name=walk&pack=1&max-bytes=45", [a, b], True, None),  # --binary's file is larger
+        ("name=walk&pack=small", [a, b], True, None),
         ("", [cut], False, None),
         ("", [scratch / "wide.png"], False, None),
         ("gamma=0", [a], False, None),

@@ -4,6 +4,8 @@
 #ifndef TIVRANO_TEST_PLAYER_C_H
 #define TIVRANO_TEST_PLAYER_C_H
 
+/* Animations packed small too. */
+#define TIVRANO_SMALL 1
 #include "tivrano_player.h"
 
 #ifdef __cplusplus

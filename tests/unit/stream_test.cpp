@@ -13,6 +13,7 @@
 #include "frames_builder.hpp"
 #include "pack.hpp"
 #include "pack_file.hpp"
+#include "pack_small.hpp"
 #include "stream_file.hpp"
 
 namespace {
@@ -46,8 +47,9 @@ tivrano::Frames animation_of(int width, int height, int colours, int count,
     return frames;
 }
 
-std::vector<std::uint8_t> file_of(const tivrano::Frames& frames) {
-    return tivrano::packed_file(frames, tivrano::pack(frames));
+std::vector<std::uint8_t> file_of(const tivrano::Frames& frames, bool small = false) {
+    return tivrano::packed_file(frames,
+                                small ? tivrano::pack_small(frames) : tivrano::pack(frames));
 }
 
 // The file's check made again over its bytes as they are now.
@@ -58,7 +60,8 @@ void remake_check(std::vector<std::uint8_t>& file) {
 
 // Opens the file and plays it `frames` times: what the stream said, frame by frame ('d' for a
 // delay, '0' for a refusal), and its error. After a refusal it must stay refused and write
-// nothing; no call writes past the LEDs.
+// nothing; no call writes past the LEDs, `leds_size` bytes, or as many as the file says its
+// frames have, which firmware checks against its buffer.
 struct Played {
     int opened;
     std::string calls;
@@ -66,9 +69,10 @@ struct Played {
 };
 Played play(const test::Stream& stream, test::MemoryFile& file, std::size_t leds_size,
             std::size_t frames) {
-    Leds leds(leds_size);
     tivrano_stream state{};
     Played played{stream.open(&state, test::read_memory, &file), "", 0};
+    Leds leds(played.opened == 0 ? std::size_t{3} * stream.width(&state) * stream.height(&state)
+                                 : leds_size);
     for (std::size_t k = 0; k < frames; ++k) {
         const std::vector<std::uint8_t> before = leds.bytes;
         const std::uint16_t delay = stream.next(&state, leds.bytes.data());
@@ -95,12 +99,15 @@ TEST(Stream, FilesCutShortAndReadsThatStop) {
         animation_of(16, 16, 40, 4, test::Pattern::spread),
         animation_of(5, 3, 0, 3, test::Pattern::noise),
     };
-    for (const auto& frames : animations) {
-        const auto file = file_of(frames);
+    for (const auto& [frames, small] :
+         {std::pair{animations[0], false}, std::pair{animations[1], false},
+          std::pair{animations[2], false}, std::pair{animations[0], true},
+          std::pair{animations[2], true}}) {
+        const auto file = file_of(frames, small);
         const std::size_t rounds = 2 * frames.count();
         for (const test::Stream& stream : test::STREAMS) {
             SCOPED_TRACE(std::string(stream.language) + ", " + std::to_string(frames.width) +
-                         " x " + std::to_string(frames.height));
+                         " x " + std::to_string(frames.height) + (small ? ", small" : ""));
             for (std::size_t size = 0; size < file.size(); ++size) {
                 test::MemoryFile cut{std::span(file).first(size)};
                 const Played played = play(stream, cut, frames.frame_size(), 2);
@@ -180,7 +187,7 @@ TEST(Stream, RefusesWhatIsNotAFile) {
     const std::vector<Case> cases = {
         {"sound", sound, "dddd"},
         {"the magic number", sound, "", {{0, 0x50564955, 4}}},
-        {"another format", sound, "", {{4, 3, 1}}},
+        {"another format", sound, "", {{4, 4, 1}}},
         {"3 bits", sound, "", {{5, 3, 1}}},
         {"no LEDs", sound, "", {{6, 0, 2}}},
         {"65540 LEDs", sound, "", {{8, 16385, 2}}},
@@ -256,8 +263,10 @@ TEST(Stream, EveryByteChanged) {
     moved.delay_ms.push_back(100);
     const std::vector<tivrano::Frames> animations = {
         animation_of(7, 3, 4, 4), animation_of(6, 2, 0, 2, test::Pattern::noise), moved};
-    for (const auto& frames : animations) {
-        const auto file = file_of(frames);
+    for (const auto& [frames, small] :
+         {std::pair{animations[0], false}, std::pair{animations[1], false},
+          std::pair{animations[2], false}, std::pair{animations[2], true}}) {
+        const auto file = file_of(frames, small);
         for (std::size_t at = 0; at < file.size(); ++at) {
             for (const int change : {0x01, 0x40, 0xFF}) {
                 SCOPED_TRACE("byte " + std::to_string(at) + " ^ " + std::to_string(change));

@@ -1,0 +1,416 @@
+// Packs an animation small, as tivrano_player.h's small player reads it (its format is written up
+// at the top of that header). Each LED is asked, in turn, whether it is what the LED buffer
+// already holds: the LED as the previous frame left it, the previous frame's LED at one offset
+// a frame, the LED before it on its row, the LED above it; an LED that is none of them is an
+// index into the palette. The answers are coded by a binary arithmetic coder with fixed
+// probabilities, one for each question and the answer of the LED before, made here from how
+// often each answer comes, and kept in flash beside the palette: the player needs no RAM but the
+// LEDs. Frames stand alone often enough that tivrano_frame's cycles stay bounded.
+#include "pack_small.hpp"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <utility>
+
+#include "records.hpp"
+
+namespace tivrano {
+namespace {
+
+enum Answer : std::uint8_t { KEPT = 0, MOVED = 1, LEFT = 2, ABOVE = 3, FRESH = 4 };
+constexpr std::size_t ANSWERS = 5;
+constexpr int REACH = 3; // an offset moves up to 3 LEDs across and down
+constexpr std::uint8_t READS_PREVIOUS = 0x80;
+constexpr std::uint8_t LAST_FIRST = 0x40;
+constexpr std::uint32_t HALF = 128; // a probability of one half, in 256ths
+
+// What the player spends, as this packer reckons it: on a record, an LED, a bit decoded and a
+// bit taken in (measured on an ATmega328P, bench/animations.sh).
+constexpr std::uint64_t SMALL_RECORD_CYCLES = 300;
+constexpr std::uint64_t SMALL_LED_CYCLES = 60;
+constexpr std::uint64_t SMALL_DECODE_CYCLES = 40;
+constexpr std::uint64_t SMALL_SHIFT_CYCLES = 20;
+
+std::uint32_t led_colour(std::span<const std::uint8_t> frame, std::size_t led) {
+    return std::uint32_t{frame[3 * led]} << 16U | std::uint32_t{frame[3 * led + 1]} << 8U |
+           frame[3 * led + 2];
+}
+
+// How a frame's record plays: after the previous frame or alone, first LED first or last, and the
+// offset of the previous frame's LEDs it asks about.
+struct Plan {
+    bool reads_previous = false;
+    bool last_first = false;
+    int dx = 0;
+    int dy = 0;
+
+    std::uint8_t header() const {
+        const auto offset = static_cast<unsigned>((dx + REACH) * (2 * REACH + 1) + dy + REACH);
+        return static_cast<std::uint8_t>((reads_previous ? READS_PREVIOUS : 0U) |
+                                         (last_first ? LAST_FIRST : 0U) | offset);
+    }
+};
+
+// The palette, the commonest colours first, and each colour's index; bits 0 when it cannot hold
+// every colour, and each new LED is its 24 bits.
+struct SmallPalette {
+    std::uint8_t bits = 0;
+    std::vector<std::uint32_t> colours;
+    std::map<std::uint32_t, std::uint32_t> index;
+};
+
+SmallPalette palette_of(const Frames& frames) {
+    std::map<std::uint32_t, std::uint64_t> counts;
+    for (std::size_t led = 0; led < frames.values.size() / 3; ++led) {
+        ++counts[led_colour(frames.values, led)];
+    }
+    SmallPalette palette;
+    if (counts.size() > SMALL_COLOURS) {
+        return palette;
+    }
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> by_count;
+    by_count.reserve(counts.size());
+    for (const auto& [colour, count] : counts) {
+        by_count.emplace_back(count, colour);
+    }
+    std::stable_sort(by_count.begin(), by_count.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& [count, colour] : by_count) {
+        palette.index[colour] = static_cast<std::uint32_t>(palette.colours.size());
+        palette.colours.push_back(colour);
+    }
+    palette.bits = static_cast<std::uint8_t>(
+        std::max<std::size_t>(1, std::bit_width(palette.colours.size() - 1)));
+    return palette;
+}
+
+// The answers of every question and tree node, counted; and the probabilities made of them.
+struct Counts {
+    std::array<std::array<std::uint64_t, 2>, SMALL_QUESTIONS> questions{};
+    std::vector<std::array<std::uint64_t, 2>> nodes;
+};
+
+std::uint8_t probability(const std::array<std::uint64_t, 2>& seen) {
+    const std::uint64_t all = seen[0] + seen[1];
+    if (all == 0) {
+        return HALF;
+    }
+    return static_cast<std::uint8_t>(
+        std::clamp<std::uint64_t>((256 * seen[0] + all / 2) / all, 1, 255));
+}
+
+std::vector<std::uint8_t> model_of(const Counts& counts) {
+    std::vector<std::uint8_t> model;
+    std::transform(counts.questions.begin(), counts.questions.end(), std::back_inserter(model),
+                   probability);
+    std::transform(counts.nodes.begin(), counts.nodes.end(), std::back_inserter(model),
+                   probability);
+    return model;
+}
+
+// A binary arithmetic coder, the player's decoder run backwards: a 16-bit range kept at 2^15 or
+// more a bit at a time, the low end's carry taken into the bits already out.
+class Coder {
+  public:
+    void code(bool yes, std::uint32_t p) {
+        const std::uint32_t bound = (range_ >> 8U) * p;
+        ++decodes_;
+        if (yes) {
+            range_ = bound;
+        } else {
+            low_ += bound;
+            range_ -= bound;
+            if (low_ > 0xFFFFU) {
+                carry();
+                low_ &= 0xFFFFU;
+            }
+        }
+        while (range_ < 0x8000U) {
+            range_ <<= 1U;
+            bits_.push_back((low_ >> 15U & 1U) != 0);
+            low_ = (low_ << 1U) & 0xFFFFU;
+            ++shifts_;
+        }
+    }
+    // The bytes, high bit first: every bit out, and the low end's 16, which the player reads
+    // before its first answer.
+    std::vector<std::uint8_t> finish(std::uint8_t header) {
+        for (int bit = 15; bit >= 0; --bit) {
+            bits_.push_back((low_ >> static_cast<unsigned>(bit) & 1U) != 0);
+        }
+        std::vector<std::uint8_t> bytes = {header};
+        for (std::size_t k = 0; k < bits_.size(); k += 8) {
+            unsigned byte = 0;
+            for (std::size_t b = 0; b < 8; ++b) {
+                byte = byte << 1U | (k + b < bits_.size() && bits_[k + b] ? 1U : 0U);
+            }
+            bytes.push_back(static_cast<std::uint8_t>(byte));
+        }
+        return bytes;
+    }
+    std::uint64_t cycles(std::size_t leds) const {
+        return SMALL_RECORD_CYCLES + SMALL_LED_CYCLES * leds + SMALL_DECODE_CYCLES * decodes_ +
+               SMALL_SHIFT_CYCLES * (shifts_ + 16);
+    }
+
+  private:
+    void carry() {
+        auto at = bits_.size();
+        while (at > 0 && bits_[at - 1]) {
+            bits_[--at] = false;
+        }
+        if (at > 0) {
+            bits_[at - 1] = true;
+        }
+    }
+
+    std::uint32_t low_ = 0;
+    std::uint32_t range_ = 0xFFFFU;
+    std::vector<bool> bits_;
+    std::uint64_t decodes_ = 0;
+    std::uint64_t shifts_ = 0;
+};
+
+// The LEDs the buffer holds that an LED is asked about, by question: those that are not there
+// (outside the frame, overwritten already, or of a record that stands alone) are none.
+struct Candidates {
+    std::array<std::optional<std::size_t>, 4> leds;
+};
+
+Candidates candidates_of(const Frames& frames, std::size_t led, const Plan& plan) {
+    Candidates found;
+    const auto w = static_cast<std::size_t>(frames.width);
+    const auto h = static_cast<std::size_t>(frames.height);
+    const auto x = static_cast<std::ptrdiff_t>(led % w);
+    const auto y = static_cast<std::ptrdiff_t>(led / w);
+    const auto width = static_cast<std::ptrdiff_t>(w);
+    const auto height = static_cast<std::ptrdiff_t>(h);
+    const std::ptrdiff_t step = plan.last_first ? -1 : 1;
+    const auto at = [&](std::ptrdiff_t ax, std::ptrdiff_t ay) {
+        return static_cast<std::size_t>(ay * width + ax);
+    };
+    if (plan.reads_previous) {
+        found.leds[KEPT] = led;
+        const std::ptrdiff_t sx = x - plan.dx;
+        const std::ptrdiff_t sy = y - plan.dy;
+        const bool inside = sx >= 0 && sx < width && sy >= 0 && sy < height;
+        if ((plan.dx != 0 || plan.dy != 0) && inside &&
+            (sy * width + sx - static_cast<std::ptrdiff_t>(led)) * step > 0) {
+            found.leds[MOVED] = at(sx, sy);
+        }
+    }
+    if (x - step >= 0 && x - step < width) {
+        found.leds[LEFT] = at(x - step, y);
+    }
+    if (y - step >= 0 && y - step < height) {
+        found.leds[ABOVE] = at(x, y - step);
+    }
+    return found;
+}
+
+// Tells `say` the bits of a new LED: its index's, each at its tree node, or its 24 bits as they
+// are (SIZE_MAX).
+template <typename Say>
+void say_fresh(const SmallPalette& palette, std::uint32_t colour, Say& say) {
+    if (palette.bits == 0) {
+        for (int bit = 23; bit >= 0; --bit) {
+            say(SIZE_MAX, (colour >> static_cast<unsigned>(bit) & 1U) == 0);
+        }
+        return;
+    }
+    const std::uint32_t index = palette.index.at(colour);
+    std::size_t node = 1;
+    for (int bit = palette.bits - 1; bit >= 0; --bit) {
+        const std::uint32_t value = index >> static_cast<unsigned>(bit) & 1U;
+        say(SMALL_QUESTIONS + node - 1, value == 0);
+        node = 2 * node + value;
+    }
+}
+
+// Walks frame k's LEDs as the player does, telling `say` each question's answer (a question and
+// the answer before it) and each bit of a new LED (the tree's node, or SIZE_MAX for a bit as it
+// is).
+template <typename Say>
+void walk(const Frames& frames, std::size_t k, const Plan& plan, const SmallPalette& palette,
+          Say&& say) {
+    const auto w = static_cast<std::size_t>(frames.width);
+    const auto h = static_cast<std::size_t>(frames.height);
+    const std::size_t leds = w * h;
+    const auto frame = frames.frame(k);
+    std::vector<std::uint32_t> buffer(leds);
+    if (plan.reads_previous) {
+        for (std::size_t led = 0; led < leds; ++led) {
+            buffer[led] = led_colour(frames.frame(k - 1), led);
+        }
+    }
+    std::size_t last = FRESH;
+    for (std::size_t n = 0; n < leds; ++n) {
+        const std::size_t led = plan.last_first ? leds - 1 - n : n;
+        const std::uint32_t wanted = led_colour(frame, led);
+        const Candidates candidates = candidates_of(frames, led, plan);
+        std::vector<std::uint32_t> refused;
+        std::size_t answer = FRESH;
+        for (std::size_t question = 0; question < candidates.leds.size() && answer == FRESH;
+             ++question) {
+            const auto& from = candidates.leds.at(question);
+            if (!from ||
+                std::find(refused.begin(), refused.end(), buffer[*from]) != refused.end()) {
+                continue;
+            }
+            say(question * ANSWERS + last, buffer[*from] == wanted);
+            if (buffer[*from] == wanted) {
+                answer = question;
+            } else {
+                refused.push_back(buffer[*from]);
+            }
+        }
+        if (answer == FRESH) {
+            say_fresh(palette, wanted, say);
+        }
+        buffer[led] = wanted;
+        last = answer;
+    }
+}
+
+void count_answers(const Frames& frames, std::size_t k, const Plan& plan,
+                   const SmallPalette& palette, Counts& counts) {
+    walk(frames, k, plan, palette, [&](std::size_t asked, bool yes) {
+        if (asked < SMALL_QUESTIONS) {
+            ++counts.questions.at(asked)[yes ? 0 : 1];
+        } else if (asked != SIZE_MAX) {
+            ++counts.nodes.at(asked - SMALL_QUESTIONS)[yes ? 0 : 1];
+        }
+    });
+}
+
+Record encode(const Frames& frames, std::size_t k, const Plan& plan, const SmallPalette& palette,
+              const std::vector<std::uint8_t>& model) {
+    Coder coder;
+    walk(frames, k, plan, palette, [&](std::size_t asked, bool yes) {
+        coder.code(yes, asked == SIZE_MAX ? HALF : model.at(asked));
+    });
+    return {coder.finish(plan.header()), coder.cycles(static_cast<std::size_t>(frames.width) *
+                                                      static_cast<std::size_t>(frames.height))};
+}
+
+// The LEDs of frame k that changed and that the plan's offset of the previous frame gives, from
+// LEDs the buffer still holds when they are asked about.
+std::size_t gained_by(const Frames& frames, std::size_t k, const Plan& plan) {
+    const auto w = static_cast<std::ptrdiff_t>(frames.width);
+    const auto h = static_cast<std::ptrdiff_t>(frames.height);
+    const auto before = frames.frame(k - 1);
+    const auto frame = frames.frame(k);
+    std::size_t gained = 0;
+    for (std::ptrdiff_t y = std::max(0, plan.dy); y < std::min(h, h + plan.dy); ++y) {
+        for (std::ptrdiff_t x = std::max(0, plan.dx); x < std::min(w, w + plan.dx); ++x) {
+            const auto led = static_cast<std::size_t>(y * w + x);
+            const auto from = static_cast<std::size_t>((y - plan.dy) * w + x - plan.dx);
+            const std::uint32_t wanted = led_colour(frame, led);
+            const bool gains = (from > led) != plan.last_first && from != led &&
+                               wanted != led_colour(before, led) &&
+                               wanted == led_colour(before, from);
+            gained += gains ? 1 : 0;
+        }
+    }
+    return gained;
+}
+
+// The offset and order whose LEDs of the previous frame, still in the buffer when asked about,
+// are most often what an LED that changed becomes; none when few are.
+Plan plan_after(const Frames& frames, std::size_t k) {
+    Plan best{true, false, 0, 0};
+    std::size_t most = frames.frame_size() / 3 / 64 + 1;
+    for (const bool last_first : {false, true}) {
+        for (int dx = -REACH; dx <= REACH; ++dx) {
+            for (int dy = -REACH; dy <= REACH; ++dy) {
+                const Plan tried{true, last_first, dx, dy};
+                if (const std::size_t gained = gained_by(frames, k, tried); gained > most) {
+                    most = gained;
+                    best = tried;
+                }
+            }
+        }
+    }
+    return best;
+}
+
+std::vector<bool> alone_by_default(std::size_t count) {
+    std::vector<bool> alone(count, false);
+    if (count > 0) {
+        alone[0] = true;
+    }
+    return alone;
+}
+
+} // namespace
+
+Packed pack_small(const Frames& frames) {
+    const SmallPalette palette = palette_of(frames);
+    const std::size_t count = frames.count();
+    std::vector<Plan> after(count);
+    for (std::size_t k = 1; k < count; ++k) {
+        after[k] = plan_after(frames, k);
+    }
+    const auto model_for = [&](const std::vector<bool>& alone) {
+        Counts counts;
+        counts.nodes.resize(palette.bits == 0 ? 0 : (std::size_t{1} << palette.bits) - 1);
+        for (std::size_t k = 0; k < count; ++k) {
+            count_answers(frames, k, alone[k] ? Plan{} : after[k], palette, counts);
+        }
+        return model_of(counts);
+    };
+    // The model of every frame after the previous, the first alone; each frame's records made
+    // with it both ways, and the frames that stand alone chosen by those; then the model of those
+    // frames, and the choice made again with it, which the records are made with.
+    std::vector<bool> alone = alone_by_default(count);
+    std::vector<std::uint8_t> model;
+    for (int round = 0; round < 2; ++round) {
+        model = model_for(alone);
+        std::vector<RecordCosts> costs(count);
+        std::uint64_t longest = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            const Record by_itself = encode(frames, k, Plan{}, palette, model);
+            const Record changes = k == 0 ? by_itself : encode(frames, k, after[k], palette, model);
+            costs[k] = {by_itself.bytes.size(), by_itself.cycles, changes.bytes.size(),
+                        changes.cycles};
+            // The frame in order plays the one of these it is given, at the least the cheaper.
+            longest = std::max(longest, std::min(by_itself.cycles, changes.cycles));
+        }
+        alone = standing_alone(costs, SEEK_HALVES * longest / 2);
+    }
+    Packed packed;
+    packed.small = true;
+    packed.bits = palette.bits;
+    packed.model = model;
+    for (const std::uint32_t colour : palette.colours) {
+        packed.palette.insert(packed.palette.end(), {static_cast<std::uint8_t>(colour >> 16U),
+                                                     static_cast<std::uint8_t>(colour >> 8U),
+                                                     static_cast<std::uint8_t>(colour)});
+    }
+    // Records alike are kept once.
+    std::multimap<std::uint64_t, std::uint16_t> made;
+    for (std::size_t k = 0; k < count; ++k) {
+        Record record = encode(frames, k, alone[k] ? Plan{} : after[k], palette, model);
+        const std::uint64_t hash = hash_of(record.bytes);
+        const auto [same, end] = made.equal_range(hash);
+        const auto found = std::find_if(same, end, [&](const auto& entry) {
+            return same_bytes(packed.records[entry.second], record.bytes);
+        });
+        if (found != end) {
+            packed.frame_record.push_back(found->second);
+            continue;
+        }
+        const auto number = static_cast<std::uint16_t>(packed.records.size());
+        made.emplace(hash, number);
+        packed.frame_record.push_back(number);
+        packed.records.push_back(std::move(record.bytes));
+        packed.cycles.push_back(record.cycles);
+    }
+    return packed;
+}
+
+} // namespace tivrano
