@@ -20,6 +20,9 @@ cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-release}
 rounds=${ROUNDS:-5}
 pack=${PACK:-fast}
+# The small player, where the animations may be packed small.
+small=()
+[ "$pack" = fast ] || small=(-DTIVRANO_SMALL)
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --target tivrano >/dev/null
 tool=$(cd "$build" && pwd)/tivrano
@@ -93,8 +96,8 @@ while read -r name group count; do
     mcu=atmega328p
     [ "$leds" -le 256 ] || mcu=atmega2560
     cores=$OLDPWD/tests/support/cores
-    avr-gcc -mmcu=$mcu -Os -std=c99 -I. -I"$OLDPWD/include" -I"$cores" "$cores/avr.c" \
-        "$cores/play.c" animation.c -o player.elf
+    avr-gcc -mmcu=$mcu -Os -std=c99 -I. -I"$OLDPWD/include" -I"$cores" "${small[@]}" \
+        "$cores/avr.c" "$cores/play.c" animation.c -o player.elf
     # The firmware's last line, without simavr's colours: most, total, seek.
     read -r most total seek < <(simavr -m $mcu -f 16000000 player.elf 2>&1 |
         sed -n 's/^.*most \([0-9]*\) total \([0-9]*\) seek \([0-9]*\).*/\1 \2 \3/p')

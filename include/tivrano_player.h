@@ -539,7 +539,9 @@ static inline uint8_t* tivrano_copy(uint8_t* leds, const uint8_t* from, uint16_t
 struct tivrano_source {
     const uint8_t* record;  /* in flash: the record's next byte */
     const uint8_t* palette; /* in flash */
-    const uint8_t* model;   /* in flash, of a small animation */
+#ifdef TIVRANO_SMALL
+    const uint8_t* model; /* in flash, of a small animation */
+#endif
     struct tivrano_stream* stream;
     struct tivrano_stream_frame* frame;
     uint8_t in_flash;
@@ -706,7 +708,8 @@ TIVRANO_INLINED uint8_t tivrano_probability(struct tivrano_source* from, uint16_
 }
 
 /* Whether the answer is yes, of probability p in 256ths. */
-static uint8_t tivrano_decode(struct tivrano_source* from, struct tivrano_coder* c, uint8_t p) {
+TIVRANO_INLINED uint8_t tivrano_decode(struct tivrano_source* from, struct tivrano_coder* c,
+                                       uint8_t p) {
     const uint16_t bound = (uint16_t)((uint8_t)(c->range >> 8) * p);
     const uint8_t yes = c->code < bound;
     if (yes) {
@@ -746,12 +749,15 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
     const uint8_t reads_previous = header >> 7;
     const uint8_t last_first = (header >> 6) & 1u;
     const uint8_t offset = header & 63u;
-    int8_t dx = -3;
-    int8_t dy = (int8_t)offset;
+    uint8_t dx = 0; /* plus 3 */
+    uint8_t dy = offset;
+    uint16_t back; /* the offset as LEDs back, counting round */
     struct tivrano_coder c;
     uint16_t x = last_first ? (uint16_t)(width - 1u) : 0;
     uint16_t y = last_first ? (uint16_t)(height - 1u) : 0;
     uint16_t i = last_first ? (uint16_t)(total - 1u) : 0;
+    uint8_t* at = leds + 3u * i;
+    const int8_t step = last_first ? -3 : 3;
     uint16_t n;
     uint8_t last = 4;
     c.range = 0xFFFFu;
@@ -763,81 +769,77 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
     }
     /* The offset's rows of 7, without a division, which some cores call a library for. */
     while (dy >= 7) {
-        dy = (int8_t)(dy - 7);
+        dy = (uint8_t)(dy - 7);
         ++dx;
     }
-    dy = (int8_t)(dy - 3);
+    back = (uint16_t)((uint16_t)(dy - 3u) * (unsigned)width + (uint16_t)(dx - 3u));
     for (n = 0; n < total; ++n) {
-        uint8_t* const at = leds + 3u * i;
+        /* The LEDs asked about, by question; NULL where there is none. Columns and rows below 0
+           count round to far above width and height. */
+        const uint16_t sx = (uint16_t)(x + 3u - dx);
+        const uint16_t sy = (uint16_t)(y + 3u - dy);
+        const uint16_t j = (uint16_t)(i - back);
+        const uint8_t* candidate[4];
         const uint8_t* refused[4];
-        const uint8_t* candidate[4] = {NULL, NULL, NULL, NULL};
+        const uint8_t* found = NULL;
         uint8_t refusals = 0;
         uint8_t answer = 4;
         uint8_t q;
-        if (reads_previous) {
-            const int32_t sx = (int32_t)x - dx;
-            const int32_t sy = (int32_t)y - dy;
-            candidate[0] = at;
-            if (offset != 24u && sx >= 0 && sx < width && sy >= 0 && sy < height) {
-                const uint16_t j = (uint16_t)((uint16_t)sy * width + (uint16_t)sx);
-                if (last_first ? j < i : j > i) {
-                    candidate[1] = leds + 3u * j;
-                }
-            }
-        }
-        if (last_first ? x + 1u < width : x != 0) {
-            candidate[2] = last_first ? at + 3 : at - 3;
-        }
-        if (last_first ? y + 1u < height : y != 0) {
-            candidate[3] = last_first ? at + 3u * width : at - 3u * width;
-        }
+        candidate[0] = reads_previous ? at : NULL;
+        candidate[1] = reads_previous && offset != 24u && sx < width && sy < height &&
+                               (last_first ? j < i : j > i)
+                           ? leds + 3u * j
+                           : NULL;
+        candidate[2] = (last_first ? x + 1u < width : x != 0) ? at - step : NULL;
+        candidate[3] = (last_first ? y + 1u < height : y != 0)
+                           ? (last_first ? at + 3u * width : at - 3u * width)
+                           : NULL;
         for (q = 0; q < 4 && answer == 4; ++q) {
             uint8_t r;
             uint8_t seen = 0;
             if (candidate[q] == NULL) {
                 continue;
             }
-            for (r = 0; r < refusals; ++r) {
-                seen |= tivrano_same(refused[r], candidate[q]);
+            for (r = 0; r < refusals && !seen; ++r) {
+                seen = tivrano_same(refused[r], candidate[q]);
             }
             if (seen) {
                 continue;
             }
-            if (tivrano_decode(from, &c, tivrano_probability(from, (uint16_t)(q * 5u + last)))) {
+            if (tivrano_decode(from, &c, tivrano_probability(from, (uint16_t)(5u * q + last)))) {
                 answer = q;
-                if (q != 0) {
-                    at[0] = candidate[q][0];
-                    at[1] = candidate[q][1];
-                    at[2] = candidate[q][2];
-                }
+                found = q != 0 ? candidate[q] : NULL;
             } else {
                 refused[refusals++] = candidate[q];
             }
         }
-        if (answer == 4) {
-            if (bits != 0) {
-                uint16_t node = 1;
-                uint8_t b;
-                for (b = 0; b < bits; ++b) {
-                    const uint8_t p =
-                        tivrano_probability(from, (uint16_t)(TIVRANO_SMALL_QUESTIONS + node - 1u));
-                    node = (uint16_t)(2u * node + !tivrano_decode(from, &c, p));
-                }
-                uint8_t* to = at;
-                if (!tivrano_leds(from, &to, 2, (uint8_t)(node - (1u << bits)), 1)) {
-                    return 0;
-                }
-            } else {
-                uint8_t k;
-                for (k = 0; k < 24; ++k) {
-                    at[k / 8] = (uint8_t)(at[k / 8] << 1 | !tivrano_decode(from, &c, 128));
-                }
+        if (found != NULL) {
+            at[0] = found[0];
+            at[1] = found[1];
+            at[2] = found[2];
+        } else if (answer == 4 && bits != 0) {
+            uint16_t node = 1;
+            uint8_t* to = at;
+            uint8_t b;
+            for (b = 0; b < bits; ++b) {
+                const uint8_t p =
+                    tivrano_probability(from, (uint16_t)(TIVRANO_SMALL_QUESTIONS + node - 1u));
+                node = (uint16_t)(2u * node + !tivrano_decode(from, &c, p));
+            }
+            if (!tivrano_leds(from, &to, 2, (uint8_t)(node - (1u << bits)), 1)) {
+                return 0;
+            }
+        } else if (answer == 4) {
+            uint8_t k;
+            for (k = 0; k < 24; ++k) {
+                at[k / 8] = (uint8_t)(at[k / 8] << 1 | !tivrano_decode(from, &c, 128));
             }
         }
         if (tivrano_failed(from)) {
             return 0;
         }
         last = answer;
+        at += step;
         if (last_first) {
             --i;
             if (x-- == 0) {
@@ -863,7 +865,6 @@ static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_
     const uint8_t bits = TIVRANO_BYTE(&a->bits);
     from.record = r;
     from.palette = (const uint8_t*)TIVRANO_POINTER(&a->palette);
-    from.model = NULL;
     from.stream = NULL;
     from.frame = NULL;
     from.in_flash = 1;
@@ -1052,7 +1053,7 @@ static inline uint16_t tivrano_stream_next(struct tivrano_stream* s, uint8_t* le
     f.palette = tivrano_stream_palette(s);
     f.used = f.have = 0;
     f.held = 0;
-    from.record = from.palette = from.model = NULL;
+    from.record = from.palette = NULL;
     from.stream = s;
     from.frame = &f;
     from.in_flash = 0;

@@ -29,11 +29,14 @@ constexpr std::uint8_t LAST_FIRST = 0x40;
 constexpr std::uint32_t HALF = 128; // a probability of one half, in 256ths
 
 // What the player spends, as this packer reckons it: on a record, an LED, a bit decoded and a
-// bit taken in (measured on an ATmega328P, bench/animations.sh).
+// bit taken in; and how many times the longest frame in order a frame on its own may take, in
+// halves, below SEEK_HALVES: these are rougher than the fast format's (bench/animations.sh with
+// PACK=small measures them on an ATmega328P).
 constexpr std::uint64_t SMALL_RECORD_CYCLES = 300;
 constexpr std::uint64_t SMALL_LED_CYCLES = 60;
 constexpr std::uint64_t SMALL_DECODE_CYCLES = 40;
 constexpr std::uint64_t SMALL_SHIFT_CYCLES = 20;
+constexpr std::uint64_t SMALL_SEEK_HALVES = 6;
 
 std::uint32_t led_colour(std::span<const std::uint8_t> frame, std::size_t led) {
     return std::uint32_t{frame[3 * led]} << 16U | std::uint32_t{frame[3 * led + 1]} << 8U |
@@ -60,27 +63,44 @@ struct Plan {
 struct SmallPalette {
     std::uint8_t bits = 0;
     std::vector<std::uint32_t> colours;
-    std::map<std::uint32_t, std::uint32_t> index;
+    std::vector<std::uint32_t> distinct; // the colours, least first
+    std::vector<std::uint32_t> index;    // of each of those
+
+    std::uint32_t index_of(std::uint32_t colour) const {
+        const auto at = std::lower_bound(distinct.begin(), distinct.end(), colour);
+        return index[static_cast<std::size_t>(at - distinct.begin())];
+    }
 };
 
 SmallPalette palette_of(const Frames& frames) {
-    std::map<std::uint32_t, std::uint64_t> counts;
-    for (std::size_t led = 0; led < frames.values.size() / 3; ++led) {
-        ++counts[led_colour(frames.values, led)];
+    std::vector<std::uint32_t> all(frames.values.size() / 3);
+    for (std::size_t led = 0; led < all.size(); ++led) {
+        all[led] = led_colour(frames.values, led);
+    }
+    std::sort(all.begin(), all.end());
+    // Each colour and its LEDs; of as common, the least colour first.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> by_count;
+    for (auto run = all.begin(); run != all.end();) {
+        const auto end = std::upper_bound(run, all.end(), *run);
+        by_count.emplace_back(end - run, *run);
+        run = end;
     }
     SmallPalette palette;
-    if (counts.size() > SMALL_COLOURS) {
+    if (by_count.size() > SMALL_COLOURS) {
         return palette;
     }
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> by_count;
-    by_count.reserve(counts.size());
-    for (const auto& [colour, count] : counts) {
-        by_count.emplace_back(count, colour);
-    }
-    std::stable_sort(by_count.begin(), by_count.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::sort(by_count.begin(), by_count.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
     for (const auto& [count, colour] : by_count) {
-        palette.index[colour] = static_cast<std::uint32_t>(palette.colours.size());
+        palette.distinct.push_back(colour);
+    }
+    std::sort(palette.distinct.begin(), palette.distinct.end());
+    palette.index.resize(by_count.size());
+    for (const auto& [count, colour] : by_count) {
+        palette.index[static_cast<std::size_t>(
+            std::lower_bound(palette.distinct.begin(), palette.distinct.end(), colour) -
+            palette.distinct.begin())] = static_cast<std::uint32_t>(palette.colours.size());
         palette.colours.push_back(colour);
     }
     palette.bits = static_cast<std::uint8_t>(
@@ -131,7 +151,7 @@ class Coder {
         }
         while (range_ < 0x8000U) {
             range_ <<= 1U;
-            bits_.push_back((low_ >> 15U & 1U) != 0);
+            bits_.push_back(static_cast<std::uint8_t>(low_ >> 15U & 1U));
             low_ = (low_ << 1U) & 0xFFFFU;
             ++shifts_;
         }
@@ -140,13 +160,13 @@ class Coder {
     // before its first answer.
     std::vector<std::uint8_t> finish(std::uint8_t header) {
         for (int bit = 15; bit >= 0; --bit) {
-            bits_.push_back((low_ >> static_cast<unsigned>(bit) & 1U) != 0);
+            bits_.push_back(static_cast<std::uint8_t>(low_ >> static_cast<unsigned>(bit) & 1U));
         }
         std::vector<std::uint8_t> bytes = {header};
         for (std::size_t k = 0; k < bits_.size(); k += 8) {
             unsigned byte = 0;
             for (std::size_t b = 0; b < 8; ++b) {
-                byte = byte << 1U | (k + b < bits_.size() && bits_[k + b] ? 1U : 0U);
+                byte = byte << 1U | (k + b < bits_.size() ? bits_[k + b] : 0U);
             }
             bytes.push_back(static_cast<std::uint8_t>(byte));
         }
@@ -160,17 +180,17 @@ class Coder {
   private:
     void carry() {
         auto at = bits_.size();
-        while (at > 0 && bits_[at - 1]) {
-            bits_[--at] = false;
+        while (at > 0 && bits_[at - 1] != 0) {
+            bits_[--at] = 0;
         }
         if (at > 0) {
-            bits_[at - 1] = true;
+            bits_[at - 1] = 1;
         }
     }
 
     std::uint32_t low_ = 0;
     std::uint32_t range_ = 0xFFFFU;
-    std::vector<bool> bits_;
+    std::vector<std::uint8_t> bits_; // each 0 or 1
     std::uint64_t decodes_ = 0;
     std::uint64_t shifts_ = 0;
 };
@@ -222,7 +242,7 @@ void say_fresh(const SmallPalette& palette, std::uint32_t colour, Say& say) {
         }
         return;
     }
-    const std::uint32_t index = palette.index.at(colour);
+    const std::uint32_t index = palette.index_of(colour);
     std::size_t node = 1;
     for (int bit = palette.bits - 1; bit >= 0; --bit) {
         const std::uint32_t value = index >> static_cast<unsigned>(bit) & 1U;
@@ -380,7 +400,7 @@ Packed pack_small(const Frames& frames) {
             // The frame in order plays the one of these it is given, at the least the cheaper.
             longest = std::max(longest, std::min(by_itself.cycles, changes.cycles));
         }
-        alone = standing_alone(costs, SEEK_HALVES * longest / 2);
+        alone = standing_alone(costs, SMALL_SEEK_HALVES * longest / 2);
     }
     Packed packed;
     packed.small = true;
@@ -392,7 +412,7 @@ Packed pack_small(const Frames& frames) {
                                                      static_cast<std::uint8_t>(colour)});
     }
     // Records alike are kept once.
-    std::multimap<std::uint64_t, std::uint16_t> made;
+    std::multimap<std::uint64_t, std::size_t> made;
     for (std::size_t k = 0; k < count; ++k) {
         Record record = encode(frames, k, alone[k] ? Plan{} : after[k], palette, model);
         const std::uint64_t hash = hash_of(record.bytes);
@@ -401,12 +421,12 @@ Packed pack_small(const Frames& frames) {
             return same_bytes(packed.records[entry.second], record.bytes);
         });
         if (found != end) {
-            packed.frame_record.push_back(found->second);
+            packed.frame_record.push_back(static_cast<std::uint16_t>(found->second));
             continue;
         }
-        const auto number = static_cast<std::uint16_t>(packed.records.size());
+        const std::size_t number = packed.records.size();
         made.emplace(hash, number);
-        packed.frame_record.push_back(number);
+        packed.frame_record.push_back(static_cast<std::uint16_t>(number));
         packed.records.push_back(std::move(record.bytes));
         packed.cycles.push_back(record.cycles);
     }
