@@ -103,8 +103,8 @@
    TIVRANO_STREAM_COLOURS colours (16), its commonest, at once when a frame first needs one of
    them, and a colour after those when an LED needs it. The chunk and those colours lie on the
    stack of tivrano_stream_next, which takes about 120 bytes of it on an AVR, besides the read
-   function; either number may be defined before the header is included, from 1 to 255 and
-   to 256.
+   function, and with TIVRANO_SMALL 39 more, for a small animation's model; either number may
+   be defined before the header is included, from 1 to 255 and to 256.
 
    Reading from program memory
 
@@ -731,7 +731,7 @@ TIVRANO_INLINED uint8_t tivrano_decode(struct tivrano_source* from, struct tivra
     return yes;
 }
 
-static uint8_t tivrano_same(const uint8_t* a, const uint8_t* b) {
+TIVRANO_INLINED uint8_t tivrano_same(const uint8_t* a, const uint8_t* b) {
     return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
 }
 
@@ -752,17 +752,17 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
     uint8_t dx = 0; /* plus 3 */
     uint8_t dy = offset;
     uint16_t back; /* the offset as LEDs back, counting round */
+    unsigned row;  /* the bytes of a row of LEDs */
     struct tivrano_coder c;
     uint16_t x = last_first ? (uint16_t)(width - 1u) : 0;
     uint16_t y = last_first ? (uint16_t)(height - 1u) : 0;
     uint16_t i = last_first ? (uint16_t)(total - 1u) : 0;
-    uint8_t* at = leds + 3u * i;
-    const int8_t step = last_first ? -3 : 3;
     uint16_t n;
     uint8_t last = 4;
     c.range = 0xFFFFu;
     c.code = (uint16_t)(tivrano_byte(from) << 8);
     c.code = (uint16_t)(c.code | tivrano_byte(from));
+    c.byte = 0;
     c.left = 0;
     if (tivrano_refused(from, offset > 48u)) {
         return 0;
@@ -773,73 +773,84 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
         ++dx;
     }
     back = (uint16_t)((uint16_t)(dy - 3u) * (unsigned)width + (uint16_t)(dx - 3u));
+    row = 3u * width;
     for (n = 0; n < total; ++n) {
-        /* The LEDs asked about, by question; NULL where there is none. Columns and rows below 0
-           count round to far above width and height. */
-        const uint16_t sx = (uint16_t)(x + 3u - dx);
-        const uint16_t sy = (uint16_t)(y + 3u - dy);
-        const uint16_t j = (uint16_t)(i - back);
-        const uint8_t* candidate[4];
-        const uint8_t* refused[4];
-        const uint8_t* found = NULL;
-        uint8_t refusals = 0;
-        uint8_t answer = 4;
-        uint8_t q;
-        candidate[0] = reads_previous ? at : NULL;
-        candidate[1] = reads_previous && offset != 24u && sx < width && sy < height &&
-                               (last_first ? j < i : j > i)
-                           ? leds + 3u * j
-                           : NULL;
-        candidate[2] = (last_first ? x + 1u < width : x != 0) ? at - step : NULL;
-        candidate[3] = (last_first ? y + 1u < height : y != 0)
-                           ? (last_first ? at + 3u * width : at - 3u * width)
-                           : NULL;
-        for (q = 0; q < 4 && answer == 4; ++q) {
-            uint8_t r;
-            uint8_t seen = 0;
-            if (candidate[q] == NULL) {
-                continue;
+        uint8_t* const at = leds + 3u * i;
+        uint8_t answer = 0;
+        /* Most LEDs keep their colour: that is asked first, and alone. */
+        if (!reads_previous || !tivrano_decode(from, &c, tivrano_probability(from, last))) {
+            const uint8_t* refused[4];
+            const uint8_t* found = NULL;
+            uint8_t refusals = reads_previous;
+            uint8_t q = reads_previous ? 1 : 2;
+            uint8_t k = (uint8_t)(5u * q + last); /* the question's probability */
+            refused[0] = at;
+            answer = 4;
+            /* Each other question's LED, found when asked: none outside the frame, or
+               overwritten already. Columns and rows below 0 count round to far above width and
+               height. */
+            for (; q < 4; ++q, k = (uint8_t)(k + 5u)) {
+                const uint8_t* candidate = NULL;
+                uint8_t r;
+                uint8_t seen = 0;
+                if (q == 1) {
+                    const uint16_t sx = (uint16_t)(x + 3u - dx);
+                    const uint16_t sy = (uint16_t)(y + 3u - dy);
+                    const uint16_t j = (uint16_t)(i - back);
+                    if (offset != 24u && sx < width && sy < height &&
+                        (last_first ? j < i : j > i)) {
+                        candidate = leds + 3u * j;
+                    }
+                } else if (q == 2) {
+                    if (last_first ? x + 1u < width : x != 0) {
+                        candidate = last_first ? at + 3 : at - 3;
+                    }
+                } else if (last_first ? y + 1u < height : y != 0) {
+                    candidate = last_first ? at + row : at - row;
+                }
+                if (candidate == NULL) {
+                    continue;
+                }
+                for (r = 0; r < refusals && !seen; ++r) {
+                    seen = tivrano_same(refused[r], candidate);
+                }
+                if (seen) {
+                    continue;
+                }
+                if (tivrano_decode(from, &c, tivrano_probability(from, k))) {
+                    answer = q;
+                    found = candidate;
+                    break;
+                }
+                refused[refusals++] = candidate;
             }
-            for (r = 0; r < refusals && !seen; ++r) {
-                seen = tivrano_same(refused[r], candidate[q]);
-            }
-            if (seen) {
-                continue;
-            }
-            if (tivrano_decode(from, &c, tivrano_probability(from, (uint16_t)(5u * q + last)))) {
-                answer = q;
-                found = q != 0 ? candidate[q] : NULL;
+            if (found != NULL) {
+                at[0] = found[0];
+                at[1] = found[1];
+                at[2] = found[2];
+            } else if (bits != 0) {
+                uint16_t node = 1;
+                uint8_t* to = at;
+                uint8_t b;
+                for (b = 0; b < bits; ++b) {
+                    const uint8_t p =
+                        tivrano_probability(from, (uint16_t)(TIVRANO_SMALL_QUESTIONS + node - 1u));
+                    node = (uint16_t)(2u * node + !tivrano_decode(from, &c, p));
+                }
+                if (!tivrano_leds(from, &to, 2, (uint8_t)(node - (1u << bits)), 1)) {
+                    return 0;
+                }
             } else {
-                refused[refusals++] = candidate[q];
-            }
-        }
-        if (found != NULL) {
-            at[0] = found[0];
-            at[1] = found[1];
-            at[2] = found[2];
-        } else if (answer == 4 && bits != 0) {
-            uint16_t node = 1;
-            uint8_t* to = at;
-            uint8_t b;
-            for (b = 0; b < bits; ++b) {
-                const uint8_t p =
-                    tivrano_probability(from, (uint16_t)(TIVRANO_SMALL_QUESTIONS + node - 1u));
-                node = (uint16_t)(2u * node + !tivrano_decode(from, &c, p));
-            }
-            if (!tivrano_leds(from, &to, 2, (uint8_t)(node - (1u << bits)), 1)) {
-                return 0;
-            }
-        } else if (answer == 4) {
-            uint8_t k;
-            for (k = 0; k < 24; ++k) {
-                at[k / 8] = (uint8_t)(at[k / 8] << 1 | !tivrano_decode(from, &c, 128));
+                uint8_t k;
+                for (k = 0; k < 24; ++k) {
+                    at[k / 8] = (uint8_t)(at[k / 8] << 1 | !tivrano_decode(from, &c, 128));
+                }
             }
         }
         if (tivrano_failed(from)) {
             return 0;
         }
         last = answer;
-        at += step;
         if (last_first) {
             --i;
             if (x-- == 0) {

@@ -28,13 +28,18 @@ constexpr std::uint8_t READS_PREVIOUS = 0x80;
 constexpr std::uint8_t LAST_FIRST = 0x40;
 constexpr std::uint32_t HALF = 128; // a probability of one half, in 256ths
 
-// What the player spends, as this packer reckons it: on a record, an LED, a bit decoded and a
-// bit taken in; and how many times the longest frame in order a frame on its own may take, in
-// halves, below SEEK_HALVES: these are rougher than the fast format's (bench/animations.sh with
-// PACK=small measures them on an ATmega328P).
+// What the player spends, as this packer reckons it, fitted to frames timed on an ATmega328P in
+// simavr: on a record; on an LED, and on whether it was kept, which is asked alone; on an LED
+// that was not, for the questions after that; on each of those, and on each bit of a new LED;
+// and on a bit taken in. And how many times the longest frame in order a frame on its own may
+// take, in halves, below SEEK_HALVES: these are rougher than the fast format's
+// (bench/animations.sh with PACK=small measures them).
 constexpr std::uint64_t SMALL_RECORD_CYCLES = 300;
-constexpr std::uint64_t SMALL_LED_CYCLES = 60;
-constexpr std::uint64_t SMALL_DECODE_CYCLES = 40;
+constexpr std::uint64_t SMALL_LED_CYCLES = 50;
+constexpr std::uint64_t SMALL_KEPT_CYCLES = 40;
+constexpr std::uint64_t SMALL_CHANGED_CYCLES = 200;
+constexpr std::uint64_t SMALL_QUESTION_CYCLES = 50;
+constexpr std::uint64_t SMALL_BIT_CYCLES = 40;
 constexpr std::uint64_t SMALL_SHIFT_CYCLES = 20;
 constexpr std::uint64_t SMALL_SEEK_HALVES = 6;
 
@@ -138,7 +143,6 @@ class Coder {
   public:
     void code(bool yes, std::uint32_t p) {
         const std::uint32_t bound = (range_ >> 8U) * p;
-        ++decodes_;
         if (yes) {
             range_ = bound;
         } else {
@@ -172,10 +176,8 @@ class Coder {
         }
         return bytes;
     }
-    std::uint64_t cycles(std::size_t leds) const {
-        return SMALL_RECORD_CYCLES + SMALL_LED_CYCLES * leds + SMALL_DECODE_CYCLES * decodes_ +
-               SMALL_SHIFT_CYCLES * (shifts_ + 16);
-    }
+    // The bits taken in, the first 16 among them.
+    std::uint64_t shifts() const { return shifts_ + 16; }
 
   private:
     void carry() {
@@ -191,7 +193,6 @@ class Coder {
     std::uint32_t low_ = 0;
     std::uint32_t range_ = 0xFFFFU;
     std::vector<std::uint8_t> bits_; // each 0 or 1
-    std::uint64_t decodes_ = 0;
     std::uint64_t shifts_ = 0;
 };
 
@@ -310,11 +311,19 @@ void count_answers(const Frames& frames, std::size_t k, const Plan& plan,
 Record encode(const Frames& frames, std::size_t k, const Plan& plan, const SmallPalette& palette,
               const std::vector<std::uint8_t>& model) {
     Coder coder;
+    const std::uint64_t leds = frames.frame_size() / 3;
+    std::uint64_t cycles = SMALL_RECORD_CYCLES + (SMALL_LED_CYCLES + SMALL_CHANGED_CYCLES) * leds;
     walk(frames, k, plan, palette, [&](std::size_t asked, bool yes) {
         coder.code(yes, asked == SIZE_MAX ? HALF : model.at(asked));
+        if (asked < ANSWERS) {
+            // Reckoned changed above, until kept.
+            cycles = cycles + SMALL_KEPT_CYCLES - (yes ? SMALL_CHANGED_CYCLES : 0);
+        } else {
+            cycles += asked < SMALL_QUESTIONS ? SMALL_QUESTION_CYCLES : SMALL_BIT_CYCLES;
+        }
     });
-    return {coder.finish(plan.header()), coder.cycles(static_cast<std::size_t>(frames.width) *
-                                                      static_cast<std::size_t>(frames.height))};
+    cycles += SMALL_SHIFT_CYCLES * coder.shifts();
+    return {coder.finish(plan.header()), cycles};
 }
 
 // The LEDs of frame k that changed and that the plan's offset of the previous frame gives, from

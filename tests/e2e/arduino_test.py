@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The Arduino library as a maker gets it: tivrano_player-VERSION.zip, unpacked as a library
 folder, its examples compiled for an Arduino Nano by Debian's arduino-builder (Receive among
-them, whose parser tests/cli/send_test.cpp runs on the tool's own bytes), and Play run in simavr,
-whose lines must be those of the same animation decoded on this machine.
+them, whose parser tests/cli/send_test.cpp runs on the tool's own bytes), and Play and Small
+(the same, packed small) run in simavr, whose lines must be those of the same animation decoded
+on this machine.
 
     arduino_test.py ZIP VERSION SOURCE_DIR C_COMPILER
 
@@ -23,10 +24,10 @@ import time
 import zipfile
 
 HARDWARE = pathlib.Path("/usr/share/arduino/hardware")
-EXAMPLES = ("Play", "FastLED", "NeoPixel", "Receive")
+EXAMPLES = ("Play", "FastLED", "NeoPixel", "Small", "Receive")
 MEMBERS = {"library.properties", "library.json", "src/tivrano_player.h",
            "src/tivrano_receive.h", "examples/Receive/Receive.ino"} | {
-    f"examples/{name}/{file}" for name in EXAMPLES[:3]
+    f"examples/{name}/{file}" for name in EXAMPLES[:4]
     for file in (f"{name}.ino", "animation.c", "animation.h")}
 PROPERTIES = ("name", "version", "author", "maintainer", "sentence", "paragraph", "category",
               "architectures", "includes")
@@ -138,22 +139,26 @@ def main(argv):
                 problems.append(f"{example}: {problem}")
             else:
                 print(f"{example}: {sizes[0]} bytes of flash, {sizes[1]} bytes of RAM (Nano)")
-        play = library / "examples" / "Play"
-        host = subprocess.run(
-            [compiler, "-std=c99", "-Wall", "-Wextra", "-Werror", f"-I{library / 'src'}",
-             f"-I{play}", str(stand_ins / "host_play.c"), str(play / "animation.c"),
-             "-o", str(scratch / "host_play")], capture_output=True, text=True)
-        elf = scratch / "build-Play" / "Play.ino.elf"
-        if host.returncode != 0:
-            problems.append(f"host_play.c did not compile:\n{host.stderr}")
-        elif elf.is_file():
-            expected = subprocess.run([str(scratch / "host_play")], capture_output=True,
-                                      text=True, check=True).stdout.splitlines()
-            played = uart_lines(elf, len(expected))
-            if played != expected:
-                problems.append(f"Play wrote {played} in simavr, not {expected}")
-            else:
-                print(f"Play in simavr: {len(played)} lines as decoded here, {played[:4]}...")
+        # Play, and Small, its animation packed small, in simavr against the same animation
+        # played here.
+        for example in ("Play", "Small"):
+            play = library / "examples" / example
+            host = subprocess.run(
+                [compiler, "-std=c99", "-Wall", "-Wextra", "-Werror", f"-I{library / 'src'}",
+                 f"-I{play}", str(stand_ins / "host_play.c"), str(play / "animation.c"),
+                 "-o", str(scratch / "host_play")], capture_output=True, text=True)
+            elf = scratch / f"build-{example}" / f"{example}.ino.elf"
+            if host.returncode != 0:
+                problems.append(f"host_play.c did not compile for {example}:\n{host.stderr}")
+            elif elf.is_file():
+                expected = subprocess.run([str(scratch / "host_play")], capture_output=True,
+                                          text=True, check=True).stdout.splitlines()
+                played = uart_lines(elf, len(expected))
+                if played != expected:
+                    problems.append(f"{example} wrote {played} in simavr, not {expected}")
+                else:
+                    print(f"{example} in simavr: {len(played)} lines as decoded here, "
+                          f"{played[:4]}...")
     for problem in problems:
         print(f"FAILED: {problem}")
     print(f"{0 if problems else 1} passed, {1 if problems else 0} failed")
