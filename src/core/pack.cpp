@@ -571,6 +571,8 @@ std::vector<RecordCosts> reckon(const std::vector<Candidates>& made,
             ++counted;
         }
     }
+    // The first frame's record always stands alone: one is made, at least.
+    counted = std::max<std::uint64_t>(counted, 1);
     std::vector<RecordCosts> reckoned = costs;
     for (std::size_t k = 0; k < made.size(); ++k) {
         if (!made[k].alone) {
