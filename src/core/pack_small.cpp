@@ -326,38 +326,44 @@ Record encode(const Frames& frames, std::size_t k, const Plan& plan, const Small
     return {coder.finish(plan.header()), cycles};
 }
 
-// The LEDs of frame k that changed and that the plan's offset of the previous frame gives, from
-// LEDs the buffer still holds when they are asked about.
-std::size_t gained_by(const Frames& frames, std::size_t k, const Plan& plan) {
+// Of the LEDs of frame k that changed, those that the plan's offset of the previous frame gives,
+// from LEDs the buffer still holds when they are asked about.
+std::size_t gained_by(const Frames& frames, std::size_t k, const std::vector<std::size_t>& changed,
+                      const Plan& plan) {
     const auto w = static_cast<std::ptrdiff_t>(frames.width);
     const auto h = static_cast<std::ptrdiff_t>(frames.height);
     const auto before = frames.frame(k - 1);
     const auto frame = frames.frame(k);
-    std::size_t gained = 0;
-    for (std::ptrdiff_t y = std::max(0, plan.dy); y < std::min(h, h + plan.dy); ++y) {
-        for (std::ptrdiff_t x = std::max(0, plan.dx); x < std::min(w, w + plan.dx); ++x) {
-            const auto led = static_cast<std::size_t>(y * w + x);
-            const auto from = static_cast<std::size_t>((y - plan.dy) * w + x - plan.dx);
-            const std::uint32_t wanted = led_colour(frame, led);
-            const bool gains = (from > led) != plan.last_first && from != led &&
-                               wanted != led_colour(before, led) &&
-                               wanted == led_colour(before, from);
-            gained += gains ? 1 : 0;
-        }
-    }
-    return gained;
+    return static_cast<std::size_t>(
+        std::count_if(changed.begin(), changed.end(), [&](std::size_t led) {
+            const auto x = static_cast<std::ptrdiff_t>(led) % w - plan.dx;
+            const auto y = static_cast<std::ptrdiff_t>(led) / w - plan.dy;
+            if (x < 0 || x >= w || y < 0 || y >= h) {
+                return false;
+            }
+            const auto from = static_cast<std::size_t>(y * w + x);
+            return (from > led) != plan.last_first && from != led &&
+                   led_colour(frame, led) == led_colour(before, from);
+        }));
 }
 
 // The offset and order whose LEDs of the previous frame, still in the buffer when asked about,
 // are most often what an LED that changed becomes; none when few are.
 Plan plan_after(const Frames& frames, std::size_t k) {
+    std::vector<std::size_t> changed;
+    for (std::size_t led = 0; led < frames.frame_size() / 3; ++led) {
+        if (led_colour(frames.frame(k), led) != led_colour(frames.frame(k - 1), led)) {
+            changed.push_back(led);
+        }
+    }
     Plan best{true, false, 0, 0};
     std::size_t most = frames.frame_size() / 3 / 64 + 1;
     for (const bool last_first : {false, true}) {
         for (int dx = -REACH; dx <= REACH; ++dx) {
             for (int dy = -REACH; dy <= REACH; ++dy) {
                 const Plan tried{true, last_first, dx, dy};
-                if (const std::size_t gained = gained_by(frames, k, tried); gained > most) {
+                if (const std::size_t gained = gained_by(frames, k, changed, tried);
+                    gained > most) {
                     most = gained;
                     best = tried;
                 }
