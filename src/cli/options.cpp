@@ -331,8 +331,6 @@ const char* take_sending(int option, std::string_view text, Request& request) {
     return nullptr;
 }
 
-// Takes one option, with its value if it has one, into the request; returns what is wrong with
-// it, or nullptr.
 // How --pack packs: fast without a value.
 Pack pack_of(const char* value) {
     const std::string_view how = value != nullptr ? value : "fast";
@@ -342,6 +340,8 @@ Pack pack_of(const char* value) {
                             : Pack::none;
 }
 
+// Takes one option, with its value if it has one, into the request; returns what is wrong with
+// it, or nullptr.
 const char* take_option(int option, const char* value, Request& request) {
     const char* const text = value != nullptr ? value : "";
     Layout& layout = request.array.layout;
