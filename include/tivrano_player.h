@@ -103,8 +103,8 @@
    TIVRANO_STREAM_COLOURS colours (16), its commonest, at once when a frame first needs one of
    them, and a colour after those when an LED needs it. The chunk and those colours lie on the
    stack of tivrano_stream_next, which takes about 120 bytes of it on an AVR, besides the read
-   function, and with TIVRANO_SMALL 39 more, for a small animation's model; either number may
-   be defined before the header is included, from 1 to 255 and to 256.
+   function, and with TIVRANO_SMALL defined about 90 more, for the small player; either number
+   may be defined before the header is included, from 1 to 255 and to 256.
 
    Reading from program memory
 
@@ -395,11 +395,12 @@ struct tivrano_stream_frame {
     uint8_t have;
     uint8_t bytes[TIVRANO_STREAM_CHUNK];
     uint8_t colours[3 * TIVRANO_STREAM_COLOURS];
-#ifdef TIVRANO_SMALL
-    uint32_t model;                         /* where the small model lies in the file */
-    uint8_t held_model[TIVRANO_SMALL_HELD]; /* its first bytes */
-#endif
 };
+
+/* What the stream holds of a small animation's model while it plays a frame: where the model
+   lies in the file, and its first bytes. Defined where TIVRANO_SMALL is, and no struct's layout
+   depends on that, so that files of a program that differ in it agree. */
+struct tivrano_small_held;
 
 /* The record's next byte; 0, the stream failed, past its end. */
 static inline uint8_t tivrano_stream_byte(struct tivrano_stream* s,
@@ -539,11 +540,10 @@ static inline uint8_t* tivrano_copy(uint8_t* leds, const uint8_t* from, uint16_t
 struct tivrano_source {
     const uint8_t* record;  /* in flash: the record's next byte */
     const uint8_t* palette; /* in flash */
-#ifdef TIVRANO_SMALL
-    const uint8_t* model; /* in flash, of a small animation */
-#endif
+    const uint8_t* model;   /* in flash, of a small animation */
     struct tivrano_stream* stream;
     struct tivrano_stream_frame* frame;
+    struct tivrano_small_held* held; /* from a stream, of a small animation */
     uint8_t in_flash;
 };
 
@@ -632,7 +632,7 @@ TIVRANO_INLINED uint8_t tivrano_play(struct tivrano_source* from, uint8_t bits, 
         }
         op >>= 6;
         if (op == 3) {
-            d = (uint16_t)(tivrano_byte(from) << 8);
+            d = (uint16_t)((unsigned)tivrano_byte(from) << 8);
             d = (uint16_t)(d | tivrano_byte(from));
         }
         if (op == 0) {
@@ -685,6 +685,11 @@ TIVRANO_INLINED uint8_t tivrano_play(struct tivrano_source* from, uint8_t bits, 
 /* This header plays animations packed small: a text tivrano made so checks it. */
 #define TIVRANO_SMALL_PLAYER 1
 
+struct tivrano_small_held {
+    uint32_t model;
+    uint8_t bytes[TIVRANO_SMALL_HELD];
+};
+
 /* The small player's binary arithmetic decoder: a 16-bit range, kept at 2^15 or more a bit at a
    time, and the code, which the record's bits come into, high bit first. */
 struct tivrano_coder {
@@ -701,16 +706,16 @@ TIVRANO_INLINED uint8_t tivrano_probability(struct tivrano_source* from, uint16_
         return TIVRANO_BYTE(from->model + k);
     }
     if (k < TIVRANO_SMALL_HELD) {
-        return from->frame->held_model[k];
+        return from->held->bytes[k];
     }
-    tivrano_stream_get(from->stream, from->frame->model + k, &p, 1);
+    tivrano_stream_get(from->stream, from->held->model + k, &p, 1);
     return p;
 }
 
 /* Whether the answer is yes, of probability p in 256ths. */
 TIVRANO_INLINED uint8_t tivrano_decode(struct tivrano_source* from, struct tivrano_coder* c,
                                        uint8_t p) {
-    const uint16_t bound = (uint16_t)((uint8_t)(c->range >> 8) * p);
+    const uint16_t bound = (uint16_t)((unsigned)(uint8_t)(c->range >> 8) * p);
     const uint8_t yes = c->code < bound;
     if (yes) {
         c->range = bound;
@@ -760,7 +765,7 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
     uint16_t n;
     uint8_t last = 4;
     c.range = 0xFFFFu;
-    c.code = (uint16_t)(tivrano_byte(from) << 8);
+    c.code = (uint16_t)((unsigned)tivrano_byte(from) << 8);
     c.code = (uint16_t)(c.code | tivrano_byte(from));
     c.byte = 0;
     c.left = 0;
@@ -1064,9 +1069,10 @@ static inline uint16_t tivrano_stream_next(struct tivrano_stream* s, uint8_t* le
     f.palette = tivrano_stream_palette(s);
     f.used = f.have = 0;
     f.held = 0;
-    from.record = from.palette = NULL;
+    from.record = from.palette = from.model = NULL;
     from.stream = s;
     from.frame = &f;
+    from.held = NULL;
     from.in_flash = 0;
     if (f.at < f.palette + 3u * s->colours || f.end < f.at || f.end > s->size) {
         return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
@@ -1074,8 +1080,10 @@ static inline uint16_t tivrano_stream_next(struct tivrano_stream* s, uint8_t* le
     if (s->bits & TIVRANO_SMALL_FLAG) {
 #ifdef TIVRANO_SMALL
         const uint16_t model = tivrano_stream_model(s);
-        f.model = f.palette - model;
-        if (!tivrano_stream_get(s, f.model, f.held_model,
+        struct tivrano_small_held held;
+        held.model = f.palette - model;
+        from.held = &held;
+        if (!tivrano_stream_get(s, held.model, held.bytes,
                                 model < TIVRANO_SMALL_HELD ? model : TIVRANO_SMALL_HELD) ||
             !tivrano_play_small(&from, s->bits & 15u, s->width, s->height, leds)) {
             return 0;

@@ -1,11 +1,12 @@
 // Plays the animation beside this sketch, packed small (animation.c and animation.h, which
 // tivrano made with
 //   tivrano --name=animation --pack=small --header=animation.h -o animation.c FRAME.bmp ...)
-// in fewer bytes of flash than Play's, each frame taking some milliseconds to play. The small
-// player is compiled where TIVRANO_SMALL is defined before tivrano_player.h is included.
 // into a buffer, and prints on Serial, at 115200 baud, one line a frame: the frame's number
-// and the sum of its LED bytes modulo 65536. It needs nothing but the Arduino core: put your
-// own animation's two files in place of these, and your LED library's show() after each frame.
+// and the sum of its LED bytes modulo 65536. Packed small, an animation takes fewer bytes of
+// flash than packed as Play's is, and each frame some milliseconds to play; the small player
+// is compiled where TIVRANO_SMALL is defined before tivrano_player.h is included. It needs
+// nothing but the Arduino core: put your own animation's two files in place of these, and your
+// LED library's show() after each frame.
 #define TIVRANO_SMALL 1
 #include <tivrano_player.h>
 
