@@ -160,10 +160,10 @@
    `tivrano --pack=small` stores an animation in fewer bytes, and each frame takes more cycles to
    play (`--pack=auto` takes the smaller of the two). Its text defines TIVRANO_SMALL before it
    includes this header, which then plays animations packed small too; firmware without one
-   pays nothing for them. Firmware that includes this header before a small animation's text,
-   or its header, defines TIVRANO_SMALL first, or that text stops the build, saying so; a
-   player without TIVRANO_SMALL writes nothing for a small animation, and the stream player
-   refuses its file as of another format.
+   pays nothing for them but the check that refuses them (on an AVR, 28 bytes). Firmware that
+   includes this header before a small animation's text, or its header, defines TIVRANO_SMALL
+   first, or that text stops the build, saying so; a player without TIVRANO_SMALL writes
+   nothing for a small animation, and the stream player refuses its file as of another format.
 
    The struct's bits are the palette's index bits (0 to 8; 0: no palette) with
    TIVRANO_SMALL_FLAG, and its palette array starts with the model: TIVRANO_SMALL_QUESTIONS
