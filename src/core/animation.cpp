@@ -5,7 +5,6 @@
 #include <cstring>
 #include <iterator>
 #include <map>
-#include <numeric>
 #include <string>
 #include <utility>
 
@@ -281,12 +280,6 @@ Storage store(const Frames& frames, Pack pack) {
         static_cast<std::uint64_t>(frames.width) * static_cast<std::uint64_t>(frames.height);
     const std::uint64_t count = frames.count();
     if (pack != Pack::none) {
-        const auto packed_size = [](const Packed& packed) {
-            return std::accumulate(
-                packed.records.begin(), packed.records.end(),
-                std::uint64_t{packed.model.size() + packed.palette.size()},
-                [](std::uint64_t size, const auto& record) { return size + record.size(); });
-        };
         storage.packed = pack == Pack::small ? pack_small(frames) : tivrano::pack(frames);
         if (pack == Pack::smallest) {
             Packed small = pack_small(frames);

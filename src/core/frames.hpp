@@ -59,6 +59,12 @@ inline std::uint64_t hash_of(std::span<const std::uint8_t> bytes) {
     return hash;
 }
 
+// The 3 values of LED `led` of a frame, as one number, the first in the top bits.
+inline std::uint32_t colour_at(std::span<const std::uint8_t> frame, std::size_t led) {
+    return std::uint32_t{frame[3 * led]} << 16U | std::uint32_t{frame[3 * led + 1]} << 8U |
+           frame[3 * led + 2];
+}
+
 // Whether two runs of bytes are the same.
 inline bool same_bytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());

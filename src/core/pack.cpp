@@ -31,11 +31,6 @@ constexpr std::int16_t NO_INDEX = -1;
 constexpr std::size_t SAMPLE_LEDS = 8192;
 constexpr std::int64_t NONE = std::numeric_limits<std::int64_t>::max() / 4;
 
-std::uint32_t colour_at(std::span<const std::uint8_t> frame, std::size_t led) {
-    return std::uint32_t{frame[3 * led]} << 16U | std::uint32_t{frame[3 * led + 1]} << 8U |
-           frame[3 * led + 2];
-}
-
 // The smallest value among those pushed at an index from some lower bound on, as both the
 // pushed indices and the bounds only grow, and a bound is never more than LONG_COUNT below the
 // last index pushed; for two bounds at once, each of which only grows: `from` the lower, which
@@ -687,12 +682,6 @@ class Packer {
     std::multimap<std::uint64_t, std::size_t> looks_; // frames with a record standing alone
 };
 
-std::uint64_t size_of(const Packed& packed) {
-    return std::accumulate(
-        packed.records.begin(), packed.records.end(), std::uint64_t{packed.palette.size()},
-        [](std::uint64_t size, const auto& record) { return size + record.size(); });
-}
-
 // The widths a long animation tries on its sample, as pack() says: `bits` holds every colour
 // (or the commonest 256).
 std::vector<std::uint8_t> long_widths(const Colours& colours, std::uint8_t bits) {
@@ -732,7 +721,7 @@ std::uint8_t best_on_sample(const Frames& frames, std::size_t sample,
         const Palette palette = make_palette(colours.by_count, width);
         const Packed packed =
             Packer(sampled, palette, first, colours, tried_made).pack(Alone::FIRST);
-        const std::pair tried{size_of(packed), width};
+        const std::pair tried{packed_size(packed), width};
         if (!best || tried < *best) {
             best = tried;
             made = std::move(tried_made);
@@ -742,6 +731,13 @@ std::uint8_t best_on_sample(const Frames& frames, std::size_t sample,
 }
 
 } // namespace
+
+std::uint64_t packed_size(const Packed& packed) {
+    return std::accumulate(
+        packed.records.begin(), packed.records.end(),
+        std::uint64_t{packed.model.size() + packed.palette.size()},
+        [](std::uint64_t size, const auto& record) { return size + record.size(); });
+}
 
 Packed pack(const Frames& frames) {
     const Colours colours = count_colours(frames.values);
@@ -786,7 +782,7 @@ Packed pack(const Frames& frames) {
         const Palette palette = make_palette(by_count, width);
         Packed packed = Packer(frames, palette, first, colours, made)
                             .pack(frames.count() <= sample ? Alone::EVERY : Alone::AS_NEEDED);
-        if (!smallest || size_of(packed) < size_of(*smallest)) {
+        if (!smallest || packed_size(packed) < packed_size(*smallest)) {
             smallest = std::move(packed);
         }
     }

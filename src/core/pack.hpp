@@ -26,6 +26,9 @@ struct Packed {
 
 Packed pack(const Frames& frames);
 
+// The bytes of the model, the palette and the records.
+std::uint64_t packed_size(const Packed& packed);
+
 // How an animation's frames are stored: as arrays, packed fast or small, or packed the smaller of
 // those two (fast, where they take as many bytes).
 enum class Pack : std::uint8_t { none, fast, small, smallest };

@@ -43,11 +43,6 @@ constexpr std::uint64_t SMALL_BIT_CYCLES = 40;
 constexpr std::uint64_t SMALL_SHIFT_CYCLES = 20;
 constexpr std::uint64_t SMALL_SEEK_HALVES = 6;
 
-std::uint32_t led_colour(std::span<const std::uint8_t> frame, std::size_t led) {
-    return std::uint32_t{frame[3 * led]} << 16U | std::uint32_t{frame[3 * led + 1]} << 8U |
-           frame[3 * led + 2];
-}
-
 // How a frame's record plays: after the previous frame or alone, first LED first or last, and the
 // offset of the previous frame's LEDs it asks about.
 struct Plan {
@@ -80,7 +75,7 @@ struct SmallPalette {
 SmallPalette palette_of(const Frames& frames) {
     std::vector<std::uint32_t> all(frames.values.size() / 3);
     for (std::size_t led = 0; led < all.size(); ++led) {
-        all[led] = led_colour(frames.values, led);
+        all[led] = colour_at(frames.values, led);
     }
     std::sort(all.begin(), all.end());
     // Each colour and its LEDs; of as common, the least colour first.
@@ -265,13 +260,13 @@ void walk(const Frames& frames, std::size_t k, const Plan& plan, const SmallPale
     std::vector<std::uint32_t> buffer(leds);
     if (plan.reads_previous) {
         for (std::size_t led = 0; led < leds; ++led) {
-            buffer[led] = led_colour(frames.frame(k - 1), led);
+            buffer[led] = colour_at(frames.frame(k - 1), led);
         }
     }
     std::size_t last = FRESH;
     for (std::size_t n = 0; n < leds; ++n) {
         const std::size_t led = plan.last_first ? leds - 1 - n : n;
-        const std::uint32_t wanted = led_colour(frame, led);
+        const std::uint32_t wanted = colour_at(frame, led);
         const Candidates candidates = candidates_of(frames, led, plan);
         std::vector<std::uint32_t> refused;
         std::size_t answer = FRESH;
@@ -343,7 +338,7 @@ std::size_t gained_by(const Frames& frames, std::size_t k, const std::vector<std
             }
             const auto from = static_cast<std::size_t>(y * w + x);
             return (from > led) != plan.last_first && from != led &&
-                   led_colour(frame, led) == led_colour(before, from);
+                   colour_at(frame, led) == colour_at(before, from);
         }));
 }
 
@@ -352,7 +347,7 @@ std::size_t gained_by(const Frames& frames, std::size_t k, const std::vector<std
 Plan plan_after(const Frames& frames, std::size_t k) {
     std::vector<std::size_t> changed;
     for (std::size_t led = 0; led < frames.frame_size() / 3; ++led) {
-        if (led_colour(frames.frame(k), led) != led_colour(frames.frame(k - 1), led)) {
+        if (colour_at(frames.frame(k), led) != colour_at(frames.frame(k - 1), led)) {
             changed.push_back(led);
         }
     }

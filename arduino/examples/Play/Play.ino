@@ -3,9 +3,11 @@
 // into a buffer, and prints on Serial, at 115200 baud, one line a frame: the frame's number
 // and the sum of its LED bytes modulo 65536. It needs nothing but the Arduino core: put your
 // own animation's two files in place of these, and your LED library's show() after each frame.
-#include <tivrano_player.h>
-
+// animation.h comes first: for an animation packed small (--pack=small, the example Small) it
+// asks tivrano_player.h for the small player.
 #include "animation.h"
+
+#include <tivrano_player.h>
 
 static uint8_t leds[3 * animation_leds];
 static struct tivrano_player player;
