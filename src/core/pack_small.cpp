@@ -268,20 +268,22 @@ void walk(const Frames& frames, std::size_t k, const Plan& plan, const SmallPale
         const std::size_t led = plan.last_first ? leds - 1 - n : n;
         const std::uint32_t wanted = colour_at(frame, led);
         const Candidates candidates = candidates_of(frames, led, plan);
-        std::vector<std::uint32_t> refused;
+        std::array<std::uint32_t, 4> refused{}; // the first `refusals`
+        std::size_t refusals = 0;
         std::size_t answer = FRESH;
         for (std::size_t question = 0; question < candidates.leds.size() && answer == FRESH;
              ++question) {
             const auto& from = candidates.leds.at(question);
-            if (!from ||
-                std::find(refused.begin(), refused.end(), buffer[*from]) != refused.end()) {
+            const std::uint32_t* const first = refused.data();
+            const std::uint32_t* const end = first + refusals;
+            if (!from || std::find(first, end, buffer[*from]) != end) {
                 continue;
             }
             say(question * ANSWERS + last, buffer[*from] == wanted);
             if (buffer[*from] == wanted) {
                 answer = question;
             } else {
-                refused.push_back(buffer[*from]);
+                refused.at(refusals++) = buffer[*from];
             }
         }
         if (answer == FRESH) {
