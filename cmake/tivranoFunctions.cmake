@@ -121,7 +121,8 @@
 # TILE_SERPENTINE, PROGMEM, GAMMA, BRIGHTNESS, LED_CURRENT, FORMAT, SWAP_BYTES, THRESHOLD
 #             as for tivrano_add_frames; with PROGMEM, NAME[] and NAME_delay_ms[] are in flash
 #             memory too: read them with pgm_read_ptr and pgm_read_word. FORMAT rgb565 makes
-#             the frames `const uint16_t`; PACKED takes grb alone.
+#             the frames `const uint16_t`; PACKED packs the format's values, which
+#             tivrano_player.h plays where TIVRANO_VALUE_BYTES is their size.
 # MAX_CURRENT_MA
 #             as for tivrano_add_frames, with one factor for every frame, the one the brightest
 #             needs, so that the frames keep their brightness to each other.

@@ -4,7 +4,8 @@
 // accepts differs from the flash player's of the same record, palette and delay, or when a
 // stream that failed writes to the LEDs again. The bytes are played as they are, and again with
 // the header mended to open (a small animation, the tables' first and last starts where the
-// header puts them, and the check made again), so that the records themselves are fuzzed.
+// header puts them, and the check made again), so that the records themselves are fuzzed. Built
+// for LEDs of 3 bytes, and for values of TIVRANO_VALUE_BYTES (fuzz_stream_2 and fuzz_stream_1).
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -85,7 +86,7 @@ void play(std::span<const std::uint8_t> file) {
                                       file.data() + starts + 4 * (records + 1),
                                       frames.data(),
                                       delays.data()};
-    const std::size_t size = std::size_t{3} * animation.width * animation.height;
+    const std::size_t size = std::size_t{TIVRANO_VALUE_BYTES} * animation.width * animation.height;
     std::vector<std::uint8_t> leds(size);
     std::vector<std::uint8_t> flash(size);
     tivrano_player player{};
@@ -129,13 +130,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t records = 1 + file[14] % count;
     const std::size_t starts = TIVRANO_FILE_HEADER + 4 * count;
     const std::size_t model = small ? TIVRANO_SMALL_QUESTIONS + (1U << bits) - 1 : 0;
-    const std::size_t records_at = starts + 4 * (records + 1) + model + 3 * colours;
+    const std::size_t records_at =
+        starts + 4 * (records + 1) + model + std::size_t{TIVRANO_VALUE_BYTES} * colours;
     if (end <= records_at) {
         return 0;
     }
     put(field(0, 4), TIVRANO_FILE_MAGIC);
     file[4] = small ? TIVRANO_SMALL_FORMAT : TIVRANO_PLAYER_FORMAT;
-    file[5] = static_cast<std::uint8_t>(bits);
+    file[5] = static_cast<std::uint8_t>(bits | TIVRANO_VALUE_FIELD);
     put(field(6, 2), 1 + file[6] % 32U);
     put(field(8, 2), 1 + file[8] % 16U);
     put(field(10, 2), static_cast<std::uint32_t>(count));

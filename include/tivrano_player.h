@@ -4,8 +4,9 @@
 
    One C99 header, for C and C++. It allocates nothing and keeps no state of its own: a frame
    goes straight into the firmware's LED buffer, 3 bytes an LED in the order the text was made
-   for, and the only state is the caller's `struct tivrano_player`. On an AVR the animation
-   lives in flash and is read with pgm_read_*; elsewhere it is plain constant data. The stream
+   for (or as "Values of rgb565 and mono" says below), and the only state is the caller's
+   `struct tivrano_player`. On an AVR the animation lives in flash and is read with pgm_read_*;
+   elsewhere it is plain constant data. The stream
    player plays the same animation from a file, through a read function of the firmware's.
 
    API
@@ -15,7 +16,8 @@
      uint16_t tivrano_delay_ms(a, i)
          how long frame i is shown, in milliseconds.
      void tivrano_frame(a, i, leds)
-         writes frame i, 3 * width * height bytes, into leds, whatever they held. It plays from
+         writes frame i, TIVRANO_VALUE_BYTES * width * height bytes (3 unless defined), into
+         leds, whatever they held. It plays from
          the last frame at or before i that stands alone, and tivrano places those so that this
          takes at most about 4 times the cycles of the longest frame played in order.
      void tivrano_player_start(p, a)
@@ -54,8 +56,8 @@
          after tivrano wrote it is refused here, before a byte of it reaches the LEDs.
      uint16_t tivrano_stream_count(s), tivrano_stream_width(s), tivrano_stream_height(s)
          the frames, and the LEDs of a frame across and down; 0 after a failed open. The
-         firmware checks that its buffer holds 3 * width * height bytes: the file says how many
-         LEDs a frame has, and the player writes that many.
+         firmware checks that its buffer holds TIVRANO_VALUE_BYTES * width * height bytes: the
+         file says how many LEDs a frame has, and the player writes that many.
      uint16_t tivrano_stream_next(s, leds)
          writes the next frame into leds and returns its delay, as tivrano_player_next does,
          from the first frame after the last; it too relies on leds holding the frame it wrote
@@ -72,7 +74,8 @@
                                     palette.
 
    No bytes of the file are trusted: each number is checked before it is used, and nothing is
-   written outside the 3 * width * height bytes at leds, whatever the file holds. Once the
+   written outside the TIVRANO_VALUE_BYTES * width * height bytes at leds, whatever the file
+   holds. Once the
    stream has failed, in tivrano_stream_open or in tivrano_stream_next, tivrano_stream_next
    writes nothing more and returns 0 until tivrano_stream_open starts it again, from the first
    frame; the frame it failed in may be partly written. A delay of 0 can be a frame's own: to
@@ -105,6 +108,28 @@
    stack of tivrano_stream_next, which takes about 120 bytes of it on an AVR, besides the read
    function, and with TIVRANO_SMALL defined about 90 more, for the small player; either number
    may be defined before the header is included, from 1 to 255 and to 256.
+
+   Values of rgb565 and mono
+
+   `tivrano --format=rgb565 --pack` and `--format=mono --pack` store animations for panels that
+   take 16-bit RGB565 values, or one bit an LED. A player plays values of one size,
+   TIVRANO_VALUE_BYTES, which firmware defines before it includes this header, and such a text
+   and its header define first: 3, an LED's three values (the default); 2, an LED's RGB565
+   value, its two bytes as the text's --binary frames hold them (little-endian, or swapped with
+   --swap-bytes); 1, a byte of mono's bits, 8 LEDs, as the text's array holds them. For mono,
+   width and height count those bytes across a line of the strip and the lines down, and the
+   buffer takes a frame as the unpacked array would. The struct's bits, and the file's, carry
+   the size as TIVRANO_VALUE_FIELD (0 for 3 bytes): a text made for another size stops the
+   build, saying so, the flash player writes nothing for its animation and the stream player
+   refuses its file. The text declares NAME_bytes, the buffer's bytes, beside NAME_leds:
+
+     #define TIVRANO_VALUE_BYTES 2
+     #include "tivrano_player.h"
+     static uint16_t frame[panel_leds];
+     uint16_t ms = tivrano_player_next(&player, (uint8_t*)frame);
+
+   Everything below counts values: an LED's, or for mono a byte's, of TIVRANO_VALUE_BYTES
+   bytes, where it says an LED's 3.
 
    Reading from program memory
 
@@ -183,8 +208,8 @@
    LED. The probability of question q (0 to 3) is the model's 5 * q + a, where a is the LED
    before's answer (that question, or 4: none, and 4 for the first LED). An LED that is none of
    them is a palette index, its bits from the top, bit b at tree node n (1 at the top, then
-   2 * n + b) with the model's TIVRANO_SMALL_QUESTIONS + n - 1; or with 0 bits its 3 bytes,
-   each bit of probability 128. A record ends with the last byte its decoder reads.
+   2 * n + b) with the model's TIVRANO_SMALL_QUESTIONS + n - 1; or with 0 bits its 3 bytes (its
+   value's), each bit of probability 128. A record ends with the last byte its decoder reads.
 
    Files
 
@@ -194,7 +219,8 @@
      offset  bytes               what
      0       4                   "TIVP", the magic number
      4       1                   the format, TIVRANO_PLAYER_FORMAT, or TIVRANO_SMALL_FORMAT
-     5       1                   bits, of an index: 1, 2, 4 or 8; packed small, 0 to 8
+     5       1                   bits, of an index: 1, 2, 4 or 8; packed small, 0 to 8; and
+                                 TIVRANO_VALUE_FIELD
      6       2                   width
      8       2                   height, width * height at most 65,535
      10      2                   count, of frames, at least 1
@@ -204,7 +230,7 @@
              4 * (records + 1)   where each record starts, and where the last ends, which is
                                  where the check starts (4 each)
                                  packed small, the model
-             3 * colours         the palette
+             3 * colours         the palette (TIVRANO_VALUE_BYTES * colours)
                                  the records, one after the other, the first where the palette
                                  ends
              4                   the check: the CRC-32 of every byte before it, as zlib's
@@ -352,6 +378,22 @@ struct tivrano_stream {
 #error "TIVRANO_STREAM_CHUNK is from 1 to 255, TIVRANO_STREAM_COLOURS from 1 to 256"
 #endif
 
+/* The bytes of a value the LED buffer holds, and the animations and files this player plays: 3,
+   an LED's three values (the default); 2, an LED's RGB565 value (`--format=rgb565`); 1, a byte
+   of 8 LEDs' bits (`--format=mono`). The struct's bits and the file's carry it as
+   TIVRANO_VALUE_FIELD. */
+#ifndef TIVRANO_VALUE_BYTES
+#define TIVRANO_VALUE_BYTES 3
+#endif
+#if TIVRANO_VALUE_BYTES < 1 || TIVRANO_VALUE_BYTES > 3
+#error "TIVRANO_VALUE_BYTES is 3 (grb), 2 (rgb565) or 1 (mono)"
+#endif
+#define TIVRANO_VALUE_SHIFT 4
+#define TIVRANO_VALUE_MASK 0x30u
+#define TIVRANO_VALUE_FIELD ((TIVRANO_VALUE_BYTES % 3u) << TIVRANO_VALUE_SHIFT)
+/* TIVRANO_VALUE_BYTES, unsigned, for arithmetic. */
+#define TIVRANO_VALUE_SIZE ((unsigned)TIVRANO_VALUE_BYTES)
+
 /* Animations packed small: their format, the flag their bits carry beside the palette's index
    bits, and the model's probabilities before its tree's (4 questions, each after 5 answers).
    The stream holds the questions' and a tree of up to 4 bits on its stack. */
@@ -438,6 +480,17 @@ static inline uint8_t tivrano_stream_bytes(struct tivrano_stream* s, struct tivr
     return tivrano_stream_get(s, f->at - count, to, count);
 }
 
+/* Copies a value's bytes from `from` to `to`, in RAM. */
+static inline void tivrano_value(uint8_t* to, const uint8_t* from) {
+    to[0] = from[0];
+#if TIVRANO_VALUE_BYTES > 1
+    to[1] = from[1];
+#endif
+#if TIVRANO_VALUE_BYTES > 2
+    to[2] = from[2];
+#endif
+}
+
 /* Puts the palette's colour `index`, if the stream has not failed reading it, into the LED at
    leds: 1, or 0 when the stream failed. */
 static inline uint8_t tivrano_stream_colour(struct tivrano_stream* s,
@@ -450,38 +503,39 @@ static inline uint8_t tivrano_stream_colour(struct tivrano_stream* s,
         return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
     }
     if (index >= TIVRANO_STREAM_COLOURS) {
-        return tivrano_stream_get(s, f->palette + 3u * index, leds, 3);
+        return tivrano_stream_get(s, f->palette + TIVRANO_VALUE_SIZE * (uint32_t)index, leds,
+                                  TIVRANO_VALUE_SIZE);
     }
     if (f->held == 0) {
         /* The palette's commonest colours, in one read. */
         f->held = s->colours < TIVRANO_STREAM_COLOURS ? s->colours : TIVRANO_STREAM_COLOURS;
-        if (!tivrano_stream_get(s, f->palette, f->colours, 3u * f->held)) {
+        if (!tivrano_stream_get(s, f->palette, f->colours, TIVRANO_VALUE_SIZE * f->held)) {
             return 0;
         }
     }
-    leds[0] = f->colours[3u * index];
-    leds[1] = f->colours[3u * index + 1u];
-    leds[2] = f->colours[3u * index + 2u];
+    tivrano_value(leds, f->colours + TIVRANO_VALUE_SIZE * index);
     return 1;
 }
 
-/* Copies an LED's 3 bytes from the animation into leds, and returns where the next goes. */
+/* Copies an LED's value from the animation into leds, and returns where the next goes. */
 #ifdef TIVRANO_AVR_LPM
 static inline uint8_t* tivrano_put(uint8_t* leds, const uint8_t* from) {
-    __asm__ volatile("lpm __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
-                     "lpm __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
-                     "lpm __tmp_reg__, Z\n\tst X+, __tmp_reg__"
+    __asm__ volatile(".rept %[n]\n\tlpm __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t.endr"
                      : "+x"(leds), "+z"(from)
-                     :
+                     : [n] "n"(TIVRANO_VALUE_SIZE)
                      : "memory");
     return leds;
 }
 #else
 static inline uint8_t* tivrano_put(uint8_t* leds, const uint8_t* from) {
     leds[0] = TIVRANO_BYTE(from);
+#if TIVRANO_VALUE_BYTES > 1
     leds[1] = TIVRANO_BYTE(from + 1);
+#endif
+#if TIVRANO_VALUE_BYTES > 2
     leds[2] = TIVRANO_BYTE(from + 2);
-    return leds + 3;
+#endif
+    return leds + TIVRANO_VALUE_SIZE;
 }
 #endif
 
@@ -513,11 +567,9 @@ static inline uint16_t tivrano_copied_led(uint16_t at, uint16_t d, uint16_t tota
 #ifdef __AVR__
 static inline uint8_t* tivrano_copy(uint8_t* leds, const uint8_t* from, uint16_t n) {
     do {
-        __asm__ volatile("ld __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
-                         "ld __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t"
-                         "ld __tmp_reg__, Z+\n\tst X+, __tmp_reg__"
+        __asm__ volatile(".rept %[n]\n\tld __tmp_reg__, Z+\n\tst X+, __tmp_reg__\n\t.endr"
                          : "+x"(leds), "+z"(from)
-                         :
+                         : [n] "n"(TIVRANO_VALUE_SIZE)
                          : "memory");
     } while (--n != 0);
     return leds;
@@ -525,9 +577,9 @@ static inline uint8_t* tivrano_copy(uint8_t* leds, const uint8_t* from, uint16_t
 #else
 static inline uint8_t* tivrano_copy(uint8_t* leds, const uint8_t* from, uint16_t n) {
     do {
-        *leds++ = *from++;
-        *leds++ = *from++;
-        *leds++ = *from++;
+        tivrano_value(leds, from);
+        leds += TIVRANO_VALUE_SIZE;
+        from += TIVRANO_VALUE_SIZE;
     } while (--n != 0);
     return leds;
 }
@@ -588,9 +640,9 @@ TIVRANO_INLINED uint16_t tivrano_leds(struct tivrano_source* from, uint8_t** to,
     if (from->in_flash) {
         const uint8_t* bytes = from->record;
         if (op == 3) {
-            from->record += 3;
+            from->record += TIVRANO_VALUE_SIZE;
         } else {
-            bytes = from->palette + 3u * index;
+            bytes = from->palette + TIVRANO_VALUE_SIZE * index;
         }
         *to = tivrano_put(leds, bytes);
         return 1;
@@ -600,16 +652,17 @@ TIVRANO_INLINED uint16_t tivrano_leds(struct tivrano_source* from, uint8_t** to,
             return 0;
         }
         if (op == 2) {
-            *to = leds + 3;
+            *to = leds + TIVRANO_VALUE_SIZE;
             return 1;
         }
         if (n > 1) {
-            tivrano_copy(leds + 3, leds, (uint16_t)(n - 1u));
+            tivrano_copy(leds + TIVRANO_VALUE_SIZE, leds, (uint16_t)(n - 1u));
         }
-    } else if (!tivrano_stream_bytes(from->stream, from->frame, leds, (uint16_t)(3u * n))) {
+    } else if (!tivrano_stream_bytes(from->stream, from->frame, leds,
+                                     (uint16_t)(TIVRANO_VALUE_SIZE * n))) {
         return 0;
     }
-    *to = leds + 3u * n;
+    *to = leds + TIVRANO_VALUE_SIZE * n;
     return n;
 }
 
@@ -644,14 +697,14 @@ TIVRANO_INLINED uint8_t tivrano_play(struct tivrano_source* from, uint8_t bits, 
         }
         left = (uint16_t)(left - n);
         if (op == 0) {
-            leds += 3u * n;
+            leds += TIVRANO_VALUE_SIZE * n;
         } else if (d != 0) {
             /* A copy that starts in the previous frame ends at the last LED. */
             const uint16_t led = tivrano_copied_led(at, d, total);
             if (tivrano_refused(from, d >= total || (at < d && n > total - led))) {
                 return 0;
             }
-            leds = tivrano_copy(leds, first + 3u * led, n);
+            leds = tivrano_copy(leds, first + TIVRANO_VALUE_SIZE * led, n);
         } else {
             /* Values, a colour of the palette, or indices into it. */
             uint8_t index = 0;
@@ -737,7 +790,8 @@ TIVRANO_INLINED uint8_t tivrano_decode(struct tivrano_source* from, struct tivra
 }
 
 TIVRANO_INLINED uint8_t tivrano_same(const uint8_t* a, const uint8_t* b) {
-    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+    return a[0] == b[0] && (TIVRANO_VALUE_SIZE < 2 || a[1] == b[1]) &&
+           (TIVRANO_VALUE_SIZE < 3 || a[2] == b[2]);
 }
 
 /* Applies one frame's small record to the width * height LEDs at leds, for both players: 1, or 0
@@ -778,9 +832,9 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
         ++dx;
     }
     back = (uint16_t)((uint16_t)(dy - 3u) * (unsigned)width + (uint16_t)(dx - 3u));
-    row = 3u * width;
+    row = TIVRANO_VALUE_SIZE * width;
     for (n = 0; n < total; ++n) {
-        uint8_t* const at = leds + 3u * i;
+        uint8_t* const at = leds + TIVRANO_VALUE_SIZE * i;
         uint8_t answer = 0;
         /* Most LEDs keep their colour: that is asked first, and alone. */
         if (!reads_previous || !tivrano_decode(from, &c, tivrano_probability(from, last))) {
@@ -804,11 +858,11 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
                     const uint16_t j = (uint16_t)(i - back);
                     if (offset != 24u && sx < width && sy < height &&
                         (last_first ? j < i : j > i)) {
-                        candidate = leds + 3u * j;
+                        candidate = leds + TIVRANO_VALUE_SIZE * j;
                     }
                 } else if (q == 2) {
                     if (last_first ? x + 1u < width : x != 0) {
-                        candidate = last_first ? at + 3 : at - 3;
+                        candidate = last_first ? at + TIVRANO_VALUE_SIZE : at - TIVRANO_VALUE_SIZE;
                     }
                 } else if (last_first ? y + 1u < height : y != 0) {
                     candidate = last_first ? at + row : at - row;
@@ -830,9 +884,7 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
                 refused[refusals++] = candidate;
             }
             if (found != NULL) {
-                at[0] = found[0];
-                at[1] = found[1];
-                at[2] = found[2];
+                tivrano_value(at, found);
             } else if (bits != 0) {
                 uint16_t node = 1;
                 uint8_t* to = at;
@@ -847,7 +899,7 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
                 }
             } else {
                 uint8_t k;
-                for (k = 0; k < 24; ++k) {
+                for (k = 0; k < 8 * TIVRANO_VALUE_SIZE; ++k) {
                     at[k / 8] = (uint8_t)(at[k / 8] << 1 | !tivrano_decode(from, &c, 128));
                 }
             }
@@ -878,19 +930,23 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
 static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_t* r,
                                  uint8_t* leds) {
     struct tivrano_source from;
-    const uint8_t bits = TIVRANO_BYTE(&a->bits);
+    /* The index bits, and the small flag; a value field of another size is left in. */
+    const uint8_t bits = (uint8_t)(TIVRANO_BYTE(&a->bits) ^ TIVRANO_VALUE_FIELD);
     from.record = r;
     from.palette = (const uint8_t*)TIVRANO_POINTER(&a->palette);
     from.stream = NULL;
     from.frame = NULL;
     from.in_flash = 1;
-    if (bits & TIVRANO_SMALL_FLAG) {
-        /* Packed small: the model, then the palette. A player without TIVRANO_SMALL plays none. */
+    if (bits & (TIVRANO_SMALL_FLAG | TIVRANO_VALUE_MASK)) {
+        /* Packed small: the model, then the palette. A player without TIVRANO_SMALL plays none,
+           and none plays values of another size. */
 #ifdef TIVRANO_SMALL
         const uint8_t index_bits = bits & 15u;
-        from.model = from.palette;
-        from.palette += TIVRANO_SMALL_QUESTIONS + (index_bits ? (1u << index_bits) - 1u : 0u);
-        tivrano_play_small(&from, index_bits, tivrano_width(a), tivrano_height(a), leds);
+        if ((bits & TIVRANO_VALUE_MASK) == 0) {
+            from.model = from.palette;
+            from.palette += TIVRANO_SMALL_QUESTIONS + (index_bits ? (1u << index_bits) - 1u : 0u);
+            tivrano_play_small(&from, index_bits, tivrano_width(a), tivrano_height(a), leds);
+        }
 #endif
         return;
     }
@@ -987,14 +1043,16 @@ static inline int tivrano_stream_open(struct tivrano_stream* s, tivrano_read rea
     s->next = 0;
     if (tivrano_stream_get(s, 0, h, sizeof h)) {
         const uint32_t leds = (uint32_t)tivrano_le16(h + 6) * tivrano_le16(h + 8);
-        uint8_t sound_bits = h[5] == 1 || h[5] == 2 || h[5] == 4 || h[5] == 8;
-        s->bits = h[5];
+        /* The index bits, with a value field of another size left in. */
+        const uint8_t bits = (uint8_t)(h[5] ^ TIVRANO_VALUE_FIELD);
+        uint8_t sound_bits = bits == 1 || bits == 2 || bits == 4 || bits == 8;
+        s->bits = bits;
 #ifdef TIVRANO_SMALL
         /* Packed small: an index of up to 8 bits, or none and no palette. */
         if (h[4] == TIVRANO_SMALL_FORMAT) {
             h[4] = TIVRANO_PLAYER_FORMAT;
-            sound_bits = h[5] <= 8u && (h[5] != 0 || tivrano_le16(h + 12) == 0);
-            s->bits = (uint8_t)(h[5] | TIVRANO_SMALL_FLAG);
+            sound_bits = bits <= 8u && (bits != 0 || tivrano_le16(h + 12) == 0);
+            s->bits = (uint8_t)(bits | TIVRANO_SMALL_FLAG);
         }
 #endif
         s->width = tivrano_le16(h + 6);
@@ -1003,7 +1061,7 @@ static inline int tivrano_stream_open(struct tivrano_stream* s, tivrano_read rea
         s->colours = tivrano_le16(h + 12);
         s->records = tivrano_le16(h + 14);
         /* The records start where the palette ends; the file's last byte is there to read. */
-        records_at = tivrano_stream_palette(s) + 3u * s->colours;
+        records_at = tivrano_stream_palette(s) + TIVRANO_VALUE_SIZE * s->colours;
         if (tivrano_le32(h) != TIVRANO_FILE_MAGIC || h[4] != TIVRANO_PLAYER_FORMAT || !sound_bits ||
             leds == 0 || leds > 65535u || s->count == 0 || s->colours > 1u << (s->bits & 15u)) {
             tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
@@ -1074,7 +1132,7 @@ static inline uint16_t tivrano_stream_next(struct tivrano_stream* s, uint8_t* le
     from.frame = &f;
     from.held = NULL;
     from.in_flash = 0;
-    if (f.at < f.palette + 3u * s->colours || f.end < f.at || f.end > s->size) {
+    if (f.at < f.palette + TIVRANO_VALUE_SIZE * s->colours || f.end < f.at || f.end > s->size) {
         return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
     }
     if (s->bits & TIVRANO_SMALL_FLAG) {

@@ -535,9 +535,6 @@ int take_together(Sink standard, Request& request) {
         return refused(OPT_ORDER, request.order_given,
                        "mono values are one bit an LED, which no order changes");
     }
-    if (text.format != Format::grb && request.pack != Pack::none) {
-        return refused(OPT_FORMAT, format, "a packed animation holds grb values alone");
-    }
     if (text.swap_bytes && text.format != Format::rgb565) {
         const Phrase problem =
             phrase("it swaps the two bytes of rgb565 values, and the format is %s", other_format);

@@ -114,6 +114,11 @@ void put_declarations(text::Writer& out, const Storage& storage, std::string_vie
         put_named(out, "extern const struct tivrano_animation ", name, ";\r\n");
         put_named(out, "enum { ", name, "_leds = ");
         put_number(out, storage.leds);
+        if (format != Format::grb) {
+            // The LED buffer's bytes, which the values' own size decides.
+            put_named(out, ", ", name, "_bytes = ");
+            put_number(out, storage.packed->grid.bytes * storage.packed->grid.values());
+        }
         put(out, " };\r\n");
     } else {
         for (std::size_t k = 0; k < storage.same_as.size(); ++k) {
@@ -198,11 +203,16 @@ void put_packed(text::Writer& out, const Frames& frames, const Packed& packed,
     put_named(out, "const struct tivrano_animation ", name, " TIVRANO_FLASH = {\r\n    .count = ");
     put_number(out, frames.count());
     put(out, ", .width = ");
-    put_number(out, frames.width);
+    put_number(out, packed.grid.width);
     put(out, ", .height = ");
-    put_number(out, frames.height);
+    put_number(out, packed.grid.height);
     put(out, ", .bits = ");
     put_number(out, packed.bits);
+    if (value_field(packed) != 0) {
+        put(out, " | ");
+        put_number(out, packed.grid.bytes);
+        put(out, " << TIVRANO_VALUE_SHIFT");
+    }
     if (packed.small) {
         put(out, " | TIVRANO_SMALL_FLAG");
     }
@@ -216,10 +226,38 @@ void put_packed(text::Writer& out, const Frames& frames, const Packed& packed,
     put_named(out, ", .delay_ms = ", name, "_delay_ms,\r\n};\r\n");
 }
 
+// The player's header for values of rgb565 or mono, which asks for a player of their size, and
+// for the small player if packed small.
+void put_value_player(text::Writer& out, const Packed& packed, std::string_view name) {
+    put(out, "#ifndef TIVRANO_VALUE_BYTES\r\n#define TIVRANO_VALUE_BYTES ");
+    put_number(out, packed.grid.bytes);
+    put(out, "\r\n#endif\r\n");
+    if (packed.small) {
+        put(out, "#ifndef TIVRANO_SMALL\r\n#define TIVRANO_SMALL 1\r\n#endif\r\n");
+    }
+    put(out, "#include \"tivrano_player.h\"\r\n#if !defined(TIVRANO_VALUE_FIELD) || "
+             "TIVRANO_VALUE_BYTES != ");
+    put_number(out, packed.grid.bytes);
+    put(out, packed.small ? " || !defined(TIVRANO_SMALL_PLAYER) || TIVRANO_SMALL_FORMAT != "
+                          : " || TIVRANO_PLAYER_FORMAT != ");
+    put_number(out, packed.small ? SMALL_FORMAT : PLAYER_FORMAT);
+    put_named(out, "\r\n#error \"", name, ": this text was made by tivrano for a player of ");
+    put_number(out, packed.grid.bytes);
+    put(out, "-byte values");
+    put(out, packed.small ? ", packed small: define TIVRANO_VALUE_BYTES as that and TIVRANO_SMALL"
+                          : ": define TIVRANO_VALUE_BYTES as that");
+    put(out, " before tivrano_player.h is first included, and use the tivrano_player.h of the "
+             "same version\"\r\n#endif\r\n");
+}
+
 // The player's header, and the format this text is made for: another header stops the build,
 // saying why. An animation packed small asks for the small player, which a header included
 // before without it lacks.
 void put_player(text::Writer& out, const Packed& packed, std::string_view name) {
+    if (packed.grid.bytes != 3) {
+        put_value_player(out, packed, name);
+        return;
+    }
     if (!packed.small) {
         put(out, "#include \"tivrano_player.h\"\r\n");
         put(out, "#if !defined(TIVRANO_PLAYER_FORMAT) || TIVRANO_PLAYER_FORMAT != ");

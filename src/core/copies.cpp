@@ -79,8 +79,9 @@ enum Source : std::uint8_t { PREVIOUS = 0, OWN = 1 };
 
 class Finder {
   public:
-    explicit Finder(std::size_t leds)
-        : leds_(leds), seen_(2 * leds, UNKNOWN),
+    explicit Finder(const Grid& grid) : Finder(grid.values(), grid.bytes) {}
+    Finder(std::size_t leds, std::size_t bytes)
+        : leds_(leds), bytes_(bytes), seen_(2 * leds, UNKNOWN),
           prefix_(2 * leds + 1), threes_{Chains(leds, leds), Chains(leds, 2 * leds)},
           singles_{Chains(leds, leds), Chains(leds, 2 * leds)} {}
 
@@ -88,7 +89,7 @@ class Finder {
     FrameCopies find(const Frames& frames, std::size_t k, bool after) {
         const auto frame = frames.frame(k);
         for (std::size_t led = 0; led < leds_; ++led) {
-            seen_[leds_ + led] = colour_of(frame, led);
+            seen_[leds_ + led] = colour_at(frame, led, bytes_);
         }
         if (after) {
             add_previous(frames.frame(k - 1));
@@ -124,7 +125,7 @@ class Finder {
     // The previous frame's LEDs, and their places in the chains.
     void add_previous(std::span<const std::uint8_t> previous) {
         for (std::size_t led = 0; led < leds_; ++led) {
-            seen_[led] = colour_of(previous, led);
+            seen_[led] = colour_at(previous, led, bytes_);
         }
         for (std::size_t place = leds_; place-- > 0;) {
             if (place + 2 < leds_) { // a copy from there stops at its last LED: its three fit
@@ -134,10 +135,6 @@ class Finder {
         }
     }
 
-    static std::uint32_t colour_of(std::span<const std::uint8_t> frame, std::size_t led) {
-        return std::uint32_t{frame[3 * led]} << 16U | std::uint32_t{frame[3 * led + 1]} << 8U |
-               frame[3 * led + 2];
-    }
     // The three colours from `place` on, as a key of their chain (which may hold other colours).
     std::uint64_t three(std::size_t place) const {
         return (std::uint64_t{seen_[place]} << 32U | seen_[place + 1]) ^
@@ -247,6 +244,7 @@ class Finder {
     }
 
     std::size_t leds_;
+    std::size_t bytes_;                 // of a value
     std::vector<std::uint32_t> seen_;   // the previous frame's LEDs, then the frame's own
     std::vector<std::uint64_t> prefix_; // of the LEDs seen before each place, a hash
     Chains threes_[2];
@@ -257,11 +255,11 @@ class Finder {
 } // namespace
 
 FrameCopies find_copies(const Frames& frames, std::size_t k) {
-    return Finder(frames.frame_size() / 3).find(frames, k, k > 0);
+    return Finder(frames.grid()).find(frames, k, k > 0);
 }
 
 Copies find_alone_copies(const Frames& frames, std::size_t k) {
-    return Finder(frames.frame_size() / 3).find(frames, k, false).alone;
+    return Finder(frames.grid()).find(frames, k, false).alone;
 }
 
 } // namespace tivrano

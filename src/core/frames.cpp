@@ -94,6 +94,9 @@ void encode_frames(const ArrayOptions& options, Frames& frames) {
         out += bytes_a_line;
     }
     frames.encoded_size = static_cast<std::size_t>(shape.lines) * bytes_a_line;
+    frames.encoded_grid = options.format == Format::rgb565
+                              ? Grid{2, frames.width, frames.height}
+                              : Grid{1, static_cast<std::int32_t>(bytes_a_line), shape.lines};
     frames.values = std::move(encoded);
 }
 

@@ -23,6 +23,18 @@ inline constexpr std::uint64_t MAX_FRAME_LEDS = 65535;
 // The values of all frames together, at most: far more than any chip's flash holds.
 inline constexpr std::uint64_t MAX_ANIMATION_VALUES = std::uint64_t{16} << 20;
 
+// A frame's bytes as the packers and tivrano_player.h take them: values of `bytes` bytes each,
+// `width` across and `height` down.
+struct Grid {
+    std::size_t bytes = 3;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+
+    std::size_t values() const {
+        return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    }
+};
+
 struct Frames {
     // The LEDs as the definitions count them (a map's as one row; see defined_size), and the
     // images' own dimensions.
@@ -35,9 +47,14 @@ struct Frames {
     std::vector<std::uint16_t> delay_ms; // one a frame
     // The bytes of a frame once encode_frames put the values in another format; 0 before.
     std::size_t encoded_size = 0;
+    // Once encoded, its grid: an LED's rgb565 value, the LEDs across and down; or a byte of
+    // mono's bits, 8 LEDs of a strip line, a line's bytes across and the lines down.
+    Grid encoded_grid;
     ImageFormat kind = ImageFormat::bmp; // the first frame's file's, for messages
 
     std::size_t frame_size() const;
+    // The LEDs' triples, or once encoded, encoded_grid.
+    Grid grid() const { return encoded_size != 0 ? encoded_grid : Grid{3, width, height}; }
     std::size_t count() const;
     std::span<const std::uint8_t> frame(std::size_t k) const;
 };
@@ -59,10 +76,21 @@ inline std::uint64_t hash_of(std::span<const std::uint8_t> bytes) {
     return hash;
 }
 
-// The 3 values of LED `led` of a frame, as one number, the first in the top bits.
-inline std::uint32_t colour_at(std::span<const std::uint8_t> frame, std::size_t led) {
-    return std::uint32_t{frame[3 * led]} << 16U | std::uint32_t{frame[3 * led + 1]} << 8U |
-           frame[3 * led + 2];
+// The value `led` of a frame, of `bytes` bytes (3 for an LED's triple), as one number, the first
+// byte in the top bits.
+inline std::uint32_t colour_at(std::span<const std::uint8_t> frame, std::size_t led,
+                               std::size_t bytes) {
+    const std::uint8_t* const at = &frame[bytes * led];
+    return bytes == 3   ? std::uint32_t{at[0]} << 16U | std::uint32_t{at[1]} << 8U | at[2]
+           : bytes == 2 ? std::uint32_t{at[0]} << 8U | at[1]
+                        : at[0];
+}
+
+// Appends a value colour_at gave, of `bytes` bytes, the first byte first.
+inline void put_value(std::vector<std::uint8_t>& to, std::uint32_t value, std::size_t bytes) {
+    for (std::size_t k = bytes; k-- > 0;) {
+        to.push_back(static_cast<std::uint8_t>(value >> (8 * k)));
+    }
 }
 
 // Whether two runs of bytes are the same.

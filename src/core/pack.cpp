@@ -145,12 +145,12 @@ struct Colours {
     std::vector<std::pair<std::uint32_t, std::uint64_t>> by_count;
 };
 
-Colours count_colours(std::span<const std::uint8_t> values) {
+Colours count_colours(std::span<const std::uint8_t> values, std::size_t bytes) {
     Colours colours;
     auto& by_count = colours.by_count;
     std::vector<std::pair<std::uint32_t, std::uint64_t>> numbered; // colour, LEDs
-    for (std::size_t led = 0; led < values.size() / 3; ++led) {
-        const std::uint32_t colour = colour_at(values, led);
+    for (std::size_t led = 0; led < values.size() / bytes; ++led) {
+        const std::uint32_t colour = colour_at(values, led, bytes);
         const std::uint32_t number = colours.numbers.of(colour);
         if (number == numbered.size()) {
             numbered.emplace_back(colour, 0);
@@ -222,7 +222,8 @@ class ShortestPath {
     ShortestPath(const Frames& frames, std::size_t k, RecordKind kind,
                  const std::vector<std::int16_t>& index, std::size_t per_byte, const Copies& copies)
         : frame_(frames.frame(k)), previous_(kind == CHANGES ? frames.frame(k - 1) : Bytes{}),
-          index_(index), per_byte_(per_byte), per_byte_shift_(std::countr_zero(per_byte)),
+          bytes_(frames.grid().bytes), index_(index), per_byte_(per_byte),
+          per_byte_shift_(std::countr_zero(per_byte)),
           // A record of changes that starts with another command starts with a skip of none.
           lead_(kind == CHANGES ? BYTE + cycles(COMMAND_CYCLES) : 0),
           per_index_(cycles(LED_CYCLES[INDICES] + (per_byte > 1 ? UNPACK_CYCLES : 0))),
@@ -286,16 +287,15 @@ class ShortestPath {
             indices_.push(start, before(start) - byte * BYTE - per_index_ * at);
         }
         if (!all_indexed_) {
-            triples_.push(start, before(start) - (3 * BYTE + cycles(LED_CYCLES[TRIPLES])) * at);
+            triples_.push(start, before(start) - (value_cost() + cycles(LED_CYCLES[TRIPLES])) * at);
         }
     }
 
     // Where the stretches that end at `led` begin: unchanged LEDs, one colour, indexed colours.
     // A stretch that breaks takes with it every start kept for it.
     void track(std::size_t led) {
-        unchanged_ = !previous_.empty() && frame_[3 * led] == previous_[3 * led] &&
-                     frame_[3 * led + 1] == previous_[3 * led + 1] &&
-                     frame_[3 * led + 2] == previous_[3 * led + 2];
+        unchanged_ = !previous_.empty() && same_bytes(frame_.subspan(bytes_ * led, bytes_),
+                                                      previous_.subspan(bytes_ * led, bytes_));
         if (!unchanged_) {
             unchanged_from_ = led + 1;
             skip_.clear();
@@ -348,7 +348,7 @@ class ShortestPath {
         }
         if (!all_indexed_) {
             offer_two(triples_, {0, LONG_COUNT, SHORT_COUNT},
-                      2 * BYTE + (3 * BYTE + cycles(LED_CYCLES[TRIPLES])) * at, TRIPLES);
+                      2 * BYTE + (value_cost() + cycles(LED_CYCLES[TRIPLES])) * at, TRIPLES);
         }
     }
 
@@ -360,6 +360,9 @@ class ShortestPath {
         std::size_t short_most;
     };
 
+    // The bytes of an LED's value, as a command of values holds it.
+    std::int64_t value_cost() const { return static_cast<std::int64_t>(bytes_) * BYTE; }
+
     void offer(std::int64_t cost, Op op, std::size_t from, std::size_t end) {
         if (cost < best_[end]) {
             best_[end] = cost;
@@ -368,7 +371,8 @@ class ShortestPath {
     }
 
     Bytes frame_;
-    Bytes previous_; // none for STANDS_ALONE
+    Bytes previous_;    // none for STANDS_ALONE
+    std::size_t bytes_; // of a value
     const std::vector<std::int16_t>& index_;
     std::size_t per_byte_; // indices in a byte: 1, 2, 4 or 8
     int per_byte_shift_;
@@ -409,7 +413,7 @@ void put_indices(std::vector<std::uint8_t>& record, std::span<const std::int16_t
 
 // A frame's record of these commands: each command's header and bytes.
 std::vector<std::uint8_t> encode_record(const std::vector<Command>& commands,
-                                        std::span<const std::uint8_t> frame,
+                                        std::span<const std::uint8_t> frame, std::size_t bytes,
                                         const std::vector<std::int16_t>& index, std::uint8_t bits) {
     std::vector<std::uint8_t> record;
     std::size_t led = 0;
@@ -431,7 +435,7 @@ std::vector<std::uint8_t> encode_record(const std::vector<Command>& commands,
         } else if (command.op == TRIPLES) {
             record.push_back(0);
             record.push_back(0);
-            const auto values = frame.subspan(3 * led, 3 * n);
+            const auto values = frame.subspan(bytes * led, bytes * n);
             record.insert(record.end(), values.begin(), values.end());
         }
         led += n;
@@ -446,7 +450,7 @@ class RecordMaker {
     RecordMaker(const Frames& frames, const Palette& palette, std::span<const FrameCopies> first,
                 const Colours& colours)
         : frames_(frames), palette_(palette), first_(first), colours_(colours),
-          index_(frames.frame_size() / 3), per_byte_(palette.bits == 0 ? 1 : 8U / palette.bits) {}
+          index_(frames.grid().values()), per_byte_(palette.bits == 0 ? 1 : 8U / palette.bits) {}
 
     // Frame k's record of this kind, and whether any of its commands reads the previous frame.
     std::pair<Record, bool> make(std::size_t k, RecordKind kind) {
@@ -454,7 +458,7 @@ class RecordMaker {
             const auto frame = frames_.frame(k);
             for (std::size_t led = 0; led < index_.size(); ++led) {
                 const std::uint32_t rank =
-                    colours_.rank_of[colours_.numbers.known(colour_at(frame, led))];
+                    colours_.rank_of[colours_.numbers.known(colour_at(frame, led, bytes()))];
                 index_[led] =
                     rank < palette_.colours.size() ? static_cast<std::int16_t>(rank) : NO_INDEX;
             }
@@ -484,12 +488,14 @@ class RecordMaker {
         if (kind == CHANGES && (commands.empty() || commands.front().op != SKIP)) {
             commands.insert(commands.begin(), Command{SKIP, 0, 0});
         }
-        return {{encode_record(commands, frames_.frame(k), index_, palette_.bits),
+        return {{encode_record(commands, frames_.frame(k), bytes(), index_, palette_.bits),
                  cycles_of(commands, palette_.bits)},
                 reads_previous};
     }
 
   private:
+    std::size_t bytes() const { return frames_.grid().bytes; }
+
     const Frames& frames_;
     const Palette& palette_;
     std::span<const FrameCopies> first_;
@@ -502,14 +508,13 @@ class RecordMaker {
 
 // Every frame's record with one palette, records alike stored once: the smaller of a frame's
 // candidates, unless it is to stand alone.
-Packed choose(const std::vector<Candidates>& made, const Palette& palette,
+Packed choose(const std::vector<Candidates>& made, const Palette& palette, const Grid& grid,
               const std::vector<bool>& alone_anyway) {
     Packed packed;
     packed.bits = palette.bits == 0 ? 8 : palette.bits;
+    packed.grid = grid;
     for (const std::uint32_t colour : palette.colours) {
-        packed.palette.push_back(static_cast<std::uint8_t>(colour >> 16U));
-        packed.palette.push_back(static_cast<std::uint8_t>(colour >> 8U));
-        packed.palette.push_back(static_cast<std::uint8_t>(colour));
+        put_value(packed.palette, colour, grid.bytes);
     }
     // The records so far, by a hash of their bytes.
     std::multimap<std::uint64_t, std::uint16_t> known;
@@ -599,7 +604,7 @@ class Packer {
         for (std::size_t k = 0; k < frames_.count(); ++k) {
             make_records(k, made_alone);
         }
-        Packed packed = choose(made_, palette_, std::vector<bool>(made_.size()));
+        Packed packed = choose(made_, palette_, frames_.grid(), std::vector<bool>(made_.size()));
         if (made_alone == Alone::FIRST) {
             return packed;
         }
@@ -619,7 +624,7 @@ class Packer {
                 }
             }
             if (all_made) {
-                return choose(made_, palette_, alone);
+                return choose(made_, palette_, frames_.grid(), alone);
             }
         }
     }
@@ -710,6 +715,8 @@ std::uint8_t best_on_sample(const Frames& frames, std::size_t sample,
     Frames sampled;
     sampled.width = frames.width;
     sampled.height = frames.height;
+    sampled.encoded_size = frames.encoded_size;
+    sampled.encoded_grid = frames.encoded_grid;
     sampled.values.assign(frames.values.begin(),
                           frames.values.begin() +
                               static_cast<std::ptrdiff_t>(sample * frames.frame_size()));
@@ -740,7 +747,7 @@ std::uint64_t packed_size(const Packed& packed) {
 }
 
 Packed pack(const Frames& frames) {
-    const Colours colours = count_colours(frames.values);
+    const Colours colours = count_colours(frames.values, frames.grid().bytes);
     const auto& by_count = colours.by_count;
     // The index widths to try. For a short animation, each: none, and 1 bit up to the width
     // that holds every colour (or 8 bits, of the commonest 256). For a long one, that width;
@@ -754,7 +761,7 @@ Packed pack(const Frames& frames) {
     while (bits < 8 && std::size_t{1} << bits < by_count.size()) {
         bits = static_cast<std::uint8_t>(2 * bits);
     }
-    const std::size_t leds = frames.frame_size() / 3;
+    const std::size_t leds = frames.grid().values();
     const std::size_t sample =
         std::max<std::size_t>(2, SAMPLE_LEDS / std::max<std::size_t>(leds, 1));
     // The copies of the frames of a sample, which every palette tried packs (the others' are

@@ -15,7 +15,8 @@ inline constexpr int PLAYER_FORMAT = 2;
 // record; and the cycles an AVR takes to play each record, as the packer reckons them. Packed
 // small, the model's probabilities too, which lie before the palette.
 struct Packed {
-    std::vector<std::uint8_t> palette; // 3 bytes a colour
+    Grid grid;                         // the values of a frame, as the player takes them
+    std::vector<std::uint8_t> palette; // a value a colour
     std::uint8_t bits = 8;             // of an index in a span of indices, or in the palette
     bool small = false;
     std::vector<std::uint8_t> model;
@@ -28,6 +29,12 @@ Packed pack(const Frames& frames);
 
 // The bytes of the model, the palette and the records.
 std::uint64_t packed_size(const Packed& packed);
+
+// The bytes of a value, as the player's bits say them beside the index bits (TIVRANO_VALUE_FIELD):
+// 0 for 3, else 1 or 2.
+inline std::uint8_t value_field(const Packed& packed) {
+    return static_cast<std::uint8_t>(packed.grid.bytes % 3 << 4U);
+}
 
 // How an animation's frames are stored: as arrays, packed fast or small, or packed the smaller of
 // those two (fast, where they take as many bytes).

@@ -59,8 +59,9 @@ struct Plan {
 };
 
 // The palette, the commonest colours first, and each colour's index; bits 0 when it cannot hold
-// every colour, and each new LED is its 24 bits.
+// every colour, and each new LED is its value's bits.
 struct SmallPalette {
+    std::size_t bytes = 3; // of a value, which a new LED is coded as where bits is 0
     std::uint8_t bits = 0;
     std::vector<std::uint32_t> colours;
     std::vector<std::uint32_t> distinct; // the colours, least first
@@ -73,9 +74,10 @@ struct SmallPalette {
 };
 
 SmallPalette palette_of(const Frames& frames) {
-    std::vector<std::uint32_t> all(frames.values.size() / 3);
+    const std::size_t bytes = frames.grid().bytes;
+    std::vector<std::uint32_t> all(frames.values.size() / bytes);
     for (std::size_t led = 0; led < all.size(); ++led) {
-        all[led] = colour_at(frames.values, led);
+        all[led] = colour_at(frames.values, led, bytes);
     }
     std::sort(all.begin(), all.end());
     // Each colour and its LEDs; of as common, the least colour first.
@@ -86,6 +88,7 @@ SmallPalette palette_of(const Frames& frames) {
         run = end;
     }
     SmallPalette palette;
+    palette.bytes = bytes;
     if (by_count.size() > SMALL_COLOURS) {
         return palette;
     }
@@ -199,8 +202,8 @@ struct Candidates {
 
 Candidates candidates_of(const Frames& frames, std::size_t led, const Plan& plan) {
     Candidates found;
-    const auto w = static_cast<std::size_t>(frames.width);
-    const auto h = static_cast<std::size_t>(frames.height);
+    const auto w = static_cast<std::size_t>(frames.grid().width);
+    const auto h = static_cast<std::size_t>(frames.grid().height);
     const auto x = static_cast<std::ptrdiff_t>(led % w);
     const auto y = static_cast<std::ptrdiff_t>(led / w);
     const auto width = static_cast<std::ptrdiff_t>(w);
@@ -228,12 +231,12 @@ Candidates candidates_of(const Frames& frames, std::size_t led, const Plan& plan
     return found;
 }
 
-// Tells `say` the bits of a new LED: its index's, each at its tree node, or its 24 bits as they
-// are (SIZE_MAX).
+// Tells `say` the bits of a new LED: its index's, each at its tree node, or its value's bits as
+// they are (SIZE_MAX).
 template <typename Say>
 void say_fresh(const SmallPalette& palette, std::uint32_t colour, Say& say) {
     if (palette.bits == 0) {
-        for (int bit = 23; bit >= 0; --bit) {
+        for (auto bit = static_cast<int>(8 * palette.bytes); bit-- > 0;) {
             say(SIZE_MAX, (colour >> static_cast<unsigned>(bit) & 1U) == 0);
         }
         return;
@@ -253,20 +256,20 @@ void say_fresh(const SmallPalette& palette, std::uint32_t colour, Say& say) {
 template <typename Say>
 void walk(const Frames& frames, std::size_t k, const Plan& plan, const SmallPalette& palette,
           Say&& say) {
-    const auto w = static_cast<std::size_t>(frames.width);
-    const auto h = static_cast<std::size_t>(frames.height);
+    const auto w = static_cast<std::size_t>(frames.grid().width);
+    const auto h = static_cast<std::size_t>(frames.grid().height);
     const std::size_t leds = w * h;
     const auto frame = frames.frame(k);
     std::vector<std::uint32_t> buffer(leds);
     if (plan.reads_previous) {
         for (std::size_t led = 0; led < leds; ++led) {
-            buffer[led] = colour_at(frames.frame(k - 1), led);
+            buffer[led] = colour_at(frames.frame(k - 1), led, palette.bytes);
         }
     }
     std::size_t last = FRESH;
     for (std::size_t n = 0; n < leds; ++n) {
         const std::size_t led = plan.last_first ? leds - 1 - n : n;
-        const std::uint32_t wanted = colour_at(frame, led);
+        const std::uint32_t wanted = colour_at(frame, led, palette.bytes);
         const Candidates candidates = candidates_of(frames, led, plan);
         std::array<std::uint32_t, 4> refused{}; // the first `refusals`
         std::size_t refusals = 0;
@@ -308,7 +311,7 @@ void count_answers(const Frames& frames, std::size_t k, const Plan& plan,
 Record encode(const Frames& frames, std::size_t k, const Plan& plan, const SmallPalette& palette,
               const std::vector<std::uint8_t>& model) {
     Coder coder;
-    const std::uint64_t leds = frames.frame_size() / 3;
+    const std::uint64_t leds = frames.grid().values();
     std::uint64_t cycles = SMALL_RECORD_CYCLES + (SMALL_LED_CYCLES + SMALL_CHANGED_CYCLES) * leds;
     walk(frames, k, plan, palette, [&](std::size_t asked, bool yes) {
         coder.code(yes, asked == SIZE_MAX ? HALF : model.at(asked));
@@ -327,10 +330,11 @@ Record encode(const Frames& frames, std::size_t k, const Plan& plan, const Small
 // from LEDs the buffer still holds when they are asked about.
 std::size_t gained_by(const Frames& frames, std::size_t k, const std::vector<std::size_t>& changed,
                       const Plan& plan) {
-    const auto w = static_cast<std::ptrdiff_t>(frames.width);
-    const auto h = static_cast<std::ptrdiff_t>(frames.height);
+    const auto w = static_cast<std::ptrdiff_t>(frames.grid().width);
+    const auto h = static_cast<std::ptrdiff_t>(frames.grid().height);
     const auto before = frames.frame(k - 1);
     const auto frame = frames.frame(k);
+    const std::size_t bytes = frames.grid().bytes;
     return static_cast<std::size_t>(
         std::count_if(changed.begin(), changed.end(), [&](std::size_t led) {
             const auto x = static_cast<std::ptrdiff_t>(led) % w - plan.dx;
@@ -340,7 +344,7 @@ std::size_t gained_by(const Frames& frames, std::size_t k, const std::vector<std
             }
             const auto from = static_cast<std::size_t>(y * w + x);
             return (from > led) != plan.last_first && from != led &&
-                   colour_at(frame, led) == colour_at(before, from);
+                   colour_at(frame, led, bytes) == colour_at(before, from, bytes);
         }));
 }
 
@@ -348,13 +352,15 @@ std::size_t gained_by(const Frames& frames, std::size_t k, const std::vector<std
 // are most often what an LED that changed becomes; none when few are.
 Plan plan_after(const Frames& frames, std::size_t k) {
     std::vector<std::size_t> changed;
-    for (std::size_t led = 0; led < frames.frame_size() / 3; ++led) {
-        if (colour_at(frames.frame(k), led) != colour_at(frames.frame(k - 1), led)) {
+    const std::size_t bytes = frames.grid().bytes;
+    for (std::size_t led = 0; led < frames.grid().values(); ++led) {
+        if (!same_bytes(frames.frame(k).subspan(bytes * led, bytes),
+                        frames.frame(k - 1).subspan(bytes * led, bytes))) {
             changed.push_back(led);
         }
     }
     Plan best{true, false, 0, 0};
-    std::size_t most = frames.frame_size() / 3 / 64 + 1;
+    std::size_t most = frames.grid().values() / 64 + 1;
     for (const bool last_first : {false, true}) {
         for (int dx = -REACH; dx <= REACH; ++dx) {
             for (int dy = -REACH; dy <= REACH; ++dy) {
@@ -416,12 +422,11 @@ Packed pack_small(const Frames& frames) {
     }
     Packed packed;
     packed.small = true;
+    packed.grid = frames.grid();
     packed.bits = palette.bits;
     packed.model = model;
     for (const std::uint32_t colour : palette.colours) {
-        packed.palette.insert(packed.palette.end(), {static_cast<std::uint8_t>(colour >> 16U),
-                                                     static_cast<std::uint8_t>(colour >> 8U),
-                                                     static_cast<std::uint8_t>(colour)});
+        put_value(packed.palette, colour, palette.bytes);
     }
     // Records alike are kept once.
     std::multimap<std::uint64_t, std::size_t> made;

@@ -549,8 +549,6 @@ void add_option_refusals(std::vector<ToolCase>& cases) {
               "--order=grb: rgb565 values take the order rgb (the default) or bgr"),
         usage("--format=mono --order=rgb x.bmp",
               "--order=rgb: mono values are one bit an LED, which no order changes"),
-        usage("--name=x --pack --format=mono x.bmp",
-              "--format=mono: a packed animation holds grb values alone"),
         usage("--threshold=100 x.bmp",
               "--threshold=100: it is for mono, and the format is grb (the default)"),
         usage("--pack a.bmp", "--pack: it needs --name, the animation's name"),
@@ -919,6 +917,7 @@ std::vector<std::vector<std::string>> option_sets() {
         words("--format=mono --threshold=90 --start=top-right --serpentine"),
         words("--format=rgb565 --start=bottom-left --binary"),
         words("--name=anim --pack --background=ff00ff"),
+        words("--name=anim --pack=auto --format=mono --columns"),
     };
 }
 

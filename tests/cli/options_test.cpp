@@ -97,7 +97,6 @@ TEST(Options, CheckWordsTheReasonsOfAConversion) {
         // Options that do not go together: the one that does not fit is named.
         {"--format=rgb565 --order=gbr", "--order=gbr", "ORDER gbr"},
         {"--swap-bytes --format=mono", "--swap-bytes", "SWAP_BYTES"},
-        {"--format=rgb565 --pack", "--format=rgb565", "FORMAT rgb565"},
         {"--threshold=9", "--threshold=9", "THRESHOLD 9"},
         {"--progmem --binary", "--progmem", "PROGMEM"},
     };

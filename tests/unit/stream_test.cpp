@@ -189,6 +189,7 @@ TEST(Stream, RefusesWhatIsNotAFile) {
         {"the magic number", sound, "", {{0, 0x50564955, 4}}},
         {"another format", sound, "", {{4, 4, 1}}},
         {"3 bits", sound, "", {{5, 3, 1}}},
+        {"values of 2 bytes, for another player", sound, "", {{5, 0x21, 1}}},
         {"no LEDs", sound, "", {{6, 0, 2}}},
         {"65540 LEDs", sound, "", {{8, 16385, 2}}},
         // The first record start where the palette would end without frames.
@@ -223,6 +224,7 @@ TEST(Stream, RefusesWhatIsNotAFile) {
     for (const Case& row : cases) {
         SCOPED_TRACE(row.what);
         tivrano::Packed packed;
+        packed.grid = frames.grid();
         packed.palette = {9, 9, 9, 9, 0, 0, 9, 9, 9};
         packed.palette.resize(3 * row.colours);
         packed.bits = 1;
