@@ -748,8 +748,7 @@ struct tivrano_small_held {
 struct tivrano_coder {
     uint16_t range;
     uint16_t code;
-    uint8_t byte; /* the record's byte whose bits come in next, from its top */
-    uint8_t left; /* how many of its bits are left */
+    uint8_t byte; /* the bits of the record's byte that come in next, from the top, then a 1 */
 };
 
 /* The model's probability k, in 256ths: from flash, or from the stream, held or read. */
@@ -777,14 +776,18 @@ TIVRANO_INLINED uint8_t tivrano_decode(struct tivrano_source* from, struct tivra
         c->range = (uint16_t)(c->range - bound);
     }
     while (c->range < 0x8000u) {
-        if (c->left == 0) {
-            c->byte = tivrano_byte(from);
-            c->left = 8;
+        uint8_t bit;
+        if (c->byte == 0x80u) {
+            /* Only the mark is left: the record's next byte, with a mark after its bits. */
+            const uint8_t next = tivrano_byte(from);
+            bit = next >> 7;
+            c->byte = (uint8_t)(next << 1 | 1u);
+        } else {
+            bit = c->byte >> 7;
+            c->byte = (uint8_t)(c->byte << 1);
         }
         c->range = (uint16_t)(c->range << 1);
-        c->code = (uint16_t)(c->code << 1 | c->byte >> 7);
-        c->byte = (uint8_t)(c->byte << 1);
-        --c->left;
+        c->code = (uint16_t)(c->code << 1 | bit);
     }
     return yes;
 }
@@ -803,26 +806,31 @@ TIVRANO_INLINED uint8_t tivrano_same(const uint8_t* a, const uint8_t* b) {
    end. */
 TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t bits,
                                            uint16_t width, uint16_t height, uint8_t* leds) {
-    const uint16_t total = (uint16_t)(width * height);
     const uint8_t header = tivrano_byte(from);
     const uint8_t reads_previous = header >> 7;
     const uint8_t last_first = (header >> 6) & 1u;
     const uint8_t offset = header & 63u;
-    uint8_t dx = 0; /* plus 3 */
+    /* The LEDs in the order the record plays them: at, the next, and x and y, its column and row
+       counted from where the walk starts, across and down (from the last LED, the other way). */
+    const int16_t step =
+        (int16_t)(last_first ? -(int16_t)TIVRANO_VALUE_BYTES : (int16_t)TIVRANO_VALUE_BYTES);
+    const int16_t row = (int16_t)(step * (int16_t)width);
+    uint8_t* at = last_first ? leds + TIVRANO_VALUE_SIZE * ((uint32_t)width * height - 1u) : leds;
+    uint16_t x = 0;
+    uint16_t y = 0;
+    uint16_t n = (uint16_t)(width * height);
+    /* The offset, plus 3, across and down as the walk goes, and as bytes back in the buffer; asked
+       only where the LED it gives comes later in the walk, which the buffer still holds. */
+    uint8_t dx = 0;
     uint8_t dy = offset;
-    uint16_t back; /* the offset as LEDs back, counting round */
-    unsigned row;  /* the bytes of a row of LEDs */
+    int16_t back;
+    uint8_t moves;
     struct tivrano_coder c;
-    uint16_t x = last_first ? (uint16_t)(width - 1u) : 0;
-    uint16_t y = last_first ? (uint16_t)(height - 1u) : 0;
-    uint16_t i = last_first ? (uint16_t)(total - 1u) : 0;
-    uint16_t n;
     uint8_t last = 4;
     c.range = 0xFFFFu;
     c.code = (uint16_t)((unsigned)tivrano_byte(from) << 8);
     c.code = (uint16_t)(c.code | tivrano_byte(from));
-    c.byte = 0;
-    c.left = 0;
+    c.byte = 0x80u;
     if (tivrano_refused(from, offset > 48u)) {
         return 0;
     }
@@ -831,10 +839,14 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
         dy = (uint8_t)(dy - 7);
         ++dx;
     }
-    back = (uint16_t)((uint16_t)(dy - 3u) * (unsigned)width + (uint16_t)(dx - 3u));
-    row = TIVRANO_VALUE_SIZE * width;
-    for (n = 0; n < total; ++n) {
-        uint8_t* const at = leds + TIVRANO_VALUE_SIZE * i;
+    back = (int16_t)(((int16_t)dy - 3) * (int16_t)width + ((int16_t)dx - 3));
+    moves = offset != 24u && (last_first ? back > 0 : back < 0);
+    back = (int16_t)(back * (int16_t)TIVRANO_VALUE_SIZE);
+    if (last_first) {
+        dx = (uint8_t)(6u - dx);
+        dy = (uint8_t)(6u - dy);
+    }
+    for (; n != 0; --n) {
         uint8_t answer = 0;
         /* Most LEDs keep their colour: that is asked first, and alone. */
         if (!reads_previous || !tivrano_decode(from, &c, tivrano_probability(from, last))) {
@@ -845,35 +857,29 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
             uint8_t k = (uint8_t)(5u * q + last); /* the question's probability */
             refused[0] = at;
             answer = 4;
-            /* Each other question's LED, found when asked: none outside the frame, or
-               overwritten already. Columns and rows below 0 count round to far above width and
-               height. */
+            /* Each other question's LED, if it is there. Columns and rows before the first count
+               round to far above width and height. */
             for (; q < 4; ++q, k = (uint8_t)(k + 5u)) {
                 const uint8_t* candidate = NULL;
                 uint8_t r;
-                uint8_t seen = 0;
                 if (q == 1) {
-                    const uint16_t sx = (uint16_t)(x + 3u - dx);
-                    const uint16_t sy = (uint16_t)(y + 3u - dy);
-                    const uint16_t j = (uint16_t)(i - back);
-                    if (offset != 24u && sx < width && sy < height &&
-                        (last_first ? j < i : j > i)) {
-                        candidate = leds + TIVRANO_VALUE_SIZE * j;
+                    if (moves && (uint16_t)(x + 3u - dx) < width &&
+                        (uint16_t)(y + 3u - dy) < height) {
+                        candidate = at - back;
                     }
                 } else if (q == 2) {
-                    if (last_first ? x + 1u < width : x != 0) {
-                        candidate = last_first ? at + TIVRANO_VALUE_SIZE : at - TIVRANO_VALUE_SIZE;
+                    if (x != 0) {
+                        candidate = at - step;
                     }
-                } else if (last_first ? y + 1u < height : y != 0) {
-                    candidate = last_first ? at + row : at - row;
+                } else if (y != 0) {
+                    candidate = at - row;
+                }
+                for (r = 0; candidate != NULL && r < refusals; ++r) {
+                    if (tivrano_same(refused[r], candidate)) {
+                        candidate = NULL;
+                    }
                 }
                 if (candidate == NULL) {
-                    continue;
-                }
-                for (r = 0; r < refusals && !seen; ++r) {
-                    seen = tivrano_same(refused[r], candidate);
-                }
-                if (seen) {
                     continue;
                 }
                 if (tivrano_decode(from, &c, tivrano_probability(from, k))) {
@@ -908,18 +914,10 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
             return 0;
         }
         last = answer;
-        if (last_first) {
-            --i;
-            if (x-- == 0) {
-                x = (uint16_t)(width - 1u);
-                --y;
-            }
-        } else {
-            ++i;
-            if (++x == width) {
-                x = 0;
-                ++y;
-            }
+        at += step;
+        if (++x == width) {
+            x = 0;
+            ++y;
         }
     }
     return 1;
