@@ -764,16 +764,30 @@ TIVRANO_INLINED uint8_t tivrano_probability(struct tivrano_source* from, uint16_
     return p;
 }
 
+/* a * b, of 8 bits each. avr-gcc multiplies them as 16-bit numbers, in three steps, not one. */
+#ifdef __AVR__
+TIVRANO_INLINED uint16_t tivrano_product(uint8_t a, uint8_t b) {
+    uint16_t product;
+    __asm__("mul %1, %2\n\tmovw %0, r0\n\tclr __zero_reg__" : "=r"(product) : "r"(a), "r"(b));
+    return product;
+}
+#else
+TIVRANO_INLINED uint16_t tivrano_product(uint8_t a, uint8_t b) {
+    return (uint16_t)((unsigned)a * b);
+}
+#endif
+
 /* Whether the answer is yes, of probability p in 256ths. */
 TIVRANO_INLINED uint8_t tivrano_decode(struct tivrano_source* from, struct tivrano_coder* c,
                                        uint8_t p) {
-    const uint16_t bound = (uint16_t)((unsigned)(uint8_t)(c->range >> 8) * p);
-    const uint8_t yes = c->code < bound;
-    if (yes) {
+    const uint16_t bound = tivrano_product((uint8_t)(c->range >> 8), p);
+    uint8_t yes = 1;
+    if (c->code < bound) {
         c->range = bound;
     } else {
         c->code = (uint16_t)(c->code - bound);
         c->range = (uint16_t)(c->range - bound);
+        yes = 0;
     }
     while (c->range < 0x8000u) {
         uint8_t bit;
@@ -851,29 +865,22 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
         /* Most LEDs keep their colour: that is asked first, and alone. */
         if (!reads_previous || !tivrano_decode(from, &c, tivrano_probability(from, last))) {
             const uint8_t* refused[4];
+            const uint8_t* asked[4]; /* each question's LED, if it is there */
             const uint8_t* found = NULL;
             uint8_t refusals = reads_previous;
             uint8_t q = reads_previous ? 1 : 2;
             uint8_t k = (uint8_t)(5u * q + last); /* the question's probability */
             refused[0] = at;
             answer = 4;
-            /* Each other question's LED, if it is there. Columns and rows before the first count
-               round to far above width and height. */
+            /* Columns and rows before the first count round to far above width and height. */
+            asked[1] = moves && (uint16_t)(x + 3u - dx) < width && (uint16_t)(y + 3u - dy) < height
+                           ? at - back
+                           : NULL;
+            asked[2] = x != 0 ? at - step : NULL;
+            asked[3] = y != 0 ? at - row : NULL;
             for (; q < 4; ++q, k = (uint8_t)(k + 5u)) {
-                const uint8_t* candidate = NULL;
+                const uint8_t* candidate = asked[q];
                 uint8_t r;
-                if (q == 1) {
-                    if (moves && (uint16_t)(x + 3u - dx) < width &&
-                        (uint16_t)(y + 3u - dy) < height) {
-                        candidate = at - back;
-                    }
-                } else if (q == 2) {
-                    if (x != 0) {
-                        candidate = at - step;
-                    }
-                } else if (y != 0) {
-                    candidate = at - row;
-                }
                 for (r = 0; candidate != NULL && r < refusals; ++r) {
                     if (tivrano_same(refused[r], candidate)) {
                         candidate = NULL;
