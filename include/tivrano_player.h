@@ -764,8 +764,9 @@ TIVRANO_INLINED uint8_t tivrano_probability(struct tivrano_source* from, uint16_
     return p;
 }
 
-/* a * b, of 8 bits each. avr-gcc multiplies them as 16-bit numbers, in three steps, not one. */
-#ifdef __AVR__
+/* a * b, of 8 bits each. avr-gcc multiplies them as 16-bit numbers, in three steps, not one,
+   on an AVR that has mul. */
+#if defined(__AVR__) && defined(__AVR_HAVE_MUL__)
 TIVRANO_INLINED uint16_t tivrano_product(uint8_t a, uint8_t b) {
     uint16_t product;
     __asm__("mul %1, %2\n\tmovw %0, r0\n\tclr __zero_reg__" : "=r"(product) : "r"(a), "r"(b));
