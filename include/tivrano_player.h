@@ -830,16 +830,17 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
     const int16_t step =
         (int16_t)(last_first ? -(int16_t)TIVRANO_VALUE_BYTES : (int16_t)TIVRANO_VALUE_BYTES);
     const int16_t row = (int16_t)(step * (int16_t)width);
-    uint8_t* at = last_first ? leds + TIVRANO_VALUE_SIZE * ((uint32_t)width * height - 1u) : leds;
+    uint16_t n = (uint16_t)(width * height);
+    uint8_t* at = last_first ? leds + TIVRANO_VALUE_SIZE * (size_t)(uint16_t)(n - 1u) : leds;
     uint16_t x = 0;
     uint16_t y = 0;
-    uint16_t n = (uint16_t)(width * height);
     /* The offset, plus 3, across and down as the walk goes, and as bytes back in the buffer; asked
        only where the LED it gives comes later in the walk, which the buffer still holds. */
     uint8_t dx = 0;
     uint8_t dy = offset;
     int16_t back;
     uint8_t moves;
+    uint8_t depth; /* of the tree, or of a byte's bits */
     struct tivrano_coder c;
     uint8_t last = 4;
     c.range = 0xFFFFu;
@@ -855,68 +856,72 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
         ++dx;
     }
     back = (int16_t)(((int16_t)dy - 3) * (int16_t)width + ((int16_t)dx - 3));
-    moves = offset != 24u && (last_first ? back > 0 : back < 0);
+    moves = offset != 24u && (back < 0) != last_first; /* back is 0 only for offset 24 */
+    depth = bits != 0 ? bits : 8u;
     back = (int16_t)(back * (int16_t)TIVRANO_VALUE_SIZE);
     if (last_first) {
         dx = (uint8_t)(6u - dx);
         dy = (uint8_t)(6u - dy);
     }
     for (; n != 0; --n) {
-        uint8_t answer = 0;
-        /* Most LEDs keep their colour: that is asked first, and alone. */
-        if (!reads_previous || !tivrano_decode(from, &c, tivrano_probability(from, last))) {
-            const uint8_t* refused[4];
-            const uint8_t* asked[4]; /* each question's LED, if it is there */
-            const uint8_t* found = NULL;
-            uint8_t refusals = reads_previous;
-            uint8_t q = reads_previous ? 1 : 2;
-            uint8_t k = (uint8_t)(5u * q + last); /* the question's probability */
-            refused[0] = at;
-            answer = 4;
-            /* Columns and rows before the first count round to far above width and height. */
-            asked[1] = moves && (uint16_t)(x + 3u - dx) < width && (uint16_t)(y + 3u - dy) < height
-                           ? at - back
-                           : NULL;
-            asked[2] = x != 0 ? at - step : NULL;
-            asked[3] = y != 0 ? at - row : NULL;
-            for (; q < 4; ++q, k = (uint8_t)(k + 5u)) {
-                const uint8_t* candidate = asked[q];
-                uint8_t r;
-                for (r = 0; candidate != NULL && r < refusals; ++r) {
-                    if (tivrano_same(refused[r], candidate)) {
-                        candidate = NULL;
-                    }
-                }
-                if (candidate == NULL) {
-                    continue;
-                }
-                if (tivrano_decode(from, &c, tivrano_probability(from, k))) {
-                    answer = q;
-                    found = candidate;
-                    break;
-                }
-                refused[refusals++] = candidate;
+        const uint8_t* refused[4];
+        const uint8_t* found = NULL;
+        uint8_t refusals = 0;
+        uint8_t answer = reads_previous ? 0 : 2;   /* the question asked, until one is yes */
+        uint8_t k = (uint8_t)(5u * answer + last); /* its probability */
+        for (; answer < 4; ++answer, k = (uint8_t)(k + 5u)) {
+            /* The question's LED, if it is there. Columns and rows before the first count round
+               to far above width and height. */
+            const uint8_t* candidate = at;
+            uint8_t r;
+            if (answer == 1) {
+                candidate =
+                    moves && (uint16_t)(x + 3u - dx) < width && (uint16_t)(y + 3u - dy) < height
+                        ? at - back
+                        : NULL;
+            } else if (answer == 2) {
+                candidate = x != 0 ? at - step : NULL;
+            } else if (answer == 3) {
+                candidate = y != 0 ? at - row : NULL;
             }
-            if (found != NULL) {
-                tivrano_value(at, found);
-            } else if (bits != 0) {
-                uint16_t node = 1;
-                uint8_t* to = at;
-                uint8_t b;
-                for (b = 0; b < bits; ++b) {
-                    const uint8_t p =
-                        tivrano_probability(from, (uint16_t)(TIVRANO_SMALL_QUESTIONS + node - 1u));
-                    node = (uint16_t)(2u * node + !tivrano_decode(from, &c, p));
+            for (r = 0; candidate != NULL && r < refusals; ++r) {
+                if (tivrano_same(refused[r], candidate)) {
+                    candidate = NULL;
                 }
-                if (!tivrano_leds(from, &to, 2, (uint8_t)(node - (1u << bits)), 1)) {
+            }
+            if (candidate == NULL) {
+                continue;
+            }
+            if (tivrano_decode(from, &c, tivrano_probability(from, k))) {
+                found = candidate;
+                break;
+            }
+            refused[refusals++] = candidate;
+        }
+        if (found == NULL) {
+            /* A palette index through the tree, or without a palette each byte of the value as
+               it is, its bits of probability one half. */
+            uint8_t* to = at;
+            uint8_t b = 0;
+            do {
+                uint16_t node = 1;
+                uint8_t bit = depth;
+                do {
+                    uint8_t p = 128;
+                    if (bits != 0) {
+                        p = tivrano_probability(from,
+                                                (uint16_t)(TIVRANO_SMALL_QUESTIONS - 1u + node));
+                    }
+                    node = (uint16_t)(2u * node + !tivrano_decode(from, &c, p));
+                } while (--bit != 0);
+                if (bits == 0) {
+                    at[b] = (uint8_t)node;
+                } else if (!tivrano_leds(from, &to, 2, (uint8_t)(node - (1u << bits)), 1)) {
                     return 0;
                 }
-            } else {
-                uint8_t k;
-                for (k = 0; k < 8 * TIVRANO_VALUE_SIZE; ++k) {
-                    at[k / 8] = (uint8_t)(at[k / 8] << 1 | !tivrano_decode(from, &c, 128));
-                }
-            }
+            } while (bits == 0 && ++b < TIVRANO_VALUE_SIZE);
+        } else if (answer != 0) {
+            tivrano_value(at, found);
         }
         if (tivrano_failed(from)) {
             return 0;
