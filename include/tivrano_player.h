@@ -608,6 +608,14 @@ struct tivrano_source {
 #define TIVRANO_INLINED static inline
 #endif
 
+/* Makes v a value the compiler cannot know, here: it then computes from it where it is needed,
+   not once for all before a loop, which on an 8-bit core spills the values to the stack. */
+#if defined(__GNUC__)
+#define TIVRANO_UNKNOWN(v) __asm__ volatile("" : "+r"(v))
+#else
+#define TIVRANO_UNKNOWN(v) ((void)0)
+#endif
+
 /* The record's next byte; from a stream, 0 once it has failed. */
 TIVRANO_INLINED uint8_t tivrano_byte(struct tivrano_source* from) {
     if (!from->in_flash) {
@@ -873,16 +881,20 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
             /* The question's LED, if it is there. Columns and rows before the first count round
                to far above width and height. */
             const uint8_t* candidate = at;
+            uint16_t column = x;
             uint8_t r;
+            /* Found here, when asked, not before the questions for every LED. */
+            TIVRANO_UNKNOWN(candidate);
+            TIVRANO_UNKNOWN(column);
             if (answer == 1) {
-                candidate =
-                    moves && (uint16_t)(x + 3u - dx) < width && (uint16_t)(y + 3u - dy) < height
-                        ? at - back
-                        : NULL;
+                candidate = moves && (uint16_t)(column + 3u - dx) < width &&
+                                    (uint16_t)(y + 3u - dy) < height
+                                ? candidate - back
+                                : NULL;
             } else if (answer == 2) {
-                candidate = x != 0 ? at - step : NULL;
+                candidate = column != 0 ? candidate - step : NULL;
             } else if (answer == 3) {
-                candidate = y != 0 ? at - row : NULL;
+                candidate = y != 0 ? candidate - row : NULL;
             }
             for (r = 0; candidate != NULL && r < refusals; ++r) {
                 if (tivrano_same(refused[r], candidate)) {
