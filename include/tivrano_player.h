@@ -106,7 +106,7 @@
    TIVRANO_STREAM_COLOURS colours (16), its commonest, at once when a frame first needs one of
    them, and a colour after those when an LED needs it. The chunk and those colours lie on the
    stack of tivrano_stream_next, which takes about 120 bytes of it on an AVR, besides the read
-   function, and with TIVRANO_SMALL defined about 90 more, for the small player; either number
+   function, and with TIVRANO_SMALL defined about 80 more, for the small player; either number
    may be defined before the header is included, from 1 to 255 and to 256.
 
    Values of rgb565 and mono
@@ -185,7 +185,7 @@
    `tivrano --pack=small` stores an animation in fewer bytes, and each frame takes more cycles to
    play (`--pack=auto` takes the smaller of the two). Its text defines TIVRANO_SMALL before it
    includes this header, which then plays animations packed small too; firmware without one
-   pays nothing for them but the check that refuses them (on an AVR, 28 bytes). Firmware that
+   pays nothing for them but the check that refuses them (on an AVR, 8 bytes). Firmware that
    includes this header before a small animation's text, or its header, defines TIVRANO_SMALL
    first, or that text stops the build, saying so; a player without TIVRANO_SMALL writes
    nothing for a small animation, and the stream player refuses its file as of another format.

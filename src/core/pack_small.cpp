@@ -28,20 +28,21 @@ constexpr std::uint8_t READS_PREVIOUS = 0x80;
 constexpr std::uint8_t LAST_FIRST = 0x40;
 constexpr std::uint32_t HALF = 128; // a probability of one half, in 256ths
 
-// What the player spends, as this packer reckons it, fitted to frames timed on an ATmega328P in
-// simavr: on a record; on an LED, and on whether it was kept, which is asked alone; on an LED
-// that was not, for the questions after that; on each of those, and on each bit of a new LED;
-// and on a bit taken in. And how many times the longest frame in order a frame on its own may
-// take, in halves, below SEEK_HALVES: these are rougher than the fast format's
-// (bench/animations.sh with PACK=small measures them).
+// What the player spends on an ATmega328P, as this packer reckons it: fitted to every frame of
+// the benchmark's 16 x 16 animations and of GIFs from elsewhere, timed in simavr, within 6 %. On
+// a record; on an LED kept, in all; on asking one that was not; on one that is a question's
+// LED, or a new one; on each other question, and each bit of a new LED; and on each bit taken
+// in. And how many times the longest frame in order a frame on its own may take, in halves,
+// below SEEK_HALVES (bench/animations.sh with PACK=small measures them).
 constexpr std::uint64_t SMALL_RECORD_CYCLES = 300;
-constexpr std::uint64_t SMALL_LED_CYCLES = 50;
-constexpr std::uint64_t SMALL_KEPT_CYCLES = 40;
-constexpr std::uint64_t SMALL_CHANGED_CYCLES = 200;
-constexpr std::uint64_t SMALL_QUESTION_CYCLES = 50;
-constexpr std::uint64_t SMALL_BIT_CYCLES = 40;
-constexpr std::uint64_t SMALL_SHIFT_CYCLES = 20;
-constexpr std::uint64_t SMALL_SEEK_HALVES = 6;
+constexpr std::uint64_t SMALL_KEPT_CYCLES = 98;
+constexpr std::uint64_t SMALL_ASKED_CYCLES = 145;
+constexpr std::uint64_t SMALL_COPIED_CYCLES = 18;
+constexpr std::uint64_t SMALL_NEW_CYCLES = 226;
+constexpr std::uint64_t SMALL_QUESTION_CYCLES = 100;
+constexpr std::uint64_t SMALL_BIT_CYCLES = 24;
+constexpr std::uint64_t SMALL_SHIFT_CYCLES = 24;
+constexpr std::uint64_t SMALL_SEEK_HALVES = 7;
 
 // How a frame's record plays: after the previous frame or alone, first LED first or last, and the
 // offset of the previous frame's LEDs it asks about.
@@ -311,15 +312,18 @@ void count_answers(const Frames& frames, std::size_t k, const Plan& plan,
 Record encode(const Frames& frames, std::size_t k, const Plan& plan, const SmallPalette& palette,
               const std::vector<std::uint8_t>& model) {
     Coder coder;
-    const std::uint64_t leds = frames.grid().values();
-    std::uint64_t cycles = SMALL_RECORD_CYCLES + (SMALL_LED_CYCLES + SMALL_CHANGED_CYCLES) * leds;
+    // Each LED reckoned new, until it is kept or a question's LED.
+    std::uint64_t cycles = SMALL_RECORD_CYCLES + SMALL_NEW_CYCLES * frames.grid().values();
     walk(frames, k, plan, palette, [&](std::size_t asked, bool yes) {
         coder.code(yes, asked == SIZE_MAX ? HALF : model.at(asked));
         if (asked < ANSWERS) {
-            // Reckoned changed above, until kept.
-            cycles = cycles + SMALL_KEPT_CYCLES - (yes ? SMALL_CHANGED_CYCLES : 0);
+            cycles = yes ? cycles + SMALL_KEPT_CYCLES - SMALL_NEW_CYCLES
+                         : cycles + SMALL_ASKED_CYCLES;
+        } else if (asked < SMALL_QUESTIONS) {
+            cycles = cycles + SMALL_QUESTION_CYCLES -
+                     (yes ? SMALL_NEW_CYCLES - SMALL_COPIED_CYCLES : 0);
         } else {
-            cycles += asked < SMALL_QUESTIONS ? SMALL_QUESTION_CYCLES : SMALL_BIT_CYCLES;
+            cycles += SMALL_BIT_CYCLES;
         }
     });
     cycles += SMALL_SHIFT_CYCLES * coder.shifts();
