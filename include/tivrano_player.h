@@ -6,8 +6,8 @@
    goes straight into the firmware's LED buffer, 3 bytes an LED in the order the text was made
    for (or as "Values of rgb565 and mono" says below), and the only state is the caller's
    `struct tivrano_player`. On an AVR the animation lives in flash and is read with pgm_read_*;
-   elsewhere it is plain constant data. The stream
-   player plays the same animation from a file, through a read function of the firmware's.
+   elsewhere it is plain constant data. The stream player plays the same animation from a file,
+   through a read function of the firmware's.
 
    API
 
@@ -17,9 +17,9 @@
          how long frame i is shown, in milliseconds.
      void tivrano_frame(a, i, leds)
          writes frame i, TIVRANO_VALUE_BYTES * width * height bytes (3 unless defined), into
-         leds, whatever they held. It plays from
-         the last frame at or before i that stands alone, and tivrano places those so that this
-         takes at most about 4 times the cycles of the longest frame played in order.
+         leds, whatever they held. It plays from the last frame at or before i that stands
+         alone, and tivrano places those so that this takes at most about 4 times the cycles of
+         the longest frame played in order.
      void tivrano_player_start(p, a)
      uint16_t tivrano_player_next(p, leds)
          writes the next frame into leds, from the first after the last, and returns its delay.
@@ -75,11 +75,10 @@
 
    No bytes of the file are trusted: each number is checked before it is used, and nothing is
    written outside the TIVRANO_VALUE_BYTES * width * height bytes at leds, whatever the file
-   holds. Once the
-   stream has failed, in tivrano_stream_open or in tivrano_stream_next, tivrano_stream_next
-   writes nothing more and returns 0 until tivrano_stream_open starts it again, from the first
-   frame; the frame it failed in may be partly written. A delay of 0 can be a frame's own: to
-   tell a failure, test tivrano_stream_error.
+   holds. Once the stream has failed, in tivrano_stream_open or in tivrano_stream_next,
+   tivrano_stream_next writes nothing more and returns 0 until tivrano_stream_open starts it
+   again, from the first frame; the frame it failed in may be partly written. A delay of 0 can
+   be a frame's own: to tell a failure, test tivrano_stream_error.
 
      static size_t read_file(void* context, uint32_t offset, uint8_t* to, size_t count) {
          FILE* file = context;
@@ -834,10 +833,10 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
     const uint8_t last_first = (header >> 6) & 1u;
     const uint8_t offset = header & 63u;
     /* The LEDs in the order the record plays them: at, the next, and x and y, its column and row
-       counted from where the walk starts, across and down (from the last LED, the other way). */
-    const int16_t step =
-        (int16_t)(last_first ? -(int16_t)TIVRANO_VALUE_BYTES : (int16_t)TIVRANO_VALUE_BYTES);
-    const int16_t row = (int16_t)(step * (int16_t)width);
+       counted from where the walk starts, across and down (from the last LED, the other way).
+       Steps in bytes are as wide as a pointer: a row of values may take more than 32,767. */
+    const ptrdiff_t step = last_first ? -(ptrdiff_t)TIVRANO_VALUE_BYTES : TIVRANO_VALUE_BYTES;
+    const ptrdiff_t row = step * (ptrdiff_t)width;
     uint16_t n = (uint16_t)(width * height);
     uint8_t* at = last_first ? leds + TIVRANO_VALUE_SIZE * (size_t)(uint16_t)(n - 1u) : leds;
     uint16_t x = 0;
@@ -846,7 +845,7 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
        only where the LED it gives comes later in the walk, which the buffer still holds. */
     uint8_t dx = 0;
     uint8_t dy = offset;
-    int16_t back;
+    ptrdiff_t back;
     uint8_t moves;
     uint8_t depth; /* of the tree, or of a byte's bits */
     struct tivrano_coder c;
@@ -863,10 +862,10 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
         dy = (uint8_t)(dy - 7);
         ++dx;
     }
-    back = (int16_t)(((int16_t)dy - 3) * (int16_t)width + ((int16_t)dx - 3));
+    back = ((ptrdiff_t)dy - 3) * (ptrdiff_t)width + ((ptrdiff_t)dx - 3);
     moves = offset != 24u && (back < 0) != last_first; /* back is 0 only for offset 24 */
     depth = bits != 0 ? bits : 8u;
-    back = (int16_t)(back * (int16_t)TIVRANO_VALUE_SIZE);
+    back *= TIVRANO_VALUE_BYTES;
     if (last_first) {
         dx = (uint8_t)(6u - dx);
         dy = (uint8_t)(6u - dy);

@@ -188,6 +188,12 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
         std::rotate(moved.back().begin(), moved.back().begin() + 32, moved.back().end());
     }
     animations.push_back({"moved", 16, 8, moved, 8, 40});
+    // Rows of 11,000 LEDs, the second frame the first moved up a row: bytes back to the LED a row
+    // away, counted in more than 16 bits.
+    auto wide = frames_of(11000, 3, 6, 1, Pattern::drawn);
+    wide.push_back(wide.back());
+    std::rotate(wide.back().begin(), wide.back().begin() + 11000, wide.back().end());
+    animations.push_back({"wide", 11000, 3, wide});
     // A long animation (over 8,192 LEDs in all), whose palette is chosen on its first frames and
     // whose frames are made to stand alone only where that may be chosen: a block that moves,
     // rows that move, frames like earlier ones, and a frame drawn anew.
