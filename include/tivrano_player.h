@@ -803,7 +803,7 @@ TIVRANO_INLINED uint8_t tivrano_decode(struct tivrano_source* from, struct tivra
             /* Only the mark is left: the record's next byte, with a mark after its bits. */
             const uint8_t next = tivrano_byte(from);
             bit = next >> 7;
-            c->byte = (uint8_t)(next << 1 | 1u);
+            c->byte = (uint8_t)((unsigned)next << 1 | 1u);
         } else {
             bit = c->byte >> 7;
             c->byte = (uint8_t)(c->byte << 1);
