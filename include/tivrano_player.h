@@ -862,10 +862,12 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
         dy = (uint8_t)(dy - 7);
         ++dx;
     }
-    back = ((ptrdiff_t)dy - 3) * (ptrdiff_t)width + ((ptrdiff_t)dx - 3);
-    moves = offset != 24u && (back < 0) != last_first; /* back is 0 only for offset 24 */
+    /* The bytes back, worked out unsigned and so without overflow: where the offset leaves an
+       LED in the frame they are fewer than the buffer's, which a pointer's difference counts, and
+       elsewhere they are not used. */
+    back = (ptrdiff_t)((((size_t)dy - 3u) * width + (size_t)dx - 3u) * TIVRANO_VALUE_SIZE);
+    moves = back != 0 && (back < 0) != last_first;
     depth = bits != 0 ? bits : 8u;
-    back *= TIVRANO_VALUE_BYTES;
     if (last_first) {
         dx = (uint8_t)(6u - dx);
         dy = (uint8_t)(6u - dy);
@@ -938,6 +940,9 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
             return 0;
         }
         last = answer;
+        if (n == 1) {
+            break; /* not a step before the first LED, which C does not allow */
+        }
         at += step;
         if (++x == width) {
             x = 0;

@@ -265,17 +265,22 @@ void put_player(text::Writer& out, const Packed& packed, std::string_view name) 
         put_named(out, "\r\n#error \"", name, ": this text was made by tivrano for player format ");
         put_number(out, PLAYER_FORMAT);
         put(out, "; use the tivrano_player.h of the same version\"\r\n#endif\r\n");
-        return;
+    } else {
+        put(out, "#ifndef TIVRANO_SMALL\r\n#define TIVRANO_SMALL 1\r\n#endif\r\n");
+        put(out, "#include \"tivrano_player.h\"\r\n");
+        put(out, "#if !defined(TIVRANO_SMALL_PLAYER) || TIVRANO_SMALL_FORMAT != ");
+        put_number(out, SMALL_FORMAT);
+        put_named(out, "\r\n#error \"", name,
+                  ": this text was made by tivrano for the small player, format ");
+        put_number(out, SMALL_FORMAT);
+        put(out, ": define TIVRANO_SMALL before tivrano_player.h is first included, and use the "
+                 "tivrano_player.h of the same version\"\r\n#endif\r\n");
     }
-    put(out, "#ifndef TIVRANO_SMALL\r\n#define TIVRANO_SMALL 1\r\n#endif\r\n");
-    put(out, "#include \"tivrano_player.h\"\r\n");
-    put(out, "#if !defined(TIVRANO_SMALL_PLAYER) || TIVRANO_SMALL_FORMAT != ");
-    put_number(out, SMALL_FORMAT);
-    put_named(out, "\r\n#error \"", name,
-              ": this text was made by tivrano for the small player, format ");
-    put_number(out, SMALL_FORMAT);
-    put(out, ": define TIVRANO_SMALL before tivrano_player.h is first included, and use the "
-             "tivrano_player.h of the same version\"\r\n#endif\r\n");
+    // A header of values of another size (an rgb565 or mono animation's) plays none of these.
+    put(out, "#if defined(TIVRANO_VALUE_BYTES) && TIVRANO_VALUE_BYTES != 3\r\n");
+    put_named(out, "#error \"", name,
+              ": this text was made by tivrano for a player of 3-byte values: include "
+              "tivrano_player.h where TIVRANO_VALUE_BYTES is 3 or not defined\"\r\n#endif\r\n");
 }
 
 // An AVR holds no object over 32767 bytes; a text with one stops the build there, saying so.

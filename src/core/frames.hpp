@@ -86,9 +86,9 @@ inline std::uint32_t colour_at(std::span<const std::uint8_t> frame, std::size_t 
                         : at[0];
 }
 
-// Appends a value colour_at gave, of `bytes` bytes, the first byte first.
-inline void put_value(std::vector<std::uint8_t>& to, std::uint32_t value, std::size_t bytes) {
-    for (std::size_t k = bytes; k-- > 0;) {
+// Appends a value colour_at gave, of the grid's bytes, the first byte first.
+inline void put_value(std::vector<std::uint8_t>& to, std::uint32_t value, const Grid& grid) {
+    for (std::size_t k = grid.bytes; k-- > 0;) {
         to.push_back(static_cast<std::uint8_t>(value >> (8 * k)));
     }
 }

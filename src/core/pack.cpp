@@ -514,7 +514,7 @@ Packed choose(const std::vector<Candidates>& made, const Palette& palette, const
     packed.bits = palette.bits == 0 ? 8 : palette.bits;
     packed.grid = grid;
     for (const std::uint32_t colour : palette.colours) {
-        put_value(packed.palette, colour, grid.bytes);
+        put_value(packed.palette, colour, grid);
     }
     // The records so far, by a hash of their bytes.
     std::multimap<std::uint64_t, std::uint16_t> known;

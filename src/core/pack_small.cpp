@@ -430,7 +430,7 @@ Packed pack_small(const Frames& frames) {
     packed.bits = palette.bits;
     packed.model = model;
     for (const std::uint32_t colour : palette.colours) {
-        put_value(packed.palette, colour, palette.bytes);
+        put_value(packed.palette, colour, packed.grid);
     }
     // Records alike are kept once.
     std::multimap<std::uint64_t, std::size_t> made;

@@ -100,6 +100,17 @@ TEST(PlayerBuild, AnimationsThatMustCompile) {
          Then::refuse, false,
          "#error \"animation: this text was made by tivrano for player format 2; use the "
          "tivrano_player.h of the same version\""},
+        {"packed, with a player of 2-byte values", "--pack", again,
+         c99 + include + " -DTIVRANO_VALUE_BYTES=2 -c animation.c -o animation.o", Then::refuse,
+         false, "animation: this text was made by tivrano for a player of 3-byte values"},
+        {"packed rgb565 small, after a player of 3-byte values", "--pack=small --format=rgb565",
+         again,
+         "printf '#include \"tivrano_player.h\"\\n#include \"animation.c\"\\n' >after.c && " +
+             c99 + include + " -c after.c -o after.o",
+         Then::refuse, false,
+         "animation: this text was made by tivrano for a player of 2-byte values, packed small"},
+        {"packed mono, C99", "--pack --format=mono", again,
+         c99 + include + " -c animation.c -o animation.o", Then::nothing},
         {"packed, an object of 33001 bytes, on the host", "--pack", big,
          c99 + include + " -c animation.c -o animation.o", Then::nothing},
         {"arrays, an object of 33000 bytes, on the host", "", big,
