@@ -127,7 +127,7 @@ namespace {
 // The frames' bytes one after another, or with --pack the packed file, to standard output or the
 // file of -o.
 int write_binary(const Frames& frames, const Storage& storage, const Request& request,
-                 const ArrayOptions& array, Outputs& outputs) {
+                 Outputs& outputs) {
     const Sink standard = sink_of(outputs.standard);
     const std::vector<std::uint8_t> file =
         storage.packed ? packed_file(frames, *storage.packed) : std::vector<std::uint8_t>{};
@@ -137,7 +137,7 @@ int write_binary(const Frames& frames, const Storage& storage, const Request& re
         say("tivrano: %s: a file of %zu bytes, more than --max-bytes=%llu allows%s",
             animation_name(request), bytes.size(),
             static_cast<unsigned long long>(*request.max_bytes),
-            storage.packed || array.format != Format::grb ? "" : "; --pack may store fewer");
+            storage.packed ? "" : "; --pack may store fewer");
         return refused;
     }
     return deliver(standard, request.output_path, outputs.file, [&](Sink sink) {
@@ -175,7 +175,7 @@ int convert_frames(Frames& frames, const Request& request, const Placed& placed,
     encode_frames(array, frames);
     const Storage storage = store(frames, request.pack);
     if (array.binary) {
-        const int written = write_binary(frames, storage, request, array, outputs);
+        const int written = write_binary(frames, storage, request, outputs);
         return written != 0 ? written : write_map(request, placed, standard);
     }
     if (request.max_bytes && storage.stored > *request.max_bytes) {
@@ -188,7 +188,7 @@ int convert_frames(Frames& frames, const Request& request, const Placed& placed,
             static_cast<unsigned long long>(storage.frames_bytes),
             storage.packed ? "packed" : "stored once each",
             static_cast<unsigned long long>(storage.stored * 100 / storage.frames_bytes),
-            storage.packed || array.format != Format::grb ? "" : "; --pack may store fewer");
+            storage.packed ? "" : "; --pack may store fewer");
         return refused;
     }
     const ColourPlan* const shown = plan ? &*plan : nullptr;

@@ -619,14 +619,13 @@ void add_animations(std::vector<ToolCase>& cases) {
          "tivrano: w: 62" + counted +
              "triples the frames take 24, stored once each 258 % of that; --pack may store "
              "fewer\n"},
-        // --pack is for three bytes an LED: no hint to it in another format.
         {words("--name=w --format=rgb565 --max-bytes=10 a.bmp b.bmp"),
          {a, b},
          "BMP data refused by --max-bytes!\n",
          FAILED,
          "tivrano: w: 54" + counted +
              "16-bit values the frames take 16, stored once each 337 % "
-             "of that\n"},
+             "of that; --pack may store fewer\n"},
         {words("--name=w --pack --max-bytes=10 a.bmp b.bmp"),
          {a, b},
          "BMP data refused by --max-bytes!\n",
