@@ -79,11 +79,10 @@ enum Source : std::uint8_t { PREVIOUS = 0, OWN = 1 };
 
 class Finder {
   public:
-    explicit Finder(const Grid& grid) : Finder(grid.values(), grid.bytes) {}
-    Finder(std::size_t leds, std::size_t bytes)
-        : leds_(leds), bytes_(bytes), seen_(2 * leds, UNKNOWN),
-          prefix_(2 * leds + 1), threes_{Chains(leds, leds), Chains(leds, 2 * leds)},
-          singles_{Chains(leds, leds), Chains(leds, 2 * leds)} {}
+    explicit Finder(const Grid& grid)
+        : leds_(grid.values()), bytes_(grid.bytes), seen_(2 * leds_, UNKNOWN),
+          prefix_(2 * leds_ + 1), threes_{Chains(leds_, leds_), Chains(leds_, 2 * leds_)},
+          singles_{Chains(leds_, leds_), Chains(leds_, 2 * leds_)} {}
 
     // The copies of frame k, from the frame before too if `after` it.
     FrameCopies find(const Frames& frames, std::size_t k, bool after) {

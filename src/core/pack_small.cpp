@@ -317,11 +317,11 @@ Record encode(const Frames& frames, std::size_t k, const Plan& plan, const Small
     walk(frames, k, plan, palette, [&](std::size_t asked, bool yes) {
         coder.code(yes, asked == SIZE_MAX ? HALF : model.at(asked));
         if (asked < ANSWERS) {
-            cycles = yes ? cycles + SMALL_KEPT_CYCLES - SMALL_NEW_CYCLES
-                         : cycles + SMALL_ASKED_CYCLES;
+            cycles =
+                yes ? cycles + SMALL_KEPT_CYCLES - SMALL_NEW_CYCLES : cycles + SMALL_ASKED_CYCLES;
         } else if (asked < SMALL_QUESTIONS) {
-            cycles = cycles + SMALL_QUESTION_CYCLES -
-                     (yes ? SMALL_NEW_CYCLES - SMALL_COPIED_CYCLES : 0);
+            cycles =
+                cycles + SMALL_QUESTION_CYCLES - (yes ? SMALL_NEW_CYCLES - SMALL_COPIED_CYCLES : 0);
         } else {
             cycles += SMALL_BIT_CYCLES;
         }
