@@ -105,8 +105,8 @@ TEST(PlayerBuild, AnimationsThatMustCompile) {
          false, "animation: this text was made by tivrano for a player of 3-byte values"},
         {"packed rgb565 small, after a player of 3-byte values", "--pack=small --format=rgb565",
          again,
-         "printf '#include \"tivrano_player.h\"\\n#include \"animation.c\"\\n' >after.c && " +
-             c99 + include + " -c after.c -o after.o",
+         "printf '#include \"tivrano_player.h\"\\n#include \"animation.c\"\\n' >after.c && " + c99 +
+             include + " -c after.c -o after.o",
          Then::refuse, false,
          "animation: this text was made by tivrano for a player of 2-byte values, packed small"},
         {"packed mono, C99", "--pack --format=mono", again,
