@@ -243,9 +243,10 @@ void put_value_player(text::Writer& out, const Packed& packed, std::string_view 
     put_number(out, packed.small ? SMALL_FORMAT : PLAYER_FORMAT);
     put_named(out, "\r\n#error \"", name, ": this text was made by tivrano for a player of ");
     put_number(out, packed.grid.bytes);
-    put(out, "-byte values");
-    put(out, packed.small ? ", packed small: define TIVRANO_VALUE_BYTES as that and TIVRANO_SMALL"
-                          : ": define TIVRANO_VALUE_BYTES as that");
+    put(out, packed.small ? "-byte values, packed small: define TIVRANO_VALUE_BYTES "
+                          : "-byte values: define TIVRANO_VALUE_BYTES ");
+    put_number(out, packed.grid.bytes);
+    put(out, packed.small ? " and TIVRANO_SMALL" : "");
     put(out, " before tivrano_player.h is first included, and use the tivrano_player.h of the "
              "same version\"\r\n#endif\r\n");
 }
