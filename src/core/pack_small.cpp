@@ -263,8 +263,9 @@ void walk(const Frames& frames, std::size_t k, const Plan& plan, const SmallPale
     const auto frame = frames.frame(k);
     std::vector<std::uint32_t> buffer(leds);
     if (plan.reads_previous) {
+        const auto before = frames.frame(k - 1);
         for (std::size_t led = 0; led < leds; ++led) {
-            buffer[led] = colour_at(frames.frame(k - 1), led, palette.bytes);
+            buffer[led] = colour_at(before, led, palette.bytes);
         }
     }
     std::size_t last = FRESH;
@@ -357,9 +358,10 @@ std::size_t gained_by(const Frames& frames, std::size_t k, const std::vector<std
 Plan plan_after(const Frames& frames, std::size_t k) {
     std::vector<std::size_t> changed;
     const std::size_t bytes = frames.grid().bytes;
+    const auto frame = frames.frame(k);
+    const auto before = frames.frame(k - 1);
     for (std::size_t led = 0; led < frames.grid().values(); ++led) {
-        if (!same_bytes(frames.frame(k).subspan(bytes * led, bytes),
-                        frames.frame(k - 1).subspan(bytes * led, bytes))) {
+        if (!same_bytes(frame.subspan(bytes * led, bytes), before.subspan(bytes * led, bytes))) {
             changed.push_back(led);
         }
     }
@@ -407,20 +409,25 @@ Packed pack_small(const Frames& frames) {
     };
     // The model of every frame after the previous, the first alone; each frame's records made
     // with it both ways, and the frames that stand alone chosen by those; then the model of those
-    // frames, and the choice made again with it, which the records are made with.
+    // frames, and the choice made again with it, from the records made with it, which are kept.
     std::vector<bool> alone = alone_by_default(count);
     std::vector<std::uint8_t> model;
+    std::vector<Record> by_itself(count);
+    std::vector<Record> changes(count);
     for (int round = 0; round < 2; ++round) {
         model = model_for(alone);
         std::vector<RecordCosts> costs(count);
         std::uint64_t longest = 0;
         for (std::size_t k = 0; k < count; ++k) {
-            const Record by_itself = encode(frames, k, Plan{}, palette, model);
-            const Record changes = k == 0 ? by_itself : encode(frames, k, after[k], palette, model);
-            costs[k] = {by_itself.bytes.size(), by_itself.cycles, changes.bytes.size(),
-                        changes.cycles};
+            by_itself[k] = encode(frames, k, Plan{}, palette, model);
+            if (k > 0) {
+                changes[k] = encode(frames, k, after[k], palette, model);
+            }
+            const Record& after_previous = k == 0 ? by_itself[k] : changes[k];
+            costs[k] = {by_itself[k].bytes.size(), by_itself[k].cycles, after_previous.bytes.size(),
+                        after_previous.cycles};
             // The frame in order plays the one of these it is given, at the least the cheaper.
-            longest = std::max(longest, std::min(by_itself.cycles, changes.cycles));
+            longest = std::max(longest, std::min(by_itself[k].cycles, after_previous.cycles));
         }
         alone = standing_alone(costs, SMALL_SEEK_HALVES * longest / 2);
     }
@@ -435,7 +442,7 @@ Packed pack_small(const Frames& frames) {
     // Records alike are kept once.
     std::multimap<std::uint64_t, std::size_t> made;
     for (std::size_t k = 0; k < count; ++k) {
-        Record record = encode(frames, k, alone[k] ? Plan{} : after[k], palette, model);
+        Record& record = alone[k] ? by_itself[k] : changes[k];
         const std::uint64_t hash = hash_of(record.bytes);
         const auto [same, end] = made.equal_range(hash);
         const auto found = std::find_if(same, end, [&](const auto& entry) {
