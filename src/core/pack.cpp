@@ -739,6 +739,16 @@ std::uint8_t best_on_sample(const Frames& frames, std::size_t sample,
 
 } // namespace
 
+std::vector<std::uint32_t> colours_by_count(const Frames& frames) {
+    const Colours colours = count_colours(frames.values, frames.grid().bytes);
+    std::vector<std::uint32_t> by_count;
+    by_count.reserve(colours.by_count.size());
+    for (const auto& [colour, leds] : colours.by_count) {
+        by_count.push_back(colour);
+    }
+    return by_count;
+}
+
 std::uint64_t packed_size(const Packed& packed) {
     return std::accumulate(
         packed.records.begin(), packed.records.end(),

@@ -27,6 +27,9 @@ struct Packed {
 
 Packed pack(const Frames& frames);
 
+// The frames' colours (values of their grid), the commonest first; of as common, the least first.
+std::vector<std::uint32_t> colours_by_count(const Frames& frames);
+
 // The bytes of the model, the palette and the records.
 std::uint64_t packed_size(const Packed& packed);
 

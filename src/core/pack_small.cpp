@@ -75,37 +75,21 @@ struct SmallPalette {
 };
 
 SmallPalette palette_of(const Frames& frames) {
-    const std::size_t bytes = frames.grid().bytes;
-    std::vector<std::uint32_t> all(frames.values.size() / bytes);
-    for (std::size_t led = 0; led < all.size(); ++led) {
-        all[led] = colour_at(frames.values, led, bytes);
-    }
-    std::sort(all.begin(), all.end());
-    // Each colour and its LEDs; of as common, the least colour first.
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> by_count;
-    for (auto run = all.begin(); run != all.end();) {
-        const auto end = std::upper_bound(run, all.end(), *run);
-        by_count.emplace_back(end - run, *run);
-        run = end;
-    }
     SmallPalette palette;
-    palette.bytes = bytes;
-    if (by_count.size() > SMALL_COLOURS) {
+    palette.bytes = frames.grid().bytes;
+    std::vector<std::uint32_t> colours = colours_by_count(frames);
+    if (colours.size() > SMALL_COLOURS) {
         return palette;
     }
-    std::sort(by_count.begin(), by_count.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first > b.first : a.second < b.second;
-    });
-    for (const auto& [count, colour] : by_count) {
-        palette.distinct.push_back(colour);
-    }
+    palette.colours = std::move(colours);
+    palette.distinct = palette.colours;
     std::sort(palette.distinct.begin(), palette.distinct.end());
-    palette.index.resize(by_count.size());
-    for (const auto& [count, colour] : by_count) {
+    palette.index.resize(palette.colours.size());
+    for (std::size_t rank = 0; rank < palette.colours.size(); ++rank) {
         palette.index[static_cast<std::size_t>(
-            std::lower_bound(palette.distinct.begin(), palette.distinct.end(), colour) -
-            palette.distinct.begin())] = static_cast<std::uint32_t>(palette.colours.size());
-        palette.colours.push_back(colour);
+            std::lower_bound(palette.distinct.begin(), palette.distinct.end(),
+                             palette.colours[rank]) -
+            palette.distinct.begin())] = static_cast<std::uint32_t>(rank);
     }
     palette.bits = static_cast<std::uint8_t>(
         std::max<std::size_t>(1, std::bit_width(palette.colours.size() - 1)));
