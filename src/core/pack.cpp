@@ -294,8 +294,8 @@ class ShortestPath {
     // Where the stretches that end at `led` begin: unchanged LEDs, one colour, indexed colours.
     // A stretch that breaks takes with it every start kept for it.
     void track(std::size_t led) {
-        unchanged_ = !previous_.empty() && same_bytes(frame_.subspan(bytes_ * led, bytes_),
-                                                      previous_.subspan(bytes_ * led, bytes_));
+        unchanged_ = !previous_.empty() &&
+                     colour_at(frame_, led, bytes_) == colour_at(previous_, led, bytes_);
         if (!unchanged_) {
             unchanged_from_ = led + 1;
             skip_.clear();
