@@ -65,8 +65,7 @@ int convert_image_file(const char* name, const Taken& taken, std::span<const std
             "the array stores, not an LED buffer's RAM)%s",
             name, static_cast<unsigned long long>(stored),
             static_cast<unsigned long long>(*request.max_bytes),
-            array.format == Format::grb && !array.binary ? "; --name with --pack may store fewer"
-                                                         : "");
+            array.binary ? "" : "; --name with --pack may store fewer");
     } else if (accepted && !bmp && !within_reach(leds, array.colour)) {
         result = refuse(standard, refusal(taken.format, Refusal::current));
     } else if (!accepted || !within_reach(leds, array.colour)) {

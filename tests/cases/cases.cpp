@@ -637,6 +637,12 @@ void add_animations(std::vector<ToolCase>& cases) {
          FAILED,
          "tivrano: a.bmp: 12 bytes stored, more than --max-bytes=10 allows (it counts what the "
          "array stores, not an LED buffer's RAM); --name with --pack may store fewer\n"},
+        {words("--format=rgb565 --max-bytes=4 a.bmp"),
+         {a},
+         "BMP data refused by --max-bytes!\n",
+         FAILED,
+         "tivrano: a.bmp: 8 bytes stored, more than --max-bytes=4 allows (it counts what the "
+         "array stores, not an LED buffer's RAM); --name with --pack may store fewer\n"},
     };
     cases.insert(cases.end(), rows.begin(), rows.end());
 }
