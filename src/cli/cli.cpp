@@ -118,7 +118,7 @@ int refuse_arguments(Sink sink, int count) {
         say("tivrano: no file named; %s", CALL);
     } else {
         say("tivrano: %d arguments, but one file is converted per call (quote a name with "
-            "blanks); %s",
+            "blanks), or several as the frames of an animation that --name names; %s",
             count, CALL);
     }
     return refused;

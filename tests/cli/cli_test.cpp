@@ -116,7 +116,7 @@ TEST(Cli, SharedCases) {
                      USAGE,
                      FAILED,
                      "tivrano: 2 arguments, but one file is converted per call (quote a name with "
-                     "blanks); " +
+                     "blanks), or several as the frames of an animation that --name names; " +
                          call});
     cases.push_back(
         {{""}, {}, NOT_FOUND, FAILED, "tivrano: : cannot open: No such file or directory\n"});
