@@ -686,8 +686,9 @@ int take_options(int argc, char** argv, Sink standard, Request& request) {
             return refuse_option(standard, optopt != 0 ? letter : argv[optind - 1], {});
         }
         if (const char* problem = take_option(got, optarg, request); problem != nullptr) {
+            // -h may lead a group of letters, whose argument getopt has not passed yet.
             return refuse_given(standard, request, index >= 0 ? &OPTIONS[index] : nullptr, optarg,
-                                argv[optind - 1], problem);
+                                index < 0 && got == OPT_HELP ? "-h" : argv[optind - 1], problem);
         }
     }
     if (const int problem = take_together(standard, request); problem != 0) {

@@ -520,6 +520,7 @@ void add_option_refusals(std::vector<ToolCase>& cases) {
         usage("--serpentine=yes x.bmp", "--serpentine=yes: it takes no value"),
         usage("--help=x", "--help=x: it takes no value"),
         usage("-h x.bmp", "-h: it stands alone, without a file"),
+        usage("--name=a -hx", "-h: it stands alone, without a file"),
         usage("--version x.bmp", "--version: it stands alone, without a file"),
         usage("-o", "-o: it needs a value"),
         usage("--order=bgrx x.bmp", "--order=bgrx: the order is one of grb, rgb, brg, bgr, rbg "
