@@ -676,12 +676,16 @@ int take_options(int argc, char** argv, Sink standard, Request& request) {
     int index = -1;
     for (int got = 0; (got = getopt_long(argc, argv, ":o:h", LONG_OPTIONS.data(), &index)) != -1;
          index = -1) {
+        // A long option given a value it takes none of: glibc says '?', the BSDs and MinGW ':',
+        // with its id in optopt.
+        if ((got == '?' || got == ':') &&
+            std::any_of(std::begin(OPTIONS), std::end(OPTIONS), [](const OptionInfo& option) {
+                return option.id == optopt && option.value.empty() && option.choices.empty();
+            })) {
+            return refuse_option(standard, argv[optind - 1], "it takes no value");
+        }
         if (got == '?') {
-            // An unknown short option is one letter of its argument; a long one is all of it,
-            // as is a long one given a value it takes none of, whose id optopt then holds.
-            if (optopt >= OPT_ORDER || optopt == OPT_HELP) {
-                return refuse_option(standard, argv[optind - 1], "it takes no value");
-            }
+            // An unknown short option is one letter of its argument; a long one is all of it.
             const char letter[] = {'-', static_cast<char>(optopt), '\0'};
             return refuse_option(standard, optopt != 0 ? letter : argv[optind - 1], {});
         }
