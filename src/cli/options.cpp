@@ -656,6 +656,32 @@ int print_help(Sink sink) {
     return sink.write(sink.context, help.data(), help.size()) ? 0 : FAILED;
 }
 
+namespace {
+
+// Whether id is a long option's that takes no value.
+bool takes_no_value(int id) {
+    return std::any_of(std::begin(OPTIONS), std::end(OPTIONS), [id](const OptionInfo& option) {
+        return option.id == id && option.value.empty() && option.choices.empty();
+    });
+}
+
+// What getopt_long refused: an unknown option ('?'), or a long one given a value it takes none
+// of ('?' from glibc, ':' from the BSDs and MinGW, its id in optopt). 0 for anything else, a
+// missing value among them, which take_option names.
+int refuse_unknown(int got, char** argv, Sink standard) {
+    if ((got == '?' || got == ':') && takes_no_value(optopt)) {
+        return refuse_option(standard, argv[optind - 1], "it takes no value");
+    }
+    if (got != '?') {
+        return 0;
+    }
+    // An unknown short option is one letter of its argument; a long one is all of it.
+    const char letter[] = {'-', static_cast<char>(optopt), '\0'};
+    return refuse_option(standard, optopt != 0 ? letter : argv[optind - 1], {});
+}
+
+} // namespace
+
 int take_options(int argc, char** argv, Sink standard, Request& request) {
     static const auto LONG_OPTIONS = [] {
         std::array<option, std::size(OPTIONS) + 1> table{};
@@ -676,18 +702,8 @@ int take_options(int argc, char** argv, Sink standard, Request& request) {
     int index = -1;
     for (int got = 0; (got = getopt_long(argc, argv, ":o:h", LONG_OPTIONS.data(), &index)) != -1;
          index = -1) {
-        // A long option given a value it takes none of: glibc says '?', the BSDs and MinGW ':',
-        // with its id in optopt.
-        if ((got == '?' || got == ':') &&
-            std::any_of(std::begin(OPTIONS), std::end(OPTIONS), [](const OptionInfo& option) {
-                return option.id == optopt && option.value.empty() && option.choices.empty();
-            })) {
-            return refuse_option(standard, argv[optind - 1], "it takes no value");
-        }
-        if (got == '?') {
-            // An unknown short option is one letter of its argument; a long one is all of it.
-            const char letter[] = {'-', static_cast<char>(optopt), '\0'};
-            return refuse_option(standard, optopt != 0 ? letter : argv[optind - 1], {});
+        if (const int refused = refuse_unknown(got, argv, standard); refused != 0) {
+            return refused;
         }
         if (const char* problem = take_option(got, optarg, request); problem != nullptr) {
             // -h may lead a group of letters, whose argument getopt has not passed yet.
