@@ -3,7 +3,7 @@
 # ImageMagick splitting the same GIF into BMP frames, which was the first step before the tool
 # read GIFs (and which the tool's work then came after).
 #
-#   bash bench/gif.sh [TIVRANO]     # ROUNDS=N for more runs (default 21)
+#   bash bench/gif.sh [TIVRANO]     # ROUNDS=N for more runs (default 21); PACK=small packs small
 #
 # The GIFs are the benchmark's animations (bench/animations.py) joined by ImageMagick, with a
 # delay, each frame laid on the one before as an optimising editor leaves them. Three commands
@@ -50,7 +50,7 @@ while read -r name _group count; do
     [ "$size" -le 1000000 ] || continue # over the tool's limit for a file
     mkdir -p "$scratch/split"
     read -r tivrano_ms unpacked_ms magick_ms paired < <({
-        line "$tool" --name=anim --pack "$gif"
+        line "$tool" --name=anim --pack="${PACK:-fast}" "$gif"
         line "$tool" --name=anim "$gif"
         line "$magick" "$gif" -set background none -coalesce -background black -alpha remove \
             -alpha off +repage -depth 8 -type TrueColor +adjoin "BMP3:$scratch/split/frame_%d.bmp"

@@ -80,7 +80,7 @@ void play(std::span<const std::uint8_t> file) {
     const tivrano_animation animation{count,
                                       tivrano_stream_width(&stream),
                                       tivrano_stream_height(&stream),
-                                      static_cast<std::uint8_t>(file[4] == TIVRANO_SMALL_FORMAT
+                                      static_cast<std::uint8_t>(file[4] != TIVRANO_PLAYER_FORMAT
                                                                     ? file[5] | TIVRANO_SMALL_FLAG
                                                                     : file[5]),
                                       file.data() + starts + 4 * (records + 1),
@@ -108,7 +108,8 @@ void play(std::span<const std::uint8_t> file) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);
     play(bytes);
-    // Mended: fast, or with the format byte's lowest bit small; at most 32 x 16 LEDs and 8
+    // Mended: fast, or with the format byte's lowest bit small (its next: fast records among
+    // the small ones, which any record may be either way); at most 32 x 16 LEDs and 8
     // frames, a palette its bits allow, the first record where the palette ends, the last ending
     // where the check's 4 bytes start, and the check.
     if (size < TIVRANO_FILE_HEADER + 4) {
@@ -136,7 +137,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     put(field(0, 4), TIVRANO_FILE_MAGIC);
-    file[4] = small ? TIVRANO_SMALL_FORMAT : TIVRANO_PLAYER_FORMAT;
+    file[4] = !small                 ? TIVRANO_PLAYER_FORMAT
+              : (file[4] & 2U) != 0U ? TIVRANO_MIXED_FORMAT
+                                     : TIVRANO_SMALL_FORMAT;
     file[5] = static_cast<std::uint8_t>(bits | TIVRANO_VALUE_FIELD);
     put(field(6, 2), 1 + file[6] % 32U);
     put(field(8, 2), 1 + file[8] % 16U);

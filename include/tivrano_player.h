@@ -1,6 +1,6 @@
 /* tivrano_player.h: plays animations that `tivrano --pack` stored packed, on any chip.
    Player format 2 (TIVRANO_PLAYER_FORMAT), and 3 for animations packed small
-   (TIVRANO_SMALL_FORMAT).
+   (TIVRANO_SMALL_FORMAT), 4 for those with fast records among the small (TIVRANO_MIXED_FORMAT).
 
    One C99 header, for C and C++. It allocates nothing and keeps no state of its own: a frame
    goes straight into the firmware's LED buffer, 3 bytes an LED in the order the text was made
@@ -210,6 +210,12 @@
    2 * n + b) with the model's TIVRANO_SMALL_QUESTIONS + n - 1; or with 0 bits its 3 bytes (its
    value's), each bit of probability 128. A record ends with the last byte its decoder reads.
 
+   A record whose first byte's low six bits are 63 (TIVRANO_SMALL_FAST) is a fast record after
+   it, as above, its indices of the fewest of 1, 2, 4 and 8 bits that hold the palette's (8
+   without a palette), and its top bit set where it starts with a skip. tivrano stores a frame
+   so where that takes no more bytes: it then plays in fewer cycles too. An animation with such
+   a record is of format 4, TIVRANO_MIXED_FORMAT, which players from before it refuse.
+
    Files
 
    The file `tivrano --pack --binary` writes, which the stream player plays, holds the animation
@@ -217,7 +223,8 @@
 
      offset  bytes               what
      0       4                   "TIVP", the magic number
-     4       1                   the format, TIVRANO_PLAYER_FORMAT, or TIVRANO_SMALL_FORMAT
+     4       1                   the format, TIVRANO_PLAYER_FORMAT, or TIVRANO_SMALL_FORMAT or
+                                 TIVRANO_MIXED_FORMAT
      5       1                   bits, of an index: 1, 2, 4 or 8; packed small, 0 to 8; and
                                  TIVRANO_VALUE_FIELD
      6       2                   width
@@ -397,6 +404,11 @@ struct tivrano_stream {
    bits, and the model's probabilities before its tree's (4 questions, each after 5 answers).
    The stream holds the questions' and a tree of up to 4 bits on its stack. */
 #define TIVRANO_SMALL_FORMAT 3
+/* Packed small, with records of the fast format among the small ones: their first byte's low six
+   bits are TIVRANO_SMALL_FAST. A player from before these refuses their file as of another
+   format, and their text does not build with its header. */
+#define TIVRANO_MIXED_FORMAT 4
+#define TIVRANO_SMALL_FAST 63u
 #define TIVRANO_SMALL_FLAG 0x80u
 #define TIVRANO_SMALL_QUESTIONS 20u
 #define TIVRANO_SMALL_HELD 35u
@@ -745,6 +757,12 @@ TIVRANO_INLINED uint8_t tivrano_play(struct tivrano_source* from, uint8_t bits, 
 /* This header plays animations packed small: a text tivrano made so checks it. */
 #define TIVRANO_SMALL_PLAYER 1
 
+/* The index bits of a fast record in a small animation: the fewest of 1, 2, 4 and 8 that hold the
+   palette's (8 where there is none). */
+TIVRANO_INLINED uint8_t tivrano_fast_bits(uint8_t bits) {
+    return bits == 0 || bits > 4u ? 8u : bits == 3u ? 4u : bits;
+}
+
 struct tivrano_small_held {
     uint32_t model;
     uint8_t bytes[TIVRANO_SMALL_HELD];
@@ -819,16 +837,16 @@ TIVRANO_INLINED uint8_t tivrano_same(const uint8_t* a, const uint8_t* b) {
            (TIVRANO_VALUE_SIZE < 3 || a[2] == b[2]);
 }
 
-/* Applies one frame's small record to the width * height LEDs at leds, for both players: 1, or 0
-   when the stream failed. Each LED is asked, in turn, whether it is the LED as the previous frame
-   left it, the previous frame's LED at the record's offset (while the buffer still holds it),
-   the LED before it on its row, or the one above it, skipping a candidate of a colour already
-   refused; an LED that is none is a palette index, through the tree, or its 3 bytes as they are.
-   From a stream, every index is checked against the palette and every byte against the record's
-   end. */
-TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t bits,
-                                           uint16_t width, uint16_t height, uint8_t* leds) {
-    const uint8_t header = tivrano_byte(from);
+/* Applies one frame's small record, after its first byte, header, to the width * height LEDs at
+   leds, for both players: 1, or 0 when the stream failed. Each LED is asked, in turn, whether it is
+   the LED as the previous frame left it, the previous frame's LED at the record's offset (while the
+   buffer still holds it), the LED before it on its row, or the one above it, skipping a candidate
+   of a colour already refused; an LED that is none is a palette index, through the tree, or its 3
+   bytes as they are. From a stream, every index is checked against the palette and every byte
+   against the record's end. */
+TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t header,
+                                           uint8_t bits, uint16_t width, uint16_t height,
+                                           uint8_t* leds) {
     const uint8_t reads_previous = header >> 7;
     const uint8_t last_first = (header >> 6) & 1u;
     const uint8_t offset = header & 63u;
@@ -958,24 +976,32 @@ static inline void tivrano_apply(const struct tivrano_animation* a, const uint8_
                                  uint8_t* leds) {
     struct tivrano_source from;
     /* The index bits, and the small flag; a value field of another size is left in. */
-    const uint8_t bits = (uint8_t)(TIVRANO_BYTE(&a->bits) ^ TIVRANO_VALUE_FIELD);
+    uint8_t bits = (uint8_t)(TIVRANO_BYTE(&a->bits) ^ TIVRANO_VALUE_FIELD);
     from.record = r;
     from.palette = (const uint8_t*)TIVRANO_POINTER(&a->palette);
     from.stream = NULL;
     from.frame = NULL;
     from.in_flash = 1;
     if (bits & (TIVRANO_SMALL_FLAG | TIVRANO_VALUE_MASK)) {
-        /* Packed small: the model, then the palette. A player without TIVRANO_SMALL plays none,
-           and none plays values of another size. */
+        /* Packed small: the model, then the palette, and a small record or a fast one. A player
+           without TIVRANO_SMALL plays none, and none plays values of another size. */
 #ifdef TIVRANO_SMALL
-        const uint8_t index_bits = bits & 15u;
-        if ((bits & TIVRANO_VALUE_MASK) == 0) {
-            from.model = from.palette;
-            from.palette += TIVRANO_SMALL_QUESTIONS + (index_bits ? (1u << index_bits) - 1u : 0u);
-            tivrano_play_small(&from, index_bits, tivrano_width(a), tivrano_height(a), leds);
+        uint8_t header;
+        if (bits & TIVRANO_VALUE_MASK) {
+            return;
         }
-#endif
+        bits &= 15u;
+        from.model = from.palette;
+        from.palette += TIVRANO_SMALL_QUESTIONS + (bits ? (1u << bits) - 1u : 0u);
+        header = tivrano_byte(&from);
+        if ((header & 63u) != TIVRANO_SMALL_FAST) {
+            tivrano_play_small(&from, header, bits, tivrano_width(a), tivrano_height(a), leds);
+            return;
+        }
+        bits = tivrano_fast_bits(bits);
+#else
         return;
+#endif
     }
     tivrano_play(&from, bits, (uint16_t)((unsigned)tivrano_width(a) * tivrano_height(a)), leds);
 }
@@ -1076,7 +1102,7 @@ static inline int tivrano_stream_open(struct tivrano_stream* s, tivrano_read rea
         s->bits = bits;
 #ifdef TIVRANO_SMALL
         /* Packed small: an index of up to 8 bits, or none and no palette. */
-        if (h[4] == TIVRANO_SMALL_FORMAT) {
+        if (h[4] == TIVRANO_SMALL_FORMAT || h[4] == TIVRANO_MIXED_FORMAT) {
             h[4] = TIVRANO_PLAYER_FORMAT;
             sound_bits = bits <= 8u && (bits != 0 || tivrano_le16(h + 12) == 0);
             s->bits = (uint8_t)(bits | TIVRANO_SMALL_FLAG);
@@ -1137,6 +1163,7 @@ static inline uint16_t tivrano_stream_next(struct tivrano_stream* s, uint8_t* le
     struct tivrano_source from;
     uint16_t delay;
     uint16_t record;
+    uint8_t bits; /* of the fast record's indices; 0, a small record played */
     if (s->error != TIVRANO_STREAM_OK ||
         !tivrano_stream_get(s, TIVRANO_FILE_HEADER + 4u * (uint32_t)s->next, entry, 4)) {
         return 0;
@@ -1162,19 +1189,29 @@ static inline uint16_t tivrano_stream_next(struct tivrano_stream* s, uint8_t* le
     if (f.at < f.palette + TIVRANO_VALUE_SIZE * s->colours || f.end < f.at || f.end > s->size) {
         return tivrano_stream_fail(s, TIVRANO_STREAM_BAD_FILE);
     }
-    if (s->bits & TIVRANO_SMALL_FLAG) {
+    bits = s->bits;
+    if (bits & TIVRANO_SMALL_FLAG) {
 #ifdef TIVRANO_SMALL
-        const uint16_t model = tivrano_stream_model(s);
-        struct tivrano_small_held held;
-        held.model = f.palette - model;
-        from.held = &held;
-        if (!tivrano_stream_get(s, held.model, held.bytes,
-                                model < TIVRANO_SMALL_HELD ? model : TIVRANO_SMALL_HELD) ||
-            !tivrano_play_small(&from, s->bits & 15u, s->width, s->height, leds)) {
-            return 0;
+        /* A small record, or a fast one. */
+        const uint8_t header = tivrano_byte(&from);
+        bits &= 15u;
+        if ((header & 63u) != TIVRANO_SMALL_FAST) {
+            const uint16_t model = tivrano_stream_model(s);
+            struct tivrano_small_held held;
+            held.model = f.palette - model;
+            from.held = &held;
+            if (!tivrano_stream_get(s, held.model, held.bytes,
+                                    model < TIVRANO_SMALL_HELD ? model : TIVRANO_SMALL_HELD) ||
+                !tivrano_play_small(&from, header, bits, s->width, s->height, leds)) {
+                return 0;
+            }
+            bits = 0;
+        } else {
+            bits = tivrano_fast_bits(bits);
         }
 #endif
-    } else if (!tivrano_play(&from, s->bits, (uint16_t)((unsigned)s->width * s->height), leds)) {
+    }
+    if (bits != 0 && !tivrano_play(&from, bits, (uint16_t)((unsigned)s->width * s->height), leds)) {
         return 0;
     }
     /* The commands end where the record does. */

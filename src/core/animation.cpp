@@ -226,6 +226,16 @@ void put_packed(text::Writer& out, const Frames& frames, const Packed& packed,
     put_named(out, ", .delay_ms = ", name, "_delay_ms,\r\n};\r\n");
 }
 
+// Whether the header plays another format than the packed frames': the test of its macro.
+void put_format_test(text::Writer& out, const Packed& packed) {
+    const int format = format_of(packed);
+    put(out, format == PLAYER_FORMAT ? "TIVRANO_PLAYER_FORMAT != "
+             : format == SMALL_FORMAT
+                 ? "TIVRANO_SMALL_FORMAT != "
+                 : "!defined(TIVRANO_MIXED_FORMAT) || TIVRANO_MIXED_FORMAT != ");
+    put_number(out, format);
+}
+
 // The player's header for values of rgb565 or mono, which asks for a player of their size, and
 // for the small player if packed small.
 void put_value_player(text::Writer& out, const Packed& packed, std::string_view name) {
@@ -238,9 +248,8 @@ void put_value_player(text::Writer& out, const Packed& packed, std::string_view 
     put(out, "#include \"tivrano_player.h\"\r\n#if !defined(TIVRANO_VALUE_FIELD) || "
              "TIVRANO_VALUE_BYTES != ");
     put_number(out, packed.grid.bytes);
-    put(out, packed.small ? " || !defined(TIVRANO_SMALL_PLAYER) || TIVRANO_SMALL_FORMAT != "
-                          : " || TIVRANO_PLAYER_FORMAT != ");
-    put_number(out, packed.small ? SMALL_FORMAT : PLAYER_FORMAT);
+    put(out, packed.small ? " || !defined(TIVRANO_SMALL_PLAYER) || " : " || ");
+    put_format_test(out, packed);
     put_named(out, "\r\n#error \"", name, ": this text was made by tivrano for a player of ");
     put_number(out, packed.grid.bytes);
     put(out, packed.small ? "-byte values, packed small: define TIVRANO_VALUE_BYTES "
@@ -269,11 +278,11 @@ void put_player(text::Writer& out, const Packed& packed, std::string_view name) 
     } else {
         put(out, "#ifndef TIVRANO_SMALL\r\n#define TIVRANO_SMALL 1\r\n#endif\r\n");
         put(out, "#include \"tivrano_player.h\"\r\n");
-        put(out, "#if !defined(TIVRANO_SMALL_PLAYER) || TIVRANO_SMALL_FORMAT != ");
-        put_number(out, SMALL_FORMAT);
+        put(out, "#if !defined(TIVRANO_SMALL_PLAYER) || ");
+        put_format_test(out, packed);
         put_named(out, "\r\n#error \"", name,
                   ": this text was made by tivrano for the small player, format ");
-        put_number(out, SMALL_FORMAT);
+        put_number(out, format_of(packed));
         put(out, ": define TIVRANO_SMALL before tivrano_player.h is first included, and use the "
                  "tivrano_player.h of the same version\"\r\n#endif\r\n");
     }

@@ -749,6 +749,31 @@ std::vector<std::uint32_t> colours_by_count(const Frames& frames) {
     return by_count;
 }
 
+std::vector<FastRecords> fast_records(const Frames& frames, std::uint8_t bits) {
+    const Colours colours = count_colours(frames.values, frames.grid().bytes);
+    const Palette palette = make_palette(colours.by_count, bits);
+    RecordMaker maker(frames, palette, {}, colours);
+    std::vector<FastRecords> made(frames.count());
+    for (std::size_t k = 0; k < frames.count(); ++k) {
+        FastRecords& records = made[k];
+        if (k > 0) {
+            auto [changes, reads_previous] = maker.make(k, CHANGES);
+            records.changes = std::move(changes.bytes);
+            records.changes_cycles = changes.cycles;
+            if (!reads_previous) {
+                // The same commands stand alone, without the skip of none they start with.
+                records.alone.assign(records.changes.begin() + 1, records.changes.end());
+                records.alone_cycles = changes.cycles - COMMAND_CYCLES;
+                continue;
+            }
+        }
+        Record alone = maker.make(k, STANDS_ALONE).first;
+        records.alone = std::move(alone.bytes);
+        records.alone_cycles = alone.cycles;
+    }
+    return made;
+}
+
 std::uint64_t packed_size(const Packed& packed) {
     return std::accumulate(
         packed.records.begin(), packed.records.end(),

@@ -27,6 +27,20 @@ struct Packed {
 
 Packed pack(const Frames& frames);
 
+// A frame's records in the fast format: standing alone, and after the previous frame (none for
+// the first), with the cycles each takes.
+struct FastRecords {
+    std::vector<std::uint8_t> alone;
+    std::uint64_t alone_cycles = 0;
+    std::vector<std::uint8_t> changes;
+    std::uint64_t changes_cycles = 0;
+};
+
+// Every frame's fast records, with a palette of every colour, the commonest first, at `bits`
+// (1, 2, 4 or 8 bits that hold them all, or 0: no palette): the small packer stores them where
+// its own records would be larger or take too long.
+std::vector<FastRecords> fast_records(const Frames& frames, std::uint8_t bits);
+
 // The frames' colours (values of their grid), the commonest first; of as common, the least first.
 std::vector<std::uint32_t> colours_by_count(const Frames& frames);
 

@@ -31,7 +31,7 @@ void put_le32(std::vector<std::uint8_t>& file, std::size_t value) {
 
 std::vector<std::uint8_t> packed_file(const Frames& frames, const Packed& packed) {
     std::vector<std::uint8_t> file(FILE_MAGIC.begin(), FILE_MAGIC.end());
-    file.push_back(static_cast<std::uint8_t>(packed.small ? SMALL_FORMAT : PLAYER_FORMAT));
+    file.push_back(static_cast<std::uint8_t>(format_of(packed)));
     file.push_back(static_cast<std::uint8_t>(packed.bits | value_field(packed)));
     put_le16(file, static_cast<std::size_t>(packed.grid.width));
     put_le16(file, static_cast<std::size_t>(packed.grid.height));

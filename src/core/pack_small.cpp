@@ -5,7 +5,9 @@
 // index into the palette. The answers are coded by a binary arithmetic coder with fixed
 // probabilities, one for each question and the answer of the LED before, made here from how
 // often each answer comes, and kept in flash beside the palette: the player needs no RAM but the
-// LEDs. Frames stand alone often enough that tivrano_frame's cycles stay bounded.
+// LEDs. A frame whose record in the fast format is no larger is stored as that (scrolling, a
+// pattern that repeats, frames of many new LEDs), and plays in fewer cycles. Frames stand alone
+// often enough that tivrano_frame's cycles stay bounded.
 #include "pack_small.hpp"
 
 #include <algorithm>
@@ -43,6 +45,9 @@ constexpr std::uint64_t SMALL_QUESTION_CYCLES = 100;
 constexpr std::uint64_t SMALL_BIT_CYCLES = 24;
 constexpr std::uint64_t SMALL_SHIFT_CYCLES = 24;
 constexpr std::uint64_t SMALL_SEEK_HALVES = 7;
+
+// The first byte of a fast record among small ones, which the fast record's bytes follow.
+constexpr std::uint8_t FAST_RECORD = 63;
 
 // How a frame's record plays: after the previous frame or alone, first LED first or last, and the
 // offset of the previous frame's LEDs it asks about.
@@ -366,67 +371,89 @@ Plan plan_after(const Frames& frames, std::size_t k) {
     return best;
 }
 
-std::vector<bool> alone_by_default(std::size_t count) {
-    std::vector<bool> alone(count, false);
-    if (count > 0) {
-        alone[0] = true;
+// The fast records of each frame as small animations hold them, after a byte that says so (and
+// whether it plays after the previous frame), their indices of the fewest bits of 1, 2, 4 and 8
+// that hold the palette's.
+struct FastChoices {
+    std::vector<Record> alone;
+    std::vector<Record> changes;
+};
+
+FastChoices fast_choices(const Frames& frames, const SmallPalette& palette) {
+    const std::uint8_t bits = palette.bits == 0   ? 0
+                              : palette.bits <= 2 ? palette.bits
+                              : palette.bits <= 4 ? 4
+                                                  : 8;
+    FastChoices choices;
+    for (FastRecords& records : fast_records(frames, bits)) {
+        const auto stored = [](std::uint8_t header, const std::vector<std::uint8_t>& bytes,
+                               std::uint64_t cycles) {
+            Record record{{header}, cycles};
+            record.bytes.insert(record.bytes.end(), bytes.begin(), bytes.end());
+            return record;
+        };
+        choices.alone.push_back(stored(FAST_RECORD, records.alone, records.alone_cycles));
+        choices.changes.push_back(
+            stored(READS_PREVIOUS | FAST_RECORD, records.changes, records.changes_cycles));
     }
-    return alone;
+    return choices;
 }
 
-} // namespace
+// Replaces frame k's small record by its fast one, of `fast` (where there is one), if that is no
+// larger: it plays in fewer cycles. Whether the small one is kept.
+bool keeps_small(Record& record, const std::vector<Record>& fast, std::size_t k) {
+    if (k < fast.size() && fast[k].bytes.size() <= record.bytes.size()) {
+        record = fast[k];
+        return false;
+    }
+    return true;
+}
 
-Packed pack_small(const Frames& frames) {
-    const SmallPalette palette = palette_of(frames);
-    const std::size_t count = frames.count();
-    std::vector<Plan> after(count);
-    for (std::size_t k = 1; k < count; ++k) {
-        after[k] = plan_after(frames, k);
-    }
-    const auto model_for = [&](const std::vector<bool>& alone) {
-        Counts counts;
-        counts.nodes.resize(palette.bits == 0 ? 0 : (std::size_t{1} << palette.bits) - 1);
-        for (std::size_t k = 0; k < count; ++k) {
-            count_answers(frames, k, alone[k] ? Plan{} : after[k], palette, counts);
+// The model of how often each answer comes in the frames stored small, each by its plan.
+std::vector<std::uint8_t> model_for(const Frames& frames, const SmallPalette& palette,
+                                    const std::vector<std::optional<Plan>>& plans) {
+    Counts counts;
+    counts.nodes.resize(palette.bits == 0 ? 0 : (std::size_t{1} << palette.bits) - 1);
+    for (std::size_t k = 0; k < plans.size(); ++k) {
+        if (plans[k]) {
+            count_answers(frames, k, *plans[k], palette, counts);
         }
-        return model_of(counts);
-    };
-    // The model of every frame after the previous, the first alone; each frame's records made
-    // with it both ways, and the frames that stand alone chosen by those; then the model of those
-    // frames, and the choice made again with it, from the records made with it, which are kept.
-    std::vector<bool> alone = alone_by_default(count);
-    std::vector<std::uint8_t> model;
-    std::vector<Record> by_itself(count);
-    std::vector<Record> changes(count);
-    for (int round = 0; round < 2; ++round) {
-        model = model_for(alone);
-        std::vector<RecordCosts> costs(count);
-        std::uint64_t longest = 0;
-        for (std::size_t k = 0; k < count; ++k) {
-            by_itself[k] = encode(frames, k, Plan{}, palette, model);
-            if (k > 0) {
-                changes[k] = encode(frames, k, after[k], palette, model);
-            }
-            const Record& after_previous = k == 0 ? by_itself[k] : changes[k];
-            costs[k] = {by_itself[k].bytes.size(), by_itself[k].cycles, after_previous.bytes.size(),
-                        after_previous.cycles};
-            // The frame in order plays the one of these it is given, at the least the cheaper.
-            longest = std::max(longest, std::min(by_itself[k].cycles, after_previous.cycles));
-        }
-        alone = standing_alone(costs, SMALL_SEEK_HALVES * longest / 2);
     }
-    Packed packed;
-    packed.small = true;
-    packed.grid = frames.grid();
-    packed.bits = palette.bits;
-    packed.model = model;
-    for (const std::uint32_t colour : palette.colours) {
-        put_value(packed.palette, colour, packed.grid);
+    return model_of(counts);
+}
+
+// A frame's records with a model, standing alone and after the previous frame (the first
+// frame's: alone both), each small or fast; and for those stored small, their plans.
+struct Choice {
+    Record alone;
+    Record changes;
+    std::optional<Plan> alone_plan;
+    std::optional<Plan> changes_plan;
+};
+
+Choice choose(const Frames& frames, std::size_t k, const Plan& after, const SmallPalette& palette,
+              const std::vector<std::uint8_t>& model, const FastChoices& fast) {
+    Choice choice;
+    choice.alone = encode(frames, k, Plan{}, palette, model);
+    if (keeps_small(choice.alone, fast.alone, k)) {
+        choice.alone_plan = Plan{};
     }
-    // Records alike are kept once.
+    if (k == 0) {
+        choice.changes = choice.alone;
+        choice.changes_plan = choice.alone_plan;
+        return choice;
+    }
+    choice.changes = encode(frames, k, after, palette, model);
+    if (keeps_small(choice.changes, fast.changes, k)) {
+        choice.changes_plan = after;
+    }
+    return choice;
+}
+
+// Each frame's record into packed, records alike kept once.
+void keep_records(Packed& packed, std::vector<Record>& chosen) {
     std::multimap<std::uint64_t, std::size_t> made;
-    for (std::size_t k = 0; k < count; ++k) {
-        Record& record = alone[k] ? by_itself[k] : changes[k];
+    for (Record& record : chosen) {
         const std::uint64_t hash = hash_of(record.bytes);
         const auto [same, end] = made.equal_range(hash);
         const auto found = std::find_if(same, end, [&](const auto& entry) {
@@ -442,7 +469,87 @@ Packed pack_small(const Frames& frames) {
         packed.records.push_back(std::move(record.bytes));
         packed.cycles.push_back(record.cycles);
     }
+}
+
+// The frames that stand alone, so that tivrano_frame takes at most SEEK_HALVES / 2 times the
+// longest frame in order. That is reckoned first as the longest of the smaller records of each
+// frame, and again as the longest of the choice, while that comes out shorter: a frame whose
+// records after the previous are all long may play alone, in fewer cycles, in order too.
+std::vector<bool> seekable(const std::vector<RecordCosts>& costs) {
+    std::uint64_t longest = 0;
+    for (const RecordCosts& frame : costs) {
+        longest = std::max(longest, frame.alone_bytes < frame.changes_bytes ? frame.alone_cycles
+                                                                            : frame.changes_cycles);
+    }
+    for (;;) {
+        std::vector<bool> alone = standing_alone(costs, SMALL_SEEK_HALVES * longest / 2);
+        std::uint64_t played = 0;
+        for (std::size_t k = 0; k < costs.size(); ++k) {
+            played = std::max(played, alone[k] ? costs[k].alone_cycles : costs[k].changes_cycles);
+        }
+        if (played >= longest) {
+            return alone;
+        }
+        longest = played;
+    }
+}
+
+} // namespace
+
+Packed pack_small(const Frames& frames, bool with_fast) {
+    const SmallPalette palette = palette_of(frames);
+    const std::size_t count = frames.count();
+    std::vector<Plan> after(count);
+    for (std::size_t k = 1; k < count; ++k) {
+        after[k] = plan_after(frames, k);
+    }
+    const FastChoices fast = with_fast ? fast_choices(frames, palette) : FastChoices{};
+    // The model of every frame after the previous, the first alone; each frame's records made
+    // with it both ways, each the small one or the fast one, and the frames that stand alone
+    // chosen by those; then the model of the frames stored small, and the choice made again
+    // with it, from the records made with it, which are kept.
+    std::vector<std::optional<Plan>> plans(after.begin(), after.end());
+    if (count > 0) {
+        plans[0] = Plan{};
+    }
+    std::vector<std::uint8_t> model;
+    std::vector<Record> chosen(count);
+    for (int round = 0; round < 2; ++round) {
+        model = model_for(frames, palette, plans);
+        std::vector<Choice> choices;
+        std::vector<RecordCosts> costs;
+        for (std::size_t k = 0; k < count; ++k) {
+            choices.push_back(choose(frames, k, after[k], palette, model, fast));
+            const Choice& c = choices.back();
+            costs.push_back(
+                {c.alone.bytes.size(), c.alone.cycles, c.changes.bytes.size(), c.changes.cycles});
+        }
+        const std::vector<bool> alone = seekable(costs);
+        for (std::size_t k = 0; k < count; ++k) {
+            Choice& c = choices[k];
+            chosen[k] = std::move(alone[k] ? c.alone : c.changes);
+            plans[k] = alone[k] ? c.alone_plan : c.changes_plan;
+        }
+    }
+    Packed packed;
+    packed.small = true;
+    packed.grid = frames.grid();
+    packed.bits = palette.bits;
+    packed.model = model;
+    for (const std::uint32_t colour : palette.colours) {
+        put_value(packed.palette, colour, packed.grid);
+    }
+    keep_records(packed, chosen);
     return packed;
+}
+
+int format_of(const Packed& packed) {
+    if (!packed.small) {
+        return PLAYER_FORMAT;
+    }
+    const bool mixed = std::any_of(packed.records.begin(), packed.records.end(),
+                                   [](const auto& r) { return (r.front() & 63U) == FAST_RECORD; });
+    return mixed ? MIXED_FORMAT : SMALL_FORMAT;
 }
 
 } // namespace tivrano

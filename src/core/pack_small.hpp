@@ -10,11 +10,18 @@ namespace tivrano {
 
 // The format of what pack_small makes, as tivrano_player.h numbers it in TIVRANO_SMALL_FORMAT.
 inline constexpr int SMALL_FORMAT = 3;
+// Packed small with fast records among the small ones, TIVRANO_MIXED_FORMAT.
+inline constexpr int MIXED_FORMAT = 4;
 // The model's probabilities before the tree's: 4 questions, each after 5 answers.
 inline constexpr std::size_t SMALL_QUESTIONS = 20;
 // The most colours a palette holds; an animation of more codes each new LED as it is.
 inline constexpr std::size_t SMALL_COLOURS = 256;
 
-Packed pack_small(const Frames& frames);
+// A frame whose fast record is no larger than its small one is stored as that, unless with_fast
+// is false (as tests play every frame small).
+Packed pack_small(const Frames& frames, bool with_fast = true);
+
+// The player format of packed frames: fast, small, or small with fast records.
+int format_of(const Packed& packed);
 
 } // namespace tivrano

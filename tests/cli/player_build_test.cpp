@@ -91,6 +91,11 @@ TEST(PlayerBuild, AnimationsThatMustCompile) {
         "again", 8, 6, {abc[0], abc[1], abc[0], abc[2], abc[1], abc[2], abc[1], abc[2]});
     const std::string big =
         write_frames("big", 110, 100, frames_of(110, 100, 0, 1, test::Pattern::noise));
+    // A block that moves, and a frame of every LED changed, which packed small it stores as a
+    // fast record.
+    auto moving = frames_of(16, 16, 6, 7);
+    moving.push_back(frames_of(16, 16, 6, 1, test::Pattern::spread)[0]);
+    const std::string mixed = write_frames("mixed", 16, 16, moving);
     const std::string packed = "--pack --header=animation.h";
     const std::vector<Case> cases = {
         {"packed, C++20", packed, again, cxx20 + include + " use.c animation.c -o use", Then::run},
@@ -109,6 +114,11 @@ TEST(PlayerBuild, AnimationsThatMustCompile) {
              include + " -c after.c -o after.o",
          Then::refuse, false,
          "animation: this text was made by tivrano for a player of 2-byte values, packed small"},
+        {"packed small with fast records, with a player of another format", "--pack=small", mixed,
+         "mkdir -p other && sed 's/MIXED_FORMAT 4$/MIXED_FORMAT 5/' " + test::quote(header) +
+             " >other/tivrano_player.h && " + c99 + " -Iother -c animation.c -o animation.o",
+         Then::refuse, false,
+         "animation: this text was made by tivrano for the small player, format 4"},
         {"packed mono, C99", "--pack --format=mono", again,
          c99 + include + " -c animation.c -o animation.o", Then::nothing},
         {"packed, an object of 33001 bytes, on the host", "--pack", big,

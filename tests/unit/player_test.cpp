@@ -4,6 +4,7 @@
 // rgb565 and mono too, through players of their values. Small animations take the bytes they
 // took, and the tables beside them.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -16,6 +17,7 @@
 #include "formats.hpp"
 #include "frames_builder.hpp"
 #include "pack_file.hpp"
+#include "pack_small.hpp"
 #include "player_values.h"
 #include "records.hpp"
 #include "stream_file.hpp"
@@ -215,22 +217,34 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
     tivrano::Layout rgb;
     ASSERT_TRUE(tivrano::set_order(rgb, "rgb"));
     using tivrano::Format;
+    // The records of animations packed small, by kind: small, fast (which those mixed play).
+    std::array<std::size_t, 2> kinds{};
     for (const Animation& animation : animations) {
-        for (const auto& [layout, label, pack, format] :
-             {std::tuple{tivrano::Layout{}, "", tivrano::Pack::fast, Format::grb},
-              std::tuple{wired, " serpentine rgb bottom-right", tivrano::Pack::fast, Format::grb},
-              std::tuple{tivrano::Layout{}, " small", tivrano::Pack::small, Format::grb},
-              std::tuple{rgb, " rgb565", tivrano::Pack::fast, Format::rgb565},
-              std::tuple{rgb, " rgb565 small", tivrano::Pack::small, Format::rgb565},
-              std::tuple{tivrano::Layout{}, " mono", tivrano::Pack::fast, Format::mono},
-              std::tuple{wired, " mono small serpentine", tivrano::Pack::small, Format::mono}}) {
+        // Packed small, every frame small, or (mixed) fast where that is smaller or quicker.
+        for (const auto& [layout, label, pack, format, small_only] :
+             {std::tuple{tivrano::Layout{}, "", tivrano::Pack::fast, Format::grb, false},
+              std::tuple{wired, " serpentine rgb bottom-right", tivrano::Pack::fast, Format::grb,
+                         false},
+              std::tuple{tivrano::Layout{}, " small", tivrano::Pack::small, Format::grb, true},
+              std::tuple{tivrano::Layout{}, " mixed", tivrano::Pack::small, Format::grb, false},
+              std::tuple{rgb, " rgb565", tivrano::Pack::fast, Format::rgb565, false},
+              std::tuple{rgb, " rgb565 small", tivrano::Pack::small, Format::rgb565, true},
+              std::tuple{tivrano::Layout{}, " mono", tivrano::Pack::fast, Format::mono, false},
+              std::tuple{wired, " mono mixed serpentine", tivrano::Pack::small, Format::mono,
+                         false}}) {
             SCOPED_TRACE(animation.name + label);
             tivrano::Frames frames = read_frames(animation, layout);
             tivrano::ArrayOptions options;
             options.format = format;
             options.layout = layout;
             tivrano::encode_frames(options, frames);
-            const tivrano::Storage packed = tivrano::store(frames, pack);
+            tivrano::Storage packed = tivrano::store(frames, pack);
+            if (small_only) {
+                packed.packed = tivrano::pack_small(frames, false);
+            }
+            for (const auto& record : packed.packed->records) {
+                kinds.at((record[0] & 63U) == 63U) += packed.packed->small ? 1U : 0U;
+            }
             const tivrano::Storage plain = tivrano::store(frames, tivrano::Pack::none);
             const auto [players, streams] = players_of(frames.grid().bytes);
             if (pack == tivrano::Pack::fast && format == Format::grb) {
@@ -267,6 +281,8 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
                                      : 1);
         }
     }
+    EXPECT_GT(kinds[0], 0U);
+    EXPECT_GT(kinds[1], 0U);
 }
 
 // The frames made to stand alone keep playing from one through the frames up to the next within
