@@ -38,7 +38,7 @@ struct FastRecords {
 
 // Every frame's fast records, with a palette of every colour, the commonest first, at `bits`
 // (1, 2, 4 or 8 bits that hold them all, or 0: no palette): the small packer stores them where
-// its own records would be larger or take too long.
+// its own records would be larger.
 std::vector<FastRecords> fast_records(const Frames& frames, std::uint8_t bits);
 
 // The frames' colours (values of their grid), the commonest first; of as common, the least first.

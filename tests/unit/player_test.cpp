@@ -318,6 +318,8 @@ TEST(Player, FramesStandAloneWhereSeekingNeedsThemForTheFewestBytes) {
 // 4 bytes a frame and 13 more; with 4-byte pointers 2 more a frame and 7 more.
 TEST(Player, PackedSizes) {
     static_assert(TIVRANO_PLAYER_FORMAT == tivrano::PLAYER_FORMAT);
+    static_assert(TIVRANO_SMALL_FORMAT == tivrano::SMALL_FORMAT);
+    static_assert(TIVRANO_MIXED_FORMAT == tivrano::MIXED_FORMAT);
     const auto indexed = [](int colours, std::vector<int> changed) {
         std::vector<Bgr> first;
         for (int k = 0; k < 64; ++k) {
