@@ -220,7 +220,7 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
     // The records of animations packed small, by kind: small, fast (which those mixed play).
     std::array<std::size_t, 2> kinds{};
     for (const Animation& animation : animations) {
-        // Packed small, every frame small, or (mixed) fast where that is smaller or quicker.
+        // Packed small: every frame small, or (mixed) fast where that takes no more bytes.
         for (const auto& [layout, label, pack, format, small_only] :
              {std::tuple{tivrano::Layout{}, "", tivrano::Pack::fast, Format::grb, false},
               std::tuple{wired, " serpentine rgb bottom-right", tivrano::Pack::fast, Format::grb,
