@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include <getopt.h>
 
@@ -665,6 +667,26 @@ bool takes_no_value(int id) {
     });
 }
 
+// The long options that an abbreviation given as --START or --START=VALUE may be, as "--a, --b
+// or --c", where there are more than one (getopt_long takes one); empty, where there are not.
+std::string options_starting(std::string_view given) {
+    if (!given.starts_with("--")) {
+        return {};
+    }
+    const std::string_view start = given.substr(2, given.find('=') - 2);
+    std::vector<std::string_view> names;
+    for (const OptionInfo& option : OPTIONS) {
+        if (!start.empty() && option.name.starts_with(start)) {
+            names.push_back(option.name);
+        }
+    }
+    std::string those;
+    for (std::size_t k = 0; names.size() > 1 && k < names.size(); ++k) {
+        those.append(k == 0 ? "--" : k + 1 == names.size() ? " or --" : ", --").append(names[k]);
+    }
+    return those;
+}
+
 // What getopt_long refused: an unknown option ('?'), or a long one given a value it takes none
 // of ('?' from glibc, ':' from the BSDs and MinGW, its id in optopt). 0 for anything else, a
 // missing value among them, which take_option names.
@@ -677,7 +699,11 @@ int refuse_unknown(int got, char** argv, Sink standard) {
     }
     // An unknown short option is one letter of its argument; a long one is all of it.
     const char letter[] = {'-', static_cast<char>(optopt), '\0'};
-    return refuse_option(standard, optopt != 0 ? letter : argv[optind - 1], {});
+    const std::string_view given = optopt != 0 ? letter : argv[optind - 1];
+    if (const std::string those = options_starting(given); !those.empty()) {
+        return refuse_option(standard, given, "it may be " + those);
+    }
+    return refuse_option(standard, given, {});
 }
 
 } // namespace

@@ -517,6 +517,7 @@ void add_option_refusals(std::vector<ToolCase>& cases) {
     const std::vector<ToolCase> rows = {
         usage("-x", "-x: " + no_such + "-x"),
         usage("--bogus x.bmp", "--bogus: " + no_such + "--bogus"),
+        usage("--pro=1 x.bmp", "--pro=1: it may be --progmem or --protocol"),
         usage("--serpentine=yes x.bmp", "--serpentine=yes: it takes no value"),
         usage("--help=x", "--help=x: it takes no value"),
         usage("-h x.bmp", "-h: it stands alone, without a file"),
