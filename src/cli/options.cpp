@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include <getopt.h>
 
@@ -440,7 +439,7 @@ const char* take_option(int option, const char* value, Request& request) {
         return take_sending(option, text, request);
     case OPT_HELP:
     case OPT_VERSION:
-        return "it stands alone, without a file";
+        return "it stands alone, without a file or another option";
     default: // ':', a value missing
         return "it needs a value";
     }
@@ -670,21 +669,22 @@ bool takes_no_value(int id) {
 // The long options that an abbreviation given as --START or --START=VALUE may be, as "--a, --b
 // or --c", where there are more than one (getopt_long takes one); empty, where there are not.
 std::string options_starting(std::string_view given) {
-    if (!given.starts_with("--")) {
-        return {};
+    std::string those;
+    if (!given.starts_with("--") || given.size() == 2 || given[2] == '=') {
+        return those;
     }
     const std::string_view start = given.substr(2, given.find('=') - 2);
-    std::vector<std::string_view> names;
+    std::size_t last = 0;
     for (const OptionInfo& option : OPTIONS) {
-        if (!start.empty() && option.name.starts_with(start)) {
-            names.push_back(option.name);
+        if (option.name.starts_with(start)) {
+            last = those.size();
+            those.append(those.empty() ? "--" : ", --").append(option.name);
         }
     }
-    std::string those;
-    for (std::size_t k = 0; names.size() > 1 && k < names.size(); ++k) {
-        those.append(k == 0 ? "--" : k + 1 == names.size() ? " or --" : ", --").append(names[k]);
+    if (last == 0) {
+        return {};
     }
-    return those;
+    return those.replace(last, 1, " or");
 }
 
 // What getopt_long refused: an unknown option ('?'), or a long one given a value it takes none

@@ -511,6 +511,7 @@ void add_headers(std::vector<ToolCase>& cases) {
 // Options refused for what they are, or for what they are given with.
 void add_option_refusals(std::vector<ToolCase>& cases) {
     const std::string no_such = "no such option; a file of that name is ./";
+    const std::string alone = "it stands alone, without a file or another option";
     const std::string gamma = "the gamma is a number from 0.1 to 5.0, or three of them for red, "
                               "green and blue, such as 2.8 or 2.6,2.2,2.5";
     const std::string percent = "the brightness is a whole percent from 1 to 100";
@@ -520,9 +521,10 @@ void add_option_refusals(std::vector<ToolCase>& cases) {
         usage("--pro=1 x.bmp", "--pro=1: it may be --progmem or --protocol"),
         usage("--serpentine=yes x.bmp", "--serpentine=yes: it takes no value"),
         usage("--help=x", "--help=x: it takes no value"),
-        usage("-h x.bmp", "-h: it stands alone, without a file"),
-        usage("--name=a -hx", "-h: it stands alone, without a file"),
-        usage("--version x.bmp", "--version: it stands alone, without a file"),
+        usage("-h x.bmp", "-h: " + alone),
+        usage("--name=a -hx", "-h: " + alone),
+        usage("--version x.bmp", "--version: " + alone),
+        usage("--help --version", "--help: " + alone),
         usage("-o", "-o: it needs a value"),
         usage("--order=bgrx x.bmp", "--order=bgrx: the order is one of grb, rgb, brg, bgr, rbg "
                                     "and gbr"),
