@@ -506,6 +506,12 @@ class RecordMaker {
     std::size_t per_byte_;
 };
 
+// A record after the previous frame that reads nothing of it, standing alone: the same commands
+// without the skip of none it starts with.
+Record alone_from(const Record& changes) {
+    return {{changes.bytes.begin() + 1, changes.bytes.end()}, changes.cycles - COMMAND_CYCLES};
+}
+
 // Every frame's record with one palette, records alike stored once: the smaller of a frame's
 // candidates, unless it is to stand alone.
 Packed choose(const std::vector<Candidates>& made, const Palette& palette, const Grid& grid,
@@ -639,11 +645,7 @@ class Packer {
             costs_[k].changes_cycles = made_[k].changes.cycles;
         }
         if (made_alone == Alone::AS_NEEDED && !made_[k].reads_previous) {
-            // The same commands stand alone, without the skip of none they start with after
-            // the previous frame.
-            const Record& changes = made_[k].changes;
-            made_[k].alone = Record{{changes.bytes.begin() + 1, changes.bytes.end()},
-                                    changes.cycles - COMMAND_CYCLES};
+            made_[k].alone = alone_from(made_[k].changes);
             count_alone(k);
         } else if (k == 0 || made_alone == Alone::EVERY ||
                    (made_alone == Alone::AS_NEEDED && like_before(k))) {
@@ -757,19 +759,14 @@ std::vector<FastRecords> fast_records(const Frames& frames, std::uint8_t bits) {
     for (std::size_t k = 0; k < frames.count(); ++k) {
         FastRecords& records = made[k];
         if (k > 0) {
-            auto [changes, reads_previous] = maker.make(k, CHANGES);
-            records.changes = std::move(changes.bytes);
-            records.changes_cycles = changes.cycles;
+            bool reads_previous = true;
+            std::tie(records.changes, reads_previous) = maker.make(k, CHANGES);
             if (!reads_previous) {
-                // The same commands stand alone, without the skip of none they start with.
-                records.alone.assign(records.changes.begin() + 1, records.changes.end());
-                records.alone_cycles = changes.cycles - COMMAND_CYCLES;
+                records.alone = alone_from(records.changes);
                 continue;
             }
         }
-        Record alone = maker.make(k, STANDS_ALONE).first;
-        records.alone = std::move(alone.bytes);
-        records.alone_cycles = alone.cycles;
+        records.alone = maker.make(k, STANDS_ALONE).first;
     }
     return made;
 }

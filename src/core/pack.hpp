@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "frames.hpp"
+#include "records.hpp"
 
 namespace tivrano {
 
@@ -28,12 +29,10 @@ struct Packed {
 Packed pack(const Frames& frames);
 
 // A frame's records in the fast format: standing alone, and after the previous frame (none for
-// the first), with the cycles each takes.
+// the first).
 struct FastRecords {
-    std::vector<std::uint8_t> alone;
-    std::uint64_t alone_cycles = 0;
-    std::vector<std::uint8_t> changes;
-    std::uint64_t changes_cycles = 0;
+    Record alone;
+    Record changes;
 };
 
 // Every frame's fast records, with a palette of every colour, the commonest first, at `bits`

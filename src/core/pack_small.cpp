@@ -379,22 +379,22 @@ struct FastChoices {
     std::vector<Record> changes;
 };
 
+// A record after a first byte, in the same cycles.
+Record after_byte(std::uint8_t first, const Record& record) {
+    Record after{{first}, record.cycles};
+    after.bytes.insert(after.bytes.end(), record.bytes.begin(), record.bytes.end());
+    return after;
+}
+
 FastChoices fast_choices(const Frames& frames, const SmallPalette& palette) {
     const std::uint8_t bits = palette.bits == 0   ? 0
                               : palette.bits <= 2 ? palette.bits
                               : palette.bits <= 4 ? 4
                                                   : 8;
     FastChoices choices;
-    for (FastRecords& records : fast_records(frames, bits)) {
-        const auto stored = [](std::uint8_t header, const std::vector<std::uint8_t>& bytes,
-                               std::uint64_t cycles) {
-            Record record{{header}, cycles};
-            record.bytes.insert(record.bytes.end(), bytes.begin(), bytes.end());
-            return record;
-        };
-        choices.alone.push_back(stored(FAST_RECORD, records.alone, records.alone_cycles));
-        choices.changes.push_back(
-            stored(READS_PREVIOUS | FAST_RECORD, records.changes, records.changes_cycles));
+    for (const FastRecords& records : fast_records(frames, bits)) {
+        choices.alone.push_back(after_byte(FAST_RECORD, records.alone));
+        choices.changes.push_back(after_byte(READS_PREVIOUS | FAST_RECORD, records.changes));
     }
     return choices;
 }
