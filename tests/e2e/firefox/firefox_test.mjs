@@ -101,7 +101,9 @@ async function main() {
     page.on("pageerror", (error) => errors.push(`the page threw: ${error.message}`));
     await page.evaluateOnNewDocument(() => document.addEventListener(
       "securitypolicyviolation", (e) => console.error(`policy: ${e.blockedURI}`)));
-    await page.goto(url + "#name=anim");
+    // The page says when it is ready; its load event is not waited for, which Firefox once
+    // left unreported for 30 s on a loaded machine.
+    await page.goto(url + "#name=anim", { waitUntil: "domcontentloaded" });
     const status = (text) => page.waitForFunction(
       (text) => document.getElementById("status").textContent.startsWith(text), {}, text);
     await status("Ready");
