@@ -137,9 +137,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     put(field(0, 4), TIVRANO_FILE_MAGIC);
-    file[4] = !small                 ? TIVRANO_PLAYER_FORMAT
-              : (file[4] & 2U) != 0U ? TIVRANO_MIXED_FORMAT
-                                     : TIVRANO_SMALL_FORMAT;
+    // Packed small: of any of its formats, which the player plays alike.
+    file[4] = static_cast<std::uint8_t>(!small ? TIVRANO_PLAYER_FORMAT
+                                               : TIVRANO_SMALL_FORMAT + (file[4] >> 1U) % 3U);
     file[5] = static_cast<std::uint8_t>(bits | TIVRANO_VALUE_FIELD);
     put(field(6, 2), 1 + file[6] % 32U);
     put(field(8, 2), 1 + file[8] % 16U);

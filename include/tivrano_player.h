@@ -1,6 +1,7 @@
 /* tivrano_player.h: plays animations that `tivrano --pack` stored packed, on any chip.
    Player format 2 (TIVRANO_PLAYER_FORMAT), and 3 for animations packed small
-   (TIVRANO_SMALL_FORMAT), 4 for those with fast records among the small (TIVRANO_MIXED_FORMAT).
+   (TIVRANO_SMALL_FORMAT), 4 for those with fast records among the small (TIVRANO_MIXED_FORMAT),
+   5 for those with records that stand alone and have an offset (TIVRANO_OFFSET_FORMAT).
 
    One C99 header, for C and C++. It allocates nothing and keeps no state of its own: a frame
    goes straight into the firmware's LED buffer, 3 bytes an LED in the order the text was made
@@ -202,19 +203,23 @@
    bit. Each LED, in the record's order, asks in turn, each question once and none whose
    candidate's colour a question before it refused: is it the LED as the previous frame left it
    (after the previous frame); the previous frame's LED dx across and dy down before it, while
-   the buffer still holds that (after the previous frame, with an offset); the LED before it on
-   its row; the LED above it, where "before" and "above" are the other way round from the last
-   LED. The probability of question q (0 to 3) is the model's 5 * q + a, where a is the LED
-   before's answer (that question, or 4: none, and 4 for the first LED). An LED that is none of
-   them is a palette index, its bits from the top, bit b at tree node n (1 at the top, then
-   2 * n + b) with the model's TIVRANO_SMALL_QUESTIONS + n - 1; or with 0 bits its 3 bytes (its
-   value's), each bit of probability 128. A record ends with the last byte its decoder reads.
+   the buffer still holds that (after the previous frame, with an offset), or standing alone,
+   its own frame's LED dx across and dy down before it, where the record has written that
+   already (with an offset); the LED before it on its row; the LED above it, where "before" and
+   "above" are the other way round from the last LED. The probability of question q (0 to 3) is the
+   model's 5 * q + a, where a is the LED before's answer (that question, or 4: none, and 4 for the
+   first LED). An LED that is none of them is a palette index, its bits from the top, bit b at tree
+   node n (1 at the top, then 2 * n + b) with the model's TIVRANO_SMALL_QUESTIONS + n - 1; or with 0
+   bits its 3 bytes (its value's), each bit of probability 128. A record ends with the last byte its
+   decoder reads.
 
    A record whose first byte's low six bits are 63 (TIVRANO_SMALL_FAST) is a fast record after
    it, as above, its indices of the fewest of 1, 2, 4 and 8 bits that hold the palette's (8
    without a palette), and its top bit set where it starts with a skip. tivrano stores a frame
    so where that takes no more bytes: it then plays in fewer cycles too. An animation with such
-   a record is of format 4, TIVRANO_MIXED_FORMAT, which players from before it refuse.
+   a record is of format 4, TIVRANO_MIXED_FORMAT, which players from before it refuse; one with a
+   record that stands alone and has an offset, of format 5, TIVRANO_OFFSET_FORMAT (it may hold
+   fast records too), which players from before that refuse.
 
    Files
 
@@ -223,8 +228,8 @@
 
      offset  bytes               what
      0       4                   "TIVP", the magic number
-     4       1                   the format, TIVRANO_PLAYER_FORMAT, or TIVRANO_SMALL_FORMAT or
-                                 TIVRANO_MIXED_FORMAT
+     4       1                   the format, TIVRANO_PLAYER_FORMAT, or TIVRANO_SMALL_FORMAT,
+                                 TIVRANO_MIXED_FORMAT or TIVRANO_OFFSET_FORMAT
      5       1                   bits, of an index: 1, 2, 4 or 8; packed small, 0 to 8; and
                                  TIVRANO_VALUE_FIELD
      6       2                   width
@@ -409,6 +414,9 @@ struct tivrano_stream {
    format, and their text does not build with its header. */
 #define TIVRANO_MIXED_FORMAT 4
 #define TIVRANO_SMALL_FAST 63u
+/* Packed small, with records that stand alone and ask about an LED of their own frame at their
+   offset. A player from before these refuses them so. */
+#define TIVRANO_OFFSET_FORMAT 5
 #define TIVRANO_SMALL_FLAG 0x80u
 #define TIVRANO_SMALL_QUESTIONS 20u
 #define TIVRANO_SMALL_HELD 35u
@@ -840,10 +848,10 @@ TIVRANO_INLINED uint8_t tivrano_same(const uint8_t* a, const uint8_t* b) {
 /* Applies one frame's small record, after its first byte, header, to the width * height LEDs at
    leds, for both players: 1, or 0 when the stream failed. Each LED is asked, in turn, whether it is
    the LED as the previous frame left it, the previous frame's LED at the record's offset (while the
-   buffer still holds it), the LED before it on its row, or the one above it, skipping a candidate
-   of a colour already refused; an LED that is none is a palette index, through the tree, or its 3
-   bytes as they are. From a stream, every index is checked against the palette and every byte
-   against the record's end. */
+   buffer still holds it; standing alone, its own frame's, written already), the LED before it on
+   its row, or the one above it, skipping a candidate of a colour already refused; an LED that is
+   none is a palette index, through the tree, or its 3 bytes as they are. From a stream, every index
+   is checked against the palette and every byte against the record's end. */
 TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t header,
                                            uint8_t bits, uint16_t width, uint16_t height,
                                            uint8_t* leds) {
@@ -860,11 +868,13 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
     uint16_t x = 0;
     uint16_t y = 0;
     /* The offset, plus 3, across and down as the walk goes, and as bytes back in the buffer; asked
-       only where the LED it gives comes later in the walk, which the buffer still holds. */
+       only where the LED it gives comes later in the walk, which the buffer still holds of the
+       previous frame, or standing alone, earlier, which the record has written. */
     uint8_t dx = 0;
     uint8_t dy = offset;
     ptrdiff_t back;
     uint8_t moves;
+    uint8_t first;
     uint8_t depth; /* of the tree, or of a byte's bits */
     struct tivrano_coder c;
     uint8_t last = 4;
@@ -884,7 +894,9 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
        LED in the frame they are fewer than the buffer's, which a pointer's difference counts, and
        elsewhere they are not used. */
     back = (ptrdiff_t)((((size_t)dy - 3u) * width + (size_t)dx - 3u) * TIVRANO_VALUE_SIZE);
-    moves = back != 0 && (back < 0) != last_first;
+    moves = back != 0 && ((back < 0) != last_first) == reads_previous;
+    /* The first question: standing alone, the offset's, or where there is none, the LED before. */
+    first = reads_previous ? 0 : moves ? 1 : 2;
     depth = bits != 0 ? bits : 8u;
     if (last_first) {
         dx = (uint8_t)(6u - dx);
@@ -894,7 +906,7 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
         const uint8_t* refused[4];
         const uint8_t* found = NULL;
         uint8_t refusals = 0;
-        uint8_t answer = reads_previous ? 0 : 2;   /* the question asked, until one is yes */
+        uint8_t answer = first;                    /* the question asked, until one is yes */
         uint8_t k = (uint8_t)(5u * answer + last); /* its probability */
         for (; answer < 4; ++answer, k = (uint8_t)(k + 5u)) {
             /* The question's LED, if it is there. Columns and rows before the first count round
@@ -1102,7 +1114,7 @@ static inline int tivrano_stream_open(struct tivrano_stream* s, tivrano_read rea
         s->bits = bits;
 #ifdef TIVRANO_SMALL
         /* Packed small: an index of up to 8 bits, or none and no palette. */
-        if (h[4] == TIVRANO_SMALL_FORMAT || h[4] == TIVRANO_MIXED_FORMAT) {
+        if (h[4] >= TIVRANO_SMALL_FORMAT && h[4] <= TIVRANO_OFFSET_FORMAT) {
             h[4] = TIVRANO_PLAYER_FORMAT;
             sound_bits = bits <= 8u && (bits != 0 || tivrano_le16(h + 12) == 0);
             s->bits = (uint8_t)(bits | TIVRANO_SMALL_FLAG);

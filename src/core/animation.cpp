@@ -229,10 +229,11 @@ void put_packed(text::Writer& out, const Frames& frames, const Packed& packed,
 // Whether the header plays another format than the packed frames': the test of its macro.
 void put_format_test(text::Writer& out, const Packed& packed) {
     const int format = format_of(packed);
-    put(out, format == PLAYER_FORMAT ? "TIVRANO_PLAYER_FORMAT != "
-             : format == SMALL_FORMAT
-                 ? "TIVRANO_SMALL_FORMAT != "
-                 : "!defined(TIVRANO_MIXED_FORMAT) || TIVRANO_MIXED_FORMAT != ");
+    put(out, format == PLAYER_FORMAT  ? "TIVRANO_PLAYER_FORMAT != "
+             : format == SMALL_FORMAT ? "TIVRANO_SMALL_FORMAT != "
+             : format == MIXED_FORMAT
+                 ? "!defined(TIVRANO_MIXED_FORMAT) || TIVRANO_MIXED_FORMAT != "
+                 : "!defined(TIVRANO_OFFSET_FORMAT) || TIVRANO_OFFSET_FORMAT != ");
     put_number(out, format);
 }
 

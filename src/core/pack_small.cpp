@@ -2,12 +2,13 @@
 // at the top of that header). Each LED is asked, in turn, whether it is what the LED buffer
 // already holds: the LED as the previous frame left it, the previous frame's LED at one offset
 // a frame, the LED before it on its row, the LED above it; an LED that is none of them is an
-// index into the palette. The answers are coded by a binary arithmetic coder with fixed
-// probabilities, one for each question and the answer of the LED before, made here from how
-// often each answer comes, and kept in flash beside the palette: the player needs no RAM but the
-// LEDs. A frame whose record in the fast format is no larger is stored as that (scrolling, a
-// pattern that repeats, frames of many new LEDs), and plays in fewer cycles. Frames stand alone
-// often enough that tivrano_frame's cycles stay bounded.
+// index into the palette. A frame that stands alone asks instead about the LED of its own frame
+// at its offset, which repeats slants and patterns. The answers are coded by a binary
+// arithmetic coder with fixed probabilities, one for each question and the answer of the LED
+// before, made here from how often each answer comes, and kept in flash beside the palette:
+// the player needs no RAM but the LEDs. A frame whose record in the fast format is no larger is
+// stored as that (scrolling, a pattern that repeats, frames of many new LEDs), and plays in
+// fewer cycles. Frames stand alone often enough that tivrano_frame's cycles stay bounded.
 #include "pack_small.hpp"
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <span>
 #include <utility>
 
 #include "records.hpp"
@@ -26,6 +28,7 @@ namespace {
 enum Answer : std::uint8_t { KEPT = 0, MOVED = 1, LEFT = 2, ABOVE = 3, FRESH = 4 };
 constexpr std::size_t ANSWERS = 5;
 constexpr int REACH = 3; // an offset moves up to 3 LEDs across and down
+constexpr unsigned NO_OFFSET = REACH * (2 * REACH + 1) + REACH; // the offset field of none
 constexpr std::uint8_t READS_PREVIOUS = 0x80;
 constexpr std::uint8_t LAST_FIRST = 0x40;
 constexpr std::uint32_t HALF = 128; // a probability of one half, in 256ths
@@ -70,8 +73,9 @@ struct SmallPalette {
     std::size_t bytes = 3; // of a value, which a new LED is coded as where bits is 0
     std::uint8_t bits = 0;
     std::vector<std::uint32_t> colours;
-    std::vector<std::uint32_t> distinct; // the colours, least first
-    std::vector<std::uint32_t> index;    // of each of those
+    std::vector<std::uint32_t> distinct;            // the colours, least first
+    std::vector<std::uint32_t> index;               // of each of those
+    std::vector<std::vector<std::uint32_t>> frames; // each frame's colours, LED by LED
 
     std::uint32_t index_of(std::uint32_t colour) const {
         const auto at = std::lower_bound(distinct.begin(), distinct.end(), colour);
@@ -82,6 +86,13 @@ struct SmallPalette {
 SmallPalette palette_of(const Frames& frames) {
     SmallPalette palette;
     palette.bytes = frames.grid().bytes;
+    for (std::size_t k = 0; k < frames.count(); ++k) {
+        const auto frame = frames.frame(k);
+        auto& colours = palette.frames.emplace_back(frames.grid().values());
+        for (std::size_t led = 0; led < colours.size(); ++led) {
+            colours[led] = colour_at(frame, led, palette.bytes);
+        }
+    }
     std::vector<std::uint32_t> colours = colours_by_count(frames);
     if (colours.size() > SMALL_COLOURS) {
         return palette;
@@ -184,41 +195,41 @@ class Coder {
     std::uint64_t shifts_ = 0;
 };
 
-// The LEDs the buffer holds that an LED is asked about, by question: those that are not there
-// (outside the frame, overwritten already, or of a record that stands alone) are none.
-struct Candidates {
-    std::array<std::optional<std::size_t>, 4> leds;
+// The LED the buffer holds that an LED at x, y is asked about by a question, or where it is
+// not there (outside the frame, overwritten already, or of a record that stands alone),
+// NOT_THERE.
+constexpr std::size_t NOT_THERE = SIZE_MAX;
+
+// An LED's column and row.
+struct Spot {
+    std::ptrdiff_t x;
+    std::ptrdiff_t y;
 };
 
-Candidates candidates_of(const Frames& frames, std::size_t led, const Plan& plan) {
-    Candidates found;
-    const auto w = static_cast<std::size_t>(frames.grid().width);
-    const auto h = static_cast<std::size_t>(frames.grid().height);
-    const auto x = static_cast<std::ptrdiff_t>(led % w);
-    const auto y = static_cast<std::ptrdiff_t>(led / w);
-    const auto width = static_cast<std::ptrdiff_t>(w);
-    const auto height = static_cast<std::ptrdiff_t>(h);
+std::size_t candidate_of(const Frames& frames, const Plan& plan, std::size_t question, Spot spot) {
+    const auto width = static_cast<std::ptrdiff_t>(frames.grid().width);
+    const auto height = static_cast<std::ptrdiff_t>(frames.grid().height);
+    const auto [x, y] = spot;
     const std::ptrdiff_t step = plan.last_first ? -1 : 1;
     const auto at = [&](std::ptrdiff_t ax, std::ptrdiff_t ay) {
         return static_cast<std::size_t>(ay * width + ax);
     };
-    if (plan.reads_previous) {
-        found.leds[KEPT] = led;
+    switch (question) {
+    case KEPT:
+        return plan.reads_previous ? at(x, y) : NOT_THERE;
+    case MOVED: {
+        // Of the previous frame, later in the walk; or of this frame, before.
         const std::ptrdiff_t sx = x - plan.dx;
         const std::ptrdiff_t sy = y - plan.dy;
+        const std::ptrdiff_t later = ((sy - y) * width + sx - x) * step;
         const bool inside = sx >= 0 && sx < width && sy >= 0 && sy < height;
-        if ((plan.dx != 0 || plan.dy != 0) && inside &&
-            (sy * width + sx - static_cast<std::ptrdiff_t>(led)) * step > 0) {
-            found.leds[MOVED] = at(sx, sy);
-        }
+        return inside && (plan.reads_previous ? later > 0 : later < 0) ? at(sx, sy) : NOT_THERE;
     }
-    if (x - step >= 0 && x - step < width) {
-        found.leds[LEFT] = at(x - step, y);
+    case LEFT:
+        return x - step >= 0 && x - step < width ? at(x - step, y) : NOT_THERE;
+    default:
+        return y - step >= 0 && y - step < height ? at(x, y - step) : NOT_THERE;
     }
-    if (y - step >= 0 && y - step < height) {
-        found.leds[ABOVE] = at(x, y - step);
-    }
-    return found;
 }
 
 // Tells `say` the bits of a new LED: its index's, each at its tree node, or its value's bits as
@@ -246,38 +257,31 @@ void say_fresh(const SmallPalette& palette, std::uint32_t colour, Say& say) {
 template <typename Say>
 void walk(const Frames& frames, std::size_t k, const Plan& plan, const SmallPalette& palette,
           Say&& say) {
-    const auto w = static_cast<std::size_t>(frames.grid().width);
-    const auto h = static_cast<std::size_t>(frames.grid().height);
-    const std::size_t leds = w * h;
-    const auto frame = frames.frame(k);
-    std::vector<std::uint32_t> buffer(leds);
-    if (plan.reads_previous) {
-        const auto before = frames.frame(k - 1);
-        for (std::size_t led = 0; led < leds; ++led) {
-            buffer[led] = colour_at(before, led, palette.bytes);
-        }
-    }
+    const auto w = static_cast<std::ptrdiff_t>(frames.grid().width);
+    const auto h = static_cast<std::ptrdiff_t>(frames.grid().height);
+    const std::vector<std::uint32_t>& frame = palette.frames[k];
+    std::vector<std::uint32_t> buffer =
+        plan.reads_previous ? palette.frames[k - 1] : std::vector<std::uint32_t>(frame.size());
     std::size_t last = FRESH;
-    for (std::size_t n = 0; n < leds; ++n) {
-        const std::size_t led = plan.last_first ? leds - 1 - n : n;
-        const std::uint32_t wanted = colour_at(frame, led, palette.bytes);
-        const Candidates candidates = candidates_of(frames, led, plan);
+    for (std::ptrdiff_t n = 0; n < w * h; ++n) {
+        const std::ptrdiff_t at = plan.last_first ? w * h - 1 - n : n;
+        const auto led = static_cast<std::size_t>(at);
+        const std::uint32_t wanted = frame[led];
         std::array<std::uint32_t, 4> refused{}; // the first `refusals`
         std::size_t refusals = 0;
         std::size_t answer = FRESH;
-        for (std::size_t question = 0; question < candidates.leds.size() && answer == FRESH;
-             ++question) {
-            const auto& from = candidates.leds.at(question);
+        for (std::size_t question = KEPT; question < FRESH && answer == FRESH; ++question) {
+            const std::size_t from = candidate_of(frames, plan, question, {at % w, at / w});
             const std::uint32_t* const first = refused.data();
             const std::uint32_t* const end = first + refusals;
-            if (!from || std::find(first, end, buffer[*from]) != end) {
+            if (from == NOT_THERE || std::find(first, end, buffer[from]) != end) {
                 continue;
             }
-            say(question * ANSWERS + last, buffer[*from] == wanted);
-            if (buffer[*from] == wanted) {
+            say(question * ANSWERS + last, buffer[from] == wanted);
+            if (buffer[from] == wanted) {
                 answer = question;
             } else {
-                refused.at(refusals++) = buffer[*from];
+                refused.at(refusals++) = buffer[from];
             }
         }
         if (answer == FRESH) {
@@ -320,48 +324,116 @@ Record encode(const Frames& frames, std::size_t k, const Plan& plan, const Small
     return {coder.finish(plan.header()), cycles};
 }
 
-// Of the LEDs of frame k that changed, those that the plan's offset of the previous frame gives,
-// from LEDs the buffer still holds when they are asked about.
-std::size_t gained_by(const Frames& frames, std::size_t k, const std::vector<std::size_t>& changed,
-                      const Plan& plan) {
-    const auto w = static_cast<std::ptrdiff_t>(frames.grid().width);
-    const auto h = static_cast<std::ptrdiff_t>(frames.grid().height);
-    const auto before = frames.frame(k - 1);
-    const auto frame = frames.frame(k);
-    const std::size_t bytes = frames.grid().bytes;
-    return static_cast<std::size_t>(
-        std::count_if(changed.begin(), changed.end(), [&](std::size_t led) {
-            const auto x = static_cast<std::ptrdiff_t>(led) % w - plan.dx;
-            const auto y = static_cast<std::ptrdiff_t>(led) / w - plan.dy;
-            if (x < 0 || x >= w || y < 0 || y >= h) {
-                return false;
-            }
-            const auto from = static_cast<std::size_t>(y * w + x);
-            return (from > led) != plan.last_first && from != led &&
-                   colour_at(frame, led, bytes) == colour_at(before, from, bytes);
-        }));
-}
-
 // The offset and order whose LEDs of the previous frame, still in the buffer when asked about,
 // are most often what an LED that changed becomes; none when few are.
 Plan plan_after(const Frames& frames, std::size_t k) {
-    std::vector<std::size_t> changed;
+    const auto w = static_cast<std::ptrdiff_t>(frames.grid().width);
+    const auto h = static_cast<std::ptrdiff_t>(frames.grid().height);
     const std::size_t bytes = frames.grid().bytes;
     const auto frame = frames.frame(k);
     const auto before = frames.frame(k - 1);
-    for (std::size_t led = 0; led < frames.grid().values(); ++led) {
-        if (!same_bytes(frame.subspan(bytes * led, bytes), before.subspan(bytes * led, bytes))) {
-            changed.push_back(led);
+    struct Changed {
+        std::ptrdiff_t x;
+        std::ptrdiff_t y;
+        std::uint32_t colour;
+    };
+    std::vector<Changed> changed;
+    std::vector<std::uint32_t> previous(frames.grid().values());
+    for (std::size_t led = 0; led < previous.size(); ++led) {
+        previous[led] = colour_at(before, led, bytes);
+        if (const std::uint32_t colour = colour_at(frame, led, bytes); colour != previous[led]) {
+            const auto at = static_cast<std::ptrdiff_t>(led);
+            changed.push_back({at % w, at / w, colour});
         }
     }
     Plan best{true, false, 0, 0};
-    std::size_t most = frames.grid().values() / 64 + 1;
+    std::size_t most = previous.size() / 64 + 1;
     for (const bool last_first : {false, true}) {
         for (int dx = -REACH; dx <= REACH; ++dx) {
             for (int dy = -REACH; dy <= REACH; ++dy) {
-                const Plan tried{true, last_first, dx, dy};
-                if (const std::size_t gained = gained_by(frames, k, changed, tried);
-                    gained > most) {
+                // The LED dx across and dy down before, later in the walk: so from the first
+                // LED, before it in the buffer.
+                const std::ptrdiff_t back = dy * w + dx;
+                if (back == 0 || (back < 0) == last_first) {
+                    continue;
+                }
+                const auto gained =
+                    std::count_if(changed.begin(), changed.end(), [&](const Changed& c) {
+                        const std::ptrdiff_t x = c.x - dx;
+                        const std::ptrdiff_t y = c.y - dy;
+                        return x >= 0 && x < w && y >= 0 && y < h &&
+                               previous[static_cast<std::size_t>(y * w + x)] == c.colour;
+                    });
+                if (static_cast<std::size_t>(gained) > most) {
+                    most = static_cast<std::size_t>(gained);
+                    best = Plan{true, last_first, dx, dy};
+                }
+            }
+        }
+    }
+    return best;
+}
+
+// A frame's colours, LED by LED, on its grid.
+struct FrameColours {
+    const std::vector<std::uint32_t>& colours;
+    std::ptrdiff_t width;
+    std::ptrdiff_t height;
+
+    std::uint32_t at(std::ptrdiff_t x, std::ptrdiff_t y) const {
+        return colours[static_cast<std::size_t>(y * width + x)];
+    }
+};
+
+// Whether each LED of the frame is the colour of the LED before it on its row or of the one
+// above it, in the plan's order.
+std::vector<bool> given_by_neighbours(const FrameColours& frame, const Plan& plan) {
+    const std::ptrdiff_t step = plan.last_first ? -1 : 1;
+    std::vector<bool> given;
+    for (std::ptrdiff_t y = 0; y < frame.height; ++y) {
+        for (std::ptrdiff_t x = 0; x < frame.width; ++x) {
+            const std::uint32_t colour = frame.at(x, y);
+            given.push_back(
+                (x - step >= 0 && x - step < frame.width && frame.at(x - step, y) == colour) ||
+                (y - step >= 0 && y - step < frame.height && frame.at(x, y - step) == colour));
+        }
+    }
+    return given;
+}
+
+// How many LEDs of the frame the plan's offset gives (of the frame itself, earlier in the walk)
+// that `given` does not.
+std::size_t gained_alone(const FrameColours& frame, const std::vector<bool>& given,
+                         const Plan& plan) {
+    std::size_t gained = 0;
+    for (std::ptrdiff_t y = std::max(0, plan.dy);
+         y < std::min(frame.height, frame.height + plan.dy); ++y) {
+        for (std::ptrdiff_t x = std::max(0, plan.dx);
+             x < std::min(frame.width, frame.width + plan.dx); ++x) {
+            const bool gives = !given[static_cast<std::size_t>(y * frame.width + x)] &&
+                               frame.at(x, y) == frame.at(x - plan.dx, y - plan.dy);
+            gained += gives ? 1 : 0;
+        }
+    }
+    return gained;
+}
+
+// The offset and order of a frame that stands alone whose LEDs, earlier in the walk, are most
+// often what an LED that is neither the one before it nor the one above becomes; none when few
+// are.
+Plan plan_alone(const FrameColours& frame) {
+    Plan best;
+    std::size_t most = frame.colours.size() / 64 + 1;
+    for (const bool last_first : {false, true}) {
+        const std::vector<bool> given = given_by_neighbours(frame, Plan{false, last_first});
+        for (int dx = -REACH; dx <= REACH; ++dx) {
+            for (int dy = -REACH; dy <= REACH; ++dy) {
+                // None, and LEDs later in the walk, are not asked about.
+                const Plan tried{false, last_first, dx, dy};
+                if ((dy * frame.width + dx) * (last_first ? -1 : 1) <= 0) {
+                    continue;
+                }
+                if (const std::size_t gained = gained_alone(frame, given, tried); gained > most) {
                     most = gained;
                     best = tried;
                 }
@@ -381,8 +453,8 @@ struct FastChoices {
 
 // A record after a first byte, in the same cycles.
 Record after_byte(std::uint8_t first, const Record& record) {
-    Record after{{first}, record.cycles};
-    after.bytes.insert(after.bytes.end(), record.bytes.begin(), record.bytes.end());
+    Record after{std::vector<std::uint8_t>(record.bytes.size() + 1, first), record.cycles};
+    std::copy(record.bytes.begin(), record.bytes.end(), after.bytes.begin() + 1);
     return after;
 }
 
@@ -399,14 +471,28 @@ FastChoices fast_choices(const Frames& frames, const SmallPalette& palette) {
     return choices;
 }
 
-// Replaces frame k's small record by its fast one, of `fast` (where there is one), if that is no
-// larger: it plays in fewer cycles. Whether the small one is kept.
-bool keeps_small(Record& record, const std::vector<Record>& fast, std::size_t k) {
-    if (k < fast.size() && fast[k].bytes.size() <= record.bytes.size()) {
-        record = fast[k];
-        return false;
+// Frame k's record of the fewest bytes with the model: small, by the first of the plans that
+// makes the fewest, or fast, of `fast` (where there is one), if that is no larger, for it plays
+// in fewer cycles. And the plan of a small one.
+struct Option {
+    Record record;
+    std::optional<Plan> plan;
+};
+
+Option option_of(const Frames& frames, std::size_t k, std::span<const Plan> plans,
+                 const SmallPalette& palette, const std::vector<std::uint8_t>& model,
+                 const std::vector<Record>& fast) {
+    Option best;
+    for (const Plan& plan : plans) {
+        Record record = encode(frames, k, plan, palette, model);
+        if (!best.plan || record.bytes.size() < best.record.bytes.size()) {
+            best = {std::move(record), plan};
+        }
     }
-    return true;
+    if (k < fast.size() && fast[k].bytes.size() <= best.record.bytes.size()) {
+        best = {fast[k], std::nullopt};
+    }
+    return best;
 }
 
 // The model of how often each answer comes in the frames stored small, each by its plan.
@@ -422,31 +508,31 @@ std::vector<std::uint8_t> model_for(const Frames& frames, const SmallPalette& pa
     return model_of(counts);
 }
 
-// A frame's records with a model, standing alone and after the previous frame (the first
-// frame's: alone both), each small or fast; and for those stored small, their plans.
-struct Choice {
-    Record alone;
-    Record changes;
-    std::optional<Plan> alone_plan;
-    std::optional<Plan> changes_plan;
+// A frame's plans: standing alone (with an offset of its own, or none), and after the previous
+// frame.
+struct FramePlans {
+    Plan alone;
+    Plan after;
 };
 
-Choice choose(const Frames& frames, std::size_t k, const Plan& after, const SmallPalette& palette,
-              const std::vector<std::uint8_t>& model, const FastChoices& fast) {
+// Frame k's records with a model: standing alone, without an offset or with its own, and after
+// the previous frame (the first frame's: alone both).
+struct Choice {
+    Option alone;
+    Option changes;
+};
+
+Choice choose(const Frames& frames, std::size_t k, const FramePlans& plans,
+              const SmallPalette& palette, const std::vector<std::uint8_t>& model,
+              const FastChoices& fast) {
+    const std::array<Plan, 2> alone = {Plan{}, plans.alone};
+    const bool offset = plans.alone.dx != 0 || plans.alone.dy != 0;
     Choice choice;
-    choice.alone = encode(frames, k, Plan{}, palette, model);
-    if (keeps_small(choice.alone, fast.alone, k)) {
-        choice.alone_plan = Plan{};
-    }
-    if (k == 0) {
-        choice.changes = choice.alone;
-        choice.changes_plan = choice.alone_plan;
-        return choice;
-    }
-    choice.changes = encode(frames, k, after, palette, model);
-    if (keeps_small(choice.changes, fast.changes, k)) {
-        choice.changes_plan = after;
-    }
+    choice.alone =
+        option_of(frames, k, std::span(alone).first(offset ? 2 : 1), palette, model, fast.alone);
+    choice.changes =
+        k == 0 ? choice.alone
+               : option_of(frames, k, std::span(&plans.after, 1), palette, model, fast.changes);
     return choice;
 }
 
@@ -494,52 +580,80 @@ std::vector<bool> seekable(const std::vector<RecordCosts>& costs) {
     }
 }
 
+// The frames packed with the model of the plans (which frames are stored small, and how), and
+// again with the model of the frames then stored small: each frame's records made with it both
+// ways, each small or fast, and the frames that stand alone chosen by those; the records, alike
+// kept once, and the model, into `best`, while they take fewer bytes than `least`, the bytes of
+// `best` so far.
+void pack_with(const Frames& frames, const SmallPalette& palette,
+               const std::vector<FramePlans>& frame_plans, const FastChoices& fast,
+               std::vector<std::optional<Plan>> plans, Packed& best, std::size_t& least) {
+    const std::size_t count = frames.count();
+    for (int round = 0; round < 2; ++round) {
+        Packed tried;
+        tried.model = model_for(frames, palette, plans);
+        std::vector<Choice> choices;
+        std::vector<RecordCosts> costs;
+        for (std::size_t k = 0; k < count; ++k) {
+            choices.push_back(choose(frames, k, frame_plans[k], palette, tried.model, fast));
+            const Choice& c = choices.back();
+            costs.push_back({c.alone.record.bytes.size(), c.alone.record.cycles,
+                             c.changes.record.bytes.size(), c.changes.record.cycles});
+        }
+        const std::vector<bool> alone = seekable(costs);
+        std::vector<Record> chosen;
+        for (std::size_t k = 0; k < count; ++k) {
+            Option& c = alone[k] ? choices[k].alone : choices[k].changes;
+            chosen.push_back(std::move(c.record));
+            plans[k] = c.plan;
+        }
+        keep_records(tried, chosen);
+        std::size_t bytes = tried.model.size();
+        for (const auto& record : tried.records) {
+            bytes += record.size();
+        }
+        if (bytes >= least) {
+            return;
+        }
+        least = bytes;
+        best = std::move(tried);
+    }
+}
+
 } // namespace
 
 Packed pack_small(const Frames& frames, bool with_fast) {
     const SmallPalette palette = palette_of(frames);
     const std::size_t count = frames.count();
-    std::vector<Plan> after(count);
-    for (std::size_t k = 1; k < count; ++k) {
-        after[k] = plan_after(frames, k);
+    std::vector<FramePlans> frame_plans(count);
+    std::vector<std::optional<Plan>> plans(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        frame_plans[k].alone =
+            plan_alone({palette.frames[k], static_cast<std::ptrdiff_t>(frames.grid().width),
+                        static_cast<std::ptrdiff_t>(frames.grid().height)});
+        if (k > 0) {
+            frame_plans[k].after = plan_after(frames, k);
+            plans[k] = frame_plans[k].after;
+        }
     }
     const FastChoices fast = with_fast ? fast_choices(frames, palette) : FastChoices{};
-    // The model of every frame after the previous, the first alone; each frame's records made
-    // with it both ways, each the small one or the fast one, and the frames that stand alone
-    // chosen by those; then the model of the frames stored small, and the choice made again
-    // with it, from the records made with it, which are kept.
-    std::vector<std::optional<Plan>> plans(after.begin(), after.end());
-    if (count > 0) {
-        plans[0] = Plan{};
-    }
-    std::vector<std::uint8_t> model;
-    std::vector<Record> chosen(count);
-    for (int round = 0; round < 2; ++round) {
-        model = model_for(frames, palette, plans);
-        std::vector<Choice> choices;
-        std::vector<RecordCosts> costs;
-        for (std::size_t k = 0; k < count; ++k) {
-            choices.push_back(choose(frames, k, after[k], palette, model, fast));
-            const Choice& c = choices.back();
-            costs.push_back(
-                {c.alone.bytes.size(), c.alone.cycles, c.changes.bytes.size(), c.changes.cycles});
-        }
-        const std::vector<bool> alone = seekable(costs);
-        for (std::size_t k = 0; k < count; ++k) {
-            Choice& c = choices[k];
-            chosen[k] = std::move(alone[k] ? c.alone : c.changes);
-            plans[k] = alone[k] ? c.alone_plan : c.changes_plan;
-        }
-    }
+    // Packed from the model of every frame after the previous, the first alone without an
+    // offset; and where the first frame has an offset of its own, with it too, for the model
+    // the packing settles on depends on where it starts: the smaller is kept.
+    const std::array<Plan, 2> starts = {Plan{}, count > 0 ? frame_plans[0].alone : Plan{}};
+    const bool offset = starts[1].dx != 0 || starts[1].dy != 0;
     Packed packed;
+    std::size_t least = SIZE_MAX;
+    for (const Plan& first : std::span(starts).first(count == 0 ? 0 : offset ? 2 : 1)) {
+        plans[0] = first;
+        pack_with(frames, palette, frame_plans, fast, plans, packed, least);
+    }
     packed.small = true;
     packed.grid = frames.grid();
     packed.bits = palette.bits;
-    packed.model = model;
     for (const std::uint32_t colour : palette.colours) {
         put_value(packed.palette, colour, packed.grid);
     }
-    keep_records(packed, chosen);
     return packed;
 }
 
@@ -547,9 +661,18 @@ int format_of(const Packed& packed) {
     if (!packed.small) {
         return PLAYER_FORMAT;
     }
-    const bool mixed = std::any_of(packed.records.begin(), packed.records.end(),
-                                   [](const auto& r) { return (r.front() & 63U) == FAST_RECORD; });
-    return mixed ? MIXED_FORMAT : SMALL_FORMAT;
+    const auto any = [&](auto is) {
+        return std::any_of(packed.records.begin(), packed.records.end(), is);
+    };
+    if (any([](const auto& r) {
+            const unsigned offset = r.front() & 63U;
+            return (r.front() & READS_PREVIOUS) == 0 && offset != NO_OFFSET &&
+                   offset != FAST_RECORD;
+        })) {
+        return OFFSET_FORMAT;
+    }
+    return any([](const auto& r) { return (r.front() & 63U) == FAST_RECORD; }) ? MIXED_FORMAT
+                                                                               : SMALL_FORMAT;
 }
 
 } // namespace tivrano

@@ -12,6 +12,9 @@ namespace tivrano {
 inline constexpr int SMALL_FORMAT = 3;
 // Packed small with fast records among the small ones, TIVRANO_MIXED_FORMAT.
 inline constexpr int MIXED_FORMAT = 4;
+// Packed small with records that stand alone and ask about an LED of their own frame at their
+// offset, TIVRANO_OFFSET_FORMAT.
+inline constexpr int OFFSET_FORMAT = 5;
 // The model's probabilities before the tree's: 4 questions, each after 5 answers.
 inline constexpr std::size_t SMALL_QUESTIONS = 20;
 // The most colours a palette holds; an animation of more codes each new LED as it is.
@@ -21,7 +24,8 @@ inline constexpr std::size_t SMALL_COLOURS = 256;
 // is false (as tests play every frame small).
 Packed pack_small(const Frames& frames, bool with_fast = true);
 
-// The player format of packed frames: fast, small, or small with fast records.
+// The player format of packed frames: fast, small, small with fast records, or small with
+// records that stand alone with an offset.
 int format_of(const Packed& packed);
 
 } // namespace tivrano

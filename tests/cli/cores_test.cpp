@@ -164,9 +164,13 @@ TEST(PlayerCores, PlaysEveryFrameFromFlashAndFromAFile) {
     // Indices of 4 bits (6 colours, a block moving); of 8 bits, every LED of another of 200
     // colours in each frame; noise, more colours than a palette holds, stored as it is; and 32 x
     // 32 frames of 40 colours, more than the stream player holds, which it reads a colour at a
-    // time (on the ATmega2560, whose RAM holds their LEDs); and the block packed small, with a
-    // frame of every LED changed, which it stores as a fast record.
-    auto mixed = frames_of(16, 16, 6, 12);
+    // time (on the ATmega2560, whose RAM holds their LEDs); and the block packed small, after a
+    // frame of slanting stripes, which it stores with an offset, and before a frame of every LED
+    // changed, which it stores as a fast record.
+    auto mixed = frames_of(16, 16, 6, 1, test::Pattern::slant);
+    for (auto& frame : frames_of(16, 16, 6, 12)) {
+        mixed.push_back(frame);
+    }
     mixed.push_back(frames_of(16, 16, 6, 1, test::Pattern::spread)[0]);
     const std::vector<Animation> animations = {
         {"block", 16, 16, frames_of(16, 16, 6, 12)},

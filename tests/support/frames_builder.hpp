@@ -13,6 +13,7 @@ enum class Pattern {
     noise,  // random pixels
     spread, // LED k of frame f of colour (13 k + f) % colours: every colour in every frame
     drawn,  // each LED of a colour drawn at random from `colours`: nothing to copy
+    slant,  // drawn, but most LEDs of the colour of the one above and to the right
 };
 
 // Colour k of an animation: distinct for k up to 511.
@@ -28,7 +29,7 @@ inline Bgr pixel_of(Pattern pattern, std::mt19937& random, int x, int y, int wid
         return {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()),
                 static_cast<std::uint8_t>(random())};
     }
-    if (pattern == Pattern::drawn) {
+    if (pattern == Pattern::drawn || pattern == Pattern::slant) {
         return colour(static_cast<int>(random() % static_cast<unsigned>(colours)));
     }
     if (pattern == Pattern::spread) {
@@ -51,8 +52,11 @@ inline std::vector<std::vector<Bgr>> frames_of(int width, int height, int colour
     for (int f = 0; f < count; ++f) {
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
-                frames[static_cast<std::size_t>(f)].push_back(
-                    pixel_of(pattern, random, x, y, width, colours, f));
+                auto& frame = frames[static_cast<std::size_t>(f)];
+                const bool slant = pattern == Pattern::slant && y > 0 && x + 1 < width;
+                frame.push_back(slant && random() % 4 != 0
+                                    ? frame[frame.size() - static_cast<std::size_t>(width) + 1]
+                                    : pixel_of(pattern, random, x, y, width, colours, f));
             }
         }
     }

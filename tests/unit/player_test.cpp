@@ -217,8 +217,9 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
     tivrano::Layout rgb;
     ASSERT_TRUE(tivrano::set_order(rgb, "rgb"));
     using tivrano::Format;
-    // The records of animations packed small, by kind: small, fast (which those mixed play).
-    std::array<std::size_t, 2> kinds{};
+    // The records of animations packed small, by kind: small, fast (which those mixed play), and
+    // small standing alone with an offset.
+    std::array<std::size_t, 3> kinds{};
     for (const Animation& animation : animations) {
         // Packed small: every frame small, or (mixed) fast where that takes no more bytes.
         for (const auto& [layout, label, pack, format, small_only] :
@@ -243,7 +244,10 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
                 packed.packed = tivrano::pack_small(frames, false);
             }
             for (const auto& record : packed.packed->records) {
-                kinds.at((record[0] & 63U) == 63U) += packed.packed->small ? 1U : 0U;
+                const unsigned offset = record[0] & 63U;
+                kinds.at(offset == 63U                       ? 1
+                         : record[0] < 0x80 && offset != 24U ? 2
+                                                             : 0) += packed.packed->small ? 1U : 0U;
             }
             const tivrano::Storage plain = tivrano::store(frames, tivrano::Pack::none);
             const auto [players, streams] = players_of(frames.grid().bytes);
@@ -283,6 +287,7 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
     }
     EXPECT_GT(kinds[0], 0U);
     EXPECT_GT(kinds[1], 0U);
+    EXPECT_GT(kinds[2], 0U);
 }
 
 // The frames made to stand alone keep playing from one through the frames up to the next within
@@ -320,6 +325,7 @@ TEST(Player, PackedSizes) {
     static_assert(TIVRANO_PLAYER_FORMAT == tivrano::PLAYER_FORMAT);
     static_assert(TIVRANO_SMALL_FORMAT == tivrano::SMALL_FORMAT);
     static_assert(TIVRANO_MIXED_FORMAT == tivrano::MIXED_FORMAT);
+    static_assert(TIVRANO_OFFSET_FORMAT == tivrano::OFFSET_FORMAT);
     const auto indexed = [](int colours, std::vector<int> changed) {
         std::vector<Bgr> first;
         for (int k = 0; k < 64; ++k) {

@@ -187,7 +187,7 @@ TEST(Stream, RefusesWhatIsNotAFile) {
     const std::vector<Case> cases = {
         {"sound", sound, "dddd"},
         {"the magic number", sound, "", {{0, 0x50564955, 4}}},
-        {"another format", sound, "", {{4, 5, 1}}},
+        {"another format", sound, "", {{4, 6, 1}}},
         {"3 bits", sound, "", {{5, 3, 1}}},
         {"values of 2 bytes, for another player", sound, "", {{5, 0x21, 1}}},
         {"no LEDs", sound, "", {{6, 0, 2}}},
