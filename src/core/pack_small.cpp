@@ -206,9 +206,9 @@ struct Spot {
     std::ptrdiff_t y;
 };
 
-std::size_t candidate_of(const Frames& frames, const Plan& plan, std::size_t question, Spot spot) {
-    const auto width = static_cast<std::ptrdiff_t>(frames.grid().width);
-    const auto height = static_cast<std::ptrdiff_t>(frames.grid().height);
+std::size_t candidate_of(const Grid& grid, const Plan& plan, std::size_t question, Spot spot) {
+    const auto width = static_cast<std::ptrdiff_t>(grid.width);
+    const auto height = static_cast<std::ptrdiff_t>(grid.height);
     const auto [x, y] = spot;
     const std::ptrdiff_t step = plan.last_first ? -1 : 1;
     const auto at = [&](std::ptrdiff_t ax, std::ptrdiff_t ay) {
@@ -257,8 +257,9 @@ void say_fresh(const SmallPalette& palette, std::uint32_t colour, Say& say) {
 template <typename Say>
 void walk(const Frames& frames, std::size_t k, const Plan& plan, const SmallPalette& palette,
           Say&& say) {
-    const auto w = static_cast<std::ptrdiff_t>(frames.grid().width);
-    const auto h = static_cast<std::ptrdiff_t>(frames.grid().height);
+    const Grid grid = frames.grid();
+    const auto w = static_cast<std::ptrdiff_t>(grid.width);
+    const auto h = static_cast<std::ptrdiff_t>(grid.height);
     const std::vector<std::uint32_t>& frame = palette.frames[k];
     std::vector<std::uint32_t> buffer =
         plan.reads_previous ? palette.frames[k - 1] : std::vector<std::uint32_t>(frame.size());
@@ -267,11 +268,12 @@ void walk(const Frames& frames, std::size_t k, const Plan& plan, const SmallPale
         const std::ptrdiff_t at = plan.last_first ? w * h - 1 - n : n;
         const auto led = static_cast<std::size_t>(at);
         const std::uint32_t wanted = frame[led];
+        const Spot spot{at % w, at / w};
         std::array<std::uint32_t, 4> refused{}; // the first `refusals`
         std::size_t refusals = 0;
         std::size_t answer = FRESH;
         for (std::size_t question = KEPT; question < FRESH && answer == FRESH; ++question) {
-            const std::size_t from = candidate_of(frames, plan, question, {at % w, at / w});
+            const std::size_t from = candidate_of(grid, plan, question, spot);
             const std::uint32_t* const first = refused.data();
             const std::uint32_t* const end = first + refusals;
             if (from == NOT_THERE || std::find(first, end, buffer[from]) != end) {
@@ -324,56 +326,6 @@ Record encode(const Frames& frames, std::size_t k, const Plan& plan, const Small
     return {coder.finish(plan.header()), cycles};
 }
 
-// The offset and order whose LEDs of the previous frame, still in the buffer when asked about,
-// are most often what an LED that changed becomes; none when few are.
-Plan plan_after(const Frames& frames, std::size_t k) {
-    const auto w = static_cast<std::ptrdiff_t>(frames.grid().width);
-    const auto h = static_cast<std::ptrdiff_t>(frames.grid().height);
-    const std::size_t bytes = frames.grid().bytes;
-    const auto frame = frames.frame(k);
-    const auto before = frames.frame(k - 1);
-    struct Changed {
-        std::ptrdiff_t x;
-        std::ptrdiff_t y;
-        std::uint32_t colour;
-    };
-    std::vector<Changed> changed;
-    std::vector<std::uint32_t> previous(frames.grid().values());
-    for (std::size_t led = 0; led < previous.size(); ++led) {
-        previous[led] = colour_at(before, led, bytes);
-        if (const std::uint32_t colour = colour_at(frame, led, bytes); colour != previous[led]) {
-            const auto at = static_cast<std::ptrdiff_t>(led);
-            changed.push_back({at % w, at / w, colour});
-        }
-    }
-    Plan best{true, false, 0, 0};
-    std::size_t most = previous.size() / 64 + 1;
-    for (const bool last_first : {false, true}) {
-        for (int dx = -REACH; dx <= REACH; ++dx) {
-            for (int dy = -REACH; dy <= REACH; ++dy) {
-                // The LED dx across and dy down before, later in the walk: so from the first
-                // LED, before it in the buffer.
-                const std::ptrdiff_t back = dy * w + dx;
-                if (back == 0 || (back < 0) == last_first) {
-                    continue;
-                }
-                const auto gained =
-                    std::count_if(changed.begin(), changed.end(), [&](const Changed& c) {
-                        const std::ptrdiff_t x = c.x - dx;
-                        const std::ptrdiff_t y = c.y - dy;
-                        return x >= 0 && x < w && y >= 0 && y < h &&
-                               previous[static_cast<std::size_t>(y * w + x)] == c.colour;
-                    });
-                if (static_cast<std::size_t>(gained) > most) {
-                    most = static_cast<std::size_t>(gained);
-                    best = Plan{true, last_first, dx, dy};
-                }
-            }
-        }
-    }
-    return best;
-}
-
 // A frame's colours, LED by LED, on its grid.
 struct FrameColours {
     const std::vector<std::uint32_t>& colours;
@@ -385,17 +337,60 @@ struct FrameColours {
     }
 };
 
+// How many LEDs of the frame that changed the plan's offset gives, of the frame before.
+std::size_t gained_after(const FrameColours& before, const FrameColours& frame, const Plan& plan) {
+    std::size_t gained = 0;
+    for (std::ptrdiff_t y = std::max(0, plan.dy);
+         y < std::min(frame.height, frame.height + plan.dy); ++y) {
+        for (std::ptrdiff_t x = std::max(0, plan.dx);
+             x < std::min(frame.width, frame.width + plan.dx); ++x) {
+            const std::uint32_t colour = frame.at(x, y);
+            const bool gives =
+                colour != before.at(x, y) && colour == before.at(x - plan.dx, y - plan.dy);
+            gained += gives ? 1 : 0;
+        }
+    }
+    return gained;
+}
+
+// The offset and order whose LEDs of the previous frame, still in the buffer when asked about,
+// are most often what an LED that changed becomes; none when few are.
+Plan plan_after(const FrameColours& before, const FrameColours& frame) {
+    Plan best{true, false, 0, 0};
+    std::size_t most = frame.colours.size() / 64 + 1;
+    for (const bool last_first : {false, true}) {
+        for (int dx = -REACH; dx <= REACH; ++dx) {
+            for (int dy = -REACH; dy <= REACH; ++dy) {
+                // The LED dx across and dy down before, later in the walk: so from the first
+                // LED, before it in the buffer.
+                const Plan tried{true, last_first, dx, dy};
+                if (const std::ptrdiff_t back = dy * frame.width + dx;
+                    back == 0 || (back < 0) == last_first) {
+                    continue;
+                }
+                if (const std::size_t gained = gained_after(before, frame, tried); gained > most) {
+                    most = gained;
+                    best = tried;
+                }
+            }
+        }
+    }
+    return best;
+}
+
 // Whether each LED of the frame is the colour of the LED before it on its row or of the one
 // above it, in the plan's order.
-std::vector<bool> given_by_neighbours(const FrameColours& frame, const Plan& plan) {
+std::vector<std::uint8_t> given_by_neighbours(const FrameColours& frame, const Plan& plan) {
     const std::ptrdiff_t step = plan.last_first ? -1 : 1;
-    std::vector<bool> given;
+    std::vector<std::uint8_t> given;
     for (std::ptrdiff_t y = 0; y < frame.height; ++y) {
         for (std::ptrdiff_t x = 0; x < frame.width; ++x) {
             const std::uint32_t colour = frame.at(x, y);
-            given.push_back(
-                (x - step >= 0 && x - step < frame.width && frame.at(x - step, y) == colour) ||
-                (y - step >= 0 && y - step < frame.height && frame.at(x, y - step) == colour));
+            const bool before =
+                x - step >= 0 && x - step < frame.width && frame.at(x - step, y) == colour;
+            const bool above =
+                y - step >= 0 && y - step < frame.height && frame.at(x, y - step) == colour;
+            given.push_back(before || above ? 1 : 0);
         }
     }
     return given;
@@ -403,14 +398,14 @@ std::vector<bool> given_by_neighbours(const FrameColours& frame, const Plan& pla
 
 // How many LEDs of the frame the plan's offset gives (of the frame itself, earlier in the walk)
 // that `given` does not.
-std::size_t gained_alone(const FrameColours& frame, const std::vector<bool>& given,
+std::size_t gained_alone(const FrameColours& frame, const std::vector<std::uint8_t>& given,
                          const Plan& plan) {
     std::size_t gained = 0;
     for (std::ptrdiff_t y = std::max(0, plan.dy);
          y < std::min(frame.height, frame.height + plan.dy); ++y) {
         for (std::ptrdiff_t x = std::max(0, plan.dx);
              x < std::min(frame.width, frame.width + plan.dx); ++x) {
-            const bool gives = !given[static_cast<std::size_t>(y * frame.width + x)] &&
+            const bool gives = given[static_cast<std::size_t>(y * frame.width + x)] == 0 &&
                                frame.at(x, y) == frame.at(x - plan.dx, y - plan.dy);
             gained += gives ? 1 : 0;
         }
@@ -425,7 +420,7 @@ Plan plan_alone(const FrameColours& frame) {
     Plan best;
     std::size_t most = frame.colours.size() / 64 + 1;
     for (const bool last_first : {false, true}) {
-        const std::vector<bool> given = given_by_neighbours(frame, Plan{false, last_first});
+        const std::vector<std::uint8_t> given = given_by_neighbours(frame, Plan{false, last_first});
         for (int dx = -REACH; dx <= REACH; ++dx) {
             for (int dy = -REACH; dy <= REACH; ++dy) {
                 // None, and LEDs later in the walk, are not asked about.
@@ -473,10 +468,11 @@ FastChoices fast_choices(const Frames& frames, const SmallPalette& palette) {
 
 // Frame k's record of the fewest bytes with the model: small, by the first of the plans that
 // makes the fewest, or fast, of `fast` (where there is one), if that is no larger, for it plays
-// in fewer cycles. And the plan of a small one.
+// in fewer cycles. And the plan of a small one, and of the smallest small one.
 struct Option {
     Record record;
     std::optional<Plan> plan;
+    Plan smallest;
 };
 
 Option option_of(const Frames& frames, std::size_t k, std::span<const Plan> plans,
@@ -486,11 +482,11 @@ Option option_of(const Frames& frames, std::size_t k, std::span<const Plan> plan
     for (const Plan& plan : plans) {
         Record record = encode(frames, k, plan, palette, model);
         if (!best.plan || record.bytes.size() < best.record.bytes.size()) {
-            best = {std::move(record), plan};
+            best = {std::move(record), plan, plan};
         }
     }
     if (k < fast.size() && fast[k].bytes.size() <= best.record.bytes.size()) {
-        best = {fast[k], std::nullopt};
+        best = {fast[k], std::nullopt, best.smallest};
     }
     return best;
 }
@@ -586,7 +582,7 @@ std::vector<bool> seekable(const std::vector<RecordCosts>& costs) {
 // kept once, and the model, into `best`, while they take fewer bytes than `least`, the bytes of
 // `best` so far.
 void pack_with(const Frames& frames, const SmallPalette& palette,
-               const std::vector<FramePlans>& frame_plans, const FastChoices& fast,
+               std::vector<FramePlans> frame_plans, const FastChoices& fast,
                std::vector<std::optional<Plan>> plans, Packed& best, std::size_t& least) {
     const std::size_t count = frames.count();
     for (int round = 0; round < 2; ++round) {
@@ -606,6 +602,8 @@ void pack_with(const Frames& frames, const SmallPalette& palette,
             Option& c = alone[k] ? choices[k].alone : choices[k].changes;
             chosen.push_back(std::move(c.record));
             plans[k] = c.plan;
+            // Standing alone, the offset or none from here on, whichever made the fewer bytes.
+            frame_plans[k].alone = choices[k].alone.smallest;
         }
         keep_records(tried, chosen);
         std::size_t bytes = tried.model.size();
@@ -628,11 +626,14 @@ Packed pack_small(const Frames& frames, bool with_fast) {
     std::vector<FramePlans> frame_plans(count);
     std::vector<std::optional<Plan>> plans(count);
     for (std::size_t k = 0; k < count; ++k) {
-        frame_plans[k].alone =
-            plan_alone({palette.frames[k], static_cast<std::ptrdiff_t>(frames.grid().width),
-                        static_cast<std::ptrdiff_t>(frames.grid().height)});
+        const auto colours = [&](std::size_t frame) {
+            return FrameColours{palette.frames[frame],
+                                static_cast<std::ptrdiff_t>(frames.grid().width),
+                                static_cast<std::ptrdiff_t>(frames.grid().height)};
+        };
+        frame_plans[k].alone = plan_alone(colours(k));
         if (k > 0) {
-            frame_plans[k].after = plan_after(frames, k);
+            frame_plans[k].after = plan_after(colours(k - 1), colours(k));
             plans[k] = frame_plans[k].after;
         }
     }
