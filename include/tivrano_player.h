@@ -205,13 +205,13 @@
    (after the previous frame); the previous frame's LED dx across and dy down before it, while
    the buffer still holds that (after the previous frame, with an offset), or standing alone,
    its own frame's LED dx across and dy down before it, where the record has written that
-   already (with an offset); the LED before it on its row; the LED above it, where "before" and
-   "above" are the other way round from the last LED. The probability of question q (0 to 3) is the
-   model's 5 * q + a, where a is the LED before's answer (that question, or 4: none, and 4 for the
-   first LED). An LED that is none of them is a palette index, its bits from the top, bit b at tree
-   node n (1 at the top, then 2 * n + b) with the model's TIVRANO_SMALL_QUESTIONS + n - 1; or with 0
-   bits its 3 bytes (its value's), each bit of probability 128. A record ends with the last byte its
-   decoder reads.
+   already (with an offset; neither in a frame over 65,533 LEDs wide or tall); the LED before it on
+   its row; the LED above it, where "before" and "above" are the other way round from the last LED.
+   The probability of question q (0 to 3) is the model's 5 * q + a, where a is the LED before's
+   answer (that question, or 4: none, and 4 for the first LED). An LED that is none of them is a
+   palette index, its bits from the top, bit b at tree node n (1 at the top, then 2 * n + b) with
+   the model's TIVRANO_SMALL_QUESTIONS + n - 1; or with 0 bits its 3 bytes (its value's), each bit
+   of probability 128. A record ends with the last byte its decoder reads.
 
    A record whose first byte's low six bits are 63 (TIVRANO_SMALL_FAST) is a fast record after
    it, as above, its indices of the fewest of 1, 2, 4 and 8 bits that hold the palette's (8
@@ -885,6 +885,11 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
     if (tivrano_refused(from, offset > 48u)) {
         return 0;
     }
+    /* No offset in a frame over 65,533 LEDs wide or tall, whose columns and rows past the last
+       would count round into it. */
+    if (width > 65533u || height > 65533u) {
+        dy = 24u;
+    }
     /* The offset's rows of 7, without a division, which some cores call a library for. */
     while (dy >= 7) {
         dy = (uint8_t)(dy - 7);
@@ -909,8 +914,9 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
         uint8_t answer = first;                    /* the question asked, until one is yes */
         uint8_t k = (uint8_t)(5u * answer + last); /* its probability */
         for (; answer < 4; ++answer, k = (uint8_t)(k + 5u)) {
-            /* The question's LED, if it is there. Columns and rows before the first count round
-               to far above width and height. */
+            /* The question's LED, if it is there. Columns and rows before the first, or past the
+               last, count round to far above width and height (of at most 65,533, for an offset
+               to be asked). */
             const uint8_t* candidate = at;
             uint16_t column = x;
             uint8_t r;

@@ -16,6 +16,7 @@
 #include <bit>
 #include <iterator>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <span>
 #include <utility>
@@ -29,6 +30,7 @@ enum Answer : std::uint8_t { KEPT = 0, MOVED = 1, LEFT = 2, ABOVE = 3, FRESH = 4
 constexpr std::size_t ANSWERS = 5;
 constexpr int REACH = 3; // an offset moves up to 3 LEDs across and down
 constexpr unsigned NO_OFFSET = REACH * (2 * REACH + 1) + REACH; // the offset field of none
+constexpr std::ptrdiff_t OFFSET_REACH = 65533; // the widest and tallest frame that asks about one
 constexpr std::uint8_t READS_PREVIOUS = 0x80;
 constexpr std::uint8_t LAST_FIRST = 0x40;
 constexpr std::uint32_t HALF = 128; // a probability of one half, in 256ths
@@ -53,7 +55,7 @@ constexpr std::uint64_t SMALL_SEEK_HALVES = 7;
 constexpr std::uint8_t FAST_RECORD = 63;
 
 // How a frame's record plays: after the previous frame or alone, first LED first or last, and the
-// offset of the previous frame's LEDs it asks about.
+// offset of the LEDs it asks about (of the previous frame, or alone, of its own).
 struct Plan {
     bool reads_previous = false;
     bool last_first = false;
@@ -196,8 +198,8 @@ class Coder {
 };
 
 // The LED the buffer holds that an LED at x, y is asked about by a question, or where it is
-// not there (outside the frame, overwritten already, or of a record that stands alone),
-// NOT_THERE.
+// not there (outside the frame, overwritten already or not yet written, or the previous frame's
+// for a record that stands alone), NOT_THERE.
 constexpr std::size_t NOT_THERE = SIZE_MAX;
 
 // An LED's column and row.
@@ -209,7 +211,8 @@ struct Spot {
 std::size_t candidate_of(const Grid& grid, const Plan& plan, std::size_t question, Spot spot) {
     const auto width = static_cast<std::ptrdiff_t>(grid.width);
     const auto height = static_cast<std::ptrdiff_t>(grid.height);
-    const auto [x, y] = spot;
+    const std::ptrdiff_t x = spot.x;
+    const std::ptrdiff_t y = spot.y;
     const std::ptrdiff_t step = plan.last_first ? -1 : 1;
     const auto at = [&](std::ptrdiff_t ax, std::ptrdiff_t ay) {
         return static_cast<std::size_t>(ay * width + ax);
@@ -218,11 +221,13 @@ std::size_t candidate_of(const Grid& grid, const Plan& plan, std::size_t questio
     case KEPT:
         return plan.reads_previous ? at(x, y) : NOT_THERE;
     case MOVED: {
-        // Of the previous frame, later in the walk; or of this frame, before.
+        // Of the previous frame, later in the walk; or of this frame, before. None in a frame
+        // wider or taller than OFFSET_REACH, whose columns and rows the player counts in 16 bits.
         const std::ptrdiff_t sx = x - plan.dx;
         const std::ptrdiff_t sy = y - plan.dy;
         const std::ptrdiff_t later = ((sy - y) * width + sx - x) * step;
-        const bool inside = sx >= 0 && sx < width && sy >= 0 && sy < height;
+        const bool inside = sx >= 0 && sx < width && sy >= 0 && sy < height &&
+                            width <= OFFSET_REACH && height <= OFFSET_REACH;
         return inside && (plan.reads_previous ? later > 0 : later < 0) ? at(sx, sy) : NOT_THERE;
     }
     case LEFT:
@@ -361,8 +366,8 @@ Plan plan_after(const FrameColours& before, const FrameColours& frame) {
     for (const bool last_first : {false, true}) {
         for (int dx = -REACH; dx <= REACH; ++dx) {
             for (int dy = -REACH; dy <= REACH; ++dy) {
-                // The LED dx across and dy down before, later in the walk: so from the first
-                // LED, before it in the buffer.
+                // The LED dx across and dy down before, later in the walk: from the first LED,
+                // after it in the buffer.
                 const Plan tried{true, last_first, dx, dy};
                 if (const std::ptrdiff_t back = dy * frame.width + dx;
                     back == 0 || (back < 0) == last_first) {
@@ -509,6 +514,7 @@ std::vector<std::uint8_t> model_for(const Frames& frames, const SmallPalette& pa
 struct FramePlans {
     Plan alone;
     Plan after;
+    bool tries_none = true; // a record standing alone without the offset too
 };
 
 // Frame k's records with a model: standing alone, without an offset or with its own, and after
@@ -522,10 +528,10 @@ Choice choose(const Frames& frames, std::size_t k, const FramePlans& plans,
               const SmallPalette& palette, const std::vector<std::uint8_t>& model,
               const FastChoices& fast) {
     const std::array<Plan, 2> alone = {Plan{}, plans.alone};
-    const bool offset = plans.alone.dx != 0 || plans.alone.dy != 0;
+    const bool both = plans.tries_none && (plans.alone.dx != 0 || plans.alone.dy != 0);
     Choice choice;
     choice.alone =
-        option_of(frames, k, std::span(alone).first(offset ? 2 : 1), palette, model, fast.alone);
+        option_of(frames, k, std::span(alone).subspan(both ? 0 : 1), palette, model, fast.alone);
     choice.changes =
         k == 0 ? choice.alone
                : option_of(frames, k, std::span(&plans.after, 1), palette, model, fast.changes);
@@ -604,12 +610,12 @@ void pack_with(const Frames& frames, const SmallPalette& palette,
             plans[k] = c.plan;
             // Standing alone, the offset or none from here on, whichever made the fewer bytes.
             frame_plans[k].alone = choices[k].alone.smallest;
+            frame_plans[k].tries_none = false;
         }
         keep_records(tried, chosen);
-        std::size_t bytes = tried.model.size();
-        for (const auto& record : tried.records) {
-            bytes += record.size();
-        }
+        const std::size_t bytes = std::accumulate(
+            tried.records.begin(), tried.records.end(), tried.model.size(),
+            [](std::size_t sum, const auto& record) { return sum + record.size(); });
         if (bytes >= least) {
             return;
         }
@@ -625,12 +631,11 @@ Packed pack_small(const Frames& frames, bool with_fast) {
     const std::size_t count = frames.count();
     std::vector<FramePlans> frame_plans(count);
     std::vector<std::optional<Plan>> plans(count);
+    const auto colours = [&](std::size_t frame) {
+        return FrameColours{palette.frames[frame], static_cast<std::ptrdiff_t>(frames.grid().width),
+                            static_cast<std::ptrdiff_t>(frames.grid().height)};
+    };
     for (std::size_t k = 0; k < count; ++k) {
-        const auto colours = [&](std::size_t frame) {
-            return FrameColours{palette.frames[frame],
-                                static_cast<std::ptrdiff_t>(frames.grid().width),
-                                static_cast<std::ptrdiff_t>(frames.grid().height)};
-        };
         frame_plans[k].alone = plan_alone(colours(k));
         if (k > 0) {
             frame_plans[k].after = plan_after(colours(k - 1), colours(k));

@@ -196,6 +196,9 @@ TEST(Player, GivesBackEveryFrameOfEveryForm) {
     wide.push_back(wide.back());
     std::rotate(wide.back().begin(), wide.back().begin() + 11000, wide.back().end());
     animations.push_back({"wide", 11000, 3, wide});
+    // A strip as wide as a frame may be, each frame the one before moved 2 LEDs along: columns
+    // past the last, counted in 16 bits, would wrap round into the strip.
+    animations.push_back({"strip", 65535, 1, frames_of(65535, 1, 5, 3, Pattern::spread)});
     // A long animation (over 8,192 LEDs in all), whose palette is chosen on its first frames and
     // whose frames are made to stand alone only where that may be chosen: a block that moves,
     // rows that move, frames like earlier ones, and a frame drawn anew.
