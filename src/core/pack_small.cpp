@@ -67,6 +67,18 @@ struct Plan {
         return static_cast<std::uint8_t>((reads_previous ? READS_PREVIOUS : 0U) |
                                          (last_first ? LAST_FIRST : 0U) | offset);
     }
+
+    bool has_offset() const { return dx != 0 || dy != 0; }
+
+    // Whether the LEDs asked about include the offset's, in a frame of that width and height, as
+    // the player works it out: LEDs later in the walk after the previous frame (which the buffer
+    // still holds), earlier standing alone (which the record has written); none in a frame over
+    // OFFSET_REACH wide or tall, whose columns and rows the player counts in 16 bits.
+    bool moves(std::ptrdiff_t width, std::ptrdiff_t height) const {
+        const std::ptrdiff_t back = dy * width + dx; // LEDs back in the buffer
+        return back != 0 && ((back < 0) != last_first) == reads_previous && width <= OFFSET_REACH &&
+               height <= OFFSET_REACH;
+    }
 };
 
 // The palette, the commonest colours first, and each colour's index; bits 0 when it cannot hold
@@ -221,14 +233,10 @@ std::size_t candidate_of(const Grid& grid, const Plan& plan, std::size_t questio
     case KEPT:
         return plan.reads_previous ? at(x, y) : NOT_THERE;
     case MOVED: {
-        // Of the previous frame, later in the walk; or of this frame, before. None in a frame
-        // wider or taller than OFFSET_REACH, whose columns and rows the player counts in 16 bits.
         const std::ptrdiff_t sx = x - plan.dx;
         const std::ptrdiff_t sy = y - plan.dy;
-        const std::ptrdiff_t later = ((sy - y) * width + sx - x) * step;
-        const bool inside = sx >= 0 && sx < width && sy >= 0 && sy < height &&
-                            width <= OFFSET_REACH && height <= OFFSET_REACH;
-        return inside && (plan.reads_previous ? later > 0 : later < 0) ? at(sx, sy) : NOT_THERE;
+        const bool inside = sx >= 0 && sx < width && sy >= 0 && sy < height;
+        return inside && plan.moves(width, height) ? at(sx, sy) : NOT_THERE;
     }
     case LEFT:
         return x - step >= 0 && x - step < width ? at(x - step, y) : NOT_THERE;
@@ -358,31 +366,6 @@ std::size_t gained_after(const FrameColours& before, const FrameColours& frame, 
     return gained;
 }
 
-// The offset and order whose LEDs of the previous frame, still in the buffer when asked about,
-// are most often what an LED that changed becomes; none when few are.
-Plan plan_after(const FrameColours& before, const FrameColours& frame) {
-    Plan best{true, false, 0, 0};
-    std::size_t most = frame.colours.size() / 64 + 1;
-    for (const bool last_first : {false, true}) {
-        for (int dx = -REACH; dx <= REACH; ++dx) {
-            for (int dy = -REACH; dy <= REACH; ++dy) {
-                // The LED dx across and dy down before, later in the walk: from the first LED,
-                // after it in the buffer.
-                const Plan tried{true, last_first, dx, dy};
-                if (const std::ptrdiff_t back = dy * frame.width + dx;
-                    back == 0 || (back < 0) == last_first) {
-                    continue;
-                }
-                if (const std::size_t gained = gained_after(before, frame, tried); gained > most) {
-                    most = gained;
-                    best = tried;
-                }
-            }
-        }
-    }
-    return best;
-}
-
 // Whether each LED of the frame is the colour of the LED before it on its row or of the one
 // above it, in the plan's order.
 std::vector<std::uint8_t> given_by_neighbours(const FrameColours& frame, const Plan& plan) {
@@ -418,29 +401,46 @@ std::size_t gained_alone(const FrameColours& frame, const std::vector<std::uint8
     return gained;
 }
 
-// The offset and order of a frame that stands alone whose LEDs, earlier in the walk, are most
-// often what an LED that is neither the one before it nor the one above becomes; none when few
-// are.
-Plan plan_alone(const FrameColours& frame) {
-    Plan best;
+// Of the plans (offsets and orders) whose offset the player asks about, in a record after the
+// previous frame or standing alone, the one that `gained` says gives the most LEDs; none where
+// few are.
+template <typename Gained>
+Plan best_plan(bool reads_previous, const FrameColours& frame, Gained&& gained) {
+    Plan best{reads_previous};
     std::size_t most = frame.colours.size() / 64 + 1;
     for (const bool last_first : {false, true}) {
-        const std::vector<std::uint8_t> given = given_by_neighbours(frame, Plan{false, last_first});
         for (int dx = -REACH; dx <= REACH; ++dx) {
             for (int dy = -REACH; dy <= REACH; ++dy) {
-                // None, and LEDs later in the walk, are not asked about.
-                const Plan tried{false, last_first, dx, dy};
-                if ((dy * frame.width + dx) * (last_first ? -1 : 1) <= 0) {
+                const Plan tried{reads_previous, last_first, dx, dy};
+                if (!tried.moves(frame.width, frame.height)) {
                     continue;
                 }
-                if (const std::size_t gained = gained_alone(frame, given, tried); gained > most) {
-                    most = gained;
+                if (const std::size_t by = gained(tried); by > most) {
+                    most = by;
                     best = tried;
                 }
             }
         }
     }
     return best;
+}
+
+// The offset and order whose LEDs of the previous frame, still in the buffer when asked about,
+// are most often what an LED that changed becomes.
+Plan plan_after(const FrameColours& before, const FrameColours& frame) {
+    return best_plan(true, frame,
+                     [&](const Plan& plan) { return gained_after(before, frame, plan); });
+}
+
+// The offset and order of a frame that stands alone whose LEDs, earlier in the walk, are most
+// often what an LED that is neither the one before it nor the one above becomes.
+Plan plan_alone(const FrameColours& frame) {
+    const std::array<std::vector<std::uint8_t>, 2> given = {
+        given_by_neighbours(frame, Plan{false, false}),
+        given_by_neighbours(frame, Plan{false, true})};
+    return best_plan(false, frame, [&](const Plan& plan) {
+        return gained_alone(frame, given.at(plan.last_first ? 1 : 0), plan);
+    });
 }
 
 // The fast records of each frame as small animations hold them, after a byte that says so (and
@@ -528,7 +528,7 @@ Choice choose(const Frames& frames, std::size_t k, const FramePlans& plans,
               const SmallPalette& palette, const std::vector<std::uint8_t>& model,
               const FastChoices& fast) {
     const std::array<Plan, 2> alone = {Plan{}, plans.alone};
-    const bool both = plans.tries_none && (plans.alone.dx != 0 || plans.alone.dy != 0);
+    const bool both = plans.tries_none && plans.alone.has_offset();
     Choice choice;
     choice.alone =
         option_of(frames, k, std::span(alone).subspan(both ? 0 : 1), palette, model, fast.alone);
@@ -647,7 +647,7 @@ Packed pack_small(const Frames& frames, bool with_fast) {
     // offset; and where the first frame has an offset of its own, with it too, for the model
     // the packing settles on depends on where it starts: the smaller is kept.
     const std::array<Plan, 2> starts = {Plan{}, count > 0 ? frame_plans[0].alone : Plan{}};
-    const bool offset = starts[1].dx != 0 || starts[1].dy != 0;
+    const bool offset = starts[1].has_offset();
     Packed packed;
     std::size_t least = SIZE_MAX;
     for (const Plan& first : std::span(starts).first(count == 0 ? 0 : offset ? 2 : 1)) {
