@@ -108,8 +108,8 @@ void play(std::span<const std::uint8_t> file) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);
     play(bytes);
-    // Mended: fast, or with the format byte's lowest bit small (its next: fast records among
-    // the small ones, which any record may be either way); at most 32 x 16 LEDs and 8
+    // Mended: fast, or with the format byte's lowest bit small (its others then choose among the
+    // small formats, 3 to 5, whose records may be of any kind); at most 32 x 16 LEDs and 8
     // frames, a palette its bits allow, the first record where the palette ends, the last ending
     // where the check's 4 bytes start, and the check.
     if (size < TIVRANO_FILE_HEADER + 4) {
