@@ -209,9 +209,9 @@ class Coder {
     std::uint64_t shifts_ = 0;
 };
 
-// The LED the buffer holds that an LED at x, y is asked about by a question, or where it is
-// not there (outside the frame, overwritten already or not yet written, or the previous frame's
-// for a record that stands alone), NOT_THERE.
+// The LED the buffer holds that an LED at x, y is asked about by a question (the offset's only
+// where `moves`, the plan's Plan::moves), or where it is not there (outside the frame, overwritten
+// already or not yet written, or the previous frame's for a record that stands alone), NOT_THERE.
 constexpr std::size_t NOT_THERE = SIZE_MAX;
 
 // An LED's column and row.
@@ -220,7 +220,8 @@ struct Spot {
     std::ptrdiff_t y;
 };
 
-std::size_t candidate_of(const Grid& grid, const Plan& plan, std::size_t question, Spot spot) {
+inline std::size_t candidate_of(const Grid& grid, const Plan& plan, bool moves,
+                                std::size_t question, Spot spot) {
     const auto width = static_cast<std::ptrdiff_t>(grid.width);
     const auto height = static_cast<std::ptrdiff_t>(grid.height);
     const std::ptrdiff_t x = spot.x;
@@ -236,7 +237,7 @@ std::size_t candidate_of(const Grid& grid, const Plan& plan, std::size_t questio
         const std::ptrdiff_t sx = x - plan.dx;
         const std::ptrdiff_t sy = y - plan.dy;
         const bool inside = sx >= 0 && sx < width && sy >= 0 && sy < height;
-        return inside && plan.moves(width, height) ? at(sx, sy) : NOT_THERE;
+        return inside && moves ? at(sx, sy) : NOT_THERE;
     }
     case LEFT:
         return x - step >= 0 && x - step < width ? at(x - step, y) : NOT_THERE;
@@ -273,6 +274,7 @@ void walk(const Frames& frames, std::size_t k, const Plan& plan, const SmallPale
     const Grid grid = frames.grid();
     const auto w = static_cast<std::ptrdiff_t>(grid.width);
     const auto h = static_cast<std::ptrdiff_t>(grid.height);
+    const bool moves = plan.moves(w, h);
     const std::vector<std::uint32_t>& frame = palette.frames[k];
     std::vector<std::uint32_t> buffer =
         plan.reads_previous ? palette.frames[k - 1] : std::vector<std::uint32_t>(frame.size());
@@ -286,7 +288,7 @@ void walk(const Frames& frames, std::size_t k, const Plan& plan, const SmallPale
         std::size_t refusals = 0;
         std::size_t answer = FRESH;
         for (std::size_t question = KEPT; question < FRESH && answer == FRESH; ++question) {
-            const std::size_t from = candidate_of(grid, plan, question, spot);
+            const std::size_t from = candidate_of(grid, plan, moves, question, spot);
             const std::uint32_t* const first = refused.data();
             const std::uint32_t* const end = first + refusals;
             if (from == NOT_THERE || std::find(first, end, buffer[from]) != end) {
