@@ -17,7 +17,7 @@ refused would give is not asked. Each question is a bit, coded with a fixed prob
 bits for it and for the answer to the LED before (about 20 bytes a table); an LED that is none of
 them is an index into the palette (its commonest 256 colours), coded as bits from a tree of
 fixed probabilities (1 byte a node), or 24 bits as it is. The bytes counted are those bits at
-their entropy under those probabilities (what a binary arithmetic coder comes close to), the
+their entropy under those probabilities (what a binary coder comes close to), the
 tables, the palette, and a byte a frame for its offset and order. A frame's record, its delay
 and the tables of tivrano_frame's format are not counted: on 16 x 16 frames they add about
 4 bytes a frame.

@@ -196,13 +196,13 @@
    that gives a yes (or a bit 0) the probability p / 256. A record's first byte says how it
    plays: its top bit set, after the previous frame, else alone; the next, from the last LED to
    the first; the low six, an offset m from 0 to 48 (24: none), dx = m / 7 - 3 LEDs across and
-   dy = m % 7 - 3 down. The rest is a binary arithmetic code, high bit first: the decoder
-   starts with its range at 0xFFFF and its code from the first 16 bits, and for a probability p
-   the bound (range >> 8) * p; a code below it is a yes and the range becomes the bound, else
-   both lose it; then while the range is below 0x8000 both double, the code taking the next
-   bit. Each LED, in the record's order, asks in turn, each question once and none whose
-   candidate's colour a question before it refused: is it the LED as the previous frame left it
-   (after the previous frame); the previous frame's LED dx across and dy down before it, while
+   dy = m % 7 - 3 down. The rest is a binary code of bytes (rANS): the decoder's state, of 16
+   bits, starts as the next two bytes, high first; an answer of probability p is yes where the
+   state's low byte l is below p, and the state, of high byte h, becomes p * h + l, or for a no
+   (256 - p) * h + l - p; where that is below 256, the record's next byte comes in below it
+   (state * 256 + byte). Each LED, in the record's order, asks in turn, each question once and none
+   whose candidate's colour a question before it refused: is it the LED as the previous frame left
+   it (after the previous frame); the previous frame's LED dx across and dy down before it, while
    the buffer still holds that (after the previous frame, with an offset), or standing alone,
    its own frame's LED dx across and dy down before it, where the record has written that
    already (with an offset; neither in a frame over 65,533 LEDs wide or tall); the LED before it on
@@ -217,9 +217,11 @@
    it, as above, its indices of the fewest of 1, 2, 4 and 8 bits that hold the palette's (8
    without a palette), and its top bit set where it starts with a skip. tivrano stores a frame
    so where that takes no more bytes: it then plays in fewer cycles too. An animation with such
-   a record is of format 4, TIVRANO_MIXED_FORMAT, which players from before it refuse; one with a
-   record that stands alone and has an offset, of format 5, TIVRANO_OFFSET_FORMAT (it may hold
-   fast records too), which players from before that refuse.
+   a record is of format 7, TIVRANO_MIXED_FORMAT; one with a record that stands alone and has an
+   offset, of format 8, TIVRANO_OFFSET_FORMAT (it may hold fast records too). Formats 3, 4 and
+   5 coded the answers with an arithmetic coder of bits, which took more cycles a frame: this
+   player refuses their files as of another format, and their text does not build with it;
+   tivrano makes them again.
 
    Files
 
@@ -408,15 +410,15 @@ struct tivrano_stream {
 /* Animations packed small: their format, the flag their bits carry beside the palette's index
    bits, and the model's probabilities before its tree's (4 questions, each after 5 answers).
    The stream holds the questions' and a tree of up to 4 bits on its stack. */
-#define TIVRANO_SMALL_FORMAT 3
+#define TIVRANO_SMALL_FORMAT 6
 /* Packed small, with records of the fast format among the small ones: their first byte's low six
    bits are TIVRANO_SMALL_FAST. A player from before these refuses their file as of another
    format, and their text does not build with its header. */
-#define TIVRANO_MIXED_FORMAT 4
+#define TIVRANO_MIXED_FORMAT 7
 #define TIVRANO_SMALL_FAST 63u
 /* Packed small, with records that stand alone and ask about an LED of their own frame at their
    offset. A player from before these refuses them so. */
-#define TIVRANO_OFFSET_FORMAT 5
+#define TIVRANO_OFFSET_FORMAT 8
 #define TIVRANO_SMALL_FLAG 0x80u
 #define TIVRANO_SMALL_QUESTIONS 20u
 #define TIVRANO_SMALL_HELD 35u
@@ -776,12 +778,9 @@ struct tivrano_small_held {
     uint8_t bytes[TIVRANO_SMALL_HELD];
 };
 
-/* The small player's binary arithmetic decoder: a 16-bit range, kept at 2^15 or more a bit at a
-   time, and the code, which the record's bits come into, high bit first. */
+/* The small player's binary decoder: a state of 16 bits, at least 256 between answers. */
 struct tivrano_coder {
-    uint16_t range;
-    uint16_t code;
-    uint8_t byte; /* the bits of the record's byte that come in next, from the top, then a 1 */
+    uint16_t state;
 };
 
 /* The model's probability k, in 256ths: from flash, or from the stream, held or read. */
@@ -811,31 +810,21 @@ TIVRANO_INLINED uint16_t tivrano_product(uint8_t a, uint8_t b) {
 }
 #endif
 
-/* Whether the answer is yes, of probability p in 256ths. */
+/* Whether the answer is yes, of probability p in 256ths (1 to 255): the state's low byte below
+   p. The state becomes the answer's share of its high byte, plus its low byte less the shares
+   before; below 256, it takes in the record's next byte. */
 TIVRANO_INLINED uint8_t tivrano_decode(struct tivrano_source* from, struct tivrano_coder* c,
                                        uint8_t p) {
-    const uint16_t bound = tivrano_product((uint8_t)(c->range >> 8), p);
-    uint8_t yes = 1;
-    if (c->code < bound) {
-        c->range = bound;
+    const uint8_t low = (uint8_t)c->state;
+    const uint8_t high = (uint8_t)(c->state >> 8);
+    uint8_t yes = low < p;
+    if (yes) {
+        c->state = (uint16_t)(tivrano_product(p, high) + low);
     } else {
-        c->code = (uint16_t)(c->code - bound);
-        c->range = (uint16_t)(c->range - bound);
-        yes = 0;
+        c->state = (uint16_t)(tivrano_product((uint8_t)(0u - p), high) + (uint8_t)(low - p));
     }
-    while (c->range < 0x8000u) {
-        uint8_t bit;
-        if (c->byte == 0x80u) {
-            /* Only the mark is left: the record's next byte, with a mark after its bits. */
-            const uint8_t next = tivrano_byte(from);
-            bit = next >> 7;
-            c->byte = (uint8_t)((unsigned)next << 1 | 1u);
-        } else {
-            bit = c->byte >> 7;
-            c->byte = (uint8_t)(c->byte << 1);
-        }
-        c->range = (uint16_t)(c->range << 1);
-        c->code = (uint16_t)(c->code << 1 | bit);
+    if (c->state < 256u) {
+        c->state = (uint16_t)(c->state << 8 | tivrano_byte(from));
     }
     return yes;
 }
@@ -878,10 +867,8 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
     uint8_t depth; /* of the tree, or of a byte's bits */
     struct tivrano_coder c;
     uint8_t last = 4;
-    c.range = 0xFFFFu;
-    c.code = (uint16_t)((unsigned)tivrano_byte(from) << 8);
-    c.code = (uint16_t)(c.code | tivrano_byte(from));
-    c.byte = 0x80u;
+    c.state = (uint16_t)((unsigned)tivrano_byte(from) << 8);
+    c.state = (uint16_t)(c.state | tivrano_byte(from));
     if (tivrano_refused(from, offset > 48u)) {
         return 0;
     }

@@ -3,12 +3,12 @@
 // already holds: the LED as the previous frame left it, the previous frame's LED at one offset
 // a frame, the LED before it on its row, the LED above it; an LED that is none of them is an
 // index into the palette. A frame that stands alone asks instead about the LED of its own frame
-// at its offset, which repeats slants and patterns. The answers are coded by a binary
-// arithmetic coder with fixed probabilities, one for each question and the answer of the LED
-// before, made here from how often each answer comes, and kept in flash beside the palette:
-// the player needs no RAM but the LEDs. A frame whose record in the fast format is no larger is
-// stored as that (scrolling, a pattern that repeats, frames of many new LEDs), and plays in
-// fewer cycles. Frames stand alone often enough that tivrano_frame's cycles stay bounded.
+// at its offset, which repeats slants and patterns. The answers are coded by a binary coder of
+// bytes (rANS) with fixed probabilities, one for each question and the answer of the LED before,
+// made here from how often each answer comes, and kept in flash beside the palette: the player
+// needs no RAM but the LEDs. A frame whose record in the fast format is no larger is stored as that
+// (scrolling, a pattern that repeats, frames of many new LEDs), and plays in fewer cycles. Frames
+// stand alone often enough that tivrano_frame's cycles stay bounded.
 #include "pack_small.hpp"
 
 #include <algorithm>
@@ -36,19 +36,19 @@ constexpr std::uint8_t LAST_FIRST = 0x40;
 constexpr std::uint32_t HALF = 128; // a probability of one half, in 256ths
 
 // What the player spends on an ATmega328P, as this packer reckons it: fitted to every frame of
-// the benchmark's 16 x 16 animations and of GIFs from elsewhere, timed in simavr, within 6 %. On
-// a record; on an LED kept, in all; on asking one that was not; on one that is a question's
-// LED, or a new one; on each other question, and each bit of a new LED; and on each bit taken
-// in. And how many times the longest frame in order a frame on its own may take, in halves,
-// below SEEK_HALVES (bench/animations.sh with PACK=small measures them).
+// the benchmark's 16 x 16 animations and of GIFs from elsewhere, timed in simavr (280 frames,
+// within 14 %, 2.4 % on average). On a record; on an LED kept, in all; on asking one that was
+// not; on one that is a question's LED, or a new one; on each other question, and each bit of a
+// new LED; and on each byte taken in. And how many times the longest frame in order a frame on its
+// own may take, in halves, below SEEK_HALVES (bench/animations.sh with PACK=small measures them).
 constexpr std::uint64_t SMALL_RECORD_CYCLES = 300;
-constexpr std::uint64_t SMALL_KEPT_CYCLES = 98;
-constexpr std::uint64_t SMALL_ASKED_CYCLES = 145;
-constexpr std::uint64_t SMALL_COPIED_CYCLES = 18;
-constexpr std::uint64_t SMALL_NEW_CYCLES = 226;
-constexpr std::uint64_t SMALL_QUESTION_CYCLES = 100;
-constexpr std::uint64_t SMALL_BIT_CYCLES = 24;
-constexpr std::uint64_t SMALL_SHIFT_CYCLES = 24;
+constexpr std::uint64_t SMALL_KEPT_CYCLES = 99;
+constexpr std::uint64_t SMALL_ASKED_CYCLES = 160;
+constexpr std::uint64_t SMALL_COPIED_CYCLES = 0;
+constexpr std::uint64_t SMALL_NEW_CYCLES = 155;
+constexpr std::uint64_t SMALL_QUESTION_CYCLES = 130;
+constexpr std::uint64_t SMALL_BIT_CYCLES = 17;
+constexpr std::uint64_t SMALL_BYTE_CYCLES = 59;
 constexpr std::uint64_t SMALL_SEEK_HALVES = 7;
 
 // The first byte of a fast record among small ones, which the fast record's bytes follow.
@@ -150,63 +150,45 @@ std::vector<std::uint8_t> model_of(const Counts& counts) {
     return model;
 }
 
-// A binary arithmetic coder, the player's decoder run backwards: a 16-bit range kept at 2^15 or
-// more a bit at a time, the low end's carry taken into the bits already out.
+// A binary coder of the player's (rANS, of bytes): a 16-bit state, from 256 up, that each answer
+// of probability p in 256ths reads, its low byte against p, and a byte is taken in where it falls
+// below 256. The answers are coded last first, the bytes so made put out the other way round.
 class Coder {
   public:
-    void code(bool yes, std::uint32_t p) {
-        const std::uint32_t bound = (range_ >> 8U) * p;
-        if (yes) {
-            range_ = bound;
-        } else {
-            low_ += bound;
-            range_ -= bound;
-            if (low_ > 0xFFFFU) {
-                carry();
-                low_ &= 0xFFFFU;
-            }
-        }
-        while (range_ < 0x8000U) {
-            range_ <<= 1U;
-            bits_.push_back(static_cast<std::uint8_t>(low_ >> 15U & 1U));
-            low_ = (low_ << 1U) & 0xFFFFU;
-            ++shifts_;
-        }
-    }
-    // The bytes, high bit first: every bit out, and the low end's 16, which the player reads
-    // before its first answer.
+    void code(bool yes, std::uint32_t p) { answers_.push_back({yes, p}); }
+
+    // The bytes: the state's two, which the player reads before its first answer, then each byte
+    // it takes in, in turn.
     std::vector<std::uint8_t> finish(std::uint8_t header) {
-        for (int bit = 15; bit >= 0; --bit) {
-            bits_.push_back(static_cast<std::uint8_t>(low_ >> static_cast<unsigned>(bit) & 1U));
-        }
-        std::vector<std::uint8_t> bytes = {header};
-        for (std::size_t k = 0; k < bits_.size(); k += 8) {
-            unsigned byte = 0;
-            for (std::size_t b = 0; b < 8; ++b) {
-                byte = byte << 1U | (k + b < bits_.size() ? bits_[k + b] : 0U);
+        std::vector<std::uint8_t> out; // last first
+        std::uint32_t state = 256;
+        for (auto answer = answers_.rbegin(); answer != answers_.rend(); ++answer) {
+            const std::uint32_t p = answer->p;
+            const std::uint32_t share = answer->yes ? p : 256 - p;
+            const std::uint32_t below = answer->yes ? 0 : p;
+            if (state >= 256 * share) {
+                out.push_back(static_cast<std::uint8_t>(state & 0xFFU));
+                state >>= 8U;
             }
-            bytes.push_back(static_cast<std::uint8_t>(byte));
+            state = (state / share) * 256 + state % share + below;
         }
+        out.push_back(static_cast<std::uint8_t>(state & 0xFFU));
+        out.push_back(static_cast<std::uint8_t>(state >> 8U));
+        taken_ = out.size();
+        std::vector<std::uint8_t> bytes = {header};
+        bytes.insert(bytes.end(), out.rbegin(), out.rend());
         return bytes;
     }
-    // The bits taken in, the first 16 among them.
-    std::uint64_t shifts() const { return shifts_ + 16; }
+    // The bytes taken in, the first 2 among them; after finish.
+    std::uint64_t taken() const { return taken_; }
 
   private:
-    void carry() {
-        auto at = bits_.size();
-        while (at > 0 && bits_[at - 1] != 0) {
-            bits_[--at] = 0;
-        }
-        if (at > 0) {
-            bits_[at - 1] = 1;
-        }
-    }
-
-    std::uint32_t low_ = 0;
-    std::uint32_t range_ = 0xFFFFU;
-    std::vector<std::uint8_t> bits_; // each 0 or 1
-    std::uint64_t shifts_ = 0;
+    struct Answer {
+        bool yes;
+        std::uint32_t p;
+    };
+    std::vector<Answer> answers_;
+    std::uint64_t taken_ = 0;
 };
 
 // The LED the buffer holds that an LED at x, y is asked about by a question (the offset's only
@@ -337,8 +319,9 @@ Record encode(const Frames& frames, std::size_t k, const Plan& plan, const Small
             cycles += SMALL_BIT_CYCLES;
         }
     });
-    cycles += SMALL_SHIFT_CYCLES * coder.shifts();
-    return {coder.finish(plan.header()), cycles};
+    std::vector<std::uint8_t> bytes = coder.finish(plan.header());
+    cycles += SMALL_BYTE_CYCLES * coder.taken();
+    return {std::move(bytes), cycles};
 }
 
 // A frame's colours, LED by LED, on its grid.

@@ -9,12 +9,12 @@
 namespace tivrano {
 
 // The format of what pack_small makes, as tivrano_player.h numbers it in TIVRANO_SMALL_FORMAT.
-inline constexpr int SMALL_FORMAT = 3;
+inline constexpr int SMALL_FORMAT = 6;
 // Packed small with fast records among the small ones, TIVRANO_MIXED_FORMAT.
-inline constexpr int MIXED_FORMAT = 4;
+inline constexpr int MIXED_FORMAT = 7;
 // Packed small with records that stand alone and ask about an LED of their own frame at their
 // offset, TIVRANO_OFFSET_FORMAT.
-inline constexpr int OFFSET_FORMAT = 5;
+inline constexpr int OFFSET_FORMAT = 8;
 // The model's probabilities before the tree's: 4 questions, each after 5 answers.
 inline constexpr std::size_t SMALL_QUESTIONS = 20;
 // The most colours a palette holds; an animation of more codes each new LED as it is.

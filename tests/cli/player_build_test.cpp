@@ -115,10 +115,10 @@ TEST(PlayerBuild, AnimationsThatMustCompile) {
          Then::refuse, false,
          "animation: this text was made by tivrano for a player of 2-byte values, packed small"},
         {"packed small with fast records, with a player of another format", "--pack=small", mixed,
-         "mkdir -p other && sed 's/MIXED_FORMAT 4$/MIXED_FORMAT 5/' " + test::quote(header) +
+         "mkdir -p other && sed 's/MIXED_FORMAT 7$/MIXED_FORMAT 8/' " + test::quote(header) +
              " >other/tivrano_player.h && " + c99 + " -Iother -c animation.c -o animation.o",
          Then::refuse, false,
-         "animation: this text was made by tivrano for the small player, format 4"},
+         "animation: this text was made by tivrano for the small player, format 7"},
         {"packed mono, C99", "--pack --format=mono", again,
          c99 + include + " -c animation.c -o animation.o", Then::nothing},
         {"packed, an object of 33001 bytes, on the host", "--pack", big,
