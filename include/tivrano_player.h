@@ -834,6 +834,348 @@ TIVRANO_INLINED uint8_t tivrano_same(const uint8_t* a, const uint8_t* b) {
            (TIVRANO_VALUE_SIZE < 3 || a[2] == b[2]);
 }
 
+#if defined(TIVRANO_AVR_LPM) && defined(__AVR_HAVE_MUL__) && TIVRANO_VALUE_BYTES == 3
+/* On an AVR the flash player walks a small record in its own instructions, as below: in about
+   half the cycles avr-gcc's take for the walk in C. What it reads, at the offsets its
+   instructions name, and its scratch: the colours refused so far. */
+#define TIVRANO_SMALL_AVR 1
+struct tivrano_small_walk {
+    const uint8_t* record; /* the record's next byte */
+    const uint8_t* model;  /* the questions' probabilities */
+    const uint8_t* tree;   /* the tree's, from node 0 */
+    uintptr_t palette; /* its address less 3 * 2^bits in 8 bits, as the tree's last node counts */
+    uint8_t* at;       /* the walk's first LED */
+    uint16_t width;
+    uint16_t height;
+    ptrdiff_t back; /* the offset's bytes back */
+    ptrdiff_t step; /* the next LED's, in bytes */
+    ptrdiff_t row;  /* the next row's */
+    uint16_t xlo;   /* dx - 3: the first column whose offset's LED is in the frame */
+    uint16_t state;
+    uint8_t dy;          /* the offset plus 3, down as the walk goes */
+    uint8_t first;       /* the first question */
+    uint8_t moves;       /* whether the offset's LED is asked about */
+    uint8_t bits;        /* of an index; 0, a value's 24 bits */
+    uint8_t row_in;      /* whether the offset's row is in the frame */
+    uint8_t refused[12]; /* the colours refused, the last 3 bytes never read */
+};
+
+/* The answer of probability p (r19) in 256ths, into T (set: yes), from the state (r3:r2), which
+   takes in the record's next byte (r5:r4) where it falls below 256. Uses r23, r0 and Z. */
+#define TIVRANO_AVR_DECODE                                                                         \
+    "cp r2, r19\n\t" /* the state's low byte, l, below p: yes, of p of its high byte */            \
+    "brsh 1f\n\t"                                                                                  \
+    "set\n\t"                                                                                      \
+    "mul r19, r3\n\t"                                                                              \
+    "rjmp 2f\n"                                                                                    \
+    "1:\n\t"                                                                                       \
+    "clt\n\t" /* no: 256 - p of it, and l less p */                                                \
+    "sub r2, r19\n\t"                                                                              \
+    "neg r19\n\t"                                                                                  \
+    "mul r19, r3\n"                                                                                \
+    "2:\n\t"                                                                                       \
+    "add r0, r2\n\t"                                                                               \
+    "adc r1, r15\n\t"                                                                              \
+    "movw r2, r0\n\t"                                                                              \
+    "mov r1, r15\n\t" /* 0 again, the flags kept: whether the high byte is 0 */                    \
+    "brne 3f\n\t"                                                                                  \
+    "mov r3, r2\n\t" /* below 256: the next byte comes in below */                                 \
+    "movw r30, r4\n\t"                                                                             \
+    "lpm r2, Z+\n\t"                                                                               \
+    "movw r4, r30\n"                                                                               \
+    "3:\n\t"
+
+/* The walk of tivrano_play_small below, for a record in flash, in the same steps. Registers: r3:r2
+   the state, r5:r4 the record, r7:r6 the width, r9:r8 the LEDs left on the row, r11:r10 the row,
+   r13:r12 the model, r14 the answer before, r16 a question's place in the model, r17 the
+   refusals, r18 the answer, r19 a probability, r22:r20 a question's colour, r25:r24 the LED, Y
+   the walk. */
+/* Out of line, once for each text that plays small animations from flash; none in one that does
+   not (unused). */
+static void tivrano_small_avr(struct tivrano_small_walk* w)
+    __attribute__((__noinline__, __unused__));
+static void tivrano_small_avr(struct tivrano_small_walk* w) {
+    __asm__ volatile(
+        "push r28\n\t"
+        "push r29\n\t"
+        "movw r28, %A0\n\t"
+        "ldd r2, Y+%[state]\n\t"
+        "ldd r3, Y+%[state]+1\n\t"
+        "ldd r4, Y+%[record]\n\t"
+        "ldd r5, Y+%[record]+1\n\t"
+        "ldd r24, Y+%[at]\n\t"
+        "ldd r25, Y+%[at]+1\n\t"
+        "ldd r6, Y+%[width]\n\t"
+        "ldd r7, Y+%[width]+1\n\t"
+        "ldd r12, Y+%[model]\n\t"
+        "ldd r13, Y+%[model]+1\n\t"
+        "clr r15\n\t"
+        "movw r8, r6\n\t"
+        "clr r10\n\t"
+        "clr r11\n\t"
+        "rcall .Ltivrano_row%=\n\t"
+        "ldi r18, 4\n\t"
+        "rjmp .Ltivrano_led%=\n"
+        ".Ltivrano_row_done%=:\n\t" /* the next row */
+        "movw r8, r6\n\t"
+        "add r10, r23\n\t"
+        "adc r11, r15\n\t"
+        "ldd r30, Y+%[height]\n\t"
+        "ldd r31, Y+%[height]+1\n\t"
+        "cp r10, r30\n\t"
+        "cpc r11, r31\n\t"
+        "brne 1f\n\t"
+        "rjmp .Ltivrano_end%=\n"
+        "1:\n\t"
+        "rcall .Ltivrano_row%=\n\t"
+        "rjmp .Ltivrano_led%=\n"
+        ".Ltivrano_done%=:\n\t" /* the next LED */
+        "ldd r30, Y+%[step]\n\t"
+        "ldd r31, Y+%[step]+1\n\t"
+        "add r24, r30\n\t"
+        "adc r25, r31\n\t"
+        "ldi r23, 1\n\t"
+        "sub r8, r23\n\t"
+        "sbc r9, r15\n\t"
+        "breq .Ltivrano_row_done%=\n"
+        ".Ltivrano_led%=:\n\t"
+        "mov r14, r18\n\t" /* the answer before */
+        "clr r17\n\t"
+        "ldd r23, Y+%[first]\n\t"
+        "cpi r23, 1\n\t"
+        "brlo 1f\n\t"
+        "breq .Ltivrano_moved%=\n\t"
+        "rjmp .Ltivrano_left%=\n"
+        "1:\n\t"
+        /* After the previous frame: is it the LED as it is? */
+        "movw r30, r12\n\t"
+        "add r30, r14\n\t"
+        "adc r31, r1\n\t"
+        "lpm r19, Z\n\t" TIVRANO_AVR_DECODE "brtc 1f\n\t"
+        "clr r18\n\t"
+        "rjmp .Ltivrano_done%=\n"
+        "1:\n\t"
+        "movw r26, r24\n\t" /* no: its colour refused */
+        "ld r20, X+\n\t"
+        "ld r21, X+\n\t"
+        "ld r22, X\n\t"
+        "std Y+%[refused], r20\n\t"
+        "std Y+%[refused]+1, r21\n\t"
+        "std Y+%[refused]+2, r22\n\t"
+        "inc r17\n"
+        ".Ltivrano_moved%=:\n\t" /* the offset's, where it is in the frame */
+        "ldd r23, Y+%[moves]\n\t"
+        "tst r23\n\t"
+        "breq .Ltivrano_left%=\n\t"
+        "ldd r23, Y+%[row_in]\n\t"
+        "tst r23\n\t"
+        "breq .Ltivrano_left%=\n\t"
+        "movw r30, r6\n\t" /* its column: the width less the columns left, less dx - 3 */
+        "sub r30, r8\n\t"
+        "sbc r31, r9\n\t"
+        "ldd r23, Y+%[xlo]\n\t"
+        "sub r30, r23\n\t"
+        "ldd r23, Y+%[xlo]+1\n\t"
+        "sbc r31, r23\n\t"
+        "cp r30, r6\n\t"
+        "cpc r31, r7\n\t"
+        "brsh .Ltivrano_left%=\n\t"
+        "movw r26, r24\n\t"
+        "ldd r30, Y+%[back]\n\t"
+        "ldd r31, Y+%[back]+1\n\t"
+        "sub r26, r30\n\t"
+        "sbc r27, r31\n\t"
+        "ldi r16, 5\n\t"
+        "rcall .Ltivrano_ask%=\n\t"
+        "brtc .Ltivrano_left%=\n\t"
+        "ldi r18, 1\n\t"
+        "rjmp .Ltivrano_found%=\n"
+        ".Ltivrano_left%=:\n\t" /* the one before, after the first column */
+        "cp r8, r6\n\t"
+        "cpc r9, r7\n\t"
+        "breq .Ltivrano_above%=\n\t"
+        "movw r26, r24\n\t"
+        "ldd r30, Y+%[step]\n\t"
+        "ldd r31, Y+%[step]+1\n\t"
+        "sub r26, r30\n\t"
+        "sbc r27, r31\n\t"
+        "ldi r16, 10\n\t"
+        "rcall .Ltivrano_ask%=\n\t"
+        "brtc .Ltivrano_above%=\n\t"
+        "ldi r18, 2\n\t"
+        "rjmp .Ltivrano_found%=\n"
+        ".Ltivrano_above%=:\n\t" /* the one above, on a row after the first */
+        "mov r23, r10\n\t"
+        "or r23, r11\n\t"
+        "breq .Ltivrano_fresh%=\n\t"
+        "movw r26, r24\n\t"
+        "ldd r30, Y+%[row]\n\t"
+        "ldd r31, Y+%[row]+1\n\t"
+        "sub r26, r30\n\t"
+        "sbc r27, r31\n\t"
+        "ldi r16, 15\n\t"
+        "rcall .Ltivrano_ask%=\n\t"
+        "brtc .Ltivrano_fresh%=\n\t"
+        "ldi r18, 3\n"
+        ".Ltivrano_found%=:\n\t" /* another LED's colour */
+        "movw r26, r24\n\t"
+        "st X+, r20\n\t"
+        "st X+, r21\n\t"
+        "st X, r22\n\t"
+        "rjmp .Ltivrano_done%=\n"
+        ".Ltivrano_end%=:\n\t"
+        "pop r29\n\t"
+        "pop r28\n\t"
+        "rjmp .Ltivrano_out%=\n"
+        ".Ltivrano_fresh%=:\n\t" /* a new LED: an index through the tree, or its value's bits */
+        "ldi r18, 4\n\t"
+        "ldd r17, Y+%[bits]\n\t"
+        "tst r17\n\t"
+        "breq .Ltivrano_raw%=\n\t"
+        "ldd r20, Y+%[tree]\n\t"
+        "ldd r21, Y+%[tree]+1\n\t"
+        "ldi r26, 1\n"
+        ".Ltivrano_bit%=:\n\t" /* the node's probability; the node doubled, plus 1 for a no */
+        "movw r30, r20\n\t"
+        "add r30, r26\n\t"
+        "adc r31, r15\n\t"
+        "lpm r19, Z\n\t"
+        "lsl r26\n\t"
+        "cp r2, r19\n\t"
+        "brsh 1f\n\t"
+        "mul r19, r3\n\t"
+        "rjmp 2f\n"
+        "1:\n\t"
+        "inc r26\n\t"
+        "sub r2, r19\n\t"
+        "neg r19\n\t"
+        "mul r19, r3\n"
+        "2:\n\t"
+        "add r0, r2\n\t"
+        "adc r1, r15\n\t"
+        "movw r2, r0\n\t"
+        "mov r1, r15\n\t"
+        "brne 3f\n\t"
+        "mov r3, r2\n\t"
+        "movw r30, r4\n\t"
+        "lpm r2, Z+\n\t"
+        "movw r4, r30\n"
+        "3:\n\t"
+        "dec r17\n\t"
+        "brne .Ltivrano_bit%=\n\t"
+        "ldi r23, 3\n\t"
+        "mul r26, r23\n\t"
+        "ldd r30, Y+%[palette]\n\t"
+        "ldd r31, Y+%[palette]+1\n\t"
+        "add r30, r0\n\t"
+        "adc r31, r1\n\t"
+        "clr r1\n\t"
+        "movw r26, r24\n\t"
+        "lpm r0, Z+\n\t"
+        "st X+, r0\n\t"
+        "lpm r0, Z+\n\t"
+        "st X+, r0\n\t"
+        "lpm r0, Z\n\t"
+        "st X, r0\n\t"
+        "rjmp .Ltivrano_done%=\n"
+        ".Ltivrano_raw%=:\n\t"
+        "ldi r17, 3\n\t"
+        "movw r26, r24\n"
+        ".Ltivrano_byte%=:\n\t"
+        "ldi r20, 1\n"
+        ".Ltivrano_raw_bit%=:\n\t"
+        "ldi r19, 128\n\t" TIVRANO_AVR_DECODE "lsl r20\n\t"
+        "brts 5f\n\t"
+        "ori r20, 1\n"
+        "5:\n\t"
+        "brcc .Ltivrano_raw_bit%=\n\t"
+        "st X+, r20\n\t"
+        "dec r17\n\t"
+        "brne .Ltivrano_byte%=\n\t"
+        "rjmp .Ltivrano_done%=\n"
+        /* A question about the LED at X, of probability r16 + the answer before: T set where it
+           is yes; its colour in r22:r20, kept where it is refused. */
+        ".Ltivrano_ask%=:\n\t"
+        "ld r20, X+\n\t"
+        "ld r21, X+\n\t"
+        "ld r22, X\n\t"
+        "movw r30, r28\n\t"
+        "adiw r30, %[refused]\n\t"
+        "mov r23, r17\n"
+        "1:\n\t"
+        "tst r23\n\t"
+        "breq 2f\n\t"
+        "ld r0, Z+\n\t"
+        "cp r0, r20\n\t"
+        "ld r0, Z+\n\t"
+        "cpc r0, r21\n\t"
+        "ld r0, Z+\n\t"
+        "cpc r0, r22\n\t"
+        "breq 6f\n\t" /* a colour refused already: not asked */
+        "dec r23\n\t"
+        "rjmp 1b\n"
+        "2:\n\t"
+        "movw r26, r30\n\t"
+        "movw r30, r12\n\t"
+        "add r30, r14\n\t"
+        "adc r31, r1\n\t"
+        "add r30, r16\n\t"
+        "adc r31, r1\n\t"
+        "lpm r19, Z\n\t" TIVRANO_AVR_DECODE "brts 7f\n\t"
+        "cpi r16, 15\n\t" /* no question after the last */
+        "breq 7f\n\t"
+        "st X+, r20\n\t"
+        "st X+, r21\n\t"
+        "st X, r22\n\t"
+        "inc r17\n\t"
+        "ret\n"
+        "6:\n\t"
+        "clt\n"
+        "7:\n\t"
+        "ret\n"
+        /* Whether the offset's row is in the frame, for the row r11:r10. */
+        ".Ltivrano_row%=:\n\t"
+        "movw r30, r10\n\t"
+        "adiw r30, 3\n\t"
+        "ldd r23, Y+%[dy]\n\t"
+        "sub r30, r23\n\t"
+        "sbc r31, r1\n\t"
+        "ldd r23, Y+%[height]\n\t"
+        "cp r30, r23\n\t"
+        "ldd r23, Y+%[height]+1\n\t"
+        "cpc r31, r23\n\t"
+        "ldi r23, 0\n\t"
+        "brsh 1f\n\t"
+        "ldi r23, 1\n"
+        "1:\n\t"
+        "std Y+%[row_in], r23\n\t"
+        "ret\n"
+        ".Ltivrano_out%=:"
+        :
+        : "r"(w), [record] "i"(offsetof(struct tivrano_small_walk, record)),
+          [model] "i"(offsetof(struct tivrano_small_walk, model)),
+          [tree] "i"(offsetof(struct tivrano_small_walk, tree)),
+          [palette] "i"(offsetof(struct tivrano_small_walk, palette)),
+          [at] "i"(offsetof(struct tivrano_small_walk, at)),
+          [width] "i"(offsetof(struct tivrano_small_walk, width)),
+          [height] "i"(offsetof(struct tivrano_small_walk, height)),
+          [back] "i"(offsetof(struct tivrano_small_walk, back)),
+          [step] "i"(offsetof(struct tivrano_small_walk, step)),
+          [row] "i"(offsetof(struct tivrano_small_walk, row)),
+          [xlo] "i"(offsetof(struct tivrano_small_walk, xlo)),
+          [state] "i"(offsetof(struct tivrano_small_walk, state)),
+          [dy] "i"(offsetof(struct tivrano_small_walk, dy)),
+          [first] "i"(offsetof(struct tivrano_small_walk, first)),
+          [moves] "i"(offsetof(struct tivrano_small_walk, moves)),
+          [bits] "i"(offsetof(struct tivrano_small_walk, bits)),
+          [row_in] "i"(offsetof(struct tivrano_small_walk, row_in)),
+          [refused] "i"(offsetof(struct tivrano_small_walk, refused))
+        : "r0", "r2", "r3", "r4", "r5", "r6", "r7", "r8", "r9", "r10", "r11", "r12", "r13", "r14",
+          "r15", "r16", "r17", "r18", "r19", "r20", "r21", "r22", "r23", "r24", "r25", "r26", "r27",
+          "r30", "r31", "memory");
+}
+#endif
+
 /* Applies one frame's small record, after its first byte, header, to the width * height LEDs at
    leds, for both players: 1, or 0 when the stream failed. Each LED is asked, in turn, whether it is
    the LED as the previous frame left it, the previous frame's LED at the record's offset (while the
@@ -894,6 +1236,29 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
         dx = (uint8_t)(6u - dx);
         dy = (uint8_t)(6u - dy);
     }
+#ifdef TIVRANO_SMALL_AVR
+    if (from->in_flash) {
+        struct tivrano_small_walk w;
+        w.record = from->record;
+        w.model = from->model;
+        w.tree = from->model + TIVRANO_SMALL_QUESTIONS - 1u;
+        w.palette = (uintptr_t)from->palette - TIVRANO_VALUE_SIZE * (((uintptr_t)1 << bits) & 255u);
+        w.at = at;
+        w.width = width;
+        w.height = height;
+        w.back = back;
+        w.step = step;
+        w.row = row;
+        w.xlo = (uint16_t)(dx - 3u);
+        w.state = c.state;
+        w.dy = dy;
+        w.first = first;
+        w.moves = moves;
+        w.bits = bits;
+        tivrano_small_avr(&w);
+        return 1;
+    }
+#endif
     for (; n != 0; --n) {
         const uint8_t* refused[4];
         const uint8_t* found = NULL;

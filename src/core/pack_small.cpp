@@ -36,20 +36,25 @@ constexpr std::uint8_t LAST_FIRST = 0x40;
 constexpr std::uint32_t HALF = 128; // a probability of one half, in 256ths
 
 // What the player spends on an ATmega328P, as this packer reckons it: fitted to every frame of
-// the benchmark's 16 x 16 animations and of GIFs from elsewhere, timed in simavr (280 frames,
-// within 14 %, 2.4 % on average). On a record; on an LED kept, in all; on asking one that was
-// not; on one that is a question's LED, or a new one; on each other question, and each bit of a
-// new LED; and on each byte taken in. And how many times the longest frame in order a frame on its
-// own may take, in halves, below SEEK_HALVES (bench/animations.sh with PACK=small measures them).
+// the benchmark's 16 x 16 animations and of GIFs from elsewhere, timed in simavr (281 frames,
+// within 6 %, 1.1 % on average). On a record; on an LED kept, in all; on asking one that was
+// not; on one that is a question's LED, or a new one; on asking about the offset's LED, the one
+// before and the one above; on each bit of a new LED; and on each byte taken in. And how many
+// times the longest frame in order a frame on its own may take, in halves, below SEEK_HALVES
+// (bench/animations.sh with PACK=small measures them).
 constexpr std::uint64_t SMALL_RECORD_CYCLES = 300;
-constexpr std::uint64_t SMALL_KEPT_CYCLES = 99;
-constexpr std::uint64_t SMALL_ASKED_CYCLES = 160;
-constexpr std::uint64_t SMALL_COPIED_CYCLES = 0;
-constexpr std::uint64_t SMALL_NEW_CYCLES = 155;
-constexpr std::uint64_t SMALL_QUESTION_CYCLES = 130;
-constexpr std::uint64_t SMALL_BIT_CYCLES = 17;
-constexpr std::uint64_t SMALL_BYTE_CYCLES = 59;
+constexpr std::uint64_t SMALL_KEPT_CYCLES = 43;
+constexpr std::uint64_t SMALL_ASKED_CYCLES = 71;
+constexpr std::uint64_t SMALL_COPIED_CYCLES = 3;
+constexpr std::uint64_t SMALL_NEW_CYCLES = 81;
+constexpr std::array<std::uint64_t, 3> SMALL_QUESTION_CYCLES = {109, 90, 56};
+constexpr std::uint64_t SMALL_BIT_CYCLES = 16;
+constexpr std::uint64_t SMALL_BYTE_CYCLES = 27;
 constexpr std::uint64_t SMALL_SEEK_HALVES = 7;
+// The most cycles a small record may take for each LED, as reckoned: a 16 x 16 frame in at most
+// 64,000 on an ATmega328P, and 4 % to spare for the reckoning. A frame whose small records all
+// take more is stored as its fast record.
+constexpr std::uint64_t SMALL_LED_CYCLES = 240;
 
 // The first byte of a fast record among small ones, which the fast record's bytes follow.
 constexpr std::uint8_t FAST_RECORD = 63;
@@ -313,8 +318,8 @@ Record encode(const Frames& frames, std::size_t k, const Plan& plan, const Small
             cycles =
                 yes ? cycles + SMALL_KEPT_CYCLES - SMALL_NEW_CYCLES : cycles + SMALL_ASKED_CYCLES;
         } else if (asked < SMALL_QUESTIONS) {
-            cycles =
-                cycles + SMALL_QUESTION_CYCLES - (yes ? SMALL_NEW_CYCLES - SMALL_COPIED_CYCLES : 0);
+            cycles = cycles + SMALL_QUESTION_CYCLES.at(asked / ANSWERS - 1) -
+                     (yes ? SMALL_NEW_CYCLES - SMALL_COPIED_CYCLES : 0);
         } else {
             cycles += SMALL_BIT_CYCLES;
         }
@@ -457,8 +462,9 @@ FastChoices fast_choices(const Frames& frames, const SmallPalette& palette) {
 }
 
 // Frame k's record of the fewest bytes with the model: small, by the first of the plans that
-// makes the fewest, or fast, of `fast` (where there is one), if that is no larger, for it plays
-// in fewer cycles. And the plan of a small one, and of the smallest small one.
+// makes the fewest of those within SMALL_LED_CYCLES, or fast, of `fast` (where there is one), if
+// that is no larger, for it plays in fewer cycles, or where no small one is within. And the plan
+// of a small one, and of the smallest small one.
 struct Option {
     Record record;
     std::optional<Plan> plan;
@@ -468,15 +474,27 @@ struct Option {
 Option option_of(const Frames& frames, std::size_t k, std::span<const Plan> plans,
                  const SmallPalette& palette, const std::vector<std::uint8_t>& model,
                  const std::vector<Record>& fast) {
+    const std::uint64_t bound = SMALL_LED_CYCLES * frames.grid().values();
     Option best;
+    std::size_t least = SIZE_MAX; // the bytes of the smallest small record
+    bool fits = false;            // whether best plays within the bound
     for (const Plan& plan : plans) {
         Record record = encode(frames, k, plan, palette, model);
-        if (!best.plan || record.bytes.size() < best.record.bytes.size()) {
-            best = {std::move(record), plan, plan};
+        const bool within = record.cycles <= bound;
+        if (record.bytes.size() < least) {
+            least = record.bytes.size();
+            best.smallest = plan;
+        }
+        if (!best.plan || (within && !fits) ||
+            (within == fits && record.bytes.size() < best.record.bytes.size())) {
+            best.record = std::move(record);
+            best.plan = plan;
+            fits = within;
         }
     }
-    if (k < fast.size() && fast[k].bytes.size() <= best.record.bytes.size()) {
-        best = {fast[k], std::nullopt, best.smallest};
+    if (k < fast.size() && (!fits || fast[k].bytes.size() <= best.record.bytes.size())) {
+        best.record = fast[k];
+        best.plan = std::nullopt;
     }
     return best;
 }

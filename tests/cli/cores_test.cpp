@@ -180,18 +180,32 @@ TEST(PlayerCores, PlaysEveryFrameFromFlashAndFromAFile) {
     // 32 frames of 40 colours, more than the stream player holds, which it reads a colour at a
     // time (on the ATmega2560, whose RAM holds their LEDs); and the block packed small, after a
     // frame of slanting stripes, which it stores with an offset, and before a frame of every LED
-    // changed, which it stores as a fast record.
+    // changed, which it stores as a fast record; and packed small on the ATmega328P, whose flash
+    // player walks its records in the AVR's own instructions, a block moving over a background of
+    // 200 colours (indices of 8 bits) and of 300 (each new LED its 24 bits).
     auto mixed = frames_of(16, 16, 6, 1, test::Pattern::slant);
     for (auto& frame : frames_of(16, 16, 6, 12)) {
         mixed.push_back(frame);
     }
     mixed.push_back(frames_of(16, 16, 6, 1, test::Pattern::spread)[0]);
+    const auto over = [](int colours, int count) {
+        auto frames = frames_of(16, 16, 2, count);
+        const auto background = frames_of(16, 16, colours, 1, test::Pattern::spread)[0];
+        for (auto& frame : frames) {
+            for (std::size_t k = 0; k < frame.size(); ++k) {
+                frame[k] = frame[k].g == 0 ? background[k] : frame[k]; // colour 0, not the block's
+            }
+        }
+        return frames;
+    };
     const std::vector<Animation> animations = {
         {"block", 16, 16, frames_of(16, 16, 6, 12)},
         {"spread", 16, 16, frames_of(16, 16, 200, 5, test::Pattern::spread)},
         {"noise", 20, 20, frames_of(20, 20, 0, 2, test::Pattern::noise)},
         {"spread32", 32, 32, frames_of(32, 32, 40, 6, test::Pattern::spread)},
         {"block-small", 16, 16, mixed, true},
+        {"over200-small", 16, 16, over(200, 8), true},
+        {"over300-small", 16, 16, over(300, 6), true},
     };
     struct Row {
         std::size_t core;
@@ -203,7 +217,7 @@ TEST(PlayerCores, PlaysEveryFrameFromFlashAndFromAFile) {
         {2, 1, From::flash}, {2, 2, From::flash}, {2, 0, From::file},  {3, 0, From::flash},
         {3, 1, From::flash}, {3, 2, From::flash}, {4, 0, From::flash}, {4, 1, From::flash},
         {4, 2, From::flash}, {0, 4, From::flash}, {0, 4, From::file},  {2, 4, From::flash},
-        {3, 4, From::flash}, {4, 4, From::flash},
+        {3, 4, From::flash}, {4, 4, From::flash}, {0, 5, From::flash}, {0, 6, From::flash},
     };
     for (const Animation& animation : animations) {
         make_animation(animation);
