@@ -7,8 +7,9 @@
 // bytes (rANS) with fixed probabilities, one for each question and the answer of the LED before,
 // made here from how often each answer comes, and kept in flash beside the palette: the player
 // needs no RAM but the LEDs. A frame whose record in the fast format is no larger is stored as that
-// (scrolling, a pattern that repeats, frames of many new LEDs), and plays in fewer cycles. Frames
-// stand alone often enough that tivrano_frame's cycles stay bounded.
+// (scrolling, a pattern that repeats, frames of many new LEDs), and plays in fewer cycles; so is
+// one whose small records would all take too long to play. Frames stand alone often enough that
+// tivrano_frame's cycles stay bounded.
 #include "pack_small.hpp"
 
 #include <algorithm>
@@ -155,6 +156,16 @@ std::vector<std::uint8_t> model_of(const Counts& counts) {
     return model;
 }
 
+// 2^32 / d, rounded up, for d from 1 to 255: x / d is x times it, shifted down 32 bits, for any x
+// below 2^16 (the error, below x / 2^32, stays under the 1 / d a quotient's fraction leaves).
+constexpr std::array<std::uint64_t, 256> RECIPROCALS = [] {
+    std::array<std::uint64_t, 256> reciprocals{};
+    for (std::uint64_t d = 1; d < reciprocals.size(); ++d) {
+        reciprocals.at(d) = ((std::uint64_t{1} << 32U) + d - 1) / d;
+    }
+    return reciprocals;
+}();
+
 // A binary coder of the player's (rANS, of bytes): a 16-bit state, from 256 up, that each answer
 // of probability p in 256ths reads, its low byte against p, and a byte is taken in where it falls
 // below 256. The answers are coded last first, the bytes so made put out the other way round.
@@ -175,7 +186,8 @@ class Coder {
                 out.push_back(static_cast<std::uint8_t>(state & 0xFFU));
                 state >>= 8U;
             }
-            state = (state / share) * 256 + state % share + below;
+            const auto quotient = static_cast<std::uint32_t>(state * RECIPROCALS.at(share) >> 32U);
+            state = quotient * 256 + state - quotient * share + below;
         }
         out.push_back(static_cast<std::uint8_t>(state & 0xFFU));
         out.push_back(static_cast<std::uint8_t>(state >> 8U));
@@ -266,11 +278,11 @@ void walk(const Frames& frames, std::size_t k, const Plan& plan, const SmallPale
     std::vector<std::uint32_t> buffer =
         plan.reads_previous ? palette.frames[k - 1] : std::vector<std::uint32_t>(frame.size());
     std::size_t last = FRESH;
+    Spot spot = plan.last_first ? Spot{w - 1, h - 1} : Spot{0, 0};
     for (std::ptrdiff_t n = 0; n < w * h; ++n) {
         const std::ptrdiff_t at = plan.last_first ? w * h - 1 - n : n;
         const auto led = static_cast<std::size_t>(at);
         const std::uint32_t wanted = frame[led];
-        const Spot spot{at % w, at / w};
         std::array<std::uint32_t, 4> refused{}; // the first `refusals`
         std::size_t refusals = 0;
         std::size_t answer = FRESH;
@@ -293,6 +305,12 @@ void walk(const Frames& frames, std::size_t k, const Plan& plan, const SmallPale
         }
         buffer[led] = wanted;
         last = answer;
+        // The next LED's column and row, counted without a division.
+        if (!plan.last_first && ++spot.x == w) {
+            spot = {0, spot.y + 1};
+        } else if (plan.last_first && spot.x-- == 0) {
+            spot = {w - 1, spot.y - 1};
+        }
     }
 }
 
