@@ -160,7 +160,7 @@ std::vector<std::uint8_t> model_of(const Counts& counts) {
 // below 2^16 (the error, below x / 2^32, stays under the 1 / d a quotient's fraction leaves).
 constexpr std::array<std::uint64_t, 256> RECIPROCALS = [] {
     std::array<std::uint64_t, 256> reciprocals{};
-    for (std::uint64_t d = 1; d < reciprocals.size(); ++d) {
+    for (std::size_t d = 1; d < reciprocals.size(); ++d) {
         reciprocals.at(d) = ((std::uint64_t{1} << 32U) + d - 1) / d;
     }
     return reciprocals;
