@@ -158,13 +158,14 @@ std::vector<std::uint8_t> model_of(const Counts& counts) {
 
 // 2^32 / d, rounded up, for d from 1 to 255: x / d is x times it, shifted down 32 bits, for any x
 // below 2^16 (the error, below x / 2^32, stays under the 1 / d a quotient's fraction leaves).
-constexpr std::array<std::uint64_t, 256> RECIPROCALS = [] {
-    std::array<std::uint64_t, 256> reciprocals{};
-    for (std::size_t d = 1; d < reciprocals.size(); ++d) {
-        reciprocals.at(d) = ((std::uint64_t{1} << 32U) + d - 1) / d;
+constexpr std::array<std::uint64_t, 256> reciprocals() {
+    std::array<std::uint64_t, 256> table{};
+    for (std::size_t d = 1; d < table.size(); ++d) {
+        table.at(d) = ((std::uint64_t{1} << 32U) + d - 1) / d;
     }
-    return reciprocals;
-}();
+    return table;
+}
+constexpr std::array<std::uint64_t, 256> RECIPROCALS = reciprocals();
 
 // A binary coder of the player's (rANS, of bytes): a 16-bit state, from 256 up, that each answer
 // of probability p in 256ths reads, its low byte against p, and a byte is taken in where it falls
