@@ -189,11 +189,11 @@
    includes this header before a small animation's text, or its header, defines TIVRANO_SMALL
    first, or that text stops the build, saying so; a player without TIVRANO_SMALL writes
    nothing for a small animation, and the stream player refuses its file as of another format.
-   On an AVR with a multiplier, of 3-byte values, the flash player walks a small record in the
-   AVR's own instructions (tivrano_small_avr), in some two thirds of the cycles of the same walk
-   in C, which every other core and the stream player compile: a 16 x 16 frame in at most
-   64,000 cycles at 16 MHz, for tivrano reckons each record's cycles on an ATmega328P and stores
-   as a fast record a frame that would take more; it takes some 90 bytes of stack.
+   On an AVR with a multiplier the flash player walks a small record in the AVR's own
+   instructions (tivrano_small_avr), in some two thirds of the cycles of the same walk in C,
+   which every other core and the stream player compile: a 16 x 16 frame in at most 64,000
+   cycles at 16 MHz, for tivrano reckons each record's cycles on an ATmega328P and stores as a
+   fast record a frame that would take more; it takes some 90 bytes of stack.
 
    The struct's bits are the palette's index bits (0 to 8; 0: no palette) with
    TIVRANO_SMALL_FLAG, and its palette array starts with the model: TIVRANO_SMALL_QUESTIONS
@@ -839,7 +839,7 @@ TIVRANO_INLINED uint8_t tivrano_same(const uint8_t* a, const uint8_t* b) {
            (TIVRANO_VALUE_SIZE < 3 || a[2] == b[2]);
 }
 
-#if defined(TIVRANO_AVR_LPM) && defined(__AVR_HAVE_MUL__) && TIVRANO_VALUE_BYTES == 3
+#if defined(TIVRANO_AVR_LPM) && defined(__AVR_HAVE_MUL__)
 /* On an AVR the flash player walks a small record in its own instructions, as below: in 17 to
    40 % fewer cycles than avr-gcc makes of the walk in C, which mostly go to loading and storing
    what it keeps in registers here. What the walk reads, at the offsets its instructions name,
@@ -849,8 +849,9 @@ struct tivrano_small_walk {
     const uint8_t* record; /* the record's next byte */
     const uint8_t* model;  /* the questions' probabilities */
     const uint8_t* tree;   /* the tree's, from node 0 */
-    uintptr_t palette; /* its address less 3 * 2^bits in 8 bits, as the tree's last node counts */
-    uint8_t* at;       /* the walk's first LED */
+    uintptr_t
+        palette; /* its address less 2^bits values, 2^bits in 8 bits as the last node counts */
+    uint8_t* at; /* the walk's first LED */
     uint16_t width;
     uint16_t height;
     ptrdiff_t back; /* the offset's bytes back */
@@ -858,13 +859,39 @@ struct tivrano_small_walk {
     ptrdiff_t row;  /* the next row's */
     uint16_t xlo;   /* dx - 3: the first column whose offset's LED is in the frame */
     uint16_t state;
-    uint8_t dy;          /* the offset plus 3, down as the walk goes */
-    uint8_t first;       /* the first question */
-    uint8_t moves;       /* whether the offset's LED is asked about */
-    uint8_t bits;        /* of an index; 0, a value's 24 bits */
-    uint8_t row_in;      /* whether the offset's row is in the frame */
-    uint8_t refused[12]; /* the colours refused, the last 3 bytes never read */
+    uint8_t dy;                               /* the offset plus 3, down as the walk goes */
+    uint8_t first;                            /* the first question */
+    uint8_t moves;                            /* whether the offset's LED is asked about */
+    uint8_t bits;                             /* of an index; 0, a value's bits as they are */
+    uint8_t row_in;                           /* whether the offset's row is in the frame */
+    uint8_t refused[4 * TIVRANO_VALUE_BYTES]; /* the colours refused, the last never read */
 };
+
+/* A value's bytes in the walk's registers, r20 and on, each put through `op` with its number. */
+#if TIVRANO_VALUE_BYTES == 1
+#define TIVRANO_AVR_VALUE(op) op(0, "r20")
+#elif TIVRANO_VALUE_BYTES == 2
+#define TIVRANO_AVR_VALUE(op) op(0, "r20") op(1, "r21")
+#else
+#define TIVRANO_AVR_VALUE(op) op(0, "r20") op(1, "r21") op(2, "r22")
+#endif
+#define TIVRANO_AVR_LOAD_BYTE(k, r) "ld " r ", X+\n\t"
+#define TIVRANO_AVR_STORE_BYTE(k, r) "st X+, " r "\n\t"
+#define TIVRANO_AVR_KEEP_BYTE(k, r) "std Y+%[refused]+" #k ", " r "\n\t"
+#define TIVRANO_AVR_COMPARE_BYTE(k, r) "ld r0, Z+\n\t" TIVRANO_AVR_CP##k " r0, " r "\n\t"
+#define TIVRANO_AVR_CP0 "cp"
+#define TIVRANO_AVR_CP1 "cpc"
+#define TIVRANO_AVR_CP2 "cpc"
+#define TIVRANO_AVR_COPY_BYTE(k, r)                                                                \
+    "lpm r0, Z+\n\t"                                                                               \
+    "st X+, r0\n\t"
+/* The value at X into the registers; them to X; them kept as the first refused colour; them
+   against a refused colour at Z (Z set where it is the same); the palette's colour at Z to X. */
+#define TIVRANO_AVR_LOAD TIVRANO_AVR_VALUE(TIVRANO_AVR_LOAD_BYTE)
+#define TIVRANO_AVR_STORE TIVRANO_AVR_VALUE(TIVRANO_AVR_STORE_BYTE)
+#define TIVRANO_AVR_KEEP TIVRANO_AVR_VALUE(TIVRANO_AVR_KEEP_BYTE)
+#define TIVRANO_AVR_COMPARE TIVRANO_AVR_VALUE(TIVRANO_AVR_COMPARE_BYTE)
+#define TIVRANO_AVR_COPY TIVRANO_AVR_VALUE(TIVRANO_AVR_COPY_BYTE)
 
 /* The answer of probability p (r19) in 256ths, into T (set: yes), from the state (r3:r2), which
    takes in the record's next byte (r5:r4) where it falls below 256, as tivrano_decode. Uses r0,
@@ -962,13 +989,7 @@ static void tivrano_small_avr(struct tivrano_small_walk* w) {
         "rjmp .Ltivrano_done%=\n"
         "1:\n\t"
         "movw r26, r24\n\t" /* no: its colour refused */
-        "ld r20, X+\n\t"
-        "ld r21, X+\n\t"
-        "ld r22, X\n\t"
-        "std Y+%[refused], r20\n\t"
-        "std Y+%[refused]+1, r21\n\t"
-        "std Y+%[refused]+2, r22\n\t"
-        "inc r17\n"
+        TIVRANO_AVR_LOAD TIVRANO_AVR_KEEP "inc r17\n"
         ".Ltivrano_moved%=:\n\t" /* the offset's, where it is in the frame */
         "ldd r23, Y+%[moves]\n\t"
         "tst r23\n\t"
@@ -1024,11 +1045,7 @@ static void tivrano_small_avr(struct tivrano_small_walk* w) {
         "brtc .Ltivrano_fresh%=\n\t"
         "ldi r18, 3\n"
         ".Ltivrano_found%=:\n\t" /* another LED's colour */
-        "movw r26, r24\n\t"
-        "st X+, r20\n\t"
-        "st X+, r21\n\t"
-        "st X, r22\n\t"
-        "rjmp .Ltivrano_done%=\n"
+        "movw r26, r24\n\t" TIVRANO_AVR_STORE "rjmp .Ltivrano_done%=\n"
         ".Ltivrano_end%=:\n\t"
         "pop r29\n\t"
         "pop r28\n\t"
@@ -1071,23 +1088,16 @@ static void tivrano_small_avr(struct tivrano_small_walk* w) {
         "3:\n\t"
         "dec r17\n\t"
         "brne .Ltivrano_bit%=\n\t"
-        "ldi r23, 3\n\t" /* the index's colour, less 2^bits in 8 bits before the palette */
+        "ldi r23, %[size]\n\t" /* the index's colour, less 2^bits in 8 bits before the palette */
         "mul r26, r23\n\t"
         "ldd r30, Y+%[palette]\n\t"
         "ldd r31, Y+%[palette]+1\n\t"
         "add r30, r0\n\t"
         "adc r31, r1\n\t"
         "clr r1\n\t"
-        "movw r26, r24\n\t"
-        "lpm r0, Z+\n\t"
-        "st X+, r0\n\t"
-        "lpm r0, Z+\n\t"
-        "st X+, r0\n\t"
-        "lpm r0, Z\n\t"
-        "st X, r0\n\t"
-        "rjmp .Ltivrano_done%=\n"
-        ".Ltivrano_raw%=:\n\t" /* 3 bytes of 8 bits of one half, from the top: the 1 put in first */
-        "ldi r17, 3\n\t"       /* is shifted out after the eighth */
+        "movw r26, r24\n\t" TIVRANO_AVR_COPY "rjmp .Ltivrano_done%=\n"
+        ".Ltivrano_raw%=:\n\t" /* a value's bytes, 8 bits of one half, from the top: the 1 put in */
+        "ldi r17, %[size]\n\t" /* first is shifted out after the eighth */
         "movw r26, r24\n"
         ".Ltivrano_byte%=:\n\t"
         "ldi r20, 1\n"
@@ -1103,23 +1113,12 @@ static void tivrano_small_avr(struct tivrano_small_walk* w) {
         "rjmp .Ltivrano_done%=\n"
         /* A question about the LED at X, of probability r16 + the answer before: T set where it
            is yes; its colour in r22:r20, kept where it is refused. */
-        ".Ltivrano_ask%=:\n\t"
-        "ld r20, X+\n\t"
-        "ld r21, X+\n\t"
-        "ld r22, X\n\t"
-        "movw r30, r28\n\t"
+        ".Ltivrano_ask%=:\n\t" TIVRANO_AVR_LOAD "movw r30, r28\n\t"
         "adiw r30, %[refused]\n\t"
         "mov r23, r17\n"
         "1:\n\t"
         "tst r23\n\t"
-        "breq 2f\n\t"
-        "ld r0, Z+\n\t"
-        "cp r0, r20\n\t"
-        "ld r0, Z+\n\t"
-        "cpc r0, r21\n\t"
-        "ld r0, Z+\n\t"
-        "cpc r0, r22\n\t"
-        "breq 6f\n\t" /* a colour refused already: not asked */
+        "breq 2f\n\t" TIVRANO_AVR_COMPARE "breq 6f\n\t" /* a colour refused already: not asked */
         "dec r23\n\t"
         "rjmp 1b\n"
         "2:\n\t"
@@ -1131,11 +1130,7 @@ static void tivrano_small_avr(struct tivrano_small_walk* w) {
         "adc r31, r1\n\t"
         "lpm r19, Z\n\t" TIVRANO_AVR_DECODE "brts 7f\n\t"
         "cpi r16, 15\n\t" /* no question after the last */
-        "breq 7f\n\t"
-        "st X+, r20\n\t"
-        "st X+, r21\n\t"
-        "st X, r22\n\t"
-        "inc r17\n\t"
+        "breq 7f\n\t" TIVRANO_AVR_STORE "inc r17\n\t"
         "ret\n"
         "6:\n\t"
         "clt\n"
@@ -1177,7 +1172,8 @@ static void tivrano_small_avr(struct tivrano_small_walk* w) {
           [moves] "i"(offsetof(struct tivrano_small_walk, moves)),
           [bits] "i"(offsetof(struct tivrano_small_walk, bits)),
           [row_in] "i"(offsetof(struct tivrano_small_walk, row_in)),
-          [refused] "i"(offsetof(struct tivrano_small_walk, refused))
+          [refused] "i"(offsetof(struct tivrano_small_walk, refused)),
+          [size] "i"(TIVRANO_VALUE_BYTES)
         : "r0", "r2", "r3", "r4", "r5", "r6", "r7", "r8", "r9", "r10", "r11", "r12", "r13", "r14",
           "r15", "r16", "r17", "r18", "r19", "r20", "r21", "r22", "r23", "r24", "r25", "r26", "r27",
           "r30", "r31", "memory");

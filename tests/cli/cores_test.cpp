@@ -26,7 +26,13 @@ struct Animation {
     int height;
     std::vector<std::vector<Bgr>> frames;
     bool small = false; // packed small, and played with TIVRANO_SMALL
+    int bytes = 3;      // of a value: 2, rgb565, and 1, mono, played with TIVRANO_VALUE_BYTES
 };
+
+// The --format of values of `bytes`.
+std::string format_of(int bytes) {
+    return bytes == 3 ? "" : bytes == 2 ? " --format=rgb565" : " --format=mono";
+}
 
 struct Core {
     std::string what;
@@ -52,17 +58,14 @@ unsigned delay_ms(std::size_t i) {
     return static_cast<unsigned>(10 * i + 7);
 }
 
-// What the firmware must print: each frame's checksum of its LED bytes, in the tool's default
-// order (G, R, B), and its delay, then the checksum of them all.
-std::string expected_lines(const std::vector<std::vector<Bgr>>& frames) {
+// What the firmware must print: each frame's checksum of its LED bytes, and its delay, then the
+// checksum of them all.
+std::string expected_lines(const std::vector<std::vector<std::uint8_t>>& frames) {
     std::ostringstream lines;
     std::uint32_t all = 2166136261U;
     lines << std::hex << std::setfill('0');
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        std::vector<std::uint8_t> leds;
-        for (const Bgr& pixel : frames[i]) {
-            leds.insert(leds.end(), {pixel.g, pixel.r, pixel.b});
-        }
+        const std::vector<std::uint8_t>& leds = frames[i];
         all = fnv1a(all, leds);
         lines << "frame " << std::dec << i << std::hex << " fnv1a " << std::setw(8)
               << fnv1a(2166136261U, leds) << " ms " << std::dec << delay_ms(i) << "\n";
@@ -70,6 +73,29 @@ std::string expected_lines(const std::vector<std::vector<Bgr>>& frames) {
     lines << "frames " << std::dec << frames.size() << std::hex << " fnv1a " << std::setw(8) << all
           << "\nmost ";
     return lines.str();
+}
+
+// An animation's frames as its LEDs' bytes: of 3-byte values in the tool's default order (G, R,
+// B), or else as the tool's unpacked frames of the animation's format, frames.bin, hold them.
+std::vector<std::vector<std::uint8_t>> leds_of(const Animation& animation,
+                                               const std::filesystem::path& folder) {
+    std::vector<std::vector<std::uint8_t>> frames;
+    if (animation.bytes != 3) {
+        const std::string all = test::read_file(folder / "frames.bin");
+        const std::size_t size = all.size() / animation.frames.size();
+        for (std::size_t at = 0; at + size <= all.size(); at += size) {
+            frames.emplace_back(all.begin() + static_cast<std::ptrdiff_t>(at),
+                                all.begin() + static_cast<std::ptrdiff_t>(at + size));
+        }
+        return frames;
+    }
+    for (const auto& frame : animation.frames) {
+        std::vector<std::uint8_t>& leds = frames.emplace_back();
+        for (const Bgr& pixel : frame) {
+            leds.insert(leds.end(), {pixel.g, pixel.r, pixel.b});
+        }
+    }
+    return frames;
 }
 
 // Makes the animation's text and packed file in its folder, from the frames as BMP files.
@@ -84,11 +110,13 @@ void make_animation(const Animation& animation) {
         files += " " + file;
         delays += (k == 0 ? "" : ",") + std::to_string(delay_ms(k));
     }
+    const std::string format = format_of(animation.bytes);
     const std::string pack = test::TOOL + " --name=animation --pack" +
-                             (animation.small ? "=small" : "") + " --delay-ms=" + delays;
-    const test::Run made = test::run_shell("cd " + test::quote(folder) + " && " + pack +
-                                           " --header=animation.h -o animation.c" + files + " && " +
-                                           pack + " --binary -o animation.bin" + files);
+                             (animation.small ? "=small" : "") + format + " --delay-ms=" + delays;
+    const test::Run made = test::run_shell(
+        "cd " + test::quote(folder) + " && " + pack + " --header=animation.h -o animation.c" +
+        files + " && " + pack + " --binary -o animation.bin" + files + " && " + test::TOOL +
+        " --name=frames --binary" + format + " -o frames.bin" + files);
     ASSERT_EQ(made.status, 0) << made.err;
 }
 
@@ -103,7 +131,8 @@ void check_row(const Core& core, const Animation& animation, From from) {
         (from == From::flash
              ? " animation.c"
              : " -DSTREAM -DLEDS=" + std::to_string(animation.width * animation.height)) +
-        (animation.small ? " -DTIVRANO_SMALL" : "");
+        (animation.small ? " -DTIVRANO_SMALL" : "") +
+        (animation.bytes != 3 ? " -DTIVRANO_VALUE_BYTES=" + std::to_string(animation.bytes) : "");
     const std::string folder = test::quote(test::scratch() / "cores" / animation.name);
     const test::Run built = test::run_shell("cd " + folder + " && " + core.build + flags + sources +
                                             " -o firmware.elf");
@@ -113,7 +142,10 @@ void check_row(const Core& core, const Animation& animation, From from) {
     const std::string said =
         std::regex_replace(played.out + played.err, std::regex("\x1b\\[[0-9;]*m|\\.(?=\n)"), "");
     EXPECT_EQ(played.status, 0) << said;
-    EXPECT_NE(said.find(expected_lines(animation.frames)), std::string::npos) << said;
+    EXPECT_NE(
+        said.find(expected_lines(leds_of(animation, test::scratch() / "cores" / animation.name))),
+        std::string::npos)
+        << said;
     const std::size_t state = said.find(" state ");
     ASSERT_NE(state, std::string::npos) << said;
     EXPECT_EQ(said.substr(said.find(' ', state + 7), 9), " error 0\n") << said;
@@ -182,7 +214,8 @@ TEST(PlayerCores, PlaysEveryFrameFromFlashAndFromAFile) {
     // frame of slanting stripes, which it stores with an offset, and before a frame of every LED
     // changed, which it stores as a fast record; and packed small on the ATmega328P, whose flash
     // player walks its records in the AVR's own instructions, a block moving over a background of
-    // 200 colours (indices of 8 bits) and of 300 (each new LED its 24 bits).
+    // 200 colours (indices of 8 bits) and of 300 (each new LED its 24 bits), and of 200 as values
+    // of rgb565 and as mono.
     auto mixed = frames_of(16, 16, 6, 1, test::Pattern::slant);
     for (auto& frame : frames_of(16, 16, 6, 12)) {
         mixed.push_back(frame);
@@ -206,6 +239,8 @@ TEST(PlayerCores, PlaysEveryFrameFromFlashAndFromAFile) {
         {"block-small", 16, 16, mixed, true},
         {"over200-small", 16, 16, over(200, 8), true},
         {"over300-small", 16, 16, over(300, 6), true},
+        {"over200-rgb565", 16, 16, over(200, 8), true, 2},
+        {"over200-mono", 16, 16, over(200, 8), true, 1},
     };
     struct Row {
         std::size_t core;
@@ -218,6 +253,7 @@ TEST(PlayerCores, PlaysEveryFrameFromFlashAndFromAFile) {
         {3, 1, From::flash}, {3, 2, From::flash}, {4, 0, From::flash}, {4, 1, From::flash},
         {4, 2, From::flash}, {0, 4, From::flash}, {0, 4, From::file},  {2, 4, From::flash},
         {3, 4, From::flash}, {4, 4, From::flash}, {0, 5, From::flash}, {0, 6, From::flash},
+        {0, 7, From::flash}, {0, 8, From::flash},
     };
     for (const Animation& animation : animations) {
         make_animation(animation);

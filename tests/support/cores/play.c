@@ -93,7 +93,13 @@ __attribute__((noinline)) void player_frame(uint16_t i, uint8_t* to) {
 }
 #endif
 
+/* The LEDs' bytes; of values of 2 bytes or 1 (rgb565, mono), as many as the text says a frame
+   takes. */
+#if TIVRANO_VALUE_BYTES != 3 && !defined(STREAM)
+static uint8_t leds[animation_bytes];
+#else
 static uint8_t leds[3 * animation_leds];
+#endif
 
 static uint32_t fnv1a(uint32_t hash, const uint8_t* bytes, size_t n) {
     for (size_t k = 0; k < n; ++k) {
