@@ -192,13 +192,10 @@ class Coder {
         }
         out.push_back(static_cast<std::uint8_t>(state & 0xFFU));
         out.push_back(static_cast<std::uint8_t>(state >> 8U));
-        taken_ = out.size();
         std::vector<std::uint8_t> bytes = {header};
         bytes.insert(bytes.end(), out.rbegin(), out.rend());
         return bytes;
     }
-    // The bytes taken in, the first 2 among them; after finish.
-    std::uint64_t taken() const { return taken_; }
 
   private:
     struct Answer {
@@ -206,7 +203,6 @@ class Coder {
         std::uint32_t p;
     };
     std::vector<Answer> answers_;
-    std::uint64_t taken_ = 0;
 };
 
 // The LED the buffer holds that an LED at x, y is asked about by a question (the offset's only
@@ -344,7 +340,7 @@ Record encode(const Frames& frames, std::size_t k, const Plan& plan, const Small
         }
     });
     std::vector<std::uint8_t> bytes = coder.finish(plan.header());
-    cycles += SMALL_BYTE_CYCLES * coder.taken();
+    cycles += SMALL_BYTE_CYCLES * (bytes.size() - 1); // every byte but the header is taken in
     return {std::move(bytes), cycles};
 }
 
