@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> bytes(data, size);
     play(bytes);
     // Mended: fast, or with the format byte's lowest bit small (its others then choose among the
-    // small formats, 3 to 5, whose records may be of any kind); at most 32 x 16 LEDs and 8
+    // small formats, 6 to 8, whose records may be of any kind); at most 32 x 16 LEDs and 8
     // frames, a palette its bits allow, the first record where the palette ends, the last ending
     // where the check's 4 bytes start, and the check.
     if (size < TIVRANO_FILE_HEADER + 4) {

@@ -1,7 +1,7 @@
 /* tivrano_player.h: plays animations that `tivrano --pack` stored packed, on any chip.
-   Player format 2 (TIVRANO_PLAYER_FORMAT), and 3 for animations packed small
-   (TIVRANO_SMALL_FORMAT), 4 for those with fast records among the small (TIVRANO_MIXED_FORMAT),
-   5 for those with records that stand alone and have an offset (TIVRANO_OFFSET_FORMAT).
+   Player format 2 (TIVRANO_PLAYER_FORMAT), and 6 for animations packed small
+   (TIVRANO_SMALL_FORMAT), 7 for those with fast records among the small (TIVRANO_MIXED_FORMAT),
+   8 for those with records that stand alone and have an offset (TIVRANO_OFFSET_FORMAT).
 
    One C99 header, for C and C++. It allocates nothing and keeps no state of its own: a frame
    goes straight into the firmware's LED buffer, 3 bytes an LED in the order the text was made

@@ -330,9 +330,9 @@ TEST(Player, FramesStandAloneWhereSeekingNeedsThemForTheFewestBytes) {
     }
 }
 
-// What small animations take packed: the palette and records, as player format 2 has them,
-// and every object of the text on an AVR (the figure its comment gives and --max-bytes counts),
-// 4 bytes a frame and 13 more; with 4-byte pointers 2 more a frame and 7 more.
+// What animations of 64 LEDs take packed fast: the palette and records, as player format 2 has
+// them, and every object of the text on an AVR (the figure its comment gives and --max-bytes
+// counts), 4 bytes a frame and 13 more; with 4-byte pointers 2 more a frame and 7 more.
 TEST(Player, PackedSizes) {
     static_assert(TIVRANO_PLAYER_FORMAT == tivrano::PLAYER_FORMAT);
     static_assert(TIVRANO_SMALL_FORMAT == tivrano::SMALL_FORMAT);
