@@ -10,13 +10,16 @@
 #     stack frame of tivrano_stream_next.
 # Every file is also played back on the build machine, read with stdio, against the unpacked
 # text. Needs python3, gcc-avr, avr-libc and simavr. FRAMES=DIR measures frames made elsewhere,
-# as bench/animations.sh does.
+# and PACK=small (or auto) files packed so, as bench/animations.sh does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-release}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --target tivrano >/dev/null
 tool=$(cd "$build" && pwd)/tivrano
+pack=${PACK:-fast}
+small=()
+[ "$pack" = fast ] || small=(-DTIVRANO_SMALL)
 include=$PWD/include
 cores=$PWD/tests/support/cores
 work=$(mktemp -d)
@@ -74,15 +77,16 @@ while read -r name _ count; do
     frames=("$source_dir/$name"/*.bmp)
     cd "$work"
     "$tool" --name=plain --header=plain.h -o plain.c "${frames[@]}"
-    "$tool" --name=animation --pack --header=animation.h -o animation.c "${frames[@]}"
-    "$tool" --name=animation --pack --binary -o animation.bin "${frames[@]}"
-    cc -O2 -I"$include" check.c plain.c -o check && ./check ||
+    "$tool" --name=animation --pack="$pack" --header=animation.h -o animation.c "${frames[@]}"
+    "$tool" --name=animation --pack="$pack" --binary -o animation.bin "${frames[@]}"
+    cc -O2 -I"$include" "${small[@]}" check.c plain.c -o check && ./check ||
         { echo "$name: the stream player does not give back the frames"; exit 1; }
     size=$(sed -n 's/^Breite: \([0-9]*\), Hoehe: \([0-9]*\).*/\1 x \2/p' animation.c)
     leds=$(( ${size% x*} * ${size#* x } ))
     mcu=atmega328p
     [ "$leds" -le 256 ] || mcu=atmega2560
-    firmware=(-mmcu=$mcu -Os -std=c99 -I"$include" -I"$cores" "$cores/avr.c" "$cores/play.c")
+    firmware=("-mmcu=$mcu" -Os -std=c99 -I"$include" -I"$cores" "${small[@]}" "$cores/avr.c"
+        "$cores/play.c")
     avr-gcc "${firmware[@]}" -I. animation.c -o player.elf
     # The firmware takes animation.bin, of the folder it is built in, into flash.
     avr-gcc "${firmware[@]}" -DSTREAM -DLEDS="$leds" -o stream.elf
@@ -131,8 +135,9 @@ flash() {
         -ffunction-sections -fdata-sections -Wl,--gc-sections
     avr-size -A "$work/size.elf" | awk '$1 == ".text" { print $2 }'
 }
-code=$(( $(flash -DPLAY) - $(flash) ))
-(cd "$work" && avr-gcc -mmcu=atmega328p -Os -std=c99 -I"$include" -DPLAY -fstack-usage -c size.c)
+code=$(( $(flash -DPLAY "${small[@]}") - $(flash) ))
+(cd "$work" && avr-gcc -mmcu=atmega328p -Os -std=c99 -I"$include" -DPLAY "${small[@]}" \
+    -fstack-usage -c size.c)
 frame=$(awk '$1 ~ /:next$/ { print $2 }' "$work/size.su")
 calls=$(awk '$1 ~ /tivrano_stream_/ { print $2 }' "$work/size.su" | sort -n | tail -1)
 echo "stream player: $code bytes of AVR flash (tivrano_stream_open, _next, _count, _error); state $state bytes of RAM; tivrano_stream_next's stack frame $frame bytes, ${calls:-0} more in what it calls, besides the read function"
