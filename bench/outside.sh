@@ -4,7 +4,8 @@
 # banner), which nobody here drew, converted with ImageMagick, transparency on black, into
 # three groups: gif16 (16 x 16: padded, or sampled down where larger), gif32 (32 x 32) and
 # gif64 (64 x 32 panels: every such GIF of these packages 40 pixels wide or more, sampled down
-# to fit and centred). The packages are downloaded from Debian's registry, kept out of the
+# to fit and centred); and sprite16, pixel art: xpenguins's penguins and turtles, the first 8
+# frames of 30 x 30 of each sheet, sampled down to 16 x 16. The packages are downloaded from Debian's registry, kept out of the
 # repository, and their versions printed.
 #   bash bench/outside.sh OUT && FRAMES=OUT PACK=small bash bench/animations.sh
 # Needs apt-get, dpkg-deb and ImageMagick; writes only under OUT.
@@ -34,6 +35,16 @@ ikiwiki_pbar gif64 ikiwiki usr/share/ikiwiki/attachment/ikiwiki/images/pbar-ani.
 ganglia_spin gif64 ganglia-webfrontend usr/share/ganglia-webfrontend/img/spin.gif -sample 64x32> -gravity center -extent 64x32
 ganglia_overlay gif64 ganglia-webfrontend usr/share/ganglia-webfrontend/css/smoothness/images/animated-overlay.gif -sample 64x32> -gravity center -extent 64x32
 wp_spinner2x gif64 wordpress usr/share/wordpress/wp-includes/images/spinner-2x.gif -sample 64x32> -gravity center -extent 64x32
+penguins_walker sprite16 xpenguins usr/share/xpenguins/themes/Penguins/walker.xpm -crop 30x30 +repage -delete 8-15 -sample 16x16!
+penguins_faller sprite16 xpenguins usr/share/xpenguins/themes/Penguins/faller.xpm -crop 30x30 +repage -sample 16x16!
+penguins_tumbler sprite16 xpenguins usr/share/xpenguins/themes/Penguins/tumbler.xpm -crop 30x30 +repage -sample 16x16!
+penguins_climber sprite16 xpenguins usr/share/xpenguins/themes/Penguins/climber.xpm -crop 30x30 +repage -delete 8-15 -sample 16x16!
+penguins_floater sprite16 xpenguins usr/share/xpenguins/themes/Penguins/floater.xpm -crop 30x30 +repage -sample 16x16!
+turtles_walker sprite16 xpenguins usr/share/xpenguins/themes/Turtles/walker.xpm -crop 30x30 +repage -delete 8-15 -sample 16x16!
+turtles_faller sprite16 xpenguins usr/share/xpenguins/themes/Turtles/faller.xpm -crop 30x30 +repage -sample 16x16!
+turtles_tumbler sprite16 xpenguins usr/share/xpenguins/themes/Turtles/tumbler.xpm -crop 30x30 +repage -sample 16x16!
+turtles_climber sprite16 xpenguins usr/share/xpenguins/themes/Turtles/climber.xpm -crop 30x30 +repage -delete 8-15 -sample 16x16!
+turtles_floater sprite16 xpenguins usr/share/xpenguins/themes/Turtles/floater.xpm -crop 30x30 +repage -sample 16x16!
 EOF
 )
 # apt-get download writes where the user _apt may write, or says it could not.

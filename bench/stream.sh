@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures the stream player, which plays the file `tivrano --binary --pack` writes through a
 # read function of the firmware's, on the set bench/animations.py draws:
-#   - the file's bytes;
+#   - the file's bytes, and the calls of the read function a frame takes, on average;
 #   - the cycles tivrano_stream_next takes for a frame on an AVR at 16 MHz, in simavr, with the
 #     file in flash and the read function copying from it (memcpy_P), the most and the mean over
 #     every frame twice round (an ATmega328P for 16 x 16 frames, an ATmega2560 for the larger
@@ -30,8 +30,10 @@ cat >"$work/check.c" <<'EOF'
 #include <string.h>
 #include "tivrano_player.h"
 #include "plain.h"
+static unsigned long reads;
 static size_t read_file(void* context, uint32_t offset, uint8_t* to, size_t count) {
     FILE* file = context;
+    ++reads;
     return fseek(file, (long)offset, SEEK_SET) == 0 ? fread(to, 1, count, file) : 0;
 }
 int main(void) {
@@ -43,11 +45,13 @@ int main(void) {
               tivrano_stream_count(&stream) != plain_count ||
               tivrano_stream_width(&stream) != plain_width ||
               tivrano_stream_height(&stream) != plain_height;
+    const unsigned long opened = reads;
     for (size_t k = 0; !bad && k < 2 * plain_count; ++k) {
         const uint16_t ms = tivrano_stream_next(&stream, leds);
         bad = memcmp(leds, plain[k % plain_count], size) != 0 ||
               ms != plain_delay_ms[k % plain_count] || tivrano_stream_error(&stream) != 0;
     }
+    printf("%.1f\n", (double)(reads - opened) / (2.0 * plain_count));
     return bad;
 }
 EOF
@@ -63,8 +67,8 @@ most() { # the firmware's lines: the most cycles a frame
 mean() { # the firmware's lines, frames: the mean cycles a frame, over both rounds
     echo $(( $(sed -n 's/^most .* total \([0-9]*\) .*/\1/p' <<<"$1") / (2 * $2) ))
 }
-echo "| Animation | Frames | Size | File | Stream: AVR cycles a frame, most / mean | From the text: most / mean | Stream / text, mean |"
-echo "|---|---|---|---|---|---|---|"
+echo "| Animation | Frames | Size | File | Reads a frame | Stream: AVR cycles a frame, most / mean | From the text: most / mean | Stream / text, mean |"
+echo "|---|---|---|---|---|---|---|---|"
 if [ -n "${FRAMES:-}" ]; then
     source_dir=$(cd "$FRAMES" && pwd)
     cp "$source_dir/list" "$work/list"
@@ -79,7 +83,7 @@ while read -r name _ count; do
     "$tool" --name=plain --header=plain.h -o plain.c "${frames[@]}"
     "$tool" --name=animation --pack="$pack" --header=animation.h -o animation.c "${frames[@]}"
     "$tool" --name=animation --pack="$pack" --binary -o animation.bin "${frames[@]}"
-    cc -O2 -I"$include" "${small[@]}" check.c plain.c -o check && ./check ||
+    cc -O2 -I"$include" "${small[@]}" check.c plain.c -o check && reads=$(./check) ||
         { echo "$name: the stream player does not give back the frames"; exit 1; }
     size=$(sed -n 's/^Breite: \([0-9]*\), Hoehe: \([0-9]*\).*/\1 x \2/p' animation.c)
     leds=$(( ${size% x*} * ${size#* x } ))
@@ -99,7 +103,7 @@ while read -r name _ count; do
     mean=$(mean "$streamed" "$count")
     text_mean=$(mean "$played" "$count")
     cd "$OLDPWD"
-    echo "| $name | $count | $size | $(stat -c %s "$work/animation.bin") | $(most "$streamed") / $mean ($mcu) | $(most "$played") / $text_mean | $(( mean * 10 / text_mean / 10 )).$(( mean * 10 / text_mean % 10 )) |"
+    echo "| $name | $count | $size | $(stat -c %s "$work/animation.bin") | $reads | $(most "$streamed") / $mean ($mcu) | $(most "$played") / $text_mean | $(( mean * 10 / text_mean / 10 )).$(( mean * 10 / text_mean % 10 )) |"
 done <"$work/list"
 echo
 

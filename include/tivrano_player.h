@@ -107,7 +107,11 @@
    them, and a colour after those when an LED needs it. The chunk and those colours lie on the
    stack of tivrano_stream_next, which takes about 120 bytes of it on an AVR, besides the read
    function, and with TIVRANO_SMALL defined about 80 more, for the small player; either number
-   may be defined before the header is included, from 1 to 255 and to 256.
+   may be defined before the header is included, from 1 to 255 and to 256. A small file's model
+   it holds there too, up to TIVRANO_SMALL_HELD bytes (35), and reads a byte of the rest where a
+   new LED needs it: with a palette of over 16 colours, up to 4 reads for each new LED. Defined
+   as 275 it holds every model, in 240 more bytes of stack (a 32 x 32 spinner of 133 colours:
+   365 reads a frame, where it took 1,994).
 
    Values of rgb565 and mono
 
@@ -413,8 +417,7 @@ struct tivrano_stream {
 #define TIVRANO_VALUE_SIZE ((unsigned)TIVRANO_VALUE_BYTES)
 
 /* Animations packed small: their format, the flag their bits carry beside the palette's index
-   bits, and the model's probabilities before its tree's (4 questions, each after 5 answers).
-   The stream holds the questions' and a tree of up to 4 bits on its stack. */
+   bits, and the model's probabilities before its tree's (4 questions, each after 5 answers). */
 #define TIVRANO_SMALL_FORMAT 6
 /* Packed small, with records of the fast format among the small ones: their first byte's low six
    bits are TIVRANO_SMALL_FAST. A player from before these refuses their file as of another
@@ -426,7 +429,15 @@ struct tivrano_stream {
 #define TIVRANO_OFFSET_FORMAT 8
 #define TIVRANO_SMALL_FLAG 0x80u
 #define TIVRANO_SMALL_QUESTIONS 20u
+/* The model's bytes the stream holds on its stack while it plays a small frame: 35, the questions'
+   and a tree of up to 4 bits; it reads any more, a byte at a time, where an LED needs one.
+   Firmware may define another number before it includes the header: 275 holds every model. */
+#ifndef TIVRANO_SMALL_HELD
 #define TIVRANO_SMALL_HELD 35u
+#endif
+#if TIVRANO_SMALL_HELD < 1 || TIVRANO_SMALL_HELD > 275
+#error "TIVRANO_SMALL_HELD is from 1 to 275"
+#endif
 
 static inline uint16_t tivrano_le16(const uint8_t* b) {
     return (uint16_t)((unsigned)b[1] << 8 | b[0]);
