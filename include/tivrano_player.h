@@ -195,9 +195,13 @@
    nothing for a small animation, and the stream player refuses its file as of another format.
    On an AVR with a multiplier the flash player walks a small record in the AVR's own
    instructions (tivrano_small_avr), in some two thirds of the cycles of the same walk in C,
-   which every other core and the stream player compile: a 16 x 16 frame in at most 64,000
-   cycles at 16 MHz, for tivrano reckons each record's cycles on an ATmega328P and stores as a
-   fast record a frame that would take more; it takes some 90 bytes of stack.
+   which every other core compiles: a 16 x 16 frame in at most 64,000 cycles at 16 MHz, for
+   tivrano reckons each record's cycles on an ATmega328P and stores as a fast record a frame
+   that would take more; it takes some 90 bytes of stack. The stream player walks in the same
+   instructions (tivrano_small_avr_stream), its record's bytes from the chunk read ahead, and
+   through the firmware's read function what it does not hold: the next chunk, a colour after
+   the first TIVRANO_STREAM_COLOURS, a probability past TIVRANO_SMALL_HELD. A frame of few
+   colours so takes some 10 % more cycles than from flash; one that needs many such reads, more.
 
    The struct's bits are the palette's index bits (0 to 8; 0: no palette) with
    TIVRANO_SMALL_FLAG, and its palette array starts with the model: TIVRANO_SMALL_QUESTIONS
@@ -876,7 +880,21 @@ struct tivrano_small_walk {
     uint8_t bits;                             /* of an index; 0, a value's bits as they are */
     uint8_t row_in;                           /* whether the offset's row is in the frame */
     uint8_t refused[4 * TIVRANO_VALUE_BYTES]; /* the colours refused, the last never read */
+    /* From a stream: where the chunk of the record read ahead ends, what the walk calls, the LED
+       it asks a colour for, the colours held and how many, 2^bits in 8 bits, the stream, the
+       frame it plays and the model it holds. */
+    const uint8_t* end;
+    uint8_t (*call)(struct tivrano_small_walk* w, uint8_t what, uint8_t of);
+    uint8_t* led;
+    const uint8_t* colours;
+    uint8_t held;
+    uint8_t leaf;
+    struct tivrano_stream* stream;
+    struct tivrano_stream_frame* frame;
+    struct tivrano_small_held* model_held;
 };
+/* The first tree node not held from a stream, in 8 bits. */
+#define TIVRANO_AVR_DEEP ((TIVRANO_SMALL_HELD - TIVRANO_SMALL_QUESTIONS + 1u) & 255u)
 
 /* A value's bytes in the walk's registers, r20 and on, each put through `op` with its number. */
 #if TIVRANO_VALUE_BYTES == 1
@@ -905,9 +923,9 @@ struct tivrano_small_walk {
 #define TIVRANO_AVR_COPY TIVRANO_AVR_VALUE(TIVRANO_AVR_COPY_BYTE)
 
 /* The answer of probability p (r19) in 256ths, into T (set: yes), from the state (r3:r2), which
-   takes in the record's next byte (r5:r4) where it falls below 256, as tivrano_decode. Uses r0,
-   r1 (0 again after, from r15, which is 0) and Z. */
-#define TIVRANO_AVR_DECODE                                                                         \
+   takes in the record's next byte (r5:r4, by `in`) where it falls below 256, as tivrano_decode.
+   Uses r0, r1 (0 again after, from r15, which is 0) and Z. */
+#define TIVRANO_AVR_DECODE(in)                                                                     \
     "cp r2, r19\n\t" /* the state's low byte, l, below p: yes, of p of its high byte */            \
     "brsh 1f\n\t"                                                                                  \
     "set\n\t"                                                                                      \
@@ -925,270 +943,422 @@ struct tivrano_small_walk {
     "mov r1, r15\n\t" /* 0 again, the flags kept: whether the high byte is 0 */                    \
     "brne 3f\n\t"                                                                                  \
     "mov r3, r2\n\t" /* below 256: the next byte comes in below */                                 \
+        in "3:\n\t"
+/* The record's next byte into r2, from flash. */
+#define TIVRANO_AVR_IN_FLASH                                                                       \
     "movw r30, r4\n\t"                                                                             \
     "lpm r2, Z+\n\t"                                                                               \
-    "movw r4, r30\n"                                                                               \
-    "3:\n\t"
+    "movw r4, r30\n"
 
-/* The walk of tivrano_play_small below, for a record in flash, in the same steps; out of line,
-   once in each text that plays small animations from flash, and none in one that does not.
+/* The walk of tivrano_play_small below, in the same steps, as one asm statement: load_model and
+   load_tree load a probability into r19 from Z, the model's or the tree's (node r26), take_in
+   takes in the record's next byte, put_colour writes a new LED's colour (the leaf r26: its index
+   plus 2^bits, in 8 bits) and goes on to the next LED, at_end ends the walk, and subroutines are
+   what those call.
    Registers: r3:r2 the state, r5:r4 the record, r7:r6 the width, r9:r8 the LEDs left on the
    row, r11:r10 the row, r13:r12 the model, r14 the answer before, r15 0, r16 a question's place
    in the model, r17 the refusals, r18 the answer, r19 a probability, r22:r20 a question's
    colour, r25:r24 the LED, Y the walk. */
+/* clang-format off */
+#define TIVRANO_AVR_WALK(load_model, load_tree, take_in, put_colour, at_end, subroutines)          \
+    __asm__ volatile(                                                                              \
+        "push r28\n\t"                                                                             \
+        "push r29\n\t"                                                                             \
+        "movw r28, %A0\n\t"                                                                        \
+        "ldd r2, Y+%[state]\n\t"                                                                   \
+        "ldd r3, Y+%[state]+1\n\t"                                                                 \
+        "ldd r4, Y+%[record]\n\t"                                                                  \
+        "ldd r5, Y+%[record]+1\n\t"                                                                \
+        "ldd r24, Y+%[at]\n\t"                                                                     \
+        "ldd r25, Y+%[at]+1\n\t"                                                                   \
+        "ldd r6, Y+%[width]\n\t"                                                                   \
+        "ldd r7, Y+%[width]+1\n\t"                                                                 \
+        "ldd r12, Y+%[model]\n\t"                                                                  \
+        "ldd r13, Y+%[model]+1\n\t"                                                                \
+        "clr r15\n\t"                                                                              \
+        "movw r8, r6\n\t"                                                                          \
+        "clr r10\n\t"                                                                              \
+        "clr r11\n\t"                                                                              \
+        "rcall .Ltivrano_row%=\n\t"                                                                \
+        "ldi r18, 4\n\t"                                                                           \
+        "rjmp .Ltivrano_led%=\n"                                                                   \
+        ".Ltivrano_row_done%=:\n\t" /* the next row */                                             \
+        "movw r8, r6\n\t"                                                                          \
+        "add r10, r23\n\t"                                                                         \
+        "adc r11, r15\n\t"                                                                         \
+        "ldd r30, Y+%[height]\n\t"                                                                 \
+        "ldd r31, Y+%[height]+1\n\t"                                                               \
+        "cp r10, r30\n\t"                                                                          \
+        "cpc r11, r31\n\t"                                                                         \
+        "brne 1f\n\t"                                                                              \
+        "rjmp .Ltivrano_end%=\n"                                                                   \
+        "1:\n\t"                                                                                   \
+        "rcall .Ltivrano_row%=\n\t"                                                                \
+        "rjmp .Ltivrano_led%=\n"                                                                   \
+        ".Ltivrano_done%=:\n\t" /* the next LED */                                                 \
+        "ldd r30, Y+%[step]\n\t"                                                                   \
+        "ldd r31, Y+%[step]+1\n\t"                                                                 \
+        "add r24, r30\n\t"                                                                         \
+        "adc r25, r31\n\t"                                                                         \
+        "ldi r23, 1\n\t"                                                                           \
+        "sub r8, r23\n\t"                                                                          \
+        "sbc r9, r15\n\t"                                                                          \
+        "breq .Ltivrano_row_done%=\n"                                                              \
+        ".Ltivrano_led%=:\n\t"                                                                     \
+        "mov r14, r18\n\t" /* the answer before */                                                 \
+        "clr r17\n\t"                                                                              \
+        "ldd r23, Y+%[first]\n\t"                                                                  \
+        "cpi r23, 1\n\t"                                                                           \
+        "brlo 1f\n\t"                                                                              \
+        "breq .Ltivrano_moved%=\n\t"                                                               \
+        "rjmp .Ltivrano_left%=\n"                                                                  \
+        "1:\n\t"                                                                                   \
+        /* After the previous frame: is it the LED as it is? */                                    \
+        "movw r30, r12\n\t"                                                                        \
+        "add r30, r14\n\t"                                                                         \
+        "adc r31, r1\n\t"                                                                          \
+        load_model TIVRANO_AVR_DECODE(take_in) "brtc 1f\n\t"                                       \
+        "clr r18\n\t"                                                                              \
+        "rjmp .Ltivrano_done%=\n"                                                                  \
+        "1:\n\t"                                                                                   \
+        "movw r26, r24\n\t" /* no: its colour refused */                                           \
+        TIVRANO_AVR_LOAD TIVRANO_AVR_KEEP "inc r17\n"                                              \
+        ".Ltivrano_moved%=:\n\t" /* the offset's, where it is in the frame */                      \
+        "ldd r23, Y+%[moves]\n\t"                                                                  \
+        "tst r23\n\t"                                                                              \
+        "breq .Ltivrano_left%=\n\t"                                                                \
+        "ldd r23, Y+%[row_in]\n\t"                                                                 \
+        "tst r23\n\t"                                                                              \
+        "breq .Ltivrano_left%=\n\t"                                                                \
+        "movw r30, r6\n\t" /* its column: the width less the columns left, less dx - 3 */          \
+        "sub r30, r8\n\t"                                                                          \
+        "sbc r31, r9\n\t"                                                                          \
+        "ldd r23, Y+%[xlo]\n\t"                                                                    \
+        "sub r30, r23\n\t"                                                                         \
+        "ldd r23, Y+%[xlo]+1\n\t"                                                                  \
+        "sbc r31, r23\n\t"                                                                         \
+        "cp r30, r6\n\t"                                                                           \
+        "cpc r31, r7\n\t"                                                                          \
+        "brsh .Ltivrano_left%=\n\t"                                                                \
+        "movw r26, r24\n\t"                                                                        \
+        "ldd r30, Y+%[back]\n\t"                                                                   \
+        "ldd r31, Y+%[back]+1\n\t"                                                                 \
+        "sub r26, r30\n\t"                                                                         \
+        "sbc r27, r31\n\t"                                                                         \
+        "ldi r16, 5\n\t"                                                                           \
+        "rcall .Ltivrano_ask%=\n\t"                                                                \
+        "brtc .Ltivrano_left%=\n\t"                                                                \
+        "ldi r18, 1\n\t"                                                                           \
+        "rjmp .Ltivrano_found%=\n"                                                                 \
+        ".Ltivrano_left%=:\n\t" /* the one before, after the first column */                       \
+        "cp r8, r6\n\t"                                                                            \
+        "cpc r9, r7\n\t"                                                                           \
+        "breq .Ltivrano_above%=\n\t"                                                               \
+        "movw r26, r24\n\t"                                                                        \
+        "ldd r30, Y+%[step]\n\t"                                                                   \
+        "ldd r31, Y+%[step]+1\n\t"                                                                 \
+        "sub r26, r30\n\t"                                                                         \
+        "sbc r27, r31\n\t"                                                                         \
+        "ldi r16, 10\n\t"                                                                          \
+        "rcall .Ltivrano_ask%=\n\t"                                                                \
+        "brtc .Ltivrano_above%=\n\t"                                                               \
+        "ldi r18, 2\n\t"                                                                           \
+        "rjmp .Ltivrano_found%=\n"                                                                 \
+        ".Ltivrano_above%=:\n\t" /* the one above, on a row after the first */                     \
+        "mov r23, r10\n\t"                                                                         \
+        "or r23, r11\n\t"                                                                          \
+        "breq .Ltivrano_fresh%=\n\t"                                                               \
+        "movw r26, r24\n\t"                                                                        \
+        "ldd r30, Y+%[row]\n\t"                                                                    \
+        "ldd r31, Y+%[row]+1\n\t"                                                                  \
+        "sub r26, r30\n\t"                                                                         \
+        "sbc r27, r31\n\t"                                                                         \
+        "ldi r16, 15\n\t"                                                                          \
+        "rcall .Ltivrano_ask%=\n\t"                                                                \
+        "brtc .Ltivrano_fresh%=\n\t"                                                               \
+        "ldi r18, 3\n"                                                                             \
+        ".Ltivrano_found%=:\n\t" /* another LED's colour */                                        \
+        "movw r26, r24\n\t" TIVRANO_AVR_STORE "rjmp .Ltivrano_done%=\n"                            \
+        ".Ltivrano_end%=:\n\t" at_end "pop r29\n\t"                                                \
+        "pop r28\n\t"                                                                              \
+        "rjmp .Ltivrano_out%=\n"                                                                   \
+        ".Ltivrano_fresh%=:\n\t" /* a new LED: an index through the tree, or its value's bits */   \
+        "ldi r18, 4\n\t"                                                                           \
+        "ldd r17, Y+%[bits]\n\t"                                                                   \
+        "tst r17\n\t"                                                                              \
+        "breq .Ltivrano_raw%=\n\t"                                                                 \
+        "ldd r20, Y+%[tree]\n\t"                                                                   \
+        "ldd r21, Y+%[tree]+1\n\t"                                                                 \
+        "ldi r26, 1\n"                                                                             \
+        /* Each node: its probability, and the node doubled, plus 1 for a no (the decode above,    \
+           with the node's bit taken where it branches), in 8 bits, which the last node's index    \
+           is. */                                                                                  \
+        ".Ltivrano_bit%=:\n\t"                                                                     \
+        "movw r30, r20\n\t"                                                                        \
+        "add r30, r26\n\t"                                                                         \
+        "adc r31, r15\n\t" load_tree "lsl r26\n\t"                                                 \
+        "cp r2, r19\n\t"                                                                           \
+        "brsh 1f\n\t"                                                                              \
+        "mul r19, r3\n\t"                                                                          \
+        "rjmp 2f\n"                                                                                \
+        "1:\n\t"                                                                                   \
+        "inc r26\n\t"                                                                              \
+        "sub r2, r19\n\t"                                                                          \
+        "neg r19\n\t"                                                                              \
+        "mul r19, r3\n"                                                                            \
+        "2:\n\t"                                                                                   \
+        "add r0, r2\n\t"                                                                           \
+        "adc r1, r15\n\t"                                                                          \
+        "movw r2, r0\n\t"                                                                          \
+        "mov r1, r15\n\t"                                                                          \
+        "brne 3f\n\t"                                                                              \
+        "mov r3, r2\n\t" take_in "3:\n\t"                                                          \
+        "dec r17\n\t"                                                                              \
+        "brne .Ltivrano_bit%=\n\t"                                                                 \
+        put_colour                                                                                 \
+        /* A value's bytes, 8 bits of one half, from the top: the 1 put in first is shifted out    \
+           after the eighth. */                                                                    \
+        ".Ltivrano_raw%=:\n\t"                                                                     \
+        "ldi r17, %[size]\n\t"                                                                     \
+        "movw r26, r24\n"                                                                          \
+        ".Ltivrano_byte%=:\n\t"                                                                    \
+        "ldi r20, 1\n"                                                                             \
+        ".Ltivrano_raw_bit%=:\n\t"                                                                 \
+        "ldi r19, 128\n\t" TIVRANO_AVR_DECODE(take_in) "lsl r20\n\t"                               \
+        "brts 5f\n\t"                                                                              \
+        "ori r20, 1\n"                                                                             \
+        "5:\n\t"                                                                                   \
+        "brcc .Ltivrano_raw_bit%=\n\t"                                                             \
+        "st X+, r20\n\t"                                                                           \
+        "dec r17\n\t"                                                                              \
+        "brne .Ltivrano_byte%=\n\t"                                                                \
+        "rjmp .Ltivrano_done%=\n"                                                                  \
+        /* A question about the LED at X, of probability r16 + the answer before: T set where it   \
+           is yes; its colour in r22:r20, kept where it is refused. */                             \
+        ".Ltivrano_ask%=:\n\t" TIVRANO_AVR_LOAD "movw r30, r28\n\t"                                \
+        "adiw r30, %[refused]\n\t"                                                                 \
+        "mov r23, r17\n"                                                                           \
+        "1:\n\t"                                                                                   \
+        "tst r23\n\t"                                                                              \
+        "breq 2f\n\t" TIVRANO_AVR_COMPARE "breq 6f\n\t" /* a colour refused already: not asked */  \
+        "dec r23\n\t"                                                                              \
+        "rjmp 1b\n"                                                                                \
+        "2:\n\t"                                                                                   \
+        "movw r26, r30\n\t"                                                                        \
+        "movw r30, r12\n\t"                                                                        \
+        "add r30, r14\n\t"                                                                         \
+        "adc r31, r1\n\t"                                                                          \
+        "add r30, r16\n\t"                                                                         \
+        "adc r31, r1\n\t"                                                                          \
+        load_model TIVRANO_AVR_DECODE(take_in) "brts 7f\n\t"                                       \
+        "cpi r16, 15\n\t" /* no question after the last */                                         \
+        "breq 7f\n\t" TIVRANO_AVR_STORE "inc r17\n\t"                                              \
+        "ret\n"                                                                                    \
+        "6:\n\t"                                                                                   \
+        "clt\n"                                                                                    \
+        "7:\n\t"                                                                                   \
+        "ret\n"                                                                                    \
+        /* Whether the offset's row is in the frame, for the row r11:r10. */                       \
+        ".Ltivrano_row%=:\n\t"                                                                     \
+        "movw r30, r10\n\t"                                                                        \
+        "adiw r30, 3\n\t"                                                                          \
+        "ldd r23, Y+%[dy]\n\t"                                                                     \
+        "sub r30, r23\n\t"                                                                         \
+        "sbc r31, r1\n\t"                                                                          \
+        "ldd r23, Y+%[height]\n\t"                                                                 \
+        "cp r30, r23\n\t"                                                                          \
+        "ldd r23, Y+%[height]+1\n\t"                                                               \
+        "cpc r31, r23\n\t"                                                                         \
+        "ldi r23, 0\n\t"                                                                           \
+        "brsh 1f\n\t"                                                                              \
+        "ldi r23, 1\n"                                                                             \
+        "1:\n\t"                                                                                   \
+        "std Y+%[row_in], r23\n\t"                                                                 \
+        "ret\n"                                                                                    \
+        subroutines ".Ltivrano_out%=:"                                                             \
+        :                                                                                          \
+        : "r"(w), [record] "i"(offsetof(struct tivrano_small_walk, record)),                       \
+          [model] "i"(offsetof(struct tivrano_small_walk, model)),                                 \
+          [tree] "i"(offsetof(struct tivrano_small_walk, tree)),                                   \
+          [palette] "i"(offsetof(struct tivrano_small_walk, palette)),                             \
+          [at] "i"(offsetof(struct tivrano_small_walk, at)),                                       \
+          [width] "i"(offsetof(struct tivrano_small_walk, width)),                                 \
+          [height] "i"(offsetof(struct tivrano_small_walk, height)),                               \
+          [back] "i"(offsetof(struct tivrano_small_walk, back)),                                   \
+          [step] "i"(offsetof(struct tivrano_small_walk, step)),                                   \
+          [row] "i"(offsetof(struct tivrano_small_walk, row)),                                     \
+          [xlo] "i"(offsetof(struct tivrano_small_walk, xlo)),                                     \
+          [state] "i"(offsetof(struct tivrano_small_walk, state)),                                 \
+          [dy] "i"(offsetof(struct tivrano_small_walk, dy)),                                       \
+          [first] "i"(offsetof(struct tivrano_small_walk, first)),                                 \
+          [moves] "i"(offsetof(struct tivrano_small_walk, moves)),                                 \
+          [bits] "i"(offsetof(struct tivrano_small_walk, bits)),                                   \
+          [row_in] "i"(offsetof(struct tivrano_small_walk, row_in)),                               \
+          [refused] "i"(offsetof(struct tivrano_small_walk, refused)),                             \
+          [size] "i"(TIVRANO_VALUE_BYTES),                                                         \
+          [end] "i"(offsetof(struct tivrano_small_walk, end)),                                     \
+          [call] "i"(offsetof(struct tivrano_small_walk, call)),                                   \
+          [led] "i"(offsetof(struct tivrano_small_walk, led)),                                     \
+          [held] "i"(offsetof(struct tivrano_small_walk, held)),                                   \
+          [colours] "i"(offsetof(struct tivrano_small_walk, colours)),                             \
+          [leaf] "i"(offsetof(struct tivrano_small_walk, leaf)),                                   \
+          [deep] "i"(TIVRANO_AVR_DEEP)                                                             \
+        : "r0", "r2", "r3", "r4", "r5", "r6", "r7", "r8", "r9", "r10", "r11", "r12", "r13", "r14", \
+          "r15", "r16", "r17", "r18", "r19", "r20", "r21", "r22", "r23", "r24", "r25", "r26",     \
+          "r27", "r30", "r31", "memory");
+/* clang-format on */
+
+/* For a record in flash: out of line, once in each text that plays small animations from flash,
+   and none in one that does not. */
+#define TIVRANO_AVR_COLOUR_FLASH                                                                   \
+    "ldi r23, %[size]\n\t" /* the index's colour, less 2^bits in 8 bits before the palette */      \
+    "mul r26, r23\n\t"                                                                             \
+    "ldd r30, Y+%[palette]\n\t"                                                                    \
+    "ldd r31, Y+%[palette]+1\n\t"                                                                  \
+    "add r30, r0\n\t"                                                                              \
+    "adc r31, r1\n\t"                                                                              \
+    "clr r1\n\t"                                                                                   \
+    "movw r26, r24\n\t" TIVRANO_AVR_COPY "rjmp .Ltivrano_done%=\n"
 static void tivrano_small_avr(struct tivrano_small_walk* w)
     __attribute__((__noinline__, __unused__));
 static void tivrano_small_avr(struct tivrano_small_walk* w) {
-    __asm__ volatile(
-        "push r28\n\t"
-        "push r29\n\t"
-        "movw r28, %A0\n\t"
-        "ldd r2, Y+%[state]\n\t"
-        "ldd r3, Y+%[state]+1\n\t"
-        "ldd r4, Y+%[record]\n\t"
-        "ldd r5, Y+%[record]+1\n\t"
-        "ldd r24, Y+%[at]\n\t"
-        "ldd r25, Y+%[at]+1\n\t"
-        "ldd r6, Y+%[width]\n\t"
-        "ldd r7, Y+%[width]+1\n\t"
-        "ldd r12, Y+%[model]\n\t"
-        "ldd r13, Y+%[model]+1\n\t"
-        "clr r15\n\t"
-        "movw r8, r6\n\t"
-        "clr r10\n\t"
-        "clr r11\n\t"
-        "rcall .Ltivrano_row%=\n\t"
-        "ldi r18, 4\n\t"
-        "rjmp .Ltivrano_led%=\n"
-        ".Ltivrano_row_done%=:\n\t" /* the next row */
-        "movw r8, r6\n\t"
-        "add r10, r23\n\t"
-        "adc r11, r15\n\t"
-        "ldd r30, Y+%[height]\n\t"
-        "ldd r31, Y+%[height]+1\n\t"
-        "cp r10, r30\n\t"
-        "cpc r11, r31\n\t"
-        "brne 1f\n\t"
-        "rjmp .Ltivrano_end%=\n"
-        "1:\n\t"
-        "rcall .Ltivrano_row%=\n\t"
-        "rjmp .Ltivrano_led%=\n"
-        ".Ltivrano_done%=:\n\t" /* the next LED */
-        "ldd r30, Y+%[step]\n\t"
-        "ldd r31, Y+%[step]+1\n\t"
-        "add r24, r30\n\t"
-        "adc r25, r31\n\t"
-        "ldi r23, 1\n\t"
-        "sub r8, r23\n\t"
-        "sbc r9, r15\n\t"
-        "breq .Ltivrano_row_done%=\n"
-        ".Ltivrano_led%=:\n\t"
-        "mov r14, r18\n\t" /* the answer before */
-        "clr r17\n\t"
-        "ldd r23, Y+%[first]\n\t"
-        "cpi r23, 1\n\t"
-        "brlo 1f\n\t"
-        "breq .Ltivrano_moved%=\n\t"
-        "rjmp .Ltivrano_left%=\n"
-        "1:\n\t"
-        /* After the previous frame: is it the LED as it is? */
-        "movw r30, r12\n\t"
-        "add r30, r14\n\t"
-        "adc r31, r1\n\t"
-        "lpm r19, Z\n\t" TIVRANO_AVR_DECODE "brtc 1f\n\t"
-        "clr r18\n\t"
-        "rjmp .Ltivrano_done%=\n"
-        "1:\n\t"
-        "movw r26, r24\n\t" /* no: its colour refused */
-        TIVRANO_AVR_LOAD TIVRANO_AVR_KEEP "inc r17\n"
-        ".Ltivrano_moved%=:\n\t" /* the offset's, where it is in the frame */
-        "ldd r23, Y+%[moves]\n\t"
-        "tst r23\n\t"
-        "breq .Ltivrano_left%=\n\t"
-        "ldd r23, Y+%[row_in]\n\t"
-        "tst r23\n\t"
-        "breq .Ltivrano_left%=\n\t"
-        "movw r30, r6\n\t" /* its column: the width less the columns left, less dx - 3 */
-        "sub r30, r8\n\t"
-        "sbc r31, r9\n\t"
-        "ldd r23, Y+%[xlo]\n\t"
-        "sub r30, r23\n\t"
-        "ldd r23, Y+%[xlo]+1\n\t"
-        "sbc r31, r23\n\t"
-        "cp r30, r6\n\t"
-        "cpc r31, r7\n\t"
-        "brsh .Ltivrano_left%=\n\t"
-        "movw r26, r24\n\t"
-        "ldd r30, Y+%[back]\n\t"
-        "ldd r31, Y+%[back]+1\n\t"
-        "sub r26, r30\n\t"
-        "sbc r27, r31\n\t"
-        "ldi r16, 5\n\t"
-        "rcall .Ltivrano_ask%=\n\t"
-        "brtc .Ltivrano_left%=\n\t"
-        "ldi r18, 1\n\t"
-        "rjmp .Ltivrano_found%=\n"
-        ".Ltivrano_left%=:\n\t" /* the one before, after the first column */
-        "cp r8, r6\n\t"
-        "cpc r9, r7\n\t"
-        "breq .Ltivrano_above%=\n\t"
-        "movw r26, r24\n\t"
-        "ldd r30, Y+%[step]\n\t"
-        "ldd r31, Y+%[step]+1\n\t"
-        "sub r26, r30\n\t"
-        "sbc r27, r31\n\t"
-        "ldi r16, 10\n\t"
-        "rcall .Ltivrano_ask%=\n\t"
-        "brtc .Ltivrano_above%=\n\t"
-        "ldi r18, 2\n\t"
-        "rjmp .Ltivrano_found%=\n"
-        ".Ltivrano_above%=:\n\t" /* the one above, on a row after the first */
-        "mov r23, r10\n\t"
-        "or r23, r11\n\t"
-        "breq .Ltivrano_fresh%=\n\t"
-        "movw r26, r24\n\t"
-        "ldd r30, Y+%[row]\n\t"
-        "ldd r31, Y+%[row]+1\n\t"
-        "sub r26, r30\n\t"
-        "sbc r27, r31\n\t"
-        "ldi r16, 15\n\t"
-        "rcall .Ltivrano_ask%=\n\t"
-        "brtc .Ltivrano_fresh%=\n\t"
-        "ldi r18, 3\n"
-        ".Ltivrano_found%=:\n\t" /* another LED's colour */
-        "movw r26, r24\n\t" TIVRANO_AVR_STORE "rjmp .Ltivrano_done%=\n"
-        ".Ltivrano_end%=:\n\t"
-        "pop r29\n\t"
-        "pop r28\n\t"
-        "rjmp .Ltivrano_out%=\n"
-        ".Ltivrano_fresh%=:\n\t" /* a new LED: an index through the tree, or its value's bits */
-        "ldi r18, 4\n\t"
-        "ldd r17, Y+%[bits]\n\t"
-        "tst r17\n\t"
-        "breq .Ltivrano_raw%=\n\t"
-        "ldd r20, Y+%[tree]\n\t"
-        "ldd r21, Y+%[tree]+1\n\t"
-        "ldi r26, 1\n"
-        /* Each node: its probability, and the node doubled, plus 1 for a no (the decode above, with
-           the node's bit taken where it branches), in 8 bits, which the last node's index is. */
-        ".Ltivrano_bit%=:\n\t"
-        "movw r30, r20\n\t"
-        "add r30, r26\n\t"
-        "adc r31, r15\n\t"
-        "lpm r19, Z\n\t"
-        "lsl r26\n\t"
-        "cp r2, r19\n\t"
-        "brsh 1f\n\t"
-        "mul r19, r3\n\t"
-        "rjmp 2f\n"
-        "1:\n\t"
-        "inc r26\n\t"
-        "sub r2, r19\n\t"
-        "neg r19\n\t"
-        "mul r19, r3\n"
-        "2:\n\t"
-        "add r0, r2\n\t"
-        "adc r1, r15\n\t"
-        "movw r2, r0\n\t"
-        "mov r1, r15\n\t"
-        "brne 3f\n\t"
-        "mov r3, r2\n\t"
-        "movw r30, r4\n\t"
-        "lpm r2, Z+\n\t"
-        "movw r4, r30\n"
-        "3:\n\t"
-        "dec r17\n\t"
-        "brne .Ltivrano_bit%=\n\t"
-        "ldi r23, %[size]\n\t" /* the index's colour, less 2^bits in 8 bits before the palette */
-        "mul r26, r23\n\t"
-        "ldd r30, Y+%[palette]\n\t"
-        "ldd r31, Y+%[palette]+1\n\t"
-        "add r30, r0\n\t"
-        "adc r31, r1\n\t"
-        "clr r1\n\t"
-        "movw r26, r24\n\t" TIVRANO_AVR_COPY "rjmp .Ltivrano_done%=\n"
-        ".Ltivrano_raw%=:\n\t" /* a value's bytes, 8 bits of one half, from the top: the 1 put in */
-        "ldi r17, %[size]\n\t" /* first is shifted out after the eighth */
-        "movw r26, r24\n"
-        ".Ltivrano_byte%=:\n\t"
-        "ldi r20, 1\n"
-        ".Ltivrano_raw_bit%=:\n\t"
-        "ldi r19, 128\n\t" TIVRANO_AVR_DECODE "lsl r20\n\t"
-        "brts 5f\n\t"
-        "ori r20, 1\n"
-        "5:\n\t"
-        "brcc .Ltivrano_raw_bit%=\n\t"
-        "st X+, r20\n\t"
-        "dec r17\n\t"
-        "brne .Ltivrano_byte%=\n\t"
-        "rjmp .Ltivrano_done%=\n"
-        /* A question about the LED at X, of probability r16 + the answer before: T set where it
-           is yes; its colour in r22:r20, kept where it is refused. */
-        ".Ltivrano_ask%=:\n\t" TIVRANO_AVR_LOAD "movw r30, r28\n\t"
-        "adiw r30, %[refused]\n\t"
-        "mov r23, r17\n"
-        "1:\n\t"
-        "tst r23\n\t"
-        "breq 2f\n\t" TIVRANO_AVR_COMPARE "breq 6f\n\t" /* a colour refused already: not asked */
-        "dec r23\n\t"
-        "rjmp 1b\n"
-        "2:\n\t"
-        "movw r26, r30\n\t"
-        "movw r30, r12\n\t"
-        "add r30, r14\n\t"
-        "adc r31, r1\n\t"
-        "add r30, r16\n\t"
-        "adc r31, r1\n\t"
-        "lpm r19, Z\n\t" TIVRANO_AVR_DECODE "brts 7f\n\t"
-        "cpi r16, 15\n\t" /* no question after the last */
-        "breq 7f\n\t" TIVRANO_AVR_STORE "inc r17\n\t"
-        "ret\n"
-        "6:\n\t"
-        "clt\n"
-        "7:\n\t"
-        "ret\n"
-        /* Whether the offset's row is in the frame, for the row r11:r10. */
-        ".Ltivrano_row%=:\n\t"
-        "movw r30, r10\n\t"
-        "adiw r30, 3\n\t"
-        "ldd r23, Y+%[dy]\n\t"
-        "sub r30, r23\n\t"
-        "sbc r31, r1\n\t"
-        "ldd r23, Y+%[height]\n\t"
-        "cp r30, r23\n\t"
-        "ldd r23, Y+%[height]+1\n\t"
-        "cpc r31, r23\n\t"
-        "ldi r23, 0\n\t"
-        "brsh 1f\n\t"
-        "ldi r23, 1\n"
-        "1:\n\t"
-        "std Y+%[row_in], r23\n\t"
-        "ret\n"
-        ".Ltivrano_out%=:"
-        :
-        : "r"(w), [record] "i"(offsetof(struct tivrano_small_walk, record)),
-          [model] "i"(offsetof(struct tivrano_small_walk, model)),
-          [tree] "i"(offsetof(struct tivrano_small_walk, tree)),
-          [palette] "i"(offsetof(struct tivrano_small_walk, palette)),
-          [at] "i"(offsetof(struct tivrano_small_walk, at)),
-          [width] "i"(offsetof(struct tivrano_small_walk, width)),
-          [height] "i"(offsetof(struct tivrano_small_walk, height)),
-          [back] "i"(offsetof(struct tivrano_small_walk, back)),
-          [step] "i"(offsetof(struct tivrano_small_walk, step)),
-          [row] "i"(offsetof(struct tivrano_small_walk, row)),
-          [xlo] "i"(offsetof(struct tivrano_small_walk, xlo)),
-          [state] "i"(offsetof(struct tivrano_small_walk, state)),
-          [dy] "i"(offsetof(struct tivrano_small_walk, dy)),
-          [first] "i"(offsetof(struct tivrano_small_walk, first)),
-          [moves] "i"(offsetof(struct tivrano_small_walk, moves)),
-          [bits] "i"(offsetof(struct tivrano_small_walk, bits)),
-          [row_in] "i"(offsetof(struct tivrano_small_walk, row_in)),
-          [refused] "i"(offsetof(struct tivrano_small_walk, refused)),
-          [size] "i"(TIVRANO_VALUE_BYTES)
-        : "r0", "r2", "r3", "r4", "r5", "r6", "r7", "r8", "r9", "r10", "r11", "r12", "r13", "r14",
-          "r15", "r16", "r17", "r18", "r19", "r20", "r21", "r22", "r23", "r24", "r25", "r26", "r27",
-          "r30", "r31", "memory");
+    TIVRANO_AVR_WALK("lpm r19, Z\n\t", "lpm r19, Z\n\t", TIVRANO_AVR_IN_FLASH,
+                     TIVRANO_AVR_COLOUR_FLASH, "", "");
 }
+
+#if TIVRANO_SMALL_HELD >= TIVRANO_SMALL_QUESTIONS
+/* For a record read from a stream, where the model's questions are held: the record's bytes from
+   the chunk in RAM, the model's from the stack, a new LED's colour from the colours held, and
+   through tivrano_small_call where those end. */
+#define TIVRANO_SMALL_AVR_STREAM 1
+
+/* What the stream's walk asks of C, with every register but r0 and r19 kept: what r23, of r26;
+   what it gives in r19. For the record's next byte (what 0), where the chunk is all taken; the
+   probability of tree node r26 (1), past those held; the colour of index r26 (2), past the
+   colours held, into the LED r25:r24. */
+static uint8_t tivrano_small_call(struct tivrano_small_walk* w, uint8_t what, uint8_t of) {
+    struct tivrano_source from;
+    struct tivrano_stream_frame* f = w->frame;
+    uint8_t got = 0;
+    from.stream = w->stream;
+    from.frame = f;
+    from.held = w->model_held;
+    from.in_flash = 0;
+    if (what == 0) {
+        f->used = (uint8_t)(w->record - f->bytes);
+        got = tivrano_failed(&from) ? 0 : tivrano_stream_byte(from.stream, f);
+        w->record = f->bytes + f->used;
+        w->end = f->bytes + f->have;
+    } else if (what == 1) {
+        got = tivrano_failed(&from)
+                  ? 128u
+                  : tivrano_probability(&from, (uint16_t)(TIVRANO_SMALL_QUESTIONS - 1u + of));
+    } else {
+        (void)tivrano_stream_colour(from.stream, f, of, w->led);
+        w->held = (uint8_t)f->held;
+    }
+    return got;
+}
+
+#if TIVRANO_SMALL_HELD >= 275
+#define TIVRANO_AVR_TREE_STREAM "ld r19, Z\n\t"
+#else
+#define TIVRANO_AVR_TREE_STREAM                                                                    \
+    "cpi r26, %[deep]\n\t"                                                                         \
+    "brlo 8f\n\t"                                                                                  \
+    "ldi r23, 1\n\t"                                                                               \
+    "rcall .Ltivrano_call%=\n\t"                                                                   \
+    "rjmp 9f\n"                                                                                    \
+    "8:\n\t"                                                                                       \
+    "ld r19, Z\n"                                                                                  \
+    "9:\n\t"
+#endif
+#define TIVRANO_AVR_COPY_RAM_BYTE(k, r)                                                            \
+    "ld r0, Z+\n\t"                                                                                \
+    "st X+, r0\n\t"
+#define TIVRANO_AVR_COLOUR_STREAM                                                                  \
+    "ldd r23, Y+%[leaf]\n\t"                                                                       \
+    "sub r26, r23\n\t" /* the index */                                                             \
+    "ldd r23, Y+%[held]\n\t"                                                                       \
+    "cp r26, r23\n\t"                                                                              \
+    "brsh 8f\n\t"                                                                                  \
+    "ldi r23, %[size]\n\t"                                                                         \
+    "mul r26, r23\n\t"                                                                             \
+    "ldd r30, Y+%[colours]\n\t"                                                                    \
+    "ldd r31, Y+%[colours]+1\n\t"                                                                  \
+    "add r30, r0\n\t"                                                                              \
+    "adc r31, r1\n\t"                                                                              \
+    "clr r1\n\t"                                                                                   \
+    "movw r26, r24\n\t" TIVRANO_AVR_VALUE(TIVRANO_AVR_COPY_RAM_BYTE) "rjmp .Ltivrano_done%=\n"     \
+                                                                     "8:\n\t"                      \
+                                                                     "ldi r23, 2\n\t"              \
+                                                                     "rcall .Ltivrano_call%=\n\t"  \
+                                                                     "rjmp .Ltivrano_done%=\n"
+#define TIVRANO_AVR_CALLS_STREAM                                                                   \
+    ".Ltivrano_in%=:\n\t" /* the record's next byte, into r2 */                                    \
+    "ldd r30, Y+%[end]\n\t"                                                                        \
+    "ldd r31, Y+%[end]+1\n\t"                                                                      \
+    "cp r4, r30\n\t"                                                                               \
+    "cpc r5, r31\n\t"                                                                              \
+    "breq 1f\n\t"                                                                                  \
+    "movw r30, r4\n\t"                                                                             \
+    "ld r2, Z+\n\t"                                                                                \
+    "movw r4, r30\n\t"                                                                             \
+    "ret\n"                                                                                        \
+    "1:\n\t"                                                                                       \
+    "std Y+%[record], r4\n\t"                                                                      \
+    "std Y+%[record]+1, r5\n\t"                                                                    \
+    "ldi r23, 0\n\t"                                                                               \
+    "rcall .Ltivrano_call%=\n\t"                                                                   \
+    "mov r2, r19\n\t"                                                                              \
+    "ldd r4, Y+%[record]\n\t"                                                                      \
+    "ldd r5, Y+%[record]+1\n\t"                                                                    \
+    "ret\n"                                                                                        \
+    ".Ltivrano_call%=:\n\t" /* tivrano_small_call, the flags kept */                               \
+    "in r0, __SREG__\n\t"                                                                          \
+    "push r0\n\t"                                                                                  \
+    "push r18\n\t"                                                                                 \
+    "push r20\n\t"                                                                                 \
+    "push r21\n\t"                                                                                 \
+    "push r22\n\t"                                                                                 \
+    "push r23\n\t"                                                                                 \
+    "push r24\n\t"                                                                                 \
+    "push r25\n\t"                                                                                 \
+    "push r26\n\t"                                                                                 \
+    "push r27\n\t"                                                                                 \
+    "push r30\n\t"                                                                                 \
+    "push r31\n\t"                                                                                 \
+    "std Y+%[led], r24\n\t"                                                                        \
+    "std Y+%[led]+1, r25\n\t"                                                                      \
+    "movw r24, r28\n\t"                                                                            \
+    "mov r22, r23\n\t"                                                                             \
+    "mov r20, r26\n\t"                                                                             \
+    "ldd r30, Y+%[call]\n\t"                                                                       \
+    "ldd r31, Y+%[call]+1\n\t"                                                                     \
+    "icall\n\t"                                                                                    \
+    "mov r19, r24\n\t"                                                                             \
+    "pop r31\n\t"                                                                                  \
+    "pop r30\n\t"                                                                                  \
+    "pop r27\n\t"                                                                                  \
+    "pop r26\n\t"                                                                                  \
+    "pop r25\n\t"                                                                                  \
+    "pop r24\n\t"                                                                                  \
+    "pop r23\n\t"                                                                                  \
+    "pop r22\n\t"                                                                                  \
+    "pop r21\n\t"                                                                                  \
+    "pop r20\n\t"                                                                                  \
+    "pop r18\n\t"                                                                                  \
+    "pop r0\n\t"                                                                                   \
+    "out __SREG__, r0\n\t"                                                                         \
+    "ret\n"
+static void tivrano_small_avr_stream(struct tivrano_small_walk* w)
+    __attribute__((__noinline__, __unused__));
+static void tivrano_small_avr_stream(struct tivrano_small_walk* w) {
+    TIVRANO_AVR_WALK("ld r19, Z\n\t", TIVRANO_AVR_TREE_STREAM, "rcall .Ltivrano_in%=\n",
+                     TIVRANO_AVR_COLOUR_STREAM, "std Y+%[record], r4\n\tstd Y+%[record]+1, r5\n\t",
+                     TIVRANO_AVR_CALLS_STREAM);
+}
+#endif
 #endif
 
 /* Applies one frame's small record, after its first byte, header, to the width * height LEDs at
@@ -1272,6 +1442,38 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
         w.bits = bits;
         tivrano_small_avr(&w);
         return 1;
+    }
+#endif
+#ifdef TIVRANO_SMALL_AVR_STREAM
+    {
+        struct tivrano_stream_frame* f = from->frame;
+        struct tivrano_small_walk w;
+        w.record = f->bytes + f->used;
+        w.end = f->bytes + f->have;
+        w.model = from->held->bytes;
+        w.tree = from->held->bytes + TIVRANO_SMALL_QUESTIONS - 1u;
+        w.call = tivrano_small_call;
+        w.stream = from->stream;
+        w.frame = f;
+        w.model_held = from->held;
+        w.colours = f->colours;
+        w.held = (uint8_t)f->held;
+        w.leaf = (uint8_t)(1u << bits);
+        w.at = at;
+        w.width = width;
+        w.height = height;
+        w.back = back;
+        w.step = step;
+        w.row = row;
+        w.xlo = (uint16_t)(dx - 3u);
+        w.state = c.state;
+        w.dy = dy;
+        w.first = first;
+        w.moves = moves;
+        w.bits = bits;
+        tivrano_small_avr_stream(&w);
+        f->used = (uint8_t)(w.record - f->bytes);
+        return !tivrano_failed(from);
     }
 #endif
     for (; n != 0; --n) {

@@ -120,6 +120,12 @@ void make_animation(const Animation& animation) {
     ASSERT_EQ(made.status, 0) << made.err;
 }
 
+// The values of a frame: LEDs, or for mono bytes of 8 LEDs across a line.
+int values_of(const Animation& animation) {
+    return animation.bytes == 1 ? (animation.width + 7) / 8 * animation.height
+                                : animation.width * animation.height;
+}
+
 // Builds the core's firmware for the animation, from flash or from its file, runs it and checks
 // what it printed, which simavr writes in colour, each newline as a dot.
 void check_row(const Core& core, const Animation& animation, From from) {
@@ -128,9 +134,8 @@ void check_row(const Core& core, const Animation& animation, From from) {
                               test::quote(std::string(TIVRANO_SOURCE_DIR) + "/include") + " -I" +
                               test::quote(cores) + " " + test::quote(cores + "/play.c");
     const std::string sources =
-        (from == From::flash
-             ? " animation.c"
-             : " -DSTREAM -DLEDS=" + std::to_string(animation.width * animation.height)) +
+        (from == From::flash ? " animation.c"
+                             : " -DSTREAM -DLEDS=" + std::to_string(values_of(animation))) +
         (animation.small ? " -DTIVRANO_SMALL" : "") +
         (animation.bytes != 3 ? " -DTIVRANO_VALUE_BYTES=" + std::to_string(animation.bytes) : "");
     const std::string folder = test::quote(test::scratch() / "cores" / animation.name);
@@ -213,9 +218,9 @@ TEST(PlayerCores, PlaysEveryFrameFromFlashAndFromAFile) {
     // time (on the ATmega2560, whose RAM holds their LEDs); and the block packed small, after a
     // frame of slanting stripes, which it stores with an offset, and before a frame of every LED
     // changed, which it stores as a fast record; and packed small on the ATmega328P, whose flash
-    // player walks its records in the AVR's own instructions, a block moving over a background of
-    // 200 colours (indices of 8 bits) and of 300 (each new LED its 24 bits), and of 200 as values
-    // of rgb565 and as mono.
+    // player walks its records in the AVR's own instructions, as the stream player does, a block
+    // moving over a background of 200 colours (indices of 8 bits) and of 300 (each new LED its 24
+    // bits), and of 200 as values of rgb565 and as mono.
     auto mixed = frames_of(16, 16, 6, 1, test::Pattern::slant);
     for (auto& frame : frames_of(16, 16, 6, 12)) {
         mixed.push_back(frame);
@@ -253,7 +258,8 @@ TEST(PlayerCores, PlaysEveryFrameFromFlashAndFromAFile) {
         {3, 1, From::flash}, {3, 2, From::flash}, {4, 0, From::flash}, {4, 1, From::flash},
         {4, 2, From::flash}, {0, 4, From::flash}, {0, 4, From::file},  {2, 4, From::flash},
         {3, 4, From::flash}, {4, 4, From::flash}, {0, 5, From::flash}, {0, 6, From::flash},
-        {0, 7, From::flash}, {0, 8, From::flash},
+        {0, 7, From::flash}, {0, 8, From::flash}, {0, 5, From::file},  {0, 6, From::file},
+        {0, 7, From::file},  {0, 8, From::file},
     };
     for (const Animation& animation : animations) {
         make_animation(animation);

@@ -1,7 +1,8 @@
 /* Plays an animation that tivrano packed, as firmware would, on a bare core under an emulator:
    from flash, `animation` of animation.h with its LEDs a frame, animation_leds; or, with STREAM
    defined, the packed file animation.bin of the folder it is built in, placed in flash and read
-   by the stream player through the firmware's read function, LEDS giving the LEDs of a frame.
+   by the stream player through the firmware's read function, LEDS giving the values of a frame
+   (LEDs; for mono, bytes of 8).
    It plays every frame twice round. It prints each frame's FNV-1a checksum of its LED bytes and
    its delay (from flash as tivrano_frame writes the frame on its own, from a file as the stream
    writes it in order), that of every frame in order, then what it measured (core_cycles; 0 on a
@@ -98,7 +99,7 @@ __attribute__((noinline)) void player_frame(uint16_t i, uint8_t* to) {
 #if TIVRANO_VALUE_BYTES != 3 && !defined(STREAM)
 static uint8_t leds[animation_bytes];
 #else
-static uint8_t leds[3 * animation_leds];
+static uint8_t leds[TIVRANO_VALUE_BYTES * animation_leds];
 #endif
 
 static uint32_t fnv1a(uint32_t hash, const uint8_t* bytes, size_t n) {
