@@ -1208,8 +1208,7 @@ struct tivrano_small_walk {
           "r27", "r30", "r31", "memory");
 /* clang-format on */
 
-/* For a record in flash: out of line, once in each text that plays small animations from flash,
-   and none in one that does not. */
+/* A new LED's colour, from the palette in flash. */
 #define TIVRANO_AVR_COLOUR_FLASH                                                                   \
     "ldi r23, %[size]\n\t" /* the index's colour, less 2^bits in 8 bits before the palette */      \
     "mul r26, r23\n\t"                                                                             \
@@ -1219,6 +1218,8 @@ struct tivrano_small_walk {
     "adc r31, r1\n\t"                                                                              \
     "clr r1\n\t"                                                                                   \
     "movw r26, r24\n\t" TIVRANO_AVR_COPY "rjmp .Ltivrano_done%=\n"
+/* For a record in flash: out of line, once in each text that plays small animations from flash,
+   and none in one that does not. */
 static void tivrano_small_avr(struct tivrano_small_walk* w)
     __attribute__((__noinline__, __unused__));
 static void tivrano_small_avr(struct tivrano_small_walk* w) {
