@@ -5,8 +5,8 @@
 # three groups: gif16 (16 x 16: padded, or sampled down where larger), gif32 (32 x 32) and
 # gif64 (64 x 32 panels: every such GIF of these packages 40 pixels wide or more, sampled down
 # to fit and centred); and sprite16, pixel art: xpenguins's penguins and turtles, the first 8
-# frames of 30 x 30 of each sheet, sampled down to 16 x 16. The packages are downloaded from Debian's registry, kept out of the
-# repository, and their versions printed.
+# frames of 30 x 30 of each sheet, sampled down to 16 x 16. The packages are downloaded from
+# Debian's registry, kept out of the repository, and their versions printed.
 #   bash bench/outside.sh OUT && FRAMES=OUT PACK=small bash bench/animations.sh
 # Needs apt-get, dpkg-deb and ImageMagick; writes only under OUT.
 set -euo pipefail
