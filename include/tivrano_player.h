@@ -1423,43 +1423,8 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
         dy = (uint8_t)(6u - dy);
     }
 #ifdef TIVRANO_SMALL_AVR
-    if (from->in_flash) {
-        struct tivrano_small_walk w;
-        w.record = from->record;
-        w.model = from->model;
-        w.tree = from->model + TIVRANO_SMALL_QUESTIONS - 1u;
-        w.palette = (uintptr_t)from->palette - TIVRANO_VALUE_SIZE * (((uintptr_t)1 << bits) & 255u);
-        w.at = at;
-        w.width = width;
-        w.height = height;
-        w.back = back;
-        w.step = step;
-        w.row = row;
-        w.xlo = (uint16_t)(dx - 3u);
-        w.state = c.state;
-        w.dy = dy;
-        w.first = first;
-        w.moves = moves;
-        w.bits = bits;
-        tivrano_small_avr(&w);
-        return 1;
-    }
-#endif
-#ifdef TIVRANO_SMALL_AVR_STREAM
     {
-        struct tivrano_stream_frame* f = from->frame;
         struct tivrano_small_walk w;
-        w.record = f->bytes + f->used;
-        w.end = f->bytes + f->have;
-        w.model = from->held->bytes;
-        w.tree = from->held->bytes + TIVRANO_SMALL_QUESTIONS - 1u;
-        w.call = tivrano_small_call;
-        w.stream = from->stream;
-        w.frame = f;
-        w.model_held = from->held;
-        w.colours = f->colours;
-        w.held = (uint8_t)f->held;
-        w.leaf = (uint8_t)(1u << bits);
         w.at = at;
         w.width = width;
         w.height = height;
@@ -1472,9 +1437,34 @@ TIVRANO_INLINED uint8_t tivrano_play_small(struct tivrano_source* from, uint8_t 
         w.first = first;
         w.moves = moves;
         w.bits = bits;
-        tivrano_small_avr_stream(&w);
-        f->used = (uint8_t)(w.record - f->bytes);
-        return !tivrano_failed(from);
+        if (from->in_flash) {
+            w.record = from->record;
+            w.model = from->model;
+            w.tree = from->model + TIVRANO_SMALL_QUESTIONS - 1u;
+            w.palette =
+                (uintptr_t)from->palette - TIVRANO_VALUE_SIZE * (((uintptr_t)1 << bits) & 255u);
+            tivrano_small_avr(&w);
+            return 1;
+        }
+#ifdef TIVRANO_SMALL_AVR_STREAM
+        {
+            struct tivrano_stream_frame* f = from->frame;
+            w.record = f->bytes + f->used;
+            w.end = f->bytes + f->have;
+            w.model = from->held->bytes;
+            w.tree = from->held->bytes + TIVRANO_SMALL_QUESTIONS - 1u;
+            w.call = tivrano_small_call;
+            w.stream = from->stream;
+            w.frame = f;
+            w.model_held = from->held;
+            w.colours = f->colours;
+            w.held = (uint8_t)f->held;
+            w.leaf = (uint8_t)(1u << bits);
+            tivrano_small_avr_stream(&w);
+            f->used = (uint8_t)(w.record - f->bytes);
+            return !tivrano_failed(from);
+        }
+#endif
     }
 #endif
     for (; n != 0; --n) {
